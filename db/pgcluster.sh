@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# A private PostgreSQL cluster kept in one folder, for the demo and for the tests.
+# It never touches another server's data: everything lives under DIR, and the server listens on a
+# socket inside DIR (and, with --tcp, on 127.0.0.1).
+#
+#   pgcluster.sh start  DIR [--port N] [--tcp]   create the cluster if needed and start it
+#   pgcluster.sh stop   DIR                      stop it (no error if it is not running)
+#   pgcluster.sh status DIR                      exit 0 when running
+#   pgcluster.sh psql   DIR [psql args...]       psql as the program's user "sys"
+#   pgcluster.sh socket DIR                      print the socket folder (the "server address")
+#
+# The program's user "sys" with password "wumbral" is created with the cluster.
+set -euo pipefail
+
+cmd=${1:-}; dir=${2:-}
+[ -n "$cmd" ] && [ -n "$dir" ] || { sed -n '2,12p' "$0"; exit 64; }
+shift 2
+port=5432; tcp=0
+while [ $# -gt 0 ] && [ "$cmd" != psql ]; do
+    case "$1" in
+        --port) port=$2; shift 2 ;;
+        --tcp) tcp=1; shift ;;
+        *) echo "pgcluster: unknown option $1" >&2; exit 64 ;;
+    esac
+done
+
+pgbin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+[ -x "$pgbin/initdb" ] || { echo "pgcluster: PostgreSQL server binaries not found (install package postgresql)" >&2; exit 69; }
+
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+data=$dir/data
+sock=$dir/sock
+
+# The server refuses to run as root: as root, run it as the postgres user.
+as_owner() {
+    if [ "$(id -u)" = 0 ]; then
+        runuser -u postgres -- "$@"
+    else
+        "$@"
+    fi
+}
+
+running() { [ -f "$data/postmaster.pid" ] && as_owner "$pgbin/pg_ctl" -D "$data" status >/dev/null 2>&1; }
+
+port_taken() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+case "$cmd" in
+start)
+    if running; then exit 0; fi
+    if [ "$(id -u)" = 0 ]; then chown postgres: "$dir"; fi
+    mkdir -p "$sock"
+    if [ "$(id -u)" = 0 ]; then chown postgres: "$sock"; fi
+    if [ ! -f "$data/PG_VERSION" ]; then
+        pwfile=$(mktemp)
+        echo wumbral > "$pwfile"
+        chmod 644 "$pwfile"
+        as_owner "$pgbin/initdb" -D "$data" -U sys --pwfile="$pwfile" -E UTF8 --locale=C.UTF-8 \
+            --auth-local=trust --auth-host=scram-sha-256 >"$dir/initdb.log" 2>&1 \
+            || { rm -f "$pwfile"; cat "$dir/initdb.log" >&2; echo "pgcluster: initdb failed" >&2; exit 1; }
+        rm -f "$pwfile"
+        cat >> "$data/postgresql.conf" <<CONF
+unix_socket_directories = '$sock'
+fsync = off
+synchronous_commit = off
+full_page_writes = off
+shared_buffers = 256MB
+max_connections = 200
+CONF
+    fi
+    listen="''"
+    if [ "$tcp" = 1 ]; then
+        if port_taken "$port"; then
+            echo "pgcluster: port $port on 127.0.0.1 is already taken by another program." >&2
+            echo "pgcluster: stop that server, or choose another port with --port N." >&2
+            exit 2
+        fi
+        listen=127.0.0.1
+    fi
+    as_owner "$pgbin/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 \
+        -o "-p $port -c listen_addresses=$listen -k $sock" start >/dev/null \
+        || { tail -n 20 "$dir/server.log" >&2; echo "pgcluster: the server did not start" >&2; exit 1; }
+    echo "$port" > "$dir/port"
+    ;;
+stop)
+    if [ -f "$data/postmaster.pid" ]; then
+        as_owner "$pgbin/pg_ctl" -D "$data" -m fast -w stop >/dev/null 2>&1 || true
+    fi
+    ;;
+status)
+    running
+    ;;
+psql)
+    p=$(cat "$dir/port" 2>/dev/null || echo 5432)
+    exec psql -h "$sock" -p "$p" -U sys -X -q "$@"
+    ;;
+socket)
+    echo "$sock"
+    ;;
+*)
+    echo "pgcluster: unknown command $cmd" >&2; exit 64 ;;
+esac

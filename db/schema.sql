@@ -1,0 +1,180 @@
+-- Database objects the program expects. In production they belong to the enterprise database;
+-- this script builds the same objects for the demo and for the tests.
+\set ON_ERROR_STOP on
+set client_min_messages = warning;
+
+create schema if not exists accounts_dep;
+create schema if not exists cmn_contractor;
+create schema if not exists cmn_gds_and_srv;
+create schema if not exists cmn_classifier;
+create schema if not exists hrms_staffpos;
+create schema if not exists cmn_department;
+create schema if not exists adm_role;
+
+-- Type names used in casts by the program's statements.
+create domain public.t_id as numeric(15,0);
+create domain public.t_integer as integer;
+
+-- Enterprise: persons. s_code holds the worker's number as text.
+create sequence cmn_contractor.person_id_seq;
+create table cmn_contractor.person (
+    id            numeric(15,0) primary key default nextval('cmn_contractor.person_id_seq'),
+    s_caption     varchar(254) not null,
+    s_code        varchar(50),
+    s_staffpos_hl varchar(254)
+);
+-- A person added without a number gets its own key as its number, so that the journal (by id or number),
+-- the timesheet and the reports (by number) all find the same worker.
+create function cmn_contractor.person_default_code() returns trigger language plpgsql as $$
+begin
+    if new.s_code is null or btrim(new.s_code) = '' then
+        new.s_code := new.id::bigint::text;
+    end if;
+    return new;
+end $$;
+create trigger person_default_code before insert on cmn_contractor.person
+    for each row execute function cmn_contractor.person_default_code();
+create index person_s_code_idx on cmn_contractor.person (s_code);
+
+-- Enterprise: goods and services; products of the shop are rows here.
+create sequence cmn_gds_and_srv.gds_and_srv_id_seq;
+create table cmn_gds_and_srv.gds_and_srv (
+    id            numeric(15,0) primary key default nextval('cmn_gds_and_srv.gds_and_srv_id_seq'),
+    s_caption     varchar(254) not null,
+    s_name        varchar(255),
+    s_description varchar(4000),
+    id_msm_bs     numeric(15,0),
+    massa         numeric(28,6),
+    id_class_item numeric(15,0)
+);
+
+create sequence cmn_classifier.item_id_seq;
+create table cmn_classifier.item (
+    id              numeric(15,0) primary key default nextval('cmn_classifier.item_id_seq'),
+    id_classifier   numeric(15,0),
+    id_level        numeric(15,0),
+    s_code          varchar(50),
+    s_caption       varchar(254),
+    s_description   varchar(4000),
+    b_excluded      varchar(5),
+    d_excluded_date date,
+    id_parent       numeric(15,0)
+);
+
+create sequence cmn_department.department_id_seq;
+create table cmn_department.department (
+    id            numeric(15,0) primary key default nextval('cmn_department.department_id_seq'),
+    id_branch     numeric(15,0),
+    s_code        varchar(50),
+    s_caption     varchar(254),
+    s_description varchar(4000),
+    id_parent     numeric(15,0)
+);
+
+create sequence hrms_staffpos.staffpos_id_seq;
+create table hrms_staffpos.staffpos (
+    id            numeric(15,0) primary key default nextval('hrms_staffpos.staffpos_id_seq'),
+    id_department numeric(15,0),
+    s_code        varchar(50),
+    s_caption     varchar(254),
+    d_begin       date,
+    d_end         date,
+    s_description varchar(4000)
+);
+
+create sequence adm_role.roles_id_seq;
+create table adm_role.roles (
+    id        numeric(15,0) primary key default nextval('adm_role.roles_id_seq'),
+    s_name    varchar(30),
+    s_caption varchar(254),
+    d_begin   date,
+    d_end     date,
+    b_active  varchar(5)
+);
+
+-- The program's own tables.
+create table accounts_dep.ver (
+    d     integer,
+    t     integer,
+    delim varchar(255)
+);
+
+create table accounts_dep.vid_oper (
+    id  serial primary key,
+    vid varchar(50)
+);
+
+create table accounts_dep.oper (
+    id       serial primary key,
+    vid      integer,
+    naimen   smallint,
+    i_id     integer,
+    cena     numeric(19,4),
+    cena_new numeric(19,4)
+);
+create index oper_i_id_idx on accounts_dep.oper (i_id);
+
+create table accounts_dep.norm (
+    id    serial primary key,
+    o_id  integer,
+    norma integer,
+    price double precision,
+    prize integer
+);
+create index norm_o_id_idx on accounts_dep.norm (o_id);
+
+create table accounts_dep.smena (
+    id            serial primary key,
+    w_id          integer,
+    i_id          integer,
+    o_id          integer,
+    cena          double precision,
+    kol_vo        numeric,
+    brak          smallint,
+    data          date,
+    smena         smallint,
+    color         integer,
+    time          integer,
+    ok            varchar(255),
+    vvod          timestamp,
+    prize         double precision,
+    id_doc        numeric(15,0),
+    id_doc_item   numeric(15,0),
+    f_gds_qty_use double precision,
+    id_gds_use    numeric(15,0),
+    id_cons_use   numeric(15,0)
+);
+-- The journal window reads one date and shift; the reports read a date range;
+-- the save and the deletion sum one worker's hours of a shift and date.
+create index smena_data_smena_idx on accounts_dep.smena (data, smena);
+create index smena_w_id_smena_data_idx on accounts_dep.smena (w_id, smena, data);
+
+create table accounts_dep.h_tabel (
+    id    serial primary key,
+    w_id  integer,
+    smena smallint,
+    month smallint,
+    year  smallint,
+    d1  smallint default 0, d2  smallint default 0, d3  smallint default 0, d4  smallint default 0,
+    d5  smallint default 0, d6  smallint default 0, d7  smallint default 0, d8  smallint default 0,
+    d9  smallint default 0, d10 smallint default 0, d11 smallint default 0, d12 smallint default 0,
+    d13 smallint default 0, d14 smallint default 0, d15 smallint default 0, d16 smallint default 0,
+    d17 smallint default 0, d18 smallint default 0, d19 smallint default 0, d20 smallint default 0,
+    d21 smallint default 0, d22 smallint default 0, d23 smallint default 0, d24 smallint default 0,
+    d25 smallint default 0, d26 smallint default 0, d27 smallint default 0, d28 smallint default 0,
+    d29 smallint default 0, d30 smallint default 0, d31 smallint default 0
+);
+create index h_tabel_month_idx on accounts_dep.h_tabel (year, month, smena);
+create index h_tabel_w_id_idx on accounts_dep.h_tabel (w_id, smena, month, year);
+
+-- Workers as the program sees them: every person, with its key as an integer.
+-- Plain column mapping keeps the view updatable: inserts, updates and deletes reach cmn_contractor.person.
+create view accounts_dep.person as
+    select p.id::integer as id, p.s_caption as fio, p.s_staffpos_hl
+    from cmn_contractor.person p;
+
+-- Products as the program sees them: the grade code is the goods caption; the name falls back to it.
+create view accounts_dep.izdel as
+    select g.id, g.s_caption as marka, coalesce(nullif(btrim(g.s_name), ''), g.s_caption)::varchar(255) as nom,
+           g.massa, g.id_class_item
+    from cmn_gds_and_srv.gds_and_srv g;

@@ -1,0 +1,129 @@
+#include "app/authorization_window.h"
+
+#include "db/data_module.h"
+#include "journal/access_codes.h"
+#include "journal/journal_window.h"
+#include "reports/reports_window.h"
+#include "ui/messages.h"
+#include "ui/window_registry.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+
+TForm23::TForm23(Windows& windows, QWidget* parent)
+    : QDialog(parent)
+    , w_(windows)
+{
+    w_.Form23 = this;
+    setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(5000);
+    w_.authorizationTimer = Timer1;
+
+    connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+void TForm23::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    if (!activated_) {
+        activated_ = true;
+        // Activation runs once the window is on screen and the message loop runs.
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
+    }
+}
+
+void TForm23::FormActivate()
+{
+    w_.Form1->CheckBuildStamp();
+    if (w_.terminateRequested)
+        return;
+    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.Form1->FBuildDate) + u'.'
+                   + QString::number(w_.Form1->FBuildTime) + u')');
+}
+
+void TForm23::Button1Click()
+{
+    TForm1* journal = w_.Form1;
+    const QString code = trimCode(Edit1->text());
+    journal->FShift = 1;
+    journal->FAccessCode = code.toUtf8();
+    const Role role = roleForCode(journal->FAccessCode);
+    if (role == Role::None) {
+        ui::Messages::error(QStringLiteral("Введены неверные данные."));
+        return;
+    }
+    TForm18* reports = w_.Form18;
+    switch (role) {
+    case Role::Reporting:
+        for (QWidget* c : std::initializer_list<QWidget*>{journal->Button1, journal->Button2, journal->Button3,
+                                                          journal->Button8, journal->RadioButton1, journal->RadioButton2,
+                                                          journal->RadioButton3, journal->RadioButton4, journal->CBox1,
+                                                          journal->DateT, journal->DBGrid2})
+            c->setEnabled(false);
+        journal->N2->setEnabled(false);
+        journal->N2->menuAction()->setEnabled(false);
+        journal->N11->setEnabled(false);
+        break;
+    case Role::Foreman:
+    case Role::Warehouse:
+        for (QWidget* c : std::initializer_list<QWidget*>{journal->Button2, journal->Button3})
+            c->setEnabled(false);
+        if (role == Role::Warehouse)
+            journal->Button1->setEnabled(false);
+        journal->N2->setEnabled(false);
+        journal->N2->menuAction()->setEnabled(false);
+        journal->N11->setEnabled(false);
+        if (reports) {
+            if (role == Role::Warehouse)
+                reports->setRadioGroup1ItemIndex(1);
+            for (QWidget* c : std::initializer_list<QWidget*>{reports->Button1, reports->Button2, reports->Button4,
+                                                              reports->Button6})
+                c->setEnabled(false);
+            if (role == Role::Warehouse)
+                reports->RadioGroup1->setEnabled(false);
+        }
+        break;
+    case Role::FullAccess:
+    case Role::None:
+        break;
+    }
+    TDataModule6* dm = w_.DataModule6;
+    for (int s = 1; s <= 4; ++s)
+        dm->smenaQuery(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+    hide();
+    ui::showModal(journal);
+    close();
+}
+
+void TForm23::Button2Click()
+{
+    close();
+}
+
+void TForm23::reject()
+{
+    // Escape closes the window, and with it the application.
+    close();
+}
+
+void TForm23::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    w_.requestTermination();
+}
+
+void TForm23::Timer1Timer()
+{
+    w_.requestTermination();
+}

@@ -1,0 +1,32 @@
+// The authorization window: the first window a user sees; an access code decides the role for the whole run.
+#pragma once
+
+#include "ui_authorization_window.h"
+
+#include <QDialog>
+
+class QTimer;
+struct Windows;
+
+class TForm23 : public QDialog, public Ui::TForm23 {
+    Q_OBJECT
+public:
+    explicit TForm23(Windows& windows, QWidget* parent = nullptr);
+
+    QTimer* Timer1 = nullptr;
+
+    void FormActivate();
+    void Button1Click();
+    void Button2Click();
+    void Timer1Timer();
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Windows& w_;
+    bool activated_ = false;
+};

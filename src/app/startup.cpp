@@ -1,0 +1,60 @@
+#include "app/startup.h"
+
+#include "app/authorization_window.h"
+#include "catalogs/norms_editor.h"
+#include "catalogs/operation_kind_editor.h"
+#include "catalogs/operation_kinds_list.h"
+#include "catalogs/operation_price_editor.h"
+#include "catalogs/operation_prices_list.h"
+#include "catalogs/product_editor.h"
+#include "catalogs/products_list.h"
+#include "catalogs/worker_editor.h"
+#include "catalogs/workers_list.h"
+#include "db/data_module.h"
+#include "journal/entry_editor.h"
+#include "journal/journal_window.h"
+#include "reports/product_detail_report.h"
+#include "reports/product_report.h"
+#include "reports/reports_window.h"
+#include "reports/worker_detail_report.h"
+#include "reports/worker_report.h"
+#include "timesheet/timesheet_report.h"
+#include "timesheet/timesheet_window.h"
+#include "ui/window_registry.h"
+
+void createWindows(Windows& w)
+{
+    w.createAuthorization = [&w] {
+        w.Form23 = new TForm23(w);
+        w.Form23->show();
+    };
+    w.Form1 = new TForm1(w);
+    w.Form2 = new TForm2(w);
+    w.Form3 = new TForm3(w);
+    w.Form4 = new TForm4(w);
+    w.Form5 = new TForm5(w);
+    w.Form7 = new TForm7(w);
+    w.Form8 = new TForm8(w);
+    w.Form9 = new TForm9(w);
+    w.Form10 = new TForm10(w);
+    w.Form11 = new TForm11(w);
+    w.Form18 = new TForm18(w);
+    w.Form19 = new TForm19(w);
+    w.Form21 = new TForm21(w);
+    w.Form15 = new TForm15(w);
+    w.Form16 = new TForm16(w);
+    w.Form17 = new TForm17(w);
+    w.Form20 = new TForm20(w);
+    w.Form22 = new TForm22(w);
+}
+
+void destroyWindows(Windows& w)
+{
+    QWidget* forms[] = {w.Form23, w.Form22, w.Form20, w.Form17, w.Form16, w.Form15, w.Form21, w.Form19,
+                        w.Form18, w.Form11, w.Form10, w.Form9,  w.Form8,  w.Form7,  w.Form5,  w.Form4,
+                        w.Form3,  w.Form2,  w.Form1};
+    for (QWidget* f : forms)
+        delete f;
+    // the data module belongs to the journal window
+    w = Windows{};
+}

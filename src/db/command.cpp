@@ -1,0 +1,77 @@
+#include "db/command.h"
+
+#include "db/db_error.h"
+#include "db/sql_text.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+
+namespace db {
+
+QString bindParams(const QString& text, const QHash<QString, QVariant>& params)
+{
+    const QList<sql::ParamRef> refs = sql::findParams(text);
+    if (refs.isEmpty())
+        return text;
+    QString out;
+    out.reserve(text.size() + 32);
+    qsizetype pos = 0;
+    for (const sql::ParamRef& ref : refs) {
+        const auto it = params.constFind(ref.name.toLower());
+        if (it == params.constEnd())
+            throw DbError(QStringLiteral("Не задано значение параметра %1.").arg(ref.name));
+        out += QStringView(text).mid(pos, ref.position - pos);
+        out += sql::literal(it.value());
+        pos = ref.position + ref.length;
+    }
+    out += QStringView(text).mid(pos);
+    return out;
+}
+
+QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (!db.isOpen())
+        throw DbError(QStringLiteral("Нет подключения к базе данных."));
+    QSqlQuery q(db);
+    q.setForwardOnly(forwardOnly);
+    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    if (!q.exec(text))
+        throw DbError::fromSqlError(q.lastError());
+    return q;
+}
+
+Command::Command(const QString& connectionName, const QString& name, QObject* parent)
+    : QObject(parent)
+    , connectionName_(connectionName)
+{
+    setObjectName(name);
+}
+
+void Command::setText(const QString& text)
+{
+    text_ = text;
+}
+
+void Command::setTextLines(const QStringList& lines)
+{
+    text_ = sql::lines(lines);
+}
+
+void Command::setParam(const QString& name, const QVariant& value)
+{
+    params_.insert(name.toLower(), value);
+}
+
+QVariant Command::param(const QString& name) const
+{
+    return params_.value(name.toLower());
+}
+
+int Command::execute()
+{
+    QSqlQuery q = execStatement(connectionName_, bindParams(text_, params_));
+    return q.numRowsAffected();
+}
+
+} // namespace db

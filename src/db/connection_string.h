@@ -1,0 +1,33 @@
+// The connection string of the one database connection, built from the command line, and the
+// libpq options taken from its keys.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace db {
+
+inline constexpr const char* kDefaultDatabase = "kesta_erp";
+// The built-in server address: the database server on the workstation itself, or reached through a local
+// tunnel or alias of the enterprise server. Enterprise workstations pass their server as argument 2.
+inline constexpr const char* kDefaultServer = "localhost";
+
+// The ODBC driver connection string for a database name and server address.
+QString assembleConnectionString(const QString& database, const QString& server);
+// The built-in default string: the same pieces with the default database and server.
+QString defaultConnectionString();
+// From command-line arguments 1 and 2 (empty where absent): argument 2 selects the assembled string.
+QString connectionStringFor(const QString& arg1, const QString& arg2);
+
+struct ConnectionOptions {
+    QString database;
+    QString server;
+    int port = 5432;
+    QString user;
+    QString password;
+    QString sslMode;
+};
+// Reads DATABASE, SERVER, PORT, UID, PWD and SSLmode (keys regardless of letter case).
+ConnectionOptions parseConnectionString(const QString& text);
+
+} // namespace db

@@ -1,0 +1,235 @@
+#include "db/data_module.h"
+
+#include "db/connection_string.h"
+#include "db/data_module_sql.h"
+#include "db/db_error.h"
+#include "ui/messages.h"
+
+#include <QAtomicInt>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace db {
+
+Connection::Connection(const QString& name)
+    : name_(name)
+{
+}
+
+Connection::~Connection()
+{
+    close();
+    if (QSqlDatabase::contains(name_))
+        QSqlDatabase::removeDatabase(name_);
+}
+
+void Connection::open()
+{
+    close();
+    const ConnectionOptions o = parseConnectionString(connectionString_);
+    QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
+                                                    : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    if (!db.isValid())
+        throw DbError(QStringLiteral("Драйвер PostgreSQL (QPSQL) недоступен."));
+    db.setDatabaseName(o.database);
+    db.setHostName(o.server);
+    db.setPort(o.port);
+    db.setUserName(o.user);
+    db.setPassword(o.password);
+    QString options = QStringLiteral("connect_timeout=10");
+    if (!o.sslMode.isEmpty())
+        options += QStringLiteral(";sslmode=") + o.sslMode.toLower();
+    db.setConnectOptions(options);
+    if (!db.open())
+        throw DbError::fromSqlError(db.lastError());
+    // Dates written as day.month.year text must read day first, whatever the server's default.
+    for (const char* s : {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on",
+                          "SET client_encoding TO 'UTF8'"}) {
+        QSqlQuery q(db);
+        if (!q.exec(QString::fromLatin1(s)))
+            throw DbError::fromSqlError(q.lastError());
+    }
+}
+
+void Connection::close()
+{
+    if (QSqlDatabase::contains(name_)) {
+        QSqlDatabase db = QSqlDatabase::database(name_, false);
+        if (db.isOpen())
+            db.close();
+    }
+}
+
+bool Connection::isOpen() const
+{
+    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+}
+
+} // namespace db
+
+using db::FieldDef;
+using db::FieldType;
+
+namespace {
+
+QList<FieldDef> smenaFields(int shift)
+{
+    return {
+        {"id", FieldType::Integer, 0, 0, true},
+        {"data", FieldType::DateTime},
+        {"smena", FieldType::SmallInt},
+        {"i_id", FieldType::Integer},
+        {"o_id", FieldType::Integer},
+        {"w_id", FieldType::Integer},
+        {"cena", FieldType::Double},
+        {"fio", FieldType::Text, 50},
+        {"marka", FieldType::Text, 50},
+        {"vid", FieldType::Text, 50},
+        {"nmn", FieldType::Text, 255},
+        {"naimen", FieldType::SmallInt},
+        {"brak", FieldType::SmallInt},
+        {"kol_vo", FieldType::Numeric, 28, shift == 1 ? 0 : 6, true},
+        {"summa", FieldType::Double},
+        {"color", FieldType::Integer},
+        {"time", FieldType::Integer},
+        {"ok", FieldType::Text, 255},
+        {"vvod", FieldType::DateTime},
+        {"prize", FieldType::Double, 0, 0, true},
+        {"id_doc", FieldType::Numeric, 15, 0, true},
+        {"id_doc_item", FieldType::Numeric, 15, 0, true},
+        {"f_gds_qty_use", FieldType::Double, 0, 0, true},
+        {"id_gds_use", FieldType::Numeric, 15, 0, true},
+        {"id_cons_use", FieldType::Numeric, 15, 0, true},
+    };
+}
+
+QList<FieldDef> hTabelFields(int shift)
+{
+    QList<FieldDef> f;
+    if (shift == 3) {
+        f = {{"fio", FieldType::Text, 50},
+             {"w_id", FieldType::Integer},
+             {"month", FieldType::SmallInt},
+             {"year", FieldType::SmallInt},
+             {"smena", FieldType::SmallInt},
+             {"id", FieldType::Integer, 0, 0, true},
+             {"summ", FieldType::Integer, 0, 0, true}};
+        for (int d = 1; d <= 31; ++d)
+            f.append({QStringLiteral("d%1").arg(d), FieldType::SmallInt});
+        return f;
+    }
+    f = {{"fio", FieldType::NarrowText, shift == 2 ? 128 : 254, 0, true},
+         {"w_id", FieldType::Integer, 0, 0, true},
+         {"month", FieldType::Integer, 0, 0, true},
+         {"year", FieldType::Integer, 0, 0, true},
+         {"smena", FieldType::Integer, 0, 0, true},
+         {"id", FieldType::Integer, 0, 0, true},
+         {"summ", FieldType::Integer, 0, 0, true}};
+    for (int d = 1; d <= 31; ++d)
+        f.append({QStringLiteral("d%1").arg(d), FieldType::Integer, 0, 0, true});
+    return f;
+}
+
+} // namespace
+
+QString TDataModule6::newConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("ADO_DB_%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+TDataModule6::TDataModule6(QObject* parent)
+    : QObject(parent)
+    , ADO_DB(newConnectionName())
+{
+    setObjectName(QStringLiteral("DataModule6"));
+    const QString cn = ADO_DB.name();
+    auto query = [&](const char* name) { return new db::Dataset(cn, QString::fromLatin1(name), this); };
+    auto command = [&](const char* name) { return new db::Command(cn, QString::fromLatin1(name), this); };
+
+    Workers = query("Workers");
+    Workers->setSql(db::dmsql::kWorkers);
+    Workers->setFieldDefs({{"id", FieldType::Integer}, {"fio", FieldType::NarrowText, 254},
+                           {"s_staffpos_hl", FieldType::NarrowText, 254}});
+
+    Izdel = query("Izdel");
+    Izdel->setSql(db::dmsql::kIzdel);
+    Izdel->setFieldDefs({{"marka", FieldType::Text, 254}, {"id", FieldType::Numeric, 15, 0},
+                         {"nom", FieldType::Text, 255}, {"massa", FieldType::Numeric, 28, 6},
+                         {"id_class_item", FieldType::Numeric, 15, 0}});
+
+    Vid_oper = query("Vid_oper");
+    Vid_oper->setSql(db::dmsql::kVidOper);
+    Vid_oper->setFieldDefs({{"VID", FieldType::Text, 50}, {"ID", FieldType::Integer, 0, 0, true}});
+
+    Oper = query("Oper");
+    Oper->setSqlLines(db::dmsql::kOperLines);
+    Oper->setFieldDefs({{"id", FieldType::Integer, 0, 0, true},
+                        {"MARKA", FieldType::Text, 50},
+                        {"VID", FieldType::Text, 50},
+                        {"NAIMEN", FieldType::SmallInt},
+                        {"i_id", FieldType::Integer},
+                        {"oper_vid", FieldType::Integer},
+                        {"nmn", FieldType::Text, 255},
+                        {"norma", FieldType::BigInt, 0, 0, true},
+                        {"cena", FieldType::Numeric, 28, 4, true}});
+
+    db::Dataset** smena[] = {&Smena1, &Smena2, &Smena3, &Smena4};
+    for (int s = 1; s <= 4; ++s) {
+        db::Dataset* d = new db::Dataset(cn, QStringLiteral("Smena%1").arg(s), this);
+        d->setSqlLines(db::dmsql::smenaLines(s));
+        d->setFieldDefs(smenaFields(s));
+        *smena[s - 1] = d;
+    }
+
+    db::Dataset** tabel[] = {&H_Tabel_1, &H_Tabel_2, &H_Tabel_3};
+    for (int s = 1; s <= 3; ++s) {
+        db::Dataset* d = new db::Dataset(cn, QStringLiteral("H_Tabel_%1").arg(s), this);
+        d->setSqlLines(db::dmsql::hTabelLines(s));
+        d->setFieldDefs(hTabelFields(s));
+        *tabel[s - 1] = d;
+    }
+
+    Oper_ins = command("Oper_ins");
+    Oper_ed = command("Oper_ed");
+    Oper_del = command("Oper_del");
+    Oper_del->setText(db::dmsql::kOperDel);
+    Control = query("Control");
+    DelSmena = command("DelSmena");
+    H_Tabel_ins = command("H_Tabel_ins");
+    SQL_exec = command("SQL_exec");
+}
+
+TDataModule6::~TDataModule6()
+{
+    // Datasets go with their parent; the connection closes in its own destructor.
+}
+
+db::Dataset* TDataModule6::smenaQuery(int shift) const
+{
+    switch (shift) {
+    case 2:
+        return Smena2;
+    case 3:
+        return Smena3;
+    case 4:
+        return Smena4;
+    default:
+        return Smena1;
+    }
+}
+
+bool TDataModule6::CheckDuplicate(const QString& statement, const QString& message)
+{
+    Control->setSqlLines({statement});
+    Control->open();
+    const int count = Control->asInt(QString::fromLatin1(db::dmsql::kCountColumn));
+    bool duplicate = false;
+    if (count > 0) {
+        ui::Messages::error(message);
+        duplicate = true;
+    }
+    Control->close();
+    return duplicate;
+}

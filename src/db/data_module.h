@@ -1,0 +1,70 @@
+// The data module: the one database connection and the datasets and commands that several windows share.
+#pragma once
+
+#include "db/command.h"
+#include "db/dataset.h"
+
+#include <QObject>
+#include <QString>
+
+namespace db {
+
+// The one connection of the program. Options come from the keys of the ODBC-style connection string.
+class Connection {
+public:
+    explicit Connection(const QString& name);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    QString name() const { return name_; }
+    QString connectionString() const { return connectionString_; }
+    void setConnectionString(const QString& text) { connectionString_ = text; }
+    // Connects and prepares the session (day-first dates, standard strings, UTF8). Throws DbError.
+    void open();
+    void close();
+    bool isOpen() const;
+
+private:
+    QString name_;
+    QString connectionString_;
+};
+
+} // namespace db
+
+class TDataModule6 : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataModule6(QObject* parent = nullptr);
+    ~TDataModule6() override;
+
+    db::Connection ADO_DB;
+
+    db::Dataset* Workers;
+    db::Dataset* Izdel;
+    db::Dataset* Vid_oper;
+    db::Dataset* Oper;
+    db::Dataset* Smena1;
+    db::Dataset* Smena2;
+    db::Dataset* Smena3;
+    db::Dataset* Smena4;
+    db::Dataset* H_Tabel_1;
+    db::Dataset* H_Tabel_2;
+    db::Dataset* H_Tabel_3;
+    db::Command* Oper_ins;
+    db::Command* Oper_ed;
+    db::Command* Oper_del;
+    db::Dataset* Control;
+    db::Command* DelSmena;
+    db::Command* H_Tabel_ins;
+    db::Command* SQL_exec;
+
+    // The journal query of a shift view; any value other than 2, 3 and 4 gives shift 1.
+    db::Dataset* smenaQuery(int shift) const;
+
+    // Runs a count statement (column "cnt") on Control; when the count is above 0 shows message and gives true.
+    bool CheckDuplicate(const QString& statement, const QString& message);
+
+private:
+    static QString newConnectionName();
+};

@@ -1,0 +1,562 @@
+#include "db/dataset.h"
+
+#include "db/command.h"
+#include "db/db_error.h"
+#include "db/sql_text.h"
+
+#include <QDateTime>
+#include <QSqlRecord>
+#include <cmath>
+
+namespace db {
+
+namespace {
+
+const QString kRowId = QStringLiteral("__rowid");
+
+bool isNumber(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QVariant nullOf(QMetaType::Type t)
+{
+    return QVariant(QMetaType(t));
+}
+
+} // namespace
+
+Dataset::Dataset(const QString& connectionName, const QString& name, QObject* parent)
+    : QObject(parent)
+    , connectionName_(connectionName)
+{
+    setObjectName(name);
+}
+
+void Dataset::setSql(const QString& text)
+{
+    close();
+    sql_ = text;
+    table_.clear();
+    keyField_.clear();
+    QHash<QString, QVariant> kept;
+    paramOrder_.clear();
+    for (const sql::ParamRef& ref : sql::findParams(text)) {
+        const QString key = ref.name.toLower();
+        if (!paramOrder_.contains(key))
+            paramOrder_.append(key);
+        kept.insert(key, params_.value(key));
+    }
+    params_ = kept;
+}
+
+void Dataset::setSqlLines(const QStringList& lines)
+{
+    setSql(sql::lines(lines));
+}
+
+void Dataset::setTable(const QString& table, const QString& keyField)
+{
+    setSql(keyField.isEmpty() ? QStringLiteral("select ctid::text as ") + kRowId + QStringLiteral(", * from ") + table
+                              : QStringLiteral("select * from ") + table);
+    table_ = table;
+    keyField_ = keyField;
+}
+
+void Dataset::setFieldDefs(const QList<FieldDef>& defs)
+{
+    fieldDefs_ = defs;
+}
+
+void Dataset::setParam(const QString& name, const QVariant& value)
+{
+    const QString key = name.toLower();
+    if (!params_.contains(key))
+        throw DbError(QStringLiteral("Параметр %1 не найден в запросе %2.").arg(name, objectName()));
+    params_[key] = value;
+}
+
+QVariant Dataset::param(const QString& name) const
+{
+    return params_.value(name.toLower());
+}
+
+QStringList Dataset::paramNames() const
+{
+    return paramOrder_;
+}
+
+const FieldDef* Dataset::defFor(const QString& field) const
+{
+    for (const FieldDef& d : fieldDefs_)
+        if (d.name.compare(field, Qt::CaseInsensitive) == 0)
+            return &d;
+    return nullptr;
+}
+
+QVariant Dataset::convert(const QVariant& v, int column) const
+{
+    const FieldDef* d = defFor(fieldNames_[column]);
+    if (!d || d->type == FieldType::Auto)
+        return v;
+    switch (d->type) {
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        if (v.isNull())
+            return nullOf(QMetaType::Int);
+        return QVariant(static_cast<int>(std::llround(v.toDouble())));
+    case FieldType::BigInt:
+        if (v.isNull())
+            return nullOf(QMetaType::LongLong);
+        return QVariant(static_cast<qlonglong>(std::llround(v.toDouble())));
+    case FieldType::Double:
+    case FieldType::Numeric:
+        if (v.isNull())
+            return nullOf(QMetaType::Double);
+        return QVariant(v.toDouble());
+    case FieldType::Text:
+    case FieldType::NarrowText:
+        if (v.isNull())
+            return nullOf(QMetaType::QString);
+        return QVariant(v.toString());
+    case FieldType::DateTime:
+        if (v.isNull())
+            return nullOf(QMetaType::QDateTime);
+        if (v.typeId() == QMetaType::QDate)
+            return QVariant(QDateTime(v.toDate(), QTime(0, 0)));
+        return QVariant(v.toDateTime());
+    case FieldType::Auto:
+        break;
+    }
+    return v;
+}
+
+void Dataset::open()
+{
+    if (isOpen())
+        return;
+    QSqlQuery q = execStatement(connectionName_, bindParams(sql_, params_));
+    const QSqlRecord rec = q.record();
+    const int cols = rec.count();
+    fieldNames_.clear();
+    fieldIndex_.clear();
+    rows_.clear();
+    rowIds_.clear();
+    const bool hasRowId = table_.size() && keyField_.isEmpty() && cols > 0 && rec.fieldName(0) == kRowId;
+    const int first = hasRowId ? 1 : 0;
+    for (int c = first; c < cols; ++c) {
+        const QString n = rec.fieldName(c);
+        fieldNames_.append(n);
+        if (!fieldIndex_.contains(n.toLower()))
+            fieldIndex_.insert(n.toLower(), c - first);
+    }
+    bool anyDefs = false;
+    for (const QString& n : fieldNames_)
+        anyDefs = anyDefs || defFor(n) != nullptr;
+    while (q.next()) {
+        QVector<QVariant> row;
+        row.reserve(cols - first);
+        for (int c = first; c < cols; ++c)
+            row.append(anyDefs ? convert(q.value(c), c - first) : q.value(c));
+        rows_.append(std::move(row));
+        if (hasRowId)
+            rowIds_.append(q.value(0).toString());
+    }
+    state_ = State::Browse;
+    applyFilter();
+    emit opened();
+}
+
+void Dataset::close()
+{
+    if (!isOpen())
+        return;
+    state_ = State::Inactive;
+    rows_.clear();
+    rowIds_.clear();
+    visible_.clear();
+    buffer_.clear();
+    current_ = -1;
+    eof_ = bof_ = true;
+    emit rowsReset();
+    emit closed();
+}
+
+void Dataset::requery()
+{
+    close();
+    open();
+}
+
+void Dataset::setFilter(const QString& text)
+{
+    FilterExpression parsed = FilterExpression::parse(text);
+    filterText_ = text;
+    filterExpr_ = parsed;
+    if (isOpen() && filtered_)
+        applyFilter();
+}
+
+void Dataset::setFiltered(bool on)
+{
+    if (filtered_ == on)
+        return;
+    filtered_ = on;
+    if (isOpen())
+        applyFilter();
+}
+
+void Dataset::applyFilter()
+{
+    visible_.clear();
+    visible_.reserve(rows_.size());
+    if (!filtered_ || filterExpr_.isEmpty()) {
+        for (int i = 0; i < rows_.size(); ++i)
+            visible_.append(i);
+    } else {
+        for (int i = 0; i < rows_.size(); ++i) {
+            const QVector<QVariant>& row = rows_[i];
+            const bool ok = filterExpr_.matches([&](const QString& name) -> QVariant {
+                const int c = fieldIndex(name);
+                if (c < 0)
+                    return QVariant();
+                const QVariant& v = row[c];
+                return v.isValid() ? v : nullOf(QMetaType::QString);
+            });
+            if (ok)
+                visible_.append(i);
+        }
+    }
+    current_ = visible_.isEmpty() ? -1 : 0;
+    eof_ = bof_ = visible_.isEmpty();
+    emit rowsReset();
+    emit currentChanged(recNo());
+}
+
+int Dataset::recordCount() const
+{
+    return isOpen() ? static_cast<int>(visible_.size()) : 0;
+}
+
+int Dataset::recNo() const
+{
+    return current_ < 0 ? 0 : current_ + 1;
+}
+
+void Dataset::setCurrent(int index, bool notify)
+{
+    const int old = current_;
+    current_ = index;
+    if (notify && old != current_)
+        emit currentChanged(recNo());
+}
+
+void Dataset::setRecNo(int recNo)
+{
+    if (visible_.isEmpty())
+        return;
+    const int n = static_cast<int>(visible_.size());
+    const int clamped = recNo < 1 ? 1 : (recNo > n ? n : recNo);
+    eof_ = bof_ = false;
+    setCurrent(clamped - 1);
+}
+
+void Dataset::first()
+{
+    bof_ = true;
+    eof_ = visible_.isEmpty();
+    if (!visible_.isEmpty())
+        setCurrent(0);
+}
+
+void Dataset::last()
+{
+    eof_ = true;
+    bof_ = visible_.isEmpty();
+    if (!visible_.isEmpty())
+        setCurrent(static_cast<int>(visible_.size()) - 1);
+}
+
+void Dataset::next()
+{
+    bof_ = false;
+    if (current_ + 1 < visible_.size())
+        setCurrent(current_ + 1);
+    else
+        eof_ = true;
+}
+
+void Dataset::prior()
+{
+    eof_ = false;
+    if (current_ > 0)
+        setCurrent(current_ - 1);
+    else
+        bof_ = true;
+}
+
+int Dataset::fieldIndex(const QString& name) const
+{
+    return fieldIndex_.value(name.toLower(), -1);
+}
+
+void Dataset::requireOpen() const
+{
+    if (!isOpen())
+        throw DbError(QStringLiteral("Набор данных %1 закрыт.").arg(objectName()));
+}
+
+QVariant Dataset::value(const QString& field) const
+{
+    requireOpen();
+    const int c = fieldIndex(field);
+    if (c < 0)
+        throw DbError(QStringLiteral("%1: поле '%2' не найдено").arg(objectName(), field));
+    if (state_ == State::Edit || state_ == State::Insert)
+        return buffer_[c];
+    if (current_ < 0)
+        return QVariant();
+    return rows_[visible_[current_]][c];
+}
+
+QString Dataset::asString(const QString& field) const
+{
+    const QVariant v = value(field);
+    if (v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (d == std::floor(d) && std::fabs(d) < 1e15)
+            return QString::number(static_cast<qint64>(d));
+        return QString::number(d, 'g', 15);
+    }
+    if (v.typeId() == QMetaType::QDateTime) {
+        const QDateTime dt = v.toDateTime();
+        if (dt.time() == QTime(0, 0))
+            return dt.date().toString(QStringLiteral("dd.MM.yyyy"));
+        return dt.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    }
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+    return v.toString();
+}
+
+qint64 Dataset::asLongLong(const QString& field) const
+{
+    const QVariant v = value(field);
+    if (v.isNull())
+        return 0;
+    if (isNumber(v))
+        return std::llround(v.toDouble());
+    const QString text = v.toString().trimmed();
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const qint64 n = text.toLongLong(&ok);
+    if (!ok)
+        throw ConversionError(QStringLiteral("'%1' не является целым числом").arg(text));
+    return n;
+}
+
+int Dataset::asInt(const QString& field) const
+{
+    const qint64 n = asLongLong(field);
+    if (n < INT32_MIN || n > INT32_MAX)
+        throw ConversionError(QStringLiteral("Число %1 вне допустимого диапазона").arg(n));
+    return static_cast<int>(n);
+}
+
+double Dataset::asDouble(const QString& field) const
+{
+    const QVariant v = value(field);
+    if (v.isNull())
+        return 0.0;
+    if (isNumber(v))
+        return v.toDouble();
+    const QString text = v.toString().trimmed();
+    if (text.isEmpty())
+        return 0.0;
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (!ok)
+        throw ConversionError(QStringLiteral("'%1' не является числом").arg(text));
+    return d;
+}
+
+QVariant Dataset::valueAt(int row, int column) const
+{
+    if (row < 0 || row >= visible_.size() || column < 0 || column >= fieldNames_.size())
+        return QVariant();
+    return rows_[visible_[row]][column];
+}
+
+bool Dataset::locate(const QString& field, const QVariant& wanted)
+{
+    requireOpen();
+    const int c = fieldIndex(field);
+    if (c < 0)
+        throw DbError(QStringLiteral("%1: поле '%2' не найдено").arg(objectName(), field));
+    for (int i = 0; i < visible_.size(); ++i) {
+        const QVariant& v = rows_[visible_[i]][c];
+        if (v.isNull() || !wanted.isValid() || wanted.isNull())
+            continue;
+        bool match;
+        if (isNumber(v) || isNumber(wanted)) {
+            bool ok1 = false, ok2 = false;
+            const double a = v.toDouble(&ok1), b = wanted.toDouble(&ok2);
+            match = ok1 && ok2 && a == b;
+        } else {
+            match = v.toString() == wanted.toString();
+        }
+        if (match) {
+            eof_ = bof_ = false;
+            setCurrent(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Dataset::append()
+{
+    requireOpen();
+    if (table_.isEmpty())
+        throw DbError(QStringLiteral("Набор данных %1 нельзя изменять.").arg(objectName()));
+    buffer_ = QVector<QVariant>(fieldNames_.size());
+    state_ = State::Insert;
+}
+
+void Dataset::edit()
+{
+    requireOpen();
+    if (table_.isEmpty())
+        throw DbError(QStringLiteral("Набор данных %1 нельзя изменять.").arg(objectName()));
+    if (current_ < 0) { // an empty table: editing starts a new row
+        append();
+        return;
+    }
+    buffer_ = rows_[visible_[current_]];
+    state_ = State::Edit;
+}
+
+void Dataset::setValue(const QString& field, const QVariant& value)
+{
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw DbError(QStringLiteral("Набор данных %1 не в режиме редактирования.").arg(objectName()));
+    const int c = fieldIndex(field);
+    if (c < 0)
+        throw DbError(QStringLiteral("%1: поле '%2' не найдено").arg(objectName(), field));
+    buffer_[c] = value;
+}
+
+void Dataset::post()
+{
+    if (state_ == State::Insert) {
+        QStringList cols, vals;
+        for (int c = 0; c < fieldNames_.size(); ++c) {
+            if (!buffer_[c].isValid() || buffer_[c].isNull())
+                continue;
+            cols.append(fieldNames_[c]);
+            vals.append(sql::literal(buffer_[c]));
+        }
+        const QString returning = keyField_.isEmpty() ? QStringLiteral(" returning ctid::text, *") : QStringLiteral(" returning *");
+        const QString text = cols.isEmpty()
+            ? QStringLiteral("insert into ") + table_ + QStringLiteral(" default values") + returning
+            : QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(u',') + QStringLiteral(") values (")
+                + vals.join(u',') + u')' + returning;
+        QSqlQuery q = execStatement(connectionName_, text);
+        QVector<QVariant> row(fieldNames_.size());
+        const int off = keyField_.isEmpty() ? 1 : 0;
+        if (q.next()) {
+            for (int c = 0; c < fieldNames_.size(); ++c)
+                row[c] = convert(q.value(c + off), c);
+            if (keyField_.isEmpty())
+                rowIds_.append(q.value(0).toString());
+        }
+        rows_.append(row);
+        visible_.append(static_cast<int>(rows_.size()) - 1);
+        state_ = State::Browse;
+        buffer_.clear();
+        eof_ = bof_ = false;
+        emit rowsReset();
+        setCurrent(static_cast<int>(visible_.size()) - 1, false);
+        emit currentChanged(recNo());
+        return;
+    }
+    if (state_ != State::Edit)
+        return;
+    const int rowIndex = visible_[current_];
+    const QVector<QVariant>& old = rows_[rowIndex];
+    QStringList sets;
+    for (int c = 0; c < fieldNames_.size(); ++c) {
+        if (old[c] == buffer_[c] && old[c].isNull() == buffer_[c].isNull())
+            continue;
+        sets.append(fieldNames_[c] + u'=' + sql::literal(buffer_[c]));
+    }
+    if (!sets.isEmpty()) {
+        QString where;
+        if (keyField_.isEmpty()) {
+            where = QStringLiteral("ctid=") + sql::quote(rowIds_[rowIndex]) + QStringLiteral("::tid");
+        } else {
+            where = keyField_ + u'=' + sql::literal(old[fieldIndex(keyField_)]);
+        }
+        // The returned row address tells that the row was still there (and where an update moved it).
+        QSqlQuery q = execStatement(connectionName_, QStringLiteral("update ") + table_ + QStringLiteral(" set ")
+                                                         + sets.join(u',') + QStringLiteral(" where ") + where
+                                                         + QStringLiteral(" returning ctid::text"));
+        if (!q.next())
+            throw DbError(QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
+        if (keyField_.isEmpty())
+            rowIds_[rowIndex] = q.value(0).toString();
+    }
+    rows_[rowIndex] = buffer_;
+    state_ = State::Browse;
+    buffer_.clear();
+    emit rowsReset();
+    emit currentChanged(recNo());
+}
+
+void Dataset::cancel()
+{
+    if (state_ == State::Edit || state_ == State::Insert) {
+        state_ = State::Browse;
+        buffer_.clear();
+    }
+}
+
+void Dataset::remove()
+{
+    requireOpen();
+    if (table_.isEmpty())
+        throw DbError(QStringLiteral("Набор данных %1 нельзя изменять.").arg(objectName()));
+    if (current_ < 0)
+        return;
+    const int rowIndex = visible_[current_];
+    const QString where = keyField_.isEmpty()
+        ? QStringLiteral("ctid=") + sql::quote(rowIds_[rowIndex]) + QStringLiteral("::tid")
+        : keyField_ + u'=' + sql::literal(rows_[rowIndex][fieldIndex(keyField_)]);
+    execStatement(connectionName_, QStringLiteral("delete from ") + table_ + QStringLiteral(" where ") + where);
+    rows_.remove(rowIndex);
+    if (!rowIds_.isEmpty())
+        rowIds_.remove(rowIndex);
+    const int keep = current_;
+    applyFilter();
+    if (!visible_.isEmpty())
+        setRecNo(keep + 1);
+}
+
+} // namespace db

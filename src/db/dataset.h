@@ -1,0 +1,146 @@
+// A dataset: a statement whose rows are loaded into memory on open (a static cursor), with named
+// parameters, a text filter over the loaded rows, a 1-based record number and, for table datasets,
+// writes resolved to the base table.
+#pragma once
+
+#include "db/filter_expression.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+namespace db {
+
+enum class FieldType { Auto, Integer, SmallInt, BigInt, Double, Numeric, Text, NarrowText, DateTime };
+
+struct FieldDef {
+    QString name;
+    FieldType type = FieldType::Auto;
+    int size = 0;  // characters of a text, digits of a numeric
+    int scale = 0; // decimals of a numeric
+    bool readOnly = false;
+};
+
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    Dataset(const QString& connectionName, const QString& name, QObject* parent = nullptr);
+
+    QString name() const { return objectName(); }
+    QString connectionName() const { return connectionName_; }
+
+    // Statement text. Replacing it closes the dataset and keeps parameter values whose names remain.
+    void setSql(const QString& text);
+    void setSqlLines(const QStringList& lines);
+    QString sql() const { return sql_; }
+
+    // A table dataset reads a whole table and writes back rows by key (or by the server's row address
+    // when the table has no key column).
+    void setTable(const QString& table, const QString& keyField = {});
+    QString table() const { return table_; }
+
+    // Declared fields: values are converted to these types on load.
+    void setFieldDefs(const QList<FieldDef>& defs);
+    const QList<FieldDef>& fieldDefs() const { return fieldDefs_; }
+
+    // Parameters are matched by name regardless of letter case. Throws DbError for an unknown name.
+    void setParam(const QString& name, const QVariant& value);
+    QVariant param(const QString& name) const;
+    QStringList paramNames() const;
+
+    void open();
+    void close();
+    void requery();
+    bool isOpen() const { return state_ != State::Inactive; }
+    State state() const { return state_; }
+
+    // Text filter, kept across close and open.
+    void setFilter(const QString& text);
+    QString filter() const { return filterText_; }
+    void setFiltered(bool on);
+    bool filtered() const { return filtered_; }
+
+    // Rows visible through the filter.
+    int recordCount() const;
+    bool isEmpty() const { return recordCount() == 0; }
+    // 1-based; 0 when there are no rows. Setting clamps into 1..recordCount.
+    int recNo() const;
+    void setRecNo(int recNo);
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const { return eof_; }
+    bool bof() const { return bof_; }
+
+    // Fields of the loaded statement, in order (names as the server gave them).
+    QStringList fieldNames() const { return fieldNames_; }
+    int fieldIndex(const QString& name) const; // -1 when absent
+    bool hasField(const QString& name) const { return fieldIndex(name) >= 0; }
+
+    // Values of the current row (of the edit buffer while editing). Throws DbError for an unknown field.
+    QVariant value(const QString& field) const;
+    QString asString(const QString& field) const;
+    int asInt(const QString& field) const;       // null or empty reads as 0; throws ConversionError
+    qint64 asLongLong(const QString& field) const;
+    double asDouble(const QString& field) const;
+
+    // Values of the visible row (0-based) for views.
+    QVariant valueAt(int row, int column) const;
+
+    // Moves to the first visible row whose field equals value (text compared as typed, numbers numerically).
+    bool locate(const QString& field, const QVariant& value);
+
+    // Editing (table datasets).
+    void append();
+    void edit();
+    void setValue(const QString& field, const QVariant& value);
+    void post();
+    void cancel();
+    void remove();
+
+signals:
+    void opened();
+    void closed();
+    void rowsReset();          // rows or filter changed
+    void currentChanged(int recNo);
+
+private:
+    int rowOf(int recNo) const;
+    void applyFilter();
+    QVariant convert(const QVariant& v, int column) const;
+    const FieldDef* defFor(const QString& field) const;
+    void setCurrent(int index, bool notify = true);
+    void requireOpen() const;
+
+    QString connectionName_;
+    QString sql_;
+    QString table_;
+    QString keyField_;
+    QList<FieldDef> fieldDefs_;
+    QHash<QString, QVariant> params_; // lower-case name -> value
+    QStringList paramOrder_;
+
+    State state_ = State::Inactive;
+    QStringList fieldNames_;
+    QHash<QString, int> fieldIndex_; // lower-case name -> column
+    QVector<QVector<QVariant>> rows_;
+    QVector<QString> rowIds_; // row addresses of a table dataset without key
+    QVector<int> visible_;    // indices into rows_
+    int current_ = -1;        // index into visible_
+    bool eof_ = true;
+    bool bof_ = true;
+
+    QString filterText_;
+    FilterExpression filterExpr_;
+    bool filtered_ = false;
+
+    QVector<QVariant> buffer_; // edit buffer
+};
+
+} // namespace db

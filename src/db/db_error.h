@@ -1,0 +1,34 @@
+// The two error types of the data layer: a failed statement and a failed conversion of a value.
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+class QSqlError;
+
+namespace db {
+
+// A statement failed on the server or the connection failed: carries the server's text and SQLSTATE.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& text, const QString& sqlState = {});
+    static DbError fromSqlError(const QSqlError& error);
+    QString text() const { return text_; }
+    QString sqlState() const { return sqlState_; }
+
+private:
+    QString text_;
+    QString sqlState_;
+};
+
+// A value could not be converted (text to number, a malformed filter, a value that cannot go into a statement).
+class ConversionError : public std::runtime_error {
+public:
+    explicit ConversionError(const QString& text);
+    QString text() const { return text_; }
+
+private:
+    QString text_;
+};
+
+} // namespace db

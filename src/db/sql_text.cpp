@@ -1,0 +1,171 @@
+#include "db/sql_text.h"
+
+#include "db/db_error.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTime>
+#include <cmath>
+
+namespace db::sql {
+
+QString quote(const QString& text)
+{
+    if (text.contains(QChar(u'\0')))
+        throw ConversionError(QStringLiteral("Текст содержит недопустимый символ (NUL)."));
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'\'';
+    for (QChar c : text) {
+        if (c == u'\'')
+            out += u'\'';
+        out += c;
+    }
+    out += u'\'';
+    return out;
+}
+
+QString number(qint64 value)
+{
+    return QString::number(value);
+}
+
+QString price(double value)
+{
+    if (!std::isfinite(value))
+        throw ConversionError(QStringLiteral("Недопустимое значение цены."));
+    const double rounded = std::round(value * 10000.0) / 10000.0;
+    QString text = QString::number(rounded, 'f', 4);
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    if (text == u"-0")
+        text = QStringLiteral("0");
+    return text;
+}
+
+QString date(const QDate& value)
+{
+    if (!value.isValid())
+        throw ConversionError(QStringLiteral("Недопустимая дата."));
+    return value.toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+QString toDate(const QDate& value)
+{
+    return QStringLiteral("to_date('") + date(value) + QStringLiteral("', 'DD.MM.YYYY')");
+}
+
+QString literal(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return QString::number(value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d))
+            throw ConversionError(QStringLiteral("Недопустимое числовое значение."));
+        return QString::number(d, 'g', 17);
+    }
+    case QMetaType::QDate:
+        return QStringLiteral("date '") + value.toDate().toString(Qt::ISODate) + u'\'';
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        if (dt.time() == QTime(0, 0))
+            return QStringLiteral("date '") + dt.date().toString(Qt::ISODate) + u'\'';
+        return QStringLiteral("timestamp '") + dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + u'\'';
+    }
+    default:
+        return quote(value.toString());
+    }
+}
+
+QString lines(const QStringList& lines)
+{
+    QString out;
+    for (const QString& line : lines) {
+        out += line;
+        out += QStringLiteral("\r\n");
+    }
+    return out;
+}
+
+static bool isNameStart(QChar c)
+{
+    return c.isLetter() || c == u'_';
+}
+
+static bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+QList<ParamRef> findParams(const QString& text)
+{
+    QList<ParamRef> out;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = text[i];
+        if (c == u'\'' || c == u'"') {
+            // quoted text or identifier: skip to the closing quote (a doubled quote stays inside)
+            const QChar q = c;
+            ++i;
+            while (i < n) {
+                if (text[i] == q) {
+                    if (i + 1 < n && text[i + 1] == q) {
+                        i += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++i;
+            }
+            ++i;
+            continue;
+        }
+        if (c == u'-' && i + 1 < n && text[i + 1] == u'-') {
+            while (i < n && text[i] != u'\n')
+                ++i;
+            continue;
+        }
+        if (c == u'/' && i + 1 < n && text[i + 1] == u'*') {
+            const qsizetype end = text.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+            continue;
+        }
+        if (c == u':') {
+            if (i + 1 < n && text[i + 1] == u':') { // a cast, "::t_id"
+                i += 2;
+                while (i < n && isNameChar(text[i]))
+                    ++i;
+                continue;
+            }
+            if (i + 1 < n && isNameStart(text[i + 1])) {
+                qsizetype j = i + 1;
+                while (j < n && isNameChar(text[j]))
+                    ++j;
+                out.append({text.mid(i + 1, j - i - 1), i, j - i});
+                i = j;
+                continue;
+            }
+        }
+        ++i;
+    }
+    return out;
+}
+
+} // namespace db::sql

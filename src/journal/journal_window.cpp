@@ -1,0 +1,472 @@
+#include "journal/journal_window.h"
+
+#include "catalogs/operation_kinds_list.h"
+#include "catalogs/operation_prices_list.h"
+#include "catalogs/products_list.h"
+#include "catalogs/workers_list.h"
+#include "db/connection_string.h"
+#include "db/data_module.h"
+#include "db/db_error.h"
+#include "db/transaction.h"
+#include "journal/access_codes.h"
+#include "journal/build_stamp.h"
+#include "journal/entry_editor.h"
+#include "journal/journal_sql.h"
+#include "reports/reports_window.h"
+#include "timesheet/timesheet_window.h"
+#include "ui/window_registry.h"
+
+#include <QCalendarWidget>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace {
+
+const QColor kShiftGreen(0, 128, 0);
+const QColor kAcceptedGreen(0, 128, 0);
+const QColor kNotAcceptedRed(255, 0, 0);
+const QColor kDayOffRed(255, 0, 0);
+
+bool isWeekend(const QDate& d)
+{
+    return d.dayOfWeek() == Qt::Saturday || d.dayOfWeek() == Qt::Sunday;
+}
+
+void setFlagLook(QWidget* w, bool on, const QColor& color)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, on ? color : QApplication::palette(w).color(QPalette::Button));
+    w->setPalette(p);
+    QFont f = w->font();
+    f.setBold(on);
+    w->setFont(f);
+}
+
+QString formatSum(double v)
+{
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return loc.toString(v, 'f', 2);
+}
+
+} // namespace
+
+TForm1::TForm1(Windows& windows, QWidget* parent)
+    : QDialog(parent)
+    , w_(windows)
+{
+    w_.Form1 = this;
+    setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    N2 = MainMenu1->addMenu(QStringLiteral("Справочники"));
+    N2->setObjectName(QStringLiteral("N2"));
+    auto item = [](QMenu* menu, const char* name, const QString& caption) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    N1 = item(N2, "N1", QStringLiteral("Рабочие"));
+    N3 = item(N2, "N3", QStringLiteral("Изделия"));
+    N4 = item(N2, "N4", QStringLiteral("Цены"));
+    N6 = item(N2, "N6", QStringLiteral("Операции"));
+    N8 = item(N2, "N8", QStringLiteral("Внеурочное"));
+    N11 = MainMenu1->addAction(QStringLiteral("Табель по времени"));
+    N11->setObjectName(QStringLiteral("N11"));
+    N7 = MainMenu1->addMenu(QStringLiteral("Отчеты"));
+    N7->setObjectName(QStringLiteral("N7"));
+    N10 = item(N7, "N10", QStringLiteral("Сводные отчеты"));
+    N5 = MainMenu1->addAction(QStringLiteral("Выход"));
+    N5->setObjectName(QStringLiteral("N5"));
+    layout()->setMenuBar(MainMenu1);
+
+    DBGrid2->setColumns({
+        {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), Qt::AlignLeft | Qt::AlignVCenter, true, 190},
+        {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
+        {QStringLiteral("vid"), QStringLiteral("Операция"), Qt::AlignLeft | Qt::AlignVCenter, true, 110},
+        {QStringLiteral("nmn"), QStringLiteral("Вид"), Qt::AlignLeft | Qt::AlignVCenter, true, 130},
+        {QStringLiteral("color"), QStringLiteral("Цвет"), Qt::AlignCenter, true, 50},
+        {QStringLiteral("time"), QStringLiteral("Часы"), Qt::AlignRight | Qt::AlignVCenter, true, 50},
+        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter, true, 60},
+        {QStringLiteral("brak"), QStringLiteral("Брак"), Qt::AlignRight | Qt::AlignVCenter, true, 50},
+        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), Qt::AlignRight | Qt::AlignVCenter, true, 80},
+        {QStringLiteral("prize"), QStringLiteral("Премия (%)"), Qt::AlignRight | Qt::AlignVCenter, false, 0},
+        {QStringLiteral("ok"), QStringLiteral("OK"), Qt::AlignCenter, true, 50},
+        {QStringLiteral("vvod"), QStringLiteral("Заведен"), Qt::AlignCenter, true, 90},
+    });
+    // The acceptance mark: bold, green when accepted, red otherwise; other cells as usual.
+    DBGrid2->setCellStyler([this](int row, const QString& field) {
+        ui::CellStyle s;
+        if (field != u"ok")
+            return s;
+        db::Dataset* d = DBGrid2->dataset();
+        const int c = d ? d->fieldIndex(QStringLiteral("ok")) : -1;
+        const QString mark = c < 0 ? QString() : d->valueAt(row, c).toString();
+        s.bold = true;
+        s.foreground = (mark == u"ok" || mark == u"да") ? kAcceptedGreen : kNotAcceptedRed;
+        return s;
+    });
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(30000);
+
+    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(1); });
+    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(2); });
+    connect(RadioButton3, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(3); });
+    connect(RadioButton4, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(4); });
+    connect(CBox1, &QCheckBox::toggled, this, [this] { CBox1Click(); });
+    DateT->installEventFilter(this);
+    DateT->calendarWidget()->installEventFilter(this);
+    connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this, [this] {
+        // the popup closes after a click; reload once it has
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
+    });
+    connect(DateT->calendarWidget(), &QCalendarWidget::activated, this, [this] {
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
+    });
+    connect(Button8, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button8Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button2Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button3Click(); }); });
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(DBGrid2, &QAbstractItemView::doubleClicked, this, [this] { ui::guarded([this] { DBGrid2DblClick(); }); });
+    connect(N1, &QAction::triggered, this, [this] { ui::guarded([this] { N1Click(); }); });
+    connect(N3, &QAction::triggered, this, [this] { ui::guarded([this] { N3Click(); }); });
+    connect(N4, &QAction::triggered, this, [this] { ui::guarded([this] { N4Click(); }); });
+    connect(N6, &QAction::triggered, this, [this] { ui::guarded([this] { N6Click(); }); });
+    connect(N8, &QAction::triggered, this, [this] { N8Click(); });
+    connect(N11, &QAction::triggered, this, [this] { ui::guarded([this] { N11Click(); }); });
+    connect(N10, &QAction::triggered, this, [this] { ui::guarded([this] { N10Click(); }); });
+    connect(N5, &QAction::triggered, this, [this] { Button4Click(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { ui::guarded([this] { CheckBuildStamp(); }); });
+
+    styleShiftButtons();
+    CBox1Click();
+
+    FormCreate();
+    if (w_.DataModule6)
+        RadioButtonClick(FShift);
+    Timer1->start();
+}
+
+// ---- start-up ----
+
+void TForm1::FormCreate()
+{
+    try {
+        w_.DataModule6 = new TDataModule6(this);
+        TDataModule6* dm = w_.DataModule6;
+        const QString arg1 = w_.arg1;
+        const QString arg2 = w_.arg2;
+        dm->ADO_DB.close();
+        dm->ADO_DB.setConnectionString(db::connectionStringFor(arg1, arg2));
+        dm->ADO_DB.open();
+
+        ver = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("ver"), this);
+        ver->setTable(QStringLiteral("accounts_dep.ver"));
+        ver->setFieldDefs({{"d", db::FieldType::Integer}, {"t", db::FieldType::Integer},
+                           {"delim", db::FieldType::Text, 255}});
+        updtOK = new db::Command(dm->ADO_DB.name(), QStringLiteral("updtOK"), this);
+        updtOK->setText(journal_sql::kUpdtOK);
+        DBGrid2->setDataset(dm->Smena1);
+
+        if (w_.createAuthorization)
+            w_.createAuthorization();
+    } catch (const std::exception&) {
+        ui::Messages::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
+        w_.requestTermination();
+        close();
+    }
+}
+
+void TForm1::CheckBuildStamp()
+{
+    FBuildDate = buildDateNumber(w_.buildDate);
+    FBuildTime = buildTimeNumber(w_.buildTime);
+    ver->close();
+    ver->open();
+    ver->first();
+    int d = ver->isEmpty() ? 0 : ver->asInt(QStringLiteral("d"));
+    int t = ver->isEmpty() ? 0 : ver->asInt(QStringLiteral("t"));
+    if (stampOlder(d, t, FBuildDate, FBuildTime)) {
+        ver->edit();
+        ver->setValue(QStringLiteral("d"), FBuildDate);
+        ver->setValue(QStringLiteral("t"), FBuildTime);
+        ver->post();
+    }
+    d = ver->asInt(QStringLiteral("d"));
+    t = ver->asInt(QStringLiteral("t"));
+    if (stampOlder(FBuildDate, FBuildTime, d, t)) {
+        if (w_.authorizationTimer)
+            w_.authorizationTimer->start();
+        ui::Messages::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+        w_.requestTermination();
+    }
+    ver->close();
+}
+
+// ---- activation, day, day-off flag, shift ----
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ui::guarded([this] { FormActivate(); });
+}
+
+void TForm1::FormActivate()
+{
+    const QDate today = QDate::currentDate();
+    DateT->setDate(today);
+    if (isWeekend(today))
+        setWeekendFlag(true);
+    reopenShiftQueries();
+}
+
+void TForm1::reopenShiftQueries()
+{
+    TDataModule6* dm = w_.DataModule6;
+    for (int s = 1; s <= 4; ++s)
+        dm->smenaQuery(s)->close();
+    for (int s = 1; s <= 4; ++s) {
+        db::Dataset* q = dm->smenaQuery(s);
+        q->setParam(QStringLiteral("data"), QDateTime(DateT->date(), QTime(0, 0)));
+        q->open();
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DateT && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            ui::guarded([this] { DateTCloseUp(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm1::DateTCloseUp()
+{
+    ui::WaitCursor wait;
+    reopenShiftQueries();
+    setWeekendFlag(isWeekend(DateT->date()));
+    DBGrid2->setFocus();
+}
+
+void TForm1::setWeekendFlag(bool checked)
+{
+    if (CBox1->isChecked() == checked)
+        CBox1Click(); // the look follows the state even when it does not change
+    CBox1->setChecked(checked);
+}
+
+void TForm1::CBox1Click()
+{
+    setFlagLook(CBox1, CBox1->isChecked(), kDayOffRed);
+}
+
+void TForm1::RadioButtonClick(int shift)
+{
+    FShift = shift;
+    DBGrid2->setDataset(shiftQuery());
+    styleShiftButtons();
+    if (totalsConnection_)
+        disconnect(totalsConnection_);
+    totalsConnection_ = connect(shiftQuery(), &db::Dataset::rowsReset, this, [this] { updateTotals(); });
+    updateTotals();
+}
+
+void TForm1::styleShiftButtons()
+{
+    QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    for (QRadioButton* b : buttons)
+        setFlagLook(b, b->isChecked(), kShiftGreen);
+}
+
+db::Dataset* TForm1::shiftQuery() const
+{
+    return w_.DataModule6 ? w_.DataModule6->smenaQuery(FShift) : nullptr;
+}
+
+void TForm1::updateTotals()
+{
+    db::Dataset* q = shiftQuery();
+    if (!q || !q->isOpen()) {
+        LabelTotals->setText(QString());
+        return;
+    }
+    const int cKol = q->fieldIndex(QStringLiteral("kol_vo"));
+    const int cBrak = q->fieldIndex(QStringLiteral("brak"));
+    const int cTime = q->fieldIndex(QStringLiteral("time"));
+    const int cSum = q->fieldIndex(QStringLiteral("summa"));
+    double kol = 0, sum = 0;
+    qint64 brak = 0, hours = 0;
+    const int n = q->recordCount();
+    for (int r = 0; r < n; ++r) {
+        kol += q->valueAt(r, cKol).toDouble();
+        brak += q->valueAt(r, cBrak).toLongLong();
+        hours += q->valueAt(r, cTime).toLongLong();
+        sum += q->valueAt(r, cSum).toDouble();
+    }
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    LabelTotals->setText(QStringLiteral("Записей: %1    Кол-во: %2    Брак: %3    Часы: %4    Итого (р.): %5")
+                             .arg(n)
+                             .arg(loc.toString(kol, 'g', 15))
+                             .arg(brak)
+                             .arg(hours)
+                             .arg(formatSum(sum)));
+}
+
+void TForm1::Button8Click()
+{
+    ui::WaitCursor wait;
+    TDataModule6* dm = w_.DataModule6;
+    for (int s = 1; s <= 4; ++s)
+        dm->smenaQuery(s)->close();
+    for (int s = 1; s <= 4; ++s)
+        dm->smenaQuery(s)->open();
+}
+
+// ---- new and changed rows ----
+
+void TForm1::Button1Click()
+{
+    FShiftQuery = shiftQuery();
+    w_.Form11->setWindowTitle(QStringLiteral("Заведение новой позиции"));
+    ui::showModal(w_.Form11, this);
+}
+
+void TForm1::Button2Click()
+{
+    FShiftQuery = shiftQuery();
+    if (FShiftQuery->isEmpty())
+        return;
+    const int recNo = FShiftQuery->recNo();
+    w_.Form11->setWindowTitle(QStringLiteral("Изменение данных о позиции"));
+    ui::showModal(w_.Form11, this);
+    FShiftQuery->setRecNo(recNo);
+}
+
+// ---- acceptance and deletion ----
+
+void TForm1::DBGrid2DblClick()
+{
+    if (isForemanCode(FAccessCode))
+        return;
+    FShiftQuery = shiftQuery();
+    if (FShiftQuery->isEmpty())
+        return;
+    const QString mark = FShiftQuery->asString(QStringLiteral("ok"));
+    const QString newMark = (mark != u"да" && mark != u"ok") ? QStringLiteral("ok") : QStringLiteral("no");
+    updtOK->setParam(QStringLiteral("id"), FShiftQuery->asInt(QStringLiteral("id")));
+    updtOK->setParam(QStringLiteral("ok"), newMark);
+    updtOK->execute();
+    const int recNo = FShiftQuery->recNo();
+    FShiftQuery->requery();
+    FShiftQuery->setRecNo(recNo);
+}
+
+void TForm1::Button3Click()
+{
+    TDataModule6* dm = w_.DataModule6;
+    const QDate date = DateT->date();
+    const int year = date.year(), month = date.month(), day = date.day();
+    FShiftQuery = shiftQuery();
+    const QString rowId = FShiftQuery->isEmpty() ? QString() : FShiftQuery->asString(QStringLiteral("id"));
+    if (rowId.isEmpty())
+        return;
+    dm->DelSmena->setText(journal_sql::deleteRow(rowId));
+    if (!ui::Messages::question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
+        FShiftQuery->requery();
+        return;
+    }
+    const qint64 worker = FShiftQuery->asInt(QStringLiteral("w_id"));
+    {
+        // The row and the day's hours in the timesheet change together or not at all.
+        db::Transaction tx(dm->ADO_DB.name());
+        dm->DelSmena->execute();
+        dm->Control->setSqlLines({journal_sql::hoursOfDay(worker, FShift, date)});
+        dm->Control->open();
+        const qint64 hours = dm->Control->isEmpty() ? 0 : dm->Control->asLongLong(QStringLiteral("tim"));
+        dm->Control->close();
+        // With no rows left the day's cell becomes 0; the other days of the month stay.
+        dm->H_Tabel_ins->setText(journal_sql::setTimesheetDay(day, hours, worker, FShift, month, year));
+        dm->H_Tabel_ins->execute();
+        tx.commit();
+    }
+    FShiftQuery->requery();
+}
+
+// ---- menu ----
+
+void TForm1::N1Click()
+{
+    w_.DataModule6->Workers->open();
+    ui::showModal(w_.Form5, this);
+    w_.DataModule6->Workers->close();
+}
+
+void TForm1::N3Click()
+{
+    w_.DataModule6->Izdel->open();
+    ui::showModal(w_.Form3, this);
+    w_.DataModule6->Izdel->close();
+}
+
+void TForm1::N4Click()
+{
+    w_.DataModule6->Oper->open();
+    ui::showModal(w_.Form4, this);
+    w_.DataModule6->Oper->close();
+}
+
+void TForm1::N6Click()
+{
+    w_.DataModule6->Vid_oper->open();
+    ui::showModal(w_.Form8, this);
+    w_.DataModule6->Vid_oper->close();
+}
+
+void TForm1::N8Click()
+{
+    // "Внеурочное" has no action.
+}
+
+void TForm1::N11Click()
+{
+    ui::showModal(w_.Form19, this);
+    w_.DataModule6->H_Tabel_1->close();
+    w_.DataModule6->H_Tabel_2->close();
+    w_.DataModule6->H_Tabel_3->close();
+}
+
+void TForm1::N10Click()
+{
+    // The previous calendar month: from its first day to the first day of this month.
+    const auto [from, to] = reportPeriod(QDate::currentDate());
+    w_.Form18->DTPicker1->setDate(from);
+    w_.Form18->DTPicker2->setDate(to);
+    ui::showModal(w_.Form18, this);
+}
+
+std::pair<QDate, QDate> TForm1::reportPeriod(const QDate& today)
+{
+    const int m = today.month(), y = today.year();
+    const QString from = m == 1 ? QStringLiteral("01.12.") + QString::number(y - 1)
+                                : QStringLiteral("01.") + QString::number(m - 1) + u'.' + QString::number(y);
+    const QString to = QStringLiteral("01.") + QString::number(m) + u'.' + QString::number(y);
+    return {QDate::fromString(from, QStringLiteral("dd.M.yyyy")), QDate::fromString(to, QStringLiteral("dd.M.yyyy"))};
+}
+
+void TForm1::Button4Click()
+{
+    close();
+}

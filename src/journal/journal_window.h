@@ -1,0 +1,94 @@
+// The journal window: the day's journal rows of one shift view, with acceptance, deletion and the menu
+// that opens every other window.
+#pragma once
+
+#include "ui/messages.h"
+#include "ui_journal_window.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDialog>
+
+#include <utility>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QTimer;
+struct Windows;
+namespace db {
+class Command;
+class Dataset;
+} // namespace db
+
+class TForm1 : public QDialog, public Ui::TForm1, public ui::Activatable {
+    Q_OBJECT
+public:
+    explicit TForm1(Windows& windows, QWidget* parent = nullptr);
+
+    // Members shared with the other windows.
+    qint32 FBuildDate = 0;
+    qint32 FBuildTime = 0;
+    qint32 FShift = 1;
+    db::Dataset* FShiftQuery = nullptr;
+    QByteArray FAccessCode;
+
+    db::Dataset* ver = nullptr;
+    db::Command* updtOK = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* N2 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N11 = nullptr;
+    QMenu* N7 = nullptr;
+    QAction* N10 = nullptr;
+    QAction* N5 = nullptr;
+
+    // The creation handler: data module, connection, authorization window.
+    void FormCreate();
+    void CheckBuildStamp();
+
+    void FormActivate() override;
+    void DateTCloseUp();
+    void CBox1Click();
+    void RadioButtonClick(int shift);
+    void Button8Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void DBGrid2DblClick();
+    void N1Click();
+    void N3Click();
+    void N4Click();
+    void N6Click();
+    void N8Click();
+    void N11Click();
+    void N10Click();
+    void Button4Click();
+
+    // The reports' default period for a day: the previous calendar month, from its first day to the first day
+    // of the day's month.
+    static std::pair<QDate, QDate> reportPeriod(const QDate& today);
+
+    // The journal query of FShift.
+    db::Dataset* shiftQuery() const;
+    // The line under the grid: rows and totals of the shown shift.
+    void updateTotals();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void reopenShiftQueries();
+    void setWeekendFlag(bool checked);
+    void styleShiftButtons();
+
+    Windows& w_;
+    QMetaObject::Connection totalsConnection_;
+};

@@ -1,0 +1,178 @@
+#include "ui/messages.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHash>
+#include <QMessageBox>
+#include <QPointer>
+#include <QQueue>
+#include <QTimer>
+
+#include <exception>
+
+namespace ui {
+
+namespace {
+
+struct State {
+    bool scripted = false;
+    QQueue<bool> answers;
+    QList<ShownMessage> shown;
+    std::function<void(const ShownMessage&)> onShow;
+    QHash<QString, QQueue<std::function<void(QDialog*)>>> modalScripts;
+    QStringList shownModals;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+void record(const ShownMessage& m)
+{
+    state().shown.append(m);
+    if (state().onShow)
+        state().onShow(m);
+}
+
+QWidget* activeParent()
+{
+    return QApplication::activeWindow();
+}
+
+} // namespace
+
+void Messages::error(const QString& text, const QString& caption)
+{
+    record({ShownMessage::Kind::Error, caption, text});
+    if (state().scripted)
+        return;
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, activeParent());
+    box.exec();
+}
+
+bool Messages::question(const QString& text, const QString& caption)
+{
+    record({ShownMessage::Kind::Question, caption, text});
+    if (state().scripted)
+        return state().answers.isEmpty() ? false : state().answers.dequeue();
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, activeParent());
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void Messages::standardError(const QString& text)
+{
+    const QString caption = QApplication::applicationDisplayName();
+    record({ShownMessage::Kind::StandardError, caption, text});
+    if (state().scripted)
+        return;
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, activeParent());
+    box.exec();
+}
+
+void Messages::setScripted(bool on)
+{
+    state().scripted = on;
+}
+
+bool Messages::scripted()
+{
+    return state().scripted;
+}
+
+void Messages::queueAnswer(bool yes)
+{
+    state().answers.enqueue(yes);
+}
+
+void Messages::setOnShow(std::function<void(const ShownMessage&)> hook)
+{
+    state().onShow = std::move(hook);
+}
+
+QList<ShownMessage> Messages::shown()
+{
+    return state().shown;
+}
+
+void Messages::clearShown()
+{
+    state().shown.clear();
+    state().answers.clear();
+}
+
+void guarded(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        Messages::standardError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        Messages::standardError(QString());
+    }
+}
+
+int showModal(QDialog* dialog, Activatable* returnTo)
+{
+    State& s = state();
+    const QString cls = QString::fromLatin1(dialog->metaObject()->className());
+    s.shownModals.append(cls);
+    QPointer<QDialog> guard(dialog);
+    auto it = s.modalScripts.find(cls);
+    if (it != s.modalScripts.end() && !it->isEmpty()) {
+        auto script = it->dequeue();
+        QTimer::singleShot(0, dialog, [guard, script] {
+            if (guard)
+                guarded([&] { script(guard); });
+            if (guard && guard->isVisible())
+                guard->reject();
+        });
+    } else if (s.scripted) {
+        QTimer::singleShot(0, dialog, [guard] {
+            if (guard)
+                guard->reject();
+        });
+    }
+    const int result = dialog->exec();
+    if (returnTo)
+        guarded([&] { returnTo->FormActivate(); });
+    return result;
+}
+
+void scriptModal(const QString& className, std::function<void(QDialog*)> script)
+{
+    state().modalScripts[className].enqueue(std::move(script));
+}
+
+void clearModalScripts()
+{
+    state().modalScripts.clear();
+    state().shownModals.clear();
+}
+
+QStringList shownModals()
+{
+    return state().shownModals;
+}
+
+WaitCursor::WaitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
+} // namespace ui
+
+#include "ui/window_registry.h"
+
+void Windows::requestTermination()
+{
+    terminateRequested = true;
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,71 @@
+// Message boxes of the program (refusals, questions, the standard error box), the handler guard,
+// modal showing and the wait cursor; tests can script all of them.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace ui {
+
+struct ShownMessage {
+    enum class Kind { Error, Question, StandardError };
+    Kind kind;
+    QString caption;
+    QString text;
+};
+
+class Messages {
+public:
+    // A refusal: error icon, OK button.
+    static void error(const QString& text, const QString& caption = QStringLiteral("Ошибка"));
+    // A question with Yes and No; true for Yes.
+    static bool question(const QString& text, const QString& caption = QStringLiteral("Удаление"));
+    // The application's standard error box, for errors that end a handler.
+    static void standardError(const QString& text);
+
+    // Scripting for tests: nothing is shown; questions take the queued answers (No when none is queued).
+    static void setScripted(bool on);
+    static bool scripted();
+    static void queueAnswer(bool yes);
+    // Runs when a message is about to be shown (also when scripted), e.g. to let time pass.
+    static void setOnShow(std::function<void(const ShownMessage&)> hook);
+    static QList<ShownMessage> shown();
+    static void clearShown();
+};
+
+// Runs an event handler's body; a failure is shown in the standard error box and never crosses the event loop.
+void guarded(const std::function<void()>& body);
+
+// A window that runs its activation steps when it becomes the active window again.
+class Activatable {
+public:
+    virtual ~Activatable() = default;
+    virtual void FormActivate() = 0;
+};
+
+// Shows a window modally and returns its result. When returnTo is given, its activation runs after the window
+// closes, as when the user is back in the opening window.
+int showModal(QDialog* dialog, Activatable* returnTo = nullptr);
+
+// For tests: code to run inside the next modal display of a window of the given class (it must close the window).
+// Without a script, a scripted run closes each modal window at once with the cancel result.
+void scriptModal(const QString& className, std::function<void(QDialog*)> script);
+void clearModalScripts();
+// Class names of the windows shown modally so far.
+QStringList shownModals();
+
+// The hourglass cursor for the life of the object.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace ui

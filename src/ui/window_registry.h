@@ -1,0 +1,69 @@
+// The registry of the program's windows: each is created once at start, in a fixed order, and every window
+// reaches the others through this one object.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QTimer;
+class TDataModule6;
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm7;
+class TForm8;
+class TForm9;
+class TForm10;
+class TForm11;
+class TForm15;
+class TForm16;
+class TForm17;
+class TForm18;
+class TForm19;
+class TForm20;
+class TForm21;
+class TForm22;
+class TForm23;
+
+struct Windows {
+    TDataModule6* DataModule6 = nullptr;
+    TForm1* Form1 = nullptr;
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+    TForm5* Form5 = nullptr;
+    TForm7* Form7 = nullptr;
+    TForm8* Form8 = nullptr;
+    TForm9* Form9 = nullptr;
+    TForm10* Form10 = nullptr;
+    TForm11* Form11 = nullptr;
+    TForm15* Form15 = nullptr;
+    TForm16* Form16 = nullptr;
+    TForm17* Form17 = nullptr;
+    TForm18* Form18 = nullptr;
+    TForm19* Form19 = nullptr;
+    TForm20* Form20 = nullptr;
+    TForm21* Form21 = nullptr;
+    TForm22* Form22 = nullptr;
+    TForm23* Form23 = nullptr;
+
+    // Command-line arguments 1 (database name) and 2 (server address), empty where absent.
+    QString arg1;
+    QString arg2;
+    // The compiler's date ("Feb 11 2023") and time ("15:36:35") of the build of the program.
+    QString buildDate;
+    QString buildTime;
+
+    // Creates the authorization window; the journal window calls it while it is being created.
+    std::function<void()> createAuthorization;
+    // The authorization window's timer that ends a refused build.
+    QTimer* authorizationTimer = nullptr;
+
+    // Ends the message loop; also remembered, so that a request made before the loop runs is honoured.
+    bool terminateRequested = false;
+    void requestTermination();
+};

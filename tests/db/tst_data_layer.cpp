@@ -1,0 +1,283 @@
+// The data layer against a real server: connection strings, statement texts, datasets, commands, transactions
+// and the shared data module.
+#include "db/connection_string.h"
+#include "db/data_module.h"
+#include "db/data_module_sql.h"
+#include "db/db_error.h"
+#include "db/sql_text.h"
+#include "db/transaction.h"
+#include "support/test_database.h"
+#include "ui/messages.h"
+
+#include <QtTest>
+
+class TestDataLayer : public QObject {
+    Q_OBJECT
+
+private:
+    // A data module connected to a fresh database.
+    struct Connected {
+        TestDatabase db;
+        TDataModule6 dm;
+        Connected()
+        {
+            dm.ADO_DB.setConnectionString(db.connectionString());
+            dm.ADO_DB.open();
+        }
+    };
+
+    static void addJournalRow(TestDatabase& db, int id, int worker, int shift, const QString& ok, const QString& date)
+    {
+        db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
+                               " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
+                               " id_cons_use) values (%1, %2, 1, 1, 10.25, 10, 1, '%3', %4, 0, 4, %5, '%3', 0, 0, 0,"
+                               " 0, 0, 0)")
+                    .arg(id)
+                    .arg(worker)
+                    .arg(date)
+                    .arg(shift)
+                    .arg(ok.isNull() ? QStringLiteral("NULL") : db::sql::quote(ok)));
+    }
+
+private slots:
+    void init()
+    {
+        ui::Messages::setScripted(true);
+        ui::Messages::clearShown();
+    }
+
+    void connectionString_data()
+    {
+        QTest::addColumn<QString>("arg1");
+        QTest::addColumn<QString>("arg2");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("server");
+        QTest::newRow("no arguments") << QString() << QString() << "kesta_erp" << "localhost";
+        QTest::newRow("argument 1 only") << "other_db" << QString() << "kesta_erp" << "localhost";
+        QTest::newRow("argument 2 only") << QString() << "10.0.0.5" << "" << "10.0.0.5";
+        QTest::newRow("both") << "erp2" << "db.example" << "erp2" << "db.example";
+    }
+
+    void connectionString()
+    {
+        QFETCH(QString, arg1);
+        QFETCH(QString, arg2);
+        QFETCH(QString, database);
+        QFETCH(QString, server);
+        const QString text = db::connectionStringFor(arg1, arg2);
+        const QString expected =
+            "DRIVER={PostgreSQL UNICODE};DATABASE=" + database + ";SERVER=" + server
+            + ";PORT=5432;UID=sys;PWD=wumbral;SSLmode=allow;ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;"
+              "RowVersioning=0;ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;"
+              "MaxLongVarcharSize=8190;Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;"
+              "UnknownsAsLongVarchar=0;BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;"
+              "UpdatableCursors=1;TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;"
+              "LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1";
+        QCOMPARE(text, expected);
+        const db::ConnectionOptions o = db::parseConnectionString(text);
+        QCOMPARE(o.database, database);
+        QCOMPARE(o.server, server);
+        QCOMPARE(o.port, 5432);
+        QCOMPARE(o.user, QStringLiteral("sys"));
+        QCOMPARE(o.password, QStringLiteral("wumbral"));
+        QCOMPARE(o.sslMode, QStringLiteral("allow"));
+    }
+
+    void statementValues_data()
+    {
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain text") << db::sql::quote("КРАСКА") << "'КРАСКА'";
+        QTest::newRow("apostrophe doubled") << db::sql::quote("O'Brien") << "'O''Brien'";
+        QTest::newRow("injection stays text") << db::sql::quote("x'; drop table t; --") << "'x''; drop table t; --'";
+        QTest::newRow("number") << db::sql::number(-1234567) << "-1234567";
+        QTest::newRow("price rounded to 4") << db::sql::price(12.345678) << "12.3457";
+        QTest::newRow("price whole") << db::sql::price(30) << "30";
+        QTest::newRow("price 1.2 factor") << db::sql::price(10.25 * 1.2) << "12.3";
+        QTest::newRow("date") << db::sql::toDate(QDate(2026, 1, 5)) << "to_date('05.01.2026', 'DD.MM.YYYY')";
+        QTest::newRow("lines") << db::sql::lines({"a", "b"}) << "a\r\nb\r\n";
+    }
+
+    void statementValues()
+    {
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
+    }
+
+    void quoteRefusesNul()
+    {
+        QVERIFY_THROWS_EXCEPTION(db::ConversionError, db::sql::quote(QString("a") + QChar(0) + "b"));
+    }
+
+    // The shared statements are held against their documented texts.
+    void dataModuleStatements()
+    {
+        TDataModule6 dm;
+        QCOMPARE(dm.Workers->sql(), QStringLiteral("select * from accounts_dep.person order by fio"));
+        QCOMPARE(dm.Izdel->sql(), QStringLiteral("select *  from accounts_dep.IZDEL order by marka"));
+        QCOMPARE(dm.Vid_oper->sql(), QStringLiteral("select * from accounts_dep.VID_OPER order by vid"));
+        QVERIFY(dm.Oper->sql().startsWith(
+            "select izdel.MARKA, vid_oper.VID, oper.NAIMEN, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' "
+            "ELSE 'Заготовки' END)) as nmn,\r\ncount(o_id) norma, min(price)::numeric cena,\r\n"));
+        QVERIFY(dm.Smena1->sql().endsWith(
+            "oper.vid=vid_oper.id and smena.smena=1 and smena.data=:data and ok!=:ok order by \r\n"
+            "fio, izdel.marka, vid_oper.vid, oper.naimen, color\r\n"));
+        for (int s = 2; s <= 4; ++s)
+            QVERIFY(dm.smenaQuery(s)->sql().endsWith(
+                QStringLiteral("smena.smena=%1 and smena.data=:data and ok<>:ok order by fio\r\n").arg(s)));
+        QCOMPARE(dm.smenaQuery(7), dm.Smena1);
+        QCOMPARE(dm.H_Tabel_2->sql().split("\r\n")[3],
+                 QStringLiteral("h_tabel.w_id=person.s_code::integer and h_tabel.smena=2 and month=:mnth and "));
+        QCOMPARE(dm.Smena3->paramNames(), QStringList({"data", "ok"}));
+        QCOMPARE(dm.H_Tabel_3->paramNames(), QStringList({"mnth", "yea"}));
+        QCOMPARE(dm.Oper_del->text(), QStringLiteral("delete from accounts_dep.oper where id=:id"));
+    }
+
+    // Rows with a null mark never show, a row is listed once per matching person, rows without a person vanish,
+    // and "ta" lists every marked row; parameters are set by name in any letter case.
+    void journalListingRules()
+    {
+        Connected c;
+        loadSmallShop(c.db);
+        // person 3's number is worker 1's key: journal rows of worker 1 match person 1 by id and person 3 by number
+        c.db.exec("insert into cmn_contractor.person (id, s_caption, s_code) values (3, 'Сидоров П.П.', '1')");
+        addJournalRow(c.db, 1, 1, 1, "ok", "2026-03-02");
+        addJournalRow(c.db, 2, 2, 1, "no", "2026-03-02");
+        addJournalRow(c.db, 3, 2, 1, QString(), "2026-03-02");
+        addJournalRow(c.db, 4, 99, 1, "да", "2026-03-02");
+        addJournalRow(c.db, 5, 2, 2, "no", "2026-03-02");
+        addJournalRow(c.db, 6, 2, 1, "no", "2026-03-03");
+        db::Dataset* q = c.dm.Smena1;
+        q->setParam("DATA", QDateTime(QDate(2026, 3, 2), QTime(0, 0)));
+        q->setParam("Ok", "ta");
+        q->open();
+        QStringList seen;
+        for (q->first(); !q->eof(); q->next())
+            seen << QString("%1:%2").arg(q->asInt("id")).arg(q->asString("fio"));
+        QCOMPARE(seen, QStringList({"1:Иванов И.И.", "2:Петрова А.С.", "1:Сидоров П.П."}));
+        QCOMPARE(q->value("data").toDateTime().date(), QDate(2026, 3, 2));
+        QCOMPARE(q->asDouble("summa"), 92.25);
+        QCOMPARE(q->asString("nmn"), QStringLiteral("Готовая продукция"));
+        // "no" excluded
+        q->close();
+        q->setParam("ok", "no");
+        q->open();
+        QCOMPARE(q->recordCount(), 2);
+        QVERIFY_THROWS_EXCEPTION(db::DbError, q->setParam("nosuch", 1));
+    }
+
+    void recordNumbersAndFilters()
+    {
+        Connected c;
+        loadSmallShop(c.db);
+        db::Dataset* oper = c.dm.Oper;
+        oper->setFilter("id=2");
+        oper->setFiltered(true);
+        oper->open();
+        QCOMPARE(oper->recordCount(), 1);
+        QCOMPARE(oper->asString("VID"), QStringLiteral("КРАСКА"));
+        QCOMPARE(oper->asInt("norma"), 1);
+        // filters are kept across close and open
+        oper->close();
+        oper->open();
+        QCOMPARE(oper->recordCount(), 1);
+        oper->setFiltered(false);
+        QCOMPARE(oper->recordCount(), 2);
+        QCOMPARE(oper->asDouble("cena"), 10.25); // lowest norm price of the first operation
+        oper->setRecNo(99);
+        QCOMPARE(oper->recNo(), 2);
+        oper->setRecNo(-3);
+        QCOMPARE(oper->recNo(), 1);
+        QVERIFY(oper->locate("i_id", 2));
+        QCOMPARE(oper->recNo(), 2);
+        QVERIFY(!oper->locate("i_id", 42));
+        oper->setFilter("marka like 'дм%'");
+        oper->setFiltered(true);
+        QCOMPARE(oper->recordCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(db::DbError, oper->value("nosuch"));
+        oper->close();
+        QCOMPARE(oper->recNo(), 0);
+        oper->setRecNo(5); // an empty dataset stays empty
+        QCOMPARE(oper->recNo(), 0);
+    }
+
+    void checkDuplicate()
+    {
+        Connected c;
+        loadSmallShop(c.db);
+        QVERIFY(!c.dm.CheckDuplicate("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)='ГИБКА'",
+                                     "Такая операция уже заведена!"));
+        QVERIFY(ui::Messages::shown().isEmpty());
+        QVERIFY(c.dm.CheckDuplicate("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)='КРАСКА'",
+                                    "Такая операция уже заведена!"));
+        QCOMPARE(ui::Messages::shown().size(), 1);
+        QCOMPARE(ui::Messages::shown()[0].text, QStringLiteral("Такая операция уже заведена!"));
+        QCOMPARE(ui::Messages::shown()[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(!c.dm.Control->isOpen());
+        QVERIFY_THROWS_EXCEPTION(db::DbError, c.dm.CheckDuplicate("select count(*) as cnt from nosuch", "x"));
+    }
+
+    // A name typed with an apostrophe is stored as typed; day-first dates are read day first.
+    void quotingAndDates()
+    {
+        Connected c;
+        c.dm.SQL_exec->setText("insert into accounts_dep.vid_oper (vid) values (" + db::sql::quote("O'Neil; --") + ")");
+        QCOMPARE(c.dm.SQL_exec->execute(), 1);
+        QCOMPARE(c.db.scalar("select vid from accounts_dep.vid_oper").toString(), QStringLiteral("O'Neil; --"));
+        c.dm.Control->setSqlLines({"select '05.01.2026'::date as d"});
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->value("d").toDate(), QDate(2026, 1, 5));
+    }
+
+    // A table without a key is written back by row; a failed transaction leaves nothing behind.
+    void tableWritesAndTransactions()
+    {
+        Connected c;
+        db::Dataset ver(c.dm.ADO_DB.name(), "ver");
+        ver.setTable("accounts_dep.ver");
+        ver.open();
+        QVERIFY(ver.isEmpty());
+        ver.edit();
+        ver.setValue("d", 20260101);
+        ver.setValue("t", 100);
+        ver.post();
+        QCOMPARE(ver.asInt("d"), 20260101);
+        ver.edit();
+        ver.setValue("t", 200);
+        ver.post();
+        QCOMPARE(c.db.rows("select d, t, delim from accounts_dep.ver"),
+                 QList<QVariantList>({{20260101, 200, QVariant(QMetaType(QMetaType::QString))}}));
+        // another workstation deletes the row: the next write says so instead of writing nothing silently
+        c.db.exec("delete from accounts_dep.ver");
+        ver.edit();
+        ver.setValue("t", 300);
+        QVERIFY_THROWS_EXCEPTION(db::DbError, ver.post());
+
+        try {
+            db::Transaction tx(c.dm.ADO_DB.name());
+            c.dm.DelSmena->setText("insert into accounts_dep.vid_oper (vid) values ('X')");
+            c.dm.DelSmena->execute();
+            c.dm.DelSmena->setText("update nosuch set a=1");
+            c.dm.DelSmena->execute();
+            tx.commit();
+            QFAIL("the failing statement must throw");
+        } catch (const db::DbError& e) {
+            QVERIFY(e.text().contains("nosuch"));
+            QCOMPARE(e.sqlState(), QStringLiteral("42P01"));
+        }
+        QCOMPARE(c.db.scalar("select count(*) from accounts_dep.vid_oper").toInt(), 0);
+    }
+
+    void lostConnectionIsReported()
+    {
+        Connected c;
+        c.db.exec("select pg_terminate_backend(pid) from pg_stat_activity where datname = current_database() and pid "
+                  "<> pg_backend_pid()");
+        c.dm.Control->setSqlLines({"select 1 as x"});
+        QVERIFY_THROWS_EXCEPTION(db::DbError, c.dm.Control->open());
+    }
+};
+
+QTEST_MAIN(TestDataLayer)
+#include "tst_data_layer.moc"

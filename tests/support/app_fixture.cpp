@@ -1,0 +1,51 @@
+#include "support/app_fixture.h"
+
+#include "app/authorization_window.h"
+#include "app/startup.h"
+#include "journal/journal_window.h"
+#include "ui/messages.h"
+
+#include <QApplication>
+#include <QLocale>
+
+AppFixture::AppFixture(TestDatabase& db, const QString& buildDate, const QString& buildTime)
+{
+    start(db.name(), db.server(), buildDate, buildTime);
+}
+
+AppFixture::AppFixture(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime)
+{
+    start(arg1, arg2, buildDate, buildTime);
+}
+
+void AppFixture::start(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime)
+{
+    QApplication::setApplicationDisplayName(QStringLiteral("Табель"));
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    ui::Messages::setScripted(true);
+    ui::Messages::clearShown();
+    ui::clearModalScripts();
+    w.arg1 = arg1;
+    w.arg2 = arg2;
+    w.buildDate = buildDate;
+    w.buildTime = buildTime;
+    createWindows(w);
+}
+
+AppFixture::~AppFixture()
+{
+    destroyWindows(w);
+    ui::clearModalScripts();
+    ui::Messages::clearShown();
+}
+
+void AppFixture::login(const QString& code, const std::function<void()>& insideJournal)
+{
+    ui::scriptModal(QStringLiteral("TForm1"), [insideJournal](QDialog* journal) {
+        if (insideJournal)
+            insideJournal();
+        journal->close();
+    });
+    w.Form23->Edit1->setText(code);
+    w.Form23->Button1->click();
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Starts (or stops) the throwaway PostgreSQL cluster of one test run. The cluster lives in a new temporary
+# folder whose path is written to STATEFILE; the template database "kesta_template" holds the schema,
+# and every test makes its own database from it.
+set -euo pipefail
+cmd=$1; statefile=$2; dbdir=$3
+cluster=$dbdir/pgcluster.sh
+
+case "$cmd" in
+start)
+    if [ -f "$statefile" ]; then
+        old=$(cat "$statefile")
+        "$cluster" stop "$old" || true
+        rm -rf "$old"
+    fi
+    dir=$(mktemp -d /tmp/kesta-test-pg.XXXXXX)
+    chmod 755 "$dir"
+    "$cluster" start "$dir"
+    "$cluster" psql "$dir" -d postgres -v ON_ERROR_STOP=1 -c "create database kesta_template"
+    "$cluster" psql "$dir" -d kesta_template -v ON_ERROR_STOP=1 -f "$dbdir/schema.sql" >/dev/null
+    echo "$dir" > "$statefile"
+    echo "test cluster in $dir"
+    ;;
+stop)
+    [ -f "$statefile" ] || exit 0
+    dir=$(cat "$statefile")
+    "$cluster" stop "$dir" || true
+    rm -rf "$dir" "$statefile"
+    ;;
+esac

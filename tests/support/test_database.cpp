@@ -1,0 +1,133 @@
+#include "support/test_database.h"
+
+#include "db/connection_string.h"
+
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+#include <stdexcept>
+
+namespace {
+
+QSqlDatabase adminConnection(const QString& socket, const QString& database, const QString& name)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(socket);
+    db.setPort(5432);
+    db.setUserName(QStringLiteral("sys"));
+    db.setPassword(QStringLiteral("wumbral"));
+    db.setDatabaseName(database);
+    if (!db.open())
+        throw std::runtime_error(("cannot connect to the test cluster: " + db.lastError().text()).toStdString());
+    return db;
+}
+
+void run(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+}
+
+} // namespace
+
+QString TestDatabase::clusterSocket()
+{
+    const QByteArray file = qgetenv("KESTA_TEST_PGDIR_FILE");
+    QFile f(QString::fromLocal8Bit(file));
+    if (file.isEmpty() || !f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("the test cluster is not running (run the tests through ctest)");
+    return QString::fromLocal8Bit(f.readAll()).trimmed() + QStringLiteral("/sock");
+}
+
+TestDatabase::TestDatabase()
+{
+    static QAtomicInt counter;
+    server_ = clusterSocket();
+    name_ = QStringLiteral("t_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
+    {
+        QSqlDatabase admin = adminConnection(server_, QStringLiteral("postgres"), QStringLiteral("admin_") + name_);
+        run(admin, QStringLiteral("drop database if exists ") + name_);
+        run(admin, QStringLiteral("create database ") + name_ + QStringLiteral(" template kesta_template"));
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("admin_") + name_);
+    connection_ = QStringLiteral("test_") + name_;
+    adminConnection(server_, name_, connection_);
+}
+
+TestDatabase::~TestDatabase()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+    try {
+        {
+            QSqlDatabase admin = adminConnection(server_, QStringLiteral("postgres"), QStringLiteral("drop_") + name_);
+            run(admin, QStringLiteral("drop database if exists ") + name_ + QStringLiteral(" with (force)"));
+            admin.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("drop_") + name_);
+    } catch (...) {
+        // the cluster goes away with the test run anyway
+    }
+}
+
+QString TestDatabase::connectionString() const
+{
+    return db::assembleConnectionString(name_, server_);
+}
+
+void TestDatabase::exec(const QString& sql)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    run(db, sql);
+}
+
+QVariant TestDatabase::scalar(const QString& sql)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    return q.next() ? q.value(0) : QVariant();
+}
+
+QList<QVariantList> TestDatabase::rows(const QString& sql)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    QList<QVariantList> out;
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < q.record().count(); ++i)
+            row.append(q.value(i));
+        out.append(row);
+    }
+    return out;
+}
+
+void loadSmallShop(TestDatabase& db)
+{
+    db.exec(QStringLiteral(
+        "insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1'), (2, 'Петрова А.С.', '2');"
+        "select setval('cmn_contractor.person_id_seq', 100);"
+        "insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, s_name, s_description, id_msm_bs, massa)"
+        " values (1, 'ДМ-101', 'Дверь металлическая', '', 6, 2), (2, 'ОК-205', 'Окно', '', 6, 0.5);"
+        "select setval('cmn_gds_and_srv.gds_and_srv_id_seq', 100);"
+        "insert into accounts_dep.vid_oper (id, vid) values (1, 'РЕЗКА'), (2, 'КРАСКА');"
+        "select setval('accounts_dep.vid_oper_id_seq', 100);"
+        "insert into accounts_dep.oper (id, vid, naimen, i_id, cena_new) values (1, 1, 0, 1, 0), (2, 2, 1, 2, 0);"
+        "select setval('accounts_dep.oper_id_seq', 100);"
+        "insert into accounts_dep.norm (o_id, norma, price, prize) values (1, 100, 12.5, 0), (1, 200, 10.25, 5),"
+        " (2, 50, 30, 0);"));
+}

@@ -1,0 +1,36 @@
+// A fresh database for one test, made from the template that the test cluster holds.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+class TestDatabase {
+public:
+    TestDatabase();
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    QString name() const { return name_; }
+    // The server address the program is given: the cluster's socket folder.
+    QString server() const { return server_; }
+    QString connectionString() const;
+
+    // Statements on a separate connection, as another workstation or the test itself would run them.
+    void exec(const QString& sql);
+    QVariant scalar(const QString& sql);
+    QList<QVariantList> rows(const QString& sql);
+
+    static QString clusterSocket();
+
+private:
+    QString name_;
+    QString server_;
+    QString connection_;
+};
+
+// A small shop: two workers, two products, operation kinds (one "КРАСКА"), operations with norms.
+// Returns nothing; ids are fixed: workers 1 and 2, products 1 and 2, kinds 1 (РЕЗКА) and 2 (КРАСКА),
+// operations 1 (product 1, РЕЗКА, finished) and 2 (product 2, КРАСКА, blank).
+void loadSmallShop(TestDatabase& db);
