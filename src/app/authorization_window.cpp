@@ -114,7 +114,8 @@ void TForm23::Button2Click()
 void TForm23::reject()
 {
     // Escape closes the window, and with it the application.
-    close();
+    QDialog::reject();
+    w_.requestTermination();
 }
 
 void TForm23::closeEvent(QCloseEvent* event)

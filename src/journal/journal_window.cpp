@@ -143,7 +143,7 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     connect(N11, &QAction::triggered, this, [this] { ui::guarded([this] { N11Click(); }); });
     connect(N10, &QAction::triggered, this, [this] { ui::guarded([this] { N10Click(); }); });
     connect(N5, &QAction::triggered, this, [this] { Button4Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { ui::guarded([this] { CheckBuildStamp(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
     styleShiftButtons();
     CBox1Click();
@@ -208,6 +208,11 @@ void TForm1::CheckBuildStamp()
         w_.requestTermination();
     }
     ver->close();
+}
+
+void TForm1::Timer1Timer()
+{
+    ui::guarded([this] { CheckBuildStamp(); });
 }
 
 // ---- activation, day, day-off flag, shift ----

@@ -52,6 +52,7 @@ public:
     // The creation handler: data module, connection, authorization window.
     void FormCreate();
     void CheckBuildStamp();
+    void Timer1Timer();
 
     void FormActivate() override;
     void DateTCloseUp();

@@ -174,5 +174,8 @@ WaitCursor::~WaitCursor()
 void Windows::requestTermination()
 {
     terminateRequested = true;
-    QCoreApplication::exit(0);
+    if (endMessageLoop)
+        endMessageLoop();
+    else
+        QCoreApplication::exit(0);
 }

@@ -66,4 +66,6 @@ struct Windows {
     // Ends the message loop; also remembered, so that a request made before the loop runs is honoured.
     bool terminateRequested = false;
     void requestTermination();
+    // How termination ends the loop; tests, which drive windows without the application's loop, replace it.
+    std::function<void()> endMessageLoop;
 };

@@ -1,8 +1,285 @@
+// Start-up, the build stamp and the authorization window against a real database.
+#include "app/authorization_window.h"
+#include "db/data_module.h"
+#include "db/db_error.h"
+#include "journal/build_stamp.h"
+#include "journal/journal_window.h"
+#include "reports/reports_window.h"
+#include "support/app_fixture.h"
+#include "ui/messages.h"
+
+#include <QMenu>
+#include <QTimer>
 #include <QtTest>
-class Placeholder : public QObject {
+
+using Stamp = QPair<int, int>;
+
+class TestStartup : public QObject {
     Q_OBJECT
+
 private slots:
-    void nothing() {}
+    void buildStampNumbers_data()
+    {
+        QTest::addColumn<QString>("dateText");
+        QTest::addColumn<QString>("timeText");
+        QTest::addColumn<int>("dateNumber");
+        QTest::addColumn<int>("timeNumber");
+        QTest::newRow("documented example") << "Feb 11 2023" << "15:36:35" << 20230211 << 56195;
+        QTest::newRow("blank before a one-digit day") << "Dec  1 2026" << "00:00:09" << 20261201 << 9;
+        QTest::newRow("last second of a day") << "Jan 31 2024" << "23:59:59" << 20240131 << 86399;
+        QTest::newRow("September") << "Sep 30 2025" << "10:00:00" << 20250930 << 36000;
+    }
+
+    void buildStampNumbers()
+    {
+        QFETCH(QString, dateText);
+        QFETCH(QString, timeText);
+        QFETCH(int, dateNumber);
+        QFETCH(int, timeNumber);
+        QCOMPARE(buildDateNumber(dateText), dateNumber);
+        QCOMPARE(buildTimeNumber(timeText), timeNumber);
+    }
+
+    void malformedBuildStampIsRefused()
+    {
+        QVERIFY_THROWS_EXCEPTION(db::ConversionError, buildDateNumber("Foo 11 2023"));
+        QVERIFY_THROWS_EXCEPTION(db::ConversionError, buildDateNumber("2023-02-11"));
+        QVERIFY_THROWS_EXCEPTION(db::ConversionError, buildTimeNumber("15:3a:35"));
+    }
+
+    // The stored stamp against the program's: (stored before or none) -> (stored after, refused).
+    void checkBuildStamp_data()
+    {
+        QTest::addColumn<bool>("hasRow");
+        QTest::addColumn<Stamp>("stored");
+        QTest::addColumn<Stamp>("expected");
+        QTest::addColumn<bool>("refused");
+        // the program's stamp in every row is 20261210 / 36000 (10:00:00)
+        QTest::newRow("empty table gets a row") << false << Stamp() << Stamp(20261210, 36000) << false;
+        QTest::newRow("equal stamp") << true << Stamp(20261210, 36000) << Stamp(20261210, 36000) << false;
+        QTest::newRow("newer build moves the stamp") << true << Stamp(20261209, 80000) << Stamp(20261210, 36000)
+                                                     << false;
+        QTest::newRow("older date, later time refused") << true << Stamp(20261211, 100) << Stamp(20261211, 100)
+                                                        << true;
+        QTest::newRow("same date, earlier time refused") << true << Stamp(20261210, 36001) << Stamp(20261210, 36001)
+                                                         << true;
+    }
+
+    void checkBuildStamp()
+    {
+        QFETCH(bool, hasRow);
+        QFETCH(Stamp, stored);
+        QFETCH(Stamp, expected);
+        QFETCH(bool, refused);
+        TestDatabase db;
+        if (hasRow)
+            db.exec(QString("insert into accounts_dep.ver (d, t, delim) values (%1, %2, 'x')")
+                        .arg(stored.first)
+                        .arg(stored.second));
+        const QString versionBefore = db.scalar("select coalesce(max(xmin::text), '') from accounts_dep.ver").toString();
+        AppFixture app(db, "Dec 10 2026", "10:00:00");
+        app.w.Form1->CheckBuildStamp();
+        QCOMPARE(app.w.Form1->FBuildDate, 20261210);
+        QCOMPARE(app.w.Form1->FBuildTime, 36000);
+        const auto rows = db.rows("select d, t from accounts_dep.ver");
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(Stamp(rows[0][0].toInt(), rows[0][1].toInt()), expected);
+        if (stored == expected) // nothing written
+            QCOMPARE(db.scalar("select xmin::text from accounts_dep.ver").toString(), versionBefore);
+        QCOMPARE(app.w.terminateRequested, refused);
+        QCOMPARE(app.w.Form23->Timer1->isActive(), refused);
+        QCOMPARE(app.w.Form23->Timer1->interval(), 5000);
+        const auto shown = ui::Messages::shown();
+        if (refused) {
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].text,
+                     QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+            QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
+        } else {
+            QVERIFY(shown.isEmpty());
+        }
+    }
+
+    // A newer build started elsewhere stops this one at its next tick, ending about 5 s after the message.
+    void newerBuildElsewhereStopsRunningProgram()
+    {
+        TestDatabase db;
+        AppFixture app(db, "Dec 10 2026", "10:00:00");
+        app.w.Form1->CheckBuildStamp();
+        QVERIFY(!app.w.terminateRequested);
+        QCOMPARE(app.w.Form1->Timer1->interval(), 30000);
+        QVERIFY(app.w.Form1->Timer1->isActive());
+        db.exec("update accounts_dep.ver set d = 20261211");
+        // the message waits for an answer that never comes; the 5-second timer ends the program regardless
+        bool timerRunningWhileMessageShown = false;
+        ui::Messages::setOnShow([&](const ui::ShownMessage&) {
+            timerRunningWhileMessageShown = app.w.Form23->Timer1->isActive();
+        });
+        app.w.terminateRequested = false;
+        app.w.Form1->Timer1Timer();
+        ui::Messages::setOnShow({});
+        QVERIFY(timerRunningWhileMessageShown);
+        QVERIFY(app.w.terminateRequested);
+        app.w.terminateRequested = false;
+        app.w.Form23->Timer1Timer();
+        QVERIFY(app.w.terminateRequested);
+    }
+
+    void missingStampTableGoesToStandardErrorBox()
+    {
+        TestDatabase db;
+        db.exec("drop table accounts_dep.ver");
+        AppFixture app(db);
+        app.w.Form1->Timer1Timer();
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::StandardError);
+        QVERIFY(shown[0].text.contains("accounts_dep.ver"));
+        QVERIFY(!app.w.terminateRequested);
+    }
+
+    void connectionFailure()
+    {
+        AppFixture app("no_such_database", TestDatabase::clusterSocket(), "Dec 10 2026", "10:00:00");
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+        QCOMPARE(shown[0].caption, QStringLiteral("Ошибка!"));
+        QVERIFY(app.w.terminateRequested);
+        QVERIFY(app.w.Form23 == nullptr);
+    }
+
+    // The whole application on the test database: the authorization window comes up with its caption.
+    void applicationStartsOnAuthorization()
+    {
+        TestDatabase db;
+        AppFixture app(db, "Feb 11 2023", "15:36:35");
+        QVERIFY(app.w.Form23->isVisible());
+        QVERIFY(!app.w.Form1->isVisible());
+        QTRY_COMPARE(app.w.Form23->windowTitle(), QStringLiteral("Авторизация (build: 20230211.56195)"));
+        QCOMPARE(app.w.Form23->Edit1->echoMode(), QLineEdit::Password);
+        QVERIFY(app.w.Form23->Button1->isDefault());
+        QCOMPARE(db.scalar("select d from accounts_dep.ver").toInt(), 20230211);
+    }
+
+    // Each code decides a role; the role's controls are disabled (never hidden).
+    void roles_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QStringList>("journalOff");
+        QTest::addColumn<QStringList>("reportsOff");
+        QTest::addColumn<int>("productClass");
+        const QStringList all = {"Button1", "Button2", "Button3", "Button8", "RadioButton1", "RadioButton2",
+                                 "RadioButton3", "RadioButton4", "CBox1", "DateT", "DBGrid2", "N2", "N11"};
+        const QStringList reportsLimited = {"Button1", "Button2", "Button4", "Button6"};
+        QTest::newRow("reporting") << "vudrak" << all << QStringList() << 0;
+        QTest::newRow("foreman") << "plinoth" << QStringList{"Button2", "Button3", "N2", "N11"} << reportsLimited << 0;
+        QTest::newRow("warehouse") << "fromu" << QStringList{"Button1", "Button2", "Button3", "N2", "N11"}
+                                   << (reportsLimited + QStringList{"RadioGroup1"}) << 1;
+        QTest::newRow("full access") << "63175042" << QStringList() << QStringList() << 0;
+        QTest::newRow("full access, second code") << "9865" << QStringList() << QStringList() << 0;
+        QTest::newRow("blanks around the code") << "  fromu\t " << QStringList{"Button1", "Button2", "Button3", "N2", "N11"}
+                                                << (reportsLimited + QStringList{"RadioGroup1"}) << 1;
+    }
+
+    void roles()
+    {
+        QFETCH(QString, code);
+        QFETCH(QStringList, journalOff);
+        QFETCH(QStringList, reportsOff);
+        QFETCH(int, productClass);
+        TestDatabase db;
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        TForm18* r = app.w.Form18;
+        bool shiftParamsSet = false;
+        bool authorizationHidden = false;
+        app.login(code, [&] {
+            shiftParamsSet = true;
+            for (int s = 1; s <= 4; ++s)
+                shiftParamsSet = shiftParamsSet && app.w.DataModule6->smenaQuery(s)->param("ok").toString() == "ta";
+            authorizationHidden = !app.w.Form23->isVisible();
+        });
+        QVERIFY(ui::Messages::shown().isEmpty());
+        QCOMPARE(ui::shownModals(), QStringList{"TForm1"});
+        QVERIFY(shiftParamsSet);
+        QVERIFY(authorizationHidden);
+        QCOMPARE(j->FShift, 1);
+        QCOMPARE(j->FAccessCode, code.trimmed().toUtf8());
+        const QMap<QString, bool> journalEnabled = {
+            {"Button1", j->Button1->isEnabled()}, {"Button2", j->Button2->isEnabled()},
+            {"Button3", j->Button3->isEnabled()}, {"Button8", j->Button8->isEnabled()},
+            {"RadioButton1", j->RadioButton1->isEnabled()}, {"RadioButton2", j->RadioButton2->isEnabled()},
+            {"RadioButton3", j->RadioButton3->isEnabled()}, {"RadioButton4", j->RadioButton4->isEnabled()},
+            {"CBox1", j->CBox1->isEnabled()}, {"DateT", j->DateT->isEnabled()}, {"DBGrid2", j->DBGrid2->isEnabled()},
+            {"N2", j->N2->menuAction()->isEnabled()}, {"N11", j->N11->isEnabled()}};
+        for (auto it = journalEnabled.begin(); it != journalEnabled.end(); ++it)
+            QVERIFY2(it.value() != journalOff.contains(it.key()), qPrintable("journal " + it.key()));
+        QVERIFY(j->N7->menuAction()->isEnabled());
+        QVERIFY(j->N5->isEnabled());
+        QVERIFY(j->Button4->isEnabled());
+        const QMap<QString, bool> reportsEnabled = {
+            {"Button1", r->Button1->isEnabled()}, {"Button2", r->Button2->isEnabled()},
+            {"Button3", r->Button3->isEnabled()}, {"Button4", r->Button4->isEnabled()},
+            {"Button6", r->Button6->isEnabled()}, {"RadioGroup1", r->RadioGroup1->isEnabled()}};
+        for (auto it = reportsEnabled.begin(); it != reportsEnabled.end(); ++it)
+            QVERIFY2(it.value() != reportsOff.contains(it.key()), qPrintable("reports " + it.key()));
+        QCOMPARE(r->radioGroup1ItemIndex(), productClass);
+        // disabled, never hidden
+        QVERIFY(!j->Button1->isHidden() && !j->DBGrid2->isHidden() && !r->Button6->isHidden());
+        // closing the journal ends the application
+        QVERIFY(app.w.terminateRequested);
+    }
+
+    void wrongCodes_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("empty") << "";
+        QTest::newRow("blanks only") << "   ";
+        QTest::newRow("other letter case") << "VUDRAK";
+        QTest::newRow("wrong") << "12345";
+        QTest::newRow("part of a code") << "631750";
+        QTest::newRow("inner blank") << "from u";
+    }
+
+    void wrongCodes()
+    {
+        QFETCH(QString, code);
+        TestDatabase db;
+        AppFixture app(db);
+        app.w.Form1->FShift = 3;
+        app.w.Form23->Edit1->setText(code);
+        app.w.Form23->Button1->click();
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Введены неверные данные."));
+        QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(ui::shownModals().isEmpty());
+        QVERIFY(app.w.Form23->isVisible());
+        QCOMPARE(app.w.Form23->Edit1->text(), code);
+        QCOMPARE(app.w.Form1->FShift, 1);
+        QVERIFY(!app.w.terminateRequested);
+        // then the right code: its role applies and the journal starts on shift 1
+        ui::Messages::clearShown();
+        app.w.Form1->RadioButton3->setChecked(true);
+        app.w.Form1->FShift = 3;
+        app.login("plinoth");
+        QVERIFY(ui::Messages::shown().isEmpty());
+        QCOMPARE(app.w.Form1->FShift, 1);
+        QVERIFY(app.w.Form1->Button1->isEnabled());
+        QVERIFY(!app.w.Form1->Button2->isEnabled());
+    }
+
+    void cancelEndsApplication()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        QTest::keyClick(app.w.Form23, Qt::Key_Escape);
+        QVERIFY(app.w.terminateRequested);
+        QVERIFY(!app.w.Form23->isVisible());
+        QVERIFY(ui::shownModals().isEmpty());
+    }
 };
-QTEST_MAIN(Placeholder)
+
+QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"

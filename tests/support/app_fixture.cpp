@@ -29,6 +29,8 @@ void AppFixture::start(const QString& arg1, const QString& arg2, const QString& 
     w.arg2 = arg2;
     w.buildDate = buildDate;
     w.buildTime = buildTime;
+    // Ending the real loop would make every later modal loop of the test return at once.
+    w.endMessageLoop = [] {};
     createWindows(w);
 }
 

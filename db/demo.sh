@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The demo database: a private PostgreSQL cluster with the database kesta_erp filled with a shop's data.
+# It lives outside the source tree and is kept between runs; only the first start (or a reset) generates data.
+#
+#   demo.sh start    start the server on 127.0.0.1:5432 (create and fill kesta_erp on the first run)
+#   demo.sh stop     stop the server
+#   demo.sh status   exit 0 when the server is running
+#   demo.sh reset    drop kesta_erp and generate it anew (journal dates move up to today)
+#   demo.sh psql [psql args]   psql into kesta_erp as the program's user
+#
+# Folder: $KESTA_DEMO_DIR, else ~/.local/share/kesta-demo; as root /var/lib/kesta-demo, because the server
+# runs as the postgres user there and cannot reach into /root.
+# The program always connects to port 5432, so the demo server listens there on 127.0.0.1.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+cluster=$here/pgcluster.sh
+db=kesta_erp
+
+if [ -n "${KESTA_DEMO_DIR:-}" ]; then
+    dir=$KESTA_DEMO_DIR
+elif [ "$(id -u)" = 0 ]; then
+    dir=/var/lib/kesta-demo
+else
+    dir=$HOME/.local/share/kesta-demo
+fi
+
+say() { echo "demo: $*" >&2; }
+
+# As root the server runs as postgres: every folder above DIR must let postgres through.
+check_reachable() {
+    [ "$(id -u)" = 0 ] || return 0
+    local p
+    p=$(dirname "$(realpath -m "$dir")")
+    while [ ! -d "$p" ]; do p=$(dirname "$p"); done
+    if ! runuser -u postgres -- test -x "$p"; then
+        say "the server runs as user postgres, which cannot reach $dir ($p is closed to other users)."
+        say "choose another folder, e.g.: KESTA_DEMO_DIR=/var/lib/kesta-demo $0 ${cmd:-start}"
+        exit 1
+    fi
+}
+
+psql_demo() { "$cluster" psql "$dir" "$@"; }
+# the same, without the server's notices ("does not exist, skipping")
+psql_quiet() { PGOPTIONS="${PGOPTIONS:-} -c client_min_messages=warning" "$cluster" psql "$dir" "$@"; }
+
+db_exists() {
+    [ "$(psql_demo -d postgres -tAc "select 1 from pg_database where datname = '$1'")" = 1 ]
+}
+
+# Builds the database under a temporary name and renames it at the end, so that an interrupted first run
+# leaves no half-filled kesta_erp behind (the next start simply builds it again).
+generate() {
+    local tmp=${db}_building t0=$SECONDS
+    say "generating the demo data into $db ..."
+    psql_quiet -d postgres -c "drop database if exists $tmp" >/dev/null
+    psql_demo -d postgres -c "create database $tmp" >/dev/null
+    psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -f "$here/schema.sql" >/dev/null
+    psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -v scale=demo -f "$here/generate.sql" >/dev/null
+    psql_demo -d postgres -c "alter database $tmp rename to $db" >/dev/null
+    say "done in $((SECONDS - t0)) s: $(psql_demo -d "$db" -tAc "select count(*) from accounts_dep.smena") journal rows"
+}
+
+start() {
+    check_reachable
+    local rc=0
+    "$cluster" start "$dir" --tcp || rc=$?
+    if [ "$rc" != 0 ]; then
+        if [ "$rc" = 2 ]; then
+            say "the demo server needs port 5432 on 127.0.0.1 (the program always connects to port 5432)."
+            say "another PostgreSQL probably runs there; stop it first, e.g. 'systemctl stop postgresql' or"
+            say "'pg_ctlcluster 15 main stop', or point the program at that server instead (see README.md)."
+        else
+            say "the demo server did not start; its log is $dir/server.log"
+        fi
+        exit "$rc"
+    fi
+    db_exists "$db" || generate
+    say "running: database $db on localhost:5432 (data in $dir)"
+}
+
+cmd=${1:-}
+case "$cmd" in
+start)
+    start
+    ;;
+stop)
+    "$cluster" stop "$dir"
+    ;;
+status)
+    if [ -d "$dir/data" ] && "$cluster" status "$dir"; then
+        say "running, data in $dir"
+    else
+        say "not running (data folder $dir)"
+        exit 3
+    fi
+    ;;
+reset)
+    check_reachable
+    # A stopped server is started on its socket only (no port needed) and stopped again afterwards.
+    was_running=0
+    if [ -d "$dir/data" ] && "$cluster" status "$dir"; then was_running=1; else "$cluster" start "$dir"; fi
+    psql_quiet -d postgres -c "drop database if exists $db with (force)" >/dev/null
+    generate
+    [ "$was_running" = 1 ] || "$cluster" stop "$dir"
+    ;;
+psql)
+    shift
+    psql_demo -d "$db" "$@"
+    ;;
+*)
+    sed -n '2,13p' "$0" >&2
+    exit 64
+    ;;
+esac
