@@ -1,8 +1,415 @@
+// The journal window: activation, day, day-off flag, shift views, acceptance marks and deletion.
+#include "db/data_module.h"
+#include "db/sql_text.h"
+#include "journal/journal_window.h"
+#include "support/app_fixture.h"
+#include "timesheet/timesheet_window.h"
+#include "ui/messages.h"
+
 #include <QtTest>
-class Placeholder : public QObject {
+
+namespace {
+
+QString isoDate(const QDate& d)
+{
+    return d.toString(Qt::ISODate);
+}
+
+// A journal row: worker, shift, date, hours and mark; product/operation 1 (РЕЗКА) unless painting is asked for.
+void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours, const QString& ok,
+            bool painting = false, int kol = 10, int brak = 0)
+{
+    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
+                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
+                           " id_cons_use) values (%1, %2, %3, %3, 12.5, %4, %5, '%6', %7, %8, %9, %10, '%6', 0, 0, 0,"
+                           " 0, 0, 0)")
+                .arg(id)
+                .arg(worker)
+                .arg(painting ? 2 : 1)
+                .arg(kol)
+                .arg(brak)
+                .arg(isoDate(date))
+                .arg(shift)
+                .arg(painting ? 3 : 0)
+                .arg(hours)
+                .arg(db::sql::quote(ok)));
+}
+
+// The timesheet row of a worker, shift and month, with the hours of some days.
+void addTimesheet(TestDatabase& db, int worker, int shift, const QDate& month, const QMap<int, int>& days)
+{
+    QString cols = "w_id, smena, month, year", vals = QString("%1, %2, %3, %4").arg(worker).arg(shift).arg(month.month()).arg(month.year());
+    for (auto it = days.begin(); it != days.end(); ++it) {
+        cols += QString(", d%1").arg(it.key());
+        vals += QString(", %1").arg(it.value());
+    }
+    db.exec("insert into accounts_dep.h_tabel (" + cols + ") values (" + vals + ")");
+}
+
+// What the authorization does before it shows the journal, then the journal's activation.
+void openJournal(AppFixture& app, const QString& code = "63175042")
+{
+    app.w.Form1->FAccessCode = code.toUtf8();
+    for (int s = 1; s <= 4; ++s)
+        app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
+    app.w.Form1->FormActivate();
+}
+
+QStringList marks(db::Dataset* q)
+{
+    QStringList out;
+    for (q->first(); !q->eof(); q->next())
+        out << q->asString("ok");
+    return out;
+}
+
+} // namespace
+
+class TestJournal : public QObject {
     Q_OBJECT
+
 private slots:
-    void nothing() {}
+    void init()
+    {
+        ui::Messages::clearShown();
+    }
+
+    // Activation shows today, keeps the chosen shift, and after a window opened from the journal closes it
+    // shows today again with other workstations' new rows.
+    void activationShowsToday()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 8, "ok");
+        addRow(db, 2, 2, 2, today, 4, "no");
+        addRow(db, 3, 2, 2, today.addDays(-1), 4, "no");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        QCOMPARE(j->DateT->date(), today);
+        QCOMPARE(j->DBGrid2->dataset(), app.w.DataModule6->Smena1);
+        QCOMPARE(j->DBGrid2->model()->rowCount(), 1);
+        j->RadioButton2->setChecked(true);
+        QCOMPARE(j->FShift, 2);
+        QCOMPARE(j->DBGrid2->dataset(), app.w.DataModule6->Smena2);
+        QVERIFY(j->RadioButton2->font().bold());
+        QVERIFY(!j->RadioButton1->font().bold());
+        QCOMPARE(j->RadioButton2->palette().color(QPalette::Window), QColor(0, 128, 0));
+        // the user looks at yesterday, opens the timesheet and closes it
+        j->DateT->setDate(today.addDays(-1));
+        j->DateTCloseUp();
+        QCOMPARE(app.w.DataModule6->Smena2->recordCount(), 1);
+        QCOMPARE(app.w.DataModule6->Smena2->asInt("id"), 3);
+        addRow(db, 4, 1, 2, today, 2, "no");
+        ui::showModal(app.w.Form19, j);
+        QCOMPARE(j->DateT->date(), today);
+        QCOMPARE(j->FShift, 2);
+        QCOMPARE(j->DBGrid2->dataset(), app.w.DataModule6->Smena2);
+        QCOMPARE(j->DBGrid2->model()->rowCount(), 2);
+        QCOMPARE(j->CBox1->isChecked(), today.dayOfWeek() >= 6);
+    }
+
+    // The whole road through the authorization: the journal comes up on today's shift 1.
+    void journalShownAfterLogin()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, QDate::currentDate(), 8, "no");
+        AppFixture app(db);
+        int rows = -1;
+        QString title;
+        app.login("9865", [&] {
+            rows = app.w.Form1->DBGrid2->model()->rowCount();
+            title = app.w.Form1->windowTitle();
+        });
+        QCOMPARE(rows, 1);
+        QCOMPARE(title, QStringLiteral("Табель"));
+        QVERIFY(app.w.terminateRequested);
+    }
+
+    void dayChangeSetsDayOffFlag_data()
+    {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<bool>("checkedBefore");
+        QTest::addColumn<bool>("dayOff");
+        QTest::newRow("Saturday") << QDate(2026, 12, 5) << false << true;
+        QTest::newRow("Sunday") << QDate(2026, 12, 6) << false << true;
+        QTest::newRow("weekday unchecks a user's check") << QDate(2026, 12, 7) << true << false;
+        QTest::newRow("weekday") << QDate(2026, 12, 9) << false << false;
+    }
+
+    void dayChangeSetsDayOffFlag()
+    {
+        QFETCH(QDate, day);
+        QFETCH(bool, checkedBefore);
+        QFETCH(bool, dayOff);
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, day, 8, "no");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->CBox1->setChecked(checkedBefore);
+        j->DateT->setDate(day);
+        QTest::keyClick(j->DateT, Qt::Key_Return);
+        QCOMPARE(j->CBox1->isChecked(), dayOff);
+        QCOMPARE(j->CBox1->font().bold(), dayOff);
+        if (dayOff)
+            QCOMPARE(j->CBox1->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
+        QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), day);
+    }
+
+    // Shift buttons only switch the view; "Обновить" reads the database again.
+    void shiftButtonsDoNotReread()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        addRow(db, 1, 1, 3, today, 8, "no");
+        j->RadioButton3->setChecked(true);
+        QCOMPARE(j->DBGrid2->model()->rowCount(), 0);
+        j->Button8->click();
+        QCOMPARE(j->DBGrid2->model()->rowCount(), 1);
+        QCOMPARE(j->LabelTotals->text(),
+                 QStringLiteral("Записей: 1    Кол-во: 10    Брак: 0    Часы: 8    Итого (р.): 125,00"));
+    }
+
+    // Grid columns, hidden bonus column, the coloured acceptance mark and the totals line.
+    void gridShowsRowsAndMarks()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 8, "ok", false, 10, 2);
+        addRow(db, 2, 2, 1, today, 4, "да");
+        addRow(db, 3, 2, 1, today, 3, "OK", true);
+        addRow(db, 4, 1, 1, today, 1, "нет", true, 7, 7);
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        auto* model = j->DBGrid2->model();
+        QStringList titles;
+        for (int c = 0; c < model->columnCount(); ++c)
+            titles << model->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(titles, QStringList({"Фамилия И.О.", "Марка изделия", "Операция", "Вид", "Цвет", "Часы", "Кол-во",
+                                      "Брак", "Итого (р.)", "Премия (%)", "OK", "Заведен"}));
+        QVERIFY(j->DBGrid2->isColumnHidden(9));
+        QCOMPARE(model->rowCount(), 4);
+        // shift 1 is ordered by worker, product, kind, flag, colour
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("Иванов И.И."));
+        QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("ДМ-101"));
+        QCOMPARE(model->index(0, 8).data().toString(), QStringLiteral("100"));
+        QCOMPARE(model->index(1, 4).data().toString(), QStringLiteral("3"));
+        QCOMPARE(model->index(1, 8).data().toString(), QStringLiteral("0"));
+        QCOMPARE(model->index(0, 11).data().toString(), today.toString("dd.MM.yyyy"));
+        const QHash<QString, QColor> expected = {{"ok", QColor(0, 128, 0)},
+                                                 {"да", QColor(0, 128, 0)},
+                                                 {"OK", QColor(255, 0, 0)},
+                                                 {"нет", QColor(255, 0, 0)}};
+        for (int r = 0; r < 4; ++r) {
+            const QString mark = model->index(r, 10).data().toString();
+            const ui::CellStyle s = j->DBGrid2->cellStyle(r, "ok");
+            QVERIFY(s.bold);
+            QCOMPARE(s.foreground, expected.value(mark));
+            QVERIFY(!j->DBGrid2->cellStyle(r, "fio").bold);
+        }
+        QCOMPARE(j->LabelTotals->text(),
+                 QStringLiteral("Записей: 4    Кол-во: 37    Брак: 9    Часы: 16    Итого (р.): 350,00"));
+    }
+
+    void acceptance_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("no becomes ok") << "63175042" << "no" << "ok";
+        QTest::newRow("ok becomes no") << "63175042" << "ok" << "no";
+        QTest::newRow("да becomes no") << "fromu" << "да" << "no";
+        QTest::newRow("OK is not accepted") << "fromu" << "OK" << "ok";
+        QTest::newRow("foreman changes nothing") << "plinoth" << "no" << "no";
+    }
+
+    // A double click toggles the mark of the current row and keeps the cursor on that row.
+    void acceptance()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 8, "no");
+        addRow(db, 2, 2, 1, today, 4, before);
+        addRow(db, 3, 2, 1, today, 3, "no", true);
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app, code);
+        j->DBGrid2->selectRow(1);
+        QCOMPARE(app.w.DataModule6->Smena1->asInt("id"), 2);
+        j->DBGrid2DblClick();
+        QCOMPARE(db.scalar("select ok from accounts_dep.smena where id = 2").toString(), after);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena where ok = 'no' and id <> 2").toInt(), 2);
+        QCOMPARE(app.w.DataModule6->Smena1->recNo(), 2);
+        QCOMPARE(j->DBGrid2->currentIndex().row(), 1);
+        QCOMPARE(app.w.DataModule6->Smena1->asString("ok"), after);
+    }
+
+    void acceptanceTwiceRestores()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 4, QDate::currentDate(), 2, "no");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->RadioButton4->setChecked(true);
+        j->DBGrid2DblClick();
+        QCOMPARE(marks(app.w.DataModule6->Smena4), QStringList{"ok"});
+        j->DBGrid2DblClick();
+        QCOMPARE(marks(app.w.DataModule6->Smena4), QStringList{"no"});
+        // a row deleted meanwhile on another workstation: nothing is written and the row disappears
+        db.exec("delete from accounts_dep.smena");
+        j->DBGrid2DblClick();
+        QCOMPARE(app.w.DataModule6->Smena4->recordCount(), 0);
+        j->DBGrid2DblClick(); // an empty shift: nothing happens
+        QVERIFY(ui::Messages::shown().isEmpty());
+    }
+
+    // Deleting asks first; the day's cell of the timesheet follows the remaining rows of that worker and shift.
+    void deletion_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("deleteId");
+        QTest::addColumn<QList<int>>("rowsLeft");
+        QTest::addColumn<int>("cell");
+        QTest::newRow("No deletes nothing") << false << 1 << QList<int>{1, 2, 3} << 12;
+        QTest::newRow("one of two rows leaves the other's hours") << true << 1 << QList<int>{2, 3} << 4;
+        QTest::newRow("the last row leaves 0") << true << 3 << QList<int>{1, 2} << 12;
+    }
+
+    void deletion()
+    {
+        QFETCH(bool, answer);
+        QFETCH(int, deleteId);
+        QFETCH(QList<int>, rowsLeft);
+        QFETCH(int, cell);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        const int day = today.day();
+        const int otherDay = day == 1 ? 2 : 1;
+        addRow(db, 1, 1, 2, today, 8, "no");
+        addRow(db, 2, 1, 2, today, 4, "no", true);
+        addRow(db, 3, 2, 2, today, 6, "no");
+        addTimesheet(db, 1, 2, today, {{day, 12}, {otherDay, 7}});
+        addTimesheet(db, 2, 2, today, {{day, 6}, {otherDay, 5}});
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->RadioButton2->setChecked(true);
+        QVERIFY(app.w.DataModule6->Smena2->locate("id", deleteId));
+        ui::Messages::queueAnswer(answer);
+        j->Button3->click();
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Question);
+        QCOMPARE(shown[0].text, QStringLiteral("Удалить позицию из списка?"));
+        QCOMPARE(shown[0].caption, QStringLiteral("Удаление"));
+        QList<int> left;
+        for (const auto& r : db.rows("select id from accounts_dep.smena order by id"))
+            left << r[0].toInt();
+        QCOMPARE(left, rowsLeft);
+        const int worker = deleteId == 3 ? 2 : 1;
+        const int expectedCell = !answer ? (worker == 1 ? 12 : 6) : (deleteId == 3 ? 0 : cell);
+        QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel where w_id=%2").arg(day).arg(worker)).toInt(),
+                 expectedCell);
+        // the other days of the month stay as they were
+        QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel where w_id=%2").arg(otherDay).arg(worker))
+                     .toInt(),
+                 worker == 1 ? 7 : 5);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 2);
+        QCOMPARE(app.w.DataModule6->Smena2->recordCount(), rowsLeft.size());
+    }
+
+    // When the timesheet cannot be corrected, the journal row stays and the error is shown.
+    void failedTimesheetCorrectionKeepsRow()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 8, "no");
+        addTimesheet(db, 1, 1, today, {{today.day(), 8}});
+        db.exec("create function accounts_dep.h_tabel_locked() returns trigger language plpgsql as $$"
+                " begin raise exception 'табель закрыт'; end $$;"
+                "create trigger h_tabel_locked before update on accounts_dep.h_tabel"
+                " for each row execute function accounts_dep.h_tabel_locked()");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        ui::Messages::queueAnswer(true);
+        j->Button3->click();
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].kind, ui::ShownMessage::Kind::StandardError);
+        QVERIFY(shown[1].text.contains("табель закрыт"));
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+        QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(today.day())).toInt(), 8);
+        // the window keeps working on the same connection
+        j->Button8->click();
+        QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
+    }
+
+    void deletionOnEmptyShiftDoesNothing()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        openJournal(app);
+        app.w.Form1->Button3->click();
+        QVERIFY(ui::Messages::shown().isEmpty());
+    }
+
+    void reportPeriod_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::newRow("January") << QDate(2027, 1, 15) << QDate(2026, 12, 1) << QDate(2027, 1, 1);
+        QTest::newRow("March") << QDate(2026, 3, 31) << QDate(2026, 2, 1) << QDate(2026, 3, 1);
+        QTest::newRow("December") << QDate(2026, 12, 1) << QDate(2026, 11, 1) << QDate(2026, 12, 1);
+    }
+
+    void reportPeriod()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        const auto period = TForm1::reportPeriod(today);
+        QCOMPARE(period.first, from);
+        QCOMPARE(period.second, to);
+    }
+
+    // The menu opens its windows modally; "Внеурочное" does nothing; "Выход" closes the journal.
+    void menu()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->N8->trigger();
+        QVERIFY(ui::shownModals().isEmpty());
+        j->N10->trigger();
+        j->N11->trigger();
+        j->N1->trigger();
+        QCOMPARE(ui::shownModals(), QStringList({"TForm18", "TForm19", "TForm5"}));
+        QVERIFY(!app.w.DataModule6->Workers->isOpen());
+        QVERIFY(ui::Messages::shown().isEmpty());
+    }
 };
-QTEST_MAIN(Placeholder)
+
+QTEST_MAIN(TestJournal)
 #include "tst_journal.moc"
