@@ -4,7 +4,9 @@
 #include "ui/window_registry.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 
 #include <exception>
 
@@ -12,8 +14,12 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kesta_tabel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Табель"));
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    // Standard buttons and dialogs in Russian, like the rest of the program.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
 
     Windows windows;
     const QStringList args = QApplication::arguments();

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -14,6 +15,9 @@ namespace db {
 // The statement text with every ":name" replaced by the literal of its value (names regardless of case).
 // Throws DbError when a parameter has no value.
 QString bindParams(const QString& text, const QHash<QString, QVariant>& lowerCaseParams);
+
+// The session settings every connection starts with: day-first dates, standard strings, UTF8.
+void prepareSession(QSqlDatabase& db);
 
 // Runs one statement on the named connection; throws DbError with the server's text on failure.
 QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly = true);

@@ -43,13 +43,7 @@ void Connection::open()
     db.setConnectOptions(options);
     if (!db.open())
         throw DbError::fromSqlError(db.lastError());
-    // Dates written as day.month.year text must read day first, whatever the server's default.
-    for (const char* s : {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on",
-                          "SET client_encoding TO 'UTF8'"}) {
-        QSqlQuery q(db);
-        if (!q.exec(QString::fromLatin1(s)))
-            throw DbError::fromSqlError(q.lastError());
-    }
+    prepareSession(db);
 }
 
 void Connection::close()

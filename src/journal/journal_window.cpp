@@ -37,7 +37,11 @@ bool isWeekend(const QDate& d)
 void setFlagLook(QWidget* w, bool on, const QColor& color)
 {
     QPalette p = w->palette();
-    p.setColor(QPalette::Window, on ? color : QApplication::palette(w).color(QPalette::Button));
+    const QColor background = on ? color : QApplication::palette(w).color(QPalette::Button);
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::Button, background);
+    w->setAutoFillBackground(true);
+    w->setBackgroundRole(QPalette::Window);
     w->setPalette(p);
     QFont f = w->font();
     f.setBold(on);
@@ -60,6 +64,7 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     w_.Form1 = this;
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(size());
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));

@@ -64,7 +64,8 @@ bool Messages::question(const QString& text, const QString& caption)
 
 void Messages::standardError(const QString& text)
 {
-    const QString caption = QApplication::applicationDisplayName();
+    // The standard error box carries the application's title.
+    const QString caption = QStringLiteral("Табель");
     record({ShownMessage::Kind::StandardError, caption, text});
     if (state().scripted)
         return;

@@ -274,8 +274,16 @@ private slots:
         Connected c;
         c.db.exec("select pg_terminate_backend(pid) from pg_stat_activity where datname = current_database() and pid "
                   "<> pg_backend_pid()");
-        c.dm.Control->setSqlLines({"select 1 as x"});
-        QVERIFY_THROWS_EXCEPTION(db::DbError, c.dm.Control->open());
+        c.dm.Control->setSqlLines({"select '05.01.2026'::date as d"});
+        try {
+            c.dm.Control->open();
+            QFAIL("a statement on a broken connection must fail");
+        } catch (const db::DbError& e) {
+            QVERIFY(e.text().startsWith("Связь с базой данных была потеряна, соединение восстановлено."));
+        }
+        // the connection is back, with its session settings
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->value("d").toDate(), QDate(2026, 1, 5));
     }
 };
 

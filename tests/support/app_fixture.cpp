@@ -20,7 +20,6 @@ AppFixture::AppFixture(const QString& arg1, const QString& arg2, const QString& 
 
 void AppFixture::start(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime)
 {
-    QApplication::setApplicationDisplayName(QStringLiteral("Табель"));
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     ui::Messages::setScripted(true);
     ui::Messages::clearShown();
