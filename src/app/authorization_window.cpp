@@ -9,7 +9,6 @@
 
 #include <QCloseEvent>
 #include <QMenu>
-#include <QScreen>
 #include <QTimer>
 
 TForm23::TForm23(Windows& windows, QWidget* parent)
@@ -34,8 +33,7 @@ TForm23::TForm23(Windows& windows, QWidget* parent)
 void TForm23::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    ui::centerOnScreen(this);
     if (!activated_) {
         activated_ = true;
         // Activation runs once the window is on screen and the message loop runs.

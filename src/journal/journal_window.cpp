@@ -225,6 +225,7 @@ void TForm1::Timer1Timer()
 void TForm1::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    ui::centerOnScreen(this);
     if (!event->spontaneous())
         ui::guarded([this] { FormActivate(); });
 }

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QQueue>
+#include <QScreen>
 #include <QTimer>
 
 #include <exception>
@@ -156,6 +157,12 @@ void clearModalScripts()
 QStringList shownModals()
 {
     return state().shownModals;
+}
+
+void centerOnScreen(QWidget* window)
+{
+    if (QScreen* s = window->screen())
+        window->move(s->availableGeometry().center() - window->rect().center());
 }
 
 WaitCursor::WaitCursor()

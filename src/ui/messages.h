@@ -59,6 +59,9 @@ void clearModalScripts();
 // Class names of the windows shown modally so far.
 QStringList shownModals();
 
+// Puts a window in the middle of the screen it is on.
+void centerOnScreen(QWidget* window);
+
 // The hourglass cursor for the life of the object.
 class WaitCursor {
 public:
