@@ -418,32 +418,32 @@ void TForm1::Button3Click()
 
 // ---- menu ----
 
+// A catalogue opened from the menu: its list over its shared query, shown modally; the query is closed after.
+void TForm1::openCatalogue(db::Dataset* list, QDialog* window)
+{
+    list->open();
+    ui::showModal(window, this);
+    list->close();
+}
+
 void TForm1::N1Click()
 {
-    w_.DataModule6->Workers->open();
-    ui::showModal(w_.Form5, this);
-    w_.DataModule6->Workers->close();
+    openCatalogue(w_.DataModule6->Workers, w_.Form5);
 }
 
 void TForm1::N3Click()
 {
-    w_.DataModule6->Izdel->open();
-    ui::showModal(w_.Form3, this);
-    w_.DataModule6->Izdel->close();
+    openCatalogue(w_.DataModule6->Izdel, w_.Form3);
 }
 
 void TForm1::N4Click()
 {
-    w_.DataModule6->Oper->open();
-    ui::showModal(w_.Form4, this);
-    w_.DataModule6->Oper->close();
+    openCatalogue(w_.DataModule6->Oper, w_.Form4);
 }
 
 void TForm1::N6Click()
 {
-    w_.DataModule6->Vid_oper->open();
-    ui::showModal(w_.Form8, this);
-    w_.DataModule6->Vid_oper->close();
+    openCatalogue(w_.DataModule6->Vid_oper, w_.Form8);
 }
 
 void TForm1::N8Click()

@@ -87,6 +87,7 @@ protected:
 
 private:
     void reopenShiftQueries();
+    void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
     void styleShiftButtons();
 
