@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libgl-dev
-          postgresql fonts-liberation qt6-translations-l10n)
+          postgresql fonts-liberation qt6-translations-l10n libpq-dev)
 
 installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
 

@@ -35,6 +35,10 @@ end $$;
 create trigger person_default_code before insert on cmn_contractor.person
     for each row execute function cmn_contractor.person_default_code();
 create index person_s_code_idx on cmn_contractor.person (s_code);
+-- The journal finds a row's person by key or by number ("s_code::t_id=w_id"): with this index the server looks
+-- each row's person up instead of comparing every row with every person. The statements cast every number
+-- anyway, so s_code must hold whole numbers.
+create index person_s_code_tid_idx on cmn_contractor.person ((s_code::t_id));
 
 -- Enterprise: goods and services; products of the shop are rows here.
 create sequence cmn_gds_and_srv.gds_and_srv_id_seq;

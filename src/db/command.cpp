@@ -49,17 +49,9 @@ bool connectionAlive(QSqlDatabase& db)
 
 } // namespace
 
-QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly)
+void throwAfterFailure(const QString& connectionName, const DbError& error)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("Нет подключения к базе данных."));
-    QSqlQuery q(db);
-    q.setForwardOnly(forwardOnly);
-    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    if (q.exec(text))
-        return q;
-    const DbError error = DbError::fromSqlError(q.lastError());
     if (connectionAlive(db))
         throw error;
     // The server went away (restart, network): connect again so that the next action works, and say what
@@ -79,6 +71,19 @@ QSqlQuery execStatement(const QString& connectionName, const QString& text, bool
                           + error.text(),
                       error.sqlState());
     throw DbError(QStringLiteral("Нет связи с базой данных.\n") + error.text(), error.sqlState());
+}
+
+QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (!db.isOpen())
+        throw DbError(QStringLiteral("Нет подключения к базе данных."));
+    QSqlQuery q(db);
+    q.setForwardOnly(forwardOnly);
+    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    if (q.exec(text))
+        return q;
+    throwAfterFailure(connectionName, DbError::fromSqlError(q.lastError()));
 }
 
 Command::Command(const QString& connectionName, const QString& name, QObject* parent)

@@ -2,10 +2,12 @@
 
 #include "db/command.h"
 #include "db/db_error.h"
+#include "db/pg_fetch.h"
 #include "db/sql_text.h"
 
 #include <QDateTime>
 #include <QSqlRecord>
+#include <algorithm>
 #include <cmath>
 
 namespace db {
@@ -80,6 +82,18 @@ void Dataset::setTable(const QString& table, const QString& keyField)
 void Dataset::setFieldDefs(const QList<FieldDef>& defs)
 {
     fieldDefs_ = defs;
+    resolveColumnDefs();
+}
+
+// Each column's declared type is looked up once per open, not once per cell.
+void Dataset::resolveColumnDefs()
+{
+    columnDefs_.clear();
+    columnDefs_.reserve(fieldNames_.size());
+    for (const QString& n : fieldNames_) {
+        const FieldDef* d = defFor(n);
+        columnDefs_.append(d ? static_cast<int>(d - fieldDefs_.constData()) : -1);
+    }
 }
 
 void Dataset::setParam(const QString& name, const QVariant& value)
@@ -110,7 +124,8 @@ const FieldDef* Dataset::defFor(const QString& field) const
 
 QVariant Dataset::convert(const QVariant& v, int column) const
 {
-    const FieldDef* d = defFor(fieldNames_[column]);
+    const int di = column < columnDefs_.size() ? columnDefs_[column] : -1;
+    const FieldDef* d = di < 0 ? nullptr : &fieldDefs_[di];
     if (!d || d->type == FieldType::Auto)
         return v;
     switch (d->type) {
@@ -149,33 +164,32 @@ void Dataset::open()
 {
     if (isOpen())
         return;
-    QSqlQuery q = execStatement(connectionName_, bindParams(sql_, params_));
-    const QSqlRecord rec = q.record();
-    const int cols = rec.count();
-    fieldNames_.clear();
-    fieldIndex_.clear();
-    rows_.clear();
+    const bool hasRowId = !table_.isEmpty() && keyField_.isEmpty();
+    FetchedRows fetched = fetchAll(connectionName_, bindParams(sql_, params_), [&](const QStringList& names) {
+        QVector<FieldType> types;
+        types.reserve(names.size());
+        for (const QString& n : names) {
+            const FieldDef* d = defFor(n);
+            types.append(d ? d->type : FieldType::Auto);
+        }
+        return types;
+    });
+    fieldNames_ = fetched.names;
     rowIds_.clear();
-    const bool hasRowId = table_.size() && keyField_.isEmpty() && cols > 0 && rec.fieldName(0) == kRowId;
-    const int first = hasRowId ? 1 : 0;
-    for (int c = first; c < cols; ++c) {
-        const QString n = rec.fieldName(c);
-        fieldNames_.append(n);
-        if (!fieldIndex_.contains(n.toLower()))
-            fieldIndex_.insert(n.toLower(), c - first);
+    if (hasRowId && !fieldNames_.isEmpty() && fieldNames_.first() == kRowId) {
+        fieldNames_.removeFirst();
+        rowIds_.reserve(fetched.rows.size());
+        for (QVector<QVariant>& row : fetched.rows) {
+            rowIds_.append(row.first().toString());
+            row.removeFirst();
+        }
     }
-    bool anyDefs = false;
-    for (const QString& n : fieldNames_)
-        anyDefs = anyDefs || defFor(n) != nullptr;
-    while (q.next()) {
-        QVector<QVariant> row;
-        row.reserve(cols - first);
-        for (int c = first; c < cols; ++c)
-            row.append(anyDefs ? convert(q.value(c), c - first) : q.value(c));
-        rows_.append(std::move(row));
-        if (hasRowId)
-            rowIds_.append(q.value(0).toString());
-    }
+    fieldIndex_.clear();
+    for (int c = 0; c < fieldNames_.size(); ++c)
+        if (!fieldIndex_.contains(fieldNames_[c].toLower()))
+            fieldIndex_.insert(fieldNames_[c].toLower(), c);
+    resolveColumnDefs();
+    rows_ = std::move(fetched.rows);
     state_ = State::Browse;
     applyFilter();
     emit opened();

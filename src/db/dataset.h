@@ -115,6 +115,7 @@ private:
     void applyFilter();
     QVariant convert(const QVariant& v, int column) const;
     const FieldDef* defFor(const QString& field) const;
+    void resolveColumnDefs();
     void setCurrent(int index, bool notify = true);
     void requireOpen() const;
 
@@ -129,6 +130,7 @@ private:
     State state_ = State::Inactive;
     QStringList fieldNames_;
     QHash<QString, int> fieldIndex_; // lower-case name -> column
+    QVector<int> columnDefs_;        // column -> index into fieldDefs_, -1 when undeclared
     QVector<QVector<QVariant>> rows_;
     QVector<QString> rowIds_; // row addresses of a table dataset without key
     QVector<int> visible_;    // indices into rows_

@@ -202,6 +202,29 @@ private slots:
         QCOMPARE(oper->recNo(), 0);
     }
 
+    // Values are read as the server writes them: numbers of every shape give the same doubles as a full parser.
+    void numbersReadExactly_data()
+    {
+        QTest::addColumn<QString>("literal");
+        QTest::addColumn<QString>("type");
+        for (const char* n : {"0", "-0.5", "10.25", "0.1", "12.3457", "-987654.321", "123456789012345",
+                              "1234567890123456789", "0.000000000000001234"})
+            QTest::newRow(n) << QString::fromLatin1(n) << "numeric";
+        QTest::newRow("float8 with exponent") << "1e+20" << "float8";
+        QTest::newRow("float8 tiny") << "1.5e-300" << "float8";
+        QTest::newRow("integer") << "-2147483648" << "int4";
+    }
+
+    void numbersReadExactly()
+    {
+        QFETCH(QString, literal);
+        QFETCH(QString, type);
+        Connected c;
+        c.dm.Control->setSqlLines({"select '" + literal + "'::" + type + " as v"});
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->value("v").toDouble(), literal.toDouble());
+    }
+
     void checkDuplicate()
     {
         Connected c;

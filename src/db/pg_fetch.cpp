@@ -1,0 +1,230 @@
+#include "db/pg_fetch.h"
+
+#include "db/command.h"
+#include "db/db_error.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+
+#include <libpq-fe.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace db {
+
+namespace {
+
+// Type oids of the server's built-in types.
+enum : Oid {
+    kBool = 16,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kNumeric = 1700,
+    kDate = 1082,
+    kTimestamp = 1114,
+    kTimestampTz = 1184,
+};
+
+int digits(const char* p, int n)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i)
+        v = v * 10 + (p[i] - '0');
+    return v;
+}
+
+// "YYYY-MM-DD" (ISO output of the session's DateStyle)
+QDate parseDate(const char* s)
+{
+    if (std::strlen(s) < 10 || s[4] != '-' || s[7] != '-')
+        return QDate::fromString(QString::fromLatin1(s), Qt::ISODate);
+    return QDate(digits(s, 4), digits(s + 5, 2), digits(s + 8, 2));
+}
+
+// "YYYY-MM-DD HH:MM:SS[.ffffff][+tz]"
+QDateTime parseTimestamp(const char* s)
+{
+    const QDate d = parseDate(s);
+    if (std::strlen(s) < 19)
+        return QDateTime(d, QTime(0, 0));
+    int ms = 0;
+    if (s[19] == '.') {
+        int scale = 100;
+        for (const char* p = s + 20; *p >= '0' && *p <= '9'; ++p, scale /= 10)
+            ms += (*p - '0') * scale;
+    }
+    return QDateTime(d, QTime(digits(s + 11, 2), digits(s + 14, 2), digits(s + 17, 2), ms));
+}
+
+QMetaType::Type metaTypeFor(FieldType t, Oid oid)
+{
+    switch (t) {
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        return QMetaType::Int;
+    case FieldType::BigInt:
+        return QMetaType::LongLong;
+    case FieldType::Double:
+    case FieldType::Numeric:
+        return QMetaType::Double;
+    case FieldType::Text:
+    case FieldType::NarrowText:
+        return QMetaType::QString;
+    case FieldType::DateTime:
+        return QMetaType::QDateTime;
+    case FieldType::Auto:
+        break;
+    }
+    switch (oid) {
+    case kBool:
+        return QMetaType::Bool;
+    case kInt2:
+    case kInt4:
+        return QMetaType::Int;
+    case kInt8:
+        return QMetaType::LongLong;
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+        return QMetaType::Double;
+    case kDate:
+        return QMetaType::QDate;
+    case kTimestamp:
+    case kTimestampTz:
+        return QMetaType::QDateTime;
+    default:
+        return QMetaType::QString;
+    }
+}
+
+// Most numbers are short plain decimals ("12", "-3", "10.25"): read them without the general parser. With at most
+// 15 digits the digits make an exact integer and one division by an exact power of ten rounds once, which gives
+// the same double as the general parser. Anything else goes to it.
+double parseNumber(const char* s, int len)
+{
+    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    int i = 0;
+    const bool negative = len > 0 && s[0] == '-';
+    if (negative)
+        ++i;
+    qint64 mantissa = 0;
+    int digitCount = 0, decimals = 0;
+    bool point = false;
+    for (; i < len; ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + (c - '0');
+            if (++digitCount > 15)
+                return std::strtod(s, nullptr);
+            if (point)
+                ++decimals;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return std::strtod(s, nullptr);
+        }
+    }
+    if (digitCount == 0)
+        return std::strtod(s, nullptr);
+    const double v = static_cast<double>(mantissa) / kPow10[decimals];
+    return negative ? -v : v;
+}
+
+QVariant convertText(const char* s, int len, QMetaType::Type type, Oid oid)
+{
+    switch (type) {
+    case QMetaType::Int:
+        return QVariant(static_cast<int>(std::llround(parseNumber(s, len))));
+    case QMetaType::LongLong:
+        return QVariant(static_cast<qlonglong>(std::llround(parseNumber(s, len))));
+    case QMetaType::Double:
+        return QVariant(parseNumber(s, len));
+    case QMetaType::Bool:
+        return QVariant(s[0] == 't');
+    case QMetaType::QDate:
+        return QVariant(parseDate(s));
+    case QMetaType::QDateTime:
+        if (oid == kDate)
+            return QVariant(QDateTime(parseDate(s), QTime(0, 0)));
+        return QVariant(parseTimestamp(s));
+    default:
+        return QVariant(QString::fromUtf8(s, len));
+    }
+}
+
+struct ResultGuard {
+    PGresult* r;
+    ~ResultGuard() { PQclear(r); }
+};
+
+} // namespace
+
+FetchedRows fetchAll(const QString& connectionName, const QString& text,
+                     const std::function<QVector<FieldType>(const QStringList&)>& typesFor)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (!db.isOpen())
+        throw DbError(QStringLiteral("Нет подключения к базе данных."));
+    const QVariant handle = db.driver()->handle();
+    PGconn* conn = handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0) ? *static_cast<PGconn* const*>(handle.data())
+                                                                                  : nullptr;
+    if (!conn)
+        throw DbError(QStringLiteral("Соединение с базой данных не через драйвер PostgreSQL."));
+    ResultGuard res{PQexec(conn, text.toUtf8().constData())};
+    const ExecStatusType status = PQresultStatus(res.r);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        QString message = QString::fromUtf8(PQresultErrorField(res.r, PG_DIAG_MESSAGE_PRIMARY));
+        if (message.isEmpty())
+            message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        const QString sqlState = QString::fromLatin1(PQresultErrorField(res.r, PG_DIAG_SQLSTATE));
+        PQclear(res.r); // the error is read; the connection check below runs its own statement
+        res.r = nullptr;
+        throwAfterFailure(connectionName, DbError(message, sqlState));
+    }
+    FetchedRows out;
+    const int cols = PQnfields(res.r);
+    const int rows = PQntuples(res.r);
+    for (int c = 0; c < cols; ++c)
+        out.names.append(QString::fromUtf8(PQfname(res.r, c)));
+    const QVector<FieldType> declared = typesFor ? typesFor(out.names) : QVector<FieldType>();
+    QVector<QMetaType::Type> types(cols);
+    QVector<Oid> oids(cols);
+    for (int c = 0; c < cols; ++c) {
+        oids[c] = PQftype(res.r, c);
+        types[c] = metaTypeFor(c < declared.size() ? declared[c] : FieldType::Auto, oids[c]);
+    }
+    // Neighbouring rows often repeat a value (the date, a name): the last one of each column is reused.
+    QVector<const char*> lastText(cols, nullptr); // into the result, which lives until the end
+    QVector<int> lastLength(cols, -1);
+    QVector<QVariant> lastValue(cols);
+    out.rows.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        QVector<QVariant> row(cols);
+        for (int c = 0; c < cols; ++c) {
+            if (PQgetisnull(res.r, r, c)) {
+                row[c] = QVariant(QMetaType(types[c]));
+                continue;
+            }
+            const char* s = PQgetvalue(res.r, r, c);
+            const int len = PQgetlength(res.r, r, c);
+            if (lastLength[c] == len && std::memcmp(lastText[c], s, len) == 0) {
+                row[c] = lastValue[c];
+                continue;
+            }
+            row[c] = convertText(s, len, types[c], oids[c]);
+            lastText[c] = s;
+            lastLength[c] = len;
+            lastValue[c] = row[c];
+        }
+        out.rows.append(std::move(row));
+    }
+    return out;
+}
+
+} // namespace db

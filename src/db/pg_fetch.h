@@ -1,0 +1,27 @@
+// Reading a whole result straight from the connection's libpq handle: the rows of a dataset are loaded without
+// the per-row result objects of the generic SQL layer.
+#pragma once
+
+#include "db/dataset.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+
+namespace db {
+
+struct FetchedRows {
+    QStringList names;
+    QVector<QVector<QVariant>> rows;
+};
+
+// Runs a statement on the named connection and reads every row. typesFor gets the column names and gives the
+// type each column is to be read as (FieldType::Auto: by the server's type). Throws DbError; after a lost
+// connection it connects again before throwing.
+FetchedRows fetchAll(const QString& connectionName, const QString& text,
+                     const std::function<QVector<FieldType>(const QStringList& names)>& typesFor);
+
+} // namespace db
