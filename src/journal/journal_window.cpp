@@ -217,7 +217,13 @@ void TForm1::CheckBuildStamp()
 
 void TForm1::Timer1Timer()
 {
+    // A check whose message is still waiting for an answer is not run again: a server that stays away
+    // would otherwise stack one error box on another every 30 seconds.
+    if (checkRunning_)
+        return;
+    checkRunning_ = true;
     ui::guarded([this] { CheckBuildStamp(); });
+    checkRunning_ = false;
 }
 
 // ---- activation, day, day-off flag, shift ----
@@ -388,12 +394,16 @@ void TForm1::DBGrid2DblClick()
 void TForm1::Button3Click()
 {
     TDataModule6* dm = w_.DataModule6;
-    const QDate date = DateT->date();
-    const int year = date.year(), month = date.month(), day = date.day();
     FShiftQuery = shiftQuery();
     const QString rowId = FShiftQuery->isEmpty() ? QString() : FShiftQuery->asString(QStringLiteral("id"));
     if (rowId.isEmpty())
         return;
+    // The hours are corrected for the day of the deleted row; the date box may already show another date that
+    // was typed without Enter and never read.
+    QDate date = FShiftQuery->value(QStringLiteral("data")).toDate();
+    if (!date.isValid())
+        date = DateT->date();
+    const int year = date.year(), month = date.month(), day = date.day();
     dm->DelSmena->setText(journal_sql::deleteRow(rowId));
     if (!ui::Messages::question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
         FShiftQuery->requery();

@@ -93,4 +93,5 @@ private:
 
     Windows& w_;
     QMetaObject::Connection totalsConnection_;
+    bool checkRunning_ = false;
 };

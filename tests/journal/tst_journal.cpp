@@ -364,6 +364,28 @@ private slots:
         QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
     }
 
+    // A date typed into the box without Enter is not what the grid shows: the hours of the deleted row's own
+    // day are corrected.
+    void deletionCorrectsTheRowsOwnDay()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        const QDate other = today.day() == 1 ? today.addDays(1) : today.addDays(-1);
+        addRow(db, 1, 1, 1, today, 8, "no");
+        addRow(db, 2, 1, 1, other, 5, "no");
+        addTimesheet(db, 1, 1, today, {{today.day(), 8}, {other.day(), 5}});
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->DateT->setDate(other); // typed, no Enter
+        ui::Messages::queueAnswer(true);
+        j->Button3->click();
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena where id = 1").toInt(), 0);
+        QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(today.day())).toInt(), 0);
+        QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(other.day())).toInt(), 5);
+    }
+
     void deletionOnEmptyShiftDoesNothing()
     {
         TestDatabase db;
