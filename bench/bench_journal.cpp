@@ -269,8 +269,14 @@ int main(int argc, char* argv[])
     Timings tProgram, tLibpq, tQtSql;
     const std::array<std::function<void()>, 3> kinds = {
         [&] { tProgram.time(activate); },
-        [&] { takeTexts(); tLibpq.time(runLibpq); },
-        [&] { takeTexts(); tQtSql.time(runQtSql); },
+        [&] {
+            takeTexts();
+            tLibpq.time(runLibpq);
+        },
+        [&] {
+            takeTexts();
+            tQtSql.time(runQtSql);
+        },
     };
     for (int i = 0; i < repeat; ++i)
         for (int k = 0; k < 3; ++k)

@@ -46,8 +46,8 @@ void TForm23::FormActivate()
     w_.Form1->CheckBuildStamp();
     if (w_.terminateRequested)
         return;
-    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.Form1->FBuildDate) + u'.'
-                   + QString::number(w_.Form1->FBuildTime) + u')');
+    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.Form1->FBuildDate) + u'.' +
+                   QString::number(w_.Form1->FBuildTime) + u')');
 }
 
 void TForm23::Button1Click()
@@ -64,10 +64,10 @@ void TForm23::Button1Click()
     TForm18* reports = w_.Form18;
     switch (role) {
     case Role::Reporting:
-        for (QWidget* c : std::initializer_list<QWidget*>{journal->Button1, journal->Button2, journal->Button3,
-                                                          journal->Button8, journal->RadioButton1, journal->RadioButton2,
-                                                          journal->RadioButton3, journal->RadioButton4, journal->CBox1,
-                                                          journal->DateT, journal->DBGrid2})
+        for (QWidget* c :
+             std::initializer_list<QWidget*>{journal->Button1, journal->Button2, journal->Button3, journal->Button8,
+                                             journal->RadioButton1, journal->RadioButton2, journal->RadioButton3,
+                                             journal->RadioButton4, journal->CBox1, journal->DateT, journal->DBGrid2})
             c->setEnabled(false);
         journal->N2->setEnabled(false);
         journal->N2->menuAction()->setEnabled(false);

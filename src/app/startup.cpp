@@ -50,9 +50,9 @@ void createWindows(Windows& w)
 
 void destroyWindows(Windows& w)
 {
-    QWidget* forms[] = {w.Form23, w.Form22, w.Form20, w.Form17, w.Form16, w.Form15, w.Form21, w.Form19,
-                        w.Form18, w.Form11, w.Form10, w.Form9,  w.Form8,  w.Form7,  w.Form5,  w.Form4,
-                        w.Form3,  w.Form2,  w.Form1};
+    QWidget* forms[] = {w.Form23, w.Form22, w.Form20, w.Form17, w.Form16, w.Form15, w.Form21,
+                        w.Form19, w.Form18, w.Form11, w.Form10, w.Form9,  w.Form8,  w.Form7,
+                        w.Form5,  w.Form4,  w.Form3,  w.Form2,  w.Form1};
     for (QWidget* f : forms)
         delete f;
     // the data module belongs to the journal window

@@ -31,8 +31,8 @@ QString bindParams(const QString& text, const QHash<QString, QVariant>& params)
 void prepareSession(QSqlDatabase& db)
 {
     // Dates written as day.month.year text must read day first, whatever the server's default.
-    for (const char* s : {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on",
-                          "SET client_encoding TO 'UTF8'"}) {
+    for (const char* s :
+         {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on", "SET client_encoding TO 'UTF8'"}) {
         QSqlQuery q(db);
         if (!q.exec(QString::fromLatin1(s)))
             throw DbError::fromSqlError(q.lastError());
@@ -67,8 +67,8 @@ void throwAfterFailure(const QString& connectionName, const DbError& error)
     }
     if (reconnected)
         throw DbError(QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено. "
-                                     "Действие не выполнено, повторите его.\n")
-                          + error.text(),
+                                     "Действие не выполнено, повторите его.\n") +
+                          error.text(),
                       error.sqlState());
     throw DbError(QStringLiteral("Нет связи с базой данных.\n") + error.text(), error.sqlState());
 }

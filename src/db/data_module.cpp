@@ -144,13 +144,16 @@ TDataModule6::TDataModule6(QObject* parent)
 
     Workers = query("Workers");
     Workers->setSql(db::dmsql::kWorkers);
-    Workers->setFieldDefs({{"id", FieldType::Integer}, {"fio", FieldType::NarrowText, 254},
+    Workers->setFieldDefs({{"id", FieldType::Integer},
+                           {"fio", FieldType::NarrowText, 254},
                            {"s_staffpos_hl", FieldType::NarrowText, 254}});
 
     Izdel = query("Izdel");
     Izdel->setSql(db::dmsql::kIzdel);
-    Izdel->setFieldDefs({{"marka", FieldType::Text, 254}, {"id", FieldType::Numeric, 15, 0},
-                         {"nom", FieldType::Text, 255}, {"massa", FieldType::Numeric, 28, 6},
+    Izdel->setFieldDefs({{"marka", FieldType::Text, 254},
+                         {"id", FieldType::Numeric, 15, 0},
+                         {"nom", FieldType::Text, 255},
+                         {"massa", FieldType::Numeric, 28, 6},
                          {"id_class_item", FieldType::Numeric, 15, 0}});
 
     Vid_oper = query("Vid_oper");

@@ -487,11 +487,12 @@ void Dataset::post()
             cols.append(fieldNames_[c]);
             vals.append(sql::literal(buffer_[c]));
         }
-        const QString returning = keyField_.isEmpty() ? QStringLiteral(" returning ctid::text, *") : QStringLiteral(" returning *");
-        const QString text = cols.isEmpty()
-            ? QStringLiteral("insert into ") + table_ + QStringLiteral(" default values") + returning
-            : QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(u',') + QStringLiteral(") values (")
-                + vals.join(u',') + u')' + returning;
+        const QString returning =
+            keyField_.isEmpty() ? QStringLiteral(" returning ctid::text, *") : QStringLiteral(" returning *");
+        const QString text =
+            cols.isEmpty() ? QStringLiteral("insert into ") + table_ + QStringLiteral(" default values") + returning
+                           : QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(u',') +
+                                 QStringLiteral(") values (") + vals.join(u',') + u')' + returning;
         QSqlQuery q = execStatement(connectionName_, text);
         QVector<QVariant> row(fieldNames_.size());
         const int off = keyField_.isEmpty() ? 1 : 0;
@@ -529,9 +530,9 @@ void Dataset::post()
             where = keyField_ + u'=' + sql::literal(old[fieldIndex(keyField_)]);
         }
         // The returned row address tells that the row was still there (and where an update moved it).
-        QSqlQuery q = execStatement(connectionName_, QStringLiteral("update ") + table_ + QStringLiteral(" set ")
-                                                         + sets.join(u',') + QStringLiteral(" where ") + where
-                                                         + QStringLiteral(" returning ctid::text"));
+        QSqlQuery q = execStatement(connectionName_, QStringLiteral("update ") + table_ + QStringLiteral(" set ") +
+                                                         sets.join(u',') + QStringLiteral(" where ") + where +
+                                                         QStringLiteral(" returning ctid::text"));
         if (!q.next())
             throw DbError(QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
         if (keyField_.isEmpty())
@@ -561,8 +562,8 @@ void Dataset::remove()
         return;
     const int rowIndex = visible_[current_];
     const QString where = keyField_.isEmpty()
-        ? QStringLiteral("ctid=") + sql::quote(rowIds_[rowIndex]) + QStringLiteral("::tid")
-        : keyField_ + u'=' + sql::literal(rows_[rowIndex][fieldIndex(keyField_)]);
+                              ? QStringLiteral("ctid=") + sql::quote(rowIds_[rowIndex]) + QStringLiteral("::tid")
+                              : keyField_ + u'=' + sql::literal(rows_[rowIndex][fieldIndex(keyField_)]);
     execStatement(connectionName_, QStringLiteral("delete from ") + table_ + QStringLiteral(" where ") + where);
     rows_.remove(rowIndex);
     if (!rowIds_.isEmpty())

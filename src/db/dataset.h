@@ -86,7 +86,7 @@ public:
     // Values of the current row (of the edit buffer while editing). Throws DbError for an unknown field.
     QVariant value(const QString& field) const;
     QString asString(const QString& field) const;
-    int asInt(const QString& field) const;       // null or empty reads as 0; throws ConversionError
+    int asInt(const QString& field) const; // null or empty reads as 0; throws ConversionError
     qint64 asLongLong(const QString& field) const;
     double asDouble(const QString& field) const;
 
@@ -107,7 +107,7 @@ public:
 signals:
     void opened();
     void closed();
-    void rowsReset();          // rows or filter changed
+    void rowsReset(); // rows or filter changed
     void currentChanged(int recNo);
 
 private:

@@ -64,7 +64,10 @@ using PatternItem = Node::PatternItem;
 // SQL three-valued logic: a comparison with a null is unknown, and NOT unknown is still unknown.
 enum class Truth { False, Unknown, True };
 
-Truth fromBool(bool value) { return value ? Truth::True : Truth::False; }
+Truth fromBool(bool value)
+{
+    return value ? Truth::True : Truth::False;
+}
 
 QStringView withoutTrailingBlanks(QStringView text)
 {
@@ -159,8 +162,7 @@ std::optional<Number> numberOfValue(const QVariant& value)
     }
 }
 
-template <typename T>
-int threeWay(const T& a, const T& b)
+template <typename T> int threeWay(const T& a, const T& b)
 {
     return (b < a) - (a < b);
 }
@@ -299,8 +301,8 @@ bool matchPattern(const std::vector<PatternItem>& pattern, QStringView text)
         if (p < patternSize && pattern[p].kind == PatternItem::Kind::AnySequence) {
             starPattern = p++;
             starText = t;
-        } else if (p < patternSize && (pattern[p].kind == PatternItem::Kind::AnyOne ||
-                                       pattern[p].ch == QChar::toCaseFolded(ch))) {
+        } else if (p < patternSize &&
+                   (pattern[p].kind == PatternItem::Kind::AnyOne || pattern[p].ch == QChar::toCaseFolded(ch))) {
             ++p;
             t += length;
         } else if (starPattern != patternSize) {
@@ -400,9 +402,18 @@ struct Token {
     qsizetype length = 0;
 };
 
-bool isNameStart(QChar c) { return c.isLetter() || c == u'_'; }
-bool isNamePart(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isNameStart(QChar c)
+{
+    return c.isLetter() || c == u'_';
+}
+bool isNamePart(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 class Parser {
 public:
@@ -781,7 +792,10 @@ FilterExpression FilterExpression::parse(const QString& text)
     return expression;
 }
 
-bool FilterExpression::isEmpty() const { return !root_; }
+bool FilterExpression::isEmpty() const
+{
+    return !root_;
+}
 
 bool FilterExpression::matches(const FieldLookup& field) const
 {

@@ -108,7 +108,8 @@ QMetaType::Type metaTypeFor(FieldType t, Oid oid)
 // the same double as the general parser. Anything else goes to it.
 double parseNumber(const char* s, int len)
 {
-    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static const double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     int i = 0;
     const bool negative = len > 0 && s[0] == '-';
     if (negative)
@@ -172,8 +173,10 @@ FetchedRows fetchAll(const QString& connectionName, const QString& text,
     if (!db.isOpen())
         throw DbError(QStringLiteral("Нет подключения к базе данных."));
     const QVariant handle = db.driver()->handle();
-    PGconn* conn = handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0) ? *static_cast<PGconn* const*>(handle.data())
-                                                                                  : nullptr;
+    PGconn* conn =
+        handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0)
+            ? *static_cast<PGconn* const*>(handle.data())
+            : nullptr;
     if (!conn)
         throw DbError(QStringLiteral("Соединение с базой данных не через драйвер PostgreSQL."));
     ResultGuard res{PQexec(conn, text.toUtf8().constData())};

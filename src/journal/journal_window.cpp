@@ -120,10 +120,22 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(30000);
 
-    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(1); });
-    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(2); });
-    connect(RadioButton3, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(3); });
-    connect(RadioButton4, &QRadioButton::toggled, this, [this](bool on) { if (on) RadioButtonClick(4); });
+    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButtonClick(1);
+    });
+    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButtonClick(2);
+    });
+    connect(RadioButton3, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButtonClick(3);
+    });
+    connect(RadioButton4, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButtonClick(4);
+    });
     connect(CBox1, &QCheckBox::toggled, this, [this] { CBox1Click(); });
     DateT->installEventFilter(this);
     DateT->calendarWidget()->installEventFilter(this);
@@ -131,9 +143,8 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
         // the popup closes after a click; reload once it has
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
     });
-    connect(DateT->calendarWidget(), &QCalendarWidget::activated, this, [this] {
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
-    });
+    connect(DateT->calendarWidget(), &QCalendarWidget::activated, this,
+            [this] { QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); }); });
     connect(Button8, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button8Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button2Click(); }); });
@@ -174,8 +185,8 @@ void TForm1::FormCreate()
 
         ver = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("ver"), this);
         ver->setTable(QStringLiteral("accounts_dep.ver"));
-        ver->setFieldDefs({{"d", db::FieldType::Integer}, {"t", db::FieldType::Integer},
-                           {"delim", db::FieldType::Text, 255}});
+        ver->setFieldDefs(
+            {{"d", db::FieldType::Integer}, {"t", db::FieldType::Integer}, {"delim", db::FieldType::Text, 255}});
         updtOK = new db::Command(dm->ADO_DB.name(), QStringLiteral("updtOK"), this);
         updtOK->setText(journal_sql::kUpdtOK);
         DBGrid2->setDataset(dm->Smena1);

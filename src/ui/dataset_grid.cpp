@@ -159,8 +159,7 @@ DbGrid::DbGrid(QWidget* parent)
     hf.setBold(true);
     horizontalHeader()->setFont(hf);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] { syncDatasetFromSelection(); });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { syncDatasetFromSelection(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { syncSelectionFromDataset(); });
 }
 

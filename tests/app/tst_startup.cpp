@@ -24,10 +24,14 @@ private slots:
         QTest::addColumn<QString>("timeText");
         QTest::addColumn<int>("dateNumber");
         QTest::addColumn<int>("timeNumber");
-        QTest::newRow("documented example") << "Feb 11 2023" << "15:36:35" << 20230211 << 56195;
-        QTest::newRow("blank before a one-digit day") << "Dec  1 2026" << "00:00:09" << 20261201 << 9;
-        QTest::newRow("last second of a day") << "Jan 31 2024" << "23:59:59" << 20240131 << 86399;
-        QTest::newRow("September") << "Sep 30 2025" << "10:00:00" << 20250930 << 36000;
+        QTest::newRow("documented example") << "Feb 11 2023"
+                                            << "15:36:35" << 20230211 << 56195;
+        QTest::newRow("blank before a one-digit day") << "Dec  1 2026"
+                                                      << "00:00:09" << 20261201 << 9;
+        QTest::newRow("last second of a day") << "Jan 31 2024"
+                                              << "23:59:59" << 20240131 << 86399;
+        QTest::newRow("September") << "Sep 30 2025"
+                                   << "10:00:00" << 20250930 << 36000;
     }
 
     void buildStampNumbers()
@@ -57,12 +61,11 @@ private slots:
         // the program's stamp in every row is 20261210 / 36000 (10:00:00)
         QTest::newRow("empty table gets a row") << false << Stamp() << Stamp(20261210, 36000) << false;
         QTest::newRow("equal stamp") << true << Stamp(20261210, 36000) << Stamp(20261210, 36000) << false;
-        QTest::newRow("newer build moves the stamp") << true << Stamp(20261209, 80000) << Stamp(20261210, 36000)
-                                                     << false;
-        QTest::newRow("older date, later time refused") << true << Stamp(20261211, 100) << Stamp(20261211, 100)
-                                                        << true;
-        QTest::newRow("same date, earlier time refused") << true << Stamp(20261210, 36001) << Stamp(20261210, 36001)
-                                                         << true;
+        QTest::newRow("newer build moves the stamp")
+            << true << Stamp(20261209, 80000) << Stamp(20261210, 36000) << false;
+        QTest::newRow("older date, later time refused") << true << Stamp(20261211, 100) << Stamp(20261211, 100) << true;
+        QTest::newRow("same date, earlier time refused")
+            << true << Stamp(20261210, 36001) << Stamp(20261210, 36001) << true;
     }
 
     void checkBuildStamp()
@@ -76,7 +79,8 @@ private slots:
             db.exec(QString("insert into accounts_dep.ver (d, t, delim) values (%1, %2, 'x')")
                         .arg(stored.first)
                         .arg(stored.second));
-        const QString versionBefore = db.scalar("select coalesce(max(xmin::text), '') from accounts_dep.ver").toString();
+        const QString versionBefore =
+            db.scalar("select coalesce(max(xmin::text), '') from accounts_dep.ver").toString();
         AppFixture app(db, "Dec 10 2026", "10:00:00");
         app.w.Form1->CheckBuildStamp();
         QCOMPARE(app.w.Form1->FBuildDate, 20261210);
@@ -112,9 +116,8 @@ private slots:
         db.exec("update accounts_dep.ver set d = 20261211");
         // the message waits for an answer that never comes; the 5-second timer ends the program regardless
         bool timerRunningWhileMessageShown = false;
-        ui::Messages::setOnShow([&](const ui::ShownMessage&) {
-            timerRunningWhileMessageShown = app.w.Form23->Timer1->isActive();
-        });
+        ui::Messages::setOnShow(
+            [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = app.w.Form23->Timer1->isActive(); });
         app.w.terminateRequested = false;
         app.w.Form1->Timer1Timer();
         ui::Messages::setOnShow({});
@@ -176,8 +179,9 @@ private slots:
         QTest::addColumn<QStringList>("journalOff");
         QTest::addColumn<QStringList>("reportsOff");
         QTest::addColumn<int>("productClass");
-        const QStringList all = {"Button1", "Button2", "Button3", "Button8", "RadioButton1", "RadioButton2",
-                                 "RadioButton3", "RadioButton4", "CBox1", "DateT", "DBGrid2", "N2", "N11"};
+        const QStringList all = {"Button1",      "Button2",      "Button3",      "Button8", "RadioButton1",
+                                 "RadioButton2", "RadioButton3", "RadioButton4", "CBox1",   "DateT",
+                                 "DBGrid2",      "N2",           "N11"};
         const QStringList reportsLimited = {"Button1", "Button2", "Button4", "Button6"};
         QTest::newRow("reporting") << "vudrak" << all << QStringList() << 0;
         QTest::newRow("foreman") << "plinoth" << QStringList{"Button2", "Button3", "N2", "N11"} << reportsLimited << 0;
@@ -185,8 +189,9 @@ private slots:
                                    << (reportsLimited + QStringList{"RadioGroup1"}) << 1;
         QTest::newRow("full access") << "63175042" << QStringList() << QStringList() << 0;
         QTest::newRow("full access, second code") << "9865" << QStringList() << QStringList() << 0;
-        QTest::newRow("blanks around the code") << "  fromu\t " << QStringList{"Button1", "Button2", "Button3", "N2", "N11"}
-                                                << (reportsLimited + QStringList{"RadioGroup1"}) << 1;
+        QTest::newRow("blanks around the code")
+            << "  fromu\t " << QStringList{"Button1", "Button2", "Button3", "N2", "N11"}
+            << (reportsLimited + QStringList{"RadioGroup1"}) << 1;
     }
 
     void roles()
@@ -213,13 +218,19 @@ private slots:
         QVERIFY(authorizationHidden);
         QCOMPARE(j->FShift, 1);
         QCOMPARE(j->FAccessCode, code.trimmed().toUtf8());
-        const QMap<QString, bool> journalEnabled = {
-            {"Button1", j->Button1->isEnabled()}, {"Button2", j->Button2->isEnabled()},
-            {"Button3", j->Button3->isEnabled()}, {"Button8", j->Button8->isEnabled()},
-            {"RadioButton1", j->RadioButton1->isEnabled()}, {"RadioButton2", j->RadioButton2->isEnabled()},
-            {"RadioButton3", j->RadioButton3->isEnabled()}, {"RadioButton4", j->RadioButton4->isEnabled()},
-            {"CBox1", j->CBox1->isEnabled()}, {"DateT", j->DateT->isEnabled()}, {"DBGrid2", j->DBGrid2->isEnabled()},
-            {"N2", j->N2->menuAction()->isEnabled()}, {"N11", j->N11->isEnabled()}};
+        const QMap<QString, bool> journalEnabled = {{"Button1", j->Button1->isEnabled()},
+                                                    {"Button2", j->Button2->isEnabled()},
+                                                    {"Button3", j->Button3->isEnabled()},
+                                                    {"Button8", j->Button8->isEnabled()},
+                                                    {"RadioButton1", j->RadioButton1->isEnabled()},
+                                                    {"RadioButton2", j->RadioButton2->isEnabled()},
+                                                    {"RadioButton3", j->RadioButton3->isEnabled()},
+                                                    {"RadioButton4", j->RadioButton4->isEnabled()},
+                                                    {"CBox1", j->CBox1->isEnabled()},
+                                                    {"DateT", j->DateT->isEnabled()},
+                                                    {"DBGrid2", j->DBGrid2->isEnabled()},
+                                                    {"N2", j->N2->menuAction()->isEnabled()},
+                                                    {"N11", j->N11->isEnabled()}};
         for (auto it = journalEnabled.begin(); it != journalEnabled.end(); ++it)
             QVERIFY2(it.value() != journalOff.contains(it.key()), qPrintable("journal " + it.key()));
         QVERIFY(j->N7->menuAction()->isEnabled());

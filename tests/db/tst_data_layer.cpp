@@ -52,10 +52,17 @@ private slots:
         QTest::addColumn<QString>("arg2");
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("server");
-        QTest::newRow("no arguments") << QString() << QString() << "kesta_erp" << "localhost";
-        QTest::newRow("argument 1 only") << "other_db" << QString() << "kesta_erp" << "localhost";
-        QTest::newRow("argument 2 only") << QString() << "10.0.0.5" << "" << "10.0.0.5";
-        QTest::newRow("both") << "erp2" << "db.example" << "erp2" << "db.example";
+        QTest::newRow("no arguments") << QString() << QString() << "kesta_erp"
+                                      << "localhost";
+        QTest::newRow("argument 1 only") << "other_db" << QString() << "kesta_erp"
+                                         << "localhost";
+        QTest::newRow("argument 2 only") << QString() << "10.0.0.5"
+                                         << ""
+                                         << "10.0.0.5";
+        QTest::newRow("both") << "erp2"
+                              << "db.example"
+                              << "erp2"
+                              << "db.example";
     }
 
     void connectionString()
@@ -66,13 +73,13 @@ private slots:
         QFETCH(QString, server);
         const QString text = db::connectionStringFor(arg1, arg2);
         const QString expected =
-            "DRIVER={PostgreSQL UNICODE};DATABASE=" + database + ";SERVER=" + server
-            + ";PORT=5432;UID=sys;PWD=wumbral;SSLmode=allow;ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;"
-              "RowVersioning=0;ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;"
-              "MaxLongVarcharSize=8190;Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;"
-              "UnknownsAsLongVarchar=0;BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;"
-              "UpdatableCursors=1;TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;"
-              "LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1";
+            "DRIVER={PostgreSQL UNICODE};DATABASE=" + database + ";SERVER=" + server +
+            ";PORT=5432;UID=sys;PWD=wumbral;SSLmode=allow;ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;"
+            "RowVersioning=0;ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;"
+            "MaxLongVarcharSize=8190;Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;"
+            "UnknownsAsLongVarchar=0;BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;"
+            "UpdatableCursors=1;TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;"
+            "LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1";
         QCOMPARE(text, expected);
         const db::ConnectionOptions o = db::parseConnectionString(text);
         QCOMPARE(o.database, database);
@@ -210,9 +217,12 @@ private slots:
         for (const char* n : {"0", "-0.5", "10.25", "0.1", "12.3457", "-987654.321", "123456789012345",
                               "1234567890123456789", "0.000000000000001234"})
             QTest::newRow(n) << QString::fromLatin1(n) << "numeric";
-        QTest::newRow("float8 with exponent") << "1e+20" << "float8";
-        QTest::newRow("float8 tiny") << "1.5e-300" << "float8";
-        QTest::newRow("integer") << "-2147483648" << "int4";
+        QTest::newRow("float8 with exponent") << "1e+20"
+                                              << "float8";
+        QTest::newRow("float8 tiny") << "1.5e-300"
+                                     << "float8";
+        QTest::newRow("integer") << "-2147483648"
+                                 << "int4";
     }
 
     void numbersReadExactly()

@@ -10,7 +10,10 @@ using db::FilterExpression;
 
 namespace {
 
-QVariant nullOf(QMetaType::Type type) { return QVariant(QMetaType(type)); }
+QVariant nullOf(QMetaType::Type type)
+{
+    return QVariant(QMetaType(type));
+}
 
 // Field names are matched regardless of letter case, as the dataset does.
 FilterExpression::FieldLookup lookupIn(const QVariantMap& row)
@@ -69,8 +72,8 @@ void TestFilterExpression::matches_data()
     QTest::newRow("<> on different") << "id<>11" << QVariantMap{{"id", 10}} << true;
     QTest::newRow("spaces around operator") << "  id  >=  10  " << QVariantMap{{"id", 10}} << true;
     // 2^53 + 1 is not representable as a double: comparing through double would call these equal.
-    QTest::newRow("large integers exact") << "id=9007199254740993" << QVariantMap{{"id", qlonglong(9007199254740992)}}
-                                          << false;
+    QTest::newRow("large integers exact")
+        << "id=9007199254740993" << QVariantMap{{"id", qlonglong(9007199254740992)}} << false;
     QTest::newRow("number field, numeric text") << "id='12'" << QVariantMap{{"id", 12}} << true;
     // Numerically 10 > 9; as text "10" < "9".
     QTest::newRow("number field, text compared as number") << "id>'9'" << QVariantMap{{"id", 10}} << true;
@@ -153,8 +156,8 @@ void TestFilterExpression::matches_data()
     QTest::newRow("only a quote") << "fio=''''" << QVariantMap{{"fio", "'"}} << true;
     QTest::newRow("two quotes") << "fio='a''''b'" << QVariantMap{{"fio", "a''b"}} << true;
     QTest::newRow("empty literal") << "fio=''" << QVariantMap{{"fio", ""}} << true;
-    QTest::newRow("keywords inside literal") << "fio='a and b or not c'" << QVariantMap{{"fio", "A AND B OR NOT C"}}
-                                             << true;
+    QTest::newRow("keywords inside literal")
+        << "fio='a and b or not c'" << QVariantMap{{"fio", "A AND B OR NOT C"}} << true;
 
     // Precedence: NOT binds tighter than AND, AND tighter than OR.
     const QVariantMap a1b0c0{{"a", 1}, {"b", 0}, {"c", 0}};
@@ -216,10 +219,8 @@ void TestFilterExpression::matches_data()
     QTest::newRow("date vs datetime literal") << "data<'05.03.2024 10:00'" << QVariantMap{{"data", march5}} << true;
     QTest::newRow("datetime = day") << "vremya='05.03.2024'" << QVariantMap{{"vremya", march5Afternoon}} << true;
     QTest::newRow("datetime < next day") << "vremya<'06.03.2024'" << QVariantMap{{"vremya", march5Afternoon}} << true;
-    QTest::newRow("datetime > same day") << "vremya>'05.03.2024'" << QVariantMap{{"vremya", march5Afternoon}}
-                                         << false;
-    QTest::newRow("datetime > time") << "vremya>'05.03.2024 12:00'" << QVariantMap{{"vremya", march5Afternoon}}
-                                     << true;
+    QTest::newRow("datetime > same day") << "vremya>'05.03.2024'" << QVariantMap{{"vremya", march5Afternoon}} << false;
+    QTest::newRow("datetime > time") << "vremya>'05.03.2024 12:00'" << QVariantMap{{"vremya", march5Afternoon}} << true;
     QTest::newRow("datetime < time") << "vremya<'05.03.2024 12:00'" << QVariantMap{{"vremya", march5Afternoon}}
                                      << false;
     QTest::newRow("datetime = time with seconds")
@@ -246,38 +247,69 @@ void TestFilterExpression::malformedTextThrows_data()
     // A piece of the message that points at the problem: the 1-based position or the offending text.
     QTest::addColumn<QString>("pointer");
 
-    QTest::newRow("no value") << "naimen=" << "позиция 8";
-    QTest::newRow("no field") << "=0" << "позиция 1";
-    QTest::newRow("no operator") << "naimen 0" << "позиция 8";
-    QTest::newRow("double =") << "naimen==0" << "позиция 8";
-    QTest::newRow("unclosed quote") << "fio like 'abc" << "позиция 10";
-    QTest::newRow("unclosed paren") << "(a=1" << "позиция 1";
-    QTest::newRow("unclosed inner paren") << "a=1 or (b=2 and (c=3)" << "позиция 8";
-    QTest::newRow("extra paren") << "a=1)" << "«)»";
-    QTest::newRow("dangling and") << "a=1 and" << "закончилось";
-    QTest::newRow("leading or") << "or a=1" << "«or»";
-    QTest::newRow("lone not") << "not" << "закончилось";
-    QTest::newRow("missing and") << "a=1 b=2" << "«b»";
-    QTest::newRow("field on the right") << "a=b" << "«b»";
-    QTest::newRow("double and") << "a=1 and and b=2" << "позиция 9";
-    QTest::newRow("unclosed bracket") << "[fio='x'" << "позиция 1";
-    QTest::newRow("empty brackets") << "[]=1" << "позиция 1";
-    QTest::newRow("lone !") << "a ! 1" << "«!»";
-    QTest::newRow("semicolon") << "a=1;" << "«;»";
-    QTest::newRow("at sign") << "a=@" << "«@»";
-    QTest::newRow("letters after number") << "a=12abc" << "12abc";
-    QTest::newRow("two decimal points") << "a=1.2.3" << "1.2.3";
-    QTest::newRow("bare minus") << "a=-" << "позиция 3";
-    QTest::newRow("is value") << "a is 1" << "позиция 6";
-    QTest::newRow("is not without null") << "a is not" << "закончилось";
-    QTest::newRow("not =") << "a not = 1" << "«=»";
-    QTest::newRow("like without pattern") << "a like" << "закончилось";
-    QTest::newRow("like field") << "a like b" << "«b»";
-    QTest::newRow("empty parens") << "()" << "«)»";
-    QTest::newRow("keyword as bare name") << "and=1" << "«and»";
-    QTest::newRow("double quotes") << "fio=\"x\"" << "позиция 5";
+    QTest::newRow("no value") << "naimen="
+                              << "позиция 8";
+    QTest::newRow("no field") << "=0"
+                              << "позиция 1";
+    QTest::newRow("no operator") << "naimen 0"
+                                 << "позиция 8";
+    QTest::newRow("double =") << "naimen==0"
+                              << "позиция 8";
+    QTest::newRow("unclosed quote") << "fio like 'abc"
+                                    << "позиция 10";
+    QTest::newRow("unclosed paren") << "(a=1"
+                                    << "позиция 1";
+    QTest::newRow("unclosed inner paren") << "a=1 or (b=2 and (c=3)"
+                                          << "позиция 8";
+    QTest::newRow("extra paren") << "a=1)"
+                                 << "«)»";
+    QTest::newRow("dangling and") << "a=1 and"
+                                  << "закончилось";
+    QTest::newRow("leading or") << "or a=1"
+                                << "«or»";
+    QTest::newRow("lone not") << "not"
+                              << "закончилось";
+    QTest::newRow("missing and") << "a=1 b=2"
+                                 << "«b»";
+    QTest::newRow("field on the right") << "a=b"
+                                        << "«b»";
+    QTest::newRow("double and") << "a=1 and and b=2"
+                                << "позиция 9";
+    QTest::newRow("unclosed bracket") << "[fio='x'"
+                                      << "позиция 1";
+    QTest::newRow("empty brackets") << "[]=1"
+                                    << "позиция 1";
+    QTest::newRow("lone !") << "a ! 1"
+                            << "«!»";
+    QTest::newRow("semicolon") << "a=1;"
+                               << "«;»";
+    QTest::newRow("at sign") << "a=@"
+                             << "«@»";
+    QTest::newRow("letters after number") << "a=12abc"
+                                          << "12abc";
+    QTest::newRow("two decimal points") << "a=1.2.3"
+                                        << "1.2.3";
+    QTest::newRow("bare minus") << "a=-"
+                                << "позиция 3";
+    QTest::newRow("is value") << "a is 1"
+                              << "позиция 6";
+    QTest::newRow("is not without null") << "a is not"
+                                         << "закончилось";
+    QTest::newRow("not =") << "a not = 1"
+                           << "«=»";
+    QTest::newRow("like without pattern") << "a like"
+                                          << "закончилось";
+    QTest::newRow("like field") << "a like b"
+                                << "«b»";
+    QTest::newRow("empty parens") << "()"
+                                  << "«)»";
+    QTest::newRow("keyword as bare name") << "and=1"
+                                          << "«and»";
+    QTest::newRow("double quotes") << "fio=\"x\""
+                                   << "позиция 5";
     // The filter text is quoted whole in the message; its '%' signs must come through unchanged.
-    QTest::newRow("percent digits in text") << "fio like '%1%2' and" << "fio like '%1%2' and";
+    QTest::newRow("percent digits in text") << "fio like '%1%2' and"
+                                            << "fio like '%1%2' and";
 }
 
 void TestFilterExpression::malformedTextThrows()
@@ -299,13 +331,19 @@ void TestFilterExpression::unknownFieldThrows_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("unknownName");
 
-    QTest::newRow("plain") << "nosuch=1" << "nosuch";
-    QTest::newRow("like") << "nosuch like 'a%'" << "nosuch";
-    QTest::newRow("is null") << "nosuch is null" << "nosuch";
-    QTest::newRow("bracketed") << "[нет поля]='x'" << "нет поля";
+    QTest::newRow("plain") << "nosuch=1"
+                           << "nosuch";
+    QTest::newRow("like") << "nosuch like 'a%'"
+                          << "nosuch";
+    QTest::newRow("is null") << "nosuch is null"
+                             << "nosuch";
+    QTest::newRow("bracketed") << "[нет поля]='x'"
+                               << "нет поля";
     // The branch is not needed to decide the row, but a misspelt name must not depend on the data.
-    QTest::newRow("after decided or") << "id=1 or nosuch=1" << "nosuch";
-    QTest::newRow("after decided and") << "id=0 and (nosuch=1 or fio='x')" << "nosuch";
+    QTest::newRow("after decided or") << "id=1 or nosuch=1"
+                                      << "nosuch";
+    QTest::newRow("after decided and") << "id=0 and (nosuch=1 or fio='x')"
+                                       << "nosuch";
 }
 
 void TestFilterExpression::unknownFieldThrows()

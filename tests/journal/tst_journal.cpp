@@ -38,7 +38,8 @@ void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, 
 // The timesheet row of a worker, shift and month, with the hours of some days.
 void addTimesheet(TestDatabase& db, int worker, int shift, const QDate& month, const QMap<int, int>& days)
 {
-    QString cols = "w_id, smena, month, year", vals = QString("%1, %2, %3, %4").arg(worker).arg(shift).arg(month.month()).arg(month.year());
+    QString cols = "w_id, smena, month, year",
+            vals = QString("%1, %2, %3, %4").arg(worker).arg(shift).arg(month.month()).arg(month.year());
     for (auto it = days.begin(); it != days.end(); ++it) {
         cols += QString(", d%1").arg(it.key());
         vals += QString(", %1").arg(it.value());
@@ -69,10 +70,7 @@ class TestJournal : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        ui::Messages::clearShown();
-    }
+    void init() { ui::Messages::clearShown(); }
 
     // Activation shows today, keeps the chosen shift, and after a window opened from the journal closes it
     // shows today again with other workstations' new rows.
@@ -227,11 +225,21 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        QTest::newRow("no becomes ok") << "63175042" << "no" << "ok";
-        QTest::newRow("ok becomes no") << "63175042" << "ok" << "no";
-        QTest::newRow("да becomes no") << "fromu" << "да" << "no";
-        QTest::newRow("OK is not accepted") << "fromu" << "OK" << "ok";
-        QTest::newRow("foreman changes nothing") << "plinoth" << "no" << "no";
+        QTest::newRow("no becomes ok") << "63175042"
+                                       << "no"
+                                       << "ok";
+        QTest::newRow("ok becomes no") << "63175042"
+                                       << "ok"
+                                       << "no";
+        QTest::newRow("да becomes no") << "fromu"
+                                       << "да"
+                                       << "no";
+        QTest::newRow("OK is not accepted") << "fromu"
+                                            << "OK"
+                                            << "ok";
+        QTest::newRow("foreman changes nothing") << "plinoth"
+                                                 << "no"
+                                                 << "no";
     }
 
     // A double click toggles the mark of the current row and keeps the cursor on that row.
@@ -329,9 +337,9 @@ private slots:
         QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel where w_id=%2").arg(day).arg(worker)).toInt(),
                  expectedCell);
         // the other days of the month stay as they were
-        QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel where w_id=%2").arg(otherDay).arg(worker))
-                     .toInt(),
-                 worker == 1 ? 7 : 5);
+        QCOMPARE(
+            db.scalar(QString("select d%1 from accounts_dep.h_tabel where w_id=%2").arg(otherDay).arg(worker)).toInt(),
+            worker == 1 ? 7 : 5);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 2);
         QCOMPARE(app.w.DataModule6->Smena2->recordCount(), rowsLeft.size());
     }

@@ -119,7 +119,8 @@ QList<QVariantList> TestDatabase::rows(const QString& sql)
 void loadSmallShop(TestDatabase& db)
 {
     db.exec(QStringLiteral(
-        "insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1'), (2, 'Петрова А.С.', '2');"
+        "insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1'), (2, 'Петрова А.С.', "
+        "'2');"
         "select setval('cmn_contractor.person_id_seq', 100);"
         "insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, s_name, s_description, id_msm_bs, massa)"
         " values (1, 'ДМ-101', 'Дверь металлическая', '', 6, 2), (2, 'ОК-205', 'Окно', '', 6, 0.5);"
