@@ -17,6 +17,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
+# The program runs on Russian workstations: the tests read numbers under the Russian locale too.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+    dpkg -s locales >/dev/null 2>&1 || { [ "$(id -u)" = 0 ] && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq locales >/dev/null; } || true
+    if [ "$(id -u)" = 0 ]; then localedef -i ru_RU -f UTF-8 ru_RU.UTF-8; else sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8; fi
+fi
+
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)"

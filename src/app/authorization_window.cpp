@@ -43,8 +43,7 @@ void TForm23::showEvent(QShowEvent* event)
 
 void TForm23::FormActivate()
 {
-    w_.Form1->CheckBuildStamp();
-    if (w_.terminateRequested)
+    if (!w_.Form1->runBuildStampCheck() || w_.terminateRequested)
         return;
     setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.Form1->FBuildDate) + u'.' +
                    QString::number(w_.Form1->FBuildTime) + u')');

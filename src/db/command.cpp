@@ -1,6 +1,7 @@
 #include "db/command.h"
 
 #include "db/db_error.h"
+#include "db/session.h"
 #include "db/sql_text.h"
 
 #include <QSqlDatabase>
@@ -28,56 +29,9 @@ QString bindParams(const QString& text, const QHash<QString, QVariant>& params)
     return out;
 }
 
-void prepareSession(QSqlDatabase& db)
-{
-    // Dates written as day.month.year text must read day first, whatever the server's default.
-    for (const char* s :
-         {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on", "SET client_encoding TO 'UTF8'"}) {
-        QSqlQuery q(db);
-        if (!q.exec(QString::fromLatin1(s)))
-            throw DbError::fromSqlError(q.lastError());
-    }
-}
-
-namespace {
-
-bool connectionAlive(QSqlDatabase& db)
-{
-    QSqlQuery probe(db);
-    return probe.exec(QStringLiteral("select 1"));
-}
-
-} // namespace
-
-void throwAfterFailure(const QString& connectionName, const DbError& error)
-{
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (connectionAlive(db))
-        throw error;
-    // The server went away (restart, network): connect again so that the next action works, and say what
-    // happened; the failed statement is not repeated, since it may have run before the connection broke.
-    db.close();
-    bool reconnected = db.open();
-    if (reconnected) {
-        try {
-            prepareSession(db);
-        } catch (const DbError&) {
-            reconnected = false;
-        }
-    }
-    if (reconnected)
-        throw DbError(QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено. "
-                                     "Действие не выполнено, повторите его.\n") +
-                          error.text(),
-                      error.sqlState());
-    throw DbError(QStringLiteral("Нет связи с базой данных.\n") + error.text(), error.sqlState());
-}
-
 QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly)
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("Нет подключения к базе данных."));
+    QSqlDatabase db = openConnection(connectionName);
     QSqlQuery q(db);
     q.setForwardOnly(forwardOnly);
     q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);

@@ -18,13 +18,6 @@ namespace db {
 // Throws DbError when a parameter has no value.
 QString bindParams(const QString& text, const QHash<QString, QVariant>& lowerCaseParams);
 
-// The session settings every connection starts with: day-first dates, standard strings, UTF8.
-void prepareSession(QSqlDatabase& db);
-
-// After a failed statement: throws the error, or, when the connection itself broke, connects again and throws
-// an error that says so.
-[[noreturn]] void throwAfterFailure(const QString& connectionName, const DbError& error);
-
 // Runs one statement on the named connection; throws DbError with the server's text on failure.
 QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly = true);
 

@@ -3,6 +3,7 @@
 #include "db/connection_string.h"
 #include "db/data_module_sql.h"
 #include "db/db_error.h"
+#include "db/session.h"
 #include "ui/messages.h"
 
 #include <QAtomicInt>

@@ -152,7 +152,7 @@ QVariant Dataset::convert(const QVariant& v, int column) const
         if (v.isNull())
             return nullOf(QMetaType::QDateTime);
         if (v.typeId() == QMetaType::QDate)
-            return QVariant(QDateTime(v.toDate(), QTime(0, 0)));
+            return QVariant(QDateTime(v.toDate(), QTime(0, 0), Qt::UTC));
         return QVariant(v.toDateTime());
     case FieldType::Auto:
         break;

@@ -2,6 +2,7 @@
 
 #include "db/command.h"
 #include "db/db_error.h"
+#include "db/session.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -9,6 +10,9 @@
 
 #include <libpq-fe.h>
 
+#include <QLocale>
+
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -52,14 +56,14 @@ QDateTime parseTimestamp(const char* s)
 {
     const QDate d = parseDate(s);
     if (std::strlen(s) < 19)
-        return QDateTime(d, QTime(0, 0));
+        return QDateTime(d, QTime(0, 0), Qt::UTC);
     int ms = 0;
     if (s[19] == '.') {
         int scale = 100;
         for (const char* p = s + 20; *p >= '0' && *p <= '9'; ++p, scale /= 10)
             ms += (*p - '0') * scale;
     }
-    return QDateTime(d, QTime(digits(s + 11, 2), digits(s + 14, 2), digits(s + 17, 2), ms));
+    return QDateTime(d, QTime(digits(s + 11, 2), digits(s + 14, 2), digits(s + 17, 2), ms), Qt::UTC);
 }
 
 QMetaType::Type metaTypeFor(FieldType t, Oid oid)
@@ -106,6 +110,21 @@ QMetaType::Type metaTypeFor(FieldType t, Oid oid)
 // Most numbers are short plain decimals ("12", "-3", "10.25"): read them without the general parser. With at most
 // 15 digits the digits make an exact integer and one division by an exact power of ten rounds once, which gives
 // the same double as the general parser. Anything else goes to it.
+// The general parser: independent of the C locale, which on a Russian workstation wants a decimal comma.
+double parseGeneral(const char* s, int len)
+{
+    double v = 0;
+    const auto r = std::from_chars(s, s + len, v);
+    if (r.ec != std::errc() || r.ptr != s + len) {
+        const QString text = QString::fromUtf8(s, len);
+        bool ok = false;
+        v = QLocale::c().toDouble(text, &ok); // "Infinity", "NaN"
+        if (!ok)
+            throw ConversionError(QStringLiteral("'%1' не является числом").arg(text));
+    }
+    return v;
+}
+
 double parseNumber(const char* s, int len)
 {
     static const double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -122,17 +141,17 @@ double parseNumber(const char* s, int len)
         if (c >= '0' && c <= '9') {
             mantissa = mantissa * 10 + (c - '0');
             if (++digitCount > 15)
-                return std::strtod(s, nullptr);
+                return parseGeneral(s, len);
             if (point)
                 ++decimals;
         } else if (c == '.' && !point) {
             point = true;
         } else {
-            return std::strtod(s, nullptr);
+            return parseGeneral(s, len);
         }
     }
     if (digitCount == 0)
-        return std::strtod(s, nullptr);
+        return parseGeneral(s, len);
     const double v = static_cast<double>(mantissa) / kPow10[decimals];
     return negative ? -v : v;
 }
@@ -140,8 +159,12 @@ double parseNumber(const char* s, int len)
 QVariant convertText(const char* s, int len, QMetaType::Type type, Oid oid)
 {
     switch (type) {
-    case QMetaType::Int:
-        return QVariant(static_cast<int>(std::llround(parseNumber(s, len))));
+    case QMetaType::Int: {
+        const double v = std::round(parseNumber(s, len));
+        if (v < INT32_MIN || v > INT32_MAX)
+            throw ConversionError(QStringLiteral("Число %1 вне допустимого диапазона").arg(QString::fromUtf8(s, len)));
+        return QVariant(static_cast<int>(v));
+    }
     case QMetaType::LongLong:
         return QVariant(static_cast<qlonglong>(std::llround(parseNumber(s, len))));
     case QMetaType::Double:
@@ -152,7 +175,7 @@ QVariant convertText(const char* s, int len, QMetaType::Type type, Oid oid)
         return QVariant(parseDate(s));
     case QMetaType::QDateTime:
         if (oid == kDate)
-            return QVariant(QDateTime(parseDate(s), QTime(0, 0)));
+            return QVariant(QDateTime(parseDate(s), QTime(0, 0), Qt::UTC));
         return QVariant(parseTimestamp(s));
     default:
         return QVariant(QString::fromUtf8(s, len));
@@ -169,14 +192,8 @@ struct ResultGuard {
 FetchedRows fetchAll(const QString& connectionName, const QString& text,
                      const std::function<QVector<FieldType>(const QStringList&)>& typesFor)
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("Нет подключения к базе данных."));
-    const QVariant handle = db.driver()->handle();
-    PGconn* conn =
-        handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0)
-            ? *static_cast<PGconn* const*>(handle.data())
-            : nullptr;
+    QSqlDatabase db = openConnection(connectionName);
+    PGconn* conn = pgConnection(db);
     if (!conn)
         throw DbError(QStringLiteral("Соединение с базой данных не через драйвер PostgreSQL."));
     ResultGuard res{PQexec(conn, text.toUtf8().constData())};

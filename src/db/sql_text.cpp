@@ -81,9 +81,13 @@ QString literal(const QVariant& value)
         return QString::number(d, 'g', 17);
     }
     case QMetaType::QDate:
+        if (!value.toDate().isValid())
+            throw ConversionError(QStringLiteral("Недопустимая дата."));
         return QStringLiteral("date '") + value.toDate().toString(Qt::ISODate) + u'\'';
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
+        if (!dt.isValid())
+            throw ConversionError(QStringLiteral("Недопустимая дата."));
         if (dt.time() == QTime(0, 0))
             return QStringLiteral("date '") + dt.date().toString(Qt::ISODate) + u'\'';
         return QStringLiteral("timestamp '") + dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + u'\'';

@@ -1,6 +1,7 @@
 #include "db/transaction.h"
 
 #include "db/db_error.h"
+#include "db/session.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -10,11 +11,9 @@ namespace db {
 Transaction::Transaction(const QString& connectionName)
     : connectionName_(connectionName)
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("Нет подключения к базе данных."));
+    QSqlDatabase db = openConnection(connectionName_);
     if (!db.transaction())
-        throw DbError::fromSqlError(db.lastError());
+        throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()));
 }
 
 Transaction::~Transaction()

@@ -165,9 +165,10 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     CBox1Click();
 
     FormCreate();
-    if (w_.DataModule6)
+    if (ver) { // connected
         RadioButtonClick(FShift);
-    Timer1->start();
+        Timer1->start();
+    }
 }
 
 // ---- start-up ----
@@ -202,6 +203,7 @@ void TForm1::FormCreate()
 
 void TForm1::CheckBuildStamp()
 {
+
     FBuildDate = buildDateNumber(w_.buildDate);
     FBuildTime = buildTimeNumber(w_.buildTime);
     ver->close();
@@ -228,13 +230,23 @@ void TForm1::CheckBuildStamp()
 
 void TForm1::Timer1Timer()
 {
+    runBuildStampCheck();
+}
+
+bool TForm1::runBuildStampCheck()
+{
     // A check whose message is still waiting for an answer is not run again: a server that stays away
     // would otherwise stack one error box on another every 30 seconds.
     if (checkRunning_)
-        return;
+        return false;
     checkRunning_ = true;
-    ui::guarded([this] { CheckBuildStamp(); });
+    bool finished = false;
+    ui::guarded([&] {
+        CheckBuildStamp();
+        finished = true;
+    });
     checkRunning_ = false;
+    return finished;
 }
 
 // ---- activation, day, day-off flag, shift ----
@@ -263,7 +275,7 @@ void TForm1::reopenShiftQueries()
         dm->smenaQuery(s)->close();
     for (int s = 1; s <= 4; ++s) {
         db::Dataset* q = dm->smenaQuery(s);
-        q->setParam(QStringLiteral("data"), QDateTime(DateT->date(), QTime(0, 0)));
+        q->setParam(QStringLiteral("data"), DateT->date());
         q->open();
     }
 }

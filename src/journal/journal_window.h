@@ -53,6 +53,9 @@ public:
     void FormCreate();
     void CheckBuildStamp();
     void Timer1Timer();
+    // The check with its errors shown, never two at a time (the timer's and the authorization's);
+    // false when it did not run to its end.
+    bool runBuildStampCheck();
 
     void FormActivate() override;
     void DateTCloseUp();

@@ -11,6 +11,8 @@
 
 #include <QtTest>
 
+#include <clocale>
+
 class TestDataLayer : public QObject {
     Q_OBJECT
 
@@ -231,7 +233,11 @@ private slots:
         QFETCH(QString, type);
         Connected c;
         c.dm.Control->setSqlLines({"select '" + literal + "'::" + type + " as v"});
+        // a Russian workstation's C library writes numbers with a decimal comma
+        const QByteArray previous = std::setlocale(LC_NUMERIC, nullptr);
+        QVERIFY2(std::setlocale(LC_NUMERIC, "ru_RU.UTF-8"), "the ru_RU.UTF-8 locale is missing (test.sh makes it)");
         c.dm.Control->open();
+        std::setlocale(LC_NUMERIC, previous.constData());
         QCOMPARE(c.dm.Control->value("v").toDouble(), literal.toDouble());
     }
 
@@ -297,6 +303,7 @@ private slots:
             QFAIL("the failing statement must throw");
         } catch (const db::DbError& e) {
             QVERIFY(e.text().contains("nosuch"));
+            QVERIFY2(!e.text().contains("Связь"), qPrintable(e.text())); // the connection is fine
             QCOMPARE(e.sqlState(), QStringLiteral("42P01"));
         }
         QCOMPARE(c.db.scalar("select count(*) from accounts_dep.vid_oper").toInt(), 0);
@@ -315,6 +322,24 @@ private slots:
             QVERIFY(e.text().startsWith("Связь с базой данных была потеряна, соединение восстановлено."));
         }
         // the connection is back, with its session settings
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->value("d").toDate(), QDate(2026, 1, 5));
+        c.dm.Control->close();
+
+        // the server refuses connections while the connection breaks: no way back yet, and a clear message
+        c.db.execAdmin("alter database " + c.db.name() + " allow_connections false");
+        c.db.exec("select pg_terminate_backend(pid) from pg_stat_activity where datname = current_database() and pid "
+                  "<> pg_backend_pid()");
+        try {
+            c.dm.Control->open();
+            QFAIL("a statement on a broken connection must fail");
+        } catch (const db::DbError& e) {
+            QVERIFY2(e.text().startsWith("Нет связи с базой данных."), qPrintable(e.text()));
+        }
+        c.dm.DelSmena->setText("select 1");
+        QVERIFY_THROWS_EXCEPTION(db::DbError, c.dm.DelSmena->execute());
+        // once the server takes connections again, the next action connects by itself
+        c.db.execAdmin("alter database " + c.db.name() + " allow_connections true");
         c.dm.Control->open();
         QCOMPARE(c.dm.Control->value("d").toDate(), QDate(2026, 1, 5));
     }

@@ -365,6 +365,7 @@ private slots:
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].kind, ui::ShownMessage::Kind::StandardError);
         QVERIFY(shown[1].text.contains("табель закрыт"));
+        QVERIFY2(!shown[1].text.contains("Связь"), qPrintable(shown[1].text)); // not a lost connection
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
         QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(today.day())).toInt(), 8);
         // the window keeps working on the same connection

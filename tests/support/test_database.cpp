@@ -100,6 +100,17 @@ QVariant TestDatabase::scalar(const QString& sql)
     return q.next() ? q.value(0) : QVariant();
 }
 
+void TestDatabase::execAdmin(const QString& sql)
+{
+    const QString name = QStringLiteral("maint_") + name_;
+    {
+        QSqlDatabase admin = adminConnection(server_, QStringLiteral("postgres"), name);
+        run(admin, sql);
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 QList<QVariantList> TestDatabase::rows(const QString& sql)
 {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);

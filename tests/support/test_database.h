@@ -21,6 +21,8 @@ public:
     void exec(const QString& sql);
     QVariant scalar(const QString& sql);
     QList<QVariantList> rows(const QString& sql);
+    // A statement on the cluster's maintenance database, for what cannot be done from inside this one.
+    void execAdmin(const QString& sql);
 
     static QString clusterSocket();
 
