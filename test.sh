@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev)
+packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -19,7 +19,6 @@ fi
 
 # The program runs on Russian workstations: the tests read numbers under the Russian locale too.
 if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-    dpkg -s locales >/dev/null 2>&1 || { [ "$(id -u)" = 0 ] && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq locales >/dev/null; } || true
     if [ "$(id -u)" = 0 ]; then localedef -i ru_RU -f UTF-8 ru_RU.UTF-8; else sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8; fi
 fi
 
