@@ -6,7 +6,6 @@
 #include "db/sql_text.h"
 
 #include <QDateTime>
-#include <QSqlRecord>
 #include <algorithm>
 #include <cmath>
 

@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
-#include <QSqlDriver>
 
 #include <libpq-fe.h>
 

@@ -120,31 +120,20 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(30000);
 
-    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            RadioButtonClick(1);
-    });
-    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            RadioButtonClick(2);
-    });
-    connect(RadioButton3, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            RadioButtonClick(3);
-    });
-    connect(RadioButton4, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            RadioButtonClick(4);
-    });
+    QRadioButton* shiftButtons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    for (int shift = 1; shift <= 4; ++shift)
+        connect(shiftButtons[shift - 1], &QRadioButton::toggled, this, [this, shift](bool on) {
+            if (on)
+                RadioButtonClick(shift);
+        });
     connect(CBox1, &QCheckBox::toggled, this, [this] { CBox1Click(); });
     DateT->installEventFilter(this);
-    DateT->calendarWidget()->installEventFilter(this);
-    connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this, [this] {
-        // the popup closes after a click; reload once it has
+    // The popup closes after a click or Enter in the calendar; the day is read once it has.
+    const auto calendarClosed = [this] {
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
-    });
-    connect(DateT->calendarWidget(), &QCalendarWidget::activated, this,
-            [this] { QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); }); });
+    };
+    connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this, calendarClosed);
+    connect(DateT->calendarWidget(), &QCalendarWidget::activated, this, calendarClosed);
     connect(Button8, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button8Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button2Click(); }); });

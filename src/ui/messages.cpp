@@ -176,14 +176,3 @@ WaitCursor::~WaitCursor()
 }
 
 } // namespace ui
-
-#include "ui/window_registry.h"
-
-void Windows::requestTermination()
-{
-    terminateRequested = true;
-    if (endMessageLoop)
-        endMessageLoop();
-    else
-        QCoreApplication::exit(0);
-}
