@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales)
+packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,0 +1,392 @@
+#include "reportengine/layout.h"
+
+#include "db/dataset.h"
+#include "reportengine/expression.h"
+#include "reportengine/format.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+
+namespace reportengine {
+
+// ---- sources ----
+
+TableSource::TableSource(const QStringList& fields, const QList<QVariantList>& rows)
+    : fields_(fields)
+    , rows_(rows)
+{
+}
+
+int TableSource::fieldIndex(const QString& name) const
+{
+    for (int i = 0; i < fields_.size(); ++i)
+        if (fields_[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant TableSource::value(int row, int field) const
+{
+    if (row < 0 || row >= rows_.size() || field < 0 || field >= rows_[row].size())
+        return {};
+    return rows_[row][field];
+}
+
+DatasetSource::DatasetSource(const db::Dataset& dataset)
+    : dataset_(dataset)
+{
+}
+
+int DatasetSource::rowCount() const
+{
+    return dataset_.isOpen() ? dataset_.recordCount() : 0;
+}
+
+int DatasetSource::fieldIndex(const QString& name) const
+{
+    return dataset_.fieldIndex(name);
+}
+
+QVariant DatasetSource::value(int row, int field) const
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    return dataset_.valueAt(row, field);
+}
+
+// ---- page model ----
+
+QStringList PlacedBand::texts() const
+{
+    QList<const PlacedItem*> sorted;
+    for (const PlacedItem& i : items)
+        sorted.append(&i);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const PlacedItem* a, const PlacedItem* b) {
+        if (a->rect.left() != b->rect.left())
+            return a->rect.left() < b->rect.left();
+        return a->rect.top() < b->rect.top();
+    });
+    QStringList out;
+    for (const PlacedItem* i : sorted)
+        out.append(i->text);
+    return out;
+}
+
+const PlacedItem* PlacedBand::item(const QString& itemName) const
+{
+    for (const PlacedItem& i : items)
+        if (i.name == itemName)
+            return &i;
+    return nullptr;
+}
+
+QString Document::dump() const
+{
+    QString out;
+    for (const Page& p : pages) {
+        out += QStringLiteral("page %1\n").arg(p.number);
+        for (const PlacedBand& b : p.bands)
+            out += b.name + QStringLiteral(": ") + b.texts().join(QStringLiteral(" | ")) + u'\n';
+    }
+    return out;
+}
+
+QList<const PlacedBand*> Document::bands(const QString& name) const
+{
+    QList<const PlacedBand*> out;
+    for (const Page& p : pages)
+        for (const PlacedBand& b : p.bands)
+            if (b.name == name)
+                out.append(&b);
+    return out;
+}
+
+QFont fontOf(const PlacedItem& item)
+{
+    QFont f(item.family);
+    f.setPointSizeF(item.pointSize);
+    f.setBold(item.bold);
+    f.setItalic(item.italic);
+    return f;
+}
+
+// ---- layout ----
+
+namespace {
+
+class Engine {
+public:
+    Engine(const Report& report, const DataSource& source)
+        : r_(report)
+        , src_(source)
+    {
+        doc_.pageSize = report.pageSize();
+        doc_.orientation = report.orientation();
+        doc_.paperMm = report.paperMm();
+        doc_.marginsMm = report.marginsMm();
+        for (Band* b : allBands())
+            compile(*b);
+        for (const auto& g : r_.groups()) {
+            if (g->expression().trimmed().isEmpty()) {
+                groupKeys_.emplace_back();
+            } else {
+                groupKeys_.push_back(Expression::compile(g->expression(), resolver()));
+            }
+        }
+        open_.assign(r_.groups().size(), false);
+    }
+
+    Document run()
+    {
+        const int n = src_.rowCount();
+        const auto& groups = r_.groups();
+        const int g = int(groups.size());
+        row_ = n > 0 ? 0 : -1;
+        startPage();
+        if (Band* t = r_.titleBand())
+            print(*t);
+        if (n == 0) {
+            // No rows: the groups that span the whole report still print (the report keeps its frame).
+            int k = 0;
+            while (k < g && !groupKeys_[k].has_value())
+                ++k;
+            for (int i = 0; i < k; ++i)
+                openGroup(i);
+            for (int i = k - 1; i >= 0; --i)
+                closeGroup(i);
+        } else {
+            std::vector<QVariant> previous(g);
+            for (int rowIndex = 0; rowIndex < n; ++rowIndex) {
+                std::vector<QVariant> keys(g);
+                row_ = rowIndex;
+                for (int i = 0; i < g; ++i)
+                    if (groupKeys_[i])
+                        keys[i] = groupKeys_[i]->evaluate(context());
+                int level = g;
+                if (rowIndex == 0) {
+                    level = 0;
+                } else {
+                    for (int i = 0; i < g; ++i) {
+                        if (groupKeys_[i] && !sameKey(keys[i], previous[i])) {
+                            level = i;
+                            break;
+                        }
+                    }
+                }
+                if (rowIndex > 0 && level < g) {
+                    row_ = rowIndex - 1; // footers show the group's last row
+                    for (int i = g - 1; i >= level; --i)
+                        closeGroup(i);
+                    row_ = rowIndex;
+                }
+                for (int i = level; i < g; ++i)
+                    openGroup(i);
+                for (Expression* e : aggregates_)
+                    e->accumulate(context());
+                if (Band* d = r_.detailBand())
+                    print(*d);
+                previous = keys;
+            }
+            row_ = n - 1;
+            for (int i = g - 1; i >= 0; --i)
+                closeGroup(i);
+        }
+        if (Band* s = r_.summaryBand())
+            print(*s);
+        finishPage();
+        return std::move(doc_);
+    }
+
+private:
+    Expression::Resolver resolver() const
+    {
+        return [this](const QString& name) { return src_.fieldIndex(name); };
+    }
+
+    Expression::Context context() const
+    {
+        Expression::Context c;
+        const int row = row_;
+        c.field = [this, row](int field) { return src_.value(row, field); };
+        c.pageNumber = doc_.pages.isEmpty() ? 1 : doc_.pages.last().number;
+        return c;
+    }
+
+    QList<Band*> allBands() const
+    {
+        QList<Band*> top = {r_.titleBand(), r_.pageHeaderBand(), r_.detailBand(), r_.summaryBand(),
+                            r_.pageFooterBand()};
+        for (const auto& g : r_.groups()) {
+            top.append(g->headerBand());
+            top.append(g->footerBand());
+        }
+        QList<Band*> out;
+        std::function<void(Band*)> add = [&](Band* b) {
+            if (!b)
+                return;
+            out.append(b);
+            for (const auto& c : b->children())
+                add(c.get());
+        };
+        for (Band* b : top)
+            add(b);
+        return out;
+    }
+
+    void compile(const Band& band)
+    {
+        for (const Item& item : band.items()) {
+            if (item.kind() == Item::Kind::Field) {
+                int index = src_.fieldIndex(item.text());
+                if (index < 0 && item.text().contains(u'.'))
+                    index = src_.fieldIndex(item.text().mid(item.text().lastIndexOf(u'.') + 1));
+                if (index < 0)
+                    throw ReportError(QStringLiteral("Элемент %1: нет поля %2").arg(item.name(), item.text()));
+                fields_[&item] = index;
+            } else if (item.kind() == Item::Kind::Expression) {
+                auto [it, inserted] = exprs_.emplace(&item, Expression::compile(item.text(), resolver()));
+                if (it->second.hasAggregate())
+                    aggregates_.push_back(&it->second);
+            }
+        }
+    }
+
+    static bool sameKey(const QVariant& a, const QVariant& b)
+    {
+        if (a.isNull() != b.isNull())
+            return false;
+        if (isNumber(a) && isNumber(b))
+            return a.toDouble() == b.toDouble();
+        return plainText(a) == plainText(b);
+    }
+
+    void openGroup(int i)
+    {
+        if (Band* h = r_.groups()[i]->headerBand())
+            print(*h);
+        open_[i] = true;
+    }
+
+    void closeGroup(int i)
+    {
+        if (Band* f = r_.groups()[i]->footerBand())
+            print(*f);
+        open_[i] = false;
+    }
+
+    double bodyBottom() const
+    {
+        const double footer = r_.pageFooterBand() ? r_.pageFooterBand()->height() : 0;
+        return doc_.paperMm.height() - doc_.marginsMm.bottom() - footer;
+    }
+
+    void startPage()
+    {
+        Page p;
+        p.number = int(doc_.pages.size()) + 1;
+        doc_.pages.append(p);
+        y_ = doc_.marginsMm.top();
+        pageBodyTop_ = std::numeric_limits<double>::max(); // headers never break the page they head
+        if (Band* h = r_.pageHeaderBand())
+            place(*h, y_);
+        if (doc_.pages.size() > 1) {
+            for (int i = 0; i < int(r_.groups().size()); ++i)
+                if (open_[i] && r_.groups()[i]->repeatsOnNewPage() && r_.groups()[i]->headerBand())
+                    place(*r_.groups()[i]->headerBand(), y_);
+        }
+        pageBodyTop_ = y_;
+    }
+
+    void finishPage()
+    {
+        if (Band* f = r_.pageFooterBand()) {
+            double y = bodyBottom();
+            place(*f, y);
+        }
+    }
+
+    // A band with its children, on a new page when it does not fit on this one.
+    void print(const Band& band)
+    {
+        double needed = band.height();
+        if (y_ + needed > bodyBottom() + 1e-6 && y_ > pageBodyTop_ + 1e-6) {
+            finishPage();
+            startPage();
+        }
+        place(band, y_);
+    }
+
+    // Places the band at y and moves y below it; children of a body band may go to the next page.
+    void place(const Band& band, double& y)
+    {
+        PlacedBand pb;
+        pb.name = band.name();
+        pb.kind = band.kind();
+        pb.rect = QRectF(doc_.marginsMm.left(), y, r_.usableWidth(), band.height());
+        pb.background = band.backgroundColor();
+        pb.frame = band.frameLines();
+        const FontSpec bandFont = band.font().over(r_.baseFont());
+        const Expression::Context ctx = context();
+        for (const Item& item : band.items()) {
+            PlacedItem pi;
+            pi.name = item.name();
+            const double h = item.height() > 0 ? item.height() : band.height() - item.y();
+            pi.rect = QRectF(doc_.marginsMm.left() + item.x(), y + item.y(), item.width(), h);
+            pi.align = item.alignment();
+            const FontSpec f = item.font().over(bandFont);
+            pi.family = f.family.value_or(QStringLiteral("Arial"));
+            pi.pointSize = f.pointSize.value_or(10);
+            pi.bold = f.bold.value_or(false);
+            pi.italic = f.italic.value_or(false);
+            pi.color = item.textColor();
+            pi.background = item.backgroundColor();
+            pi.frame = item.frameLines();
+            switch (item.kind()) {
+            case Item::Kind::Label:
+                pi.text = item.text();
+                break;
+            case Item::Kind::Field:
+                pi.text = formatValue(src_.value(row_, fields_.at(&item)), item.picture());
+                break;
+            case Item::Kind::Expression: {
+                Expression& e = exprs_.at(&item);
+                pi.text = formatValue(e.evaluate(ctx), item.picture());
+                if (item.resetsAfterPrint())
+                    e.reset();
+                break;
+            }
+            }
+            pb.items.append(pi);
+        }
+        doc_.pages.last().bands.append(pb);
+        y += band.height();
+        for (const auto& c : band.children()) {
+            if (&y == &y_)
+                print(*c);
+            else
+                place(*c, y);
+        }
+    }
+
+    const Report& r_;
+    const DataSource& src_;
+    Document doc_;
+    std::unordered_map<const Item*, int> fields_;
+    std::unordered_map<const Item*, Expression> exprs_;
+    std::vector<Expression*> aggregates_;
+    std::vector<std::optional<Expression>> groupKeys_;
+    std::vector<bool> open_;
+    int row_ = -1;
+    double y_ = 0;
+    double pageBodyTop_ = 0;
+};
+
+} // namespace
+
+Document layout(const Report& report, const DataSource& source)
+{
+    return Engine(report, source).run();
+}
+
+} // namespace reportengine

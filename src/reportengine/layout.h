@@ -1,0 +1,106 @@
+// Laying a report out against its rows: the result is a page model of placed bands and items with their final
+// texts, which tests read without pixels (dump()) and which render.h paints.
+#pragma once
+
+#include "reportengine/report.h"
+
+#include <QFont>
+#include <QList>
+#include <QRectF>
+#include <QStringList>
+#include <QVariant>
+
+namespace db {
+class Dataset;
+}
+
+namespace reportengine {
+
+// The rows a report runs over.
+class DataSource {
+public:
+    virtual ~DataSource() = default;
+    virtual int rowCount() const = 0;
+    // Column of a field name (letter case ignored); -1 when absent.
+    virtual int fieldIndex(const QString& name) const = 0;
+    virtual QVariant value(int row, int field) const = 0;
+};
+
+// Rows held in memory (tests, computed reports).
+class TableSource : public DataSource {
+public:
+    TableSource(const QStringList& fields, const QList<QVariantList>& rows);
+    int rowCount() const override { return int(rows_.size()); }
+    int fieldIndex(const QString& name) const override;
+    QVariant value(int row, int field) const override;
+
+private:
+    QStringList fields_;
+    QList<QVariantList> rows_;
+};
+
+// The rows of an open dataset that pass its filter, in order.
+class DatasetSource : public DataSource {
+public:
+    explicit DatasetSource(const db::Dataset& dataset);
+    int rowCount() const override;
+    int fieldIndex(const QString& name) const override;
+    QVariant value(int row, int field) const override;
+
+private:
+    const db::Dataset& dataset_;
+};
+
+// One placed item: its rectangle on the page in millimetres from the paper's top-left corner, and its text.
+struct PlacedItem {
+    QString name;
+    QString text;
+    QRectF rect;
+    Align align = Align::Left;
+    QString family;
+    double pointSize = 10;
+    bool bold = false;
+    bool italic = false;
+    QColor color;
+    QColor background; // invalid: none
+    Frame frame;
+};
+
+struct PlacedBand {
+    QString name;
+    Band::Kind kind;
+    QRectF rect; // mm on the page
+    QColor background;
+    Frame frame;
+    QList<PlacedItem> items;
+
+    // The texts of the items, left to right (then top to bottom).
+    QStringList texts() const;
+    const PlacedItem* item(const QString& name) const;
+};
+
+struct Page {
+    int number = 1;
+    QList<PlacedBand> bands;
+};
+
+struct Document {
+    QPageSize pageSize;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    QSizeF paperMm;
+    QMarginsF marginsMm;
+    QList<Page> pages;
+
+    // Every page as text: "page N" lines, then one line per band, "name: text | text | ...".
+    QString dump() const;
+    // The bands of a name, in print order, over all pages.
+    QList<const PlacedBand*> bands(const QString& name) const;
+};
+
+// Lays the report out over the source's rows. Throws ReportError for an expression fault or unknown field.
+Document layout(const Report& report, const DataSource& source);
+
+// The font of a placed item, for painting and measuring.
+QFont fontOf(const PlacedItem& item);
+
+} // namespace reportengine

@@ -1,0 +1,182 @@
+#include "reportengine/render.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QToolBar>
+
+namespace reportengine {
+
+namespace {
+
+PreviewHook& previewHook()
+{
+    static PreviewHook hook;
+    return hook;
+}
+
+QPen penOf(const Line& l, double dotsPerMm)
+{
+    QPen pen(l.color);
+    pen.setWidthF(std::max(1.0, l.width * dotsPerMm));
+    pen.setCapStyle(Qt::FlatCap);
+    switch (l.style) {
+    case Line::Style::Dot:
+        pen.setStyle(Qt::DotLine);
+        break;
+    case Line::Style::Dash:
+        pen.setStyle(Qt::DashLine);
+        break;
+    default:
+        pen.setStyle(Qt::SolidLine);
+        break;
+    }
+    return pen;
+}
+
+void paintFrame(QPainter& p, const QRectF& r, const Frame& f, double k)
+{
+    auto line = [&](const Line& l, QPointF a, QPointF b) {
+        if (!l.visible())
+            return;
+        p.setPen(penOf(l, k));
+        p.drawLine(a, b);
+    };
+    line(f.top, r.topLeft(), r.topRight());
+    line(f.bottom, r.bottomLeft(), r.bottomRight());
+    line(f.left, r.topLeft(), r.bottomLeft());
+    line(f.right, r.topRight(), r.bottomRight());
+}
+
+QRectF scaled(const QRectF& mm, double k)
+{
+    return QRectF(mm.x() * k, mm.y() * k, mm.width() * k, mm.height() * k);
+}
+
+void setUpPrinter(const Document& doc, QPrinter& printer)
+{
+    printer.setFullPage(true); // the page model already holds the margins
+    printer.setPageLayout(QPageLayout(doc.pageSize, doc.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+}
+
+} // namespace
+
+void paintPage(const Document& doc, int pageIndex, QPainter& painter)
+{
+    if (pageIndex < 0 || pageIndex >= doc.pages.size())
+        return;
+    const double k = painter.device()->logicalDpiX() / 25.4; // dots per millimetre
+    const Page& page = doc.pages[pageIndex];
+    painter.save();
+    for (const PlacedBand& b : page.bands) {
+        const QRectF br = scaled(b.rect, k);
+        if (b.background.isValid())
+            painter.fillRect(br, b.background);
+        for (const PlacedItem& i : b.items) {
+            const QRectF ir = scaled(i.rect, k);
+            if (i.background.isValid())
+                painter.fillRect(ir, i.background);
+            painter.setFont(fontOf(i));
+            painter.setPen(i.color.isValid() ? i.color : QColor(Qt::black));
+            int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+            flags |= i.align == Align::Center ? Qt::AlignHCenter : (i.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft);
+            painter.save();
+            painter.setClipRect(ir);
+            painter.drawText(ir.adjusted(0.5 * k, 0, -0.5 * k, 0), flags, i.text);
+            painter.restore();
+            paintFrame(painter, ir, i.frame, k);
+        }
+        paintFrame(painter, br, b.frame, k);
+    }
+    painter.restore();
+}
+
+void print(const Document& doc, QPrinter& printer)
+{
+    setUpPrinter(doc, printer);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw ReportError(QStringLiteral("Не удалось начать печать"));
+    for (int i = 0; i < doc.pages.size(); ++i) {
+        if (i > 0)
+            printer.newPage();
+        paintPage(doc, i, painter);
+    }
+    painter.end();
+}
+
+void writePdf(const Document& doc, const QString& path)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setCreator(QStringLiteral("kesta_tabel"));
+    setUpPrinter(doc, printer);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw ReportError(QStringLiteral("Не удалось записать файл %1").arg(path));
+    for (int i = 0; i < doc.pages.size(); ++i) {
+        if (i > 0)
+            printer.newPage();
+        paintPage(doc, i, painter);
+    }
+    painter.end();
+}
+
+void preview(const Document& doc, Zoom zoom, QWidget* parent)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPrinter(doc, printer);
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Предварительный просмотр"));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&doc](QPrinter* p) {
+        QPainter painter(p);
+        for (int i = 0; i < doc.pages.size(); ++i) {
+            if (i > 0)
+                p->newPage();
+            paintPage(doc, i, painter);
+        }
+    });
+    if (auto* toolbar = dialog.findChild<QToolBar*>()) {
+        QAction* save = toolbar->addAction(QStringLiteral("Сохранить в PDF"));
+        save->setObjectName(QStringLiteral("savePdf"));
+        QObject::connect(save, &QAction::triggered, &dialog, [&doc, &dialog] {
+            const QString path = QFileDialog::getSaveFileName(&dialog, QStringLiteral("Сохранить в PDF"), QString(),
+                                                              QStringLiteral("PDF (*.pdf)"));
+            if (path.isEmpty())
+                return;
+            try {
+                writePdf(doc, path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".pdf"));
+            } catch (const ReportError& e) {
+                QMessageBox::critical(&dialog, QStringLiteral("Ошибка"), e.message());
+            }
+        });
+    }
+    // Through the dialog's own zoom action, so that its toolbar shows the zoom in use.
+    const QString zoomAction = zoom == Zoom::WholePage ? QStringLiteral("fitPageAction") : QStringLiteral("fitWidthAction");
+    if (auto* action = dialog.findChild<QAction*>(zoomAction)) {
+        action->trigger();
+    } else if (auto* view = dialog.findChild<QPrintPreviewWidget*>()) {
+        if (zoom == Zoom::WholePage)
+            view->fitInView();
+        else
+            view->fitToWidth();
+    }
+    dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
+    if (previewHook()) {
+        previewHook()(dialog, doc);
+        return;
+    }
+    dialog.exec();
+}
+
+void setPreviewHook(PreviewHook hook)
+{
+    previewHook() = std::move(hook);
+}
+
+} // namespace reportengine

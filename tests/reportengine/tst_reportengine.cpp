@@ -1,0 +1,334 @@
+// The report engine on small layouts: masks, expressions, groups with subtotals, page breaks with repeated
+// headers and page numbers, an empty source, and the printed PDF read back as text.
+#include "reportengine/expression.h"
+#include "reportengine/format.h"
+#include "reportengine/layout.h"
+#include "reportengine/render.h"
+
+#include <QLocale>
+#include <QPrintPreviewDialog>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace reportengine;
+
+namespace {
+
+QString evalOn(const QString& text, const QStringList& fields, const QVariantList& row)
+{
+    TableSource src(fields, {row});
+    Expression e = Expression::compile(text, [&](const QString& n) { return src.fieldIndex(n); });
+    Expression::Context ctx;
+    ctx.field = [&](int f) { return src.value(0, f); };
+    ctx.pageNumber = 3;
+    return plainText(e.evaluate(ctx));
+}
+
+// Rows of (worker, product, amount) for group tests.
+TableSource workSource()
+{
+    return TableSource({QStringLiteral("fio"), QStringLiteral("nom"), QStringLiteral("summa")},
+                       {{QStringLiteral("Антонов"), QStringLiteral("Болт"), 1.5},
+                        {QStringLiteral("Антонов"), QStringLiteral("Болт"), 2.25},
+                        {QStringLiteral("Антонов"), QStringLiteral("Гайка"), 4.0},
+                        {QStringLiteral("Борисов"), QStringLiteral("Гайка"), 10.0}});
+}
+
+} // namespace
+
+class TestReportEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void masks_data();
+    void masks();
+    void masksUseTheWorkstationDecimalSeparator();
+    void expressions_data();
+    void expressions();
+    void expressionErrors_data();
+    void expressionErrors();
+    void groupsSubtotalsAndGrandTotal();
+    void headerRepeatedOnEveryPageWithPageNumbers();
+    void emptySourceStillGivesAPageWithItsFooter();
+    void pdfReadsBackAsText();
+    void previewOpensMaximisedAtTheAskedZoom();
+};
+
+void TestReportEngine::masks_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("two decimals") << QVariant(12.5) << "#0.00" << "12.50";
+    QTest::newRow("three decimals rounds") << QVariant(3.14159) << "#0.000" << "3.142";
+    QTest::newRow("none rounds half up") << QVariant(2.5) << "#0" << "3";
+    QTest::newRow("integer with decimals") << QVariant(qlonglong(7)) << "#0.00" << "7.00";
+    QTest::newRow("zero") << QVariant(0.0) << "#0.00" << "0.00";
+    QTest::newRow("tiny negative is zero") << QVariant(-0.001) << "#0.00" << "0.00";
+    QTest::newRow("negative") << QVariant(-1234.5) << "#0.0" << "-1234.5";
+    QTest::newRow("optional decimals") << QVariant(1.5) << "#0.##" << "1.5";
+    QTest::newRow("numeric text") << QVariant(QStringLiteral("4.125")) << "#0.00" << "4.13";
+    QTest::newRow("text stays") << QVariant(QStringLiteral("abc")) << "#0.00" << "abc";
+    QTest::newRow("null empty") << QVariant() << "#0.00" << "";
+    QTest::newRow("no mask whole") << QVariant(8.0) << "" << "8";
+    QTest::newRow("no mask fraction") << QVariant(0.1 + 0.2) << "" << "0.3";
+    QTest::newRow("prefix and suffix") << QVariant(5.0) << "#0.0 р." << "5.0 р.";
+}
+
+void TestReportEngine::masks()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, mask);
+    QFETCH(QString, expected);
+    QCOMPARE(formatValue(value, mask), expected);
+}
+
+void TestReportEngine::masksUseTheWorkstationDecimalSeparator()
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const QString masked = formatValue(1234567.891, QStringLiteral("#,##0.00"));
+    const QString plain = formatValue(2.75, QString());
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(masked, QStringLiteral("1\u00a0234\u00a0567,89"));
+    QCOMPARE(plain, QStringLiteral("2,75"));
+}
+
+void TestReportEngine::expressions_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariantList>("row"); // naimen, color, sd1, sd2, vid
+    QTest::addColumn<QString>("expected");
+    const QString flag = QStringLiteral("IF(naimen=0,'Готовая продукция','Заготовки')");
+    const QString colour =
+        QStringLiteral("if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')");
+    QTest::newRow("flag finished") << flag << QVariantList{0, 0, 1, 2, "x"} << "Готовая продукция";
+    QTest::newRow("flag blank") << flag << QVariantList{1, 0, 1, 2, "x"} << "Заготовки";
+    QTest::newRow("colour none") << colour << QVariantList{0, 0, 1, 2, "x"} << " ";
+    QTest::newRow("colour primer") << colour << QVariantList{0, 1, 1, 2, "x"} << " (грунт)";
+    QTest::newRow("colour RAL") << colour << QVariantList{0, 7035, 1, 2, "x"} << " (RAL: 7035)";
+    QTest::newRow("null colour") << colour << QVariantList{0, QVariant(), 1, 2, "x"} << " ";
+    QTest::newRow("sum of fields") << "sd1+sd2" << QVariantList{0, 0, 5, 3, "x"} << "8";
+    QTest::newRow("null adds as 0") << "sd1+sd2" << QVariantList{0, 0, QVariant(), 3, "x"} << "3";
+    QTest::newRow("precedence") << "sd1+sd2*2-(1)" << QVariantList{0, 0, 5, 3, "x"} << "10";
+    QTest::newRow("text join") << "vid+'-'+STR(sd1/2)" << QVariantList{0, 0, 5, 3, "ab"} << "ab-2.5";
+    QTest::newRow("comparisons")
+        << "IF((sd1>=5) and (sd2<>3) or not (sd1<=4),'yes','no')" << QVariantList{0, 0, 5, 3, "x"} << "yes";
+    QTest::newRow("text compare") << "IF(vid='ab','eq','ne')" << QVariantList{0, 0, 5, 3, "ab"} << "eq";
+    QTest::newRow("qualified name") << "t_Report.sd1" << QVariantList{0, 0, 5, 3, "x"} << "5";
+    QTest::newRow("page number") << "PAGENUMBER" << QVariantList{0, 0, 5, 3, "x"} << "3";
+    QTest::newRow("quote in text") << "'it''s'" << QVariantList{0, 0, 5, 3, "x"} << "it's";
+}
+
+void TestReportEngine::expressions()
+{
+    QFETCH(QString, text);
+    QFETCH(QVariantList, row);
+    QFETCH(QString, expected);
+    const QStringList fields = {QStringLiteral("naimen"), QStringLiteral("color"), QStringLiteral("sd1"),
+                                QStringLiteral("sd2"), QStringLiteral("vid")};
+    QCOMPARE(evalOn(text, fields, row), expected);
+}
+
+void TestReportEngine::expressionErrors_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("unknown field") << "sd1+nosuch" << "неизвестное поле nosuch";
+    QTest::newRow("unknown function") << "FOO(1)" << "неизвестная функция FOO";
+    QTest::newRow("unclosed") << "IF(sd1=1,'a'" << "ожидается";
+    QTest::newRow("open string") << "'abc" << "строка не закрыта";
+    QTest::newRow("wrong arity") << "IF(1,2)" << "IF ждёт аргументов: 3";
+    QTest::newRow("trailing") << "sd1 sd1" << "лишний текст";
+}
+
+void TestReportEngine::expressionErrors()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, fragment);
+    TableSource src({QStringLiteral("sd1")}, {});
+    try {
+        Expression::compile(text, [&](const QString& n) { return src.fieldIndex(n); });
+        QFAIL("no error");
+    } catch (const ReportError& e) {
+        QVERIFY2(e.message().contains(fragment), qPrintable(e.message()));
+    }
+}
+
+void TestReportEngine::groupsSubtotalsAndGrandTotal()
+{
+    Report r;
+    r.paper(QPageSize::A4, QPageLayout::Portrait).margins(10);
+    Group& all = r.group(QStringLiteral("QRGroup1"));
+    all.header(6).label(QStringLiteral("QRLabel1"), QStringLiteral("QRLabel1")).at(0, 100).bold();
+    all.headerBand()->child(QStringLiteral("Spacer"), 2);
+    Band& total = all.footer(QStringLiteral("QRBand2"), 6);
+    total.label(QStringLiteral("Total"), QStringLiteral("Итого:")).at(0, 30);
+    total.expr(QStringLiteral("GrandSum"), QStringLiteral("SUM(summa)")).at(150, 30).mask(QStringLiteral("#0.00"));
+    Group& worker = r.group(QStringLiteral("ByWorker"), QStringLiteral("t_Report.fio"));
+    worker.header(6).field(QStringLiteral("Worker"), QStringLiteral("fio")).at(0, 60);
+    worker.footer(QStringLiteral("WorkerFooter"), 5)
+        .expr(QStringLiteral("WorkerSum"), QStringLiteral("SUM(summa)"))
+        .at(150, 30)
+        .mask(QStringLiteral("#0.00"))
+        .resetAfterPrint();
+    Group& product = r.group(QStringLiteral("ByProduct"), QStringLiteral("t_Report.nom"));
+    product.header(5).field(QStringLiteral("Product"), QStringLiteral("nom")).at(10, 60);
+    Band& pf = product.footer(QStringLiteral("ProductFooter"), 5);
+    pf.expr(QStringLiteral("ProductCount"), QStringLiteral("COUNT")).at(100, 20).resetAfterPrint();
+    pf.expr(QStringLiteral("ProductSum"), QStringLiteral("SUM(summa)")).at(150, 30).mask(QStringLiteral("#0.000"))
+        .resetAfterPrint();
+    r.detail(QStringLiteral("Detail"), 5).field(QStringLiteral("Amount"), QStringLiteral("summa")).at(150, 30)
+        .mask(QStringLiteral("#0.000"));
+    r.pageFooter(QStringLiteral("PageFooter"), 5).expr(QStringLiteral("Page"), QStringLiteral("PAGENUMBER")).at(180, 10)
+        .right();
+    r.setText(QStringLiteral("QRLabel1"), QStringLiteral("   Отчет"));
+
+    const TableSource src = workSource();
+    const Document doc = layout(r, src);
+    const QString expected = QStringLiteral("page 1\n"
+                                            "QRGroup1:    Отчет\n"
+                                            "Spacer: \n"
+                                            "ByWorker: Антонов\n"
+                                            "ByProduct: Болт\n"
+                                            "Detail: 1.500\n"
+                                            "Detail: 2.250\n"
+                                            "ProductFooter: 2 | 3.750\n"
+                                            "ByProduct: Гайка\n"
+                                            "Detail: 4.000\n"
+                                            "ProductFooter: 1 | 4.000\n"
+                                            "WorkerFooter: 7.75\n"
+                                            "ByWorker: Борисов\n"
+                                            "ByProduct: Гайка\n"
+                                            "Detail: 10.000\n"
+                                            "ProductFooter: 1 | 10.000\n"
+                                            "WorkerFooter: 10.00\n"
+                                            "QRBand2: Итого: | 17.75\n"
+                                            "PageFooter: 1\n");
+    QCOMPARE(doc.dump(), expected);
+
+    // Bands stack from the top margin; the page footer sits on the bottom margin.
+    const Page& page = doc.pages.first();
+    QCOMPARE(page.bands[0].rect, QRectF(10, 10, 190, 6));
+    QCOMPARE(page.bands[1].rect.top(), 16.0);
+    QCOMPARE(page.bands.last().rect, QRectF(10, 297 - 10 - 5, 190, 5));
+    const PlacedItem* title = page.bands[0].item(QStringLiteral("QRLabel1"));
+    QVERIFY(title->bold);
+    QCOMPARE(title->family, QStringLiteral("Arial"));
+    QCOMPARE(title->pointSize, 10.0);
+}
+
+void TestReportEngine::headerRepeatedOnEveryPageWithPageNumbers()
+{
+    Report r;
+    r.paper(QPageSize::A4, QPageLayout::Landscape).margins(10);
+    Group& head = r.group(QStringLiteral("QRGroup1")).repeatOnNewPage();
+    head.header(10).label(QStringLiteral("Caption"), QStringLiteral("Данные за:")).at(0, 50).bold();
+    head.headerBand()->frame(Frame::topBottom(Line::solid()));
+    Band& total = head.footer(QStringLiteral("Total"), 10);
+    total.expr(QStringLiteral("Sum"), QStringLiteral("SUM(n)")).at(0, 30);
+    r.detail(QStringLiteral("Detail"), 10).field(QStringLiteral("N"), QStringLiteral("n")).at(0, 20);
+    r.pageFooter(QStringLiteral("QRBand2"), 10).expr(QStringLiteral("QRExpr2"), QStringLiteral("PAGENUMBER")).at(0, 277)
+        .right();
+    // Landscape A4: 210 mm high, 190 between the margins, 180 above the page footer: the header and 17 rows fit.
+    QList<QVariantList> rows;
+    for (int i = 1; i <= 40; ++i)
+        rows.append(QVariantList{i});
+    const TableSource src({QStringLiteral("n")}, rows);
+    const Document doc = layout(r, src);
+
+    QCOMPARE(doc.paperMm, QSizeF(297, 210));
+    QCOMPARE(doc.pages.size(), 3);
+    int seen = 0;
+    for (const Page& p : doc.pages) {
+        QCOMPARE(p.bands.first().name, QStringLiteral("QRGroup1"));
+        QCOMPARE(p.bands.first().texts(), QStringList{QStringLiteral("Данные за:")});
+        QCOMPARE(p.bands.last().name, QStringLiteral("QRBand2"));
+        QCOMPARE(p.bands.last().texts(), QStringList{QString::number(p.number)});
+        for (const PlacedBand& b : p.bands) {
+            if (b.name == u"Detail") {
+                QCOMPARE(b.texts(), QStringList{QString::number(++seen)});
+                QVERIFY(b.rect.bottom() <= 210 - 10 - 10 + 1e-9);
+            }
+        }
+    }
+    QCOMPARE(seen, 40);
+    QCOMPARE(doc.pages[0].bands.size(), 1 + 17 + 1);
+    const QList<const PlacedBand*> totals = doc.bands(QStringLiteral("Total"));
+    QCOMPARE(totals.size(), 1);
+    QCOMPARE(totals.first()->texts(), QStringList{QStringLiteral("820")});
+}
+
+void TestReportEngine::emptySourceStillGivesAPageWithItsFooter()
+{
+    Report r;
+    Group& head = r.group(QStringLiteral("QRGroup1"));
+    head.header(6).label(QStringLiteral("Caption"), QStringLiteral("Данные за:")).at(0, 50);
+    head.footer(QStringLiteral("QRBand2"), 6).expr(QStringLiteral("Sum"), QStringLiteral("SUM(summa)")).at(0, 30)
+        .mask(QStringLiteral("#0.00"));
+    r.group(QStringLiteral("ByWorker"), QStringLiteral("fio")).header(6).field(QStringLiteral("W"), QStringLiteral("fio"));
+    r.detail(QStringLiteral("Detail"), 5).field(QStringLiteral("S"), QStringLiteral("summa"));
+    r.pageFooter(QStringLiteral("PageFooter"), 5).expr(QStringLiteral("P"), QStringLiteral("PAGENUMBER"));
+    const TableSource src({QStringLiteral("fio"), QStringLiteral("summa")}, {});
+    QCOMPARE(layout(r, src).dump(), QStringLiteral("page 1\nQRGroup1: Данные за:\nQRBand2: 0.00\nPageFooter: 1\n"));
+}
+
+void TestReportEngine::pdfReadsBackAsText()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    QVERIFY2(!pdftotext.isEmpty(), "pdftotext (poppler-utils) is needed");
+    Report r;
+    r.paper(QPageSize::A4, QPageLayout::Landscape).margins(10);
+    Group& head = r.group(QStringLiteral("QRGroup1")).repeatOnNewPage();
+    head.header(8).label(QStringLiteral("Caption"), QStringLiteral("Данные за: Март 2026 г.")).at(0, 80).bold();
+    r.detail(QStringLiteral("Detail"), 8).field(QStringLiteral("F"), QStringLiteral("fio")).at(0, 80);
+    r.detailBand()->field(QStringLiteral("S"), QStringLiteral("s")).at(100, 30).center().mask(QStringLiteral("#0.00"));
+    r.pageFooter(QStringLiteral("QRBand2"), 8).expr(QStringLiteral("QRExpr2"), QStringLiteral("PAGENUMBER")).at(0, 277)
+        .right();
+    QList<QVariantList> rows;
+    for (int i = 1; i <= 30; ++i)
+        rows.append({QStringLiteral("Работник %1").arg(i), i * 1.5});
+    const Document doc = layout(r, TableSource({QStringLiteral("fio"), QStringLiteral("s")}, rows));
+    QCOMPARE(doc.pages.size(), 2);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+    writePdf(doc, pdf);
+    QProcess p;
+    p.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    const QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
+    QCOMPARE(pages.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(pages[i].contains(QStringLiteral("Данные за: Март 2026 г.")));
+        const QStringList lines = pages[i].split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.last().trimmed(), QString::number(i + 1));
+    }
+    QVERIFY(pages[0].contains(QRegularExpression(QStringLiteral("Работник 1\\s+1.50\\n"))));
+    QVERIFY(pages[1].contains(QRegularExpression(QStringLiteral("Работник 30\\s+45.00\\n"))));
+}
+
+void TestReportEngine::previewOpensMaximisedAtTheAskedZoom()
+{
+    Report r;
+    r.detail(QStringLiteral("Detail"), 5).field(QStringLiteral("F"), QStringLiteral("n"));
+    const Document doc = layout(r, TableSource({QStringLiteral("n")}, {{1}}));
+    for (Zoom zoom : {Zoom::WholePage, Zoom::PageWidth}) {
+        bool seen = false;
+        setPreviewHook([&](QPrintPreviewDialog& dialog, const Document& shown) {
+            seen = true;
+            QCOMPARE(&shown, &doc);
+            QVERIFY(dialog.windowState() & Qt::WindowMaximized);
+            auto* fit = dialog.findChild<QAction*>(zoom == Zoom::WholePage ? QStringLiteral("fitPageAction")
+                                                                           : QStringLiteral("fitWidthAction"));
+            QVERIFY(fit && fit->isChecked());
+            QVERIFY(dialog.findChild<QAction*>(QStringLiteral("savePdf")));
+        });
+        preview(doc, zoom);
+        QVERIFY(seen);
+    }
+    setPreviewHook({});
+}
+
+QTEST_MAIN(TestReportEngine)
+#include "tst_reportengine.moc"
