@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libgl-dev
-          postgresql fonts-liberation qt6-translations-l10n libpq-dev)
+          postgresql fonts-liberation qt6-translations-l10n libpq-dev
+          libreoffice-calc)  # the spreadsheet application that opens the exports
 
 installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
 

@@ -4,11 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales poppler-utils)
+packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales poppler-utils unzip pkg-config)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# A spreadsheet application opens the exported workbooks in one test; any LibreOffice will do, headless is enough.
+command -v soffice >/dev/null 2>&1 || missing+=(libreoffice-calc-nogui)
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     sudo=""
