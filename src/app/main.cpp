@@ -1,19 +1,48 @@
 // Entry point: the application object, the windows in their order, the message loop.
+#include "app/command_line.h"
 #include "app/startup.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 #include <exception>
 
+namespace {
+
+// The icon installed beside the program (prefix/share/icons), so that an installation in any prefix, not only
+// one the desktop's icon theme searches, shows it on its windows.
+QIcon programIcon()
+{
+    QIcon icon;
+    const QDir icons(QApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor"));
+    for (const QString& size : icons.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString file = icons.filePath(size + QStringLiteral("/apps/kesta-tabel.png"));
+        if (QFile::exists(file))
+            icon.addFile(file);
+    }
+    return icon.isNull() ? QIcon::fromTheme(QStringLiteral("kesta-tabel")) : icon;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    if (const auto exitCode = answerInfoOption(argc, argv, __DATE__, __TIME__))
+        return *exitCode;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kesta_tabel"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTA_VERSION));
+    // Ties the windows to the menu entry (kesta-tabel.desktop) on desktops that match them by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kesta-tabel"));
+    QApplication::setWindowIcon(programIcon());
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     // Standard buttons and dialogs in Russian, like the rest of the program.
     QTranslator qtTranslations;

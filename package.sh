@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the program's Debian package.
+#
+#   ./package.sh        ->  build-package/kesta-tabel_<version>_<architecture>.deb
+#
+# Installs what is missing (Debian packages, through sudo when not root), makes a release build of the program
+# in ./build-package (incrementally after the first time) and packs it with CPack. Install the package on a
+# workstation with:  sudo apt install ./kesta-tabel_<version>_<architecture>.deb
+set -euo pipefail
+cd "$(dirname "$0")"
+
+# What building needs; dpkg-dev and file let CPack compute the package's library dependencies.
+packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libgl-dev libpq-dev
+          dpkg-dev file librsvg2-bin)
+
+installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
+
+missing=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "package: installing ${missing[*]}" >&2
+    sudo=()
+    [ "$(id -u)" = 0 ] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -q
+    "${sudo[@]}" apt-get install -y -q "${missing[@]}"
+fi
+
+build=${BUILD_DIR:-build-package}
+# The package holds only the program and its files: build those, not the tests and benchmarks.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+cmake --build "$build" -j"$(nproc)" --target kesta_tabel kesta_icons kesta_man_pages
+(cd "$build" && cpack -G DEB)
+
+deb=$(ls -t "$build"/kesta-tabel_*.deb | head -n 1)
+echo "package: $deb"
+dpkg-deb -f "$deb" Package Version Architecture Depends Recommends
