@@ -1,10 +1,30 @@
 #include "reports/product_detail_report.h"
 
+#include "db/data_module.h"
+#include "reports/report_layouts.h"
+#include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
 TForm21::TForm21(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : PeriodReportForm(parent)
+    , QuickRep1(reports::detailByProductLayout())
     , w_(windows)
 {
     setupUi(this);
+    if (TDataModule6* dm = w_.DataModule6) {
+        using db::FieldType;
+        i_Report = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("i_Report"), this);
+        i_Report->setSqlLines(reports_sql::kDetailByProduct);
+        i_Report->setFieldDefs({{"marka", FieldType::Text, 512}, {"vid", FieldType::Text, 128}, {"naimen", FieldType::Integer}, {"nom", FieldType::Text, 512}, {"kolvo", FieldType::Numeric}, {"brk", FieldType::BigInt}, {"summa", FieldType::Double}, {"color", FieldType::Integer}, {"mass", FieldType::Double}});
+    }
+}
+
+void TForm21::setTitle(const QString& title)
+{
+    QuickRep1.setText(QStringLiteral("QRLabel1"), title);
+}
+
+void TForm21::prepareAndPreview()
+{
+    reports::previewReport(QuickRep1, *i_Report);
 }

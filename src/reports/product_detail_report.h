@@ -1,16 +1,23 @@
 // The print layout of the detailed report by product.
 #pragma once
 
+#include "reportengine/report.h"
+#include "reports/period_report_form.h"
 #include "ui_product_detail_report.h"
-
-#include <QDialog>
 
 struct Windows;
 
-class TForm21 : public QDialog, public Ui::TForm21 {
+class TForm21 : public PeriodReportForm, public Ui::TForm21 {
     Q_OBJECT
 public:
     explicit TForm21(Windows& windows, QWidget* parent = nullptr);
+
+    db::Dataset* i_Report = nullptr;
+    reportengine::Report QuickRep1;
+
+    db::Dataset* reportQuery() const override { return i_Report; }
+    void setTitle(const QString& title) override;
+    void prepareAndPreview() override;
 
 private:
     Windows& w_;

@@ -1,10 +1,30 @@
 #include "reports/product_report.h"
 
+#include "db/data_module.h"
+#include "reports/report_layouts.h"
+#include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
 TForm17::TForm17(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : PeriodReportForm(parent)
+    , QuickRep1(reports::byProductLayout())
     , w_(windows)
 {
     setupUi(this);
+    if (TDataModule6* dm = w_.DataModule6) {
+        using db::FieldType;
+        t_Report = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("t_Report"), this);
+        t_Report->setSqlLines(reports_sql::kByProduct);
+        t_Report->setFieldDefs({{"kolvo", FieldType::Numeric}, {"vid", FieldType::Text, 50}, {"nom", FieldType::Text, 100}, {"naimen", FieldType::SmallInt}, {"color", FieldType::Integer}, {"mass", FieldType::Double}});
+    }
+}
+
+void TForm17::setTitle(const QString& title)
+{
+    QuickRep1.setText(QStringLiteral("QRLabel1"), title);
+}
+
+void TForm17::prepareAndPreview()
+{
+    reports::previewReport(QuickRep1, *t_Report);
 }

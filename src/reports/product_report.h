@@ -1,16 +1,23 @@
 // The print layout of the report by product.
 #pragma once
 
+#include "reportengine/report.h"
+#include "reports/period_report_form.h"
 #include "ui_product_report.h"
-
-#include <QDialog>
 
 struct Windows;
 
-class TForm17 : public QDialog, public Ui::TForm17 {
+class TForm17 : public PeriodReportForm, public Ui::TForm17 {
     Q_OBJECT
 public:
     explicit TForm17(Windows& windows, QWidget* parent = nullptr);
+
+    db::Dataset* t_Report = nullptr;
+    reportengine::Report QuickRep1;
+
+    db::Dataset* reportQuery() const override { return t_Report; }
+    void setTitle(const QString& title) override;
+    void prepareAndPreview() override;
 
 private:
     Windows& w_;

@@ -1,6 +1,33 @@
 #include "reports/reports_window.h"
 
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "reports/period_report_form.h"
+#include "reports/product_detail_report.h"
+#include "reports/product_report.h"
+#include "reports/production_export.h"
+#include "reports/reports_sql.h"
+#include "reports/worker_detail_report.h"
+#include "reports/worker_report.h"
+#include "ui/messages.h"
 #include "ui/window_registry.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString shortDate(const QDate& d)
+{
+    return d.toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+// Closes a report's query however its preview ends.
+struct CloseOnExit {
+    db::Dataset* query;
+    ~CloseOnExit() { query->close(); }
+};
+
+} // namespace
 
 TForm18::TForm18(Windows& windows, QWidget* parent)
     : QDialog(parent)
@@ -8,7 +35,22 @@ TForm18::TForm18(Windows& windows, QWidget* parent)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    if (TDataModule6* dm = w_.DataModule6) {
+        XLS_Rep = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("XLS_Rep"), this);
+        XLS_Rep->setSqlLines(reports_sql::kProduction);
+        XLS_Rep->setFieldDefs(reports::productionFields());
+    }
+
+    const auto on = [this](QPushButton* b, void (TForm18::*handler)()) {
+        connect(b, &QPushButton::clicked, this, [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(Button4, &TForm18::Button4Click);
+    on(Button2, &TForm18::Button2Click);
+    on(Button1, &TForm18::Button1Click);
+    on(Button3, &TForm18::Button3Click);
+    on(Button5, &TForm18::Button5Click);
 }
 
 int TForm18::radioGroup1ItemIndex() const
@@ -23,6 +65,71 @@ int TForm18::radioGroup1ItemIndex() const
 void TForm18::setRadioGroup1ItemIndex(int index)
 {
     (index == 1 ? RadioGroup1Item1 : index == 2 ? RadioGroup1Item2 : RadioGroup1Item0)->setChecked(true);
+}
+
+void TForm18::applyProductClass(db::Dataset* query) const
+{
+    switch (radioGroup1ItemIndex()) {
+    case 1:
+        query->setFilter(QStringLiteral("naimen=0"));
+        query->setFiltered(true);
+        break;
+    case 2:
+        query->setFilter(QStringLiteral("naimen=1"));
+        query->setFiltered(true);
+        break;
+    default:
+        query->setFiltered(false);
+        break;
+    }
+}
+
+void TForm18::setPeriod(db::Dataset* query) const
+{
+    query->setParam(QStringLiteral("data1"), QDateTime(DTPicker1->date(), QTime(0, 0)));
+    query->setParam(QStringLiteral("data2"), QDateTime(DTPicker2->date(), QTime(0, 0)));
+}
+
+bool TForm18::periodAccepted() const
+{
+    if (DTPicker2->date() > DTPicker1->date())
+        return true;
+    ui::Messages::error(
+        QStringLiteral("Неверный период: дата \"по\" должна быть позже даты \"с\" (день \"по\" в отчет не входит)."));
+    return false;
+}
+
+void TForm18::runReport(PeriodReportForm* form, const QString& titlePrefix)
+{
+    if (!periodAccepted())
+        return;
+    db::Dataset* query = form->reportQuery();
+    CloseOnExit closing{query};
+    setPeriod(query);
+    applyProductClass(query);
+    query->open();
+    form->setTitle(titlePrefix + shortDate(DTPicker1->date()) + QStringLiteral(" по ") + shortDate(DTPicker2->date()));
+    form->prepareAndPreview();
+}
+
+void TForm18::Button4Click()
+{
+    runReport(w_.Form16, QStringLiteral("   Отчет по рабочим за период с "));
+}
+
+void TForm18::Button2Click()
+{
+    runReport(w_.Form17, QStringLiteral("   Отчет по продукции за период с "));
+}
+
+void TForm18::Button1Click()
+{
+    runReport(w_.Form20, QStringLiteral("   Детальный отчет по рабочим за период с "));
+}
+
+void TForm18::Button3Click()
+{
+    runReport(w_.Form21, QStringLiteral("   Детальный отчет по продукции за период с "));
 }
 
 void TForm18::Button5Click()

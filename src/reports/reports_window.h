@@ -3,21 +3,44 @@
 
 #include "ui_reports_window.h"
 
+#include <QDate>
 #include <QDialog>
 
 struct Windows;
+class PeriodReportForm;
+namespace db {
+class Dataset;
+} // namespace db
 
 class TForm18 : public QDialog, public Ui::TForm18 {
     Q_OBJECT
 public:
     explicit TForm18(Windows& windows, QWidget* parent = nullptr);
 
+    // The production export's query.
+    db::Dataset* XLS_Rep = nullptr;
+
     // The product class chosen in "Вид продукции": 0 "Все", 1 "Готовая продукция", 2 "Заготовки".
     int radioGroup1ItemIndex() const;
     void setRadioGroup1ItemIndex(int index);
 
+    void Button4Click();
+    void Button2Click();
+    void Button1Click();
+    void Button3Click();
     void Button5Click();
 
+    // The product class as a filter on a query's loaded rows: "Все" switches it off.
+    void applyProductClass(db::Dataset* query) const;
+    // Gives the period's parameters to a query: data1 the start, data2 the end (excluded).
+    void setPeriod(db::Dataset* query) const;
+    // False, after telling the user, when the period's end is not after its start: the half-open period would
+    // hold no day, and an empty report would read as a shop that produced nothing.
+    bool periodAccepted() const;
+
 private:
+    // The steps every report button takes: period, filter, title, preview, and the query closed afterwards.
+    void runReport(PeriodReportForm* form, const QString& titlePrefix);
+
     Windows& w_;
 };

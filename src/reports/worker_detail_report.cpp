@@ -1,10 +1,30 @@
 #include "reports/worker_detail_report.h"
 
+#include "db/data_module.h"
+#include "reports/report_layouts.h"
+#include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
 TForm20::TForm20(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : PeriodReportForm(parent)
+    , QuickRep1(reports::detailByWorkerLayout())
     , w_(windows)
 {
     setupUi(this);
+    if (TDataModule6* dm = w_.DataModule6) {
+        using db::FieldType;
+        w_Report = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("w_Report"), this);
+        w_Report->setSqlLines(reports_sql::kDetailByWorker);
+        w_Report->setFieldDefs({{"fio", FieldType::Text, 50}, {"marka", FieldType::Text, 50}, {"vid", FieldType::Text, 50}, {"naimen", FieldType::SmallInt}, {"kolvo", FieldType::Numeric}, {"brk", FieldType::BigInt}, {"summa", FieldType::Double}, {"color", FieldType::Integer}, {"s_prize", FieldType::Double}});
+    }
+}
+
+void TForm20::setTitle(const QString& title)
+{
+    QuickRep1.setText(QStringLiteral("QRLabel1"), title);
+}
+
+void TForm20::prepareAndPreview()
+{
+    reports::previewReport(QuickRep1, *w_Report);
 }

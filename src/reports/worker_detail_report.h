@@ -1,16 +1,23 @@
 // The print layout of the detailed report by worker.
 #pragma once
 
+#include "reportengine/report.h"
+#include "reports/period_report_form.h"
 #include "ui_worker_detail_report.h"
-
-#include <QDialog>
 
 struct Windows;
 
-class TForm20 : public QDialog, public Ui::TForm20 {
+class TForm20 : public PeriodReportForm, public Ui::TForm20 {
     Q_OBJECT
 public:
     explicit TForm20(Windows& windows, QWidget* parent = nullptr);
+
+    db::Dataset* w_Report = nullptr;
+    reportengine::Report QuickRep1;
+
+    db::Dataset* reportQuery() const override { return w_Report; }
+    void setTitle(const QString& title) override;
+    void prepareAndPreview() override;
 
 private:
     Windows& w_;

@@ -1,10 +1,30 @@
 #include "reports/worker_report.h"
 
+#include "db/data_module.h"
+#include "reports/report_layouts.h"
+#include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
 TForm16::TForm16(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : PeriodReportForm(parent)
+    , QuickRep1(reports::byWorkerLayout())
     , w_(windows)
 {
     setupUi(this);
+    if (TDataModule6* dm = w_.DataModule6) {
+        using db::FieldType;
+        t_Report = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("t_Report"), this);
+        t_Report->setSqlLines(reports_sql::kByWorker);
+        t_Report->setFieldDefs({{"fio", FieldType::Text, 50}, {"kolvo", FieldType::Numeric}, {"summa", FieldType::Double}, {"vid", FieldType::Text, 50}, {"nom", FieldType::Text, 100}, {"naimen", FieldType::SmallInt}, {"color", FieldType::Integer}});
+    }
+}
+
+void TForm16::setTitle(const QString& title)
+{
+    QuickRep1.setText(QStringLiteral("QRLabel1"), title);
+}
+
+void TForm16::prepareAndPreview()
+{
+    reports::previewReport(QuickRep1, *t_Report);
 }

@@ -1,16 +1,23 @@
 // The print layout of the report by worker.
 #pragma once
 
+#include "reportengine/report.h"
+#include "reports/period_report_form.h"
 #include "ui_worker_report.h"
-
-#include <QDialog>
 
 struct Windows;
 
-class TForm16 : public QDialog, public Ui::TForm16 {
+class TForm16 : public PeriodReportForm, public Ui::TForm16 {
     Q_OBJECT
 public:
     explicit TForm16(Windows& windows, QWidget* parent = nullptr);
+
+    db::Dataset* t_Report = nullptr;
+    reportengine::Report QuickRep1;
+
+    db::Dataset* reportQuery() const override { return t_Report; }
+    void setTitle(const QString& title) override;
+    void prepareAndPreview() override;
 
 private:
     Windows& w_;

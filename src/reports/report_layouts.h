@@ -1,0 +1,29 @@
+// The print layouts of the four period reports, declared on the report engine.
+#pragma once
+
+#include "reportengine/report.h"
+
+namespace db {
+class Dataset;
+} // namespace db
+
+namespace reports {
+
+// The flag and colour texts of the detail bands.
+inline constexpr const char* kFlagText = "IF(naimen=0,'Готовая продукция','Заготовки')";
+inline constexpr const char* kColourText = "if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')";
+
+// By worker (TForm16): worker, product, then flag, kind, colour, good pieces and earnings.
+reportengine::Report byWorkerLayout();
+// By product (TForm17): product, then flag, kind, colour, boxes and good pieces.
+reportengine::Report byProductLayout();
+// Detailed by worker (TForm20): worker, then grade, kind, colour number, flag, rejects, pieces and earnings.
+reportengine::Report detailByWorkerLayout();
+// Detailed by product (TForm21): product, then grade, kind, colour number, flag, rejects, boxes, pieces, earnings.
+reportengine::Report detailByProductLayout();
+
+// Lays a report out over the query's visible rows and shows it in the preview, maximised and zoomed to the
+// page width, until the user closes it.
+void previewReport(const reportengine::Report& report, const db::Dataset& query);
+
+} // namespace reports

@@ -1,0 +1,347 @@
+// The reports window and its four period reports: each report's printed lines on a small journal, the product
+// class, the half-open period and its refusal, the PDF, and the production export.
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "reportengine/layout.h"
+#include "reportengine/render.h"
+#include "reports/product_detail_report.h"
+#include "reports/product_report.h"
+#include "reports/report_fixture.h"
+#include "reports/reports_window.h"
+#include "reports/worker_detail_report.h"
+#include "reports/worker_report.h"
+#include "support/app_fixture.h"
+#include "ui/messages.h"
+
+#include <QPrintPreviewDialog>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// Lines of a page model without the page lines; the detail lines of one group are sorted, since the statements
+// order only by the group columns.
+QStringList printedLines(const QString& dump)
+{
+    QStringList out, run;
+    const auto flush = [&] {
+        std::sort(run.begin(), run.end());
+        out += run;
+        run.clear();
+    };
+    for (QString line : dump.split(u'\n', Qt::SkipEmptyParts)) {
+        while (line.endsWith(u' '))
+            line.chop(1);
+        if (line.startsWith(QStringLiteral("page ")))
+            continue;
+        if (line.startsWith(QStringLiteral("QRBand1:"))) {
+            run << line;
+            continue;
+        }
+        flush();
+        out << line;
+    }
+    flush();
+    return out;
+}
+
+// The report a button shows, caught in the preview.
+struct Preview {
+    QString dump;
+    std::optional<reportengine::Document> doc;
+    bool maximised = false;
+    int shown = 0;
+};
+
+class PreviewCatcher {
+public:
+    explicit PreviewCatcher(Preview& p)
+    {
+        reportengine::setPreviewHook([&p](QPrintPreviewDialog& dlg, const reportengine::Document& shown) {
+            ++p.shown;
+            p.dump = shown.dump();
+            p.doc = shown;
+            p.maximised = dlg.windowState().testFlag(Qt::WindowMaximized);
+        });
+    }
+    ~PreviewCatcher() { reportengine::setPreviewHook({}); }
+};
+
+QPushButton* reportButton(TForm18* r, int number)
+{
+    switch (number) {
+    case 4:
+        return r->Button4;
+    case 2:
+        return r->Button2;
+    case 1:
+        return r->Button1;
+    default:
+        return r->Button3;
+    }
+}
+
+db::Dataset* reportQuery(Windows& w, int button)
+{
+    switch (button) {
+    case 4:
+        return w.Form16->t_Report;
+    case 2:
+        return w.Form17->t_Report;
+    case 1:
+        return w.Form20->w_Report;
+    default:
+        return w.Form21->i_Report;
+    }
+}
+
+void setPeriod(TForm18* r, const QDate& from, const QDate& to)
+{
+    r->DTPicker1->setDate(from);
+    r->DTPicker2->setDate(to);
+}
+
+} // namespace
+
+class TestReports : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ui::Messages::clearShown(); }
+
+    // Every report on the fixture journal: the lines it prints, for each product class.
+    void reports_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("productClass");
+        QTest::addColumn<QStringList>("lines");
+        const QString page = "QRBand3: 1";
+        QTest::newRow("by worker, all")
+            << 4 << 0
+            << QStringList{"QRGroup1:    Отчет по рабочим за период с 01.11.2026 по 01.12.2026",
+                           "ChildBand1:",
+                           "QRGroup2: Иванов И.И.",
+                           "QRGroup3: Дверь металлическая",
+                           "QRBand1: Готовая продукция | КРАСКА |  (RAL: 5) | 6 | 180,000",
+                           "QRBand1: Готовая продукция | КРАСКА |  (грунт) | 4 | 120,000",
+                           "QRBand1: Готовая продукция | РЕЗКА |   | 9 | 112,500",
+                           "QRBand4: 19 | 412,500",
+                           "QRBand5: 412,50",
+                           "QRGroup2: Петрова А.С.",
+                           "QRGroup3: Окно",
+                           "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 7 | 210,000",
+                           "QRBand1: Заготовки | КРАСКА |  (грунт) | 2 | 60,000",
+                           "QRBand4: 9 | 270,000",
+                           "QRBand5: 270,00",
+                           "QRBand2: Итого: | 682,50",
+                           page};
+        QTest::newRow("by worker, finished")
+            << 4 << 1
+            << QStringList{"QRGroup1:    Отчет по рабочим за период с 01.11.2026 по 01.12.2026",
+                           "ChildBand1:",
+                           "QRGroup2: Иванов И.И.",
+                           "QRGroup3: Дверь металлическая",
+                           "QRBand1: Готовая продукция | КРАСКА |  (RAL: 5) | 6 | 180,000",
+                           "QRBand1: Готовая продукция | КРАСКА |  (грунт) | 4 | 120,000",
+                           "QRBand1: Готовая продукция | РЕЗКА |   | 9 | 112,500",
+                           "QRBand4: 19 | 412,500",
+                           "QRBand5: 412,50",
+                           "QRBand2: Итого: | 412,50",
+                           page};
+        QTest::newRow("by worker, blanks")
+            << 4 << 2
+            << QStringList{"QRGroup1:    Отчет по рабочим за период с 01.11.2026 по 01.12.2026",
+                           "ChildBand1:",
+                           "QRGroup2: Петрова А.С.",
+                           "QRGroup3: Окно",
+                           "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 7 | 210,000",
+                           "QRBand1: Заготовки | КРАСКА |  (грунт) | 2 | 60,000",
+                           "QRBand4: 9 | 270,000",
+                           "QRBand5: 270,00",
+                           "QRBand2: Итого: | 270,00",
+                           page};
+        // Worker 3's five pieces count here; the total boxes 52.5 print as 53 under "#0".
+        QTest::newRow("by product, all")
+            << 2 << 0
+            << QStringList{"QRGroup1:    Отчет по продукции за период с 01.11.2026 по 01.12.2026 | Коробки | Количество",
+                           "ChildBand1:",
+                           "QRGroup2: Дверь металлическая",
+                           "QRBand1: Готовая продукция | КРАСКА |  (RAL: 5) | 12 | 6",
+                           "QRBand1: Готовая продукция | КРАСКА |  (грунт) | 8 | 4",
+                           "QRBand1: Готовая продукция | РЕЗКА |   | 28 | 14",
+                           "QRBand4: 48 | 24",
+                           "QRGroup2: Окно",
+                           "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 3,5 | 7",
+                           "QRBand1: Заготовки | КРАСКА |  (грунт) | 1 | 2",
+                           "QRBand4: 4,5 | 9",
+                           "QRBand2: Итого: | 53 | 33",
+                           page};
+        QTest::newRow("by product, blanks")
+            << 2 << 2
+            << QStringList{"QRGroup1:    Отчет по продукции за период с 01.11.2026 по 01.12.2026 | Коробки | Количество",
+                           "ChildBand1:",
+                           "QRGroup2: Окно",
+                           "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 3,5 | 7",
+                           "QRBand1: Заготовки | КРАСКА |  (грунт) | 1 | 2",
+                           "QRBand4: 4,5 | 9",
+                           "QRBand2: Итого: | 5 | 9",
+                           page};
+        QTest::newRow("detailed by worker, all")
+            << 1 << 0
+            << QStringList{"QRGroup1:    Детальный отчет по рабочим за период с 01.11.2026 по 01.12.2026 | Брак | "
+                           "Количество | Сумма",
+                           "ChildBand1:",
+                           "QRGroup2: Иванов И.И.",
+                           "QRBand1: ДМ-101 | КРАСКА | 1 | Готовая продукция | 0 | 4 | 120,00",
+                           "QRBand1: ДМ-101 | КРАСКА | 5 | Готовая продукция | 0 | 6 | 180,00",
+                           "QRBand1: ДМ-101 | РЕЗКА | 0 | Готовая продукция | 1 | 10 | 112,50",
+                           "QRBand4: 1 | 20 | 412,50",
+                           "QRGroup2: Петрова А.С.",
+                           "QRBand1: ОК-205 | КРАСКА | 1 | Заготовки | 1 | 3 | 60,00",
+                           "QRBand1: ОК-205 | КРАСКА | 5 | Заготовки | 0 | 7 | 210,00",
+                           "QRBand4: 1 | 10 | 270,00",
+                           "QRBand2: Итого: | 2 | 30 | 682,50",
+                           page};
+        QTest::newRow("detailed by product, all")
+            << 3 << 0
+            << QStringList{"QRGroup1:    Детальный отчет по продукции за период с 01.11.2026 по 01.12.2026 | Брак | "
+                           "Коробки | Кол-во | Сумма",
+                           "ChildBand1:",
+                           "QRGroup2: Дверь металлическая",
+                           "QRBand1: ДМ-101 | КРАСКА | 1 | Готовая продукция | 0 | 8 | 4 | 120,000",
+                           "QRBand1: ДМ-101 | КРАСКА | 5 | Готовая продукция | 0 | 12 | 6 | 180,000",
+                           "QRBand1: ДМ-101 | РЕЗКА | 0 | Готовая продукция | 1 | 30 | 15 | 175,000",
+                           "QRBand4: 1 | 50,00 | 25 | 475,00",
+                           "QRGroup2: Окно",
+                           "QRBand1: ОК-205 | КРАСКА | 1 | Заготовки | 1 | 1,5 | 3 | 60,000",
+                           "QRBand1: ОК-205 | КРАСКА | 5 | Заготовки | 0 | 3,5 | 7 | 210,000",
+                           "QRBand4: 1 | 5,00 | 10 | 270,00",
+                           "QRBand2: Итого: | 2 | 55 | 35 | 745,00",
+                           page};
+        QTest::newRow("detailed by product, finished")
+            << 3 << 1
+            << QStringList{"QRGroup1:    Детальный отчет по продукции за период с 01.11.2026 по 01.12.2026 | Брак | "
+                           "Коробки | Кол-во | Сумма",
+                           "ChildBand1:",
+                           "QRGroup2: Дверь металлическая",
+                           "QRBand1: ДМ-101 | КРАСКА | 1 | Готовая продукция | 0 | 8 | 4 | 120,000",
+                           "QRBand1: ДМ-101 | КРАСКА | 5 | Готовая продукция | 0 | 12 | 6 | 180,000",
+                           "QRBand1: ДМ-101 | РЕЗКА | 0 | Готовая продукция | 1 | 30 | 15 | 175,000",
+                           "QRBand4: 1 | 50,00 | 25 | 475,00",
+                           "QRBand2: Итого: | 1 | 50 | 25 | 475,00",
+                           page};
+    }
+
+    void reports()
+    {
+        QFETCH(int, button);
+        QFETCH(int, productClass);
+        QFETCH(QStringList, lines);
+        TestDatabase db;
+        loadReportJournal(db);
+        AppFixture app(db);
+        TForm18* r = app.w.Form18;
+        setPeriod(r, kPeriodStart, kPeriodEnd);
+        r->setRadioGroup1ItemIndex(productClass);
+        Preview p;
+        PreviewCatcher catcher(p);
+        reportButton(r, button)->click();
+        for (const auto& m : ui::Messages::shown())
+            qWarning() << m.text;
+        QCOMPARE(ui::Messages::shown().size(), 0);
+        QCOMPARE(p.shown, 1);
+        QCOMPARE(printedLines(p.dump), printedLines(lines.join(u'\n')));
+        QVERIFY(p.maximised);
+        // the query is open only while its report is previewed
+        QVERIFY(!reportQuery(app.w, button)->isOpen());
+    }
+
+    // A period whose end is not after its start is refused before any statement runs.
+    void emptyPeriodRefused_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QDate>("to");
+        QTest::newRow("by worker, same day") << 4 << kPeriodStart;
+        QTest::newRow("detailed by product, end before start") << 3 << kPeriodStart.addDays(-1);
+    }
+
+    void emptyPeriodRefused()
+    {
+        QFETCH(int, button);
+        QFETCH(QDate, to);
+        TestDatabase db;
+        loadReportJournal(db);
+        AppFixture app(db);
+        TForm18* r = app.w.Form18;
+        setPeriod(r, kPeriodStart, to);
+        Preview p;
+        PreviewCatcher catcher(p);
+        // a statement that ran would fail on the missing table
+        db.exec("alter table accounts_dep.smena rename to smena_away");
+        reportButton(r, button)->click();
+        QCOMPARE(p.shown, 0);
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Error);
+        QCOMPARE(shown[0].caption, QString("Ошибка"));
+        QCOMPARE(shown[0].text,
+                 QString("Неверный период: дата \"по\" должна быть позже даты \"с\" (день \"по\" в отчет не входит)."));
+    }
+
+    // The by-worker report read back from its PDF.
+    void pdf()
+    {
+        TestDatabase db;
+        loadReportJournal(db);
+        AppFixture app(db);
+        TForm18* r = app.w.Form18;
+        setPeriod(r, kPeriodStart, kPeriodEnd);
+        Preview p;
+        PreviewCatcher catcher(p);
+        r->Button4->click();
+        QVERIFY(p.doc.has_value());
+        QTemporaryDir dir;
+        const QString file = dir.filePath("by_worker.pdf");
+        reportengine::writePdf(*p.doc, file);
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {"-layout", file, "-"});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), 1);
+        for (const QString& expected :
+             {"Отчет по рабочим за период с 01.11.2026 по 01.12.2026", "Иванов И.И.", "Дверь металлическая",
+              "(RAL: 5)", "(грунт)", "412,500", "Петрова А.С.", "270,00", "Итого:", "682,50"})
+            QVERIFY2(text.contains(expected), qPrintable(expected + " missing from:\n" + text));
+        QVERIFY(!text.contains("Сидоров"));
+    }
+
+    // "Выход" and Escape close the window.
+    void exitAndEscape()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        TForm18* r = app.w.Form18;
+        for (int escape = 0; escape < 2; ++escape) {
+            bool wasShown = false;
+            ui::scriptModal("TForm18", [&](QDialog* d) {
+                wasShown = d->isVisible();
+                if (escape)
+                    QTest::keyClick(d, Qt::Key_Escape);
+                else
+                    r->Button5->click();
+                QVERIFY(!d->isVisible());
+            });
+            ui::showModal(r);
+            QVERIFY(wasShown);
+        }
+        QVERIFY(ui::Messages::shown().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestReports)
+#include "tst_reports.moc"
