@@ -1,6 +1,7 @@
 #include "reports/production_export.h"
 
 #include "reportengine/format.h"
+#include "spreadsheet/spreadsheet.h"
 
 namespace reports {
 
@@ -41,6 +42,28 @@ QStringList productionCells(const db::Dataset& query)
             // the general format: up to 15 significant digits, the workstation's decimal separator
             reportengine::plainText(QVariant(query.asDouble(QStringLiteral("mass")))),
             QString::number(query.asLongLong(QStringLiteral("kolvo")))};
+}
+
+void writeProduction(db::Dataset& query, spreadsheet::Application& excel,
+                     const std::function<void(const QString& caption)>& progress)
+{
+    const QString suffix = QStringLiteral(" из ") + QString::number(query.recordCount()) + u')';
+    progress(QStringLiteral("Excel (0") + suffix);
+    query.first();
+    const QStringList headings = productionHeadings();
+    for (int c = 0; c < headings.size(); ++c)
+        excel.WriteCell(1, c + 1, 1, headings[c], 1);
+    // The fifth argument says text or number column; the application decides from the text itself.
+    const int kinds[] = {1, 1, 1, 0, 0};
+    int row = 2;
+    while (!query.eof()) {
+        const QStringList cells = productionCells(query);
+        for (int c = 0; c < cells.size(); ++c)
+            excel.WriteCell(1, c + 1, row, cells[c], kinds[c]);
+        query.next();
+        progress(QStringLiteral("Excel (") + QString::number(row - 1) + suffix);
+        ++row;
+    }
 }
 
 } // namespace reports

@@ -50,6 +50,7 @@ TForm18::TForm18(Windows& windows, QWidget* parent)
     on(Button2, &TForm18::Button2Click);
     on(Button1, &TForm18::Button1Click);
     on(Button3, &TForm18::Button3Click);
+    on(Button6, &TForm18::Button6Click);
     on(Button5, &TForm18::Button5Click);
 }
 
@@ -130,6 +131,22 @@ void TForm18::Button1Click()
 void TForm18::Button3Click()
 {
     runReport(w_.Form21, QStringLiteral("   Детальный отчет по продукции за период с "));
+}
+
+void TForm18::Button6Click()
+{
+    if (!periodAccepted())
+        return;
+    ui::WaitCursor wait;
+    CloseOnExit closing{XLS_Rep};
+    setPeriod(XLS_Rep);
+    applyProductClass(XLS_Rep);
+    XLS_Rep->open();
+    if (excel_.OpenWorkbook(QString()) == -1)
+        return;
+    // No events are processed while the rows are written: the caption shows its last value when the export ends.
+    reports::writeProduction(*XLS_Rep, excel_, [this](const QString& caption) { Button6->setText(caption); });
+    excel_.SetAppVisible(true);
 }
 
 void TForm18::Button5Click()

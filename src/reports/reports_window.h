@@ -1,6 +1,7 @@
 // The reports window: period, product class and the buttons of the period reports and the production export.
 #pragma once
 
+#include "spreadsheet/spreadsheet.h"
 #include "ui_reports_window.h"
 
 #include <QDate>
@@ -17,8 +18,9 @@ class TForm18 : public QDialog, public Ui::TForm18 {
 public:
     explicit TForm18(Windows& windows, QWidget* parent = nullptr);
 
-    // The production export's query.
+    // The production export's query and the spreadsheet application it writes into.
     db::Dataset* XLS_Rep = nullptr;
+    spreadsheet::Application excel_{QStringLiteral("Продукция")};
 
     // The product class chosen in "Вид продукции": 0 "Все", 1 "Готовая продукция", 2 "Заготовки".
     int radioGroup1ItemIndex() const;
@@ -28,6 +30,7 @@ public:
     void Button2Click();
     void Button1Click();
     void Button3Click();
+    void Button6Click();
     void Button5Click();
 
     // The product class as a filter on a query's loaded rows: "Все" switches it off.

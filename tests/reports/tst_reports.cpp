@@ -10,7 +10,9 @@
 #include "reports/reports_window.h"
 #include "reports/worker_detail_report.h"
 #include "reports/worker_report.h"
+#include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
+#include "support/xlsx_reader.h"
 #include "ui/messages.h"
 
 #include <QPrintPreviewDialog>
@@ -318,6 +320,96 @@ private slots:
               "(RAL: 5)", "(грунт)", "412,500", "Петрова А.С.", "270,00", "Итого:", "682,50"})
             QVERIFY2(text.contains(expected), qPrintable(expected + " missing from:\n" + text));
         QVERIFY(!text.contains("Сидоров"));
+    }
+
+    // The production export: its cells, the count on the caption, the product class and an empty period.
+    void production_data()
+    {
+        QTest::addColumn<int>("productClass");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QList<QStringList>>("rows");
+        QTest::addColumn<QString>("caption");
+        const QStringList d1{"Дверь металлическая", "РЕЗКА", "Готовая продукция", "28", "14"},
+            d2{"Дверь металлическая", "КРАСКА (грунт)", "Готовая продукция", "8", "4"},
+            d3{"Дверь металлическая", "КРАСКА (цвет: 5)", "Готовая продукция", "12", "6"},
+            w1{"Окно", "КРАСКА (цвет: 5)", "Заготовки", "3.5", "7"}, w2{"Окно", "КРАСКА (грунт)", "Заготовки", "1", "2"};
+        QTest::newRow("all") << 0 << kPeriodStart << QList<QStringList>{d1, d2, d3, w1, w2} << "Excel (5 из 5)";
+        QTest::newRow("blanks") << 2 << kPeriodStart << QList<QStringList>{w1, w2} << "Excel (2 из 2)";
+        QTest::newRow("blanks, a month without them")
+            << 2 << kPeriodStart.addMonths(-1) << QList<QStringList>{} << "Excel (0 из 0)";
+    }
+
+    void production()
+    {
+        QFETCH(int, productClass);
+        QFETCH(QDate, from);
+        QFETCH(QList<QStringList>, rows);
+        QFETCH(QString, caption);
+        TestDatabase db;
+        loadReportJournal(db);
+        AppFixture app(db);
+        TForm18* r = app.w.Form18;
+        setPeriod(r, from, from.addMonths(1));
+        r->setRadioGroup1ItemIndex(productClass);
+        QTemporaryDir dir;
+        spreadsheet::Application::setOutputFolder(dir.path());
+        QStringList opened;
+        spreadsheet::Application::setOpener([&](const QString& f) {
+            opened << f;
+            return true;
+        });
+        r->Button6->click();
+        spreadsheet::Application::setOpener({});
+        spreadsheet::Application::setOutputFolder({});
+        QCOMPARE(ui::Messages::shown().size(), 0);
+        QCOMPARE(r->Button6->text(), caption);
+        QVERIFY(!r->XLS_Rep->isOpen());
+        QCOMPARE(opened.size(), 1);
+        XlsxFile x(opened.first());
+        QVERIFY2(x.isValid(), qPrintable(x.error()));
+        QCOMPARE(x.row(1), QStringList({"Наименование", "Операция", "Вид продукции", "Коробки", "Кол-во"}));
+        QCOMPARE(x.lastRow(), rows.size() + 1);
+        QList<QStringList> written;
+        for (int i = 2; i <= x.lastRow(); ++i) {
+            written << x.row(i);
+            // boxes and pieces arrive as numbers; the boxes were written with the Russian decimal comma
+            QVERIFY(x.cell(4, i).isNumber);
+            QVERIFY(x.cell(5, i).isNumber);
+            QVERIFY(!x.cell(2, i).isNumber);
+        }
+        // the statement orders by product only
+        std::sort(written.begin(), written.end());
+        std::sort(rows.begin(), rows.end());
+        QCOMPARE(written, rows);
+    }
+
+    // No workbook: the export stops with the message, nothing written and the caption as it was.
+    void productionWithoutWorkbook()
+    {
+        TestDatabase db;
+        loadReportJournal(db);
+        AppFixture app(db);
+        TForm18* r = app.w.Form18;
+        setPeriod(r, kPeriodStart, kPeriodEnd);
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        spreadsheet::Application::setOutputFolder(dir.filePath("file/exports"));
+        int opened = 0;
+        spreadsheet::Application::setOpener([&](const QString&) {
+            ++opened;
+            return true;
+        });
+        r->Button6->click();
+        spreadsheet::Application::setOpener({});
+        spreadsheet::Application::setOutputFolder({});
+        QCOMPARE(opened, 0);
+        QCOMPARE(r->Button6->text(), QString("Excel (0 из 0)"));
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QString("Ошибка открытия файла Microsoft Excel."));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     // "Выход" and Escape close the window.
