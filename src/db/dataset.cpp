@@ -163,6 +163,7 @@ void Dataset::open()
 {
     if (isOpen())
         return;
+    emit aboutToOpen();
     const bool hasRowId = !table_.isEmpty() && keyField_.isEmpty();
     FetchedRows fetched = fetchAll(connectionName_, bindParams(sql_, params_), [&](const QStringList& names) {
         QVector<FieldType> types;
@@ -533,7 +534,7 @@ void Dataset::post()
                                                          sets.join(u',') + QStringLiteral(" where ") + where +
                                                          QStringLiteral(" returning ctid::text"));
         if (!q.next())
-            throw DbError(QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
+            throw DbError(QString::fromUtf8(kRowGoneMessage));
         if (keyField_.isEmpty())
             rowIds_[rowIndex] = q.value(0).toString();
     }

@@ -105,6 +105,7 @@ public:
     void remove();
 
 signals:
+    void aboutToOpen(); // before the statement is sent
     void opened();
     void closed();
     void rowsReset(); // rows or filter changed

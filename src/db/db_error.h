@@ -8,6 +8,12 @@ class QSqlError;
 
 namespace db {
 
+// A row that a change was to act on is gone or changed on the server.
+inline constexpr const char* kRowGoneMessage = "Запись не найдена: её изменили или удалили на другом рабочем месте.";
+// A change was committed and only the re-read of the list after it failed.
+inline constexpr const char* kSavedNotRefreshedMessage =
+    "Изменение сохранено, но список не обновлён. Нажмите «Обновить», чтобы увидеть данные.";
+
 // A statement failed on the server or the connection failed: carries the server's text and SQLSTATE.
 class DbError : public std::runtime_error {
 public:

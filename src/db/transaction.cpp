@@ -18,11 +18,17 @@ Transaction::Transaction(const QString& connectionName)
 
 Transaction::~Transaction()
 {
-    if (!done_) {
-        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-        if (db.isOpen())
-            db.rollback();
-    }
+    rollback();
+}
+
+void Transaction::rollback()
+{
+    if (done_)
+        return;
+    done_ = true;
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (db.isOpen())
+        db.rollback();
 }
 
 void Transaction::commit()
@@ -31,6 +37,15 @@ void Transaction::commit()
     done_ = true;
     if (!db.commit())
         throw DbError::fromSqlError(db.lastError());
+}
+
+void rereadAfterCommit(const std::function<void()>& reread)
+{
+    try {
+        reread();
+    } catch (const DbError& e) {
+        throw DbError(QString::fromUtf8(kSavedNotRefreshedMessage) + u'\n' + e.text(), e.sqlState());
+    }
 }
 
 } // namespace db

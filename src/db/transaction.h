@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace db {
 
 class Transaction {
@@ -13,11 +15,17 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    void commit(); // throws DbError
+    void commit();   // throws DbError
+    void rollback(); // ends it without writing anything; never throws
 
 private:
     QString connectionName_;
     bool done_ = false;
 };
+
+// Runs the re-read that follows a committed change. Its failure must not read as a failed change (repeating it
+// would act on whatever row the cursor is on then): the error says that the change was saved and only the list
+// was not refreshed.
+void rereadAfterCommit(const std::function<void()>& reread);
 
 } // namespace db

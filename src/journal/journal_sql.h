@@ -1,4 +1,5 @@
-// Statement texts of the journal window: acceptance, deletion and the timesheet correction.
+// Statement texts of the journal window: acceptance and deletion (the timesheet correction is in
+// db/timesheet_hours_sql.h).
 #pragma once
 
 #include <QDate>
@@ -8,7 +9,5 @@ namespace journal_sql {
 
 extern const QString kUpdtOK;
 QString deleteRow(const QString& rowId);
-QString hoursOfDay(qint64 workerId, int shift, const QDate& date);
-QString setTimesheetDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year);
 
 } // namespace journal_sql

@@ -7,6 +7,7 @@
 #include "db/connection_string.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
+#include "db/timesheet_hours.h"
 #include "db/transaction.h"
 #include "journal/access_codes.h"
 #include "journal/build_stamp.h"
@@ -395,12 +396,34 @@ void TForm1::DBGrid2DblClick()
         return;
     const QString mark = FShiftQuery->asString(QStringLiteral("ok"));
     const QString newMark = (mark != u"да" && mark != u"ok") ? QStringLiteral("ok") : QStringLiteral("no");
-    updtOK->setParam(QStringLiteral("id"), FShiftQuery->asInt(QStringLiteral("id")));
-    updtOK->setParam(QStringLiteral("ok"), newMark);
-    updtOK->execute();
+    const qint64 id = FShiftQuery->asLongLong(QStringLiteral("id"));
     const int recNo = FShiftQuery->recNo();
+    updtOK->setParam(QStringLiteral("id"), id);
+    updtOK->setParam(QStringLiteral("ok"), newMark);
+    {
+        // In a transaction, a connection lost before the commit means surely not written.
+        db::Transaction tx(w_.DataModule6->ADO_DB.name());
+        if (updtOK->execute() == 0) {
+            tx.rollback();
+            rowGone();
+            return;
+        }
+        tx.commit();
+    }
+    // Back on the same row (by its key; by position when it is gone), so the grid shows its new colour.
+    db::rereadAfterCommit([&] {
+        FShiftQuery->requery();
+        if (!FShiftQuery->locate(QStringLiteral("id"), id))
+            FShiftQuery->setRecNo(recNo);
+    });
+}
+
+// The row under the cursor was deleted on another workstation: say so, then show the list as it is now. The
+// cursor is not moved onto another row as if it were the same one.
+void TForm1::rowGone()
+{
+    ui::Messages::error(QString::fromUtf8(db::kRowGoneMessage));
     FShiftQuery->requery();
-    FShiftQuery->setRecNo(recNo);
 }
 
 void TForm1::Button3Click()
@@ -415,7 +438,6 @@ void TForm1::Button3Click()
     QDate date = FShiftQuery->value(QStringLiteral("data")).toDate();
     if (!date.isValid())
         date = DateT->date();
-    const int year = date.year(), month = date.month(), day = date.day();
     dm->DelSmena->setText(journal_sql::deleteRow(rowId));
     if (!ui::Messages::question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
         FShiftQuery->requery();
@@ -425,17 +447,17 @@ void TForm1::Button3Click()
     {
         // The row and the day's hours in the timesheet change together or not at all.
         db::Transaction tx(dm->ADO_DB.name());
-        dm->DelSmena->execute();
-        dm->Control->setSqlLines({journal_sql::hoursOfDay(worker, FShift, date)});
-        dm->Control->open();
-        const qint64 hours = dm->Control->isEmpty() ? 0 : dm->Control->asLongLong(QStringLiteral("tim"));
-        dm->Control->close();
+        if (dm->DelSmena->execute() == 0) {
+            // Another workstation deleted it meanwhile: nothing to correct, and no other row is touched.
+            tx.rollback();
+            rowGone();
+            return;
+        }
         // With no rows left the day's cell becomes 0; the other days of the month stay.
-        dm->H_Tabel_ins->setText(journal_sql::setTimesheetDay(day, hours, worker, FShift, month, year));
-        dm->H_Tabel_ins->execute();
+        db::hours::rewriteDay(*dm, worker, FShift, date, db::hours::MissingRow::InsertWhenHours);
         tx.commit();
     }
-    FShiftQuery->requery();
+    db::rereadAfterCommit([this] { FShiftQuery->requery(); });
 }
 
 // ---- menu ----

@@ -90,6 +90,7 @@ protected:
 
 private:
     void reopenShiftQueries();
+    void rowGone();
     void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
     void styleShiftButtons();

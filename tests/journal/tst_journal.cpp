@@ -280,10 +280,14 @@ private slots:
         QCOMPARE(marks(app.w.DataModule6->Smena4), QStringList{"ok"});
         j->DBGrid2DblClick();
         QCOMPARE(marks(app.w.DataModule6->Smena4), QStringList{"no"});
-        // a row deleted meanwhile on another workstation: nothing is written and the row disappears
+        // a row deleted meanwhile on another workstation: nothing is written, it says so, and the row disappears
         db.exec("delete from accounts_dep.smena");
         j->DBGrid2DblClick();
         QCOMPARE(app.w.DataModule6->Smena4->recordCount(), 0);
+        QCOMPARE(ui::Messages::shown().size(), 1);
+        QCOMPARE(ui::Messages::shown()[0].text,
+                 QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
+        ui::Messages::clearShown();
         j->DBGrid2DblClick(); // an empty shift: nothing happens
         QVERIFY(ui::Messages::shown().isEmpty());
     }

@@ -1,0 +1,34 @@
+// Keeping the hours timesheet (accounts_dep.h_tabel) in step with the journal: one worker's hours of one day
+// rewritten from the journal's sum, under locks that make two workstations (and a month's rebuild) take turns.
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class TDataModule6;
+
+namespace db::hours {
+
+// Locks held until the caller's transaction ends. Every change of one worker's day takes its month shared and
+// then the worker's lock; the month's rebuild takes the month exclusive, so it waits for the changes in flight
+// and they wait for it. Throws DbError (a lock wait longer than the session's lock_timeout among others).
+void lockMonthShared(const QString& connectionName, int month, int year);
+void lockMonthExclusive(const QString& connectionName, int month, int year);
+void lockWorkerMonth(const QString& connectionName, qint64 workerId, int shift, int month, int year);
+
+// What to do when the worker has no timesheet row for the shift and month.
+enum class MissingRow {
+    Insert,          // add one carrying the day's hours, also 0 (the save of a journal row)
+    InsertWhenHours, // add one only when the day has hours left (the deletion)
+};
+
+// Rewrites the day's cell of the worker's timesheet row of that shift and month with the sum of the worker's
+// journal hours of that shift and date, as committed by others and written by the caller's own transaction.
+// Must run inside the caller's transaction, after the journal row was written: it takes the month's lock shared,
+// then the worker's lock, and only then sums, so a concurrent change of the same cell is either wholly before or
+// wholly after this one. Runs its statements on the data module's Control and H_Tabel_ins. Returns the hours
+// written. Throws DbError (also when no transaction is open).
+qint64 rewriteDay(TDataModule6& dm, qint64 workerId, int shift, const QDate& date,
+                  MissingRow missing = MissingRow::Insert);
+
+} // namespace db::hours

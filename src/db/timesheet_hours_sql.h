@@ -1,0 +1,25 @@
+// Statement texts of the hours timesheet as the journal keeps it: one worker's hours of one day, and the
+// advisory locks that keep two workstations from writing one cell from stale sums.
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace db::hours_sql {
+
+// Whether the worker has a timesheet row for the shift and month (column "cnt").
+QString timesheetRowCount(qint64 workerId, int shift, int month, int year);
+// The journal hours of a worker, shift and date (column "tim"; no row when there are none).
+QString hoursOfDay(qint64 workerId, int shift, const QDate& date);
+// The day's cell of an existing timesheet row.
+QString setDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year);
+// A new timesheet row that carries only that day's cell.
+QString insertDay(int shift, qint64 workerId, int month, int year, int day, qint64 hours);
+
+// Transaction-scoped advisory locks: the month of the timesheet (taken shared by a change of one worker's day,
+// exclusive by the month's rebuild) and one worker's row of a shift and month.
+QString lockMonthShared(int month, int year);
+QString lockMonthExclusive(int month, int year);
+QString lockWorkerMonth(qint64 workerId, int shift, int month, int year);
+
+} // namespace db::hours_sql

@@ -1,0 +1,202 @@
+// Two workstations on one database: the journal's changes of the hours timesheet take turns, waits are bounded
+// and every outcome is reported as it happened.
+#include "db/data_module.h"
+#include "db/timesheet_hours_sql.h"
+#include "journal/journal_window.h"
+#include "support/app_fixture.h"
+#include "ui/messages.h"
+
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QtTest>
+
+#include <future>
+
+namespace {
+
+void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours)
+{
+    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
+                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
+                           " id_cons_use) values (%1, %2, 1, 1, 12.5, 10, 0, '%3', %4, 0, %5, 'no', '%3', 0, 0, 0,"
+                           " 0, 0, 0)")
+                .arg(id)
+                .arg(worker)
+                .arg(date.toString(Qt::ISODate))
+                .arg(shift)
+                .arg(hours));
+}
+
+int cell(TestDatabase& db, int worker, int shift, const QDate& date)
+{
+    return db
+        .scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 and month=%4 and "
+                               "year=%5")
+                    .arg(date.day())
+                    .arg(worker)
+                    .arg(shift)
+                    .arg(date.month())
+                    .arg(date.year()))
+        .toInt();
+}
+
+void openJournal(AppFixture& app, int shift)
+{
+    app.w.Form1->FAccessCode = "63175042";
+    for (int s = 1; s <= 4; ++s)
+        app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
+    app.w.Form1->FormActivate();
+    QRadioButton* buttons[] = {app.w.Form1->RadioButton1, app.w.Form1->RadioButton2, app.w.Form1->RadioButton3,
+                               app.w.Form1->RadioButton4};
+    buttons[shift - 1]->setChecked(true);
+}
+
+// A statement of the other workstation; throws with the server's text.
+QSqlQuery run(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    return q;
+}
+
+QSqlDatabase connectAs(const QString& name, TestDatabase& target)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(target.server());
+    db.setPort(5432);
+    db.setUserName(QStringLiteral("sys"));
+    db.setPassword(QStringLiteral("wumbral"));
+    db.setDatabaseName(target.name());
+    if (!db.open())
+        throw std::runtime_error(db.lastError().text().toStdString());
+    return db;
+}
+
+} // namespace
+
+class TestTwoWorkstations : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ui::Messages::clearShown(); }
+
+    // Both workstations delete one of the worker's last two rows of a day at the same moment. The other one has
+    // summed the day (the program's row still there) and writes its sum only once the program's deletion is
+    // under way; the program's deletion must then sum after the other has committed, and the cell ends at 0.
+    void simultaneousDeletionsLeaveTheCellRight()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        const int shift = 2, worker = 1;
+        addRow(db, 1, worker, shift, today, 4);
+        addRow(db, 2, worker, shift, today, 4);
+        db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (%2, %3, %4, "
+                               "%5, 8)")
+                    .arg(today.day())
+                    .arg(worker)
+                    .arg(shift)
+                    .arg(today.month())
+                    .arg(today.year()));
+        AppFixture app(db);
+        openJournal(app, shift);
+        QVERIFY(app.w.DataModule6->Smena2->locate("id", 1));
+
+        std::promise<void> summed;
+        std::future<void> summedFuture = summed.get_future();
+        QString otherError;
+        bool programWaited = false;
+        QThread* other = QThread::create([&] {
+            try {
+                {
+                    QSqlDatabase c = connectAs(QStringLiteral("other"), db);
+                    run(c, QStringLiteral("begin"));
+                    run(c, QStringLiteral("delete from accounts_dep.smena where id=2"));
+                    run(c, db::hours_sql::lockMonthShared(today.month(), today.year()));
+                    run(c, db::hours_sql::lockWorkerMonth(worker, shift, today.month(), today.year()));
+                    QSqlQuery sum = run(c, db::hours_sql::hoursOfDay(worker, shift, today));
+                    const qint64 hours = sum.next() ? sum.value(0).toLongLong() : 0;
+                    summed.set_value();
+                    // Wait (bounded) until the program's deletion waits for this workstation's lock.
+                    QElapsedTimer t;
+                    t.start();
+                    while (!programWaited && t.elapsed() < 10000) {
+                        QSqlQuery w = run(c, QStringLiteral("select count(*) from pg_locks where locktype = 'advisory'"
+                                                            " and not granted"));
+                        programWaited = w.next() && w.value(0).toInt() > 0;
+                        if (!programWaited)
+                            QThread::msleep(20);
+                    }
+                    run(c, db::hours_sql::setDay(today.day(), hours, worker, shift, today.month(), today.year()));
+                    run(c, QStringLiteral("commit"));
+                }
+                QSqlDatabase::removeDatabase(QStringLiteral("other"));
+            } catch (const std::exception& e) {
+                otherError = QString::fromUtf8(e.what());
+                summed.set_value();
+            }
+        });
+        other->start();
+        summedFuture.wait();
+        ui::Messages::queueAnswer(true);
+        app.w.Form1->Button3->click();
+        other->wait();
+        delete other;
+        QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
+        QCOMPARE(cell(db, worker, shift, today), 0);
+        QVERIFY(programWaited);
+        QCOMPARE(ui::Messages::shown().size(), 1); // the question only
+    }
+
+    // The row under the cursor was deleted on another workstation: deleting or accepting it says so, shows the
+    // list as it is now and touches no other row.
+    void rowDeletedElsewhere_data()
+    {
+        QTest::addColumn<bool>("deleting");
+        QTest::newRow("deletion") << true;
+        QTest::newRow("acceptance") << false;
+    }
+
+    void rowDeletedElsewhere()
+    {
+        QFETCH(bool, deleting);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 4);
+        addRow(db, 2, 2, 1, today, 4);
+        addRow(db, 3, 2, 1, today, 3);
+        db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (2, 1, %2, %3, "
+                               "7)")
+                    .arg(today.day())
+                    .arg(today.month())
+                    .arg(today.year()));
+        AppFixture app(db);
+        openJournal(app, 1);
+        db::Dataset* q = app.w.DataModule6->Smena1;
+        QVERIFY(q->locate("id", 2));
+        db.exec("delete from accounts_dep.smena where id = 2");
+        if (deleting) {
+            ui::Messages::queueAnswer(true);
+            app.w.Form1->Button3->click();
+        } else {
+            app.w.Form1->DBGrid2DblClick();
+        }
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), deleting ? 2 : 1);
+        QCOMPARE(shown.last().kind, ui::ShownMessage::Kind::Error);
+        QCOMPARE(shown.last().text,
+                 QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
+        QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"),
+                 QList<QVariantList>({{1, "no"}, {3, "no"}}));
+        QCOMPARE(cell(db, 2, 1, today), 7);
+        QCOMPARE(q->recordCount(), 2);
+    }
+};
+
+QTEST_MAIN(TestTwoWorkstations)
+#include "tst_two_workstations.moc"
