@@ -1,10 +1,134 @@
 #include "catalogs/norms_editor.h"
 
+#include "db/data_module.h"
+#include "reportengine/format.h"
+#include "ui/messages.h"
 #include "ui/window_registry.h"
+
+#include <QKeyEvent>
+
+using db::FieldType;
 
 TForm22::TForm22(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+
+    norm = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("norm"), this);
+    norm->setTable(QStringLiteral("accounts_dep.norm"), QStringLiteral("id"));
+    norm->setFieldDefs({{"id", FieldType::Integer, 0, 0, true},
+                        {"o_id", FieldType::Integer},
+                        {"norma", FieldType::Integer, 0, 0, false, true, QStringLiteral("Норматив")},
+                        {"price", FieldType::Double, 0, 0, false, false, QStringLiteral("Цена")},
+                        {"prize", FieldType::Integer, 0, 0, false, false, QStringLiteral("Премия, %")}});
+    norm->setSort(QStringLiteral("norma"));
+    // However a new row gets saved (leaving a column, moving to another row, "Сохранить", closing the window), it
+    // belongs to the operation the window was opened for.
+    norm->setOnNewRecord([this](db::Dataset& d) { d.setValue(QStringLiteral("o_id"), FOperId); });
+
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    DBGrid1->setColumns({{QStringLiteral("norma"), QStringLiteral("Норматив"), right, true, 110},
+                         {QStringLiteral("price"), QStringLiteral("Цена"), right, true, 110, &TForm22::priceText},
+                         {QStringLiteral("prize"), QStringLiteral("Премия, %"), right, true, 110}});
+    DBGrid1->setDataset(norm);
+    DBGrid1->setEditable(true);
+    // The grid's own deletion asks first; it keeps the operation's last norm, without which the operation would
+    // drop out of the price list.
+    DBGrid1->setCanDelete([this] {
+        if (norm->recordCount() > 1)
+            return true;
+        ui::Messages::error(QStringLiteral("Последний норматив операции удалить нельзя: без него операция пропадёт из "
+                                           "списка цен."));
+        return false;
+    });
+
+    connect(DBGrid1, &ui::DbGrid::columnEntered, this, [this] { ui::guarded([this] { DBGrid1ColEnter(); }); });
+    connect(DBGrid1, &ui::DbGrid::columnExited, this, [this] { ui::guarded([this] { DBGrid1ColExit(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button2Click(); }); });
+
+    ui::guarded([this] { norm->open(); });
+}
+
+QString TForm22::priceText(const QVariant& value)
+{
+    return reportengine::formatValue(value, QStringLiteral("#0.00#"));
+}
+
+void TForm22::showForOperation(int operId)
+{
+    FOperId = operId;
+    FNewRow = false;
+    norm->close();
+    norm->setFilter(QStringLiteral("o_id=") + QString::number(operId));
+    norm->setFiltered(true);
+    norm->open();
+    ui::centerOnScreen(this);
+    DBGrid1->setFocus();
+    ui::showModal(this);
+}
+
+void TForm22::DBGrid1ColEnter()
+{
+    if (norm->recNo() < 0) {
+        if (norm->state() != db::Dataset::State::Insert)
+            norm->append();
+        FNewRow = true;
+    } else {
+        norm->edit();
+        FNewRow = false;
+    }
+}
+
+void TForm22::DBGrid1ColExit()
+{
+    if (!norm->isModified())
+        return;
+    if (FNewRow)
+        norm->setValue(QStringLiteral("o_id"), FOperId);
+    norm->refresh();
+}
+
+void TForm22::Button2Click()
+{
+    if (norm->recordCount() > 1)
+        norm->remove();
+    norm->refresh();
+}
+
+void TForm22::Button1Click()
+{
+    norm->checkBrowseMode();
+    // The list shows the new lowest price and norm count, on the same row as before.
+    db::Dataset* oper = w_.DataModule6->Oper;
+    const int recNo = oper->recNo();
+    oper->close();
+    oper->open();
+    oper->setRecNo(recNo);
+    accept();
+}
+
+// Escape is the "Сохранить" button's, as the window's cancel button.
+void TForm22::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        ui::guarded([this] { Button1Click(); });
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// Closing the window otherwise keeps what was typed: the pending row is saved (it stays open if the row is refused).
+void TForm22::reject()
+{
+    bool saved = false;
+    ui::guarded([&] {
+        norm->checkBrowseMode();
+        saved = true;
+    });
+    if (saved)
+        QDialog::reject();
 }

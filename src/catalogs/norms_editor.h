@@ -1,4 +1,4 @@
-// The norms editor: norms and piece prices of one operation.
+// The norms editor: norms and piece prices of one operation, typed straight into a grid.
 #pragma once
 
 #include "ui_norms_editor.h"
@@ -6,11 +6,36 @@
 #include <QDialog>
 
 struct Windows;
+namespace db {
+class Dataset;
+}
 
 class TForm22 : public QDialog, public Ui::TForm22 {
     Q_OBJECT
 public:
     explicit TForm22(Windows& windows, QWidget* parent = nullptr);
+
+    // The whole table accounts_dep.norm, in ascending order of the norm; opened at creation, filtered per opening.
+    db::Dataset* norm = nullptr;
+    // Whether the last column entry started a new row.
+    bool FNewRow = false;
+    // The operation the window was opened for: every new norm row belongs to it.
+    int FOperId = 0;
+
+    // The opening from the price list: the norms of one operation, shown modally.
+    void showForOperation(int operId);
+
+    void DBGrid1ColEnter();
+    void DBGrid1ColExit();
+    void Button1Click();
+    void Button2Click();
+
+    // The price as the grid shows it: two or three decimals.
+    static QString priceText(const QVariant& value);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void reject() override;
 
 private:
     Windows& w_;

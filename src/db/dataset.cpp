@@ -204,6 +204,7 @@ void Dataset::close()
     rowIds_.clear();
     visible_.clear();
     buffer_.clear();
+    modified_ = false;
     current_ = -1;
     eof_ = bof_ = true;
     emit rowsReset();
@@ -214,6 +215,31 @@ void Dataset::requery()
 {
     close();
     open();
+}
+
+void Dataset::setSort(const QString& field)
+{
+    sortField_ = field;
+    if (isOpen())
+        applyFilter();
+}
+
+// Stable, so rows with equal values keep the statement's order; empty values first, numbers compared as numbers.
+void Dataset::applyOrder()
+{
+    const int c = sortField_.isEmpty() ? -1 : fieldIndex(sortField_);
+    if (c < 0)
+        return;
+    std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
+        const QVariant& x = rows_[a][c];
+        const QVariant& y = rows_[b][c];
+        const bool xn = !x.isValid() || x.isNull(), yn = !y.isValid() || y.isNull();
+        if (xn || yn)
+            return xn && !yn;
+        if (isNumber(x) && isNumber(y))
+            return x.toDouble() < y.toDouble();
+        return x.toString() < y.toString();
+    });
 }
 
 void Dataset::setFilter(const QString& text)
@@ -255,6 +281,7 @@ void Dataset::applyFilter()
                 visible_.append(i);
         }
     }
+    applyOrder();
     current_ = visible_.isEmpty() ? -1 : 0;
     eof_ = bof_ = visible_.isEmpty();
     emit rowsReset();
@@ -268,6 +295,8 @@ int Dataset::recordCount() const
 
 int Dataset::recNo() const
 {
+    if (state_ == State::Insert)
+        return -1;
     return current_ < 0 ? 0 : current_ + 1;
 }
 
@@ -281,6 +310,7 @@ void Dataset::setCurrent(int index, bool notify)
 
 void Dataset::setRecNo(int recNo)
 {
+    checkBrowseMode();
     if (visible_.isEmpty())
         return;
     const int n = static_cast<int>(visible_.size());
@@ -291,6 +321,7 @@ void Dataset::setRecNo(int recNo)
 
 void Dataset::first()
 {
+    checkBrowseMode();
     bof_ = true;
     eof_ = visible_.isEmpty();
     if (!visible_.isEmpty())
@@ -299,6 +330,7 @@ void Dataset::first()
 
 void Dataset::last()
 {
+    checkBrowseMode();
     eof_ = true;
     bof_ = visible_.isEmpty();
     if (!visible_.isEmpty())
@@ -307,6 +339,7 @@ void Dataset::last()
 
 void Dataset::next()
 {
+    checkBrowseMode();
     bof_ = false;
     if (current_ + 1 < visible_.size())
         setCurrent(current_ + 1);
@@ -316,6 +349,7 @@ void Dataset::next()
 
 void Dataset::prior()
 {
+    checkBrowseMode();
     eof_ = false;
     if (current_ > 0)
         setCurrent(current_ - 1);
@@ -421,6 +455,7 @@ QVariant Dataset::valueAt(int row, int column) const
 bool Dataset::locate(const QString& field, const QVariant& wanted)
 {
     requireOpen();
+    checkBrowseMode();
     const int c = fieldIndex(field);
     if (c < 0)
         throw DbError(QStringLiteral("%1: поле '%2' не найдено").arg(objectName(), field));
@@ -445,26 +480,49 @@ bool Dataset::locate(const QString& field, const QVariant& wanted)
     return false;
 }
 
-void Dataset::append()
+void Dataset::requireTable() const
 {
     requireOpen();
     if (table_.isEmpty())
         throw DbError(QStringLiteral("Набор данных %1 нельзя изменять.").arg(objectName()));
+}
+
+void Dataset::checkBrowseMode()
+{
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
+    if (modified_)
+        post();
+    else
+        cancel();
+}
+
+void Dataset::append()
+{
+    requireTable();
+    checkBrowseMode();
     buffer_ = QVector<QVariant>(fieldNames_.size());
     state_ = State::Insert;
+    if (onNewRecord_)
+        onNewRecord_(*this);
+    modified_ = false;
+    emit rowsReset();
+    emit editingChanged();
 }
 
 void Dataset::edit()
 {
-    requireOpen();
-    if (table_.isEmpty())
-        throw DbError(QStringLiteral("Набор данных %1 нельзя изменять.").arg(objectName()));
+    requireTable();
+    if (state_ == State::Edit || state_ == State::Insert)
+        return;
     if (current_ < 0) { // an empty table: editing starts a new row
         append();
         return;
     }
     buffer_ = rows_[visible_[current_]];
     state_ = State::Edit;
+    modified_ = false;
+    emit editingChanged();
 }
 
 void Dataset::setValue(const QString& field, const QVariant& value)
@@ -474,11 +532,62 @@ void Dataset::setValue(const QString& field, const QVariant& value)
     const int c = fieldIndex(field);
     if (c < 0)
         throw DbError(QStringLiteral("%1: поле '%2' не найдено").arg(objectName(), field));
+    const QVariant& old = buffer_[c];
+    const bool oldNull = !old.isValid() || old.isNull(), newNull = !value.isValid() || value.isNull();
+    if (oldNull != newNull || (!newNull && old != value))
+        modified_ = true;
     buffer_[c] = value;
+    emit editingChanged();
+}
+
+QVariant Dataset::editValue(int column) const
+{
+    if ((state_ != State::Edit && state_ != State::Insert) || column < 0 || column >= buffer_.size())
+        return QVariant();
+    return buffer_[column];
+}
+
+void Dataset::refresh()
+{
+    checkBrowseMode();
+    if (!isOpen()) {
+        open();
+        return;
+    }
+    // Remember the row by its key (or its address) to come back to it after reading again.
+    QVariant key;
+    const bool byKey = !keyField_.isEmpty() && fieldIndex(keyField_) >= 0;
+    if (current_ >= 0)
+        key = byKey ? rows_[visible_[current_]][fieldIndex(keyField_)]
+                    : (rowIds_.isEmpty() ? QVariant() : QVariant(rowIds_[visible_[current_]]));
+    requery();
+    if (!key.isValid())
+        return;
+    if (byKey) {
+        locate(keyField_, key);
+        return;
+    }
+    for (int i = 0; i < visible_.size(); ++i)
+        if (rowIds_.value(visible_[i]) == key.toString()) {
+            setCurrent(i);
+            return;
+        }
 }
 
 void Dataset::post()
 {
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
+    for (const FieldDef& d : fieldDefs_) {
+        if (!d.required)
+            continue;
+        const int c = fieldIndex(d.name);
+        if (c < 0)
+            continue;
+        const QVariant& v = buffer_[c];
+        if (!v.isValid() || v.isNull() || v.toString().trimmed().isEmpty())
+            throw DbError(QStringLiteral("Поле «%1» должно быть заполнено.").arg(d.label.isEmpty() ? d.name : d.label));
+    }
     if (state_ == State::Insert) {
         QStringList cols, vals;
         for (int c = 0; c < fieldNames_.size(); ++c) {
@@ -503,17 +612,19 @@ void Dataset::post()
                 rowIds_.append(q.value(0).toString());
         }
         rows_.append(row);
-        visible_.append(static_cast<int>(rows_.size()) - 1);
+        const int added = static_cast<int>(rows_.size()) - 1;
+        visible_.append(added);
+        applyOrder();
         state_ = State::Browse;
         buffer_.clear();
+        modified_ = false;
         eof_ = bof_ = false;
+        setCurrent(static_cast<int>(visible_.indexOf(added)), false);
         emit rowsReset();
-        setCurrent(static_cast<int>(visible_.size()) - 1, false);
         emit currentChanged(recNo());
+        emit editingChanged();
         return;
     }
-    if (state_ != State::Edit)
-        return;
     const int rowIndex = visible_[current_];
     const QVector<QVariant>& old = rows_[rowIndex];
     QStringList sets;
@@ -539,25 +650,37 @@ void Dataset::post()
             rowIds_[rowIndex] = q.value(0).toString();
     }
     rows_[rowIndex] = buffer_;
+    applyOrder();
     state_ = State::Browse;
     buffer_.clear();
+    modified_ = false;
+    setCurrent(static_cast<int>(visible_.indexOf(rowIndex)), false);
     emit rowsReset();
     emit currentChanged(recNo());
+    emit editingChanged();
 }
 
 void Dataset::cancel()
 {
-    if (state_ == State::Edit || state_ == State::Insert) {
-        state_ = State::Browse;
-        buffer_.clear();
-    }
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
+    const bool wasNew = state_ == State::Insert;
+    state_ = State::Browse;
+    buffer_.clear();
+    modified_ = false;
+    if (wasNew)
+        emit rowsReset(); // the new row disappears from views
+    emit editingChanged();
 }
 
 void Dataset::remove()
 {
-    requireOpen();
-    if (table_.isEmpty())
-        throw DbError(QStringLiteral("Набор данных %1 нельзя изменять.").arg(objectName()));
+    requireTable();
+    if (state_ == State::Insert) { // a row not saved yet is only dropped
+        cancel();
+        return;
+    }
+    cancel();
     if (current_ < 0)
         return;
     const int rowIndex = visible_[current_];

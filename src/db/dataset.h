@@ -12,6 +12,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
+
 namespace db {
 
 enum class FieldType { Auto, Integer, SmallInt, BigInt, Double, Numeric, Text, NarrowText, DateTime };
@@ -22,6 +24,8 @@ struct FieldDef {
     int size = 0;  // characters of a text, digits of a numeric
     int scale = 0; // decimals of a numeric
     bool readOnly = false;
+    bool required = false; // a row cannot be saved with it empty
+    QString label;         // the name users know the field by, for messages
 };
 
 class Dataset : public QObject {
@@ -47,6 +51,8 @@ public:
     // Declared fields: values are converted to these types on load.
     void setFieldDefs(const QList<FieldDef>& defs);
     const QList<FieldDef>& fieldDefs() const { return fieldDefs_; }
+    // The declaration of a field, nullptr when it is not declared.
+    const FieldDef* fieldDef(const QString& field) const { return defFor(field); }
 
     // Parameters are matched by name regardless of letter case. Throws DbError for an unknown name.
     void setParam(const QString& name, const QVariant& value);
@@ -59,6 +65,11 @@ public:
     bool isOpen() const { return state_ != State::Inactive; }
     State state() const { return state_; }
 
+    // Rows in ascending order of one field, as a table's sort order (empty values first); empty keeps the
+    // statement's order. Kept across close and open.
+    void setSort(const QString& field);
+    QString sort() const { return sortField_; }
+
     // Text filter, kept across close and open.
     void setFilter(const QString& text);
     QString filter() const { return filterText_; }
@@ -68,7 +79,8 @@ public:
     // Rows visible through the filter.
     int recordCount() const;
     bool isEmpty() const { return recordCount() == 0; }
-    // 1-based; 0 when there are no rows. Setting clamps into 1..recordCount.
+    // 1-based; 0 when there are no rows; -1 while a new row is being inserted. Setting clamps into 1..recordCount.
+    // Moving to another row saves the row being edited first (or drops it when nothing was typed into it).
     int recNo() const;
     void setRecNo(int recNo);
     void first();
@@ -96,13 +108,26 @@ public:
     // Moves to the first visible row whose field equals value (text compared as typed, numbers numerically).
     bool locate(const QString& field, const QVariant& value);
 
-    // Editing (table datasets).
+    // Editing (table datasets). append starts a new row, edit the current one (both do nothing while the row is
+    // already being edited, after saving or dropping another pending row); post saves it, refusing an empty required
+    // field; cancel drops the changes; remove deletes the current row (drops a new one).
     void append();
     void edit();
     void setValue(const QString& field, const QVariant& value);
     void post();
     void cancel();
     void remove();
+    // Whether the row being edited differs from what is saved (a new row: whether anything was typed into it).
+    bool isModified() const { return modified_; }
+    // Saves the row being edited when it was changed, drops it otherwise.
+    void checkBrowseMode();
+    // Saves pending changes, reads the rows again and stays on the same row (by key) when it is still there.
+    void refresh();
+    // Runs for every new row as it is started, to give it its defaults (the owner's key, say); what it sets does
+    // not count as a change.
+    void setOnNewRecord(std::function<void(Dataset&)> hook) { onNewRecord_ = std::move(hook); }
+    // Value of the edit buffer, for views (column as in fieldNames()); invalid when no row is being edited.
+    QVariant editValue(int column) const;
 
 signals:
     void aboutToOpen(); // before the statement is sent
@@ -110,10 +135,13 @@ signals:
     void closed();
     void rowsReset(); // rows or filter changed
     void currentChanged(int recNo);
+    void editingChanged(); // a row started or stopped being edited, or a value of it changed
 
 private:
     int rowOf(int recNo) const;
     void applyFilter();
+    void applyOrder();
+    void requireTable() const;
     QVariant convert(const QVariant& v, int column) const;
     const FieldDef* defFor(const QString& field) const;
     void resolveColumnDefs();
@@ -144,6 +172,9 @@ private:
     bool filtered_ = false;
 
     QVector<QVariant> buffer_; // edit buffer
+    bool modified_ = false;
+    QString sortField_;
+    std::function<void(Dataset&)> onNewRecord_;
 };
 
 } // namespace db

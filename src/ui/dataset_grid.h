@@ -20,6 +20,8 @@ struct GridColumn {
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     bool visible = true;
     int width = 0; // 0: sized to contents
+    // How the column shows a value; empty: displayText.
+    std::function<QString(const QVariant&)> format;
 };
 
 // Text of a value as the grid shows it: dates day first, numbers without grouping.
@@ -40,13 +42,30 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Editing: cells of writable fields take typed text (setData with the text); the row being inserted shows as
+    // an extra last row. A refused text leaves the row as it was and gives false; lastError() says why.
+    void setEditable(bool on);
+    bool editable() const { return editable_; }
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QString lastError() const { return lastError_; }
+    // The typed text of a column as the value of its field, or the reason it is refused (in Russian).
+    bool convertInput(int column, const QString& text, QVariant* value, QString* error) const;
+    // The grid row of the row being inserted, -1 when none.
+    int pendingRow() const;
+    // The grid row the dataset stands on (the pending row while inserting), -1 when none.
+    int currentRow() const;
+
 private:
     void reset();
+    void currentValuesChanged();
 
     QPointer<db::Dataset> dataset_;
     QList<GridColumn> columns_;
     QVector<int> fieldColumns_; // dataset column of each grid column, -1 when absent
     QList<QMetaObject::Connection> connections_;
+    bool editable_ = false;
+    mutable QString lastError_;
 };
 
 // How one cell is drawn: font weight and text colour; the default leaves the cell as it is.
@@ -69,9 +88,33 @@ public:
     void setCellStyler(std::function<CellStyle(int row, const QString& field)> styler);
     CellStyle cellStyle(int row, const QString& field) const;
 
+    // An editable grid: cells are edited in place (a typed text that the field refuses is shown in a message and
+    // the cell stays open with it), Down on the last row or Insert starts a new row, Escape drops the changes of
+    // the row, moving to another row saves it, Ctrl+Delete deletes the row after asking ("Удалить запись?").
+    // A row indicator shows the current row and whether it is being edited or inserted.
+    void setEditable(bool on);
+    bool editable() const { return model_->editable(); }
+    // Asked before the grid deletes a row; false keeps the row (the function shows why).
+    void setCanDelete(std::function<bool()> canDelete) { canDelete_ = std::move(canDelete); }
+    // The grid's own deletion of the current row: asks first.
+    void deleteCurrentRow();
+    // Starts a new row and puts the cursor into it.
+    void appendRow();
+
+signals:
+    // The current column changes: exited for the column left, then entered for the new one.
+    void columnExited(int column);
+    void columnEntered(int column);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void syncSelectionFromDataset();
-    void syncDatasetFromSelection();
+    void syncDatasetFromSelection(int row);
+    void onCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
+    std::function<bool()> canDelete_;
+    int currentColumn_ = -1;
 
     DatasetModel* model_;
     std::function<CellStyle(int, const QString&)> styler_;
