@@ -50,7 +50,9 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button2Click(); }); });
 
-    ui::guarded([this] { norm->open(); });
+    // Without a connection the program is about to end with its own message.
+    if (w_.DataModule6->ADO_DB.isOpen())
+        ui::guarded([this] { norm->open(); });
 }
 
 QString TForm22::priceText(const QVariant& value)
