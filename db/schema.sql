@@ -182,3 +182,30 @@ create view accounts_dep.izdel as
     select g.id, g.s_caption as marka, coalesce(nullif(btrim(g.s_name), ''), g.s_caption)::varchar(255) as nom,
            g.massa, g.id_class_item
     from cmn_gds_and_srv.gds_and_srv g;
+
+-- A worker or an operation kind that the journal still uses is never deleted: the journal, the timesheet and the
+-- reports join on them, and their rows would vanish from every window. The refusal is a foreign-key violation,
+-- which the program turns into its message.
+create function accounts_dep.person_in_journal() returns trigger language plpgsql as $$
+begin
+    if exists (select 1 from accounts_dep.smena s
+               where s.w_id = old.id
+                  or (old.s_code ~ '^\s*[0-9]{1,9}\s*$' and s.w_id = btrim(old.s_code)::integer)) then
+        raise exception 'Работник % используется в журнале', old.s_caption
+            using errcode = 'foreign_key_violation', constraint = 'person_in_journal';
+    end if;
+    return old;
+end $$;
+create trigger person_in_journal before delete on cmn_contractor.person
+    for each row execute function accounts_dep.person_in_journal();
+
+create function accounts_dep.vid_oper_in_use() returns trigger language plpgsql as $$
+begin
+    if exists (select 1 from accounts_dep.oper o where o.vid = old.id) then
+        raise exception 'Вид операции % используется в операциях', old.vid
+            using errcode = 'foreign_key_violation', constraint = 'vid_oper_in_use';
+    end if;
+    return old;
+end $$;
+create trigger vid_oper_in_use before delete on accounts_dep.vid_oper
+    for each row execute function accounts_dep.vid_oper_in_use();

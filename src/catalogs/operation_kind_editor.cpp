@@ -1,10 +1,83 @@
 #include "catalogs/operation_kind_editor.h"
 
+#include "catalogs/catalogs_sql.h"
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "db/sql_text.h"
+#include "ui/catalogue_window.h"
 #include "ui/window_registry.h"
+
+#include <QShowEvent>
+
+namespace {
+
+// accounts_dep.vid_oper.vid holds at most this many characters.
+constexpr int kNameLength = 50;
+
+} // namespace
 
 TForm9::TForm9(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(size());
+    QFont f = GroupBox1->font();
+    f.setBold(true);
+    GroupBox1->setFont(f);
+    for (QWidget* child : GroupBox1->findChildren<QWidget*>())
+        child->setFont(font());
+    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm9::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TForm9::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ui::guarded([this] { FormActivate(); });
+}
+
+void TForm9::FormActivate()
+{
+    Edit1->setFocus();
+}
+
+void TForm9::Button1Click()
+{
+    TDataModule6* dm = w_.DataModule6;
+    db::Dataset* kinds = dm->Vid_oper;
+    const QString name = Edit1->text().trimmed();
+    if (name.isEmpty()) {
+        ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
+        return;
+    }
+    // Refused before anything is sent: the column would not hold it, and cutting it would store another name.
+    if (name.size() > kNameLength) {
+        ui::Messages::error(QStringLiteral("Название операции не может быть длиннее %1 символов (сейчас %2)!")
+                                .arg(kNameLength)
+                                .arg(name.size()));
+        return;
+    }
+    const QString upper = name.toUpper();
+    const QString count =
+        Tag == 1 ? catalogs_sql::kindDuplicate(upper)
+                 : catalogs_sql::kindDuplicate(upper, db::sql::number(kinds->asLongLong(QStringLiteral("id"))));
+    if (dm->CheckDuplicate(count, QStringLiteral("Такая операция уже заведена!")))
+        return;
+    if (Tag == 1)
+        kinds->append();
+    else
+        kinds->edit();
+    kinds->setValue(QStringLiteral("vid"), name);
+    try {
+        kinds->post();
+    } catch (...) {
+        kinds->cancel();
+        throw;
+    }
+    kinds->close();
+    kinds->open();
+    accept();
 }

@@ -1,16 +1,26 @@
-// The operation kind editor.
+// The operation kind editor: the name of one kind, written through the shared query of the kinds.
 #pragma once
 
+#include "ui/messages.h"
 #include "ui_operation_kind_editor.h"
 
 #include <QDialog>
 
 struct Windows;
 
-class TForm9 : public QDialog, public Ui::TForm9 {
+class TForm9 : public QDialog, public Ui::TForm9, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm9(Windows& windows, QWidget* parent = nullptr);
+
+    // 1: the editor adds a kind; anything else: it renames the current row of Vid_oper.
+    int Tag = 0;
+
+    void FormActivate() override;
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     Windows& w_;

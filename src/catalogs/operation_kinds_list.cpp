@@ -1,10 +1,83 @@
 #include "catalogs/operation_kinds_list.h"
 
+#include "catalogs/operation_kind_editor.h"
+#include "db/data_module.h"
+#include "db/db_error.h"
 #include "ui/window_registry.h"
 
+namespace {
+
+// The database refuses to delete a kind that operations still use.
+const QString kForeignKeyViolation = QStringLiteral("23503");
+
+} // namespace
+
 TForm8::TForm8(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::CatalogueWindow(parent)
     , w_(windows)
 {
     setupUi(this);
+    DBGrid1->setColumns(
+        {{QStringLiteral("VID"), QStringLiteral("Операции"), Qt::AlignLeft | Qt::AlignVCenter, true, 320}});
+    Setup s;
+    s.query = w_.DataModule6 ? w_.DataModule6->Vid_oper : nullptr;
+    s.grid = DBGrid1;
+    s.search = Edit1;
+    s.add = Button1;
+    s.second = Button2;
+    s.remove = Button3;
+    s.exit = Button4;
+    s.searchField = QStringLiteral("vid");
+    s.keys = SearchKeys::EditKeysDiscarded;
+    s.searchInCatalogueMode = false;
+    setUpCatalogue(s);
+    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
+    ui::onSignal(Button3, &QPushButton::clicked, this, &TForm8::Button3Click);
+}
+
+void TForm8::Button1Click()
+{
+    TForm9* e = w_.Form9;
+    e->Edit1->clear();
+    e->setWindowTitle(QStringLiteral("Заведение нового вида операций"));
+    e->Tag = 1;
+    ui::showModal(e, this);
+}
+
+void TForm8::Button2Click()
+{
+    db::Dataset* kinds = w_.DataModule6->Vid_oper;
+    if (choiceMode()) {
+        // An empty list hands over an empty name and the key 0; the price editor refuses an empty kind.
+        const bool any = !kinds->isEmpty();
+        handOver({true, any ? kinds->asString(QStringLiteral("vid")).trimmed() : QString(),
+                  any ? kinds->asInt(QStringLiteral("id")) : 0});
+        return;
+    }
+    // Nothing to change in an empty list.
+    if (kinds->isEmpty())
+        return;
+    TForm9* e = w_.Form9;
+    e->setWindowTitle(QStringLiteral("Изменение данных вида операции"));
+    e->Tag = 2;
+    e->Edit1->setText(kinds->asString(QStringLiteral("vid")).trimmed());
+    ui::showModal(e, this);
+}
+
+void TForm8::Button3Click()
+{
+    if (!ui::Messages::question(QStringLiteral("Удалить вид операции?")))
+        return;
+    db::Dataset* kinds = w_.DataModule6->Vid_oper;
+    try {
+        kinds->remove();
+    } catch (const db::DbError& err) {
+        if (err.sqlState() != kForeignKeyViolation)
+            throw;
+        ui::Messages::error(QStringLiteral("Вид операции нельзя удалить: он используется в операциях. "
+                                           "Сначала удалите эти операции или выберите в них другой вид."));
+        return;
+    }
+    kinds->close();
+    kinds->open();
 }

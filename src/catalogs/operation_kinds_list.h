@@ -1,16 +1,20 @@
-// The operation kinds list, in catalogue or choice mode.
+// The operation kinds list, in catalogue mode (add, rename, delete) or in choice mode (the operation price
+// editor picks the kind of an operation); its search box shows only in choice mode.
 #pragma once
 
+#include "ui/catalogue_window.h"
 #include "ui_operation_kinds_list.h"
-
-#include <QDialog>
 
 struct Windows;
 
-class TForm8 : public QDialog, public Ui::TForm8 {
+class TForm8 : public ui::CatalogueWindow, public Ui::TForm8 {
     Q_OBJECT
 public:
     explicit TForm8(Windows& windows, QWidget* parent = nullptr);
+
+    void Button1Click();
+    void Button2Click() override;
+    void Button3Click();
 
 private:
     Windows& w_;

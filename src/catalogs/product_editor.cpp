@@ -1,10 +1,121 @@
 #include "catalogs/product_editor.h"
 
+#include "catalogs/catalogs_sql.h"
+#include "db/command.h"
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "db/sql_text.h"
+#include "ui/catalogue_window.h"
 #include "ui/window_registry.h"
+
+#include <QKeyEvent>
+#include <QRegularExpression>
+#include <QShowEvent>
+
+namespace {
+
+// The goods caption that holds a grade code.
+constexpr int kCodeLength = 254;
+
+// "12", "12.5", "12." and ".5": what the box lets through and the server reads as a number.
+bool isRate(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("^\\s*([0-9]+\\.?[0-9]*|\\.[0-9]+)\\s*$"));
+    return number.match(text).hasMatch();
+}
+
+} // namespace
 
 TForm7::TForm7(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(size());
+    QFont f = GroupBox1->font();
+    f.setBold(true);
+    GroupBox1->setFont(f);
+    for (QWidget* child : GroupBox1->findChildren<QWidget*>())
+        child->setFont(font());
+
+    item = new db::Dataset(w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString(), QStringLiteral("item"), this);
+    item->setSql(catalogs_sql::kItem);
+    cb_item->setList(item, QStringLiteral("id"), QStringLiteral("s_caption"));
+
+    Edit2->installEventFilter(this);
+    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TForm7::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ui::guarded([this] { FormActivate(); });
+}
+
+void TForm7::FormActivate()
+{
+    Edit1->setFocus();
+}
+
+bool TForm7::Edit2KeyPress(const QString& typed)
+{
+    if (typed.isEmpty() || !typed.at(0).isPrint())
+        return false; // Backspace, Enter, the caret keys and the like keep their meaning
+    const QChar c = typed.at(0);
+    if (c.isDigit() && c.unicode() < 128)
+        return false;
+    if (c == u'.' || c == u',')
+        Edit2->insert(QStringLiteral("."));
+    return true;
+}
+
+bool TForm7::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Edit2 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+            return false;
+        bool taken = false;
+        ui::guarded([&] { taken = Edit2KeyPress(key->text()); });
+        return taken;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm7::Button1Click()
+{
+    TDataModule6* dm = w_.DataModule6;
+    const QString code = Edit1->text().trimmed();
+    const QVariant group = cb_item->keyValue();
+    const bool noGroup = !group.isValid() || group.isNull() || group.toLongLong() == 0;
+    if (code.isEmpty() || Edit2->text().trimmed().isEmpty() || noGroup) {
+        ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
+        return;
+    }
+    // The text goes into the statement as a number: anything else is refused here, not by the server.
+    if (!isRate(Edit2->text())) {
+        ui::Messages::error(QStringLiteral("Расценка должна быть числом, например 12 или 12.5!"));
+        return;
+    }
+    if (code.size() > kCodeLength) {
+        ui::Messages::error(QStringLiteral("Марка изделия не может быть длиннее %1 символов!").arg(kCodeLength));
+        return;
+    }
+    const QString upper = code.toUpper();
+    const QString ownId = Tag == 1 ? QString() : db::sql::number(dm->Izdel->asLongLong(QStringLiteral("id")));
+    const QString count =
+        Tag == 1 ? catalogs_sql::productDuplicate(upper) : catalogs_sql::productDuplicate(upper, ownId);
+    if (dm->CheckDuplicate(count, QStringLiteral("Такая марка изделия уже заведена!")))
+        return;
+    // The group the box shows is the group written.
+    const QString groupId = db::sql::number(group.toLongLong());
+    dm->SQL_exec->setText(Tag == 1 ? catalogs_sql::insertProduct(code, Edit2->text(), groupId)
+                                   : catalogs_sql::updateProduct(code, Edit2->text(), groupId, ownId));
+    dm->SQL_exec->execute();
+    dm->Izdel->close();
+    dm->Izdel->open();
+    accept();
 }

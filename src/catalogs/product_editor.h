@@ -1,16 +1,35 @@
-// The product editor: grade, name, boxes and group of a product.
+// The product editor: one product's grade code, boxes and product group, written to the enterprise goods table.
 #pragma once
 
+#include "ui/messages.h"
 #include "ui_product_editor.h"
 
 #include <QDialog>
 
 struct Windows;
+namespace db {
+class Dataset;
+}
 
-class TForm7 : public QDialog, public Ui::TForm7 {
+class TForm7 : public QDialog, public Ui::TForm7, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm7(Windows& windows, QWidget* parent = nullptr);
+
+    // 1: the editor adds a product; anything else: it changes the current product of Izdel.
+    int Tag = 0;
+    // The product groups of the classifier; the list window opens it around each editing.
+    db::Dataset* item = nullptr;
+
+    void FormActivate() override;
+    // The "Расценка" key filter: digits and Backspace pass, a comma or full stop is a full stop, the rest is
+    // dropped. True when the key was taken.
+    bool Edit2KeyPress(const QString& typed);
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Windows& w_;

@@ -1,10 +1,93 @@
 #include "catalogs/products_list.h"
 
+#include "catalogs/product_editor.h"
+#include "db/data_module.h"
 #include "ui/window_registry.h"
 
+#include <QLocale>
+
+namespace {
+
+// A stored "Коробки" value as the editor shows it: a full stop before the decimals, no trailing zeros,
+// so that the text goes back into the statement as the number it was.
+QString rateText(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return QString();
+    QString text = QLocale::c().toString(value.toDouble(), 'f', 6);
+    if (text.contains(u'.')) {
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.'))
+            text.chop(1);
+    }
+    return text;
+}
+
+} // namespace
+
 TForm3::TForm3(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::CatalogueWindow(parent)
     , w_(windows)
 {
     setupUi(this);
+    setFixedSize(size());
+    DBGrid1->setColumns({
+        {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 220},
+        {QStringLiteral("massa"), QStringLiteral("Коробки"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
+    });
+    Setup s;
+    s.query = w_.DataModule6 ? w_.DataModule6->Izdel : nullptr;
+    s.grid = DBGrid1;
+    s.search = Edit1;
+    s.add = Button1;
+    s.second = Button2;
+    s.exit = Button4;
+    s.searchField = QStringLiteral("marka");
+    s.keys = SearchKeys::OnlyUpDown;
+    setUpCatalogue(s);
+    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+}
+
+void TForm3::Button1Click()
+{
+    db::Dataset* izdel = w_.DataModule6->Izdel;
+    const int recNo = izdel->recNo();
+    TForm7* e = w_.Form7;
+    e->Edit1->clear();
+    e->Edit2->clear();
+    e->setWindowTitle(QStringLiteral("Заведение нового изделия"));
+    e->Tag = 1;
+    e->item->open();
+    ui::showModal(e, this);
+    e->item->close();
+    if (izdel->isOpen())
+        izdel->setRecNo(recNo);
+}
+
+void TForm3::Button2Click()
+{
+    db::Dataset* izdel = w_.DataModule6->Izdel;
+    const int recNo = izdel->recNo();
+    TForm7* e = w_.Form7;
+    if (choiceMode()) {
+        // An empty list hands over an empty grade code and the key 0; the price editor refuses an empty product.
+        const bool any = !izdel->isEmpty();
+        handOver({true, any ? izdel->asString(QStringLiteral("marka")).trimmed() : QString(),
+                  any ? static_cast<qint32>(izdel->asLongLong(QStringLiteral("id"))) : 0});
+    } else {
+        // Nothing to change in an empty list.
+        if (izdel->isEmpty())
+            return;
+        e->setWindowTitle(QStringLiteral("Изменение данных изделия"));
+        e->Tag = 2;
+        e->Edit1->setText(izdel->asString(QStringLiteral("marka")).trimmed());
+        e->Edit2->setText(rateText(izdel->value(QStringLiteral("massa"))).trimmed());
+        e->item->open();
+        e->cb_item->setKeyValue(izdel->asLongLong(QStringLiteral("id_class_item")));
+        ui::showModal(e, this);
+    }
+    e->item->close();
+    if (izdel->isOpen())
+        izdel->setRecNo(recNo);
 }

@@ -1,16 +1,19 @@
-// The products list, in catalogue or choice mode.
+// The products list: every product's grade code and boxes, in catalogue mode (add, change; products are never
+// deleted) or in choice mode (the operation price editor picks the product of an operation).
 #pragma once
 
+#include "ui/catalogue_window.h"
 #include "ui_products_list.h"
-
-#include <QDialog>
 
 struct Windows;
 
-class TForm3 : public QDialog, public Ui::TForm3 {
+class TForm3 : public ui::CatalogueWindow, public Ui::TForm3 {
     Q_OBJECT
 public:
     explicit TForm3(Windows& windows, QWidget* parent = nullptr);
+
+    void Button1Click();
+    void Button2Click() override;
 
 private:
     Windows& w_;

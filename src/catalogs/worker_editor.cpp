@@ -1,10 +1,110 @@
 #include "catalogs/worker_editor.h"
 
+#include "catalogs/catalogs_sql.h"
+#include "db/command.h"
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "ui/catalogue_window.h"
 #include "ui/window_registry.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QShowEvent>
+#include <QWheelEvent>
+
+namespace {
+
+// The column that holds a worker's name.
+constexpr int kNameLength = 254;
+
+} // namespace
 
 TForm2::TForm2(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(size());
+    QFont f = GroupBox1->font();
+    f.setBold(true);
+    GroupBox1->setFont(f);
+    for (QWidget* child : GroupBox1->findChildren<QWidget*>())
+        child->setFont(font()); // only the group's caption is bold
+
+    const QString cn = w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString();
+    staffpos = new db::Dataset(cn, QStringLiteral("staffpos"), this);
+    staffpos->setSql(catalogs_sql::kStaffpos);
+    department = new db::Dataset(cn, QStringLiteral("department"), this);
+    department->setSql(catalogs_sql::kDepartment);
+    roles = new db::Dataset(cn, QStringLiteral("roles"), this);
+    roles->setSql(catalogs_sql::kRoles);
+    cmd_person = new db::Command(cn, QStringLiteral("cmd_person"), this);
+
+    const QString key = QStringLiteral("id"), shown = QStringLiteral("s_caption");
+    LCB_staffpos->setList(staffpos, key, shown);
+    LCB_department->setList(department, key, shown);
+    LCB_roles->setList(roles, key, shown);
+
+    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Wheel turns that no control takes reach the window; the lookup boxes' own wheel handling is replaced.
+    installEventFilter(this);
+    for (QWidget* box : {LCB_staffpos, LCB_department, LCB_roles})
+        box->installEventFilter(this);
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ui::guarded([this] { FormActivate(); });
+}
+
+void TForm2::FormActivate()
+{
+    Edit1->setFocus();
+}
+
+void TForm2::Button1Click()
+{
+    const QString name = Edit1->text().trimmed();
+    if (name.isEmpty()) {
+        ui::Messages::error(QStringLiteral("ФИО нужно заполнить!"));
+        return;
+    }
+    if (name.size() > kNameLength) {
+        ui::Messages::error(QStringLiteral("ФИО не может быть длиннее %1 символов!").arg(kNameLength));
+        return;
+    }
+    const QString departmentText = LCB_department->displayText();
+    cmd_person->setText(Tag == 1 ? catalogs_sql::insertWorker(name, departmentText)
+                                 : catalogs_sql::updateWorker(name, departmentText, FPersonId));
+    cmd_person->execute();
+    accept();
+}
+
+void TForm2::FormMouseWheel(bool down)
+{
+    for (ui::LookupBox* box : {LCB_roles, LCB_staffpos, LCB_department}) {
+        if (box->hasFocus()) {
+            QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+            QApplication::sendEvent(box, &press);
+            return;
+        }
+    }
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const int delta = wheel->angleDelta().y();
+        if (delta != 0)
+            ui::guarded([&] { FormMouseWheel(delta < 0); });
+        // A lookup box under the pointer would otherwise move once more by itself.
+        return watched != this;
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -1,16 +1,40 @@
-// The worker editor: one worker's name and position.
+// The worker editor: one worker's name and department, written back with one statement.
 #pragma once
 
+#include "ui/messages.h"
 #include "ui_worker_editor.h"
 
 #include <QDialog>
 
 struct Windows;
+namespace db {
+class Command;
+class Dataset;
+} // namespace db
 
-class TForm2 : public QDialog, public Ui::TForm2 {
+class TForm2 : public QDialog, public Ui::TForm2, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm2(Windows& windows, QWidget* parent = nullptr);
+
+    // 1: the editor adds a worker; anything else: it changes the worker FPersonId.
+    int Tag = 0;
+    qint32 FPersonId = 0;
+
+    // The lookup lists and the command of the worker statements.
+    db::Dataset* staffpos = nullptr;
+    db::Dataset* department = nullptr;
+    db::Dataset* roles = nullptr;
+    db::Command* cmd_person = nullptr;
+
+    void FormActivate() override;
+    void Button1Click();
+    // The wheel moves the focused lookup box by one entry, wherever the pointer is over the editor.
+    void FormMouseWheel(bool down);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Windows& w_;

@@ -1,10 +1,108 @@
 #include "catalogs/workers_list.h"
 
+#include "catalogs/catalogs_sql.h"
+#include "catalogs/worker_editor.h"
+#include "db/data_module.h"
+#include "db/db_error.h"
 #include "ui/window_registry.h"
 
+namespace {
+
+// The database refuses to delete a worker that journal rows still refer to.
+const QString kForeignKeyViolation = QStringLiteral("23503");
+
+} // namespace
+
 TForm5::TForm5(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::CatalogueWindow(parent)
     , w_(windows)
 {
     setupUi(this);
+    setFixedSize(size());
+    DBGrid1->setColumns({
+        {QStringLiteral("fio"), QStringLiteral("ФИО"), Qt::AlignLeft | Qt::AlignVCenter, true, 260},
+        {QStringLiteral("s_staffpos_hl"), QStringLiteral("Должность"), Qt::AlignLeft | Qt::AlignVCenter, true, 240},
+    });
+    Setup s;
+    s.query = w_.DataModule6 ? w_.DataModule6->Workers : nullptr;
+    s.grid = DBGrid1;
+    s.search = Edit1;
+    s.add = Button1;
+    s.second = Button2;
+    s.remove = Button3;
+    s.exit = Button4;
+    s.searchField = QStringLiteral("fio");
+    s.keys = SearchKeys::EditKeysDiscarded;
+    setUpCatalogue(s);
+    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    ui::onSignal(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+}
+
+void TForm5::reopenLookups()
+{
+    TForm2* e = w_.Form2;
+    for (db::Dataset* list : {e->staffpos, e->roles, e->department}) {
+        list->close();
+        list->open();
+    }
+}
+
+void TForm5::Button1Click()
+{
+    TForm2* e = w_.Form2;
+    e->Edit1->clear();
+    e->setWindowTitle(QStringLiteral("Заведение данных нового работника"));
+    e->Tag = 1;
+    reopenLookups();
+    ui::showModal(e, this);
+    db::Dataset* workers = w_.DataModule6->Workers;
+    workers->close();
+    workers->open();
+}
+
+void TForm5::Button2Click()
+{
+    db::Dataset* workers = w_.DataModule6->Workers;
+    if (choiceMode()) {
+        if (workers->isEmpty()) {
+            accept();
+            return;
+        }
+        handOver({true, workers->asString(QStringLiteral("fio")).trimmed(), workers->asInt(QStringLiteral("id"))});
+        return;
+    }
+    // Nothing to change in an empty list.
+    if (workers->isEmpty())
+        return;
+    const int recNo = workers->recNo();
+    TForm2* e = w_.Form2;
+    e->setWindowTitle(QStringLiteral("Изменение данных работника"));
+    e->Tag = 2;
+    reopenLookups();
+    e->Edit1->setText(workers->asString(QStringLiteral("fio")).trimmed());
+    e->FPersonId = workers->asInt(QStringLiteral("id"));
+    ui::showModal(e, this);
+    reloadAt(recNo);
+}
+
+void TForm5::Button3Click()
+{
+    db::Dataset* workers = w_.DataModule6->Workers;
+    if (!ui::Messages::question(QStringLiteral("Удалить работника?")))
+        return;
+    if (workers->isEmpty())
+        return;
+    const int recNo = workers->recNo();
+    TForm2* e = w_.Form2;
+    e->cmd_person->setText(catalogs_sql::deleteWorker(workers->asInt(QStringLiteral("id"))));
+    try {
+        e->cmd_person->execute();
+    } catch (const db::DbError& err) {
+        if (err.sqlState() != kForeignKeyViolation)
+            throw;
+        ui::Messages::error(QStringLiteral("Работника нельзя удалить: на него есть записи в журнале. "
+                                           "Сначала удалите или перенесите эти записи."));
+        return;
+    }
+    reloadAt(recNo);
 }

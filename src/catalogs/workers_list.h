@@ -1,17 +1,24 @@
-// The workers list, in catalogue or choice mode.
+// The workers list: every worker with the position, in catalogue mode (add, change, delete) or in choice mode
+// (the entry editor picks the worker of a journal row).
 #pragma once
 
+#include "ui/catalogue_window.h"
 #include "ui_workers_list.h"
-
-#include <QDialog>
 
 struct Windows;
 
-class TForm5 : public QDialog, public Ui::TForm5 {
+class TForm5 : public ui::CatalogueWindow, public Ui::TForm5 {
     Q_OBJECT
 public:
     explicit TForm5(Windows& windows, QWidget* parent = nullptr);
 
+    void Button1Click();
+    void Button2Click() override;
+    void Button3Click();
+
 private:
+    // The editor's three lookup lists, closed and reopened before each editing.
+    void reopenLookups();
+
     Windows& w_;
 };

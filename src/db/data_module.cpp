@@ -4,7 +4,6 @@
 #include "db/data_module_sql.h"
 #include "db/db_error.h"
 #include "db/session.h"
-#include "ui/messages.h"
 
 #include <QAtomicInt>
 #include <QSqlDatabase>
@@ -159,6 +158,8 @@ TDataModule6::TDataModule6(QObject* parent)
 
     Vid_oper = query("Vid_oper");
     Vid_oper->setSql(db::dmsql::kVidOper);
+    // The operation kinds catalogue adds, renames and deletes kinds through this query.
+    Vid_oper->setUpdateTable(QStringLiteral("accounts_dep.vid_oper"), QStringLiteral("id"));
     Vid_oper->setFieldDefs({{"VID", FieldType::Text, 50}, {"ID", FieldType::Integer, 0, 0, true}});
 
     Oper = query("Oper");
@@ -223,11 +224,11 @@ bool TDataModule6::CheckDuplicate(const QString& statement, const QString& messa
     Control->setSqlLines({statement});
     Control->open();
     const int count = Control->asInt(QString::fromLatin1(db::dmsql::kCountColumn));
-    bool duplicate = false;
-    if (count > 0) {
-        ui::Messages::error(message);
-        duplicate = true;
-    }
     Control->close();
-    return duplicate;
+    if (count <= 0)
+        return false;
+    if (!showRefusal)
+        throw db::DbError(message);
+    showRefusal(message);
+    return true;
 }

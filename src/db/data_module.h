@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 namespace db {
 
 // The one connection of the program. Options come from the keys of the ODBC-style connection string.
@@ -63,7 +65,10 @@ public:
     db::Dataset* smenaQuery(int shift) const;
 
     // Runs a count statement (column "cnt") on Control; when the count is above 0 shows message and gives true.
+    // The message goes to showRefusal, which the window layer installs; without it the message is thrown as a
+    // DbError, so that a refusal is never silent.
     bool CheckDuplicate(const QString& statement, const QString& message);
+    std::function<void(const QString& message)> showRefusal;
 
 private:
     static QString newConnectionName();

@@ -78,6 +78,13 @@ void Dataset::setTable(const QString& table, const QString& keyField)
     keyField_ = keyField;
 }
 
+void Dataset::setUpdateTable(const QString& table, const QString& keyField)
+{
+    close();
+    table_ = table;
+    keyField_ = keyField;
+}
+
 void Dataset::setFieldDefs(const QList<FieldDef>& defs)
 {
     fieldDefs_ = defs;

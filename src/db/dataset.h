@@ -47,6 +47,8 @@ public:
     // when the table has no key column).
     void setTable(const QString& table, const QString& keyField = {});
     QString table() const { return table_; }
+    // A query whose rows come from one table keeps its statement and writes back to that table by key.
+    void setUpdateTable(const QString& table, const QString& keyField);
 
     // Declared fields: values are converted to these types on load.
     void setFieldDefs(const QList<FieldDef>& defs);

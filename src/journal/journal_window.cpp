@@ -168,6 +168,7 @@ void TForm1::FormCreate()
     try {
         w_.DataModule6 = new TDataModule6(this);
         TDataModule6* dm = w_.DataModule6;
+        dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         const QString arg1 = w_.arg1;
         const QString arg2 = w_.arg2;
         dm->ADO_DB.close();
@@ -472,12 +473,12 @@ void TForm1::openCatalogue(db::Dataset* list, QDialog* window)
 
 void TForm1::N1Click()
 {
-    openCatalogue(w_.DataModule6->Workers, w_.Form5);
+    w_.Form5->openCatalogue(this);
 }
 
 void TForm1::N3Click()
 {
-    openCatalogue(w_.DataModule6->Izdel, w_.Form3);
+    w_.Form3->openCatalogue(this);
 }
 
 void TForm1::N4Click()
@@ -487,7 +488,7 @@ void TForm1::N4Click()
 
 void TForm1::N6Click()
 {
-    openCatalogue(w_.DataModule6->Vid_oper, w_.Form8);
+    w_.Form8->openCatalogue(this);
 }
 
 void TForm1::N8Click()

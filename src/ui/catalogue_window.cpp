@@ -1,0 +1,217 @@
+#include "ui/catalogue_window.h"
+
+#include "db/dataset.h"
+#include "db/sql_text.h"
+#include "ui/dataset_grid.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace ui {
+
+CatalogueWindow::CatalogueWindow(QWidget* parent)
+    : QDialog(parent)
+{
+}
+
+void CatalogueWindow::setUpCatalogue(const Setup& setup)
+{
+    setup_ = setup;
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Enter goes to the one default button the mode chooses, never to the button that has the focus.
+    for (QPushButton* b : {setup_.add, setup_.second, setup_.remove, setup_.exit})
+        if (b)
+            b->setAutoDefault(false);
+    if (setup_.add)
+        setup_.add->setDefault(true);
+    if (setup_.grid) {
+        setup_.grid->setDataset(setup_.query);
+        setup_.grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        onSignal(setup_.grid, &QAbstractItemView::doubleClicked, this, &CatalogueWindow::DBGrid1DblClick);
+    }
+    if (setup_.search) {
+        onSignal(setup_.search, &QLineEdit::textChanged, this, &CatalogueWindow::Edit1Change);
+        setup_.search->installEventFilter(this);
+        setup_.search->setVisible(setup_.searchInCatalogueMode);
+    }
+    onSignal(setup_.second, &QPushButton::clicked, this, &CatalogueWindow::Button2Click);
+    if (setup_.exit)
+        connect(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+// ---- openers ----
+
+void CatalogueWindow::openCatalogue(Activatable* returnTo)
+{
+    Tag = 0;
+    setup_.query->open();
+    setup_.second->setDefault(false);
+    setup_.second->setText(QStringLiteral("Изменить"));
+    setup_.second->setVisible(true);
+    // A list once used for a choice looks as it always does in catalogue mode.
+    if (setup_.add) {
+        setup_.add->setVisible(true);
+        setup_.add->setDefault(true);
+    }
+    if (setup_.remove)
+        setup_.remove->setVisible(true);
+    if (setup_.search)
+        setup_.search->setVisible(setup_.searchInCatalogueMode);
+    try {
+        showModal(this, returnTo);
+    } catch (...) {
+        setup_.query->close();
+        throw;
+    }
+    setup_.query->close();
+}
+
+void CatalogueWindow::prepareChoice()
+{
+    Tag = 1;
+    setup_.query->open();
+    setup_.second->setText(QStringLiteral("Выбрать"));
+    setup_.second->setVisible(true);
+    setup_.second->setDefault(true);
+    if (setup_.add)
+        setup_.add->setVisible(false);
+    if (setup_.remove)
+        setup_.remove->setVisible(false);
+    if (setup_.search) {
+        setup_.search->setVisible(true);
+        setup_.search->clear();
+        Edit1Change(); // an unchanged empty box sends no signal, and the filter must be off
+    }
+}
+
+CatalogueChoice CatalogueWindow::runChoice(Activatable* returnTo)
+{
+    choice_ = {};
+    showModal(this, returnTo);
+    setup_.second->setDefault(false);
+    if (setup_.search)
+        setup_.search->setVisible(false);
+    return choice_;
+}
+
+CatalogueChoice CatalogueWindow::choose(Activatable* returnTo)
+{
+    prepareChoice();
+    CatalogueChoice c;
+    try {
+        c = runChoice(returnTo);
+    } catch (...) {
+        setup_.query->close();
+        throw;
+    }
+    setup_.query->close();
+    return c;
+}
+
+// ---- handlers ----
+
+void CatalogueWindow::FormActivate()
+{
+    if (setup_.search && !setup_.search->isHidden())
+        setup_.search->setFocus();
+}
+
+QString CatalogueWindow::searchFilter(const QString& field, const QString& text)
+{
+    return field + QStringLiteral(" like ") + db::sql::quote(text + u'%');
+}
+
+void CatalogueWindow::Edit1Change()
+{
+    const QString text = setup_.search->text();
+    const bool empty = setup_.blankSearchShowsAll ? text.trimmed().isEmpty() : text.isEmpty();
+    if (empty) {
+        setup_.query->setFiltered(false);
+        return;
+    }
+    setup_.query->setFilter(searchFilter(setup_.searchField, text));
+    setup_.query->setFiltered(true);
+}
+
+bool CatalogueWindow::Edit1KeyDown(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Up) {
+        setup_.query->prior();
+        return true;
+    }
+    if (key == Qt::Key_Down) {
+        setup_.query->next();
+        return true;
+    }
+    if (setup_.keys == SearchKeys::OnlyUpDown)
+        return false;
+    // What acts when a key goes down is discarded; typing, Backspace and the window's keys still work.
+    switch (key) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_AltGr:
+        return false;
+    case Qt::Key_Delete:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Insert:
+        return true;
+    default:
+        break;
+    }
+    // Clipboard and undo come as typed control characters on the desktop this was designed for: they stay.
+    for (auto k : {QKeySequence::Paste, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Undo, QKeySequence::Redo,
+                   QKeySequence::SelectAll})
+        if (event->matches(k))
+            return false;
+    const QString text = event->text();
+    return text.isEmpty() || !text.at(0).isPrint();
+}
+
+void CatalogueWindow::handOver(const CatalogueChoice& choice)
+{
+    choice_ = choice;
+    choice_.made = true;
+    accept();
+}
+
+void CatalogueWindow::reloadAt(int recNo)
+{
+    setup_.query->close();
+    setup_.query->open();
+    if (!setup_.query->isEmpty())
+        setup_.query->setRecNo(recNo);
+}
+
+void CatalogueWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { FormActivate(); });
+}
+
+bool CatalogueWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == setup_.search && event->type() == QEvent::KeyPress) {
+        bool discard = false;
+        guarded([&] { discard = Edit1KeyDown(static_cast<QKeyEvent*>(event)); });
+        return discard;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace ui

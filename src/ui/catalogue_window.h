@@ -1,0 +1,123 @@
+// The catalogue pattern shared by the list windows (workers, products, operation prices, operation kinds):
+// a grid over a shared query, a search box that narrows it, add/change/delete/exit buttons, catalogue and
+// choice mode set up by the opener, and the choice handed back to the opener as a value.
+#pragma once
+
+#include "ui/messages.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class QKeyEvent;
+class QLineEdit;
+class QPushButton;
+
+namespace db {
+class Dataset;
+}
+
+namespace ui {
+
+class DbGrid;
+
+// Connects a signal to a handler of a window; the handler runs through the guard.
+template <typename Sender, typename Signal, typename Window>
+QMetaObject::Connection onSignal(Sender* sender, Signal signal, Window* window, void (Window::*handler)())
+{
+    return QObject::connect(sender, signal, window, [window, handler] { guarded([&] { (window->*handler)(); }); });
+}
+
+// What a list in choice mode hands to its opener. made is false when the list was left without a choice
+// ("Выход", Escape, the close box) or when the list's rules hand nothing over (an empty list, where so).
+struct CatalogueChoice {
+    bool made = false;
+    QString name; // the row's name, trimmed
+    qint32 id = 0;
+};
+
+class CatalogueWindow : public QDialog, public Activatable {
+    Q_OBJECT
+public:
+    // The mode the opener chose: 0 catalogue mode, anything else choice mode.
+    int Tag = 0;
+
+    // How the search box treats a key after Up and Down have moved the list.
+    enum class SearchKeys {
+        EditKeysDiscarded, // every key-down is discarded: Delete, Left, Right, Home, End do nothing
+        OnlyUpDown,        // only Up and Down are discarded
+    };
+
+    struct Setup {
+        db::Dataset* query = nullptr;
+        DbGrid* grid = nullptr;
+        QLineEdit* search = nullptr;
+        QPushButton* add = nullptr;    // Button1
+        QPushButton* second = nullptr; // Button2: "Изменить", or "Выбрать" in choice mode
+        QPushButton* remove = nullptr; // Button3, none where the catalogue has no deletion
+        QPushButton* exit = nullptr;   // Button4
+        QString searchField;           // the filter reads searchField + " like '<text>%'"
+        SearchKeys keys = SearchKeys::EditKeysDiscarded;
+        bool searchInCatalogueMode = true; // the search box shows in catalogue mode too
+        bool blankSearchShowsAll = false;  // a text of blanks only switches the filter off as an empty one does
+    };
+
+    explicit CatalogueWindow(QWidget* parent = nullptr);
+
+    // ---- for the openers ----
+
+    // Catalogue mode, as the menu opens it: Tag 0, the query opened, "Изменить" not the default button,
+    // "Добавить" (and "Удалить", the search box where the list has them) shown; shown modally; the query is
+    // closed when the window returns.
+    void openCatalogue(Activatable* returnTo);
+
+    // Choice mode in two steps, so that an opener can position the query between them:
+    // prepareChoice: Tag 1, the query opened, "Выбрать" visible and the default button, add and delete
+    // hidden, the search box shown and cleared (which switches the filter off).
+    void prepareChoice();
+    // runChoice: shows the window modally and returns what it handed over. Afterwards "Выбрать" is no longer
+    // the default button and the search box is hidden (the next opening sets both again). The query stays open
+    // with the filter the search left on it.
+    CatalogueChoice runChoice(Activatable* returnTo);
+    // Both steps, then the query closed.
+    CatalogueChoice choose(Activatable* returnTo);
+
+    // The hand-over of the last choice-mode showing.
+    const CatalogueChoice& choice() const { return choice_; }
+
+    // ---- the pattern's handlers ----
+
+    void FormActivate() override;
+    void Edit1Change();
+    // Up and Down move the list; then the key is discarded as the list's SearchKeys say. True when discarded.
+    bool Edit1KeyDown(QKeyEvent* event);
+    // "Изменить" / "Выбрать" and a double click in the grid.
+    virtual void Button2Click() = 0;
+    // A double click in the grid: by default what the second button does.
+    virtual void DBGrid1DblClick() { Button2Click(); }
+
+    // The filter text for a search text: the text is quoted, so an apostrophe is searched as itself.
+    static QString searchFilter(const QString& field, const QString& text);
+
+protected:
+    // Wires the controls the pattern drives; call once, after setupUi.
+    void setUpCatalogue(const Setup& setup);
+    const Setup& parts() const { return setup_; }
+
+    // Choice mode hands the current row over and closes the window.
+    void handOver(const CatalogueChoice& choice);
+    bool choiceMode() const { return Tag != 0; }
+
+    // Reopens the query and, when it holds rows, moves it to recNo (clamped to the rows there are).
+    void reloadAt(int recNo);
+
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Setup setup_;
+    CatalogueChoice choice_;
+};
+
+} // namespace ui

@@ -1,0 +1,486 @@
+// The catalogues: the shared list pattern (search, Up/Down, reload, catalogue and choice mode), and the workers,
+// products and operation kinds lists with their editors, against a real database.
+#include "catalogs/catalogs_sql.h"
+#include "catalogs/operation_kind_editor.h"
+#include "catalogs/operation_kinds_list.h"
+#include "catalogs/product_editor.h"
+#include "catalogs/products_list.h"
+#include "catalogs/worker_editor.h"
+#include "catalogs/workers_list.h"
+#include "db/data_module.h"
+#include "journal/journal_window.h"
+#include "support/app_fixture.h"
+#include "ui/dataset_grid.h"
+#include "ui/messages.h"
+
+#include <QtTest>
+
+namespace {
+
+// What the editors choose from: departments, positions, roles and product groups (level 2, and a root).
+void loadLookups(TestDatabase& db)
+{
+    db.exec(QStringLiteral(
+        "insert into cmn_department.department (id, s_code, s_caption) values (1, '01', 'Цех покраски'),"
+        " (2, '02', 'Механический цех');"
+        "insert into hrms_staffpos.staffpos (id, id_department, s_caption) values (1, 1, 'Маляр'), (2, 2, 'Токарь'),"
+        " (3, 2, 'Сварщик');"
+        "insert into adm_role.roles (id, s_name, s_caption) values (1, 'master', 'Мастер участка');"
+        "insert into cmn_classifier.item (id, id_level, s_caption) values (1, 1, 'Продукция цеха'), (10, 2, 'Двери'),"
+        " (11, 2, 'Окна');"));
+}
+
+// Workers in the list's order (the server sorts by code point): upper-case initials first.
+void loadWorkers(TestDatabase& db)
+{
+    db.exec(QStringLiteral("insert into cmn_contractor.person (id, s_caption, s_code) values (3, 'иванова М.П.', '3'),"
+                           " (4, 'О''Нил Д.', '4'), (5, 'Андреев А.А.', '5')"));
+}
+
+// A journal row of a worker, enough for the journal's joins.
+void addJournalRow(TestDatabase& db, int worker)
+{
+    db.exec(QStringLiteral("insert into accounts_dep.smena (w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color,"
+                           " time, ok, vvod) values (%1, 1, 1, 12.5, 10, 0, current_date, 1, 0, 8, 'no', now())")
+                .arg(worker));
+}
+
+QStringList column(db::Dataset* d, const QString& field)
+{
+    QStringList out;
+    const int keep = d->recNo();
+    for (int r = 0; r < d->recordCount(); ++r)
+        out << d->valueAt(r, d->fieldIndex(field)).toString();
+    d->setRecNo(keep);
+    return out;
+}
+
+QStringList messages()
+{
+    QStringList out;
+    for (const ui::ShownMessage& m : ui::Messages::shown())
+        out << m.caption + u'|' + m.text;
+    return out;
+}
+
+// Stands in for the entry editor and the operation price editor: opens a list in choice mode and keeps what it
+// was handed, as those editors write it into their boxes.
+struct StandInOpener : ui::Activatable {
+    QString name = QStringLiteral("(as before)");
+    qint32 id = -1;
+    int activations = 0;
+    void FormActivate() override { ++activations; }
+    void pick(ui::CatalogueWindow* list)
+    {
+        const ui::CatalogueChoice c = list->choose(this);
+        if (c.made) {
+            name = c.name;
+            id = c.id;
+        }
+    }
+};
+
+// Types text key by key, as a keyboard does (the test library's own typing knows only Latin letters).
+void type(QWidget* box, const QString& text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &release);
+    }
+}
+
+void doubleClickRow(ui::DbGrid* grid, int row)
+{
+    QApplication::processEvents(); // the grid lays its rows out once shown
+    const QRect cell = grid->visualRect(grid->model()->index(row, 0));
+    QVERIFY(cell.isValid());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+} // namespace
+
+class TestCatalogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ui::Messages::clearShown(); }
+
+    // ---- the shared pattern, on the workers list ----
+
+    // The search narrows the loaded rows by the start of the name in any letter case, an apostrophe included;
+    // Up and Down move the list; the edit keys do nothing in the box, typing and Backspace still edit.
+    void searchAndKeys()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        loadWorkers(db);
+        AppFixture app(db);
+        TForm5* list = app.w.Form5;
+        db::Dataset* workers = app.w.DataModule6->Workers;
+        bool ran = false;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            ran = true;
+            QCOMPARE(column(workers, "fio"),
+                     QStringList({"Андреев А.А.", "Иванов И.И.", "О'Нил Д.", "Петрова А.С.", "иванова М.П."}));
+            type(list->Edit1, "ИВ");
+            QCOMPARE(column(workers, "fio"), QStringList({"Иванов И.И.", "иванова М.П."}));
+            db.exec("insert into cmn_contractor.person (id, s_caption, s_code) values (6, 'Ивушкин Б.Б.', '6')");
+            QCOMPARE(workers->recordCount(), 2); // the rows already loaded, nothing read again
+            list->Edit1->clear();
+            QVERIFY(!workers->filtered());
+            type(list->Edit1, "о'н");
+            QCOMPARE(column(workers, "fio"), QStringList({"О'Нил Д."}));
+            QVERIFY(ui::Messages::shown().isEmpty());
+            list->Edit1->clear();
+
+            workers->setRecNo(1);
+            QTest::keyClick(list->Edit1, Qt::Key_Down);
+            QTest::keyClick(list->Edit1, Qt::Key_Down);
+            QCOMPARE(workers->recNo(), 3);
+            QTest::keyClick(list->Edit1, Qt::Key_Up);
+            QCOMPARE(workers->recNo(), 2);
+            QCOMPARE(list->DBGrid1->currentIndex().row(), 1);
+
+            type(list->Edit1, "Пет");
+            list->Edit1->setCursorPosition(1);
+            for (Qt::Key k : {Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right, Qt::Key_Delete})
+                QTest::keyClick(list->Edit1, k);
+            QCOMPARE(list->Edit1->text(), QStringLiteral("Пет"));
+            QCOMPARE(list->Edit1->cursorPosition(), 1);
+            QTest::keyClick(list->Edit1, Qt::Key_Backspace);
+            QCOMPARE(list->Edit1->text(), QStringLiteral("ет"));
+            QCOMPARE(workers->recordCount(), 0);
+        });
+        list->openCatalogue(nullptr);
+        QVERIFY(ran);
+        QVERIFY(!workers->isOpen());
+        // the filter and the text stay for the next opening of the catalogue
+        QCOMPARE(list->Edit1->text(), QStringLiteral("ет"));
+        QVERIFY(workers->filtered());
+    }
+
+    // The products list consumes only Up and Down: the caret keys act as usual.
+    void productsSearchKeepsEditKeys()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm3* list = app.w.Form3;
+        ui::scriptModal("TForm3", [&](QDialog*) {
+            type(list->Edit1, "дм");
+            QCOMPARE(column(app.w.DataModule6->Izdel, "marka"), QStringList({"ДМ-101"}));
+            QTest::keyClick(list->Edit1, Qt::Key_Home);
+            QTest::keyClick(list->Edit1, Qt::Key_Delete);
+            QCOMPARE(list->Edit1->text(), QStringLiteral("м"));
+        });
+        list->openCatalogue(nullptr);
+    }
+
+    // Choice mode: the opener's set-up, the hand-over of the current row (button, Enter, double click), no
+    // hand-over on "Выход" or on an empty list, and the catalogue looks as always afterwards.
+    void choiceMode()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        loadWorkers(db);
+        AppFixture app(db);
+        TForm5* list = app.w.Form5;
+        db::Dataset* workers = app.w.DataModule6->Workers;
+        // a filter left by the catalogue is switched off by the choice opening
+        list->Edit1->setText("Пет");
+        StandInOpener opener;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            QCOMPARE(list->Tag, 1);
+            QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
+            QVERIFY(list->Button2->isDefault());
+            QVERIFY(list->Button1->isHidden());
+            QVERIFY(list->Button3->isHidden());
+            QVERIFY(list->Edit1->isVisible());
+            QCOMPARE(list->Edit1->text(), QString());
+            QCOMPARE(workers->recordCount(), 5);
+            workers->setRecNo(3);
+            list->Button2->click();
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QStringLiteral("О'Нил Д."));
+        QCOMPARE(opener.id, 4);
+        QCOMPARE(opener.activations, 1);
+        QVERIFY(!workers->isOpen());
+
+        // Enter in the search box is "Выбрать"
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            type(list->Edit1, "Анд");
+            QTest::keyClick(list->Edit1, Qt::Key_Return);
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QStringLiteral("Андреев А.А."));
+        QCOMPARE(opener.id, 5);
+
+        ui::scriptModal("TForm5", [&](QDialog*) { doubleClickRow(list->DBGrid1, 1); });
+        opener.pick(list);
+        QCOMPARE(opener.id, 1);
+
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            workers->setRecNo(2);
+            list->Button4->click();
+        });
+        opener.pick(list);
+        QCOMPARE(opener.id, 1);
+
+        ui::scriptModal("TForm5", [&](QDialog* d) {
+            type(list->Edit1, "Я");
+            QCOMPARE(workers->recordCount(), 0);
+            list->Button2->click();
+            QVERIFY(!d->isVisible());
+        });
+        opener.pick(list);
+        QCOMPARE(opener.id, 1);
+        QCOMPARE(opener.name, QStringLiteral("Иванов И.И."));
+
+        // the catalogue opened from the menu afterwards
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            QCOMPARE(list->Tag, 0);
+            QCOMPARE(list->Button2->text(), QStringLiteral("Изменить"));
+            QVERIFY(!list->Button2->isDefault());
+            QVERIFY(list->Button1->isDefault());
+            QVERIFY(list->Button1->isVisible());
+            QVERIFY(list->Button3->isVisible());
+            QVERIFY(list->Edit1->isVisible());
+        });
+        app.w.Form1->N1Click();
+        QCOMPARE(ui::shownModals().count("TForm5"), 6);
+    }
+
+    // After a change the list is read again and stands at the same record number; after a deletion of the last
+    // row it stands on the new last row. A double click is "Изменить".
+    void reloadKeepsRecordNumber()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        loadWorkers(db);
+        AppFixture app(db);
+        TForm5* list = app.w.Form5;
+        TForm2* editor = app.w.Form2;
+        db::Dataset* workers = app.w.DataModule6->Workers;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            ui::scriptModal("TForm2", [&](QDialog*) {
+                QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных работника"));
+                QCOMPARE(editor->Tag, 2);
+                QCOMPARE(editor->Edit1->text(), QStringLiteral("О'Нил Д."));
+                QCOMPARE(editor->FPersonId, 4);
+                editor->Edit1->setText("Аарон А.А.");
+                editor->Button1->click();
+            });
+            doubleClickRow(list->DBGrid1, 2);
+            QCOMPARE(column(workers, "fio"),
+                     QStringList({"Аарон А.А.", "Андреев А.А.", "Иванов И.И.", "Петрова А.С.", "иванова М.П."}));
+            QCOMPARE(workers->recNo(), 3);
+
+            workers->setRecNo(5);
+            ui::Messages::queueAnswer(true);
+            list->Button3->click();
+            QCOMPARE(workers->recordCount(), 4);
+            QCOMPARE(workers->recNo(), 4);
+        });
+        list->openCatalogue(nullptr);
+        QCOMPARE(db.scalar("select s_caption from cmn_contractor.person where id=4").toString(),
+                 QStringLiteral("Аарон А.А."));
+        QCOMPARE(db.scalar("select count(*) from cmn_contractor.person where id=3").toInt(), 0);
+    }
+
+    // ---- workers ----
+
+    void addWorker()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        loadLookups(db);
+        AppFixture app(db);
+        TForm5* list = app.w.Form5;
+        TForm2* editor = app.w.Form2;
+        db::Dataset* workers = app.w.DataModule6->Workers;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            workers->setRecNo(2);
+            ui::scriptModal("TForm2", [&](QDialog* d) {
+                QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение данных нового работника"));
+                QCOMPARE(editor->Tag, 1);
+                QCOMPARE(editor->Edit1->text(), QString());
+                QCOMPARE(editor->LCB_department->count(), 2);
+                QCOMPARE(editor->LCB_staffpos->count(), 3);
+                QCOMPARE(editor->LCB_roles->count(), 1);
+                QCOMPARE(editor->LCB_department->maxVisibleItems(), 10);
+                editor->Edit1->setText("  Сидоров С.С. ");
+                editor->LCB_department->setKeyValue(2);
+                editor->Button1->click();
+                QVERIFY(!d->isVisible());
+            });
+            list->Button1->click();
+            QCOMPARE(workers->recNo(), 1);
+            QCOMPARE(workers->recordCount(), 3);
+            // without a department the position is written empty; the box keeps its last choice otherwise
+            ui::scriptModal("TForm2", [&](QDialog*) {
+                QCOMPARE(editor->LCB_department->displayText(), QStringLiteral("Механический цех"));
+                editor->LCB_department->setKeyValue(QVariant());
+                editor->Edit1->setText("Быков Б.Б.");
+                editor->Button1->click();
+            });
+            list->Button1->click();
+        });
+        list->openCatalogue(nullptr);
+        QCOMPARE(db.rows("select s_caption, s_staffpos_hl from cmn_contractor.person where id > 2 order by id"),
+                 (QList<QVariantList>{{"Сидоров С.С.", "Механический цех"}, {"Быков Б.Б.", ""}}));
+    }
+
+    void workerRefusals_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << ""
+                               << "ФИО нужно заполнить!";
+        QTest::newRow("blanks only") << "   "
+                                     << "ФИО нужно заполнить!";
+        QTest::newRow("longer than the column") << QString(255, u'Ж') << "ФИО не может быть длиннее 254 символов!";
+    }
+
+    void workerRefusals()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm2* editor = app.w.Form2;
+        bool stayedOpen = false;
+        ui::scriptModal("TForm2", [&](QDialog* d) {
+            editor->Edit1->setText(name);
+            editor->Button1->click();
+            stayedOpen = d->isVisible();
+        });
+        app.w.Form5->Tag = 0;
+        ui::scriptModal("TForm5", [&](QDialog*) { app.w.Form5->Button1->click(); });
+        app.w.Form5->openCatalogue(nullptr);
+        QVERIFY(stayedOpen);
+        QCOMPARE(messages(), QStringList{"Ошибка|" + message});
+        QCOMPARE(db.scalar("select count(*) from cmn_contractor.person").toInt(), 2);
+    }
+
+    // A worker with journal rows (by key or by number) is not deleted; the user is told why.
+    void workerDeletion_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("journalWorker");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QStringList>("shown");
+        const QString question = "Удаление|Удалить работника?";
+        QTest::newRow("no") << false << 0 << 3 << QStringList{question};
+        QTest::newRow("yes") << true << 0 << 2 << QStringList{question};
+        QTest::newRow("in the journal by key")
+            << true << 7 << 3
+            << QStringList{question, "Ошибка|Работника нельзя удалить: на него есть записи в журнале. "
+                                     "Сначала удалите или перенесите эти записи."};
+        QTest::newRow("in the journal by number")
+            << true << 70 << 3
+            << QStringList{question, "Ошибка|Работника нельзя удалить: на него есть записи в журнале. "
+                                     "Сначала удалите или перенесите эти записи."};
+    }
+
+    void workerDeletion()
+    {
+        QFETCH(bool, answer);
+        QFETCH(int, journalWorker);
+        QFETCH(int, left);
+        QFETCH(QStringList, shown);
+        TestDatabase db;
+        loadSmallShop(db);
+        db.exec("insert into cmn_contractor.person (id, s_caption, s_code) values (7, 'Яковлев Я.Я.', '70')");
+        if (journalWorker)
+            addJournalRow(db, journalWorker);
+        AppFixture app(db);
+        db::Dataset* workers = app.w.DataModule6->Workers;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            workers->setRecNo(3);
+            QCOMPARE(workers->asInt("id"), 7);
+            ui::Messages::queueAnswer(answer);
+            app.w.Form5->Button3->click();
+            QCOMPARE(workers->recordCount(), left);
+        });
+        app.w.Form5->openCatalogue(nullptr);
+        QCOMPARE(messages(), shown);
+        QCOMPARE(db.scalar("select count(*) from cmn_contractor.person").toInt(), left);
+    }
+
+    // The wheel over the editor moves the focused lookup box by one entry, and only by one.
+    void wheelMovesFocusedLookup()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        loadLookups(db);
+        AppFixture app(db);
+        TForm2* editor = app.w.Form2;
+        QVariant after;
+        ui::scriptModal("TForm2", [&](QDialog* d) {
+            QApplication::setActiveWindow(d);
+            editor->LCB_staffpos->setKeyValue(1);
+            editor->LCB_staffpos->setFocus();
+            QVERIFY(editor->LCB_staffpos->hasFocus());
+            const QPoint at = editor->LCB_staffpos->rect().center();
+            QWheelEvent down(at, editor->LCB_staffpos->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                             Qt::NoScrollPhase, false);
+            QApplication::sendEvent(editor->LCB_staffpos, &down);
+            after = editor->LCB_staffpos->keyValue();
+        });
+        ui::scriptModal("TForm5", [&](QDialog*) { app.w.Form5->Button1->click(); });
+        app.w.Form5->openCatalogue(nullptr);
+        QCOMPARE(after.toInt(), 2);
+    }
+
+    // ---- statements ----
+
+    void statements_data()
+    {
+        using namespace catalogs_sql;
+        QTest::addColumn<QString>("built");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("insert worker")
+            << insertWorker("Сидоров С.С.", "Цех покраски")
+            << "INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES('Сидоров С.С.', 'Цех покраски')";
+        QTest::newRow("update worker") << updateWorker("Сидоров С.С.", "", 12)
+                                       << "UPDATE accounts_dep.person SET fio='Сидоров С.С.', s_staffpos_hl='' where "
+                                          "accounts_dep.person.id=12";
+        QTest::newRow("delete worker") << deleteWorker(12) << "delete from accounts_dep.person where id =12";
+        QTest::newRow("product duplicate, new")
+            << productDuplicate("ДМ-101")
+            << "select count(*) as cnt from accounts_dep.izdel where upper(marka)='ДМ-101'";
+        QTest::newRow("product duplicate, change")
+            << productDuplicate("ДМ-101", "7")
+            << "select count(*) as cnt from accounts_dep.izdel where upper(marka)='ДМ-101'and id<>7";
+        QTest::newRow("insert product") << insertProduct("ДМ-101", "12.5", "10")
+                                        << "INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, "
+                                           "id_msm_bs, massa, id_class_item)VALUES('ДМ-101', '', 6, 12.5,10)";
+        QTest::newRow("update product") << updateProduct("ДМ-101", "3", "11", "7")
+                                        << "UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption='ДМ-101', "
+                                           "s_description='', id_msm_bs=6, massa=3, id_class_item=11 where id=7";
+        QTest::newRow("kind duplicate, new")
+            << kindDuplicate("РЕЗКА") << "select count(*) as cnt from accounts_dep.vid_oper where upper(vid)='РЕЗКА'";
+        QTest::newRow("kind duplicate, change")
+            << kindDuplicate("РЕЗКА", "3")
+            << "select count(*) as cnt from accounts_dep.vid_oper where upper(vid)='РЕЗКА' and id<>3";
+        QTest::newRow("quote in a name")
+            << insertWorker("О'Нил Д.", "")
+            << "INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES('О''Нил Д.', '')";
+        QTest::newRow("search filter") << ui::CatalogueWindow::searchFilter("fio", "О'Н") << "fio like 'О''Н%'";
+    }
+
+    void statements()
+    {
+        QFETCH(QString, built);
+        QFETCH(QString, expected);
+        QCOMPARE(built, expected);
+    }
+};
+
+QTEST_MAIN(TestCatalogs)
+#include "tst_catalogs.moc"
