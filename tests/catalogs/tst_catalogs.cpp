@@ -437,6 +437,283 @@ private slots:
         QCOMPARE(after.toInt(), 2);
     }
 
+    // ---- products ----
+
+    // An addition and a change through the editor: the rows in the database, the list back at its record number.
+    void addAndChangeProduct()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        loadLookups(db);
+        AppFixture app(db);
+        TForm3* list = app.w.Form3;
+        TForm7* editor = app.w.Form7;
+        db::Dataset* izdel = app.w.DataModule6->Izdel;
+        ui::scriptModal("TForm3", [&](QDialog*) {
+            izdel->setRecNo(2);
+            ui::scriptModal("TForm7", [&](QDialog* d) {
+                QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового изделия"));
+                QCOMPARE(editor->Tag, 1);
+                QCOMPARE(editor->Edit1->text(), QString());
+                QCOMPARE(editor->Edit2->text(), QString());
+                QCOMPARE(editor->cb_item->count(), 2); // groups of level 2 only
+                QCOMPARE(editor->cb_item->itemText(0), QStringLiteral("Двери"));
+                editor->Edit1->setText(" АА-1 ");
+                type(editor->Edit2, "1x2,5"); // a comma is a full stop, letters are dropped
+                QCOMPARE(editor->Edit2->text(), QStringLiteral("12.5"));
+                editor->cb_item->setKeyValue(11);
+                editor->Button1->click();
+                QVERIFY(!d->isVisible());
+            });
+            list->Button1->click();
+            QCOMPARE(column(izdel, "marka"), QStringList({"АА-1", "ДМ-101", "ОК-205"}));
+            QCOMPARE(izdel->recNo(), 2);
+
+            izdel->setRecNo(3);
+            ui::scriptModal("TForm7", [&](QDialog* d) {
+                QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных изделия"));
+                QCOMPARE(editor->Tag, 2);
+                QCOMPARE(editor->Edit1->text(), QStringLiteral("ОК-205"));
+                QCOMPARE(editor->Edit2->text(), QStringLiteral("0.5"));
+                // a product without a group opens with none and is not saved until one is chosen
+                QVERIFY(!editor->cb_item->keyValue().isValid());
+                editor->Button1->click();
+                QVERIFY(d->isVisible());
+                editor->cb_item->setKeyValue(10);
+                editor->Edit1->setText("ок-205"); // its own code in another case
+                editor->Button1->click();
+                QVERIFY(!d->isVisible());
+            });
+            list->Button2->click();
+            QCOMPARE(izdel->recNo(), 3);
+        });
+        list->openCatalogue(nullptr);
+        QCOMPARE(messages(), QStringList{"Ошибка|Все поля должны быть заполнены!"});
+        QCOMPARE(db.rows("select s_caption, s_description, id_msm_bs::int, massa::float8, id_class_item::int"
+                         " from cmn_gds_and_srv.gds_and_srv where id <> 1 order by id"),
+                 (QList<QVariantList>{{"ок-205", "", 6, 0.5, 10}, {"АА-1", "", 6, 12.5, 11}}));
+    }
+
+    void productRefusals_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<int>("group");
+        QTest::addColumn<QString>("message");
+        const QString empty = "Все поля должны быть заполнены!";
+        const QString duplicate = "Такая марка изделия уже заведена!";
+        const QString notNumber = "Расценка должна быть числом, например 12 или 12.5!";
+        QTest::newRow("empty code") << ""
+                                    << "1" << 10 << empty;
+        QTest::newRow("code of blanks") << "   "
+                                        << "1" << 10 << empty;
+        QTest::newRow("empty rate") << "НВ-1"
+                                    << " " << 10 << empty;
+        QTest::newRow("no group") << "НВ-1"
+                                  << "1" << 0 << empty;
+        QTest::newRow("duplicate in lower case") << "дм-101"
+                                                 << "1" << 10 << duplicate;
+        QTest::newRow("duplicate with blanks") << "  ОК-205 "
+                                               << "1" << 10 << duplicate;
+        QTest::newRow("two full stops") << "НВ-1"
+                                        << "1.2.3" << 10 << notNumber;
+        QTest::newRow("full stop alone") << "НВ-1"
+                                         << "." << 10 << notNumber;
+        QTest::newRow("pasted text") << "НВ-1"
+                                     << "1); drop table x; --" << 10 << notNumber;
+    }
+
+    void productRefusals()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, rate);
+        QFETCH(int, group);
+        QFETCH(QString, message);
+        TestDatabase db;
+        loadSmallShop(db);
+        loadLookups(db);
+        AppFixture app(db);
+        TForm7* editor = app.w.Form7;
+        bool stayedOpen = false;
+        ui::scriptModal("TForm7", [&](QDialog* d) {
+            editor->Edit1->setText(code);
+            editor->Edit2->setText(rate);
+            editor->cb_item->setKeyValue(group ? QVariant(group) : QVariant());
+            editor->Button1->click();
+            stayedOpen = d->isVisible();
+        });
+        ui::scriptModal("TForm3", [&](QDialog*) { app.w.Form3->Button1->click(); });
+        app.w.Form3->openCatalogue(nullptr);
+        QVERIFY(stayedOpen);
+        QCOMPARE(messages(), QStringList{"Ошибка|" + message});
+        QCOMPARE(db.scalar("select count(*) from cmn_gds_and_srv.gds_and_srv").toInt(), 2);
+    }
+
+    // In choice mode the products list hands over the current product, and on an empty list an empty code and 0.
+    void productChoice()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm3* list = app.w.Form3;
+        QVERIFY(list->findChild<QPushButton*>("Button3") == nullptr); // products are never deleted
+        StandInOpener opener;
+        ui::scriptModal("TForm3", [&](QDialog*) {
+            QVERIFY(list->Button1->isHidden());
+            type(list->Edit1, "ок");
+            list->Button2->click();
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QStringLiteral("ОК-205"));
+        QCOMPARE(opener.id, 2);
+        ui::scriptModal("TForm3", [&](QDialog*) {
+            type(list->Edit1, "Я");
+            list->Button2->click();
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QString());
+        QCOMPARE(opener.id, 0);
+        ui::scriptModal("TForm3", [&](QDialog*) {
+            QVERIFY(list->Button1->isVisible());
+            QVERIFY(list->Edit1->isVisible());
+        });
+        list->openCatalogue(nullptr);
+    }
+
+    // ---- operation kinds ----
+
+    // Add, rename (its own name in another case passes) and delete through the shared query; the search box is
+    // hidden in catalogue mode; a kind that operations use is not deleted.
+    void kindsCatalogue()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm8* list = app.w.Form8;
+        TForm9* editor = app.w.Form9;
+        db::Dataset* kinds = app.w.DataModule6->Vid_oper;
+        ui::scriptModal("TForm8", [&](QDialog*) {
+            QVERIFY(list->Edit1->isHidden());
+            QCOMPARE(column(kinds, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
+            ui::scriptModal("TForm9", [&](QDialog*) {
+                QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового вида операций"));
+                QCOMPARE(editor->Tag, 1);
+                editor->Edit1->setText(" Гибка ");
+                editor->Button1->click();
+            });
+            list->Button1->click();
+            QCOMPARE(column(kinds, "vid"), QStringList({"Гибка", "КРАСКА", "РЕЗКА"}));
+            QCOMPARE(kinds->recNo(), 1);
+
+            kinds->setRecNo(3);
+            ui::scriptModal("TForm9", [&](QDialog* d) {
+                QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных вида операции"));
+                QCOMPARE(editor->Tag, 2);
+                QCOMPARE(editor->Edit1->text(), QStringLiteral("РЕЗКА"));
+                editor->Edit1->setText("Резка");
+                editor->Button1->click();
+                QVERIFY(!d->isVisible());
+            });
+            doubleClickRow(list->DBGrid1, 2);
+            QCOMPARE(column(kinds, "vid"), QStringList({"Гибка", "КРАСКА", "Резка"}));
+
+            ui::Messages::queueAnswer(true);
+            kinds->setRecNo(2); // КРАСКА, used by operation 2
+            list->Button3->click();
+            QCOMPARE(kinds->recordCount(), 3);
+            ui::Messages::queueAnswer(false);
+            kinds->setRecNo(1);
+            list->Button3->click();
+            QCOMPARE(kinds->recordCount(), 3);
+            ui::Messages::queueAnswer(true);
+            list->Button3->click();
+            QCOMPARE(column(kinds, "vid"), QStringList({"КРАСКА", "Резка"}));
+        });
+        list->openCatalogue(nullptr);
+        QCOMPARE(messages(), QStringList({"Удаление|Удалить вид операции?",
+                                          "Ошибка|Вид операции нельзя удалить: он используется в операциях. "
+                                          "Сначала удалите эти операции или выберите в них другой вид.",
+                                          "Удаление|Удалить вид операции?", "Удаление|Удалить вид операции?"}));
+        QCOMPARE(db.rows("select id, vid from accounts_dep.vid_oper order by id"),
+                 (QList<QVariantList>{{1, "Резка"}, {2, "КРАСКА"}}));
+    }
+
+    void kindRefusals_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        const QString duplicate = "Такая операция уже заведена!";
+        QTest::newRow("empty") << 1 << ""
+                               << "Все поля должны быть заполнены!";
+        QTest::newRow("blanks only") << 1 << "  "
+                                     << "Все поля должны быть заполнены!";
+        QTest::newRow("duplicate in lower case") << 1 << "краска" << duplicate;
+        QTest::newRow("duplicate with blanks") << 1 << " РЕЗКА  " << duplicate;
+        QTest::newRow("renamed to another kind") << 2 << "Краска" << duplicate;
+        QTest::newRow("longer than the column")
+            << 1 << QString(51, u'Ш') << "Название операции не может быть длиннее 50 символов (сейчас 51)!";
+    }
+
+    void kindRefusals()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm8* list = app.w.Form8;
+        TForm9* editor = app.w.Form9;
+        bool stayedOpen = false;
+        ui::scriptModal("TForm9", [&](QDialog* d) {
+            editor->Edit1->setText(name);
+            editor->Button1->click();
+            stayedOpen = d->isVisible();
+        });
+        ui::scriptModal("TForm8", [&](QDialog*) {
+            app.w.DataModule6->Vid_oper->setRecNo(2); // РЕЗКА
+            (tag == 1 ? list->Button1 : list->Button2)->click();
+        });
+        list->openCatalogue(nullptr);
+        QVERIFY(stayedOpen);
+        QCOMPARE(messages(), QStringList{"Ошибка|" + message});
+        QCOMPARE(db.rows("select id, vid from accounts_dep.vid_oper order by id"),
+                 (QList<QVariantList>{{1, "РЕЗКА"}, {2, "КРАСКА"}}));
+    }
+
+    // The search box shows only while choosing; an empty list hands over an empty name and 0.
+    void kindChoice()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm8* list = app.w.Form8;
+        StandInOpener opener;
+        ui::scriptModal("TForm8", [&](QDialog*) {
+            QVERIFY(list->Edit1->isVisible());
+            QVERIFY(list->Button3->isHidden());
+            type(list->Edit1, "ре");
+            QTest::keyClick(list->Edit1, Qt::Key_Return);
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QStringLiteral("РЕЗКА"));
+        QCOMPARE(opener.id, 1);
+        ui::scriptModal("TForm8", [&](QDialog*) {
+            type(list->Edit1, "Я");
+            list->Button2->click();
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QString());
+        QCOMPARE(opener.id, 0);
+        ui::scriptModal("TForm8", [&](QDialog*) {
+            QVERIFY(list->Edit1->isHidden());
+            QVERIFY(list->Button1->isVisible());
+            QVERIFY(list->Button3->isVisible());
+        });
+        app.w.Form1->N6Click();
+    }
+
     // ---- statements ----
 
     void statements_data()
