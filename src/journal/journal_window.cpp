@@ -498,6 +498,8 @@ void TForm1::N8Click()
 
 void TForm1::N11Click()
 {
+    w_.Form19->SelectMonthOf(DateT->date());
+    w_.Form19->ComboBox1Change();
     ui::showModal(w_.Form19, this);
     w_.DataModule6->H_Tabel_1->close();
     w_.DataModule6->H_Tabel_2->close();

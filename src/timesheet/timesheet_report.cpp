@@ -1,10 +1,74 @@
 #include "timesheet/timesheet_report.h"
 
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "timesheet/timesheet_sql.h"
 #include "ui/window_registry.h"
+
+using namespace reportengine;
+
+namespace {
+
+// Column widths in millimetres across the 277 mm between the margins of A4 landscape.
+constexpr double kNameWidth = 60;
+constexpr double kDayWidth = 6.6;
+constexpr double kDaysLeft = kNameWidth;
+constexpr double kTotalLeft = kDaysLeft + 31 * kDayWidth;
+
+const QColor kGrey(128, 128, 128);
+
+} // namespace
 
 TForm15::TForm15(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
+    H_Tabel = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("H_Tabel"), this);
+    H_Tabel->setSqlLines(timesheet_sql::kHTabelLines);
+    H_Tabel->setParam(QStringLiteral("mnth"), 0);
+    H_Tabel->setParam(QStringLiteral("yea"), 0);
+    buildLayout();
+}
+
+void TForm15::buildLayout()
+{
+    Report& r = QuickRep1;
+    r.paper(QPageSize::A4, QPageLayout::Landscape).margins(10).font(QStringLiteral("Arial"), 10);
+    const double totalWidth = r.usableWidth() - kTotalLeft;
+
+    Group& group = r.group(QStringLiteral("QRGroup1")).repeatOnNewPage();
+    Band& head = group.header(7).frame(Frame::topBottom(Line::solid()));
+    head.label(QStringLiteral("QRLabel33"), QStringLiteral("Данные за:")).at(0, kNameWidth).left().bold();
+    for (int d = 1; d <= 31; ++d)
+        head.label(QStringLiteral("QRLabel%1").arg(d), QString::number(d))
+            .at(kDaysLeft + (d - 1) * kDayWidth, kDayWidth)
+            .center()
+            .bold()
+            .frame(Frame::leftRight(Line::dot(kGrey)));
+    head.label(QStringLiteral("QRLabel32"), QStringLiteral("Итого")).at(kTotalLeft, totalWidth).center().bold();
+
+    Band& detail = r.detail(QStringLiteral("QRBand1"), 5.5).frame(Frame::topBottom(Line::dot(kGrey)));
+    detail.field(QStringLiteral("QRDBText32"), QStringLiteral("fio")).at(0, kNameWidth).left();
+    QStringList days;
+    for (int d = 1; d <= 31; ++d) {
+        Item& cell = detail.field(QStringLiteral("QRDBText%1").arg(d), QStringLiteral("sd%1").arg(d))
+                         .at(kDaysLeft + (d - 1) * kDayWidth, kDayWidth)
+                         .center()
+                         .size(9);
+        if (d % 2 == 1)
+            cell.frame(Frame::leftRight(Line::dot(kGrey)));
+        days.append(QStringLiteral("sd%1").arg(d));
+    }
+    detail.expr(QStringLiteral("QRExpr1"), days.join(u'+')).at(kTotalLeft, totalWidth).center().bold();
+
+    r.pageFooter(QStringLiteral("QRBand2"), 6)
+        .expr(QStringLiteral("QRExpr2"), QStringLiteral("PAGENUMBER"))
+        .at(0, r.usableWidth())
+        .right();
+}
+
+Document TForm15::Prepare() const
+{
+    return reportengine::layout(QuickRep1, DatasetSource(*H_Tabel));
 }

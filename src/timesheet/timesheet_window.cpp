@@ -1,10 +1,293 @@
 #include "timesheet/timesheet_window.h"
 
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "reportengine/render.h"
+#include "timesheet/timesheet_rebuild.h"
+#include "timesheet/timesheet_report.h"
+#include "timesheet/timesheet_sql.h"
+#include "ui/dataset_grid.h"
 #include "ui/window_registry.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QShowEvent>
+#include <QStyledItemDelegate>
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kSilver(192, 192, 192);
+const QColor kMoneyGreen(192, 220, 192);
+const QColor kTotalBackground(225, 228, 255);
+
+QColor windowText()
+{
+    return QApplication::palette().color(QPalette::WindowText);
+}
+
+QColor windowBackground()
+{
+    return QApplication::palette().color(QPalette::Base);
+}
+
+// Draws the timesheet's cells: the column's font colour, then the painting rules of the day columns.
+class TimesheetDelegate : public QStyledItemDelegate {
+public:
+    TimesheetDelegate(TForm19* form, int index, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , form_(form)
+        , index_(index)
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const int column = index.column();
+        if (column < 0 || column > 32)
+            return;
+        const bool selected = option->state & QStyle::State_Selected;
+        const TForm19::ColumnLook& look = form_->FColumns[index_][column];
+        if (column == 32) {
+            option->font.setBold(true);
+            if (!selected)
+                option->backgroundBrush = kTotalBackground;
+        }
+        if (selected)
+            return;
+        const TForm19::CellLook cell =
+            TForm19::DBGrid1DrawColumnCell(column, index.data(Qt::EditRole), look, selected);
+        if (cell.font.isValid())
+            option->palette.setColor(QPalette::Text, cell.font);
+        if (cell.bold)
+            option->font.setBold(true);
+        if (cell.background.isValid())
+            option->backgroundBrush = cell.background;
+    }
+
+private:
+    TForm19* form_;
+    int index_;
+};
+
+} // namespace
 
 TForm19::TForm19(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ComboBox2->addItems(yearItems(QDate::currentDate().year()));
+    ComboBox1->setCurrentIndex(0);
+    ComboBox2->setCurrentIndex(0);
+    Button4->setShortcut(QKeySequence(Qt::Key_Escape));
+
+    dt = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("dt"), this);
+    dt->setSql(timesheet_sql::kDt);
+    dt->setFieldDefs({{"smena", db::FieldType::SmallInt}, {"w_id", db::FieldType::Integer},
+                      {"tim", db::FieldType::BigInt}});
+
+    for (auto& grid : FColumns)
+        for (ColumnLook& c : grid)
+            c = {windowText(), windowText(), false};
+    db::Dataset* queries[] = {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3};
+    for (int i = 0; i < 3; ++i) {
+        setUpGrid(grid(i + 1), i);
+        grid(i + 1)->setDataset(queries[i]);
+    }
+
+    const auto on = [this](auto* sender, auto signal, void (TForm19::*handler)()) {
+        connect(sender, signal, this, [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(ComboBox1, &QComboBox::activated, &TForm19::ComboBox1Change);
+    on(ComboBox2, &QComboBox::activated, &TForm19::ComboBox1Change);
+    on(Button5, &QPushButton::clicked, &TForm19::Button5Click);
+    on(Button1, &QPushButton::clicked, &TForm19::Button1Click);
+    on(Button6, &QPushButton::clicked, &TForm19::Button6Click);
+    on(Button2, &QPushButton::clicked, &TForm19::Button2Click);
+    on(Button4, &QPushButton::clicked, &TForm19::Button4Click);
+}
+
+QStringList TForm19::yearItems(int currentYear)
+{
+    QStringList years;
+    for (int y = 2007; y <= currentYear + 1; ++y)
+        years.append(QString::number(y));
+    return years;
+}
+
+ui::DbGrid* TForm19::grid(int shift) const
+{
+    return shift == 2 ? DBGrid2 : (shift == 3 ? DBGrid3 : DBGrid1);
+}
+
+void TForm19::setUpGrid(ui::DbGrid* g, int index)
+{
+    QList<ui::GridColumn> columns;
+    columns.append({QStringLiteral("fio"), QStringLiteral("Фамилия И. О."), Qt::AlignLeft | Qt::AlignVCenter, true, 180});
+    for (int d = 1; d <= 31; ++d)
+        columns.append({QStringLiteral("d%1").arg(d), QString::number(d), Qt::AlignCenter, true, 30});
+    columns.append({QStringLiteral("summ"), QStringLiteral("Итого"), Qt::AlignCenter, true, 50});
+    g->setColumns(columns);
+    g->setItemDelegate(new TimesheetDelegate(this, index, g));
+    applyColumnLooks(index);
+}
+
+void TForm19::applyColumnLooks(int index)
+{
+    ui::DbGrid* g = grid(index + 1);
+    for (int c = 0; c < 33; ++c)
+        g->datasetModel()->setTitleColor(c, FColumns[index][c].title);
+    g->viewport()->update();
+}
+
+void TForm19::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ui::guarded([this] { FormActivate(); });
+}
+
+void TForm19::FormActivate()
+{
+    Button2->setText(QStringLiteral("Excel"));
+}
+
+void TForm19::SelectMonthOf(const QDate& date)
+{
+    ComboBox1->setCurrentIndex(date.month() - 1);
+    // The year is looked for in the list; a year outside it takes the nearest end of the list.
+    const QString year = QString::number(date.year());
+    int found = -1;
+    for (int i = 0; i < ComboBox2->count(); ++i)
+        if (ComboBox2->itemText(i) == year)
+            found = i;
+    if (found < 0)
+        found = date.year() < ComboBox2->itemText(0).toInt() ? 0 : ComboBox2->count() - 1;
+    ComboBox2->setCurrentIndex(found);
+}
+
+void TForm19::ComboBox1Change()
+{
+    const int month = ComboBox1->currentIndex() + 1;
+    const int year = ComboBox2->currentText().toInt();
+    db::Dataset* queries[] = {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3};
+    const QDate first(year, month, 1);
+    // Weekday of the first day counted 1 = Sunday ... 7 = Saturday.
+    const int w = first.dayOfWeek() % 7 + 1;
+    const int n = first.daysInMonth();
+    for (int i = 0; i < 3; ++i) {
+        db::Dataset* q = queries[i];
+        q->close();
+        q->setParam(QStringLiteral("mnth"), month);
+        q->setParam(QStringLiteral("yea"), year);
+        q->open();
+        auto& cols = FColumns[i];
+        for (int d = 1; d <= n; ++d) {
+            const int r = (w + d) % 7;
+            const QColor c = (r == 1 || r == 2) ? kRed : windowText();
+            cols[d] = {c, c, false};
+        }
+        for (int d = n + 1; d <= 31; ++d)
+            cols[d] = {windowBackground(), kSilver, true};
+        applyColumnLooks(i);
+    }
+}
+
+TForm19::CellLook TForm19::DBGrid1DrawColumnCell(int column, const QVariant& value, const ColumnLook& look,
+                                                 bool selected)
+{
+    CellLook cell{look.font, false, QColor()};
+    if (column < 1 || column > 31 || selected)
+        return cell;
+    const qint64 v = value.isNull() ? 0 : value.toLongLong();
+    if (v == 0) {
+        if (cell.font != kRed)
+            cell.font = kSilver;
+        if (look.readOnly)
+            cell.font = windowBackground();
+    } else if (v == 8) {
+        cell.bold = true;
+        if (cell.font != kRed)
+            cell.font = windowText();
+    } else if (v > 8) {
+        cell.bold = true;
+        cell.background = kMoneyGreen;
+    }
+    return cell;
+}
+
+void TForm19::Button5Click()
+{
+    for (db::Dataset* q : {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3}) {
+        q->close();
+        q->open();
+    }
+}
+
+void TForm19::Button1Click()
+{
+    TDataModule6* dm = w_.DataModule6;
+    const int month = ComboBox1->currentIndex() + 1;
+    const int year = ComboBox2->currentText().toInt();
+    ui::WaitCursor wait;
+    for (db::Dataset* q : {dm->H_Tabel_1, dm->H_Tabel_2, dm->H_Tabel_3})
+        q->close();
+    dt->close();
+    PB->setMaximum(QDate(year, month, 1).daysInMonth());
+    PB->setValue(1);
+    PB->show();
+    // The bar is hidden again and the grids reopened whether the rebuild went through or not; a failure has
+    // left the month as it was.
+    struct Restore {
+        TForm19* f;
+        ~Restore()
+        {
+            f->PB->hide();
+            ui::guarded([this] {
+                for (db::Dataset* q : {f->w_.DataModule6->H_Tabel_1, f->w_.DataModule6->H_Tabel_2,
+                                       f->w_.DataModule6->H_Tabel_3})
+                    q->open();
+            });
+        }
+    } restore{this};
+    timesheet::rebuildMonth(*dm, *dt, month, year, [this](int day) {
+        PB->setValue(day);
+        PB->repaint();
+    });
+}
+
+void TForm19::Button6Click()
+{
+    TForm15* report = w_.Form15;
+    db::Dataset* q = report->H_Tabel;
+    q->close();
+    q->setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
+    q->setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
+    q->open();
+    struct Close {
+        db::Dataset* q;
+        ~Close() { q->close(); }
+    } close{q};
+    report->QuickRep1.setText(QStringLiteral("QRLabel33"),
+                              ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г."));
+    reportengine::Document doc;
+    {
+        ui::WaitCursor wait;
+        doc = report->Prepare();
+    }
+    reportengine::preview(doc, reportengine::Zoom::WholePage, this);
+}
+
+void TForm19::Button2Click()
+{
+    // The spreadsheet export comes with the workbook module.
+}
+
+void TForm19::Button4Click()
+{
+    reject();
 }

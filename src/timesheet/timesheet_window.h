@@ -1,17 +1,67 @@
-// The monthly hours timesheet per shift.
+// The monthly hours timesheet per shift, its rebuild from the journal, and the month's print and export.
 #pragma once
 
+#include "ui/messages.h"
 #include "ui_timesheet_window.h"
 
+#include <QColor>
+#include <QDate>
 #include <QDialog>
 
+#include <array>
+
 struct Windows;
+namespace db {
+class Dataset;
+}
 
 class TForm19 : public QDialog, public Ui::TForm19 {
     Q_OBJECT
 public:
     explicit TForm19(Windows& windows, QWidget* parent = nullptr);
 
+    // The day's hours per shift and worker, read by the rebuild.
+    db::Dataset* dt = nullptr;
+
+    // How a grid column is drawn: the cell font colour, the title colour and the mark of days past the month.
+    struct ColumnLook {
+        QColor font;
+        QColor title;
+        bool readOnly = false;
+    };
+    // Per grid (shift 1..3 at index 0..2), per column 0..32.
+    std::array<std::array<ColumnLook, 33>, 3> FColumns;
+
+    // Selects the month and the year of a date in the two lists (the opening from the journal).
+    void SelectMonthOf(const QDate& date);
+    void ComboBox1Change();
+    void Button5Click();
+    void Button1Click();
+    void Button6Click();
+    void Button2Click();
+    void Button4Click();
+    void FormActivate();
+
+    // A cell's look before drawing: what painting does to the column's font colour, weight and background.
+    struct CellLook {
+        QColor font;
+        bool bold = false;
+        QColor background; // invalid: the grid's own
+    };
+    static CellLook DBGrid1DrawColumnCell(int column, const QVariant& value, const ColumnLook& look, bool selected);
+
+    // The grid of a shift (1..3).
+    ui::DbGrid* grid(int shift) const;
+
+    // The year list: 2007 to the year after this one.
+    static QStringList yearItems(int currentYear);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void setUpGrid(ui::DbGrid* grid, int index);
+    void applyColumnLooks(int index);
+
     Windows& w_;
 };

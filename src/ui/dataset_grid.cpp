@@ -273,7 +273,17 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
         return columns_[section].title;
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    if (role == Qt::ForegroundRole && columns_[section].titleColor.isValid())
+        return columns_[section].titleColor;
     return {};
+}
+
+void DatasetModel::setTitleColor(int column, const QColor& color)
+{
+    if (column < 0 || column >= columns_.size() || columns_[column].titleColor == color)
+        return;
+    columns_[column].titleColor = color;
+    emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
 namespace {

@@ -22,6 +22,7 @@ struct GridColumn {
     int width = 0; // 0: sized to contents
     // How the column shows a value; empty: displayText.
     std::function<QString(const QVariant&)> format;
+    QColor titleColor; // invalid: the header's own
 };
 
 // Text of a value as the grid shows it: dates day first, numbers without grouping.
@@ -36,6 +37,7 @@ public:
     db::Dataset* dataset() const { return dataset_; }
     void setColumns(const QList<GridColumn>& columns);
     const QList<GridColumn>& columns() const { return columns_; }
+    void setTitleColor(int column, const QColor& color);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

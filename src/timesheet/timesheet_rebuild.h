@@ -1,0 +1,19 @@
+// Rebuilding a month of the timesheet table from the journal.
+#pragma once
+
+#include <functional>
+
+class TDataModule6;
+namespace db {
+class Dataset;
+}
+
+namespace timesheet {
+
+// One row per worker and shift with journal rows in the month (overtime included), each day the sum of that
+// day's hours, other days 0; rows of the month the journal no longer supports go. Runs in one transaction under
+// the month's timesheet lock, so a failure leaves the month as it was and journal saves and deletions of the
+// month wait for it. dt is the day's hours query; progress is told each finished day (1 … days of the month).
+void rebuildMonth(TDataModule6& dm, db::Dataset& dt, int month, int year, const std::function<void(int day)>& progress);
+
+} // namespace timesheet

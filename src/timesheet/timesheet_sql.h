@@ -1,0 +1,34 @@
+// Statement texts of the hours timesheet: its print query, the day's hours query, and the rebuild of a month.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace timesheet_sql {
+
+// The month's hours per worker name with every shift added (parameters mnth, yea).
+extern const QStringList kHTabelLines;
+// The day's hours per shift and worker (parameter data).
+extern const QString kDt;
+
+// Removes every shift's rows of a month.
+QString deleteMonth(int month, int year);
+
+// One timesheet row as the rebuild writes it.
+struct MonthRow {
+    int shift = 0;
+    qint64 workerId = 0;
+    std::array<qint64, 31> days{};
+};
+// One insert of many rows with all 31 days written.
+QString insertMonthRows(int month, int year, const QList<MonthRow>& rows);
+
+// The statement-by-statement rebuild of one worker's day, as the program once did it (kept for the benchmark).
+QString countRow(qint64 workerId, int shift, int month, int year);
+QString updateDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year);
+QString insertDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year);
+
+} // namespace timesheet_sql
