@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewDialog>
@@ -166,6 +168,9 @@ void preview(const Document& doc, Zoom zoom, QWidget* parent)
         else
             view->fitToWidth();
     }
+    // Maximised; the geometry too, for desktops whose window manager does not maximise on request.
+    if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        dialog.setGeometry(screen->availableGeometry());
     dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
     if (previewHook()) {
         previewHook()(dialog, doc);

@@ -147,6 +147,7 @@ void TForm19::applyColumnLooks(int index)
 void TForm19::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    ui::centerOnScreen(this);
     if (!event->spontaneous())
         ui::guarded([this] { FormActivate(); });
 }
@@ -284,7 +285,48 @@ void TForm19::Button6Click()
 
 void TForm19::Button2Click()
 {
-    // The spreadsheet export comes with the workbook module.
+    db::Dataset* q = w_.Form15->H_Tabel;
+    q->close();
+    q->setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
+    q->setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
+    q->open();
+    struct Close {
+        db::Dataset* q;
+        ~Close() { q->close(); }
+    } close{q};
+    if (excel_.OpenWorkbook(QString()) == -1) {
+        QApplication::restoreOverrideCursor();
+        return;
+    }
+    excel_.SetAppVisible(false);
+    const QString suffix = QStringLiteral(" из ") + QString::number(q->recordCount()) + u')';
+    Button2->setText(QStringLiteral("Excel (0") + suffix);
+    q->first();
+
+    excel_.WriteCell(1, 1, 1, ComboBox1->currentText() + u' ' + QString::number(ComboBox2->currentText().toInt()),
+                     true, true, true);
+    excel_.WriteCell(1, 1, 2, QStringLiteral("Фамилия И.О."), true, true, true);
+    for (int d = 1; d <= 31; ++d)
+        excel_.WriteCell(1, d + 1, 2, QString::number(d), false, true, true);
+    excel_.WriteCell(1, 33, 2, QStringLiteral("Итого"), true, true, true);
+
+    int r = 3;
+    while (!q->eof()) {
+        excel_.WriteCell(1, 1, r, q->asString(QStringLiteral("fio")), true, true, false);
+        qint64 total = 0;
+        for (int d = 1; d <= 31; ++d) {
+            const qint64 v = q->asLongLong(QStringLiteral("sd%1").arg(d));
+            total += v;
+            excel_.WriteCell(1, d + 1, r, QString::number(v), false, true, false);
+        }
+        excel_.WriteCell(1, 33, r, QString::number(total), false, true, false);
+        q->next();
+        ++r;
+        Button2->setText(QStringLiteral("Excel (") + QString::number(r - 3) + suffix);
+        // The count is drawn as it grows; clicks wait until the export has finished, so none starts another.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    excel_.SetAppVisible(true);
 }
 
 void TForm19::Button4Click()

@@ -1,6 +1,7 @@
 // The monthly hours timesheet per shift, its rebuild from the journal, and the month's print and export.
 #pragma once
 
+#include "spreadsheet/spreadsheet.h"
 #include "ui/messages.h"
 #include "ui_timesheet_window.h"
 
@@ -22,6 +23,8 @@ public:
 
     // The day's hours per shift and worker, read by the rebuild.
     db::Dataset* dt = nullptr;
+    // The spreadsheet application the timesheet is exported to (its own, apart from the other exports).
+    spreadsheet::Application excel_{QStringLiteral("Табель")};
 
     // How a grid column is drawn: the cell font colour, the title colour and the mark of days past the month.
     struct ColumnLook {

@@ -7,6 +7,7 @@
 #include "journal/journal_window.h"
 #include "reportengine/render.h"
 #include "support/app_fixture.h"
+#include "support/xlsx_reader.h"
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/dataset_grid.h"
@@ -438,6 +439,79 @@ private slots:
         app.w.Form19->Button6Click();
         QVERIFY(dump.startsWith("page 1\nQRGroup1: Июль 2026 г. | 1 | 2 |"));
         QVERIFY(dump.endsWith("| 31 | Итого\nQRBand2: 1\n"));
+    }
+
+    // The export: a title and the day numbers, then one row per worker name with all shifts added and the total;
+    // the button counts the rows.
+    void exportedMonth()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        db.exec("insert into cmn_contractor.person (id, s_caption, s_code) values (3, 'Иванов И.И.', '3')");
+        addTimesheet(db, 1, 1, 2, 2026, {{2, 8}, {3, 9}});
+        addTimesheet(db, 1, 2, 2, 2026, {{2, 4}});
+        addTimesheet(db, 3, 3, 2, 2026, {{5, 7}});
+        addTimesheet(db, 2, 1, 2, 2026, {{28, 12}});
+        AppFixture app(db);
+        TForm19* f = app.w.Form19;
+        chooseMonth(f, 2, 2026);
+        QTemporaryDir dir;
+        spreadsheet::Application::setOutputFolder(dir.path());
+        QStringList opened;
+        spreadsheet::Application::setOpener([&](const QString& file) {
+            opened << file;
+            return true;
+        });
+        QTest::mouseClick(f->Button2, Qt::LeftButton);
+        spreadsheet::Application::setOpener({});
+        spreadsheet::Application::setOutputFolder({});
+        QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
+        QCOMPARE(f->Button2->text(), QStringLiteral("Excel (2 из 2)"));
+        QVERIFY(!app.w.Form15->H_Tabel->isOpen());
+        QCOMPARE(opened.size(), 1);
+        XlsxFile x(opened.first());
+        QVERIFY2(x.isValid(), qPrintable(x.error()));
+        QCOMPARE(x.lastRow(), 4);
+        QCOMPARE(x.cell(1, 1).text, QStringLiteral("Февраль 2026"));
+        QVERIFY(x.cell(1, 1).bold && x.cell(1, 1).textFormat);
+        QStringList header{"Фамилия И.О."};
+        for (int d = 1; d <= 31; ++d)
+            header << QString::number(d);
+        header << "Итого";
+        QCOMPARE(x.row(2), header);
+        QVERIFY(x.cell(2, 2).isNumber && x.cell(2, 2).bold);
+        QStringList first{"Иванов И.И."};
+        for (int d = 1; d <= 31; ++d)
+            first << QString::number(d == 2 ? 12 : d == 3 ? 9 : d == 5 ? 7 : 0);
+        first << "28";
+        QCOMPARE(x.row(3), first);
+        QVERIFY(x.cell(4, 3).isNumber && !x.cell(4, 3).bold);
+        QCOMPARE(x.cell(3, 3).number, 12.0);
+        QCOMPARE(x.cell(30, 4).text, QStringLiteral("0")); // day 29 of a 28-day month is written too
+        QCOMPARE(x.cell(33, 4).number, 12.0);
+        QVERIFY(x.columnWidth(1) > 0);
+    }
+
+    void exportedEmptyMonth()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        chooseMonth(app.w.Form19, 7, 2026);
+        QTemporaryDir dir;
+        spreadsheet::Application::setOutputFolder(dir.path());
+        QStringList opened;
+        spreadsheet::Application::setOpener([&](const QString& file) {
+            opened << file;
+            return true;
+        });
+        app.w.Form19->Button2Click();
+        spreadsheet::Application::setOpener({});
+        spreadsheet::Application::setOutputFolder({});
+        QCOMPARE(app.w.Form19->Button2->text(), QStringLiteral("Excel (0 из 0)"));
+        QCOMPARE(opened.size(), 1);
+        XlsxFile x(opened.first());
+        QCOMPARE(x.lastRow(), 2);
+        QCOMPARE(x.row(1), QStringList{QStringLiteral("Июль 2026")});
     }
 
     // Opening from the journal: the month and year of the journal's date, the grids read, closed afterwards.
