@@ -2,6 +2,8 @@
 
 #include "db/sql_text.h"
 
+#include <QDate>
+
 namespace timesheet_sql {
 
 using db::sql::number;
@@ -26,6 +28,26 @@ QString deleteMonth(int month, int year)
 {
     return QStringLiteral("delete from accounts_dep.h_tabel where month=") + number(month) + QStringLiteral(" and year=") +
            number(year);
+}
+
+QString insertMonthFromJournal(int month, int year)
+{
+    const QDate first(year, month, 1);
+    QString s = QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year");
+    for (int d = 1; d <= 31; ++d)
+        s += QStringLiteral(", d") + number(d);
+    s += QStringLiteral(") select smena, w_id, ") + number(month) + QStringLiteral(", ") + number(year);
+    for (int d = 1; d <= 31; ++d) {
+        if (d > first.daysInMonth())
+            s += QStringLiteral(", 0");
+        else
+            // A typed literal: to_date() here would run once per journal row and day column.
+            s += QStringLiteral(", coalesce(sum(time) filter (where data=date '") +
+                 first.addDays(d - 1).toString(Qt::ISODate) + QStringLiteral("'), 0)");
+    }
+    s += QStringLiteral(" from accounts_dep.smena where data>=") + db::sql::toDate(first) + QStringLiteral(" and data<") +
+         db::sql::toDate(first.addMonths(1)) + QStringLiteral(" group by smena, w_id");
+    return s;
 }
 
 QString insertMonthRows(int month, int year, const QList<MonthRow>& rows)

@@ -17,7 +17,11 @@ extern const QString kDt;
 // Removes every shift's rows of a month.
 QString deleteMonth(int month, int year);
 
-// One timesheet row as the rebuild writes it.
+// The month's rows rebuilt from the journal in one statement: per worker and shift with journal rows in the month,
+// each day the sum of that day's hours (0 when none), days past the month's end 0.
+QString insertMonthFromJournal(int month, int year);
+
+// One timesheet row as written from sums read by the program.
 struct MonthRow {
     int shift = 0;
     qint64 workerId = 0;

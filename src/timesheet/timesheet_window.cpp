@@ -255,7 +255,7 @@ void TForm19::Button1Click()
             });
         }
     } restore{this};
-    timesheet::rebuildMonth(*dm, *dt, month, year, [this](int day) {
+    timesheet::rebuildMonth(*dm, month, year, [this](int day) {
         PB->setValue(day);
         PB->repaint();
     });

@@ -368,7 +368,7 @@ private slots:
         } else {
             bool started = false;
             QObject::connect(f->PB, &QProgressBar::valueChanged, f, [&](int day) {
-                if (day < 2 || started) // the bar starts at 1: its first change is day 2
+                if (day < 2 || started) // the bar starts at 1: its first change comes with the rows written
                     return;
                 started = true;
                 other = std::thread(saveOnOtherWorkstation, QString(), server, name, 2, 1, QDate(2026, 2, 3), 6, 0,
