@@ -50,24 +50,6 @@ QString insertMonthFromJournal(int month, int year)
     return s;
 }
 
-QString insertMonthRows(int month, int year, const QList<MonthRow>& rows)
-{
-    QString s = QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year");
-    for (int d = 1; d <= 31; ++d)
-        s += QStringLiteral(", d") + number(d);
-    s += QStringLiteral(") values");
-    const QString period = QStringLiteral(", ") + number(month) + QStringLiteral(", ") + number(year);
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const MonthRow& r = rows[i];
-        s += i == 0 ? QStringLiteral("(") : QStringLiteral(", (");
-        s += number(r.shift) + QStringLiteral(", ") + number(r.workerId) + period;
-        for (qint64 h : r.days)
-            s += QStringLiteral(", ") + number(h);
-        s += u')';
-    }
-    return s;
-}
-
 QString countRow(qint64 workerId, int shift, int month, int year)
 {
     return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=") + number(workerId) +

@@ -1,11 +1,9 @@
 // Statement texts of the hours timesheet: its print query, the day's hours query, and the rebuild of a month.
 #pragma once
 
-#include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <array>
 
 namespace timesheet_sql {
 
@@ -20,15 +18,6 @@ QString deleteMonth(int month, int year);
 // The month's rows rebuilt from the journal in one statement: per worker and shift with journal rows in the month,
 // each day the sum of that day's hours (0 when none), days past the month's end 0.
 QString insertMonthFromJournal(int month, int year);
-
-// One timesheet row as written from sums read by the program.
-struct MonthRow {
-    int shift = 0;
-    qint64 workerId = 0;
-    std::array<qint64, 31> days{};
-};
-// One insert of many rows with all 31 days written.
-QString insertMonthRows(int month, int year, const QList<MonthRow>& rows);
 
 // The statement-by-statement rebuild of one worker's day, as the program once did it (kept for the benchmark).
 QString countRow(qint64 workerId, int shift, int month, int year);
