@@ -3,7 +3,7 @@
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "db/sql_text.h"
-#include "db/timesheet_hours.h"
+#include "db/timesheet_hours_sql.h"
 #include "journal/journal_window.h"
 #include "reportengine/render.h"
 #include "support/app_fixture.h"
@@ -91,7 +91,8 @@ void chooseMonth(TForm19* f, int month, int year)
     f->ComboBox1Change();
 }
 
-// What another workstation's journal save does: the month's lock shared, the row, the day's cell from the sum.
+// What another workstation's journal save does: the month's lock shared and the worker's, the row, the day's cell
+// from the sum.
 void saveOnOtherWorkstation(const QString& connectionString, const QString& server, const QString& database,
                             int worker, int shift, const QDate& date, int hours, int holdMs, std::atomic<bool>* locked)
 {
@@ -112,9 +113,8 @@ void saveOnOtherWorkstation(const QString& connectionString, const QString& serv
                 qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
         };
         run("begin");
-        run(QString("select pg_advisory_xact_lock_shared(%1, %2)")
-                .arg(0x4B540000)
-                .arg(date.year() * 100 + date.month()));
+        run(db::hours_sql::lockMonthShared(date.month(), date.year()));
+        run(db::hours_sql::lockWorkerMonth(worker, shift, date.month(), date.year()));
         if (locked)
             *locked = true;
         run(QString("insert into accounts_dep.smena (w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time,"
