@@ -23,14 +23,14 @@ struct Column {
     double width;
 };
 
-// A4 portrait, 10 mm margins, Arial 10 pt; QRGroup1 printed once with the title (and the headings the caller
-// adds), followed by a narrow spacer.
-Group& titleGroup(Report& r)
+// A4 portrait, 10 mm margins, Arial 10 pt; QRGroup1 printed once with the title (and, right of titleWidth, the
+// headings the caller adds), followed by a narrow spacer.
+Group& titleGroup(Report& r, double titleWidth)
 {
     r.paper(QPageSize::A4, QPageLayout::Portrait).margins(10).font(QStringLiteral("Arial"), 10);
     Group& g = r.group(QStringLiteral("QRGroup1"));
     Band& head = g.header(7).background(kTitleBackground).bold();
-    head.label(QStringLiteral("QRLabel1"), QStringLiteral("QRLabel1")).at(0, 130);
+    head.label(QStringLiteral("QRLabel1"), QStringLiteral("QRLabel1")).at(0, titleWidth);
     head.child(QStringLiteral("ChildBand1"), 2);
     return g;
 }
@@ -83,7 +83,7 @@ void pageFooter(Report& r)
 Report byWorkerLayout()
 {
     Report r;
-    Group& g1 = titleGroup(r);
+    Group& g1 = titleGroup(r, r.usableWidth());
     Group& byFio = fieldGroup(r, QStringLiteral("QRGroup2"), QStringLiteral("t_Report.fio"), QStringLiteral("fio"), 0,
                               true);
     Group& byNom = fieldGroup(r, QStringLiteral("QRGroup3"), QStringLiteral("t_Report.nom"), QStringLiteral("nom"), 5,
@@ -115,7 +115,7 @@ Report byWorkerLayout()
 Report byProductLayout()
 {
     Report r;
-    Group& g1 = titleGroup(r);
+    Group& g1 = titleGroup(r, 125);
     const Column flag{5, 40}, vid{45, 50}, colour{95, 30}, mass{125, 30}, kolvo{155, 35};
     Band& head = *g1.headerBand();
     heading(head, QStringLiteral("QRLabel2"), QStringLiteral("Коробки"), mass);
@@ -144,7 +144,7 @@ Report byProductLayout()
 Report detailByWorkerLayout()
 {
     Report r;
-    Group& g1 = titleGroup(r);
+    Group& g1 = titleGroup(r, 130);
     const Column marka{0, 45}, vid{45, 35}, colour{80, 12}, flag{92, 38}, brk{130, 15}, kolvo{145, 20},
         summa{165, 25};
     Band& head = *g1.headerBand();
@@ -179,9 +179,10 @@ Report detailByWorkerLayout()
 Report detailByProductLayout()
 {
     Report r;
-    Group& g1 = titleGroup(r);
-    const Column marka{0, 36}, vid{36, 32}, colour{68, 10}, flag{78, 34}, brk{112, 14}, mass{126, 20},
-        kolvo{146, 20}, summa{166, 24};
+    // the title takes about 123 mm of the line: the headings start after it
+    Group& g1 = titleGroup(r, 124);
+    const Column marka{0, 38}, vid{38, 32}, colour{70, 10}, flag{80, 36}, brk{124, 13}, mass{137, 18},
+        kolvo{155, 15}, summa{170, 20};
     Band& head = *g1.headerBand();
     heading(head, QStringLiteral("QRLabel2"), QStringLiteral("Брак"), brk);
     heading(head, QStringLiteral("QRLabel3"), QStringLiteral("Коробки"), mass);
