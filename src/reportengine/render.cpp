@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QMessageBox>
@@ -10,6 +11,8 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QToolBar>
+
+#include <optional>
 
 namespace reportengine {
 
@@ -74,6 +77,11 @@ void paintPage(const Document& doc, int pageIndex, QPainter& painter)
     const double k = painter.device()->logicalDpiX() / 25.4; // dots per millimetre
     const Page& page = doc.pages[pageIndex];
     painter.save();
+    // Most items repeat the font and colour of the one before: they are set, and the font measured, only when they
+    // change. A text is clipped only when it is wider than its item; clipping every item costs a saved state and a
+    // clip path per item in the printer's output (a year's report has hundreds of thousands of items).
+    const PlacedItem* fontOwner = nullptr;
+    std::optional<QFontMetricsF> metrics;
     for (const PlacedBand& b : page.bands) {
         const QRectF br = scaled(b.rect, k);
         if (b.background.isValid())
@@ -82,14 +90,37 @@ void paintPage(const Document& doc, int pageIndex, QPainter& painter)
             const QRectF ir = scaled(i.rect, k);
             if (i.background.isValid())
                 painter.fillRect(ir, i.background);
-            painter.setFont(fontOf(i));
-            painter.setPen(i.color.isValid() ? i.color : QColor(Qt::black));
-            int flags = Qt::AlignVCenter | Qt::TextSingleLine;
-            flags |= i.align == Align::Center ? Qt::AlignHCenter : (i.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft);
-            painter.save();
-            painter.setClipRect(ir);
-            painter.drawText(ir.adjusted(0.5 * k, 0, -0.5 * k, 0), flags, i.text);
-            painter.restore();
+            if (!i.text.isEmpty()) {
+                if (!fontOwner || fontOwner->family != i.family || fontOwner->pointSize != i.pointSize ||
+                    fontOwner->bold != i.bold || fontOwner->italic != i.italic) {
+                    painter.setFont(fontOf(i));
+                    metrics.emplace(painter.font(), painter.device());
+                    fontOwner = &i;
+                }
+                const QColor c = i.color.isValid() ? i.color : QColor(Qt::black);
+                if (painter.pen().color() != c) // frames set their own pens
+                    painter.setPen(c);
+                const QRectF text = ir.adjusted(0.5 * k, 0, -0.5 * k, 0);
+                const double width = metrics->horizontalAdvance(i.text);
+                if (width <= text.width()) {
+                    double x = text.left();
+                    if (i.align == Align::Center)
+                        x += (text.width() - width) / 2;
+                    else if (i.align == Align::Right)
+                        x = text.right() - width;
+                    // the line centred vertically, as drawing into the rectangle with AlignVCenter does
+                    const double baseline = text.center().y() + (metrics->ascent() - metrics->descent()) / 2;
+                    painter.drawText(QPointF(x, baseline), i.text);
+                } else {
+                    int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+                    flags |= i.align == Align::Center ? Qt::AlignHCenter
+                                                      : (i.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft);
+                    painter.save();
+                    painter.setClipRect(ir);
+                    painter.drawText(text, flags, i.text);
+                    painter.restore();
+                }
+            }
             paintFrame(painter, ir, i.frame, k);
         }
         paintFrame(painter, br, b.frame, k);
