@@ -1,16 +1,32 @@
-// The operation editor: product, kind and finished/blank flag.
+// The operation editor: the product, the operation kind and the finished/blank flag of one operation.
 #pragma once
 
+#include "ui/messages.h"
 #include "ui_operation_price_editor.h"
 
 #include <QDialog>
 
 struct Windows;
 
-class TForm10 : public QDialog, public Ui::TForm10 {
+class TForm10 : public QDialog, public Ui::TForm10, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm10(Windows& windows, QWidget* parent = nullptr);
+
+    // 1 adds an operation; any other value changes the current one of the price list.
+    int Tag = 0;
+    qint32 FProductId = 0;
+    qint32 FKindId = 0;
+    // The operation the last save added, 0 when it added none.
+    qint32 FNewOperId = 0;
+
+    void FormActivate() override;
+    void Button3Click();
+    void Button4Click();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     Windows& w_;

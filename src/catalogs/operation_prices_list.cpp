@@ -1,10 +1,181 @@
 #include "catalogs/operation_prices_list.h"
 
+#include "catalogs/norms_editor.h"
+#include "catalogs/operation_price_editor.h"
+#include "catalogs/operation_prices_sql.h"
+#include "db/data_module.h"
+#include "db/transaction.h"
+#include "reportengine/format.h"
 #include "ui/window_registry.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+
+namespace sql = operation_prices_sql;
+using db::FieldType;
+
 TForm4::TForm4(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::CatalogueWindow(parent)
     , w_(windows)
 {
     setupUi(this);
+    setFixedSize(size());
+    const auto left = Qt::AlignLeft | Qt::AlignVCenter;
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    DBGrid1->setColumns({
+        {QStringLiteral("MARKA"), QStringLiteral("Марка"), left, true, 170},
+        {QStringLiteral("VID"), QStringLiteral("Опреция"), left, true, 170},
+        {QStringLiteral("cena"), QStringLiteral("Цена (min)"), right, true, 90},
+        {QStringLiteral("nmn"), QStringLiteral("Вид"), left, true, 140},
+        {QStringLiteral("id"), QStringLiteral("id"), right, false},
+        {QStringLiteral("i_id"), QStringLiteral("i_id"), right, false},
+        {QStringLiteral("oper_vid"), QStringLiteral("oper_vid"), right, false},
+        {QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, true, 90},
+    });
+    Setup s;
+    s.query = w_.DataModule6 ? w_.DataModule6->Oper : nullptr;
+    s.grid = DBGrid1;
+    s.search = Edit1;
+    s.add = Button1;
+    s.second = Button2;
+    s.remove = Button3;
+    s.exit = Button4;
+    s.searchField = QStringLiteral("marka");
+    s.keys = SearchKeys::EditKeysDiscarded;
+    s.blankSearchShowsAll = true;
+    setUpCatalogue(s);
+    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+    ui::onSignal(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
+    ui::onSignal(Button5, &QPushButton::clicked, this, &TForm4::Button5Click);
+
+    XLS_Rep = new db::Dataset(w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString(), QStringLiteral("XLS_Rep"), this);
+    XLS_Rep->setSqlLines(sql::kXlsRepLines);
+    XLS_Rep->setFieldDefs({{"MARKA", FieldType::Text, 50},
+                           {"VID", FieldType::Text, 50},
+                           {"NAIMEN", FieldType::SmallInt},
+                           {"nmn", FieldType::Text, 255},
+                           {"cena", FieldType::Double},
+                           {"id", FieldType::Integer},
+                           {"i_id", FieldType::Integer},
+                           {"oper_vid", FieldType::Integer}});
+}
+
+void TForm4::DBGrid1DblClick()
+{
+    db::Dataset* oper = w_.DataModule6->Oper;
+    if (CheckBox1->isChecked() && Tag == 0) {
+        if (oper->isEmpty())
+            return;
+        w_.Form22->showForOperation(oper->asInt(QStringLiteral("id")));
+        return;
+    }
+    Button2Click();
+}
+
+void TForm4::Button1Click()
+{
+    TForm10* e = w_.Form10;
+    e->Edit1->clear();
+    e->Edit2->clear();
+    e->ComboBox1->setCurrentIndex(0);
+    e->setWindowTitle(QStringLiteral("Заведение новой цены за операцию"));
+    e->Tag = 1;
+    e->FNewOperId = 0;
+    ui::centerOnScreen(e);
+    if (ui::showModal(e, this) != QDialog::Accepted || e->FNewOperId == 0)
+        return;
+    // A new operation has no norm yet, and the list shows only operations with norms: its first norm is entered
+    // now, and the list then stands on it.
+    const qint32 id = e->FNewOperId;
+    w_.Form22->showForOperation(id);
+    db::Dataset* oper = w_.DataModule6->Oper;
+    oper->close();
+    oper->open();
+    oper->locate(QStringLiteral("id"), id);
+}
+
+void TForm4::Button2Click()
+{
+    db::Dataset* oper = w_.DataModule6->Oper;
+    if (choiceMode()) {
+        // An empty list hands nothing over: the entry editor keeps the operation it had.
+        if (oper->isEmpty()) {
+            reject();
+            return;
+        }
+        handOver({true, oper->asString(QStringLiteral("MARKA")).trimmed(), oper->asInt(QStringLiteral("id"))});
+        return;
+    }
+    if (oper->isEmpty())
+        return; // nothing to change
+    TForm10* e = w_.Form10;
+    e->setWindowTitle(QStringLiteral("Изменение данных о цене за операцию"));
+    e->Tag = 2;
+    e->Edit1->setText(oper->asString(QStringLiteral("MARKA")).trimmed());
+    e->Edit2->setText(oper->asString(QStringLiteral("VID")).trimmed());
+    e->ComboBox1->setCurrentIndex(oper->asInt(QStringLiteral("NAIMEN")) == 0 ? 0 : 1);
+    e->FProductId = oper->asInt(QStringLiteral("i_id"));
+    e->FKindId = oper->asInt(QStringLiteral("oper_vid"));
+    ui::centerOnScreen(e);
+    ui::showModal(e, this);
+}
+
+void TForm4::Button3Click()
+{
+    TDataModule6* dm = w_.DataModule6;
+    db::Dataset* oper = dm->Oper;
+    if (oper->isEmpty())
+        return;
+    if (!ui::Messages::question(QStringLiteral("Удалить операцию?")))
+        return;
+    const qint32 id = oper->asInt(QStringLiteral("id"));
+    {
+        // Journal rows refer to the operation: deleting it would take them out of the journal, the timesheet and
+        // the reports. An operation that only norms use goes together with its norms.
+        db::Transaction t(dm->ADO_DB.name());
+        dm->Control->setSqlLines({sql::journalRowsOf(id)});
+        dm->Control->open();
+        const int used = dm->Control->asInt(QStringLiteral("cnt"));
+        dm->Control->close();
+        if (used > 0) {
+            ui::Messages::error(QStringLiteral("Операцию удалить нельзя: она есть в журнале (записей: %1).").arg(used));
+            return;
+        }
+        dm->DelSmena->setText(sql::deleteNormsOf(id));
+        dm->DelSmena->execute();
+        dm->Oper_del->setParam(QStringLiteral("id"), id);
+        dm->Oper_del->execute();
+        t.commit();
+    }
+    oper->close();
+    oper->open();
+}
+
+void TForm4::Button5Click()
+{
+    ui::WaitCursor wait;
+    XLS_Rep->close();
+    XLS_Rep->open();
+    if (Excel.OpenWorkbook(QString()) == -1) {
+        XLS_Rep->close();
+        return;
+    }
+    const QStringList headers{QStringLiteral("Марка"), QStringLiteral("Операция"), QStringLiteral("Цена"),
+                              QStringLiteral("Вид")};
+    for (int c = 0; c < headers.size(); ++c)
+        Excel.WriteCell(1, c + 1, 1, headers[c], 1);
+    int row = 2;
+    for (XLS_Rep->first(); !XLS_Rep->eof(); XLS_Rep->next()) {
+        const QVariant cena = XLS_Rep->value(QStringLiteral("cena"));
+        Excel.WriteCell(1, 1, row, XLS_Rep->asString(QStringLiteral("MARKA")), 1);
+        Excel.WriteCell(1, 2, row, XLS_Rep->asString(QStringLiteral("VID")), 1);
+        Excel.WriteCell(1, 3, row, reportengine::plainText(cena.isNull() ? QVariant(0.0) : cena), 0);
+        Excel.WriteCell(1, 4, row,
+                        XLS_Rep->asInt(QStringLiteral("NAIMEN")) == 0 ? QStringLiteral("Готовая продукция")
+                                                                        : QStringLiteral("Заготовки"),
+                        1);
+        ++row;
+    }
+    Excel.SetAppVisible(true);
+    XLS_Rep->close();
 }

@@ -1,16 +1,32 @@
-// The operation prices list, in catalogue or choice mode.
+// The operation prices list: every operation that has norms, with its lowest piece price and norm count; in
+// catalogue mode (add, change, delete, the norms of an operation, the spreadsheet export) or in choice mode (the
+// journal entry editor picks the operation of a row).
 #pragma once
 
+#include "spreadsheet/spreadsheet.h"
+#include "ui/catalogue_window.h"
 #include "ui_operation_prices_list.h"
 
-#include <QDialog>
-
 struct Windows;
+namespace db {
+class Dataset;
+}
 
-class TForm4 : public QDialog, public Ui::TForm4 {
+class TForm4 : public ui::CatalogueWindow, public Ui::TForm4 {
     Q_OBJECT
 public:
     explicit TForm4(Windows& windows, QWidget* parent = nullptr);
+
+    // The export's data: every operation, with or without norms.
+    db::Dataset* XLS_Rep = nullptr;
+    // The spreadsheet application the price list goes to.
+    spreadsheet::Application Excel{QStringLiteral("Цены")};
+
+    void DBGrid1DblClick() override;
+    void Button1Click();
+    void Button2Click() override;
+    void Button3Click();
+    void Button5Click();
 
 private:
     Windows& w_;

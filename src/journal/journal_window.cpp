@@ -483,7 +483,7 @@ void TForm1::N3Click()
 
 void TForm1::N4Click()
 {
-    openCatalogue(w_.DataModule6->Oper, w_.Form4);
+    w_.Form4->openCatalogue(this);
 }
 
 void TForm1::N6Click()

@@ -1,0 +1,301 @@
+// The operation prices list and its editor: adding with both choosers, changing, duplicates, deleting, the double
+// click, the spreadsheet export, and the statement texts.
+#include "catalogs/norms_editor.h"
+#include "catalogs/operation_kinds_list.h"
+#include "catalogs/operation_price_editor.h"
+#include "catalogs/operation_prices_list.h"
+#include "catalogs/operation_prices_sql.h"
+#include "catalogs/products_list.h"
+#include "db/data_module.h"
+#include "spreadsheet/spreadsheet.h"
+#include "support/app_fixture.h"
+#include "support/xlsx_reader.h"
+#include "ui/dataset_grid.h"
+#include "ui/messages.h"
+
+#include <QtTest>
+
+namespace sql = operation_prices_sql;
+
+class TestOperationPrices : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        ui::Messages::clearShown();
+        ui::clearModalScripts();
+    }
+
+    void statementTexts_data()
+    {
+        QTest::addColumn<QString>("built");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("duplicate of a new operation")
+            << sql::duplicateOfNew(3, 1, 27)
+            << "select count(ID) as cnt from accounts_dep.OPER where vid=3 and naimen=1 and i_id=27";
+        QTest::newRow("insert") << sql::insertOperation(3, 0, 27)
+                                << "insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (3, 0, 27, 0)";
+        QTest::newRow("duplicate of a changed operation")
+            << sql::duplicateOfChanged(3, 1, 27, "12")
+            << "select count(*) as cnt from accounts_dep.OPER where vid=3 and naimen=1 and i_id=27 and id<>12";
+        QTest::newRow("update") << sql::updateOperation(3, 1, 27, "12")
+                                << "update accounts_dep.oper set vid=3, naimen=1,  i_id=27 where id=12";
+        QTest::newRow("export")
+            << sql::kXlsRepLines.join(u'\n')
+            << "select izdel.MARKA, vid_oper.VID, oper.NAIMEN,(SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE "
+               "'Заготовки' END)) as nmn, oper.CENA_new as cena, oper.id, oper.i_id,\n oper.VID as oper_vid from "
+               "accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where OPER.i_id=IZDEL.id \nand "
+               "oper.vid=vid_oper.id order by izdel.marka, vid_oper.vid, oper.naimen";
+    }
+
+    void statementTexts()
+    {
+        QFETCH(QString, built);
+        QFETCH(QString, expected);
+        QCOMPARE(built, expected);
+    }
+
+    // "Добавить": the product and the kind come from their lists as choosers; the new operation is stored with
+    // cena_new 0, its first norm is entered right away, and the list then shows it with that norm's price.
+    void addWithBothChoosers()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm4* list = app.w.Form4;
+        TForm10* e = app.w.Form10;
+        TForm22* norms = app.w.Form22;
+        TDataModule6* dm = app.w.DataModule6;
+        dm->Oper->open();
+        ui::scriptModal("TForm10", [&](QDialog*) {
+            QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой цены за операцию"));
+            QCOMPARE(e->ComboBox1->currentText(), QStringLiteral("Готовая продукция"));
+            e->Button3->click();
+            QCOMPARE(e->Edit1->text(), QStringLiteral("ОК-205"));
+            e->Button4->click();
+            QCOMPARE(e->Edit2->text(), QStringLiteral("РЕЗКА"));
+            e->Button1->click();
+            QVERIFY(!e->isVisible());
+        });
+        ui::scriptModal("TForm3", [&](QDialog* d) {
+            QVERIFY(dm->Izdel->locate("id", 2));
+            static_cast<TForm3*>(d)->Button2->click();
+        });
+        ui::scriptModal("TForm8", [&](QDialog* d) {
+            QVERIFY(dm->Vid_oper->locate("ID", 1));
+            static_cast<TForm8*>(d)->Button2->click();
+        });
+        ui::scriptModal("TForm22", [&](QDialog*) {
+            auto* m = norms->DBGrid1->datasetModel();
+            QCOMPARE(m->rowCount(), 0);
+            QTest::keyClick(norms->DBGrid1, Qt::Key_Down);
+            QCOMPARE(m->rowCount(), 1);
+            QVERIFY(m->setData(m->index(0, 0), "40"));
+            QVERIFY(m->setData(m->index(0, 1), "8"));
+            norms->Button1->click();
+        });
+        list->Button1->click();
+        QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
+        QCOMPARE(ui::shownModals(), (QStringList{"TForm10", "TForm3", "TForm8", "TForm22"}));
+        const QList<QVariantList> added =
+            db.rows("select id, vid, naimen, i_id, cena_new from accounts_dep.oper where id not in (1, 2)");
+        QCOMPARE(added.size(), 1);
+        const int id = added[0][0].toInt();
+        QCOMPARE(added[0].mid(1), (QVariantList{1, 0, 2, 0}));
+        QCOMPARE(db.rows(QString("select norma, price from accounts_dep.norm where o_id=%1").arg(id)),
+                 (QList<QVariantList>{{40, 8.0}}));
+        QCOMPARE(dm->Oper->recordCount(), 3);
+        QCOMPARE(dm->Oper->asInt("id"), id);
+        QCOMPARE(dm->Oper->asDouble("cena"), 8.0);
+        QCOMPARE(dm->Oper->asInt("norma"), 1);
+    }
+
+    // Saving an operation: its own kind, flag and product pass; another operation's are refused and the editor stays
+    // open; empty product or kind is refused.
+    void saveChecks_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<int>("kindId");
+        QTest::addColumn<int>("flag");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QList<QVariantList>>("operations");
+        const QVariantList op2{2, 2, 1, 2};
+        QTest::newRow("change keeping its own values")
+            << 2 << "ДМ-101" << 1 << 1 << 0 << "" << QList<QVariantList>{{1, 1, 0, 1}, op2};
+        QTest::newRow("change to new values")
+            << 2 << "ДМ-101" << 1 << 1 << 1 << "" << QList<QVariantList>{{1, 1, 1, 1}, op2};
+        QTest::newRow("change to another operation's values")
+            << 2 << "ОК-205" << 2 << 2 << 1 << "Операция с такими параметрами уже заведена!"
+            << QList<QVariantList>{{1, 1, 0, 1}, op2};
+        QTest::newRow("new with an existing operation's values")
+            << 1 << "ДМ-101" << 1 << 1 << 0 << "Операция с такими параметрами уже заведена!"
+            << QList<QVariantList>{{1, 1, 0, 1}, op2};
+        QTest::newRow("empty product") << 1 << "  " << 1 << 2 << 0 << "Все поля должны быть заполнены!"
+                                       << QList<QVariantList>{{1, 1, 0, 1}, op2};
+    }
+
+    void saveChecks()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, product);
+        QFETCH(int, productId);
+        QFETCH(int, kindId);
+        QFETCH(int, flag);
+        QFETCH(QString, message);
+        QFETCH(QList<QVariantList>, operations);
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm10* e = app.w.Form10;
+        app.w.DataModule6->Oper->open();
+        QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
+        e->Tag = tag;
+        e->Edit1->setText(product);
+        e->Edit2->setText("РЕЗКА");
+        e->FProductId = productId;
+        e->FKindId = kindId;
+        e->ComboBox1->setCurrentIndex(flag);
+        e->Button1->click();
+        if (message.isEmpty()) {
+            QVERIFY(ui::Messages::shown().isEmpty());
+        } else {
+            QCOMPARE(ui::Messages::shown().size(), 1);
+            QCOMPARE(ui::Messages::shown().first().text, message);
+            QCOMPARE(ui::Messages::shown().first().caption, QStringLiteral("Ошибка"));
+        }
+        QCOMPARE(db.rows("select id, vid, naimen, i_id from accounts_dep.oper order by id"), operations);
+    }
+
+    // "Удалить" asks; an operation the journal uses is refused; one that only norms use goes with its norms.
+    void deleteOperation_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("usedByJournal");
+        QTest::addColumn<int>("operationsLeft");
+        QTest::addColumn<int>("normsLeft");
+        QTest::newRow("answered No") << 2 << false << false << 2 << 3;
+        QTest::newRow("used by the journal") << 1 << true << true << 2 << 3;
+        QTest::newRow("only norms use it") << 2 << true << false << 1 << 2;
+    }
+
+    void deleteOperation()
+    {
+        QFETCH(int, operation);
+        QFETCH(bool, answer);
+        QFETCH(bool, usedByJournal);
+        QFETCH(int, operationsLeft);
+        QFETCH(int, normsLeft);
+        TestDatabase db;
+        loadSmallShop(db);
+        if (usedByJournal)
+            db.exec("insert into accounts_dep.smena (w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok)"
+                    " values (1, 1, 1, 12.5, 10, 0, current_date, 1, 0, 8, 'no')");
+        AppFixture app(db);
+        app.w.DataModule6->Oper->open();
+        QVERIFY(app.w.DataModule6->Oper->locate("id", operation));
+        ui::Messages::queueAnswer(answer);
+        app.w.Form4->Button3->click();
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.first().kind, ui::ShownMessage::Kind::Question);
+        QCOMPARE(shown.first().text, QStringLiteral("Удалить операцию?"));
+        QCOMPARE(shown.first().caption, QStringLiteral("Удаление"));
+        if (usedByJournal) {
+            QCOMPARE(shown.size(), 2);
+            QCOMPARE(shown[1].text, QStringLiteral("Операцию удалить нельзя: она есть в журнале (записей: 1)."));
+        } else {
+            QCOMPARE(shown.size(), 1);
+        }
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.oper").toInt(), operationsLeft);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.norm").toInt(), normsLeft);
+        QCOMPARE(app.w.DataModule6->Oper->recordCount(), operationsLeft);
+    }
+
+    // The double click: the norms of the row with "Цены" checked, otherwise what the second button does.
+    void doubleClick_data()
+    {
+        QTest::addColumn<bool>("prices");
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("opens");
+        QTest::newRow("Цены unchecked: change") << false << 0 << "TForm10";
+        QTest::newRow("Цены checked: norms") << true << 0 << "TForm22";
+        QTest::newRow("choice mode: hand-over") << true << 1 << "";
+    }
+
+    void doubleClick()
+    {
+        QFETCH(bool, prices);
+        QFETCH(int, tag);
+        QFETCH(QString, opens);
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm4* list = app.w.Form4;
+        app.w.DataModule6->Oper->open();
+        QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
+        list->CheckBox1->setChecked(prices);
+        list->Tag = tag;
+        QStringList normsShown;
+        ui::scriptModal("TForm22", [&](QDialog*) {
+            for (int r = 0; r < app.w.Form22->DBGrid1->datasetModel()->rowCount(); ++r)
+                normsShown << app.w.Form22->DBGrid1->datasetModel()->index(r, 0).data().toString();
+        });
+        list->DBGrid1DblClick();
+        QCOMPARE(ui::shownModals(), opens.isEmpty() ? QStringList{} : QStringList{opens});
+        if (opens == "TForm10") {
+            QCOMPARE(app.w.Form10->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
+            QCOMPARE(app.w.Form10->Edit1->text(), QStringLiteral("ДМ-101"));
+            QCOMPARE(app.w.Form10->Edit2->text(), QStringLiteral("РЕЗКА"));
+            QCOMPARE(app.w.Form10->Tag, 2);
+        }
+        if (opens == "TForm22")
+            QCOMPARE(normsShown, (QStringList{"100", "200"}));
+        if (tag == 1) {
+            QVERIFY(list->choice().made);
+            QCOMPARE(list->choice().id, 1);
+        }
+    }
+
+    // "Excel" writes every operation, with or without norms, in order of mark, kind and flag, whatever the list's
+    // search shows; the price column is the operation's own cena_new.
+    void exportIgnoresTheFilter()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        db.exec("insert into accounts_dep.oper (id, vid, naimen, i_id, cena_new) values (3, 2, 1, 1, 2.5)");
+        AppFixture app(db);
+        QTemporaryDir dir;
+        spreadsheet::Application::setOutputFolder(dir.path());
+        QStringList opened;
+        spreadsheet::Application::setOpener([&](const QString& f) {
+            opened << f;
+            return true;
+        });
+        TForm4* list = app.w.Form4;
+        app.w.DataModule6->Oper->open();
+        list->Edit1->setText("ОК");
+        QCOMPARE(app.w.DataModule6->Oper->recordCount(), 1);
+        list->Button5->click();
+        spreadsheet::Application::setOpener({});
+        spreadsheet::Application::setOutputFolder({});
+        QVERIFY(ui::Messages::shown().isEmpty());
+        QCOMPARE(opened.size(), 1);
+        XlsxFile x(opened.first());
+        QVERIFY2(x.isValid(), qPrintable(x.error()));
+        QCOMPARE(x.lastRow(), 4);
+        QCOMPARE(x.row(1), (QStringList{"Марка", "Операция", "Цена", "Вид"}));
+        QCOMPARE(x.row(2), (QStringList{"ДМ-101", "КРАСКА", "2.5", "Заготовки"}));
+        QCOMPARE(x.row(3), (QStringList{"ДМ-101", "РЕЗКА", "0", "Готовая продукция"}));
+        QCOMPARE(x.row(4), (QStringList{"ОК-205", "КРАСКА", "0", "Заготовки"}));
+        QVERIFY(x.cell(3, 2).isNumber);
+        QCOMPARE(x.cell(3, 2).number, 2.5);
+        QVERIFY(!x.cell(1, 2).isNumber);
+        QVERIFY(!app.w.Form4->XLS_Rep->isOpen());
+    }
+};
+
+QTEST_MAIN(TestOperationPrices)
+#include "tst_operation_prices.moc"
