@@ -30,19 +30,31 @@ QString number(qint64 value)
     return QString::number(value);
 }
 
+double round4(double value)
+{
+    // The product is taken in extended precision, so a value just above a half (0.00125 is stored a little
+    // above it) is not pulled onto the half by rounding the product to double first.
+    const long double scaled = static_cast<long double>(value) * 10000.0L;
+    return static_cast<double>(std::nearbyintl(scaled) / 10000.0L); // nearest, ties to even
+}
+
+QString general(double value, QChar decimalPoint)
+{
+    if (!std::isfinite(value))
+        throw ConversionError(QStringLiteral("Недопустимое числовое значение."));
+    if (value == 0)
+        return QStringLiteral("0"); // also for -0
+    QString text = QString::number(value, 'g', 15);
+    if (decimalPoint != u'.')
+        text.replace(u'.', decimalPoint);
+    return text;
+}
+
 QString price(double value)
 {
     if (!std::isfinite(value))
         throw ConversionError(QStringLiteral("Недопустимое значение цены."));
-    const double rounded = std::round(value * 10000.0) / 10000.0;
-    QString text = QString::number(rounded, 'f', 4);
-    while (text.endsWith(u'0'))
-        text.chop(1);
-    if (text.endsWith(u'.'))
-        text.chop(1);
-    if (text == u"-0")
-        text = QStringLiteral("0");
-    return text;
+    return general(round4(value));
 }
 
 QString date(const QDate& value)

@@ -12,7 +12,12 @@ namespace db::sql {
 QString quote(const QString& text);
 // Whole numbers in decimal, no grouping.
 QString number(qint64 value);
-// A price rounded to 4 decimals, written with a full stop and without trailing zeros.
+// The program's rounding of prices and sums: times 10 000, to the nearest integer with exact halves to the
+// even neighbour (in extended precision), divided by 10 000.
+double round4(double value);
+// The shortest general notation with at most 15 significant digits and the given decimal separator.
+QString general(double value, QChar decimalPoint = u'.');
+// A price in statements: rounded by round4 and written in the general notation with a full stop.
 QString price(double value);
 // DD.MM.YYYY, the form the statements put inside to_date(..., 'DD.MM.YYYY').
 QString date(const QDate& value);

@@ -1,10 +1,390 @@
 #include "journal/entry_editor.h"
 
+#include "db/command.h"
+#include "db/data_module.h"
+#include "db/db_error.h"
+#include "db/sql_text.h"
+#include "db/timesheet_hours.h"
+#include "db/transaction.h"
+#include "journal/journal_sql.h"
+#include "journal/journal_window.h"
 #include "ui/window_registry.h"
+
+#include <QKeyEvent>
+#include <QLocale>
+#include <QRegularExpressionValidator>
+
+#include <algorithm>
+#include <optional>
+#include <tuple>
+
+namespace {
+
+const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");
+const QString kDuplicate = QStringLiteral("Позиция с такими параметрами уже заведена!");
+
+QString kindText(int naimen)
+{
+    return naimen == 0 ? QStringLiteral("Готовая продукция") : QStringLiteral("Заготовки");
+}
+
+// StrToInt: a whole number of 32 bits or the conversion error.
+int wholeNumber(const QString& text)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok)
+        throw db::ConversionError(QStringLiteral("'%1' не является целым числом").arg(text));
+    return n;
+}
+
+// StrToFloat of a box's text.
+double floatNumber(const QString& text)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok)
+        throw db::ConversionError(QStringLiteral("'%1' не является числом").arg(text));
+    return v;
+}
+
+// The key filter of the number boxes: digits and Backspace pass, every other typed character is discarded.
+// Keys that type nothing (arrows, Delete) and control characters (Enter, Escape, Tab) keep their meaning.
+bool discardedKey(const QKeyEvent* key)
+{
+    const QString t = key->text();
+    if (t.isEmpty())
+        return false;
+    for (QChar c : t)
+        if (!(c >= u'0' && c <= u'9') && c.category() != QChar::Other_Control)
+            return true;
+    return false;
+}
+
+} // namespace
 
 TForm11::TForm11(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    QFont bold = GroupBox1->font();
+    bold.setBold(true);
+    GroupBox1->setFont(bold);
+    // The boxes keep the usual weight; only the group's caption is bold.
+    for (QWidget* child : GroupBox1->findChildren<QWidget*>()) {
+        QFont f = child->font();
+        f.setBold(false);
+        child->setFont(f);
+    }
+
+    // Digits-only boxes: the key filter for typing, the validator for pasted text.
+    const QRegularExpression digits(QStringLiteral("[0-9]*"));
+    for (QLineEdit* box : {Edit3, Edit5, Edit4, Edit6}) {
+        box->setValidator(new QRegularExpressionValidator(digits, box));
+        box->installEventFilter(this);
+    }
+    Edit5->setEnabled(false);
+    Label6->setEnabled(false);
+
+    if (w_.DataModule6) {
+        SmenaIU = new db::Command(w_.DataModule6->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
+    }
+
+    connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+// ---- openings ----
+
+void TForm11::prepareNew(const QDate& date)
+{
+    DTimeP->setDate(date);
+    Edit1->clear();
+    Edit2->clear();
+    Edit3->clear();
+    Edit5->clear();
+    Edit4->setText(QStringLiteral("0"));
+    Edit6->setText(QStringLiteral("0"));
+    setWindowTitle(QStringLiteral("Заведение новой позиции"));
+    Tag = 1;
+}
+
+void TForm11::prepareChange(db::Dataset* journal)
+{
+    setWindowTitle(QStringLiteral("Изменение данных о позиции"));
+    Tag = 2;
+    FPrice = journal->asDouble(QStringLiteral("cena"));
+    Edit7->setText(shown(FPrice));
+    Edit9->setText(shown(journal->asDouble(QStringLiteral("kol_vo")) * FPrice));
+    DTimeP->setDate(journal->value(QStringLiteral("data")).toDate());
+    Edit1->setText(journal->asString(QStringLiteral("fio")).trimmed());
+    const QString vid = journal->asString(QStringLiteral("vid")).trimmed();
+    Edit2->setText(journal->asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") + vid +
+                   QStringLiteral("; ") + kindText(journal->asInt(QStringLiteral("naimen"))));
+    Edit3->setText(journal->asString(QStringLiteral("kol_vo")).trimmed());
+    Edit4->setText(journal->asString(QStringLiteral("brak")).trimmed());
+    FWorkerId = journal->asInt(QStringLiteral("w_id"));
+    FProductId = journal->asInt(QStringLiteral("i_id"));
+    FOperId = journal->asInt(QStringLiteral("o_id"));
+    Edit6->setText(QString::number(journal->asInt(QStringLiteral("time"))));
+
+    // The price list is closed while the editor is open (the base price box then reads 0).
+    db::Dataset* oper = w_.DataModule6->Oper;
+    oper->setFilter(QStringLiteral("id=") + QString::number(FOperId));
+    oper->setFiltered(true);
+    oper->open();
+    oper->setFiltered(false);
+    oper->close();
+
+    // On opening only the operation kind decides whether the row is a painting one.
+    if (isPaint(vid)) {
+        setPaint(true);
+        Edit5->setText(journal->asString(QStringLiteral("color")).trimmed());
+    } else {
+        Edit5->clear();
+        setPaint(false);
+    }
+}
+
+void TForm11::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (parentWidget() == nullptr && w_.Form1)
+        move(w_.Form1->geometry().center() - rect().center());
+    if (!event->spontaneous())
+        ui::guarded([this] { FormActivate(); });
+}
+
+void TForm11::FormActivate()
+{
+    Button3->setFocus();
+}
+
+bool TForm11::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (watched == Edit3 || watched == Edit5 || watched == Edit4 || watched == Edit6)
+            return discardedKey(static_cast<QKeyEvent*>(event));
+        break;
+    case QEvent::FocusOut:
+        // Leaving the box for another control of the editor; not a message box or another window coming up.
+        if (watched == Edit3 || watched == Edit6) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                ui::guarded([this] { Edit6Exit(); });
+        }
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---- choosers ----
+
+void TForm11::takeOperation()
+{
+    TDataModule6* dm = w_.DataModule6;
+    db::Dataset* oper = dm->Oper;
+    FProductId = oper->asInt(QStringLiteral("i_id"));
+    FOperId = oper->asInt(QStringLiteral("id"));
+    FPrice = finalPrice(oper->asDouble(QStringLiteral("cena")), w_.Form1->CBox1->isChecked(), w_.Form1->FShift);
+    dm->Control->setSqlLines({journal_sql::productMark(FProductId)});
+    dm->Control->open();
+    const QString mark = dm->Control->isEmpty() ? QString() : dm->Control->asString(QStringLiteral("marka"));
+    dm->Control->close();
+    Edit2->setText(mark.trimmed() + QStringLiteral("; ") + oper->asString(QStringLiteral("VID")).trimmed() +
+                   QStringLiteral("; ") + kindText(oper->asInt(QStringLiteral("NAIMEN"))));
+}
+
+void TForm11::setPaint(bool on)
+{
+    Edit5->setEnabled(on);
+    Label6->setEnabled(on);
+}
+
+// ---- prices ----
+
+double TForm11::finalPrice(double base, bool dayOff, int shift)
+{
+    double price = base;
+    if (dayOff)
+        price *= 2;
+    if (shift == 3)
+        price *= 1.2;
+    else if (shift == 4)
+        price *= 1.5;
+    return price;
+}
+
+QString TForm11::shown(double value)
+{
+    const QString point = QLocale().decimalPoint();
+    return db::sql::general(db::sql::round4(value), point.isEmpty() ? QChar(u'.') : point.front());
+}
+
+bool TForm11::isPaint(const QString& text)
+{
+    return text.toUpper().contains(QStringLiteral("КРАСКА"));
+}
+
+void TForm11::Edit6Exit()
+{
+    if (Edit6->text().isEmpty())
+        Edit6->setText(QStringLiteral("0"));
+    wholeNumber(Edit6->text());
+    if (Edit3->text().isEmpty())
+        Edit3->setText(QStringLiteral("0"));
+    Edit7->setText(shown(FPrice));
+    db::Dataset* oper = w_.DataModule6->Oper;
+    const bool hasRow = oper->isOpen() && !oper->isEmpty();
+    Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : 0.0));
+    Edit9->setText(shown(floatNumber(Edit3->text()) * FPrice));
+}
+
+// ---- save ----
+
+bool TForm11::numbersFit()
+{
+    // The largest value each box's column holds. The quantity is read back as a floating number, exact to
+    // 15 digits; rejects are a smallint; hours and colour an integer.
+    struct Limit {
+        QLineEdit* box;
+        const char* caption;
+        const char* max;
+    };
+    const Limit limits[] = {
+        {Edit3, "Кол-во", "999999999999999"},
+        {Edit4, "Брак", "32767"},
+        {Edit5, "Цвет", "2147483647"},
+        {Edit6, "Время", "2147483647"},
+    };
+    for (const Limit& l : limits) {
+        QString digits = l.box->text().trimmed();
+        while (digits.size() > 1 && digits.front() == u'0')
+            digits.remove(0, 1);
+        const QString max = QString::fromLatin1(l.max);
+        const bool allDigits = std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        if (!allDigits)
+            continue; // not a number at all: the conversion further on says so
+        if (digits.size() > max.size() || (digits.size() == max.size() && digits > max)) {
+            ui::Messages::error(QStringLiteral("Число в поле \"%1\" слишком велико: наибольшее допустимое значение %2.")
+                                    .arg(QString::fromUtf8(l.caption), max));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TForm11::Button1Click()
+{
+    const QString worker = Edit1->text().trimmed();
+    const QString operation = Edit2->text().trimmed();
+    const QString quantity = Edit3->text().trimmed();
+    const QString rejects = Edit4->text().trimmed();
+    const QString color = Edit5->text().trimmed();
+    const QString hours = Edit6->text().trimmed();
+    if (worker.isEmpty() || operation.isEmpty() || quantity.isEmpty() || rejects.isEmpty() ||
+        (isPaint(Edit2->text()) && color.isEmpty()) || hours.isEmpty()) {
+        ui::Messages::error(kAllFields);
+        return;
+    }
+    if (!numbersFit())
+        return;
+
+    journal_sql::EntryRow row;
+    row.workerId = FWorkerId;
+    row.operId = FOperId;
+    row.productId = FProductId;
+    row.price = FPrice;
+    row.quantity = quantity;
+    row.rejects = rejects;
+    row.hours = hours;
+    row.shift = w_.Form1->FShift;
+    db::Dataset* journal = w_.DataModule6->smenaQuery(row.shift);
+    row.color = color.isEmpty() ? 0 : wholeNumber(color);
+    row.date = DTimeP->date();
+    row.today = QDate::currentDate();
+    const bool change = Tag != 1;
+    if (change)
+        row.rowId = journal->isEmpty() ? QString() : journal->asString(QStringLiteral("id"));
+    save(row, change);
+}
+
+void TForm11::save(const journal_sql::EntryRow& row, bool change)
+{
+    TDataModule6* dm = w_.DataModule6;
+    const QString cn = dm->ADO_DB.name();
+    // A timesheet cell: worker, shift, date.
+    using Cell = std::tuple<qint64, int, QDate>;
+    enum class Outcome { Saved, RowGone } outcome = Outcome::Saved;
+    {
+        // The check, the row and the timesheet are one step: a failure anywhere leaves nothing written, and a
+        // second workstation saving the same key waits for this one and then finds its row.
+        db::Transaction tx(cn);
+        db::execStatement(cn, journal_sql::lockRowKey(row));
+        const QString check = change ? journal_sql::duplicateOfChange(row) : journal_sql::duplicateOfNew(row);
+        if (dm->CheckDuplicate(check, kDuplicate))
+            return; // rolled back
+
+        std::optional<Cell> left;
+        if (change) {
+            dm->Control->setSqlLines({journal_sql::rowPlace(row.rowId)});
+            dm->Control->open();
+            if (dm->Control->isEmpty())
+                outcome = Outcome::RowGone;
+            else
+                left = Cell{dm->Control->asLongLong(QStringLiteral("w_id")),
+                            dm->Control->asInt(QStringLiteral("smena")),
+                            dm->Control->value(QStringLiteral("data")).toDate()};
+            dm->Control->close();
+        }
+
+        if (outcome == Outcome::Saved) {
+            SmenaIU->setText(change ? journal_sql::updateRow(row) : journal_sql::insertRow(row));
+            SmenaIU->execute();
+
+            // The row's cell, and the cell a change moved it away from (recomputed, 0 when nothing is left
+            // there). Taken in one order, so that two moves in opposite directions cannot wait for each other.
+            const Cell arrived{row.workerId, row.shift, row.date};
+            std::vector<std::pair<Cell, db::hours::MissingRow>> cells{{arrived, db::hours::MissingRow::Insert}};
+            if (left && *left != arrived)
+                cells.push_back({*left, db::hours::MissingRow::InsertWhenHours});
+            std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
+                const auto& [wa, sa, da] = a.first;
+                const auto& [wb, sb, dateB] = b.first;
+                return std::tuple(da.year(), da.month(), sa, wa, da.day()) <
+                       std::tuple(dateB.year(), dateB.month(), sb, wb, dateB.day());
+            });
+            for (const auto& [cell, missing] : cells)
+                db::hours::rewriteDay(*dm, std::get<0>(cell), std::get<1>(cell), std::get<2>(cell), missing);
+            tx.commit();
+        }
+    }
+    if (outcome == Outcome::RowGone) {
+        // Another workstation deleted the row meanwhile: nothing is written, and no other row is touched.
+        ui::Messages::error(QString::fromUtf8(db::kRowGoneMessage));
+        return;
+    }
+
+    // Written; what follows only shows it, and a failure there must not read as a failed save.
+    ui::guarded([&] {
+        db::rereadAfterCommit([&] {
+            db::Dataset* journal = dm->smenaQuery(row.shift);
+            const int recNo = journal->recNo();
+            journal->close();
+            journal->open();
+            if (!journal->isEmpty() && recNo >= 1)
+                journal->setRecNo(recNo);
+        });
+    });
+    dm->H_Tabel_1->close();
+    dm->H_Tabel_2->close();
+    dm->H_Tabel_3->close();
+    for (QLineEdit* box : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9})
+        box->clear();
+    accept();
 }

@@ -1,17 +1,62 @@
-// The journal entry editor: one row of the shift journal.
+// The journal entry editor: one row of the shift journal, typed in or changed, priced and saved.
 #pragma once
 
+#include "ui/messages.h"
 #include "ui_entry_editor.h"
 
 #include <QDialog>
 
 struct Windows;
+namespace db {
+class Command;
+class Dataset;
+} // namespace db
+namespace journal_sql {
+struct EntryRow;
+}
 
-class TForm11 : public QDialog, public Ui::TForm11 {
+class TForm11 : public QDialog, public Ui::TForm11, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm11(Windows& windows, QWidget* parent = nullptr);
 
+    // 1: a new row; any other value: a change of the current row of the journal's shift query.
+    int Tag = 1;
+    qint32 FWorkerId = 0;
+    qint32 FOperId = 0; // the operation price row (accounts_dep.oper.id), not the operation kind
+    qint32 FProductId = 0;
+    double FPrice = 0; // the final piece price, unrounded
+
+    db::Command* SmenaIU = nullptr;
+
+    // The journal's openings: for a new row on the given date, and for a change of the journal query's current row.
+    void prepareNew(const QDate& date);
+    void prepareChange(db::Dataset* journal);
+
+    void FormActivate() override;
+    void Edit6Exit();    // recalculation of the price boxes
+    void Button1Click(); // "Запись"
+
+    // The piece price of a row: the base price, doubled on a day off, then times 1.2 in shift 3 or 1.5 in
+    // overtime (shift 4).
+    static double finalPrice(double base, bool dayOff, int shift);
+    // A value as the price boxes show it: rounded to 4 decimals, general notation, the workstation's separator.
+    static QString shown(double value);
+    // True for an operation text that needs a colour ("КРАСКА" in any letter case).
+    static bool isPaint(const QString& text);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The hand-over of the operation chooser: product, operation, price and the operation text from the current
+    // row of the price list.
+    void takeOperation();
+    void setPaint(bool on);
+    // A number too large for its column is refused with a message naming the box; false then.
+    bool numbersFit();
+    void save(const journal_sql::EntryRow& row, bool change);
+
     Windows& w_;
 };

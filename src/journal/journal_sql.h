@@ -1,5 +1,5 @@
-// Statement texts of the journal window: acceptance and deletion (the timesheet correction is in
-// db/timesheet_hours_sql.h).
+// Statement texts of the journal: acceptance, deletion, and the entry editor's duplicate checks and writes (the
+// timesheet correction is in db/timesheet_hours_sql.h).
 #pragma once
 
 #include <QDate>
@@ -9,5 +9,35 @@ namespace journal_sql {
 
 extern const QString kUpdtOK;
 QString deleteRow(const QString& rowId);
+
+// The values of one journal row as the entry editor writes it.
+struct EntryRow {
+    qint64 workerId = 0;  // W
+    qint64 operId = 0;    // O
+    qint64 productId = 0; // I
+    double price = 0;     // P, rounded and written by db::sql::price
+    QString quantity;     // Q, digits as typed
+    QString rejects;      // B, digits as typed
+    QString hours;        // H, digits as typed
+    qint64 color = 0;     // C
+    int shift = 1;        // S
+    QDate date;           // D
+    QDate today;          // T
+    QString rowId;        // R, the changed row's id (change only)
+};
+
+// The product's mark for the operation text of the editor.
+QString productMark(qint64 productId);
+// Rows that the new row would repeat (column "cnt").
+QString duplicateOfNew(const EntryRow& row);
+// Rows other than the changed one that it would repeat (column "cnt").
+QString duplicateOfChange(const EntryRow& row);
+QString insertRow(const EntryRow& row);
+QString updateRow(const EntryRow& row);
+// A transaction-scoped lock on the row's duplicate key, taken before the duplicate check, so that two
+// workstations saving the same key one after the other see each other's row.
+QString lockRowKey(const EntryRow& row);
+// The worker, shift and date a journal row has now (to rewrite the timesheet cell a change leaves).
+QString rowPlace(const QString& rowId);
 
 } // namespace journal_sql

@@ -371,7 +371,7 @@ void TForm1::Button8Click()
 void TForm1::Button1Click()
 {
     FShiftQuery = shiftQuery();
-    w_.Form11->setWindowTitle(QStringLiteral("Заведение новой позиции"));
+    w_.Form11->prepareNew(DateT->date());
     ui::showModal(w_.Form11, this);
 }
 
@@ -381,8 +381,9 @@ void TForm1::Button2Click()
     if (FShiftQuery->isEmpty())
         return;
     const int recNo = FShiftQuery->recNo();
-    w_.Form11->setWindowTitle(QStringLiteral("Изменение данных о позиции"));
+    w_.Form11->prepareChange(FShiftQuery);
     ui::showModal(w_.Form11, this);
+    // The activation has reopened the journal meanwhile; the number is clamped to the rows there are.
     FShiftQuery->setRecNo(recNo);
 }
 

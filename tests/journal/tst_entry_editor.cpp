@@ -1,0 +1,680 @@
+// The journal entry editor and its save: openings, prices and their formats, key filters, refusals, the row
+// and the timesheet written together, and two workstations saving the same row.
+#include "db/data_module.h"
+#include "db/sql_text.h"
+#include "journal/entry_editor.h"
+#include "journal/journal_sql.h"
+#include "journal/journal_window.h"
+#include "support/app_fixture.h"
+#include "ui/messages.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// A journal row of operation 1 (product 1, РЕЗКА) or, for painting, operation 2 (product 2, КРАСКА).
+void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours, bool painting = false,
+            int color = 0)
+{
+    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
+                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
+                           " id_cons_use) values (%1, %2, %3, %3, 12.3, 7, 1, '%4', %5, %6, %7, 'no', '%4', 0, 0, 0,"
+                           " 0, 0, 0)")
+                .arg(id)
+                .arg(worker)
+                .arg(painting ? 2 : 1)
+                .arg(date.toString(Qt::ISODate))
+                .arg(shift)
+                .arg(color)
+                .arg(hours));
+    db.exec("select setval('accounts_dep.smena_id_seq', (select max(id) from accounts_dep.smena))");
+}
+
+void openJournal(AppFixture& app, int shift = 1)
+{
+    for (int s = 1; s <= 4; ++s)
+        app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
+    app.w.Form1->FormActivate();
+    QRadioButton* buttons[] = {app.w.Form1->RadioButton1, app.w.Form1->RadioButton2, app.w.Form1->RadioButton3,
+                               app.w.Form1->RadioButton4};
+    buttons[shift - 1]->setChecked(true);
+}
+
+// The editor as the two choosers leave it for a new row of operation 1 (base price 10.25) or 2 (painting, 30).
+void fillNew(TForm11* e, const QDate& date, int worker, int oper, const QString& quantity, const QString& hours)
+{
+    e->prepareNew(date);
+    e->Edit1->setText(worker == 1 ? "Иванов И.И." : "Петрова А.С.");
+    e->FWorkerId = worker;
+    e->Edit2->setText(oper == 1 ? "ДМ-101; РЕЗКА; Готовая продукция" : "ОК-205; КРАСКА; Заготовки");
+    e->FOperId = oper;
+    e->FProductId = oper;
+    e->FPrice = oper == 1 ? 10.25 : 30;
+    e->Edit3->setText(quantity);
+    e->Edit6->setText(hours);
+}
+
+int cell(TestDatabase& db, int worker, int shift, const QDate& date)
+{
+    const QVariant v = db.scalar(QString("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 and "
+                                         "month=%4 and year=%5")
+                                     .arg(date.day())
+                                     .arg(worker)
+                                     .arg(shift)
+                                     .arg(date.month())
+                                     .arg(date.year()));
+    return v.isValid() ? v.toInt() : -1; // -1: no timesheet row
+}
+
+QStringList messages()
+{
+    QStringList out;
+    for (const ui::ShownMessage& m : ui::Messages::shown())
+        out << m.text;
+    return out;
+}
+
+} // namespace
+
+class TestEntryEditor : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ui::Messages::clearShown(); }
+
+    // The documented texts for ordinary values.
+    void statements_data()
+    {
+        QTest::addColumn<QString>("built");
+        QTest::addColumn<QString>("expected");
+        journal_sql::EntryRow r;
+        r.workerId = 17;
+        r.operId = 205;
+        r.productId = 31;
+        r.price = 10.25 * 1.2;
+        r.quantity = "40";
+        r.rejects = "2";
+        r.hours = "8";
+        r.color = 3;
+        r.shift = 3;
+        r.date = QDate(2026, 3, 5);
+        r.today = QDate(2026, 3, 6);
+        r.rowId = "9001";
+        QTest::newRow("duplicate, new row")
+            << journal_sql::duplicateOfNew(r)
+            << "select count(id) as cnt from accounts_dep.SMENA where w_id=17 and o_id=205 and i_id=31 and "
+               "data=to_date('05.03.2026', 'DD.MM.YYYY') and smena=3 and color=3";
+        QTest::newRow("duplicate, change")
+            << journal_sql::duplicateOfChange(r)
+            << "select count(id) as cnt from accounts_dep.SMENA where w_id=17 and o_id=205 and i_id=31 and "
+               "data=to_date('05.03.2026', 'DD.MM.YYYY') and smena=3 and id<>9001 and color=3";
+        QTest::newRow("insert")
+            << journal_sql::insertRow(r)
+            << "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
+               "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(17, 31, 205, 12.3,40, 2, "
+               "to_date('05.03.2026', 'DD.MM.YYYY HH24:MI:SS'), 3, 3, 8, '06.03.2026', 'no', 0, 0, 0, 0, 0, 0)";
+        QTest::newRow("update")
+            << journal_sql::updateRow(r)
+            << "update accounts_dep.SMENA set w_id=17, i_id=31, o_id=205, cena=12.3, kol_vo=40, brak=2, "
+               "data=to_date('05.03.2026', 'DD.MM.YYYY'), smena=3, color=3, time=8, vvod='06.03.2026', prize=0, "
+               "id_doc=0, id_doc_item=0, f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=9001";
+        QTest::newRow("product mark") << journal_sql::productMark(31)
+                                      << "select marka from accounts_dep.izdel where id=31";
+    }
+
+    void statements()
+    {
+        QFETCH(QString, built);
+        QFETCH(QString, expected);
+        QCOMPARE(built, expected);
+    }
+
+    // Texts that are not whole numbers never reach the statements.
+    void statementsRefuseNonDigits()
+    {
+        journal_sql::EntryRow r;
+        r.date = r.today = QDate(2026, 3, 5);
+        r.quantity = "1; drop table accounts_dep.smena";
+        r.rejects = r.hours = "0";
+        r.rowId = "1";
+        QVERIFY_THROWS_EXCEPTION(db::ConversionError, journal_sql::insertRow(r));
+        r.quantity = "1";
+        r.rowId = "1 or true";
+        QVERIFY_THROWS_EXCEPTION(db::ConversionError, journal_sql::updateRow(r));
+    }
+
+    // Times 10 000, to the nearest integer with exact halves to even, taken in extended precision; shown in the
+    // general notation with the workstation's decimal comma, written into statements with a full stop.
+    void rounding_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("shownText");
+        QTest::addColumn<QString>("statementText");
+        QTest::newRow("half to even, down") << 1.03125 << "1,0312" << "1.0312";
+        QTest::newRow("half to even, up") << 0.09375 << "0,0938" << "0.0938";
+        QTest::newRow("half to even, 2") << 0.15625 << "0,1562" << "0.1562";
+        // stored a little above the half: the extended product keeps it above
+        QTest::newRow("0.00125 above its half") << 0.00125 << "0,0013" << "0.0013";
+        QTest::newRow("0.12345 above its half") << 0.12345 << "0,1235" << "0.1235";
+        QTest::newRow("0.00005 above its half") << 0.00005 << "0,0001" << "0.0001";
+        // stored a little below the half
+        QTest::newRow("2.00005 below its half") << 2.00005 << "2" << "2";
+        QTest::newRow("10.25 x 1.2") << 10.25 * 1.2 << "12,3" << "12.3";
+        QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << "0,3" << "0.3";
+        QTest::newRow("below the last decimal") << 0.00004 << "0" << "0";
+        QTest::newRow("whole") << 30.0 << "30" << "30";
+        QTest::newRow("15 significant digits") << 123456789012.34567 << "123456789012,346" << "123456789012.346";
+    }
+
+    void rounding()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, shownText);
+        QFETCH(QString, statementText);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        QCOMPARE(TForm11::shown(value), shownText);
+        QCOMPARE(db::sql::price(value), statementText);
+    }
+
+    void finalPrice_data()
+    {
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<bool>("dayOff");
+        QTest::addColumn<QString>("price");
+        // base 1.0625: overtime gives 1.59375, an exact half that goes to the even 1.5938
+        QTest::newRow("1") << 1 << false << "1,0625";
+        QTest::newRow("1, day off") << 1 << true << "2,125";
+        QTest::newRow("2") << 2 << false << "1,0625";
+        QTest::newRow("2, day off") << 2 << true << "2,125";
+        QTest::newRow("3") << 3 << false << "1,275";
+        QTest::newRow("3, day off") << 3 << true << "2,55";
+        QTest::newRow("overtime") << 4 << false << "1,5938";
+        QTest::newRow("overtime, day off") << 4 << true << "3,1875";
+    }
+
+    void finalPrice()
+    {
+        QFETCH(int, shift);
+        QFETCH(bool, dayOff);
+        QFETCH(QString, price);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        QCOMPARE(TForm11::shown(TForm11::finalPrice(1.0625, dayOff, shift)), price);
+    }
+
+    // Only digits (and Backspace) can be typed into the four number boxes; pasted text must be digits too.
+    void numberBoxesTakeDigitsOnly()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm11* e = app.w.Form11;
+        e->Edit5->setEnabled(true);
+        for (QLineEdit* box : {e->Edit3, e->Edit4, e->Edit5, e->Edit6}) {
+            box->clear();
+            QTest::keyClicks(box, "1a2,3.-4 5");
+            QCOMPARE(box->text(), QStringLiteral("12345"));
+            QTest::keyClick(box, Qt::Key_Backspace);
+            QCOMPARE(box->text(), QStringLiteral("1234"));
+            box->clear();
+            box->insert("12x");
+            QCOMPARE(box->text(), QString());
+        }
+    }
+
+    void tabOrder()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        TForm11* e = app.w.Form11;
+        e->Edit5->setEnabled(true);
+        // The chain from "..." of the worker, narrowed to the controls that take Tab.
+        const QList<QWidget*> expected{e->Button3, e->Button4, e->Edit3,   e->Edit6,  e->Edit5,
+                                       e->DTimeP,  e->Edit4,   e->Button1, e->Button2};
+        QList<QWidget*> order;
+        QWidget* w = e->Button3;
+        do {
+            if (expected.contains(w) && !order.contains(w))
+                order << w;
+            w = w->nextInFocusChain();
+        } while (w != e->Button3);
+        QCOMPARE(order, expected);
+        for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit7, e->Edit8, e->Edit9}) {
+            QVERIFY(box->isReadOnly());
+            QVERIFY(!(box->focusPolicy() & Qt::TabFocus));
+        }
+        QVERIFY(e->Button1->isDefault());
+        QCOMPARE(e->GroupBox1->title(), QStringLiteral("Закрыто мастером"));
+        QVERIFY(e->GroupBox1->font().bold());
+    }
+
+    // "Изменить" fills the editor from the current row; the paint rule looks only at the operation kind here;
+    // the price list is closed, so leaving a box shows base price 0 while price and sum keep the row's price.
+    void openingForChange_data()
+    {
+        QTest::addColumn<bool>("painting");
+        QTest::newRow("painting row") << true;
+        QTest::newRow("other row") << false;
+    }
+
+    void openingForChange()
+    {
+        QFETCH(bool, painting);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 5, 2, 2, today, 6, painting, painting ? 14 : 0);
+        AppFixture app(db);
+        openJournal(app, 2);
+        TForm11* e = app.w.Form11;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
+            QCOMPARE(e->Tag, 2);
+            QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
+            QCOMPARE(e->Edit2->text(), painting ? QStringLiteral("ОК-205; КРАСКА; Заготовки")
+                                                : QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
+            QCOMPARE(e->Edit3->text(), QStringLiteral("7"));
+            QCOMPARE(e->Edit4->text(), QStringLiteral("1"));
+            QCOMPARE(e->Edit6->text(), QStringLiteral("6"));
+            QCOMPARE(e->Edit5->text(), painting ? QStringLiteral("14") : QString());
+            QCOMPARE(e->Edit5->isEnabled(), painting);
+            QCOMPARE(e->Label6->isEnabled(), painting);
+            QCOMPARE(e->Edit7->text(), QStringLiteral("12,3"));
+            QCOMPARE(e->Edit9->text(), QStringLiteral("86,1"));
+            QCOMPARE(e->DTimeP->date(), today);
+            QCOMPARE(e->FWorkerId, 2);
+            QCOMPARE(e->FOperId, painting ? 2 : 1);
+            QCOMPARE(e->FProductId, painting ? 2 : 1);
+            QVERIFY(!app.w.DataModule6->Oper->isOpen());
+            QVERIFY(!app.w.DataModule6->Oper->filtered());
+            e->Edit3->setText("10");
+            e->Edit6Exit();
+            QCOMPARE(e->Edit8->text(), QStringLiteral("0"));
+            QCOMPARE(e->Edit7->text(), QStringLiteral("12,3"));
+            QCOMPARE(e->Edit9->text(), QStringLiteral("123"));
+        });
+        app.w.Form1->Button2->click();
+        QCOMPARE(ui::shownModals(), QStringList{"TForm11"});
+        QVERIFY(messages().isEmpty());
+    }
+
+    // "Добавить" takes the journal's date, clears worker, operation, quantity and colour, sets rejects and hours
+    // to 0, and leaves the price boxes as they were.
+    void openingForNew()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        openJournal(app, 3);
+        TForm11* e = app.w.Form11;
+        fillNew(e, QDate(2026, 1, 1), 1, 2, "5", "7");
+        e->Edit5->setText("3");
+        e->Edit4->setText("2");
+        e->Edit7->setText("36");
+        const QDate day(2026, 2, 14);
+        app.w.Form1->DateT->setDate(day);
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
+            QCOMPARE(e->Tag, 1);
+            QCOMPARE(e->DTimeP->date(), day);
+            for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit3, e->Edit5})
+                QVERIFY(box->text().isEmpty());
+            QCOMPARE(e->Edit4->text(), QStringLiteral("0"));
+            QCOMPARE(e->Edit6->text(), QStringLiteral("0"));
+            QCOMPARE(e->Edit7->text(), QStringLiteral("36"));
+            QCOMPARE(e->FOperId, 2);
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Button3));
+        });
+        app.w.Form1->Button1->click();
+        QCOMPARE(ui::shownModals(), QStringList{"TForm11"});
+    }
+
+    // Leaving quantity or hours recomputes the three price boxes; an hours text beyond 32 bits is a conversion
+    // error and the boxes stay as they were.
+    void recalculation()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        openJournal(app);
+        TForm11* e = app.w.Form11;
+        fillNew(e, QDate::currentDate(), 1, 1, "", "");
+        TDataModule6* dm = app.w.DataModule6;
+        dm->Oper->open();
+        QVERIFY(dm->Oper->locate("id", 1));
+        e->FPrice = 10.25 * 1.5;
+        e->Edit6Exit();
+        QCOMPARE(e->Edit6->text(), QStringLiteral("0"));
+        QCOMPARE(e->Edit3->text(), QStringLiteral("0"));
+        QCOMPARE(e->Edit7->text(), QStringLiteral("15,375"));
+        QCOMPARE(e->Edit8->text(), QStringLiteral("10,25"));
+        QCOMPARE(e->Edit9->text(), QStringLiteral("0"));
+        e->Edit3->setText("3");
+        e->Edit6->setText("4294967296");
+        ui::guarded([&] { e->Edit6Exit(); });
+        QCOMPARE(ui::Messages::shown().last().kind, ui::ShownMessage::Kind::StandardError);
+        QCOMPARE(e->Edit9->text(), QStringLiteral("0"));
+        e->Edit6->setText("8");
+        e->Edit6Exit();
+        QCOMPARE(e->Edit9->text(), QStringLiteral("46,125"));
+    }
+
+    // Refusals of "Запись", each leaving the database and the editor's input as they were; and what passes.
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("box");   // the box given a text, or emptied
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message"); // empty: the row is written
+        const QString all = "Все поля должны быть заполнены!";
+        QTest::newRow("worker empty") << "Edit1" << "" << all;
+        QTest::newRow("worker blanks") << "Edit1" << "   " << all;
+        QTest::newRow("operation empty") << "Edit2" << "" << all;
+        QTest::newRow("quantity empty") << "Edit3" << "" << all;
+        QTest::newRow("rejects empty") << "Edit4" << "" << all;
+        QTest::newRow("paint without colour") << "Edit2" << "ОК-205; краска; Заготовки" << all;
+        QTest::newRow("hours empty") << "Edit6" << "" << all;
+        QTest::newRow("duplicate") << "Edit5" << "4" << "Позиция с такими параметрами уже заведена!";
+        QTest::newRow("quantity too large") << "Edit3" << "1000000000000000"
+                                            << "Число в поле \"Кол-во\" слишком велико: наибольшее допустимое "
+                                               "значение 999999999999999.";
+        QTest::newRow("rejects too large") << "Edit4" << "32768"
+                                           << "Число в поле \"Брак\" слишком велико: наибольшее допустимое значение "
+                                              "32767.";
+        QTest::newRow("hours too large") << "Edit6" << "2147483648"
+                                         << "Число в поле \"Время\" слишком велико: наибольшее допустимое значение "
+                                            "2147483647.";
+        QTest::newRow("colour too large") << "Edit5" << "99999999999"
+                                          << "Число в поле \"Цвет\" слишком велико: наибольшее допустимое значение "
+                                             "2147483647.";
+        QTest::newRow("quantity and hours 0 pass") << "Edit3" << "0" << "";
+        QTest::newRow("leading zeros within the limit pass") << "Edit4" << "000032767" << "";
+        QTest::newRow("colour 04 is colour 4") << "Edit5" << "04" << "Позиция с такими параметрами уже заведена!";
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 5);
+        addRow(db, 1, 1, 2, day, 8, true, 4); // worker 1, painting operation 2, colour 4
+        AppFixture app(db);
+        openJournal(app, 2);
+        TForm11* e = app.w.Form11;
+        fillNew(e, day, 1, 2, "10", "0");
+        e->Edit5->setEnabled(true);
+        e->Edit5->setText("5");
+        e->findChild<QLineEdit*>(box)->setText(text);
+        if (box == "Edit2")
+            e->Edit5->clear();
+        e->Button1Click();
+        if (message.isEmpty()) {
+            QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+            QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 2);
+            QVERIFY(e->Edit1->text().isEmpty());
+            return;
+        }
+        QCOMPARE(messages(), QStringList{message});
+        QCOMPARE(ui::Messages::shown()[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(ui::Messages::shown()[0].kind, ui::ShownMessage::Kind::Error);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
+        QCOMPARE(e->findChild<QLineEdit*>(box)->text(), text);
+    }
+
+    // A new row: written as the user typed it, with the price of the choice and the mark "no"; the journal query
+    // re-read at the same record number; the worker's timesheet cell rewritten from the journal's sum (a new
+    // timesheet row when there is none, only that day's cell in an existing one); overtime has its own rows.
+    void saveNewRow_data()
+    {
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<bool>("timesheetRow");
+        QTest::newRow("shift 1, timesheet row exists") << 1 << true;
+        QTest::newRow("overtime, no timesheet row yet") << 4 << false;
+    }
+
+    void saveNewRow()
+    {
+        QFETCH(int, shift);
+        QFETCH(bool, timesheetRow);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        const int day = today.day(), other = day == 1 ? 2 : 1;
+        addRow(db, 1, 1, shift, today, 5, true, 2);
+        addRow(db, 2, 2, shift, today, 3);
+        if (timesheetRow)
+            db.exec(QString("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1, d%2) values (1, %3, %4, "
+                            "%5, 99, 6)")
+                        .arg(day)
+                        .arg(other)
+                        .arg(shift)
+                        .arg(today.month())
+                        .arg(today.year()));
+        AppFixture app(db);
+        openJournal(app, shift);
+        db::Dataset* journal = app.w.DataModule6->smenaQuery(shift);
+        journal->setRecNo(2);
+        app.w.DataModule6->H_Tabel_1->setParam("mnth", today.month());
+        app.w.DataModule6->H_Tabel_1->setParam("yea", today.year());
+        app.w.DataModule6->H_Tabel_1->open();
+        TForm11* e = app.w.Form11;
+        fillNew(e, today, 1, 1, "40", "4");
+        e->FPrice = 10.25 * 1.5;
+        e->Edit4->setText("2");
+        e->Button1Click();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        const auto rows = db.rows("select w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod, ok, "
+                                  "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use from "
+                                  "accounts_dep.smena where id > 2");
+        QCOMPARE(rows.size(), 1);
+        const QVariantList expected{1,     1, 1,  15.375, 40, 2, today, shift, 0, 4, QDateTime(today, QTime(0, 0)),
+                                    "no",  0, 0,  0,      0,  0, 0};
+        for (int c = 0; c < expected.size(); ++c)
+            QCOMPARE(rows[0][c].toString(), expected[c].toString());
+        QCOMPARE(journal->recordCount(), 3);
+        QCOMPARE(journal->recNo(), 2);
+        QVERIFY(!app.w.DataModule6->H_Tabel_1->isOpen());
+        QCOMPARE(cell(db, 1, shift, today), 9);
+        if (timesheetRow)
+            QCOMPARE(cell(db, 1, shift, today.addDays(other - day)), 6);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 1);
+        for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit3, e->Edit4, e->Edit5, e->Edit6, e->Edit7, e->Edit8, e->Edit9})
+            QVERIFY(box->text().isEmpty());
+        QCOMPARE(e->result(), int(QDialog::Accepted));
+    }
+
+    // A change keeps its own row out of the duplicate check; moving a row to another worker or date rewrites
+    // the cell it arrives at and the cell it left (0 when nothing is left there, the other rows' sum otherwise).
+    void changeRewritesBothCells_data()
+    {
+        QTest::addColumn<int>("newWorker");
+        QTest::addColumn<int>("dayShift"); // days from the row's date
+        QTest::newRow("same key") << 1 << 0;
+        QTest::newRow("other worker") << 2 << 0;
+        QTest::newRow("other date") << 1 << 1;
+    }
+
+    void changeRewritesBothCells()
+    {
+        QFETCH(int, newWorker);
+        QFETCH(int, dayShift);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 5), moved = day.addDays(dayShift);
+        addRow(db, 1, 1, 1, day, 5);           // the row to change
+        addRow(db, 2, 1, 1, day, 2, true, 1); // stays with worker 1 on the day
+        db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5, d6) values (1, 1, 3, 2026, 7, 0), "
+                "(2, 1, 3, 2026, 0, 0)");
+        AppFixture app(db);
+        openJournal(app);
+        app.w.Form1->DateT->setDate(day);
+        app.w.Form1->DateTCloseUp();
+        db::Dataset* journal = app.w.DataModule6->Smena1;
+        QVERIFY(journal->locate("id", 1));
+        TForm11* e = app.w.Form11;
+        e->prepareChange(journal);
+        e->Edit1->setText("other");
+        e->FWorkerId = newWorker;
+        e->DTimeP->setDate(moved);
+        e->Edit6->setText("6");
+        e->Button1Click();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(db.rows("select w_id, data, time, cena from accounts_dep.smena where id = 1"),
+                 (QList<QVariantList>{{newWorker, moved, 6, 12.3}}));
+        QCOMPARE(cell(db, newWorker, 1, moved), newWorker == 1 && dayShift == 0 ? 8 : 6);
+        if (newWorker != 1 || dayShift != 0)
+            QCOMPARE(cell(db, 1, 1, day), 2);
+    }
+
+    // A row moved away from a worker's last row of the day leaves 0 in that cell.
+    void changeLeavesZero()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 5);
+        addRow(db, 1, 1, 1, day, 5);
+        db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5, d6) values (1, 1, 3, 2026, 5, 3)");
+        AppFixture app(db);
+        openJournal(app);
+        app.w.Form1->DateT->setDate(day);
+        app.w.Form1->DateTCloseUp();
+        TForm11* e = app.w.Form11;
+        e->prepareChange(app.w.DataModule6->Smena1);
+        e->FWorkerId = 2;
+        e->Button1Click();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(cell(db, 1, 1, day), 0);
+        QCOMPARE(cell(db, 1, 1, day.addDays(1)), 3);
+        QCOMPARE(cell(db, 2, 1, day), 5);
+    }
+
+    // A changed row that another workstation deleted meanwhile is not written again, and nothing else is.
+    void changeOfDeletedRow()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 5);
+        addRow(db, 1, 1, 1, day, 5);
+        AppFixture app(db);
+        openJournal(app);
+        app.w.Form1->DateT->setDate(day);
+        app.w.Form1->DateTCloseUp();
+        TForm11* e = app.w.Form11;
+        e->prepareChange(app.w.DataModule6->Smena1);
+        db.exec("delete from accounts_dep.smena");
+        e->Button1Click();
+        QCOMPARE(messages(), QStringList{"Запись не найдена: её изменили или удалили на другом рабочем месте."});
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
+        QCOMPARE(e->Edit1->text(), QStringLiteral("Иванов И.И."));
+    }
+
+    // A failing timesheet statement leaves no journal row; the error is shown and the input stays.
+    void failingTimesheetLeavesNoRow()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        db.exec("create function accounts_dep.h_tabel_closed() returns trigger language plpgsql as $$"
+                " begin raise exception 'табель закрыт'; end $$;"
+                "create trigger h_tabel_closed before insert or update on accounts_dep.h_tabel"
+                " for each row execute function accounts_dep.h_tabel_closed()");
+        AppFixture app(db);
+        openJournal(app);
+        TForm11* e = app.w.Form11;
+        fillNew(e, QDate::currentDate(), 1, 1, "40", "4");
+        ui::guarded([&] { e->Button1Click(); });
+        QCOMPARE(ui::Messages::shown().size(), 1);
+        QCOMPARE(ui::Messages::shown()[0].kind, ui::ShownMessage::Kind::StandardError);
+        QVERIFY(messages()[0].contains("табель закрыт"));
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
+        QCOMPARE(e->Edit3->text(), QStringLiteral("40"));
+        QCOMPARE(e->Edit1->text(), QStringLiteral("Иванов И.И."));
+        // the same connection goes on working
+        db.exec("drop trigger h_tabel_closed on accounts_dep.h_tabel");
+        e->Button1Click();
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+        QCOMPARE(cell(db, 1, 1, QDate::currentDate()), 4);
+    }
+
+    // Two workstations saving the same row at the same moment: the second waits for the first and then finds
+    // its row, instead of both passing the check.
+    void concurrentDuplicate()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 5);
+        AppFixture app(db);
+        openJournal(app);
+        TForm11* e = app.w.Form11;
+        fillNew(e, day, 1, 1, "40", "4");
+
+        journal_sql::EntryRow row;
+        row.workerId = 1;
+        row.operId = 1;
+        row.productId = 1;
+        row.price = 10.25;
+        row.quantity = "40";
+        row.rejects = "0";
+        row.hours = "4";
+        row.shift = 1;
+        row.date = day;
+        row.today = day;
+        // The other workstation: the same steps in its own transaction, committed only once this one waits.
+        std::atomic<int> stage{0}; // 1: row written, not committed; 2: the program waits for it; -1: failed
+        QString failure;           // read only after the thread has ended
+        const QString socket = db.server(), name = db.name();
+        std::thread other([&] {
+            const QString cn = "other_workstation";
+            {
+                QSqlDatabase c = QSqlDatabase::addDatabase("QPSQL", cn);
+                c.setHostName(socket);
+                c.setUserName("sys");
+                c.setPassword("wumbral");
+                c.setDatabaseName(name);
+                QSqlQuery q(c);
+                auto run = [&](const QString& sql) {
+                    if (failure.isEmpty() && !q.exec(sql))
+                        failure = sql + ": " + q.lastError().text();
+                    return failure.isEmpty();
+                };
+                if (!c.open())
+                    failure = c.lastError().text();
+                if (run("begin") && run(journal_sql::lockRowKey(row)) && run(journal_sql::duplicateOfNew(row)) &&
+                    run(journal_sql::insertRow(row)))
+                    stage = 1;
+                for (int i = 0; i < 200 && stage == 1; ++i) {
+                    if (run("select count(*) from pg_locks where locktype = 'advisory' and not granted") && q.next() &&
+                        q.value(0).toInt() > 0)
+                        stage = 2;
+                    else
+                        QThread::msleep(50);
+                }
+                run("commit");
+                if (!failure.isEmpty())
+                    stage = -1;
+                c.close();
+            }
+            QSqlDatabase::removeDatabase(cn);
+        });
+        while (stage == 0)
+            QThread::msleep(10);
+        if (stage == 1)
+            e->Button1Click();
+        other.join();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(stage.load(), 2);
+        QCOMPARE(messages(), QStringList{"Позиция с такими параметрами уже заведена!"});
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+    }
+};
+
+QTEST_MAIN(TestEntryEditor)
+#include "tst_entry_editor.moc"
