@@ -227,6 +227,9 @@ QString Application::finish()
             continue;
         if (QFile::rename(book_->path, target)) {
             book_->path.clear();
+            // The reserved name was private to the user; the finished workbook is an ordinary document.
+            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                              QFileDevice::ReadOther);
             return target;
         }
     }
