@@ -58,8 +58,15 @@ generate() {
     psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -f "$here/schema.sql" >/dev/null
     psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -v scale=demo -f "$here/generate.sql" >/dev/null
     psql_demo -d postgres -c "alter database $tmp rename to $db" >/dev/null
+    source_checksum >"$dir/source.sha256"
     say "done in $((SECONDS - t0)) s: $(psql_demo -d "$db" -tAc "select count(*) from accounts_dep.smena") journal rows"
 }
+
+# What the demo was made from: the schema and the generator.
+source_checksum() { cat "$here/schema.sql" "$here/generate.sql" | sha256sum | cut -d' ' -f1; }
+
+# True when the demo was made from other sources than the current ones (or before they were recorded).
+demo_outdated() { [ "$(cat "$dir/source.sha256" 2>/dev/null)" != "$(source_checksum)" ]; }
 
 start() {
     check_reachable
@@ -74,6 +81,10 @@ start() {
             say "the demo server did not start; its log is $dir/server.log"
         fi
         exit "$rc"
+    fi
+    if db_exists "$db" && demo_outdated; then
+        say "db/schema.sql or db/generate.sql changed since the demo data was made: making it again"
+        psql_quiet -d postgres -c "drop database if exists $db with (force)" >/dev/null
     fi
     db_exists "$db" || generate
     say "running: database $db on localhost:5432 (data in $dir)"

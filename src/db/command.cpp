@@ -7,6 +7,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 
+#include <libpq-fe.h>
+
 namespace db {
 
 QString bindParams(const QString& text, const QHash<QString, QVariant>& params)
@@ -32,12 +34,18 @@ QString bindParams(const QString& text, const QHash<QString, QVariant>& params)
 QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly)
 {
     QSqlDatabase db = openConnection(connectionName);
+    PGconn* conn = pgConnection(db);
+    // Outside a transaction a statement commits by itself: when the connection breaks under it, it may have.
+    const Outcome outcome = conn && PQtransactionStatus(conn) == PQTRANS_INTRANS ? Outcome::NotDone : Outcome::Unknown;
     QSqlQuery q(db);
     q.setForwardOnly(forwardOnly);
     q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    if (q.exec(text))
-        return q;
-    throwAfterFailure(connectionName, DbError::fromSqlError(q.lastError()));
+    {
+        ServerWait wait(conn);
+        if (q.exec(text))
+            return q;
+    }
+    throwAfterFailure(connectionName, DbError::fromSqlError(q.lastError()), outcome);
 }
 
 Command::Command(const QString& connectionName, const QString& name, QObject* parent)

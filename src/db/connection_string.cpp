@@ -2,9 +2,28 @@
 
 namespace db {
 
+QString connectionStringValue(const QString& value)
+{
+    // A value that holds a separator, a brace, an equals sign or blanks at its ends goes between braces, with a
+    // closing brace doubled, so that "srv;DATABASE=x" stays one value and adds no key.
+    const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
+                       !value.contains(u'=') && value == value.trimmed();
+    if (plain)
+        return value;
+    QString out = QStringLiteral("{");
+    for (QChar c : value) {
+        out += c;
+        if (c == u'}')
+            out += u'}';
+    }
+    out += u'}';
+    return out;
+}
+
 QString assembleConnectionString(const QString& database, const QString& server)
 {
-    return QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=") + database + QStringLiteral(";SERVER=") + server +
+    return QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=") + connectionStringValue(database) +
+           QStringLiteral(";SERVER=") + connectionStringValue(server) +
            QStringLiteral(";PORT=5432;UID=sys;PWD=wumbral;SSLmode=allow;") +
            QStringLiteral("ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;ShowSystemTables=0;"
                           "Fetch=100;UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;") +
@@ -29,13 +48,42 @@ QString connectionStringFor(const QString& arg1, const QString& arg2)
 ConnectionOptions parseConnectionString(const QString& text)
 {
     ConnectionOptions o;
-    const QStringList pairs = text.split(u';');
-    for (const QString& pair : pairs) {
-        const qsizetype eq = pair.indexOf(u'=');
-        if (eq < 0)
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype eq = text.indexOf(u'=', i);
+        const qsizetype semi = text.indexOf(u';', i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) { // a piece without "=": skipped
+            if (semi < 0)
+                break;
+            i = semi + 1;
             continue;
-        const QString key = pair.left(eq).trimmed().toUpper();
-        const QString value = pair.mid(eq + 1);
+        }
+        const QString key = text.mid(i, eq - i).trimmed().toUpper();
+        QString value;
+        i = eq + 1;
+        if (i < n && text[i] == u'{') {
+            // Braced: up to the closing brace; "}}" stands for one brace inside.
+            ++i;
+            while (i < n) {
+                if (text[i] == u'}') {
+                    if (i + 1 < n && text[i + 1] == u'}') {
+                        value += u'}';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text[i++];
+            }
+            const qsizetype end = text.indexOf(u';', i);
+            i = end < 0 ? n : end + 1;
+        } else {
+            const qsizetype end = text.indexOf(u';', i);
+            value = text.mid(i, (end < 0 ? n : end) - i);
+            i = end < 0 ? n : end + 1;
+        }
         if (key == u"DATABASE")
             o.database = value;
         else if (key == u"SERVER")

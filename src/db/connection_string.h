@@ -12,6 +12,9 @@ inline constexpr const char* kDefaultDatabase = "kesta_erp";
 // tunnel or alias of the enterprise server. Enterprise workstations pass their server as argument 2.
 inline constexpr const char* kDefaultServer = "localhost";
 
+// A value as the connection string writes it: as it is, or between braces when it holds ";", "{", "}", "=" or
+// blanks at its ends.
+QString connectionStringValue(const QString& value);
 // The ODBC driver connection string for a database name and server address.
 QString assembleConnectionString(const QString& database, const QString& server);
 // The built-in default string: the same pieces with the default database and server.
@@ -27,7 +30,7 @@ struct ConnectionOptions {
     QString password;
     QString sslMode;
 };
-// Reads DATABASE, SERVER, PORT, UID, PWD and SSLmode (keys regardless of letter case).
+// Reads DATABASE, SERVER, PORT, UID, PWD and SSLmode (keys regardless of letter case; braced values unwrapped).
 ConnectionOptions parseConnectionString(const QString& text);
 
 } // namespace db

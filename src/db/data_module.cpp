@@ -37,10 +37,7 @@ void Connection::open()
     db.setPort(o.port);
     db.setUserName(o.user);
     db.setPassword(o.password);
-    QString options = QStringLiteral("connect_timeout=10");
-    if (!o.sslMode.isEmpty())
-        options += QStringLiteral(";sslmode=") + o.sslMode.toLower();
-    db.setConnectOptions(options);
+    db.setConnectOptions(connectOptions(o.sslMode));
     if (!db.open())
         throw DbError::fromSqlError(db.lastError());
     prepareSession(db);

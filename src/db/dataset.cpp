@@ -70,10 +70,11 @@ void Dataset::setSqlLines(const QStringList& lines)
     setSql(sql::lines(lines));
 }
 
-void Dataset::setTable(const QString& table, const QString& keyField)
+void Dataset::setTable(const QString& table, const QString& keyField, const QString& orderBy)
 {
-    setSql(keyField.isEmpty() ? QStringLiteral("select ctid::text as ") + kRowId + QStringLiteral(", * from ") + table
-                              : QStringLiteral("select * from ") + table);
+    setSql((keyField.isEmpty() ? QStringLiteral("select ctid::text as ") + kRowId + QStringLiteral(", * from ") + table
+                               : QStringLiteral("select * from ") + table) +
+           (orderBy.isEmpty() ? QString() : QStringLiteral(" order by ") + orderBy));
     table_ = table;
     keyField_ = keyField;
 }

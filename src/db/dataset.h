@@ -45,7 +45,8 @@ public:
 
     // A table dataset reads a whole table and writes back rows by key (or by the server's row address
     // when the table has no key column).
-    void setTable(const QString& table, const QString& keyField = {});
+    // orderBy: the order the rows are read in (an expression list), when the first row matters.
+    void setTable(const QString& table, const QString& keyField = {}, const QString& orderBy = {});
     QString table() const { return table_; }
     // A query whose rows come from one table keeps its statement and writes back to that table by key.
     void setUpdateTable(const QString& table, const QString& keyField);

@@ -4,10 +4,11 @@
 
 namespace db {
 
-DbError::DbError(const QString& text, const QString& sqlState)
+DbError::DbError(const QString& text, const QString& sqlState, const QString& severity)
     : std::runtime_error(text.toStdString())
     , text_(text)
     , sqlState_(sqlState)
+    , severity_(severity)
 {
 }
 
@@ -19,6 +20,15 @@ DbError DbError::fromSqlError(const QSqlError& error)
     if (text.isEmpty())
         text = error.text().trimmed();
     return DbError(text, error.nativeErrorCode());
+}
+
+DbError DbError::explained(const QString& reason, const QString& advice, const DbError& cause)
+{
+    const QString detail = cause.text().isEmpty() ? QString() : u'\n' + cause.text();
+    const QString state = cause.sqlState();
+    DbError e(reason + u' ' + advice + detail, state, cause.severity());
+    e.withoutAdvice_ = reason + detail;
+    return e;
 }
 
 ConversionError::ConversionError(const QString& text)

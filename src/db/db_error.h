@@ -17,14 +17,22 @@ inline constexpr const char* kSavedNotRefreshedMessage =
 // A statement failed on the server or the connection failed: carries the server's text and SQLSTATE.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& text, const QString& sqlState = {});
+    explicit DbError(const QString& text, const QString& sqlState = {}, const QString& severity = {});
     static DbError fromSqlError(const QSqlError& error);
+    // The program's explanation of a failure: what happened, what to do, then the server's text.
+    static DbError explained(const QString& reason, const QString& advice, const DbError& cause);
+    // The text without the advice (for a failure that the caller explains in its own words).
+    QString textWithoutAdvice() const { return withoutAdvice_.isEmpty() ? text_ : withoutAdvice_; }
     QString text() const { return text_; }
     QString sqlState() const { return sqlState_; }
+    // The server's severity, not translated (ERROR, FATAL, PANIC); empty when unknown.
+    QString severity() const { return severity_; }
 
 private:
     QString text_;
     QString sqlState_;
+    QString severity_;
+    QString withoutAdvice_;
 };
 
 // A value could not be converted (text to number, a malformed filter, a value that cannot go into a statement).

@@ -435,8 +435,10 @@ private:
     [[noreturn]] void fail(qsizetype position, const QString& problem) const
     {
         // All parts are substituted in one call: the filter text itself may contain "%1" and the like.
+        // A very long filter is shown by its beginning only.
+        const QString shown = source_.size() > 200 ? source_.left(200) + QStringLiteral("…") : source_;
         throw ConversionError(QStringLiteral("Ошибка в условии отбора «%1»: %2 (позиция %3)")
-                                  .arg(source_, problem, QString::number(position + 1)));
+                                  .arg(shown, problem, QString::number(position + 1)));
     }
 
     [[noreturn]] void failExpected(const QString& expected) const
@@ -633,8 +635,25 @@ private:
         return node;
     }
 
+    // Every NOT and every parenthesis is one level of recursion here and when rows are tested; a limit keeps a
+    // pathological filter from exhausting the stack.
+    static constexpr int kMaxNesting = 100;
+
+    struct NestingGuard {
+        Parser& p;
+        explicit NestingGuard(Parser& parser)
+            : p(parser)
+        {
+            if (++p.depth_ > kMaxNesting)
+                p.fail(p.current().position,
+                       QStringLiteral("слишком глубокая вложенность скобок и NOT (больше %1)").arg(kMaxNesting));
+        }
+        ~NestingGuard() { --p.depth_; }
+    };
+
     std::unique_ptr<const Node> parseUnary()
     {
+        NestingGuard nesting(*this);
         if (current().kind == Token::Kind::Not) {
             advance();
             auto node = std::make_unique<Node>();
@@ -772,6 +791,7 @@ private:
     }
 
     const QString& source_;
+    int depth_ = 0;
     std::vector<Token> tokens_;
     std::size_t index_ = 0;
 };
@@ -779,6 +799,18 @@ private:
 } // namespace
 
 FilterExpression::FilterExpression() = default;
+
+QString FilterExpression::quote(const QString& text)
+{
+    QString out = QStringLiteral("'");
+    for (QChar c : text) {
+        if (c == u'\'')
+            out += c;
+        out += c;
+    }
+    out += u'\'';
+    return out;
+}
 FilterExpression::~FilterExpression() = default;
 FilterExpression::FilterExpression(const FilterExpression&) = default;
 FilterExpression& FilterExpression::operator=(const FilterExpression&) = default;

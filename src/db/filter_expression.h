@@ -25,6 +25,9 @@ public:
     // An empty or blank text gives an empty expression, which matches every row.
     static FilterExpression parse(const QString& text);
 
+    // Text as a quoted literal of a filter ('...' with quotes doubled), so that typed text cannot end the literal.
+    static QString quote(const QString& text);
+
     bool isEmpty() const;
     // Throws db::ConversionError when the expression names a field the lookup does not know.
     bool matches(const FieldLookup& field) const;

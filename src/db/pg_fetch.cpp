@@ -195,16 +195,22 @@ FetchedRows fetchAll(const QString& connectionName, const QString& text,
     PGconn* conn = pgConnection(db);
     if (!conn)
         throw DbError(QStringLiteral("Соединение с базой данных не через драйвер PostgreSQL."));
-    ResultGuard res{PQexec(conn, text.toUtf8().constData())};
+    ResultGuard res{nullptr};
+    {
+        ServerWait wait(conn);
+        res.r = PQexec(conn, text.toUtf8().constData());
+    }
     const ExecStatusType status = PQresultStatus(res.r);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
         QString message = QString::fromUtf8(PQresultErrorField(res.r, PG_DIAG_MESSAGE_PRIMARY));
         if (message.isEmpty())
             message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
         const QString sqlState = QString::fromLatin1(PQresultErrorField(res.r, PG_DIAG_SQLSTATE));
+        const QString severity = QString::fromLatin1(PQresultErrorField(res.r, PG_DIAG_SEVERITY_NONLOCALIZED));
         PQclear(res.r); // the error is read; the connection check below runs its own statement
         res.r = nullptr;
-        throwAfterFailure(connectionName, DbError(message, sqlState));
+        // Reading changes nothing: after a lost connection the list simply was not read.
+        throwAfterFailure(connectionName, DbError(message, sqlState, severity), Outcome::NotDone);
     }
     FetchedRows out;
     const int cols = PQnfields(res.r);

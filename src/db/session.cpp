@@ -5,16 +5,63 @@
 #include <QSqlQuery>
 
 #include <libpq-fe.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
 
 namespace db {
 
+namespace {
+
+std::mutex limitsMutex;
+WaitLimits currentLimits;
+
+} // namespace
+
+WaitLimits waitLimits()
+{
+    std::lock_guard lock(limitsMutex);
+    return currentLimits;
+}
+
+void setWaitLimits(const WaitLimits& limits)
+{
+    std::lock_guard lock(limitsMutex);
+    currentLimits = limits;
+}
+
+QString connectOptions(const QString& sslMode)
+{
+    const WaitLimits l = waitLimits();
+    // Keepalives find a server host that went away while the connection is idle or waiting; they do not apply
+    // to a local socket.
+    QString options = QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=30;keepalives_interval=10;"
+                                     "keepalives_count=3")
+                          .arg(l.connectTimeoutSeconds);
+    if (!sslMode.isEmpty())
+        options += QStringLiteral(";sslmode=") + sslMode.toLower();
+    return options;
+}
+
 void prepareSession(QSqlDatabase& db)
 {
+    const WaitLimits l = waitLimits();
     // Dates written as day.month.year text must read day first, whatever the server's default.
-    for (const char* s :
-         {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on", "SET client_encoding TO 'UTF8'"}) {
+    const QString statements[] = {
+        QStringLiteral("SET DateStyle TO 'ISO, DMY'"),
+        QStringLiteral("SET standard_conforming_strings TO on"),
+        QStringLiteral("SET client_encoding TO 'UTF8'"),
+        QStringLiteral("SET lock_timeout TO %1").arg(l.lockTimeoutMs),
+        QStringLiteral("SET statement_timeout TO %1").arg(l.statementTimeoutMs),
+    };
+    for (const QString& s : statements) {
         QSqlQuery q(db);
-        if (!q.exec(QString::fromLatin1(s)))
+        ServerWait wait(pgConnection(db));
+        if (!q.exec(s))
             throw DbError::fromSqlError(q.lastError());
     }
 }
@@ -29,6 +76,103 @@ PGconn* pgConnection(const QSqlDatabase& db)
         return nullptr;
     return *static_cast<PGconn* const*>(handle.data());
 }
+
+// ---- the program's side of a bounded wait ----
+
+namespace {
+
+class Watchdog {
+public:
+    static Watchdog& instance()
+    {
+        static Watchdog w;
+        return w;
+    }
+
+    quint64 watch(int socket, std::chrono::steady_clock::time_point deadline)
+    {
+        std::lock_guard lock(mutex_);
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { run(); });
+        const quint64 id = ++lastId_;
+        waits_[id] = {socket, deadline};
+        wake_.notify_all();
+        return id;
+    }
+
+    void unwatch(quint64 id)
+    {
+        std::lock_guard lock(mutex_);
+        waits_.erase(id);
+    }
+
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+            wake_.notify_all();
+        }
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    struct Wait {
+        int socket;
+        std::chrono::steady_clock::time_point deadline;
+    };
+
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        while (!stop_) {
+            if (waits_.empty()) {
+                wake_.wait(lock);
+                continue;
+            }
+            auto next = waits_.begin();
+            for (auto it = waits_.begin(); it != waits_.end(); ++it)
+                if (it->second.deadline < next->second.deadline)
+                    next = it;
+            if (std::chrono::steady_clock::now() < next->second.deadline) {
+                wake_.wait_until(lock, next->second.deadline);
+                continue;
+            }
+            // Still registered under the lock, so the socket is still the connection's: shutting it wakes the
+            // waiting statement with a broken connection.
+            ::shutdown(next->second.socket, SHUT_RDWR);
+            waits_.erase(next);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::map<quint64, Wait> waits_;
+    quint64 lastId_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
+ServerWait::ServerWait(PGconn* conn)
+{
+    if (!conn || PQstatus(conn) != CONNECTION_OK || PQsocket(conn) < 0)
+        return;
+    const WaitLimits l = waitLimits();
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(qint64(l.statementTimeoutMs) + l.silentServerGraceMs);
+    id_ = Watchdog::instance().watch(PQsocket(conn), deadline);
+}
+
+ServerWait::~ServerWait()
+{
+    if (id_)
+        Watchdog::instance().unwatch(id_);
+}
+
+// ---- failures ----
 
 namespace {
 
@@ -74,18 +218,52 @@ QSqlDatabase openConnection(const QString& connectionName)
     return db;
 }
 
-void throwAfterFailure(const QString& connectionName, const DbError& error)
+FailureKind classify(const DbError& error, PGconn* conn)
+{
+    const QString state = error.sqlState();
+    const QString severity = error.severity().isEmpty() ? error.text().section(u':', 0, 0).trimmed() : error.severity();
+    if (!conn || PQstatus(conn) != CONNECTION_OK || state.startsWith(u"08") || state == u"57P01" || state == u"57P02" ||
+        state == u"57P03" || severity == u"FATAL" || severity == u"PANIC")
+        return FailureKind::ConnectionLost;
+    if (state == u"55P03")
+        return FailureKind::LockTimeout;
+    if (state == u"57014")
+        return FailureKind::StatementTimeout;
+    if (state == u"40P01" || state == u"40001")
+        return FailureKind::Conflict;
+    return FailureKind::Statement;
+}
+
+void throwAfterFailure(const QString& connectionName, const DbError& error, Outcome outcome)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    // A failed statement inside a transaction leaves the connection fine: only a broken one is made again.
-    if (!broken(db))
+    const QString notDone = QStringLiteral("Действие не выполнено, повторите его.");
+    switch (classify(error, pgConnection(db))) {
+    case FailureKind::Statement:
+        // A failed statement inside a transaction leaves the connection fine: it is kept.
         throw error;
+    case FailureKind::LockTimeout:
+        throw DbError::explained(QStringLiteral("Запись занята на другом рабочем месте."),
+                                 QStringLiteral("Действие не выполнено, повторите его через несколько секунд."), error);
+    case FailureKind::StatementTimeout:
+        throw DbError::explained(QStringLiteral("База данных не ответила за отведённое время."),
+                                 QStringLiteral("Действие не выполнено, повторите его позже."), error);
+    case FailureKind::Conflict:
+        throw DbError::explained(QStringLiteral("Те же данные одновременно менялись на другом рабочем месте."), notDone,
+                                 error);
+    case FailureKind::ConnectionLost:
+        break;
+    }
+    const QString advice = outcome == Outcome::NotDone
+                               ? notDone
+                               : QStringLiteral("Неизвестно, успело ли действие выполниться: нажмите «Обновить» и "
+                                                "проверьте, прежде чем повторять его.");
+    const DbError cause(error.text(), error.sqlState().isEmpty() ? QStringLiteral("08006") : error.sqlState(),
+                        error.severity());
     if (reconnect(db))
-        throw DbError(QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено. "
-                                     "Действие не выполнено, повторите его.\n") +
-                          error.text(),
-                      error.sqlState());
-    throw DbError(QStringLiteral("Нет связи с базой данных.\n") + error.text(), error.sqlState());
+        throw DbError::explained(QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено."),
+                                 advice, cause);
+    throw DbError::explained(QStringLiteral("Нет связи с базой данных."), advice, cause);
 }
 
 } // namespace db

@@ -13,6 +13,9 @@ QString quote(const QString& text)
 {
     if (text.contains(QChar(u'\0')))
         throw ConversionError(QStringLiteral("Текст содержит недопустимый символ (NUL)."));
+    // Half of a surrogate pair is no character: it would reach the server as another one.
+    if (!text.isValidUtf16())
+        throw ConversionError(QStringLiteral("Текст содержит недопустимый символ (половину суррогатной пары)."));
     QString out;
     out.reserve(text.size() + 2);
     out += u'\'';
@@ -25,9 +28,16 @@ QString quote(const QString& text)
     return out;
 }
 
+// A negative number goes between parentheses: written after a minus of the statement ("x-" and -1) it would
+// otherwise make "--", which starts a comment and swallows the rest of the statement.
+static QString signedText(const QString& text)
+{
+    return text.startsWith(u'-') ? u'(' + text + u')' : text;
+}
+
 QString number(qint64 value)
 {
-    return QString::number(value);
+    return signedText(QString::number(value));
 }
 
 double round4(double value)
@@ -54,7 +64,7 @@ QString price(double value)
 {
     if (!std::isfinite(value))
         throw ConversionError(QStringLiteral("Недопустимое значение цены."));
-    return general(round4(value));
+    return signedText(general(round4(value)));
 }
 
 QString date(const QDate& value)
@@ -84,13 +94,15 @@ QString literal(const QVariant& value)
     case QMetaType::UShort:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
-        return QString::number(value.toLongLong());
+        if (value.typeId() == QMetaType::ULongLong || value.typeId() == QMetaType::ULong)
+            return QString::number(value.toULongLong());
+        return number(value.toLongLong());
     case QMetaType::Double:
     case QMetaType::Float: {
         const double d = value.toDouble();
         if (!std::isfinite(d))
             throw ConversionError(QStringLiteral("Недопустимое числовое значение."));
-        return QString::number(d, 'g', 17);
+        return signedText(QString::number(d, 'g', 17));
     }
     case QMetaType::QDate:
         if (!value.toDate().isValid())

@@ -10,14 +10,15 @@ namespace db::sql {
 
 // 'text' with single quotes doubled; refuses NUL, which the server cannot store in text.
 QString quote(const QString& text);
-// Whole numbers in decimal, no grouping.
+// Whole numbers in decimal, no grouping; negative ones between parentheses.
 QString number(qint64 value);
 // The program's rounding of prices and sums: times 10 000, to the nearest integer with exact halves to the
 // even neighbour (in extended precision), divided by 10 000.
 double round4(double value);
 // The shortest general notation with at most 15 significant digits and the given decimal separator.
 QString general(double value, QChar decimalPoint = u'.');
-// A price in statements: rounded by round4 and written in the general notation with a full stop.
+// A price in statements: rounded by round4 and written in the general notation with a full stop (a negative one
+// between parentheses).
 QString price(double value);
 // DD.MM.YYYY, the form the statements put inside to_date(..., 'DD.MM.YYYY').
 QString date(const QDate& value);

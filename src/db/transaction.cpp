@@ -12,8 +12,13 @@ Transaction::Transaction(const QString& connectionName)
     : connectionName_(connectionName)
 {
     QSqlDatabase db = openConnection(connectionName_);
-    if (!db.transaction())
-        throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()));
+    bool begun = false;
+    {
+        ServerWait wait(pgConnection(db));
+        begun = db.transaction();
+    }
+    if (!begun)
+        throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()), Outcome::NotDone);
 }
 
 Transaction::~Transaction()
@@ -27,16 +32,24 @@ void Transaction::rollback()
         return;
     done_ = true;
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (db.isOpen())
+    if (db.isOpen()) {
+        ServerWait wait(pgConnection(db));
         db.rollback();
+    }
 }
 
 void Transaction::commit()
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     done_ = true;
-    if (!db.commit())
-        throw DbError::fromSqlError(db.lastError());
+    bool committed = false;
+    {
+        ServerWait wait(pgConnection(db));
+        committed = db.commit();
+    }
+    // A connection lost at the commit leaves open whether the change was written.
+    if (!committed)
+        throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()), Outcome::Unknown);
 }
 
 void rereadAfterCommit(const std::function<void()>& reread)
@@ -44,7 +57,8 @@ void rereadAfterCommit(const std::function<void()>& reread)
     try {
         reread();
     } catch (const DbError& e) {
-        throw DbError(QString::fromUtf8(kSavedNotRefreshedMessage) + u'\n' + e.text(), e.sqlState());
+        // The re-read's own advice ("not done, repeat it") would speak of the change: only the reason is kept.
+        throw DbError(QString::fromUtf8(kSavedNotRefreshedMessage) + u'\n' + e.textWithoutAdvice(), e.sqlState());
     }
 }
 

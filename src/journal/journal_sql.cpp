@@ -8,6 +8,8 @@ namespace journal_sql {
 using db::sql::number;
 
 const QString kUpdtOK = QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id");
+const QString kVerOrder = QStringLiteral("coalesce(d, 0) desc, coalesce(t, 0) desc");
+const QString kLockBuildStamp = QStringLiteral("select pg_advisory_xact_lock(1263730688, 0)");
 
 QString deleteRow(const QString& rowId)
 {

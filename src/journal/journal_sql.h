@@ -8,6 +8,10 @@
 namespace journal_sql {
 
 extern const QString kUpdtOK;
+// The build-stamp table is read newest stamp first: with several rows, "the first" is the newest.
+extern const QString kVerOrder;
+// Taken by the build-stamp check for its transaction, so two programs starting at once take turns.
+extern const QString kLockBuildStamp;
 QString deleteRow(const QString& rowId);
 
 // The values of one journal row as the entry editor writes it.

@@ -4,6 +4,7 @@
 #include "catalogs/operation_prices_list.h"
 #include "catalogs/products_list.h"
 #include "catalogs/workers_list.h"
+#include "db/command.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
@@ -129,12 +130,10 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
         });
     connect(CBox1, &QCheckBox::toggled, this, [this] { CBox1Click(); });
     DateT->installEventFilter(this);
-    // The popup closes after a click or Enter in the calendar; the day is read once it has.
-    const auto calendarClosed = [this] {
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
-    };
-    connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this, calendarClosed);
-    connect(DateT->calendarWidget(), &QCalendarWidget::activated, this, calendarClosed);
+    // However the calendar closes (a day picked, Enter, Escape, a click outside), the day change runs once it has
+    // closed and the picked day is in the box.
+    calendarPopup_ = DateT->calendarWidget()->window();
+    calendarPopup_->installEventFilter(this);
     connect(Button8, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button8Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button2Click(); }); });
@@ -176,7 +175,7 @@ void TForm1::FormCreate()
         dm->ADO_DB.open();
 
         ver = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("ver"), this);
-        ver->setTable(QStringLiteral("accounts_dep.ver"));
+        ver->setTable(QStringLiteral("accounts_dep.ver"), {}, journal_sql::kVerOrder);
         ver->setFieldDefs(
             {{"d", db::FieldType::Integer}, {"t", db::FieldType::Integer}, {"delim", db::FieldType::Text, 255}});
         updtOK = new db::Command(dm->ADO_DB.name(), QStringLiteral("updtOK"), this);
@@ -194,22 +193,30 @@ void TForm1::FormCreate()
 
 void TForm1::CheckBuildStamp()
 {
-
     FBuildDate = buildDateNumber(w_.buildDate);
     FBuildTime = buildTimeNumber(w_.buildTime);
-    ver->close();
-    ver->open();
-    ver->first();
-    int d = ver->isEmpty() ? 0 : ver->asInt(QStringLiteral("d"));
-    int t = ver->isEmpty() ? 0 : ver->asInt(QStringLiteral("t"));
-    if (stampOlder(d, t, FBuildDate, FBuildTime)) {
-        ver->edit();
-        ver->setValue(QStringLiteral("d"), FBuildDate);
-        ver->setValue(QStringLiteral("t"), FBuildTime);
-        ver->post();
+    int d = 0, t = 0;
+    {
+        // Read, moved forward and read again in one transaction that takes turns with other programs' checks:
+        // two first starts on an empty table would otherwise both add a row.
+        const QString cn = w_.DataModule6->ADO_DB.name();
+        db::Transaction tx(cn);
+        db::execStatement(cn, journal_sql::kLockBuildStamp);
+        ver->close();
+        ver->open();
+        ver->first();
+        d = ver->isEmpty() ? 0 : ver->asInt(QStringLiteral("d"));
+        t = ver->isEmpty() ? 0 : ver->asInt(QStringLiteral("t"));
+        if (stampOlder(d, t, FBuildDate, FBuildTime)) {
+            ver->edit();
+            ver->setValue(QStringLiteral("d"), FBuildDate);
+            ver->setValue(QStringLiteral("t"), FBuildTime);
+            ver->post();
+        }
+        d = ver->asInt(QStringLiteral("d"));
+        t = ver->asInt(QStringLiteral("t"));
+        tx.commit();
     }
-    d = ver->asInt(QStringLiteral("d"));
-    t = ver->asInt(QStringLiteral("t"));
     if (stampOlder(FBuildDate, FBuildTime, d, t)) {
         if (w_.authorizationTimer)
             w_.authorizationTimer->start();
@@ -273,6 +280,10 @@ void TForm1::reopenShiftQueries()
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == calendarPopup_ && calendarPopup_ != window() && event->type() == QEvent::Hide) {
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
+        return false;
+    }
     if (watched == DateT && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -98,4 +98,5 @@ private:
     Windows& w_;
     QMetaObject::Connection totalsConnection_;
     bool checkRunning_ = false;
+    QWidget* calendarPopup_ = nullptr;
 };

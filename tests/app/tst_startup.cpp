@@ -2,15 +2,28 @@
 #include "app/authorization_window.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
+#include "db/session.h"
 #include "journal/build_stamp.h"
+#include "journal/journal_sql.h"
 #include "journal/journal_window.h"
 #include "reports/reports_window.h"
 #include "support/app_fixture.h"
 #include "ui/messages.h"
 
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
+
+#include <future>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using Stamp = QPair<int, int>;
 
@@ -105,6 +118,125 @@ private slots:
     }
 
     // A newer build started elsewhere stops this one at its next tick, ending about 5 s after the message.
+    // With several rows the first is the one with the newest stamp: an old row is never moved forward past a
+    // newer one, and a program older than the newest row is refused.
+    void severalStampRows_data()
+    {
+        QTest::addColumn<QList<Stamp>>("rows");
+        QTest::addColumn<QList<Stamp>>("after");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("an old and a future row: refused, nothing written")
+            << QList<Stamp>{{20200101, 5}, {20991231, 5}} << QList<Stamp>{{20200101, 5}, {20991231, 5}} << true;
+        QTest::newRow("two older rows: the newest moves forward")
+            << QList<Stamp>{{20261201, 5}, {20261209, 5}} << QList<Stamp>{{20261201, 5}, {20261210, 36000}} << false;
+    }
+
+    void severalStampRows()
+    {
+        QFETCH(QList<Stamp>, rows);
+        QFETCH(QList<Stamp>, after);
+        QFETCH(bool, refused);
+        TestDatabase db;
+        for (const Stamp& r : rows)
+            db.exec(QString("insert into accounts_dep.ver (d, t) values (%1, %2)").arg(r.first).arg(r.second));
+        AppFixture app(db, "Dec 10 2026", "10:00:00");
+        app.w.terminateRequested = false;
+        ui::Messages::clearShown();
+        app.w.Form1->CheckBuildStamp();
+        QList<Stamp> stored;
+        for (const auto& r : db.rows("select d, t from accounts_dep.ver order by d, t"))
+            stored.append({r[0].toInt(), r[1].toInt()});
+        QCOMPARE(stored, after);
+        QCOMPARE(app.w.terminateRequested, refused);
+        QCOMPARE(ui::Messages::shown().size(), refused ? 1 : 0);
+    }
+
+    // Two programs start on an empty table at the same moment: the other one has added its row but not yet
+    // committed when this one checks. This one waits for it, finds the row, and adds none.
+    void twoFirstStartsAddOneRow()
+    {
+        TestDatabase db;
+        std::promise<void> locked;
+        std::future<void> lockedFuture = locked.get_future();
+        QString otherError;
+        bool programWaited = false;
+        QThread* other = QThread::create([&] {
+            try {
+                {
+                    QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
+                    c.setHostName(db.server());
+                    c.setPort(5432);
+                    c.setUserName(QStringLiteral("sys"));
+                    c.setPassword(QStringLiteral("wumbral"));
+                    c.setDatabaseName(db.name());
+                    if (!c.open())
+                        throw std::runtime_error(c.lastError().text().toStdString());
+                    const auto run = [&](const QString& sql) {
+                        QSqlQuery q(c);
+                        if (!q.exec(sql))
+                            throw std::runtime_error((sql + ": " + q.lastError().text()).toStdString());
+                        return q;
+                    };
+                    run("begin");
+                    run(journal_sql::kLockBuildStamp);
+                    run("insert into accounts_dep.ver (d, t) values (20261210, 36000)");
+                    locked.set_value();
+                    QElapsedTimer t;
+                    t.start();
+                    while (!programWaited && t.elapsed() < 10000) {
+                        QSqlQuery w = run("select count(*) from pg_locks where locktype = 'advisory' and not granted");
+                        programWaited = w.next() && w.value(0).toInt() > 0;
+                        if (!programWaited)
+                            QThread::msleep(20);
+                    }
+                    run("commit");
+                }
+                QSqlDatabase::removeDatabase(QStringLiteral("other"));
+            } catch (const std::exception& e) {
+                otherError = QString::fromUtf8(e.what());
+                locked.set_value();
+            }
+        });
+        other->start();
+        lockedFuture.wait();
+        {
+            AppFixture app(db, "Dec 10 2026", "10:00:00");
+            app.w.Form1->CheckBuildStamp();
+            other->wait();
+            QVERIFY(!app.w.terminateRequested);
+        }
+        delete other;
+        QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
+        QCOMPARE(db.rows("select d, t from accounts_dep.ver"), QList<QVariantList>({{20261210, 36000}}));
+        QVERIFY(programWaited);
+    }
+
+    // A server that accepts the connection and never answers: the start-up gives up after the connect timeout
+    // with its message, instead of hanging without a window.
+    void silentServerAtStartUp()
+    {
+        QTemporaryDir dir;
+        const QByteArray path = (dir.path() + "/.s.PGSQL.5432").toLocal8Bit();
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        qstrncpy(addr.sun_path, path.constData(), sizeof addr.sun_path);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        QCOMPARE(::listen(fd, 8), 0); // connections wait in the backlog; nobody ever reads them
+        db::WaitLimits limits;
+        limits.connectTimeoutSeconds = 2;
+        db::setWaitLimits(limits);
+        {
+            AppFixture app("kesta_erp", dir.path(), "Dec 10 2026", "10:00:00");
+            const auto shown = ui::Messages::shown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+            QVERIFY(app.w.terminateRequested);
+        }
+        db::setWaitLimits(db::WaitLimits{});
+        ::close(fd);
+    }
+
     void newerBuildElsewhereStopsRunningProgram()
     {
         TestDatabase db;

@@ -1,9 +1,12 @@
 // The data layer against a real server: connection strings, statement texts, datasets, commands, transactions
 // and the shared data module.
+#include "db/command.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
 #include "db/data_module_sql.h"
 #include "db/db_error.h"
+#include "db/filter_expression.h"
+#include "db/session.h"
 #include "db/sql_text.h"
 #include "db/timesheet_hours_sql.h"
 #include "db/transaction.h"
@@ -47,6 +50,208 @@ private slots:
     {
         ui::Messages::setScripted(true);
         ui::Messages::clearShown();
+        db::setWaitLimits(db::WaitLimits{});
+    }
+
+    void cleanup() { db::setWaitLimits(db::WaitLimits{}); }
+
+    // Values of the connection string keep their characters: ";" and "=" inside a value add no key.
+    void connectionStringValues_data()
+    {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "kesta_erp"
+                               << "10.0.0.5"
+                               << "DATABASE=kesta_erp;SERVER=10.0.0.5;";
+        QTest::newRow("empty database") << ""
+                                        << "srv"
+                                        << "DATABASE=;SERVER=srv;";
+        QTest::newRow("semicolon in the name") << "erp;x"
+                                               << "srv"
+                                               << "DATABASE={erp;x};SERVER=srv;";
+        QTest::newRow("key injected through the server") << "erp"
+                                                         << "SERVER;DATABASE=other"
+                                                         << "DATABASE=erp;SERVER={SERVER;DATABASE=other};";
+        QTest::newRow("closing brace doubled") << "a}b"
+                                               << "srv"
+                                               << "DATABASE={a}}b};SERVER=srv;";
+        QTest::newRow("opening brace") << "{x"
+                                       << "srv"
+                                       << "DATABASE={{x};SERVER=srv;";
+        QTest::newRow("blanks at the ends") << " erp "
+                                            << "srv"
+                                            << "DATABASE={ erp };SERVER=srv;";
+        QTest::newRow("cyrillic socket folder") << "учёт"
+                                                << "/tmp/база"
+                                                << "DATABASE=учёт;SERVER=/tmp/база;";
+    }
+
+    void connectionStringValues()
+    {
+        QFETCH(QString, database);
+        QFETCH(QString, server);
+        QFETCH(QString, written);
+        const QString text = db::assembleConnectionString(database, server);
+        QVERIFY2(text.startsWith("DRIVER={PostgreSQL UNICODE};" + written + "PORT=5432;UID=sys;PWD=wumbral;"),
+                 qPrintable(text));
+        const db::ConnectionOptions o = db::parseConnectionString(text);
+        QCOMPARE(o.database, database);
+        QCOMPARE(o.server, server);
+        QCOMPARE(o.port, 5432);
+        QCOMPARE(o.user, QStringLiteral("sys"));
+        QCOMPARE(o.password, QStringLiteral("wumbral"));
+        QCOMPARE(o.sslMode, QStringLiteral("allow"));
+    }
+
+    // Hostile text through the quoting helper, the parameter binder of commands and datasets, and the filter:
+    // stored and read back verbatim, or refused with a clear message and nothing stored.
+    void hostileText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("quote") << "O'Brien ''x'" << false;
+        QTest::newRow("backslashes") << "C:\\temp\\ \\' \\\\" << false;
+        QTest::newRow("statement end and comment") << "x'; delete from accounts_dep.hostile; --" << false;
+        QTest::newRow("line comment") << "-- a" << false;
+        QTest::newRow("block comment") << "/* a */ */ /*" << false;
+        QTest::newRow("parameter look-alike") << ":v ::text :" << false;
+        QTest::newRow("dollar quoting") << "$$ $a$ $$" << false;
+        QTest::newRow("wildcards") << "100% _x_ *" << false;
+        QTest::newRow("control characters") << "a\tb\r\nc" << false;
+        QTest::newRow("cyrillic") << "Иванов Пётр Ёжикович" << false;
+        QTest::newRow("right to left") << QString::fromUtf8("שלום عليكم \u202Eabc\u202C") << false;
+        QTest::newRow("outside the basic plane") << QString::fromUtf8("\U0001F600 \U00020000") << false;
+        QTest::newRow("10000 characters") << QString("Жё'\\;-").repeated(2000) << false;
+        QTest::newRow("NUL") << QString("a") + QChar(0) + "b" << true;
+        QTest::newRow("lone high surrogate") << QString("a") + QChar(0xD800) + "b" << true;
+        QTest::newRow("lone low surrogate") << QString("a") + QChar(0xDC00) << true;
+    }
+
+    void hostileText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, refused);
+        Connected c;
+        c.db.exec("create table accounts_dep.hostile (id serial primary key, v text)");
+        db::Command& cmd = *c.dm.SQL_exec;
+        const auto storeAll = [&] {
+            cmd.setText("insert into accounts_dep.hostile (v) values (" + db::sql::quote(text) + ")");
+            cmd.execute();
+            cmd.setText("insert into accounts_dep.hostile (v) values (:v)");
+            cmd.setParam("v", text);
+            cmd.execute();
+            c.dm.Control->setSqlLines({"select :V as v"});
+            c.dm.Control->setParam("v", text);
+            c.dm.Control->open();
+        };
+        if (refused) {
+            try {
+                storeAll();
+                QFAIL("the text must be refused");
+            } catch (const db::ConversionError& e) {
+                QVERIFY2(e.text().startsWith("Текст содержит недопустимый символ"), qPrintable(e.text()));
+            }
+            QCOMPARE(c.db.scalar("select count(*) from accounts_dep.hostile").toInt(), 0);
+            return;
+        }
+        storeAll();
+        QCOMPARE(c.dm.Control->asString("v"), text);
+        c.dm.Control->close();
+        db::Dataset rows(c.dm.ADO_DB.name(), "rows");
+        rows.setSql("select id, v from accounts_dep.hostile order by id");
+        rows.open();
+        QCOMPARE(rows.recordCount(), 2);
+        for (rows.first(); !rows.eof(); rows.next())
+            QCOMPARE(rows.asString("v"), text);
+        rows.setFilter("v = " + db::FilterExpression::quote(text));
+        rows.setFiltered(true);
+        QCOMPARE(rows.recordCount(), 2);
+        rows.setFilter("v <> " + db::FilterExpression::quote(text));
+        QCOMPARE(rows.recordCount(), 0);
+    }
+
+    // A negative number bound after a minus of the statement stays a number (not "--", a comment).
+    void negativeNumberAfterMinus()
+    {
+        Connected c;
+        c.dm.Control->setSqlLines({"select 5-:d as v, 1 as w"});
+        c.dm.Control->setParam("d", -1);
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->asInt("v"), 6);
+        QCOMPARE(c.dm.Control->asInt("w"), 1);
+    }
+
+    // Every path reports a failure in the program's words: a lost connection the same way on reads, commands and
+    // commits (saying whether the change may have been written), a statement that ran too long as such.
+    void failureExplained_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("start");
+        const QString lost = "Связь с базой данных была потеряна, соединение восстановлено. ";
+        QTest::newRow("dataset") << "dataset" << lost + "Действие не выполнено, повторите его.\n";
+        QTest::newRow("command on its own") << "command"
+                                            << lost + "Неизвестно, успело ли действие выполниться: нажмите "
+                                                      "«Обновить» и проверьте, прежде чем повторять его.\n";
+        QTest::newRow("transaction start") << "begin" << lost + "Действие не выполнено, повторите его.\n";
+        QTest::newRow("command in a transaction")
+            << "in transaction" << lost + "Действие не выполнено, повторите его.\n";
+        QTest::newRow("commit") << "commit"
+                                << lost + "Неизвестно, успело ли действие выполниться: нажмите «Обновить» и проверьте, "
+                                          "прежде чем повторять его.\n";
+        QTest::newRow("statement timeout")
+            << "timeout"
+            << "База данных не ответила за отведённое время. Действие не выполнено, повторите его позже.\n";
+    }
+
+    void failureExplained()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, start);
+        if (path == "timeout") {
+            db::WaitLimits limits;
+            limits.statementTimeoutMs = 200;
+            db::setWaitLimits(limits);
+        }
+        Connected c;
+        const auto kill = [&] {
+            c.db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = "
+                      "current_database() and pid <> pg_backend_pid()");
+        };
+        c.dm.SQL_exec->setText("insert into accounts_dep.vid_oper (vid) values ('X')");
+        try {
+            if (path == "dataset") {
+                kill();
+                c.dm.Control->setSqlLines({"select 1 as a"});
+                c.dm.Control->open();
+            } else if (path == "command") {
+                kill();
+                c.dm.SQL_exec->execute();
+            } else if (path == "begin") {
+                kill();
+                db::Transaction tx(c.dm.ADO_DB.name());
+            } else if (path == "in transaction") {
+                db::Transaction tx(c.dm.ADO_DB.name());
+                kill();
+                c.dm.SQL_exec->execute();
+            } else if (path == "commit") {
+                db::Transaction tx(c.dm.ADO_DB.name());
+                c.dm.SQL_exec->execute();
+                kill();
+                tx.commit();
+            } else {
+                c.dm.Control->setSqlLines({"select pg_sleep(5) as a"});
+                c.dm.Control->open();
+            }
+            QFAIL("the action must fail");
+        } catch (const db::DbError& e) {
+            QVERIFY2(e.text().startsWith(start), qPrintable(e.text()));
+        }
+        QCOMPARE(c.db.scalar("select count(*) from accounts_dep.vid_oper").toInt(), 0);
+        // the connection works again
+        c.dm.Control->setSqlLines({"select 2 as a"});
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->asInt("a"), 2);
     }
 
     void connectionString_data()
@@ -100,7 +305,11 @@ private slots:
         QTest::newRow("plain text") << db::sql::quote("КРАСКА") << "'КРАСКА'";
         QTest::newRow("apostrophe doubled") << db::sql::quote("O'Brien") << "'O''Brien'";
         QTest::newRow("injection stays text") << db::sql::quote("x'; drop table t; --") << "'x''; drop table t; --'";
-        QTest::newRow("number") << db::sql::number(-1234567) << "-1234567";
+        QTest::newRow("number") << db::sql::number(1234567) << "1234567";
+        QTest::newRow("negative number cannot join a minus") << db::sql::number(-1234567) << "(-1234567)";
+        QTest::newRow("negative price") << db::sql::price(-2.5) << "(-2.5)";
+        QTest::newRow("bound after a minus")
+            << db::bindParams("select 5-:d, 5-:x", {{"d", -1}, {"x", -0.5}}) << "select 5-(-1), 5-(-0.5)";
         QTest::newRow("price rounded to 4") << db::sql::price(12.345678) << "12.3457";
         QTest::newRow("price whole") << db::sql::price(30) << "30";
         QTest::newRow("price 1.2 factor") << db::sql::price(10.25 * 1.2) << "12.3";

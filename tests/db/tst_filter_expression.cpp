@@ -62,6 +62,8 @@ void TestFilterExpression::matches_data()
     QTest::newRow("id is not a prefix") << "id=12" << QVariantMap{{"id", 120}} << false;
     QTest::newRow("o_id") << "o_id=7" << QVariantMap{{"o_id", 7}} << true;
     QTest::newRow("negative literal") << "id=-5" << QVariantMap{{"id", -5}} << true;
+    QTest::newRow("50 parentheses deep") << QString(50, u'(') + "id=-5" + QString(50, u')') << QVariantMap{{"id", -5}}
+                                         << true;
     QTest::newRow("decimal literal") << "summa=2.5" << QVariantMap{{"summa", 2.5}} << true;
     QTest::newRow("range") << "summa>2.49 and summa<2.51" << QVariantMap{{"summa", 2.5}} << true;
     QTest::newRow(">= on equal") << "id>=10" << QVariantMap{{"id", 10}} << true;
@@ -281,6 +283,10 @@ void TestFilterExpression::malformedTextThrows_data()
                                     << "позиция 1";
     QTest::newRow("lone !") << "a ! 1"
                             << "«!»";
+    // Nesting past the limit is refused with a message instead of exhausting the stack.
+    QTest::newRow("20000 parentheses deep") << QString(20000, u'(') + "a=1" + QString(20000, u')') << "вложенность";
+    QTest::newRow("20000 nots") << QString("not ").repeated(20000) + "a=1"
+                                << "вложенность";
     QTest::newRow("semicolon") << "a=1;"
                                << "«;»";
     QTest::newRow("at sign") << "a=@"

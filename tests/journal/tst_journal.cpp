@@ -6,6 +6,7 @@
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
 
+#include <QCalendarWidget>
 #include <QtTest>
 
 namespace {
@@ -157,6 +158,56 @@ private slots:
             QCOMPARE(j->CBox1->palette().color(QPalette::Window), QColor(255, 0, 0));
         QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
         QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), day);
+    }
+
+    // However the calendar closes, the day change runs: the rows of the box's day are read and the day-off flag
+    // follows that day (a user's check on a weekday is reset).
+    void calendarCloseRunsDayChange_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QDate>("shown");
+        QTest::newRow("a day picked") << "pick" << QDate(2026, 12, 5);
+        QTest::newRow("Enter") << "enter" << QDate(2026, 12, 5);
+        QTest::newRow("Escape") << "escape" << QDate(2026, 12, 9);
+        QTest::newRow("a click outside") << "outside" << QDate(2026, 12, 9);
+    }
+
+    void calendarCloseRunsDayChange()
+    {
+        QFETCH(QString, how);
+        QFETCH(QDate, shown);
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, QDate(2026, 12, 5), 8, "no");
+        addRow(db, 2, 1, 1, QDate(2026, 12, 9), 8, "no");
+        addRow(db, 3, 2, 1, QDate(2026, 12, 9), 8, "no");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->show();
+        j->CBox1->setChecked(true);            // the user's check
+        j->DateT->setDate(QDate(2026, 12, 9)); // typed, not yet read
+        QCalendarWidget* calendar = j->DateT->calendarWidget();
+        QWidget* popup = calendar->window();
+        popup->show();
+        QVERIFY(QTest::qWaitForWindowExposed(popup));
+        if (how == "pick") {
+            calendar->setSelectedDate(QDate(2026, 12, 5));
+            emit calendar->clicked(QDate(2026, 12, 5));
+        } else if (how == "enter") {
+            calendar->setSelectedDate(QDate(2026, 12, 5));
+            emit calendar->activated(QDate(2026, 12, 5));
+        } else if (how == "escape") {
+            QTest::keyClick(popup, Qt::Key_Escape);
+        } else {
+            popup->close(); // what a click outside a popup does
+        }
+        QTRY_VERIFY(!popup->isVisible());
+        QTRY_COMPARE(app.w.DataModule6->Smena1->recordCount(), shown.day() == 5 ? 1 : 2);
+        QCOMPARE(j->DateT->date(), shown);
+        QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), shown);
+        QCOMPARE(j->CBox1->isChecked(), shown.dayOfWeek() >= 6);
+        j->hide();
     }
 
     // Shift buttons only switch the view; "Обновить" reads the database again.

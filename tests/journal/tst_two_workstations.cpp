@@ -1,6 +1,7 @@
 // Two workstations on one database: the journal's changes of the hours timesheet take turns, waits are bounded
 // and every outcome is reported as it happened.
 #include "db/data_module.h"
+#include "db/session.h"
 #include "db/timesheet_hours_sql.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
@@ -13,6 +14,8 @@
 #include <QtTest>
 
 #include <future>
+
+#include <signal.h>
 
 namespace {
 
@@ -75,13 +78,43 @@ QSqlDatabase connectAs(const QString& name, TestDatabase& target)
     return db;
 }
 
+// The program's server process (the only other connection to the test database).
+int programBackend(TestDatabase& db)
+{
+    return db.scalar("select pid from pg_stat_activity where datname = current_database() and pid <> pg_backend_pid()")
+        .toInt();
+}
+
+// Ends the program's server process as an administrator or a crash would, and waits until it is gone.
+void killProgramBackend(TestDatabase& db)
+{
+    db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() and "
+            "pid <> pg_backend_pid()");
+}
+
+void act(AppFixture& app, bool deleting)
+{
+    if (deleting) {
+        ui::Messages::queueAnswer(true);
+        app.w.Form1->Button3->click();
+    } else {
+        app.w.Form1->DBGrid2DblClick();
+    }
+}
+
 } // namespace
 
 class TestTwoWorkstations : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { ui::Messages::clearShown(); }
+    void init()
+    {
+        ui::Messages::clearShown();
+        db::setWaitLimits(db::WaitLimits{});
+    }
+
+    void cleanup() { db::setWaitLimits(db::WaitLimits{}); }
 
     // Both workstations delete one of the worker's last two rows of a day at the same moment. The other one has
     // summed the day (the program's row still there) and writes its sum only once the program's deletion is
@@ -195,6 +228,90 @@ private slots:
                  QList<QVariantList>({{1, "no"}, {3, "no"}}));
         QCOMPARE(cell(db, 2, 1, today), 7);
         QCOMPARE(q->recordCount(), 2);
+    }
+
+    // The server process ends under the program: before the change nothing is written and the message says so;
+    // after the commit, during the re-read, the message says that the change was saved.
+    void connectionLostAroundAChange_data()
+    {
+        QTest::addColumn<bool>("deleting");
+        QTest::addColumn<bool>("afterCommit");
+        QTest::newRow("deletion, before") << true << false;
+        QTest::newRow("acceptance, before") << false << false;
+        QTest::newRow("deletion, re-read after commit") << true << true;
+        QTest::newRow("acceptance, re-read after commit") << false << true;
+    }
+
+    void connectionLostAroundAChange()
+    {
+        QFETCH(bool, deleting);
+        QFETCH(bool, afterCommit);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 4);
+        addRow(db, 2, 1, 1, today, 4);
+        AppFixture app(db);
+        openJournal(app, 1);
+        db::Dataset* q = app.w.DataModule6->Smena1;
+        QVERIFY(q->locate("id", 1));
+        QMetaObject::Connection hook;
+        if (afterCommit)
+            hook = connect(q, &db::Dataset::aboutToOpen, this, [&] {
+                disconnect(hook);
+                killProgramBackend(db);
+            });
+        else
+            killProgramBackend(db);
+        act(app, deleting);
+        disconnect(hook);
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.last().kind, ui::ShownMessage::Kind::StandardError);
+        const QString text = shown.last().text;
+        const QString lost = "Связь с базой данных была потеряна, соединение восстановлено.";
+        if (afterCommit) {
+            QVERIFY2(text.startsWith("Изменение сохранено, но список не обновлён. Нажмите «Обновить», чтобы увидеть "
+                                     "данные.\n" +
+                                     lost + "\n"),
+                     qPrintable(text));
+            QVERIFY2(!text.contains("не выполнено"), qPrintable(text));
+            QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"),
+                     deleting ? QList<QVariantList>({{2, "no"}}) : QList<QVariantList>({{1, "ok"}, {2, "no"}}));
+        } else {
+            QVERIFY2(text.startsWith(lost + " Действие не выполнено, повторите его."), qPrintable(text));
+            QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"),
+                     QList<QVariantList>({{1, "no"}, {2, "no"}}));
+        }
+        // the connection is back: the list reads again
+        app.w.Form1->Button8->click();
+        QCOMPARE(q->recordCount(), afterCommit && deleting ? 1 : 2);
+    }
+
+    // A server process that stops answering without closing the connection: the program gives the connection up
+    // after the statement timeout and its grace, connects again and says so.
+    void silentServerIsGivenUp()
+    {
+        db::WaitLimits limits;
+        limits.statementTimeoutMs = 300;
+        limits.silentServerGraceMs = 700;
+        db::setWaitLimits(limits);
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, QDate::currentDate(), 4);
+        AppFixture app(db);
+        openJournal(app, 1);
+        const int pid = programBackend(db);
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, SIGSTOP), 0);
+        app.w.Form1->Button8->click();
+        ::kill(pid, SIGCONT);
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith("Связь с базой данных была потеряна, соединение восстановлено. Действие не "
+                                          "выполнено, повторите его."),
+                 qPrintable(shown[0].text));
+        app.w.Form1->Button8->click();
+        QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
     }
 };
 
