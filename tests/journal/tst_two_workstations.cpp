@@ -98,7 +98,8 @@ void act(AppFixture& app, bool deleting)
         ui::Messages::queueAnswer(true);
         app.w.Form1->Button3->click();
     } else {
-        app.w.Form1->DBGrid2DblClick();
+        // as the grid's double click runs it: through the handler guard that shows the error
+        ui::guarded([&] { app.w.Form1->DBGrid2DblClick(); });
     }
 }
 
@@ -228,6 +229,56 @@ private slots:
                  QList<QVariantList>({{1, "no"}, {3, "no"}}));
         QCOMPARE(cell(db, 2, 1, today), 7);
         QCOMPARE(q->recordCount(), 2);
+    }
+
+    // Another workstation holds the row: the program waits no longer than the lock timeout, says what happened
+    // and writes nothing; once the row is free the same action goes through.
+    void heldRowTimesOut_data()
+    {
+        QTest::addColumn<bool>("deleting");
+        QTest::newRow("deletion") << true;
+        QTest::newRow("acceptance") << false;
+    }
+
+    void heldRowTimesOut()
+    {
+        QFETCH(bool, deleting);
+        db::WaitLimits limits;
+        limits.lockTimeoutMs = 300;
+        db::setWaitLimits(limits);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 4);
+        addRow(db, 2, 1, 1, today, 4);
+        db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (1, 1, %2, %3, "
+                               "8)")
+                    .arg(today.day())
+                    .arg(today.month())
+                    .arg(today.year()));
+        AppFixture app(db);
+        openJournal(app, 1);
+        QVERIFY(app.w.DataModule6->Smena1->locate("id", 1));
+        db.exec("begin");
+        db.exec("select * from accounts_dep.smena where id = 1 for update");
+        act(app, deleting);
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.last().kind, ui::ShownMessage::Kind::StandardError);
+        QVERIFY2(shown.last().text.startsWith("Запись занята на другом рабочем месте. Действие не выполнено, повторите "
+                                              "его через несколько секунд."),
+                 qPrintable(shown.last().text));
+        db.exec("rollback");
+        QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"),
+                 QList<QVariantList>({{1, "no"}, {2, "no"}}));
+        QCOMPARE(cell(db, 1, 1, today), 8);
+
+        ui::Messages::clearShown();
+        QVERIFY(app.w.DataModule6->Smena1->locate("id", 1));
+        act(app, deleting);
+        QCOMPARE(ui::Messages::shown().size(), deleting ? 1 : 0);
+        QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"),
+                 deleting ? QList<QVariantList>({{2, "no"}}) : QList<QVariantList>({{1, "ok"}, {2, "no"}}));
+        QCOMPARE(cell(db, 1, 1, today), deleting ? 4 : 8);
     }
 
     // The server process ends under the program: before the change nothing is written and the message says so;
