@@ -1,5 +1,6 @@
 #include "journal/entry_editor.h"
 
+#include "catalogs/workers_list.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
@@ -85,6 +86,7 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
         box->setValidator(new QRegularExpressionValidator(digits, box));
         box->installEventFilter(this);
     }
+    Edit1->installEventFilter(this);
     Edit5->setEnabled(false);
     Label6->setEnabled(false);
 
@@ -92,6 +94,7 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
         SmenaIU = new db::Command(w_.DataModule6->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
     }
 
+    connect(Button3, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button3Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -169,6 +172,10 @@ bool TForm11::eventFilter(QObject* watched, QEvent* event)
         if (watched == Edit3 || watched == Edit5 || watched == Edit4 || watched == Edit6)
             return discardedKey(static_cast<QKeyEvent*>(event));
         break;
+    case QEvent::MouseButtonRelease:
+        if (watched == Edit1 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            ui::guarded([this] { Button3Click(); });
+        break;
     case QEvent::FocusOut:
         // Leaving the box for another control of the editor; not a message box or another window coming up.
         if (watched == Edit3 || watched == Edit6) {
@@ -184,6 +191,15 @@ bool TForm11::eventFilter(QObject* watched, QEvent* event)
 }
 
 // ---- choosers ----
+
+void TForm11::Button3Click()
+{
+    const ui::CatalogueChoice choice = w_.Form5->choose(this);
+    if (choice.made) {
+        Edit1->setText(choice.name.trimmed());
+        FWorkerId = choice.id;
+    }
+}
 
 void TForm11::takeOperation()
 {

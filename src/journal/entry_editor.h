@@ -34,6 +34,7 @@ public:
     void prepareChange(db::Dataset* journal);
 
     void FormActivate() override;
+    void Button3Click(); // worker chooser
     void Edit6Exit();    // recalculation of the price boxes
     void Button1Click(); // "Запись"
 

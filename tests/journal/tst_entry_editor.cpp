@@ -1,5 +1,6 @@
 // The journal entry editor and its save: openings, prices and their formats, key filters, refusals, the row
 // and the timesheet written together, and two workstations saving the same row.
+#include "catalogs/workers_list.h"
 #include "db/data_module.h"
 #include "db/sql_text.h"
 #include "journal/entry_editor.h"
@@ -332,6 +333,33 @@ private slots:
         });
         app.w.Form1->Button1->click();
         QCOMPARE(ui::shownModals(), QStringList{"TForm11"});
+    }
+
+    // The worker chooser: the workers list in choice mode hands the chosen worker over; "Выход" changes nothing.
+    void workerChooser()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        openJournal(app);
+        TForm11* e = app.w.Form11;
+        TDataModule6* dm = app.w.DataModule6;
+        e->prepareNew(QDate::currentDate());
+        ui::scriptModal("TForm5", [&](QDialog* d) {
+            auto* list = static_cast<TForm5*>(d);
+            QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
+            QTest::keyClick(list->Edit1, Qt::Key_Down);
+            QTest::keyClick(list->Edit1, Qt::Key_Return);
+        });
+        QTest::mouseClick(e->Edit1, Qt::LeftButton);
+        QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
+        QCOMPARE(e->FWorkerId, 2);
+        QVERIFY(!dm->Workers->isOpen());
+        ui::scriptModal("TForm5", [&](QDialog* d) { static_cast<TForm5*>(d)->Button4->click(); });
+        e->Button3->click();
+        QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
+        QCOMPARE(e->FWorkerId, 2);
+        QCOMPARE(ui::shownModals(), (QStringList{"TForm5", "TForm5"}));
     }
 
     // Leaving quantity or hours recomputes the three price boxes; an hours text beyond 32 bits is a conversion
