@@ -1,5 +1,6 @@
 #include "journal/entry_editor.h"
 
+#include "catalogs/operation_prices_list.h"
 #include "catalogs/workers_list.h"
 #include "db/command.h"
 #include "db/data_module.h"
@@ -87,6 +88,7 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
         box->installEventFilter(this);
     }
     Edit1->installEventFilter(this);
+    Edit2->installEventFilter(this);
     Edit5->setEnabled(false);
     Label6->setEnabled(false);
 
@@ -95,6 +97,7 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
     }
 
     connect(Button3, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button3Click(); }); });
+    connect(Button4, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button4Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -175,6 +178,8 @@ bool TForm11::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonRelease:
         if (watched == Edit1 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             ui::guarded([this] { Button3Click(); });
+        else if (watched == Edit2 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            ui::guarded([this] { Button4Click(); });
         break;
     case QEvent::FocusOut:
         // Leaving the box for another control of the editor; not a message box or another window coming up.
@@ -194,11 +199,38 @@ bool TForm11::eventFilter(QObject* watched, QEvent* event)
 
 void TForm11::Button3Click()
 {
-    const ui::CatalogueChoice choice = w_.Form5->choose(this);
+    TForm5* list = w_.Form5;
+    const ui::CatalogueChoice choice = list->choose(this);
     if (choice.made) {
         Edit1->setText(choice.name.trimmed());
         FWorkerId = choice.id;
     }
+}
+
+void TForm11::Button4Click()
+{
+    TForm4* list = w_.Form4;
+    db::Dataset* oper = w_.DataModule6->Oper;
+    list->prepareChoice();
+    oper->first();
+    if (Tag != 1) {
+        db::Dataset* journal = w_.DataModule6->smenaQuery(w_.Form1->FShift);
+        if (!journal->isEmpty() && !oper->locate(QStringLiteral("id"), journal->asInt(QStringLiteral("o_id"))))
+            oper->first();
+    }
+    const ui::CatalogueChoice choice = list->runChoice(this);
+    // A list that shows no row hands nothing over: the editor keeps the operation it had.
+    if (choice.made && oper->isOpen() && !oper->isEmpty())
+        takeOperation();
+    oper->setFiltered(false);
+
+    if (isPaint(Edit2->text())) {
+        setPaint(true);
+    } else {
+        Edit5->clear();
+        setPaint(false);
+    }
+    Edit6Exit();
 }
 
 void TForm11::takeOperation()

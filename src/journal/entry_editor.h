@@ -35,6 +35,7 @@ public:
 
     void FormActivate() override;
     void Button3Click(); // worker chooser
+    void Button4Click(); // operation chooser
     void Edit6Exit();    // recalculation of the price boxes
     void Button1Click(); // "Запись"
 

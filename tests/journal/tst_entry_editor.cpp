@@ -1,5 +1,6 @@
 // The journal entry editor and its save: openings, prices and their formats, key filters, refusals, the row
 // and the timesheet written together, and two workstations saving the same row.
+#include "catalogs/operation_prices_list.h"
 #include "catalogs/workers_list.h"
 #include "db/data_module.h"
 #include "db/sql_text.h"
@@ -360,6 +361,158 @@ private slots:
         QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
         QCOMPARE(e->FWorkerId, 2);
         QCOMPARE(ui::shownModals(), (QStringList{"TForm5", "TForm5"}));
+    }
+
+    // The operation chooser. For a change the list stands on the row's operation; a confirmed choice on a list
+    // that its search box has emptied hands nothing over, yet the paint rule and the recalculation still run.
+    // For a new row it starts on the first operation; "Выбрать" hands the operation over with the day-off factor
+    // of the moment, and a choice without paint clears and disables the colour.
+    void operationChooser()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 5, 2, 2, today, 6, true, 14);
+        AppFixture app(db);
+        openJournal(app, 2);
+        TForm11* e = app.w.Form11;
+        TDataModule6* dm = app.w.DataModule6;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            ui::scriptModal("TForm4", [&](QDialog* d) {
+                auto* list = static_cast<TForm4*>(d);
+                QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
+                QVERIFY(list->Button2->isDefault());
+                QVERIFY(!list->Button1->isVisible() && !list->Button3->isVisible());
+                QCOMPARE(dm->Oper->asInt("id"), 2);
+                QTest::keyClicks(list->Edit1, "zzz");
+                QVERIFY(dm->Oper->isEmpty());
+                QTest::keyClick(list->Edit1, Qt::Key_Return);
+            });
+            QTest::mouseClick(e->Edit2, Qt::LeftButton);
+            QCOMPARE(e->Edit2->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
+            QCOMPARE(e->FOperId, 2);
+            QCOMPARE(e->FPrice, 12.3);
+            QVERIFY(e->Edit5->isEnabled());
+            QCOMPARE(e->Edit5->text(), QStringLiteral("14"));
+            QCOMPARE(e->Edit9->text(), QStringLiteral("86,1"));
+            QVERIFY(dm->Oper->isOpen());
+            QVERIFY(!dm->Oper->filtered());
+            e->Button2->click();
+        });
+        app.w.Form1->Button2->click();
+
+        app.w.Form1->CBox1->setChecked(true);
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            e->Edit5->setText("9");
+            ui::scriptModal("TForm4", [&](QDialog* d) {
+                auto* list = static_cast<TForm4*>(d);
+                QCOMPARE(dm->Oper->asInt("id"), 1);
+                list->Button2->click();
+            });
+            e->Button4->click();
+            QCOMPARE(e->Edit2->text(), QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
+            QCOMPARE(e->FOperId, 1);
+            QCOMPARE(e->FProductId, 1);
+            QCOMPARE(e->Edit8->text(), QStringLiteral("10,25"));
+            QCOMPARE(e->Edit7->text(), QStringLiteral("20,5"));
+            QVERIFY(!e->Edit5->isEnabled() && !e->Label6->isEnabled());
+            QVERIFY(e->Edit5->text().isEmpty());
+            e->Button2->click();
+        });
+        app.w.Form1->Button1->click();
+        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4", "TForm11", "TForm4"}));
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+    }
+
+    // The road of one row through the windows: "Добавить", the worker and the operation chosen in their lists,
+    // quantity, hours, rejects and colour typed, "Запись" by Enter; the journal shows the row in bold red, a
+    // double click turns it green, and the timesheet holds the worker's hours. "Изменить" then keeps the row at
+    // its place in the grid.
+    void wholeRoad()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 4, today, 2);
+        AppFixture app(db);
+        TDataModule6* dm = app.w.DataModule6;
+        TForm1* j = app.w.Form1;
+        openJournal(app, 4); // overtime
+        j->CBox1->setChecked(true);
+        TForm11* e = app.w.Form11;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
+            ui::scriptModal("TForm5", [&](QDialog* d) {
+                auto* list = static_cast<TForm5*>(d);
+                QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
+                QCOMPARE(dm->Workers->asString("fio"), QStringLiteral("Иванов И.И."));
+                QTest::keyClick(list->Edit1, Qt::Key_Down);
+                QTest::keyClick(list->Edit1, Qt::Key_Return);
+            });
+            QTest::mouseClick(e->Edit1, Qt::LeftButton);
+            QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
+            QVERIFY(!dm->Workers->isOpen());
+            ui::scriptModal("TForm4", [&](QDialog* d) {
+                auto* list = static_cast<TForm4*>(d);
+                QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
+                QVERIFY(dm->Oper->locate("id", 2));
+                list->Button2->click();
+            });
+            e->Button4->click();
+            QCOMPARE(e->Edit2->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
+            QVERIFY(e->Edit5->isEnabled());
+            QVERIFY(e->Label6->isEnabled());
+            // base 30, doubled for the day off, times 1.5 in overtime
+            QCOMPARE(e->Edit8->text(), QStringLiteral("30"));
+            QCOMPARE(e->Edit7->text(), QStringLiteral("90"));
+            e->activateWindow(); // the offscreen platform does not give the activation back by itself
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            e->Edit3->setFocus();
+            QTest::keyClicks(e->Edit3, "12");
+            e->Edit6->setFocus(); // leaving the quantity recomputes the sum
+            QCOMPARE(e->Edit9->text(), QStringLiteral("1080"));
+            e->Edit6->selectAll();
+            QTest::keyClicks(e->Edit6, "8");
+            e->Edit5->setFocus();
+            QTest::keyClicks(e->Edit5, "7");
+            e->Edit4->setFocus();
+            e->Edit4->selectAll();
+            QTest::keyClicks(e->Edit4, "1");
+            e->Edit6->setFocus();
+            QTest::keyClick(e->Edit6, Qt::Key_Return);
+            QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        });
+        j->Button1->click();
+        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm5", "TForm4"}));
+        QCOMPARE(db.rows("select w_id, o_id, i_id, cena, kol_vo::int, brak, time, color, smena, ok from "
+                         "accounts_dep.smena where id <> 1"),
+                 (QList<QVariantList>{{2, 2, 2, 90.0, 12, 1, 8, 7, 4, "no"}}));
+        for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit3, e->Edit4, e->Edit5, e->Edit6, e->Edit7, e->Edit8, e->Edit9})
+            QVERIFY(box->text().isEmpty());
+
+        // the journal, active again, shows today's overtime with the new row's mark in bold red
+        QCOMPARE(j->DBGrid2->dataset(), dm->Smena4);
+        QVERIFY(dm->Smena4->locate("w_id", 2));
+        const int row = dm->Smena4->recNo() - 1;
+        QCOMPARE(j->DBGrid2->model()->index(row, 10).data().toString(), QStringLiteral("no"));
+        QCOMPARE(j->DBGrid2->cellStyle(row, "ok").foreground, QColor(255, 0, 0));
+        QVERIFY(j->DBGrid2->cellStyle(row, "ok").bold);
+        QCOMPARE(j->DBGrid2->model()->index(row, 8).data().toString(), QStringLiteral("990"));
+        j->DBGrid2DblClick();
+        QCOMPARE(j->DBGrid2->cellStyle(row, "ok").foreground, QColor(0, 128, 0));
+        QCOMPARE(cell(db, 2, 4, today), 8);
+
+        // "Изменить" on the second of the two rows: saved, it stays at its place
+        QCOMPARE(dm->Smena4->recNo(), 2);
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
+            e->Edit6->setText("9");
+            e->Button1->click();
+        });
+        j->Button2->click();
+        QCOMPARE(dm->Smena4->recNo(), 2);
+        QCOMPARE(j->DBGrid2->currentIndex().row(), 1);
+        QCOMPARE(cell(db, 2, 4, today), 9);
     }
 
     // Leaving quantity or hours recomputes the three price boxes; an hours text beyond 32 bits is a conversion
