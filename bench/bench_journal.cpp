@@ -12,6 +12,8 @@
 // own connection, every cell read with value().
 // The runs are interleaved (the order rotates each iteration) so that machine noise falls on all of them alike.
 // Only ratios to the lower bound mean anything across machines; nothing here fails on a time.
+#include "bench_support.h"
+
 #include "app/authorization_window.h"
 #include "app/startup.h"
 #include "db/command.h"
@@ -20,22 +22,13 @@
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
-#include <libpq-fe.h>
-
 #include <QApplication>
 #include <QLocale>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-#include <sys/resource.h>
-#include <time.h>
-
-#include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <functional>
 #include <string>
@@ -43,177 +36,43 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr int kWarmUp = 3;
 constexpr double kGoal = 1.3;
-
-double peakRssMiB()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_maxrss) / 1024.0; // KiB on Linux
-}
-
-double msSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// CPU time of this process (all its threads), in ms: the client's own work, without the server's and the
-// waiting, which the wall time includes.
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-// One kind of run: wall times and the client's CPU times.
-struct Timings {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    void time(const std::function<void()>& body)
-    {
-        const double c0 = cpuMs();
-        const auto t0 = Clock::now();
-        body();
-        wall.push_back(msSince(t0));
-        cpu.push_back(cpuMs() - c0);
-    }
-};
 
 struct Stats {
     double median = 0;
     double min = 0;
 };
 
-Stats stats(std::vector<double> v)
+Stats stats(const std::vector<double>& v)
 {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return {n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0, v.front()};
-}
-
-[[noreturn]] void fail(const std::string& what)
-{
-    std::fprintf(stderr, "bench_journal: %s\n", what.c_str());
-    std::exit(1);
-}
-
-// The text a shift dataset sends for its current parameters, bound the way the dataset binds them.
-QString boundText(const db::Dataset* d)
-{
-    QHash<QString, QVariant> params;
-    for (const QString& name : d->paramNames())
-        params.insert(name, d->param(name));
-    return db::bindParams(d->sql(), params);
-}
-
-class PgSession {
-public:
-    PgSession(const QString& server, const QString& database)
-    {
-        // The program's own connection settings (db::assembleConnectionString): port 5432, user sys.
-        const char* keys[] = {"host", "port", "dbname", "user", "password", "sslmode", "connect_timeout", nullptr};
-        const QByteArray host = server.toUtf8(), name = database.toUtf8();
-        const char* values[] = {host.constData(), "5432", name.constData(), "sys", "wumbral", "allow", "10", nullptr};
-        conn_ = PQconnectdbParams(keys, values, 0);
-        if (PQstatus(conn_) != CONNECTION_OK)
-            fail(std::string("libpq connection: ") + PQerrorMessage(conn_));
-        for (const char* s : {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on",
-                              "SET client_encoding TO 'UTF8'"}) {
-            PGresult* r = PQexec(conn_, s);
-            const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-            PQclear(r);
-            if (!ok)
-                fail(std::string("libpq: ") + s + ": " + PQerrorMessage(conn_));
-        }
-    }
-    ~PgSession() { PQfinish(conn_); }
-    PgSession(const PgSession&) = delete;
-    PgSession& operator=(const PgSession&) = delete;
-
-    // Runs the statement and reads every cell; returns the row count and adds the bytes read to checksum.
-    int run(const QByteArray& text, size_t& checksum)
-    {
-        PGresult* r = PQexec(conn_, text.constData());
-        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
-            const std::string err = PQresultErrorMessage(r);
-            PQclear(r);
-            fail("libpq: " + err);
-        }
-        const int rows = PQntuples(r), cols = PQnfields(r);
-        for (int i = 0; i < rows; ++i)
-            for (int c = 0; c < cols; ++c) {
-                const char* v = PQgetvalue(r, i, c);
-                checksum += std::strlen(v) + static_cast<unsigned char>(v[0]);
-            }
-        PQclear(r);
-        return rows;
-    }
-
-private:
-    PGconn* conn_ = nullptr;
-};
-
-void usage()
-{
-    std::fprintf(stderr, "usage: bench_journal SOCKET_OR_HOST DATABASE [--repeat N]\n");
-    std::exit(64);
+    return {bench::median(v), bench::minimum(v)};
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    // The windows are real but need no screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::setProgram("bench_journal", "SOCKET_OR_HOST DATABASE [--repeat N]");
+    bench::prepareEnvironment();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kesta_tabel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Табель"));
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-
     QStringList args = QApplication::arguments().mid(1);
-    int repeat = 30;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--repeat")); at >= 0) {
-        bool ok = false;
-        repeat = at + 1 < args.size() ? args[at + 1].toInt(&ok) : 0;
-        if (!ok || repeat < 1)
-            usage();
-        args.remove(at, 2);
-    }
-    if (args.size() != 2)
-        usage();
-    const QString server = args[0], database = args[1];
-
-    // A message box would wait for a click that never comes; the messages are checked below instead.
-    ui::Messages::setScripted(true);
+    const int repeat = bench::takeInt(args, QStringLiteral("--repeat"), 30);
+    QString server, database;
+    bench::takeServerAndDatabase(args, server, database);
 
     Windows w;
-    w.arg1 = database;
-    w.arg2 = server;
-    w.buildDate = QStringLiteral(__DATE__);
-    w.buildTime = QStringLiteral(__TIME__);
-    // No message loop runs here, so there is nothing to end.
-    w.endMessageLoop = [] {};
-    createWindows(w);
-    if (w.terminateRequested || !w.DataModule6)
-        fail("the program could not connect to database " + database.toStdString() + " at " + server.toStdString());
+    bench::startProgram(w, server, database);
     TDataModule6* dm = w.DataModule6;
-    // What a successful authorization sets before it shows the journal.
-    for (int s = 1; s <= 4; ++s)
-        dm->smenaQuery(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
 
-    PgSession pg(server, database);
-    const double rssBefore = peakRssMiB();
+    bench::PgSession pg(server, database);
+    const double rssBefore = bench::peakRssMiB();
 
     auto activate = [&] {
         try {
             w.Form1->FormActivate();
         } catch (const std::exception& e) {
-            fail(std::string("FormActivate: ") + e.what());
+            bench::fail(std::string("FormActivate: ") + e.what());
         }
     };
     // As after the authorization: the journal on screen (its first activation comes with showing it).
@@ -221,8 +80,7 @@ int main(int argc, char* argv[])
     w.Form1->show();
     for (int i = 0; i < kWarmUp; ++i)
         activate();
-    if (!ui::Messages::shown().isEmpty())
-        fail("the program showed a message: " + ui::Messages::shown().constFirst().text.toStdString());
+    bench::expectNoMessages();
 
     std::array<int, 4> programRows{};
     for (int s = 1; s <= 4; ++s)
@@ -234,7 +92,7 @@ int main(int argc, char* argv[])
     std::array<QString, 4> qtexts;
     auto takeTexts = [&] {
         for (int s = 1; s <= 4; ++s) {
-            qtexts[s - 1] = boundText(dm->smenaQuery(s));
+            qtexts[s - 1] = bench::boundText(dm->smenaQuery(s));
             texts[s - 1] = qtexts[s - 1].toUtf8();
         }
     };
@@ -243,7 +101,7 @@ int main(int argc, char* argv[])
     std::array<int, 4> libpqRows{};
     auto runLibpq = [&] {
         for (int s = 0; s < 4; ++s)
-            libpqRows[s] = pg.run(texts[s], checksum);
+            libpqRows[s] = pg.run(texts[s]);
     };
     std::array<int, 4> qtsqlRows{};
     auto runQtSql = [&] {
@@ -266,7 +124,7 @@ int main(int argc, char* argv[])
         runQtSql();
     }
 
-    Timings tProgram, tLibpq, tQtSql;
+    bench::Timings tProgram, tLibpq, tQtSql;
     const std::array<std::function<void()>, 3> kinds = {
         [&] { tProgram.time(activate); },
         [&] {
@@ -281,9 +139,8 @@ int main(int argc, char* argv[])
     for (int i = 0; i < repeat; ++i)
         for (int k = 0; k < 3; ++k)
             kinds[(i + k) % 3]();
-    const double rssAfter = peakRssMiB();
-    if (!ui::Messages::shown().isEmpty())
-        fail("the program showed a message: " + ui::Messages::shown().constFirst().text.toStdString());
+    const double rssAfter = bench::peakRssMiB();
+    bench::expectNoMessages();
 
     std::printf("database %s at %s, today %s, %d runs each after %d warm-up runs\n", qPrintable(database),
                 qPrintable(server), qPrintable(QDate::currentDate().toString(Qt::ISODate)), repeat, kWarmUp);
@@ -295,13 +152,13 @@ int main(int argc, char* argv[])
     }
     std::printf("  grid rows (shift 1 shown): %d\n", gridRows);
     if (!countsOk)
-        fail("row counts differ or a shift has no rows today (is the journal up to today? bench/make_large.sh)");
+        bench::fail("row counts differ or a shift has no rows today (is the journal up to today? bench/make_large.sh)");
 
     const Stats p = stats(tProgram.wall), l = stats(tLibpq.wall), q = stats(tQtSql.wall);
     const double lCpu = stats(tLibpq.cpu).median;
     std::printf("%-34s %10s %10s %11s %11s %15s\n", "", "median ms", "min ms", "ratio(med)", "ratio(min)",
                 "client CPU ms");
-    auto line = [&](const char* name, const Stats& s, const Timings& t) {
+    auto line = [&](const char* name, const Stats& s, const bench::Timings& t) {
         std::printf("%-34s %10.2f %10.2f %11.2f %11.2f %15.2f\n", name, s.median, s.min, s.median / l.median,
                     s.min / l.min, stats(t.cpu).median);
     };
@@ -316,8 +173,6 @@ int main(int argc, char* argv[])
                 p.median, l.median, p.median / l.median, kGoal, rssAfter);
 
     destroyWindows(w);
-    // The checksum only keeps the reads from being optimized away.
-    static volatile size_t sink;
-    sink = checksum;
+    bench::keep(checksum + pg.checksum);
     return 0;
 }

@@ -13,6 +13,8 @@
 // Floor: the print query alone through libpq, every cell read.
 // Program and floor runs are interleaved so that machine noise falls on both alike. The last line is the rebuild's
 // ratio of medians, "rebuild ratio: X.XX".
+#include "bench_support.h"
+
 #include "app/startup.h"
 #include "db/command.h"
 #include "db/data_module.h"
@@ -24,124 +26,17 @@
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
-#include <libpq-fe.h>
-
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double peakRssMiB()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_maxrss) / 1024.0;
-}
-
-double timeMs(const std::function<void()>& body)
-{
-    const auto t0 = Clock::now();
-    body();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
-double minimum(const std::vector<double>& v)
-{
-    return *std::min_element(v.begin(), v.end());
-}
-
-[[noreturn]] void fail(const std::string& what)
-{
-    std::fprintf(stderr, "bench_timesheet: %s\n", what.c_str());
-    std::exit(1);
-}
-
-class PgSession {
-public:
-    PgSession(const QString& server, const QString& database)
-    {
-        const char* keys[] = {"host", "port", "dbname", "user", "password", "sslmode", "connect_timeout", nullptr};
-        const QByteArray host = server.toUtf8(), name = database.toUtf8();
-        const char* values[] = {host.constData(), "5432", name.constData(), "sys", "wumbral", "allow", "10", nullptr};
-        conn_ = PQconnectdbParams(keys, values, 0);
-        if (PQstatus(conn_) != CONNECTION_OK)
-            fail(std::string("libpq connection: ") + PQerrorMessage(conn_));
-        for (const char* s : {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on",
-                              "SET client_encoding TO 'UTF8'"})
-            command(s);
-    }
-    ~PgSession() { PQfinish(conn_); }
-    PgSession(const PgSession&) = delete;
-    PgSession& operator=(const PgSession&) = delete;
-
-    void command(const QByteArray& text)
-    {
-        PGresult* r = PQexec(conn_, text.constData());
-        const ExecStatusType st = PQresultStatus(r);
-        if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
-            const std::string err = PQresultErrorMessage(r);
-            PQclear(r);
-            fail("libpq: " + err);
-        }
-        PQclear(r);
-    }
-
-    // Runs a query, reads every cell; gives the row count.
-    int rows(const QByteArray& text, size_t& checksum)
-    {
-        PGresult* r = PQexec(conn_, text.constData());
-        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
-            const std::string err = PQresultErrorMessage(r);
-            PQclear(r);
-            fail("libpq: " + err);
-        }
-        const int n = PQntuples(r), cols = PQnfields(r);
-        for (int i = 0; i < n; ++i)
-            for (int c = 0; c < cols; ++c)
-                checksum += std::strlen(PQgetvalue(r, i, c));
-        PQclear(r);
-        return n;
-    }
-
-    QString scalar(const QByteArray& text)
-    {
-        PGresult* r = PQexec(conn_, text.constData());
-        if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) < 1) {
-            const std::string err = PQresultErrorMessage(r);
-            PQclear(r);
-            fail("libpq: " + err);
-        }
-        const QString v = QString::fromUtf8(PQgetvalue(r, 0, 0));
-        PQclear(r);
-        return v;
-    }
-
-private:
-    PGconn* conn_ = nullptr;
-};
 
 // The month's rebuilt rows as one set-based statement: the same rows the rebuild writes.
 QByteArray floorRebuild(int month, int year)
@@ -206,92 +101,60 @@ void loopRebuild(TDataModule6* dm, db::Dataset* dt, int month, int year)
     }
 }
 
-void usage()
-{
-    std::fprintf(stderr, "usage: bench_timesheet SOCKET_OR_HOST DATABASE [--repeat N] [--loop-repeat N] "
-                         "[--month M --year Y]\n");
-    std::exit(64);
-}
-
-int takeInt(QStringList& args, const QString& name, int fallback)
-{
-    const qsizetype at = args.indexOf(name);
-    if (at < 0)
-        return fallback;
-    bool ok = false;
-    const int v = at + 1 < args.size() ? args[at + 1].toInt(&ok) : 0;
-    if (!ok)
-        usage();
-    args.remove(at, 2);
-    return v;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::setProgram("bench_timesheet",
+                      "SOCKET_OR_HOST DATABASE [--repeat N] [--loop-repeat N] [--month M --year Y]");
+    bench::prepareEnvironment();
     QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-
     QStringList args = QApplication::arguments().mid(1);
     const QDate previous = QDate::currentDate().addMonths(-1);
-    const int repeat = takeInt(args, QStringLiteral("--repeat"), 7);
-    const int loopRepeat = takeInt(args, QStringLiteral("--loop-repeat"), 1);
-    const int month = takeInt(args, QStringLiteral("--month"), previous.month());
-    const int year = takeInt(args, QStringLiteral("--year"), previous.year());
-    if (args.size() != 2 || repeat < 1 || loopRepeat < 0 || month < 1 || month > 12)
-        usage();
-    const QString server = args[0], database = args[1];
+    const int repeat = bench::takeInt(args, QStringLiteral("--repeat"), 7);
+    const int loopRepeat = bench::takeInt(args, QStringLiteral("--loop-repeat"), 1, 0);
+    const int month = bench::takeInt(args, QStringLiteral("--month"), previous.month());
+    const int year = bench::takeInt(args, QStringLiteral("--year"), previous.year());
+    if (month > 12)
+        bench::usage();
+    QString server, database;
+    bench::takeServerAndDatabase(args, server, database);
 
-    ui::Messages::setScripted(true);
     Windows w;
-    w.arg1 = database;
-    w.arg2 = server;
-    w.buildDate = QStringLiteral(__DATE__);
-    w.buildTime = QStringLiteral(__TIME__);
-    w.endMessageLoop = [] {};
-    createWindows(w);
-    if (w.terminateRequested || !w.DataModule6)
-        fail("the program could not connect to database " + database.toStdString() + " at " + server.toStdString());
+    bench::startProgram(w, server, database);
     TDataModule6* dm = w.DataModule6;
     TForm19* form = w.Form19;
     form->ComboBox1->setCurrentIndex(month - 1);
     form->ComboBox2->setCurrentText(QString::number(year));
     if (form->ComboBox2->currentText() != QString::number(year))
-        fail("the year is not in the window's list");
+        bench::fail("the year is not in the window's list");
     form->ComboBox1Change();
-    auto noMessages = [] {
-        if (!ui::Messages::shown().isEmpty())
-            fail("the program showed a message: " + ui::Messages::shown().constFirst().text.toStdString());
-    };
-    noMessages();
+    bench::expectNoMessages();
 
-    PgSession pg(server, database);
+    bench::PgSession pg(server, database);
     const QByteArray digestSql = monthDigest(month, year);
-    const int journalRows = pg.scalar(QStringLiteral("select count(*) from accounts_dep.smena where data >= '%1' and "
+    const int journalRows = pg.value(QStringLiteral("select count(*) from accounts_dep.smena where data >= '%1' and "
                                                      "data < '%2'")
                                           .arg(QDate(year, month, 1).toString(Qt::ISODate),
                                                QDate(year, month, 1).addMonths(1).toString(Qt::ISODate))
                                           .toUtf8())
                                 .toInt();
     if (journalRows == 0)
-        fail("the journal has no rows in the month (bench/make_large.sh)");
+        bench::fail("the journal has no rows in the month (bench/make_large.sh)");
 
     // The reference result: the floor's.
-    pg.command(floorRebuild(month, year));
-    const QString expected = pg.scalar(digestSql);
+    pg.run(floorRebuild(month, year));
+    const QString expected = pg.value(digestSql);
     auto check = [&](const char* who) {
-        const QString got = pg.scalar(digestSql);
+        const QString got = pg.value(digestSql);
         if (got != expected)
-            fail(std::string(who) + " left other rows: " + got.toStdString() + " instead of " + expected.toStdString());
+            bench::fail(std::string(who) + " left other rows: " + got.toStdString() + " instead of " + expected.toStdString());
     };
 
-    const double rssBefore = peakRssMiB();
+    const double rssBefore = bench::peakRssMiB();
     auto programRebuild = [&] {
         form->Button1Click();
-        noMessages();
+        bench::expectNoMessages();
     };
     programRebuild(); // warm-up
     check("the program's rebuild");
@@ -299,22 +162,22 @@ int main(int argc, char* argv[])
     std::vector<double> tProgram, tFloor, tLoop;
     for (int i = 0; i < repeat; ++i) {
         if (i % 2 == 0) {
-            tProgram.push_back(timeMs(programRebuild));
+            tProgram.push_back(bench::timeMs(programRebuild));
             check("the program's rebuild");
-            tFloor.push_back(timeMs([&] { pg.command(floorRebuild(month, year)); }));
+            tFloor.push_back(bench::timeMs([&] { pg.run(floorRebuild(month, year)); }));
             check("the floor");
         } else {
-            tFloor.push_back(timeMs([&] { pg.command(floorRebuild(month, year)); }));
+            tFloor.push_back(bench::timeMs([&] { pg.run(floorRebuild(month, year)); }));
             check("the floor");
-            tProgram.push_back(timeMs(programRebuild));
+            tProgram.push_back(bench::timeMs(programRebuild));
             check("the program's rebuild");
         }
     }
     for (int i = 0; i < loopRepeat; ++i) {
-        tLoop.push_back(timeMs([&] { loopRebuild(dm, form->dt, month, year); }));
+        tLoop.push_back(bench::timeMs([&] { loopRebuild(dm, form->dt, month, year); }));
         check("the statement-by-statement loop");
     }
-    const double rssRebuild = peakRssMiB();
+    const double rssRebuild = bench::peakRssMiB();
 
     // Print: the query alone against the query, the layout and the PDF.
     TForm15* report = w.Form15;
@@ -339,50 +202,48 @@ int main(int argc, char* argv[])
     };
     QHash<QString, QVariant> params{{QStringLiteral("mnth"), month}, {QStringLiteral("yea"), year}};
     const QByteArray printSql = db::bindParams(report->H_Tabel->sql(), params).toUtf8();
-    size_t checksum = 0;
     int queryRows = 0;
-    auto queryAlone = [&] { queryRows = pg.rows(printSql, checksum); };
+    auto queryAlone = [&] { queryRows = pg.run(printSql); };
     programPrint();
     queryAlone();
     std::vector<double> tPrint, tQuery;
     for (int i = 0; i < repeat; ++i) {
         if (i % 2 == 0) {
-            tPrint.push_back(timeMs(programPrint));
-            tQuery.push_back(timeMs(queryAlone));
+            tPrint.push_back(bench::timeMs(programPrint));
+            tQuery.push_back(bench::timeMs(queryAlone));
         } else {
-            tQuery.push_back(timeMs(queryAlone));
-            tPrint.push_back(timeMs(programPrint));
+            tQuery.push_back(bench::timeMs(queryAlone));
+            tPrint.push_back(bench::timeMs(programPrint));
         }
     }
     if (queryRows != printRows)
-        fail("the print query gave other rows than the program's");
-    const double rssEnd = peakRssMiB();
+        bench::fail("the print query gave other rows than the program's");
+    const double rssEnd = bench::peakRssMiB();
 
     std::printf("database %s at %s, month %02d.%d: %d journal rows, %s timesheet rows (count:md5)\n",
                 qPrintable(database), qPrintable(server), month, year, journalRows, qPrintable(expected));
     std::printf("%d runs of the program and the floor, interleaved, after one warm-up; %d of the loop\n", repeat,
                 loopRepeat);
     std::printf("%-52s %10s %10s %8s\n", "", "median ms", "min ms", "ratio");
-    const double fMed = median(tFloor);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild floor: one set-based statement (libpq)", fMed, minimum(tFloor),
+    const double fMed = bench::median(tFloor);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild floor: one set-based statement (libpq)", fMed, bench::minimum(tFloor),
                 1.0);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild program: Button1Click", median(tProgram), minimum(tProgram),
-                median(tProgram) / fMed);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild program: Button1Click", bench::median(tProgram), bench::minimum(tProgram),
+                bench::median(tProgram) / fMed);
     if (!tLoop.empty())
-        std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild statement by statement (the old loop)", median(tLoop),
-                    minimum(tLoop), median(tLoop) / fMed);
-    const double qMed = median(tQuery);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print floor: the query alone (libpq)", qMed, minimum(tQuery), 1.0);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print program: query + layout + PDF", median(tPrint), minimum(tPrint),
-                median(tPrint) / qMed);
+        std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild statement by statement (the old loop)", bench::median(tLoop),
+                    bench::minimum(tLoop), bench::median(tLoop) / fMed);
+    const double qMed = bench::median(tQuery);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print floor: the query alone (libpq)", qMed, bench::minimum(tQuery), 1.0);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print program: query + layout + PDF", bench::median(tPrint), bench::minimum(tPrint),
+                bench::median(tPrint) / qMed);
     std::printf("printed month: %d workers on %d pages, PDF %lld bytes\n", printRows, pages,
                 static_cast<long long>(pdfBytes));
     std::printf("peak RSS: %.1f MiB before, %.1f MiB after the rebuilds, %.1f MiB at the end\n", rssBefore, rssRebuild,
                 rssEnd);
-    std::printf("rebuild ratio: %.2f\n", median(tProgram) / fMed);
+    std::printf("rebuild ratio: %.2f\n", bench::median(tProgram) / fMed);
 
     destroyWindows(w);
-    static volatile size_t sink;
-    sink = checksum;
+    bench::keep(pg.checksum);
     return 0;
 }

@@ -1,0 +1,230 @@
+#include "bench_support.h"
+
+#include "app/startup.h"
+#include "db/command.h"
+#include "db/data_module.h"
+#include "db/dataset.h"
+#include "ui/messages.h"
+#include "ui/window_registry.h"
+
+#include <libpq-fe.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QLocale>
+#include <QVariant>
+
+#include <sys/resource.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace bench {
+
+namespace {
+
+const char* programName = "bench";
+const char* usageLine = "";
+
+} // namespace
+
+void setProgram(const char* name, const char* usageText)
+{
+    programName = name;
+    usageLine = usageText;
+}
+
+void fail(const std::string& what)
+{
+    std::fprintf(stderr, "%s: %s\n", programName, what.c_str());
+    std::exit(1);
+}
+
+void usage()
+{
+    std::fprintf(stderr, "usage: %s %s\n", programName, usageLine);
+    std::exit(64);
+}
+
+int takeInt(QStringList& args, const QString& name, int fallback, int min)
+{
+    const qsizetype at = args.indexOf(name);
+    if (at < 0)
+        return fallback;
+    bool ok = false;
+    const int v = at + 1 < args.size() ? args[at + 1].toInt(&ok) : 0;
+    if (!ok || v < min)
+        usage();
+    args.remove(at, 2);
+    return v;
+}
+
+void takeServerAndDatabase(const QStringList& args, QString& server, QString& database)
+{
+    if (args.size() != 2 || args[0].startsWith(u'-') || args[1].startsWith(u'-'))
+        usage();
+    server = args[0];
+    database = args[1];
+}
+
+double msSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+double peakRssMiB()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_maxrss) / 1024.0; // KiB on Linux
+}
+
+double currentRssMiB()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+double timeMs(const std::function<void()>& body)
+{
+    const auto t0 = Clock::now();
+    body();
+    return msSince(t0);
+}
+
+void Timings::time(const std::function<void()>& body)
+{
+    const double c0 = cpuMs();
+    const auto t0 = Clock::now();
+    body();
+    wall.push_back(msSince(t0));
+    cpu.push_back(cpuMs() - c0);
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+double minimum(const std::vector<double>& v)
+{
+    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
+}
+
+QString boundText(const db::Dataset* d)
+{
+    QHash<QString, QVariant> params;
+    for (const QString& name : d->paramNames())
+        params.insert(name, d->param(name));
+    return db::bindParams(d->sql(), params);
+}
+
+void prepareEnvironment()
+{
+    // The windows are real but need no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setApplicationName(QStringLiteral("kesta_tabel"));
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+}
+
+void startProgram(Windows& w, const QString& server, const QString& database)
+{
+    // A message box would wait for a click that never comes; the benchmarks check the messages instead.
+    ui::Messages::setScripted(true);
+    w.arg1 = database;
+    w.arg2 = server;
+    w.buildDate = QStringLiteral(__DATE__);
+    w.buildTime = QStringLiteral(__TIME__);
+    // No message loop runs here, so there is nothing to end.
+    w.endMessageLoop = [] {};
+    createWindows(w);
+    if (w.terminateRequested || !w.DataModule6)
+        fail("the program could not connect to database " + database.toStdString() + " at " + server.toStdString());
+    // What a successful authorization sets before it shows the journal.
+    for (int s = 1; s <= 4; ++s)
+        w.DataModule6->smenaQuery(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+}
+
+void expectNoMessages()
+{
+    if (!ui::Messages::shown().isEmpty())
+        fail("the program showed a message: " + ui::Messages::shown().constFirst().text.toStdString());
+}
+
+PgSession::PgSession(const QString& server, const QString& database)
+{
+    // The program's own connection settings (db::assembleConnectionString): port 5432, user sys.
+    const char* keys[] = {"host", "port", "dbname", "user", "password", "sslmode", "connect_timeout", nullptr};
+    const QByteArray host = server.toUtf8(), name = database.toUtf8();
+    const char* values[] = {host.constData(), "5432", name.constData(), "sys", "wumbral", "allow", "10", nullptr};
+    conn_ = PQconnectdbParams(keys, values, 0);
+    if (PQstatus(conn_) != CONNECTION_OK)
+        fail(std::string("libpq connection: ") + PQerrorMessage(conn_));
+    for (const char* s : {"SET DateStyle TO 'ISO, DMY'", "SET standard_conforming_strings TO on",
+                          "SET client_encoding TO 'UTF8'"})
+        run(QByteArray(s));
+}
+
+PgSession::~PgSession()
+{
+    PQfinish(conn_);
+}
+
+int PgSession::run(const QByteArray& text)
+{
+    PGresult* r = PQexec(conn_, text.constData());
+    const ExecStatusType st = PQresultStatus(r);
+    if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) {
+        const std::string err = PQresultErrorMessage(r);
+        PQclear(r);
+        fail("libpq: " + text.left(200).toStdString() + ": " + err);
+    }
+    const int rows = PQntuples(r), cols = PQnfields(r);
+    for (int i = 0; i < rows; ++i)
+        for (int c = 0; c < cols; ++c) {
+            const char* v = PQgetvalue(r, i, c);
+            checksum += std::strlen(v) + static_cast<unsigned char>(v[0]);
+        }
+    PQclear(r);
+    return rows;
+}
+
+QString PgSession::value(const QByteArray& text)
+{
+    PGresult* r = PQexec(conn_, text.constData());
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+        const std::string err = PQresultErrorMessage(r);
+        PQclear(r);
+        fail("libpq: " + text.left(200).toStdString() + ": " + err);
+    }
+    const QString v = PQntuples(r) > 0 && PQnfields(r) > 0 ? QString::fromUtf8(PQgetvalue(r, 0, 0)) : QString();
+    PQclear(r);
+    return v;
+}
+
+void keep(size_t value)
+{
+    static volatile size_t sink;
+    sink = value;
+}
+
+} // namespace bench

@@ -1,0 +1,89 @@
+// What every benchmark program needs: the program started on the benchmark's database, a libpq connection of our
+// own for the lower bound, timing (wall and client CPU), medians, memory, options and failing.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct pg_conn;
+struct Windows;
+
+namespace db {
+class Dataset;
+}
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+// The name in front of every failure and usage line, and the usage text itself (without "usage: ").
+void setProgram(const char* name, const char* usageText);
+[[noreturn]] void fail(const std::string& what);
+[[noreturn]] void usage();
+
+// Splits off "--name N"; the fallback when absent; usage() when N is not a whole number of at least min.
+int takeInt(QStringList& args, const QString& name, int fallback, int min = 1);
+// The two positional arguments SOCKET_OR_HOST DATABASE after the options are taken; usage() otherwise.
+void takeServerAndDatabase(const QStringList& args, QString& server, QString& database);
+
+double msSince(Clock::time_point t0);
+// CPU time of this process (all its threads), in ms: the client's own work, without the server's and the waiting.
+double cpuMs();
+double peakRssMiB();
+double currentRssMiB();
+double timeMs(const std::function<void()>& body);
+
+// One kind of run: wall times and the client's CPU times.
+struct Timings {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    void time(const std::function<void()>& body);
+};
+
+double median(std::vector<double> v);
+double minimum(const std::vector<double>& v);
+
+// The text a dataset sends for its current parameters, bound the way the dataset binds them.
+QString boundText(const db::Dataset* d);
+
+// Sets up the process for a benchmark: offscreen windows, the program's name and the Russian locale. Call before
+// constructing the QApplication.
+void prepareEnvironment();
+// Creates the program's windows connected to the database as the program does at start (messages scripted, so
+// nothing waits for a click), and sets what a successful authorization sets. Fails when the program cannot connect.
+void startProgram(Windows& w, const QString& server, const QString& database);
+// Fails with the first message the program showed, if any.
+void expectNoMessages();
+
+// A connection of our own with the program's settings (port 5432, user sys, the same session settings).
+class PgSession {
+public:
+    PgSession(const QString& server, const QString& database);
+    ~PgSession();
+    PgSession(const PgSession&) = delete;
+    PgSession& operator=(const PgSession&) = delete;
+
+    // Runs a statement and reads every cell of its rows (into checksum); returns the row count.
+    int run(const QByteArray& text);
+    int run(const QString& text) { return run(text.toUtf8()); }
+    // The first cell of the first row; empty when there is no row.
+    QString value(const QByteArray& text);
+    QString value(const QString& text) { return value(text.toUtf8()); }
+
+    // Only keeps the reads from being optimized away.
+    size_t checksum = 0;
+
+private:
+    pg_conn* conn_ = nullptr;
+};
+
+// Keeps a value alive so that the work producing it is not optimized away.
+void keep(size_t value);
+
+} // namespace bench

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Runs one benchmark program on the large database.
+# Builds the program if needed, starts the large cluster in DIR when it is not running (making it with
+# bench/make_large.sh when it is missing or its journal does not cover last year up to today's four shifts) and
+# stops it again afterwards if this run started it.
+#
+#   bench/run_bench.sh NAME [OPTIONS] [DIR]
+#       NAME     journal, timesheet, save or reports (the program bench/bench_NAME)
+#       OPTIONS  the program's own, each with its value (--repeat N, --year YYYY, ...; see bench/README.md)
+#       DIR      the large cluster's folder, /var/tmp/kesta-large by default
+set -euo pipefail
+
+me=run_bench
+[ $# -ge 1 ] || { echo "usage: bench/run_bench.sh journal|timesheet|save|reports [OPTIONS] [DIR]" >&2; exit 64; }
+name=$1; shift
+case "$name" in
+    journal|timesheet|save|reports) ;;
+    *) echo "$me: unknown benchmark $name (journal, timesheet, save or reports)" >&2; exit 64 ;;
+esac
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+cluster=db/pgcluster.sh
+db=kesta_large
+dir=/var/tmp/kesta-large
+args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        -*) [ $# -ge 2 ] || { echo "$me: $1 needs a value" >&2; exit 64; }
+            args+=("$1" "$2"); shift 2 ;;
+        *) dir=$1; shift ;;
+    esac
+done
+
+build=${BUILD_DIR:-build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build" -j"$(nproc)" --target "bench_$name" >/dev/null
+
+started=0
+stop_cluster() {
+    if [ "$started" = 1 ]; then "$cluster" stop "$dir" || true; fi
+}
+trap stop_cluster EXIT
+
+if ! "$cluster" status "$dir" >/dev/null 2>&1; then
+    started=1
+    if [ -f "$dir/data/PG_VERSION" ]; then
+        "$cluster" start "$dir"
+    fi
+fi
+# The journal and the save open today's four shifts, the timesheet a past month, the reports last year: the journal
+# must reach from the start of last year up to today.
+ready=$("$cluster" psql "$dir" -d "$db" -tAc \
+    "select min(data) <= (date_trunc('year', current_date) - interval '1 year')::date and max(data) = current_date
+            and (select count(distinct smena) = 4 from accounts_dep.smena where data = current_date)
+     from accounts_dep.smena" 2>/dev/null || true)
+if [ "$ready" != t ]; then
+    echo "$me: making the large database in $dir (about half a minute)" >&2
+    bench/make_large.sh "$dir" >&2
+fi
+
+QT_QPA_PLATFORM=offscreen "$build/bench/bench_$name" "$("$cluster" socket "$dir")" "$db" "${args[@]}"
