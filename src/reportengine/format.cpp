@@ -3,8 +3,8 @@
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace reportengine {
@@ -145,7 +145,8 @@ QString formatValue(const QVariant& value, const QString& mask)
         out += loc.decimalPoint() + fracPart;
     if (out.isEmpty())
         out = QStringLiteral("0");
-    const bool zero = !out.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    // Rounded to nothing: no sign ("-0.00" would be odd). A plain scan: this runs for every printed number.
+    const bool zero = std::none_of(out.cbegin(), out.cend(), [](QChar c) { return c >= u'1' && c <= u'9'; });
     if (v < 0 && !zero)
         out.prepend(u'-');
     return prefix + out + suffix;

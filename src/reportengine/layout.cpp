@@ -328,6 +328,7 @@ private:
         pb.frame = band.frameLines();
         const FontSpec bandFont = band.font().over(r_.baseFont());
         const Expression::Context ctx = context();
+        pb.items.reserve(band.items().size());
         for (const Item& item : band.items()) {
             PlacedItem pi;
             pi.name = item.name();
@@ -357,9 +358,9 @@ private:
                 break;
             }
             }
-            pb.items.append(pi);
+            pb.items.append(std::move(pi));
         }
-        doc_.pages.last().bands.append(pb);
+        doc_.pages.last().bands.append(std::move(pb));
         y += band.height();
         for (const auto& c : band.children()) {
             if (&y == &y_)

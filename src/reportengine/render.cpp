@@ -1,5 +1,7 @@
 #include "reportengine/render.h"
 
+#include "reportengine/pdf_writer.h"
+
 #include <QAction>
 #include <QFileDialog>
 #include <QFontMetricsF>
@@ -144,6 +146,9 @@ void print(const Document& doc, QPrinter& printer)
 
 void writePdf(const Document& doc, const QString& path)
 {
+    if (writePdfDirect(doc, path))
+        return;
+    // A face our writer cannot embed: Qt's PDF engine through the painter.
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);

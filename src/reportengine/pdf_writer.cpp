@@ -1,0 +1,1036 @@
+#include "reportengine/pdf_writer.h"
+
+#include <QHash>
+#include <QRawFont>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace reportengine {
+
+namespace {
+
+constexpr double kPtPerMm = 72.0 / 25.4;
+// The thinnest line the painter draws: one dot of the high-resolution printer.
+constexpr double kThinnestPt = 72.0 / 1200.0;
+
+struct Unsupported {};
+
+// ---- numbers and bytes ----
+
+// Appends v rounded to the given decimals, without exponent and without trailing zeros.
+void num(QByteArray& out, double v, int decimals = 2)
+{
+    static constexpr long long scales[] = {1, 10, 100, 1000, 10000};
+    const long long scale = scales[decimals];
+    long long n = std::llround(v * double(scale));
+    if (n < 0) {
+        out += '-';
+        n = -n;
+    }
+    const long long whole = n / scale;
+    long long frac = n % scale;
+    char buf[32];
+    int len = 0;
+    long long w = whole;
+    do {
+        buf[len++] = char('0' + w % 10);
+        w /= 10;
+    } while (w);
+    while (len)
+        out += buf[--len];
+    if (frac) {
+        out += '.';
+        for (long long s = scale / 10; s && frac; s /= 10) {
+            out += char('0' + frac / s);
+            frac %= s;
+        }
+    }
+}
+
+void num(QByteArray& out, long long v)
+{
+    out += QByteArray::number(v);
+}
+
+quint16 u16(const QByteArray& t, qsizetype at)
+{
+    return at + 2 <= t.size() ? quint16((uchar(t[at]) << 8) | uchar(t[at + 1])) : 0;
+}
+
+qint16 s16(const QByteArray& t, qsizetype at)
+{
+    return qint16(u16(t, at));
+}
+
+quint32 u32(const QByteArray& t, qsizetype at)
+{
+    return (quint32(u16(t, at)) << 16) | u16(t, at + 2);
+}
+
+void put16(QByteArray& t, quint16 v)
+{
+    t += char(v >> 8);
+    t += char(v & 0xff);
+}
+
+void put32(QByteArray& t, quint32 v)
+{
+    put16(t, quint16(v >> 16));
+    put16(t, quint16(v & 0xffff));
+}
+
+void set32(QByteArray& t, qsizetype at, quint32 v)
+{
+    t[at] = char(v >> 24);
+    t[at + 1] = char((v >> 16) & 0xff);
+    t[at + 2] = char((v >> 8) & 0xff);
+    t[at + 3] = char(v & 0xff);
+}
+
+quint32 tableChecksum(const QByteArray& t)
+{
+    quint32 sum = 0;
+    for (qsizetype i = 0; i < t.size(); i += 4) {
+        quint32 word = 0;
+        for (int k = 0; k < 4; ++k)
+            word = (word << 8) | (i + k < t.size() ? uchar(t[i + k]) : 0);
+        sum += word;
+    }
+    return sum;
+}
+
+// Zlib data (the Flate filter): qCompress's output without its four-byte length prefix.
+QByteArray flate(const QByteArray& data, int level)
+{
+    QByteArray z = qCompress(data, level);
+    z.remove(0, 4);
+    return z;
+}
+
+void hex4(QByteArray& out, unsigned v)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    out += digits[(v >> 12) & 15];
+    out += digits[(v >> 8) & 15];
+    out += digits[(v >> 4) & 15];
+    out += digits[v & 15];
+}
+
+
+// ---- kerning ----
+
+// The pair kerning the painter's text shaping applies: the 'kern' feature of the GPOS table (pair adjustment
+// lookups), or the older 'kern' table when the face has no such feature. Values in font units, cached per pair.
+class Kerning {
+public:
+    void load(const QByteArray& gpos, const QByteArray& kern)
+    {
+        gpos_ = gpos;
+        loadGpos();
+        if (subtables_.empty())
+            loadKernTable(kern);
+    }
+
+    bool any() const { return !subtables_.empty() || !pairs_.isEmpty(); }
+
+    int value(quint16 left, quint16 right)
+    {
+        const quint32 key = (quint32(left) << 16) | right;
+        if (!subtables_.empty()) {
+            auto it = cache_.constFind(key);
+            if (it != cache_.constEnd())
+                return *it;
+            int v = 0;
+            for (const std::vector<qsizetype>& lookup : subtables_)
+                for (qsizetype sub : lookup) {
+                    int found = 0;
+                    if (pairValue(sub, left, right, found)) {
+                        v += found;
+                        break;
+                    }
+                }
+            cache_.insert(key, qint16(v));
+            return v;
+        }
+        return pairs_.value(key, 0);
+    }
+
+private:
+    void loadGpos()
+    {
+        const QByteArray& t = gpos_;
+        if (t.size() < 10 || u16(t, 0) != 1)
+            return;
+        const qsizetype features = u16(t, 6), lookups = u16(t, 8);
+        std::vector<int> indices;
+        for (int i = 0, n = u16(t, features); i < n; ++i) {
+            const qsizetype rec = features + 2 + 6 * i;
+            if (t.mid(rec, 4) != "kern")
+                continue;
+            const qsizetype f = features + u16(t, rec + 4);
+            for (int k = 0, m = u16(t, f + 2); k < m; ++k)
+                indices.push_back(u16(t, f + 4 + 2 * k));
+        }
+        std::sort(indices.begin(), indices.end());
+        indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+        for (int index : indices) {
+            if (index >= u16(t, lookups))
+                continue;
+            const qsizetype l = lookups + u16(t, lookups + 2 + 2 * index);
+            const int type = u16(t, l);
+            std::vector<qsizetype> subs;
+            for (int k = 0, m = u16(t, l + 4); k < m; ++k) {
+                qsizetype sub = l + u16(t, l + 6 + 2 * k);
+                if (type == 9) { // extension: the real subtable further on
+                    if (u16(t, sub + 2) != 2)
+                        continue;
+                    sub += u32(t, sub + 4);
+                } else if (type != 2) {
+                    continue;
+                }
+                subs.push_back(sub);
+            }
+            if (!subs.empty())
+                subtables_.push_back(std::move(subs));
+        }
+    }
+
+    void loadKernTable(const QByteArray& t)
+    {
+        if (t.size() < 4 || u16(t, 0) != 0)
+            return;
+        qsizetype at = 4;
+        for (int i = 0, n = u16(t, 2); i < n && at + 6 <= t.size(); ++i) {
+            const int length = u16(t, at + 2), coverage = u16(t, at + 4);
+            if ((coverage >> 8) == 0 && (coverage & 0x1) && !(coverage & 0x4)) { // horizontal pairs, not cross-stream
+                for (int k = 0, m = u16(t, at + 6); k < m; ++k) {
+                    const qsizetype p = at + 14 + 6 * k;
+                    pairs_.insert(u32(t, p), s16(t, p + 4));
+                }
+            }
+            at += std::max(length, 6);
+        }
+    }
+
+    int coverageIndex(qsizetype c, quint16 g) const
+    {
+        const QByteArray& t = gpos_;
+        const int format = u16(t, c), n = u16(t, c + 2);
+        int lo = 0, hi = n - 1;
+        while (lo <= hi) { // both formats are sorted
+            const int mid = (lo + hi) / 2;
+            if (format == 1) {
+                const quint16 v = u16(t, c + 4 + 2 * mid);
+                if (v == g)
+                    return mid;
+                v < g ? lo = mid + 1 : hi = mid - 1;
+            } else {
+                const qsizetype r = c + 4 + 6 * mid;
+                if (g < u16(t, r))
+                    hi = mid - 1;
+                else if (g > u16(t, r + 2))
+                    lo = mid + 1;
+                else
+                    return u16(t, r + 4) + g - u16(t, r);
+            }
+        }
+        return -1;
+    }
+
+    int glyphClass(qsizetype c, quint16 g) const
+    {
+        const QByteArray& t = gpos_;
+        if (u16(t, c) == 1) {
+            const int start = u16(t, c + 2), n = u16(t, c + 4);
+            return g >= start && g < start + n ? u16(t, c + 6 + 2 * (g - start)) : 0;
+        }
+        int lo = 0, hi = u16(t, c + 2) - 1;
+        while (lo <= hi) {
+            const int mid = (lo + hi) / 2;
+            const qsizetype r = c + 4 + 6 * mid;
+            if (g < u16(t, r))
+                hi = mid - 1;
+            else if (g > u16(t, r + 2))
+                lo = mid + 1;
+            else
+                return u16(t, r + 4);
+        }
+        return 0;
+    }
+
+    static int recordSize(int format) { return 2 * std::popcount(unsigned(format & 0xff)); }
+    // Offset of XAdvance within a value record, or -1.
+    static int xAdvanceAt(int format) { return (format & 0x4) ? 2 * std::popcount(unsigned(format & 0x3)) : -1; }
+
+    // The first glyph's advance adjustment when the subtable holds the pair.
+    bool pairValue(qsizetype sub, quint16 left, quint16 right, int& value) const
+    {
+        const QByteArray& t = gpos_;
+        const int format = u16(t, sub);
+        const int covered = coverageIndex(sub + u16(t, sub + 2), left);
+        if (covered < 0)
+            return false;
+        const int f1 = u16(t, sub + 4), f2 = u16(t, sub + 6);
+        const int x = xAdvanceAt(f1);
+        if (format == 1) {
+            if (covered >= u16(t, sub + 8))
+                return false;
+            const qsizetype set = sub + u16(t, sub + 10 + 2 * covered);
+            const int record = 2 + recordSize(f1) + recordSize(f2);
+            int lo = 0, hi = u16(t, set) - 1;
+            while (lo <= hi) {
+                const int mid = (lo + hi) / 2;
+                const qsizetype r = set + 2 + qsizetype(record) * mid;
+                const quint16 second = u16(t, r);
+                if (second == right) {
+                    value = x >= 0 ? s16(t, r + 2 + x) : 0;
+                    return true;
+                }
+                second < right ? lo = mid + 1 : hi = mid - 1;
+            }
+            return false;
+        }
+        if (format == 2) {
+            const int c1 = glyphClass(sub + u16(t, sub + 8), left), c2 = glyphClass(sub + u16(t, sub + 10), right);
+            const int n1 = u16(t, sub + 12), n2 = u16(t, sub + 14);
+            if (c1 >= n1 || c2 >= n2)
+                return false;
+            const int record = recordSize(f1) + recordSize(f2);
+            const qsizetype r = sub + 16 + (qsizetype(c1) * n2 + c2) * record;
+            value = x >= 0 ? s16(t, r + x) : 0;
+            return true;
+        }
+        return false;
+    }
+
+    QByteArray gpos_;
+    std::vector<std::vector<qsizetype>> subtables_; // per lookup
+    QHash<quint32, qint16> cache_;
+    QHash<quint32, qint16> pairs_; // the kern table's
+};
+
+// ---- fonts ----
+
+// One face of the document, embedded as a Type0 font with Identity-H encoding: the content streams show glyph
+// ids, the font file keeps only the glyphs shown (ids unchanged), and a ToUnicode map gives the text back.
+class EmbeddedFont {
+public:
+    static std::unique_ptr<EmbeddedFont> load(const QFont& font, int index)
+    {
+        auto f = std::unique_ptr<EmbeddedFont>(new EmbeddedFont);
+        f->raw_ = QRawFont::fromFont(font);
+        if (!f->raw_.isValid())
+            throw Unsupported{};
+        for (const char* tag : {"head", "hhea", "maxp", "loca", "glyf", "hmtx"})
+            if (f->raw_.fontTable(tag).isEmpty())
+                throw Unsupported{}; // not TrueType outlines (e.g. CFF): the painter embeds those
+        const QByteArray head = f->raw_.fontTable("head"), hhea = f->raw_.fontTable("hhea"),
+                         maxp = f->raw_.fontTable("maxp"), hmtx = f->raw_.fontTable("hmtx");
+        const QByteArray os2 = f->raw_.fontTable("OS/2"), post = f->raw_.fontTable("post");
+        // A face the font database only imitates (bold or italic made from the regular one) is left to the
+        // painter, which draws the imitation.
+        const bool isBold = (os2.size() >= 6 && u16(os2, 4) >= 600) || (u16(head, 44) & 1);
+        const bool isItalic = (u16(head, 44) & 2) || (post.size() >= 8 && qint32(u32(post, 4)) != 0);
+        if ((font.bold() && !isBold) || (font.italic() && !isItalic))
+            throw Unsupported{};
+        f->unitsPerEm_ = u16(head, 18);
+        if (f->unitsPerEm_ == 0)
+            throw Unsupported{};
+        f->longLoca_ = s16(head, 50) != 0;
+        const int glyphs = u16(maxp, 4);
+        const int metrics = std::max(1, int(u16(hhea, 34)));
+        f->advance_.resize(glyphs);
+        for (int g = 0; g < glyphs; ++g)
+            f->advance_[g] = u16(hmtx, 4 * std::min(g, metrics - 1));
+        f->used_.assign(glyphs, false);
+        f->unicode_.assign(glyphs, 0);
+        f->glyphOfChar_.assign(0x10000, -1);
+        f->used_[0] = glyphs > 0;
+        // Qt's own ascent and descent of the face, as the painter centres a line with them.
+        QRawFont design = f->raw_;
+        design.setPixelSize(f->unitsPerEm_);
+        f->ascent_ = design.ascent();
+        f->descent_ = design.descent();
+        f->index_ = index;
+        f->resource_ = "F" + QByteArray::number(index);
+        f->bbox_ = {s16(head, 36), s16(head, 38), s16(head, 40), s16(head, 42)};
+        f->capHeight_ = os2.size() >= 90 && u16(os2, 0) >= 2 ? s16(os2, 88) : s16(hhea, 4);
+        f->italicAngle_ = post.size() >= 8 ? qint32(u32(post, 4)) / 65536.0 : 0.0;
+        f->italic_ = isItalic;
+        f->name_ = postScriptName(f->raw_);
+        f->kerning_.load(f->raw_.fontTable("GPOS"), f->raw_.fontTable("kern"));
+        return f;
+    }
+
+    const QByteArray& resource() const { return resource_; }
+    // Ascent and descent in points for a size in points.
+    double ascent(double size) const { return ascent_ * size / unitsPerEm_; }
+    double descent(double size) const { return descent_ * size / unitsPerEm_; }
+    double width(long long units, double size) const { return double(units) * size / unitsPerEm_; }
+
+    // Looks the text's glyphs up and gives its advance in font units, pair kerning included.
+    long long shape(const QString& text)
+    {
+        glyphs_.clear();
+        kerns_.clear();
+        long long advance = 0;
+        const QChar* s = text.constData();
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            quint32 glyph = 0;
+            char32_t code = s[i].unicode();
+            if (s[i].isHighSurrogate() && i + 1 < n && s[i + 1].isLowSurrogate()) {
+                code = QChar::surrogateToUcs4(s[i], s[i + 1]);
+                int count = 1;
+                if (!raw_.glyphIndexesForChars(s + i, 2, &glyph, &count) || count != 1)
+                    glyph = 0;
+                ++i;
+            } else {
+                qint32& cached = glyphOfChar_[code];
+                if (cached < 0) {
+                    int count = 1;
+                    quint32 g = 0;
+                    if (!raw_.glyphIndexesForChars(s + i, 1, &g, &count) || count != 1)
+                        g = 0;
+                    cached = qint32(g);
+                }
+                glyph = quint32(cached);
+            }
+            if (glyph >= advance_.size())
+                glyph = 0;
+            if (!used_[glyph]) {
+                used_[glyph] = true;
+                unicode_[glyph] = code;
+            }
+            advance += advance_[glyph];
+            glyphs_.push_back(quint16(glyph));
+        }
+        if (kerning_.any()) {
+            for (size_t i = 1; i < glyphs_.size(); ++i) {
+                const int k = kerning_.value(glyphs_[i - 1], glyphs_[i]);
+                if (k) {
+                    kerns_.emplace_back(i, k);
+                    advance += k;
+                }
+            }
+        }
+        return advance;
+    }
+
+    // Appends the shaped text's showing operator: the glyph ids as two-byte codes in a literal string (half
+    // the bytes of hex), with the kerning between pieces.
+    void show(QByteArray& out) const
+    {
+        auto code = [&out](quint16 g) {
+            for (const char c : {char(g >> 8), char(g & 0xff)}) {
+                if (c == '(' || c == ')' || c == '\\') {
+                    out += '\\';
+                    out += c;
+                } else if (c == '\r') { // a bare CR in a string reads as a line end
+                    out += "\\r";
+                } else {
+                    out += c;
+                }
+            }
+        };
+        if (kerns_.empty()) {
+            out += '(';
+            for (quint16 g : glyphs_)
+                code(g);
+            out += ") Tj";
+            return;
+        }
+        out += "[(";
+        size_t k = 0;
+        for (size_t i = 0; i < glyphs_.size(); ++i) {
+            if (k < kerns_.size() && kerns_[k].first == i) {
+                out += ") ";
+                num(out, -kerns_[k].second * 1000.0 / unitsPerEm_);
+                out += " (";
+                ++k;
+            }
+            code(glyphs_[i]);
+        }
+        out += ")] TJ";
+    }
+
+    // The font's objects; ids from newObject, written through write.
+    template <typename NewObject, typename WriteObject>
+    void writeObjects(int type0, NewObject newObject, WriteObject writeObject) const
+    {
+        const int cidFont = newObject(), descriptor = newObject(), file = newObject(), toUnicode = newObject();
+        const QByteArray base = subsetTag() + '+' + name_;
+        auto scaled = [&](double v) { return v * 1000.0 / unitsPerEm_; };
+
+        QByteArray d = "<< /Type /Font /Subtype /Type0 /BaseFont /" + base + " /Encoding /Identity-H /DescendantFonts [" +
+                       QByteArray::number(cidFont) + " 0 R] /ToUnicode " + QByteArray::number(toUnicode) + " 0 R >>";
+        writeObject(type0, d);
+
+        d = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + base +
+            " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
+            QByteArray::number(descriptor) + " 0 R /CIDToGIDMap /Identity /DW ";
+        num(d, scaled(advance_.empty() ? 0 : advance_[0]));
+        d += " /W [";
+        for (size_t g = 0; g < used_.size();) {
+            if (!used_[g]) {
+                ++g;
+                continue;
+            }
+            num(d, (long long)g);
+            d += " [";
+            for (; g < used_.size() && used_[g]; ++g) {
+                num(d, scaled(advance_[g]));
+                d += ' ';
+            }
+            d += "] ";
+        }
+        d += "] >>";
+        writeObject(cidFont, d);
+
+        d = "<< /Type /FontDescriptor /FontName /" + base + " /Flags " + QByteArray::number(italic_ ? 4 + 64 : 4) +
+            " /FontBBox [";
+        for (int i = 0; i < 4; ++i) {
+            num(d, scaled(bbox_[i]));
+            d += i < 3 ? " " : "]";
+        }
+        d += " /ItalicAngle ";
+        num(d, italicAngle_);
+        d += " /Ascent ";
+        num(d, scaled(ascent_));
+        d += " /Descent ";
+        num(d, -scaled(descent_));
+        d += " /CapHeight ";
+        num(d, scaled(capHeight_));
+        d += " /StemV 80 /FontFile2 " + QByteArray::number(file) + " 0 R >>";
+        writeObject(descriptor, d);
+
+        const QByteArray sfnt = subsetFile();
+        const QByteArray z = flate(sfnt, 6);
+        writeObject(file, "<< /Length " + QByteArray::number(z.size()) + " /Length1 " + QByteArray::number(sfnt.size()) +
+                              " /Filter /FlateDecode >>\nstream\n" + z + "\nendstream");
+
+        const QByteArray cmap = toUnicodeMap();
+        writeObject(toUnicode, "<< /Length " + QByteArray::number(cmap.size()) + " >>\nstream\n" + cmap + "\nendstream");
+    }
+
+private:
+    EmbeddedFont() = default;
+
+    static QByteArray postScriptName(const QRawFont& raw)
+    {
+        const QByteArray t = raw.fontTable("name");
+        const int count = u16(t, 2), strings = u16(t, 4);
+        for (int i = 0; i < count; ++i) {
+            const int r = 6 + 12 * i;
+            const int platform = u16(t, r), encoding = u16(t, r + 2), id = u16(t, r + 6);
+            const int length = u16(t, r + 8), offset = strings + u16(t, r + 10);
+            if (id != 6 || offset + length > t.size())
+                continue;
+            QByteArray name;
+            if (platform == 3 && encoding == 1) {
+                for (int k = 0; k + 1 < length; k += 2)
+                    name += char(u16(t, offset + k) & 0x7f);
+            } else if (platform == 1 && encoding == 0) {
+                name = t.mid(offset, length);
+            } else {
+                continue;
+            }
+            return safeName(name);
+        }
+        return safeName((raw.familyName() + u'-' + raw.styleName()).toLatin1());
+    }
+
+    // PDF names may not hold spaces or delimiters.
+    static QByteArray safeName(const QByteArray& n)
+    {
+        QByteArray out;
+        for (char c : n)
+            if (c > ' ' && c < 127 && !QByteArray("()<>[]{}/%#").contains(c))
+                out += c;
+        return out.isEmpty() ? QByteArray("Font") : out;
+    }
+
+    QByteArray subsetTag() const
+    {
+        QByteArray tag = "KSTAAA";
+        tag[4] = char('A' + (index_ / 26) % 26);
+        tag[5] = char('A' + index_ % 26);
+        return tag;
+    }
+
+    // The face as a TrueType file holding only the shown glyphs (and the glyphs they are composed of); the
+    // others are left empty, so glyph ids stay as the content streams use them.
+    QByteArray subsetFile() const
+    {
+        const QByteArray loca = raw_.fontTable("loca"), glyf = raw_.fontTable("glyf");
+        const int glyphs = int(advance_.size());
+        auto glyphRange = [&](int g) -> std::pair<quint32, quint32> {
+            quint32 a = longLoca_ ? u32(loca, 4 * g) : quint32(u16(loca, 2 * g)) * 2;
+            quint32 b = longLoca_ ? u32(loca, 4 * (g + 1)) : quint32(u16(loca, 2 * (g + 1))) * 2;
+            if (b < a || b > quint32(glyf.size()))
+                return {0, 0};
+            return {a, b};
+        };
+        std::vector<bool> keep = used_;
+        std::vector<int> todo;
+        for (int g = 0; g < glyphs; ++g)
+            if (keep[g])
+                todo.push_back(g);
+        while (!todo.empty()) { // the components of composite glyphs
+            const int g = todo.back();
+            todo.pop_back();
+            const auto [a, b] = glyphRange(g);
+            if (b - a < 10 || s16(glyf, a) >= 0)
+                continue;
+            qsizetype p = a + 10;
+            for (;;) {
+                const quint16 flags = u16(glyf, p), component = u16(glyf, p + 2);
+                if (component < glyphs && !keep[component]) {
+                    keep[component] = true;
+                    todo.push_back(component);
+                }
+                p += 4 + ((flags & 0x1) ? 4 : 2);
+                if (flags & 0x8)
+                    p += 2;
+                else if (flags & 0x40)
+                    p += 4;
+                else if (flags & 0x80)
+                    p += 8;
+                if (!(flags & 0x20) || p >= b)
+                    break;
+            }
+        }
+        QByteArray newGlyf, newLoca;
+        for (int g = 0; g <= glyphs; ++g) {
+            if (longLoca_)
+                put32(newLoca, quint32(newGlyf.size()));
+            else
+                put16(newLoca, quint16(newGlyf.size() / 2));
+            if (g == glyphs)
+                break;
+            if (keep[g]) {
+                const auto [a, b] = glyphRange(g);
+                newGlyf += glyf.mid(a, b - a);
+                while (newGlyf.size() % 4)
+                    newGlyf += '\0';
+            }
+        }
+
+        std::vector<std::pair<QByteArray, QByteArray>> tables;
+        // The tables a PDF viewer draws the glyphs with; the glyph names of 'post' are left out (version 3).
+        for (const char* tag : {"OS/2", "cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp", "post", "prep"}) {
+            QByteArray data = qstrcmp(tag, "glyf") == 0 ? newGlyf : qstrcmp(tag, "loca") == 0 ? newLoca : raw_.fontTable(tag);
+            if (qstrcmp(tag, "post") == 0 && data.size() >= 32) {
+                data.truncate(32);
+                set32(data, 0, 0x00030000);
+            }
+            if (data.isEmpty())
+                continue;
+            if (qstrcmp(tag, "head") == 0 && data.size() >= 12)
+                set32(data, 8, 0); // checkSumAdjustment, set below
+            tables.emplace_back(QByteArray(tag), data);
+        }
+        const int n = int(tables.size());
+        int selector = 0;
+        while ((2 << selector) <= n)
+            ++selector;
+        QByteArray out;
+        put32(out, 0x00010000);
+        put16(out, quint16(n));
+        put16(out, quint16(16 << selector));
+        put16(out, quint16(selector));
+        put16(out, quint16(n * 16 - (16 << selector)));
+        quint32 offset = quint32(12 + 16 * n);
+        qsizetype headAt = -1;
+        for (const auto& [tag, data] : tables) {
+            out += tag;
+            put32(out, tableChecksum(data));
+            put32(out, offset);
+            put32(out, quint32(data.size()));
+            if (tag == "head")
+                headAt = offset;
+            offset += quint32((data.size() + 3) & ~3);
+        }
+        for (const auto& [tag, data] : tables) {
+            out += data;
+            while (out.size() % 4)
+                out += '\0';
+        }
+        if (headAt >= 0)
+            set32(out, headAt + 8, 0xB1B0AFBA - tableChecksum(out));
+        return out;
+    }
+
+    QByteArray toUnicodeMap() const
+    {
+        QByteArray m = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+        std::vector<int> mapped;
+        for (size_t g = 0; g < unicode_.size(); ++g)
+            if (unicode_[g])
+                mapped.push_back(int(g));
+        for (size_t i = 0; i < mapped.size(); i += 100) {
+            const size_t end = std::min(mapped.size(), i + 100);
+            m += QByteArray::number(qulonglong(end - i)) + " beginbfchar\n";
+            for (size_t k = i; k < end; ++k) {
+                const int g = mapped[k];
+                m += '<';
+                hex4(m, unsigned(g));
+                m += "> <";
+                const char32_t c = unicode_[g];
+                if (c > 0xffff) {
+                    hex4(m, QChar::highSurrogate(c));
+                    hex4(m, QChar::lowSurrogate(c));
+                } else {
+                    hex4(m, unsigned(c));
+                }
+                m += ">\n";
+            }
+            m += "endbfchar\n";
+        }
+        m += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend";
+        return m;
+    }
+
+    QRawFont raw_;
+    int index_ = 0;
+    QByteArray resource_;
+    QByteArray name_;
+    int unitsPerEm_ = 1000;
+    bool longLoca_ = false;
+    bool italic_ = false;
+    double ascent_ = 0, descent_ = 0;
+    std::array<int, 4> bbox_{};
+    int capHeight_ = 0;
+    double italicAngle_ = 0;
+    std::vector<quint16> advance_;   // per glyph, font units
+    std::vector<bool> used_;         // per glyph
+    std::vector<char32_t> unicode_;  // per glyph: the character it was first shown for
+    std::vector<qint32> glyphOfChar_; // per BMP character, -1 until looked up
+    Kerning kerning_;
+    std::vector<quint16> glyphs_;                  // of the text shaped last
+    std::vector<std::pair<size_t, int>> kerns_;    // before which glyph, how much (font units)
+};
+
+// ---- the file ----
+
+class PdfFile {
+public:
+    explicit PdfFile(const QString& path) : file_(path)
+    {
+        if (!file_.open(QIODevice::WriteOnly))
+            throw ReportError(QStringLiteral("Не удалось записать файл %1").arg(path));
+        offsets_.push_back(0); // object 0 is the free list's head
+        write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    }
+
+    int newObject()
+    {
+        offsets_.push_back(-1);
+        return int(offsets_.size()) - 1;
+    }
+
+    void object(int id, const QByteArray& body)
+    {
+        offsets_[id] = pos_;
+        write(QByteArray::number(id) + " 0 obj\n");
+        write(body);
+        write("\nendobj\n");
+    }
+
+    void stream(int id, const QByteArray& compressed)
+    {
+        offsets_[id] = pos_;
+        write(QByteArray::number(id) + " 0 obj\n<< /Length " + QByteArray::number(compressed.size()) +
+              " /Filter /FlateDecode >>\nstream\n");
+        write(compressed);
+        write("\nendstream\nendobj\n");
+    }
+
+    void finish(int catalog, int info, const QString& path)
+    {
+        const qint64 xref = pos_;
+        QByteArray x = "xref\n0 " + QByteArray::number(qulonglong(offsets_.size())) + "\n0000000000 65535 f \n";
+        char entry[24];
+        for (size_t i = 1; i < offsets_.size(); ++i) {
+            std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", static_cast<long long>(offsets_[i]));
+            x += entry;
+        }
+        x += "trailer\n<< /Size " + QByteArray::number(qulonglong(offsets_.size())) + " /Root " +
+             QByteArray::number(catalog) + " 0 R /Info " + QByteArray::number(info) + " 0 R >>\nstartxref\n" +
+             QByteArray::number(xref) + "\n%%EOF\n";
+        write(x);
+        if (!file_.commit())
+            throw ReportError(QStringLiteral("Не удалось записать файл %1").arg(path));
+    }
+
+private:
+    void write(const QByteArray& b)
+    {
+        file_.write(b); // a failure shows in commit()
+        pos_ += b.size();
+    }
+
+    QSaveFile file_;
+    qint64 pos_ = 0;
+    std::vector<qint64> offsets_;
+};
+
+// ---- pages ----
+
+class PageWriter {
+public:
+    explicit PageWriter(std::vector<std::unique_ptr<EmbeddedFont>>& fonts) : fonts_(fonts) {}
+
+    // The page's content stream, drawn as paintPage() paints it.
+    const QByteArray& content(const Page& page, double heightPt)
+    {
+        out_.resize(0);
+        height_ = heightPt;
+        state_ = State{};
+        for (const PlacedBand& b : page.bands) {
+            if (b.background.isValid())
+                fillRect(b.rect, b.background);
+            for (const PlacedItem& i : b.items) {
+                if (i.background.isValid())
+                    fillRect(i.rect, i.background);
+                if (!i.text.isEmpty())
+                    text(i);
+                frame(i.rect, i.frame);
+            }
+            frame(b.rect, b.frame);
+        }
+        return out_;
+    }
+
+private:
+    struct State {
+        EmbeddedFont* font = nullptr;
+        double size = -1;
+        QRgb fill = qRgb(0, 0, 0);
+        QRgb stroke = qRgb(0, 0, 0);
+        double lineWidth = 1;
+        Line::Style dash = Line::Style::Solid;
+    };
+
+    double x(double mm) const { return mm * kPtPerMm; }
+    double y(double mm) const { return height_ - mm * kPtPerMm; }
+
+    void colour(QRgb c, const char* op)
+    {
+        num(out_, qRed(c) / 255.0, 3);
+        out_ += ' ';
+        num(out_, qGreen(c) / 255.0, 3);
+        out_ += ' ';
+        num(out_, qBlue(c) / 255.0, 3);
+        out_ += op;
+    }
+
+    void setFill(const QColor& c)
+    {
+        const QRgb rgb = c.rgb() | 0xff000000;
+        if (rgb != state_.fill) {
+            colour(rgb, " rg\n");
+            state_.fill = rgb;
+        }
+    }
+
+    void rect(const QRectF& mm)
+    {
+        num(out_, x(mm.left()));
+        out_ += ' ';
+        num(out_, y(mm.bottom()));
+        out_ += ' ';
+        num(out_, mm.width() * kPtPerMm);
+        out_ += ' ';
+        num(out_, mm.height() * kPtPerMm);
+        out_ += " re";
+    }
+
+    void fillRect(const QRectF& mm, const QColor& c)
+    {
+        setFill(c);
+        rect(mm);
+        out_ += " f\n";
+    }
+
+    void line(const Line& l, QPointF a, QPointF b)
+    {
+        if (!l.visible())
+            return;
+        const QRgb rgb = l.color.rgb() | 0xff000000;
+        if (rgb != state_.stroke) {
+            colour(rgb, " RG\n");
+            state_.stroke = rgb;
+        }
+        const double w = std::max(kThinnestPt, l.width * kPtPerMm);
+        if (w != state_.lineWidth) {
+            num(out_, w, 3);
+            out_ += " w\n";
+            state_.lineWidth = w;
+        }
+        const Line::Style dash = l.style == Line::Style::Dot || l.style == Line::Style::Dash ? l.style : Line::Style::Solid;
+        if (dash != state_.dash || (dash != Line::Style::Solid && w != dashWidth_)) {
+            // Qt's dot and dash patterns, in pen widths: dot 1 on 2 off, dash 4 on 2 off.
+            if (dash == Line::Style::Solid) {
+                out_ += "[] 0 d\n";
+            } else {
+                out_ += '[';
+                num(out_, (dash == Line::Style::Dot ? 1 : 4) * w, 3);
+                out_ += ' ';
+                num(out_, 2 * w, 3);
+                out_ += "] 0 d\n";
+            }
+            state_.dash = dash;
+            dashWidth_ = w;
+        }
+        num(out_, x(a.x()));
+        out_ += ' ';
+        num(out_, y(a.y()));
+        out_ += " m ";
+        num(out_, x(b.x()));
+        out_ += ' ';
+        num(out_, y(b.y()));
+        out_ += " l S\n";
+    }
+
+    void frame(const QRectF& r, const Frame& f)
+    {
+        line(f.top, r.topLeft(), r.topRight());
+        line(f.bottom, r.bottomLeft(), r.bottomRight());
+        line(f.left, r.topLeft(), r.bottomLeft());
+        line(f.right, r.topRight(), r.bottomRight());
+    }
+
+    EmbeddedFont* fontFor(const PlacedItem& i)
+    {
+        if (fontOwner_ && fontOwner_->family == i.family && fontOwner_->bold == i.bold && fontOwner_->italic == i.italic)
+            return currentFont_;
+        const QString key = i.family + (i.bold ? u'B' : u'-') + (i.italic ? u'I' : u'-');
+        auto it = byKey_.find(key);
+        if (it == byKey_.end()) {
+            fonts_.push_back(EmbeddedFont::load(fontOf(i), int(fonts_.size()) + 1));
+            it = byKey_.insert(key, fonts_.back().get());
+        }
+        fontOwner_ = &i;
+        currentFont_ = *it;
+        return currentFont_;
+    }
+
+    void text(const PlacedItem& i)
+    {
+        EmbeddedFont* font = fontFor(i);
+        const double size = i.pointSize;
+        const double width = font->width(font->shape(i.text), size);
+        const double left = x(i.rect.left() + 0.5), right = x(i.rect.right() - 0.5);
+        double tx = left;
+        if (i.align == Align::Center)
+            tx += (right - left - width) / 2;
+        else if (i.align == Align::Right)
+            tx = right - width;
+        // the line centred vertically, as the painter centres it
+        const double baseline = y(i.rect.center().y()) - (font->ascent(size) - font->descent(size)) / 2;
+        // Only a text wider than its room is clipped, to that room (the item less half a millimetre each side),
+        // as the painter's drawing into a rectangle does.
+        const bool clip = width > right - left;
+        State saved;
+        if (clip) {
+            saved = state_;
+            out_ += "q ";
+            rect(i.rect.adjusted(0.5, 0, -0.5, 0));
+            out_ += " W n\n";
+        }
+        setFill(i.color.isValid() ? i.color : QColor(Qt::black));
+        out_ += "BT ";
+        if (font != state_.font || size != state_.size) {
+            out_ += '/';
+            out_ += font->resource();
+            out_ += ' ';
+            num(out_, size);
+            out_ += " Tf ";
+            state_.font = font;
+            state_.size = size;
+        }
+        num(out_, tx);
+        out_ += ' ';
+        num(out_, baseline);
+        out_ += " Td ";
+        font->show(out_);
+        out_ += " ET\n";
+        if (clip) {
+            out_ += "Q\n";
+            state_ = saved;
+        }
+    }
+
+    std::vector<std::unique_ptr<EmbeddedFont>>& fonts_;
+    QHash<QString, EmbeddedFont*> byKey_;
+    const PlacedItem* fontOwner_ = nullptr;
+    EmbeddedFont* currentFont_ = nullptr;
+    QByteArray out_;
+    double height_ = 0;
+    double dashWidth_ = 0;
+    State state_;
+};
+
+} // namespace
+
+bool writePdfDirect(const Document& doc, const QString& path)
+{
+    try {
+        PdfFile file(path);
+        const int catalog = file.newObject(), pages = file.newObject(), resources = file.newObject(),
+                  info = file.newObject();
+        const QRectF paper = QPageLayout(doc.pageSize, doc.orientation, QMarginsF()).fullRect(QPageLayout::Point);
+        QByteArray mediaBox = "[0 0 ";
+        num(mediaBox, paper.width());
+        mediaBox += ' ';
+        num(mediaBox, paper.height());
+        mediaBox += ']';
+
+        std::vector<std::unique_ptr<EmbeddedFont>> fonts;
+        PageWriter writer(fonts);
+        std::vector<int> kids;
+        const Page blank;
+        const qsizetype count = std::max<qsizetype>(1, doc.pages.size()); // a document has at least a blank page
+        for (qsizetype p = 0; p < count; ++p) {
+            const QByteArray& content = writer.content(p < doc.pages.size() ? doc.pages[p] : blank, paper.height());
+            const int stream = file.newObject(), page = file.newObject();
+            file.stream(stream, flate(content, 1));
+            file.object(page, "<< /Type /Page /Parent " + QByteArray::number(pages) + " 0 R /MediaBox " + mediaBox +
+                                  " /Resources " + QByteArray::number(resources) + " 0 R /Contents " +
+                                  QByteArray::number(stream) + " 0 R >>");
+            kids.push_back(page);
+        }
+
+        QByteArray fontDict;
+        for (const auto& f : fonts) {
+            const int type0 = file.newObject();
+            fontDict += " /" + f->resource() + ' ' + QByteArray::number(type0) + " 0 R";
+            f->writeObjects(type0, [&] { return file.newObject(); },
+                            [&](int id, const QByteArray& body) { file.object(id, body); });
+        }
+        file.object(resources, "<< /ProcSet [/PDF /Text] /Font <<" + fontDict + " >> >>");
+        QByteArray k = "<< /Type /Pages /Count " + QByteArray::number(qulonglong(kids.size())) + " /Kids [";
+        for (int id : kids)
+            k += QByteArray::number(id) + " 0 R ";
+        k += "] >>";
+        file.object(pages, k);
+        file.object(catalog, "<< /Type /Catalog /Pages " + QByteArray::number(pages) + " 0 R >>");
+        file.object(info, "<< /Creator (kesta_tabel) /Producer (kesta_tabel) >>");
+        file.finish(catalog, info, path);
+        return true;
+    } catch (const Unsupported&) {
+        return false; // the unfinished file is discarded with its QSaveFile
+    }
+}
+
+} // namespace reportengine

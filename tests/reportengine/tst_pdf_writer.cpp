@@ -1,0 +1,243 @@
+// The page model written as PDF without the painter: read back with poppler's tools (text, fonts, pages) and
+// compared, as pixels, with what the painter draws for the same pages.
+#include "reportengine/layout.h"
+#include "reportengine/pdf_writer.h"
+#include "reportengine/render.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace reportengine;
+
+namespace {
+
+// Runs a poppler tool; gives its standard output.
+QString poppler(const QString& name, const QStringList& args)
+{
+    const QString exe = QStandardPaths::findExecutable(name);
+    if (exe.isEmpty())
+        qFatal("%s (poppler-utils) is needed", qPrintable(name));
+    QProcess p;
+    p.start(exe, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        qFatal("%s failed: %s", qPrintable(name), p.readAllStandardError().constData());
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QImage raster(const QString& pdf, int page, int dpi)
+{
+    const QString prefix = pdf + QStringLiteral("-p%1").arg(page);
+    poppler(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"),
+                                         QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                         QString::number(page), QStringLiteral("-singlefile"), QStringLiteral("-png"),
+                                         pdf, prefix});
+    QImage img(prefix + QStringLiteral(".png"));
+    return img.convertToFormat(QImage::Format_Grayscale8);
+}
+
+// The same pages through the painter into Qt's PDF engine.
+void painterPdf(const Document& doc, const QString& path)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(1200);
+    writer.setPageLayout(QPageLayout(doc.pageSize, doc.orientation, QMarginsF()));
+    QPainter painter(&writer);
+    for (int i = 0; i < doc.pages.size(); ++i) {
+        if (i > 0)
+            writer.newPage();
+        paintPage(doc, i, painter);
+    }
+}
+
+PlacedItem item(const QString& text, const QRectF& rect, Align align = Align::Left, double size = 10)
+{
+    PlacedItem i;
+    i.text = text;
+    i.rect = rect;
+    i.align = align;
+    i.family = QStringLiteral("Arial");
+    i.pointSize = size;
+    return i;
+}
+
+const QString kTooWide = QStringLiteral("ОченьДлинныйТекстБезПробелов");
+
+// A report's kinds of drawing: a bold centred title on grey in a frame, group lines with bold and italic
+// faces and right-aligned sums over a dashed line, detail lines in dotted frames, a too-wide text left and
+// one centred (both clipped to their items) and a page number; the given number of pages.
+Document sample(int pages)
+{
+    Document doc;
+    doc.pageSize = QPageSize(QPageSize::A4);
+    doc.orientation = QPageLayout::Portrait;
+    doc.paperMm = QSizeF(210, 297);
+    for (int p = 1; p <= pages; ++p) {
+        Page page;
+        page.number = p;
+        PlacedBand title;
+        title.rect = QRectF(10, 10, 190, 9);
+        title.background = QColor(220, 220, 220);
+        title.frame = Frame::all(Line::solid(QColor(0, 0, 0), 0.4));
+        PlacedItem t = item(QStringLiteral("Детальный отчет по рабочим за период"), title.rect, Align::Center, 12);
+        t.bold = true;
+        title.items << t;
+        page.bands << title;
+
+        PlacedBand group;
+        group.rect = QRectF(10, 22, 190, 7);
+        group.background = QColor(192, 192, 192);
+        PlacedItem name = item(QStringLiteral("Иванов Пётр Сергеевич"), QRectF(10, 22, 80, 7));
+        name.bold = true;
+        PlacedItem total = item(QStringLiteral("Итого:"), QRectF(90, 22, 50, 7), Align::Right);
+        total.italic = true;
+        PlacedItem sum = item(QStringLiteral("1 234,56"), QRectF(140, 22, 60, 7), Align::Right);
+        sum.frame.bottom = Line::dash(QColor(0, 0, 160), 0.3);
+        group.items << name << total << sum;
+        page.bands << group;
+
+        for (int r = 0; r < 8; ++r) {
+            PlacedBand detail;
+            const double y = 32 + r * 6;
+            detail.rect = QRectF(10, y, 190, 6);
+            PlacedItem kind = item(QStringLiteral("ФРЕЗЕРОВКА (RAL: %1)").arg(r + p), QRectF(15, y, 70, 6));
+            kind.frame = Frame::all(Line::dot());
+            PlacedItem flag = item(QStringLiteral("Готовая продукция"), QRectF(85, y, 50, 6), Align::Center, 8);
+            flag.color = QColor(0, 100, 0);
+            PlacedItem amount = item(QString::number(r * 111.25, 'f', 2), QRectF(140, y, 60, 6), Align::Right);
+            detail.items << kind << flag << amount;
+            page.bands << detail;
+        }
+
+        PlacedBand clipped;
+        clipped.rect = QRectF(10, 90, 190, 8);
+        clipped.items << item(kTooWide, QRectF(10, 90, 25, 8)) << item(kTooWide, QRectF(120, 90, 25, 8), Align::Center);
+        page.bands << clipped;
+
+        PlacedBand footer;
+        footer.rect = QRectF(10, 280, 190, 6);
+        footer.frame.top = Line::solid();
+        footer.items << item(QString::number(p), footer.rect, Align::Right);
+        page.bands << footer;
+        doc.pages << page;
+    }
+    return doc;
+}
+
+// Share of pixels darker than white in a region of the page (mm).
+double inkIn(const QImage& img, const QRectF& mm, int dpi)
+{
+    const double k = dpi / 25.4;
+    int ink = 0, all = 0;
+    for (int y = int(mm.top() * k); y < int(mm.bottom() * k); ++y)
+        for (int x = int(mm.left() * k); x < int(mm.right() * k); ++x, ++all)
+            ink += qGray(img.pixel(x, y)) < 200;
+    return all ? double(ink) / all : 0;
+}
+
+} // namespace
+
+class TestPdfWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void textReadsBack();
+    void fontsEmbeddedAndPagesCounted();
+    void looksAsThePainterDraws();
+    void unwritableFileIsAnErrorAndLeavesNoFile();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestPdfWriter::textReadsBack()
+{
+    const QString pdf = dir_.filePath(QStringLiteral("text.pdf"));
+    QVERIFY(writePdfDirect(sample(1), pdf));
+    const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY2(text.contains(QStringLiteral("Детальный отчет по рабочим за период")), qPrintable(text));
+    QVERIFY(text.contains(QRegularExpression(QStringLiteral("Иванов Пётр Сергеевич\\s+Итого:\\s+1 234,56\\n"))));
+    QVERIFY(text.contains(QRegularExpression(QStringLiteral("ФРЕЗЕРОВКА \\(RAL: 8\\)\\s+Готовая продукция\\s+778\\.75\\n"))));
+    // A clipped text is still whole in the file, as with the painter: only its drawing is cut.
+    QVERIFY(text.contains(kTooWide));
+}
+
+void TestPdfWriter::fontsEmbeddedAndPagesCounted()
+{
+    const QString pdf = dir_.filePath(QStringLiteral("pages.pdf"));
+    QVERIFY(writePdfDirect(sample(3), pdf));
+    const QString info = poppler(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))), qPrintable(info));
+    QVERIFY(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+595 x 842 pts \\(A4\\)"))));
+    QVERIFY(info.contains(QRegularExpression(QStringLiteral("PDF version:\\s+1.4\\n"))));
+    QVERIFY(!info.contains(QStringLiteral("Syntax Error")));
+
+    // Three faces (regular, bold, italic), each a subset embedded with its Unicode map.
+    const QStringList fonts = poppler(QStringLiteral("pdffonts"), {pdf}).split(u'\n', Qt::SkipEmptyParts).mid(2);
+    QCOMPARE(fonts.size(), 3);
+    QStringList styles;
+    for (const QString& f : fonts) {
+        const QStringList cols = f.simplified().split(u' ');
+        // name type(2 words) encoding emb sub uni object generation
+        QVERIFY2(cols.size() >= 8, qPrintable(f));
+        QCOMPARE(cols[1] + u' ' + cols[2], QStringLiteral("CID TrueType"));
+        QCOMPARE(cols[3], QStringLiteral("Identity-H"));
+        QCOMPARE(cols.mid(4, 3), (QStringList{QStringLiteral("yes"), QStringLiteral("yes"), QStringLiteral("yes")}));
+        styles << cols[0].section(u'+', 1);
+    }
+    QVERIFY2(styles.filter(QStringLiteral("Bold")).size() == 1, qPrintable(styles.join(u',')));
+    QVERIFY2(styles.filter(QStringLiteral("Italic")).size() == 1, qPrintable(styles.join(u',')));
+}
+
+void TestPdfWriter::looksAsThePainterDraws()
+{
+    const Document doc = sample(2);
+    const QString ours = dir_.filePath(QStringLiteral("ours.pdf")), qt = dir_.filePath(QStringLiteral("qt.pdf"));
+    QVERIFY(writePdfDirect(doc, ours));
+    painterPdf(doc, qt);
+    constexpr int dpi = 100;
+    for (int page = 1; page <= 2; ++page) {
+        const QImage a = raster(ours, page, dpi), b = raster(qt, page, dpi);
+        QCOMPARE(a.size(), b.size());
+        // Pixels that differ clearly (anti-aliasing at glyph edges differs a little between the two files).
+        int differ = 0, inked = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            const uchar* pa = a.constScanLine(y);
+            const uchar* pb = b.constScanLine(y);
+            for (int x = 0; x < a.width(); ++x) {
+                differ += std::abs(int(pa[x]) - int(pb[x])) > 96;
+                inked += pa[x] < 200 || pb[x] < 200;
+            }
+        }
+        QVERIFY(inked > 10000);
+        QVERIFY2(differ < inked / 50, qPrintable(QStringLiteral("page %1: %2 of %3 inked pixels differ")
+                                                      .arg(page).arg(differ).arg(inked)));
+
+        // The too-wide texts are cut where their room ends, half a millimetre inside the item: nothing right of
+        // the left one (it starts at the room's left), nothing either side of the centred one; inside, both are
+        // drawn.
+        QCOMPARE(inkIn(a, QRectF(34.6, 91, 80, 6), dpi), 0.0);
+        QCOMPARE(inkIn(a, QRectF(144.6, 91, 50, 6), dpi), 0.0);
+        QCOMPARE(inkIn(a, QRectF(100, 91, 20.4, 6), dpi), 0.0);
+        QVERIFY(inkIn(a, QRectF(11, 91, 23, 6), dpi) > 0.05);
+        QVERIFY(inkIn(a, QRectF(121, 91, 23, 6), dpi) > 0.05);
+    }
+}
+
+void TestPdfWriter::unwritableFileIsAnErrorAndLeavesNoFile()
+{
+    const QString path = dir_.filePath(QStringLiteral("missing/folder/r.pdf"));
+    try {
+        writePdfDirect(sample(1), path);
+        QFAIL("no error for a file that cannot be written");
+    } catch (const ReportError& e) {
+        QVERIFY(e.message().contains(path));
+    }
+    QVERIFY(!QFile::exists(path));
+}
+
+QTEST_MAIN(TestPdfWriter)
+#include "tst_pdf_writer.moc"
