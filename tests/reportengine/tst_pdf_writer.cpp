@@ -4,10 +4,12 @@
 #include "reportengine/pdf_writer.h"
 #include "reportengine/render.h"
 
+#include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRawFont>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -148,6 +150,7 @@ private slots:
     void fontsEmbeddedAndPagesCounted();
     void looksAsThePainterDraws();
     void unwritableFileIsAnErrorAndLeavesNoFile();
+    void faceWithoutTrueTypeOutlinesGoesThroughThePainter();
 
 private:
     QTemporaryDir dir_;
@@ -237,6 +240,31 @@ void TestPdfWriter::unwritableFileIsAnErrorAndLeavesNoFile()
         QVERIFY(e.message().contains(path));
     }
     QVERIFY(!QFile::exists(path));
+}
+
+void TestPdfWriter::faceWithoutTrueTypeOutlinesGoesThroughThePainter()
+{
+    // An installed family the writer cannot embed (PostScript outlines in an OpenType file).
+    QString family;
+    for (const QString& f : QFontDatabase::families()) {
+        const QRawFont raw = QRawFont::fromFont(QFont(f));
+        if (raw.isValid() && raw.familyName() == f && raw.fontTable("glyf").isEmpty() && !raw.fontTable("CFF ").isEmpty()) {
+            family = f;
+            break;
+        }
+    }
+    if (family.isEmpty())
+        QSKIP("no font with PostScript outlines installed");
+    Document doc = sample(1);
+    for (PlacedBand& b : doc.pages[0].bands)
+        for (PlacedItem& i : b.items)
+            i.family = family;
+    const QString path = dir_.filePath(QStringLiteral("cff.pdf"));
+    QVERIFY(!writePdfDirect(doc, path));
+    QVERIFY(!QFile::exists(path));
+    writePdf(doc, path);
+    const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    QVERIFY2(text.contains(QStringLiteral("Иванов Пётр Сергеевич")), qPrintable(family + u'\n' + text));
 }
 
 QTEST_MAIN(TestPdfWriter)
