@@ -9,10 +9,11 @@
 #include <bit>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <memory>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -34,7 +35,7 @@ void num(std::string& out, double v, int decimals = 2)
 {
     static constexpr long long scales[] = {1, 10, 100, 1000, 10000};
     const long long scale = scales[decimals];
-    long long n = std::llround(v * double(scale));
+    long long n = std::isfinite(v) && std::fabs(v) < 1e12 ? std::llround(v * double(scale)) : 0;
     if (n < 0) {
         out += '-';
         n = -n;
@@ -353,10 +354,10 @@ public:
         if ((font.bold() && !isBold) || (font.italic() && !isItalic))
             throw Unsupported{};
         f->unitsPerEm_ = u16(head, 18);
-        if (f->unitsPerEm_ == 0)
+        const int glyphs = u16(maxp, 4);
+        if (f->unitsPerEm_ == 0 || glyphs == 0)
             throw Unsupported{};
         f->longLoca_ = s16(head, 50) != 0;
-        const int glyphs = u16(maxp, 4);
         const int metrics = std::max(1, int(u16(hhea, 34)));
         f->advance_.resize(glyphs);
         for (int g = 0; g < glyphs; ++g)
@@ -364,7 +365,7 @@ public:
         f->used_.assign(glyphs, false);
         f->unicode_.assign(glyphs, 0);
         f->glyphOfChar_.assign(0x10000, -1);
-        f->used_[0] = glyphs > 0;
+        f->used_[0] = true;
         // Qt's own ascent and descent of the face, as the painter centres a line with them.
         QRawFont design = f->raw_;
         design.setPixelSize(f->unitsPerEm_);
