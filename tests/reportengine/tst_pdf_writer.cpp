@@ -151,6 +151,7 @@ private slots:
     void looksAsThePainterDraws();
     void unwritableFileIsAnErrorAndLeavesNoFile();
     void faceWithoutTrueTypeOutlinesGoesThroughThePainter();
+    void characterWithoutGlyphGoesThroughThePainter();
 
 private:
     QTemporaryDir dir_;
@@ -265,6 +266,33 @@ void TestPdfWriter::faceWithoutTrueTypeOutlinesGoesThroughThePainter()
     writePdf(doc, path);
     const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
     QVERIFY2(text.contains(QStringLiteral("Иванов Пётр Сергеевич")), qPrintable(family + u'\n' + text));
+}
+
+void TestPdfWriter::characterWithoutGlyphGoesThroughThePainter()
+{
+    Document doc = sample(1);
+    PlacedItem* name = nullptr;
+    for (PlacedBand& b : doc.pages[0].bands)
+        for (PlacedItem& i : b.items)
+            if (i.text.startsWith(QStringLiteral("Иванов")))
+                name = &i;
+    QVERIFY(name);
+    const QRawFont raw = QRawFont::fromFont(QFont(name->family));
+    QString missing;
+    for (const char32_t c : {U'\u2713', U'\u263A', U'\u4E2D', U'\U0001F600'})
+        if (!raw.supportsCharacter(c)) {
+            missing = QString::fromUcs4(&c, 1);
+            break;
+        }
+    if (missing.isEmpty())
+        QSKIP("the report's face has a glyph for every candidate character");
+    name->text += u' ' + missing;
+    const QString path = dir_.filePath(QStringLiteral("missing-glyph.pdf"));
+    QVERIFY(!writePdfDirect(doc, path));
+    QVERIFY(!QFile::exists(path));
+    writePdf(doc, path);
+    const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    QVERIFY2(text.contains(QStringLiteral("Иванов Пётр Сергеевич")), qPrintable(text));
 }
 
 QTEST_MAIN(TestPdfWriter)
