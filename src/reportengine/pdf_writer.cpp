@@ -122,6 +122,10 @@ quint32 tableChecksum(const QByteArray& t)
 // Zlib data (the Flate filter): qCompress's output without its four-byte length prefix.
 QByteArray flate(const char* data, size_t size, int level)
 {
+    // qCompress gives only the prefix for nothing, and an empty Flate stream is not zlib data: a page without
+    // anything drawn gets the zlib stream of no bytes.
+    if (size == 0)
+        return QByteArray("\x78\x9c\x03\x00\x00\x00\x00\x01", 8);
     QByteArray z = qCompress(reinterpret_cast<const uchar*>(data), qsizetype(size), level);
     z.remove(0, 4);
     return z;

@@ -130,6 +130,29 @@ Document sample(int pages)
     return doc;
 }
 
+// The Flate streams of a PDF file that do not inflate as zlib data (poppler reads past such a stream quietly,
+// stricter readers report the page as damaged).
+QStringList brokenStreams(const QString& path, int& streams)
+{
+    streams = 0;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    const QByteArray pdf = f.readAll();
+    static const QRegularExpression head(
+        QStringLiteral("(\\d+) 0 obj\\n<< /Length (\\d+)[^>]*/Filter /FlateDecode >>\\nstream\\n"));
+    QStringList broken;
+    for (auto it = head.globalMatch(QString::fromLatin1(pdf)); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        ++streams;
+        // qUncompress wants the expected size first; a wrong guess only costs it a larger buffer.
+        const QByteArray z = QByteArray("\0\0\0\1", 4) + pdf.mid(m.capturedEnd(), m.captured(2).toLongLong());
+        if (qUncompress(z).isNull())
+            broken << m.captured(1);
+    }
+    return broken;
+}
+
 // Share of pixels darker than white in a region of the page (mm).
 double inkIn(const QImage& img, const QRectF& mm, int dpi)
 {
@@ -152,6 +175,8 @@ private slots:
     void unwritableFileIsAnErrorAndLeavesNoFile();
     void faceWithoutTrueTypeOutlinesGoesThroughThePainter();
     void characterWithoutGlyphGoesThroughThePainter();
+    void pagesWithoutDrawing_data();
+    void pagesWithoutDrawing();
 
 private:
     QTemporaryDir dir_;
@@ -293,6 +318,34 @@ void TestPdfWriter::characterWithoutGlyphGoesThroughThePainter()
     writePdf(doc, path);
     const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
     QVERIFY2(text.contains(QStringLiteral("Иванов Пётр Сергеевич")), qPrintable(text));
+}
+
+// A document without pages still gets its blank page, and a page where nothing is drawn an empty content
+// stream: both must be valid Flate data.
+void TestPdfWriter::pagesWithoutDrawing_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<bool>("lastBlank"); // the last page's one band has no frame, background or items
+    QTest::addColumn<int>("written");
+    QTest::newRow("no pages") << 0 << false << 1;
+    QTest::newRow("last page blank") << 2 << true << 2;
+}
+
+void TestPdfWriter::pagesWithoutDrawing()
+{
+    QFETCH(int, pages);
+    QFETCH(bool, lastBlank);
+    QFETCH(int, written);
+    Document doc = sample(pages);
+    if (lastBlank)
+        doc.pages.last().bands = {PlacedBand{}};
+    const QString pdf = dir_.filePath(QStringLiteral("blank-%1.pdf").arg(pages));
+    QVERIFY(writePdfDirect(doc, pdf));
+    const QString info = poppler(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(written))), qPrintable(info));
+    int streams = 0;
+    QCOMPARE(brokenStreams(pdf, streams), QStringList());
+    QVERIFY(streams >= written); // a content stream per page (and the fonts' files)
 }
 
 QTEST_MAIN(TestPdfWriter)
