@@ -220,9 +220,15 @@ void TForm11::Button4Click()
     }
     const ui::CatalogueChoice choice = list->runChoice(this);
     // A list that shows no row hands nothing over: the editor keeps the operation it had.
-    if (choice.made && oper->isOpen() && !oper->isEmpty())
+    const bool onRow = oper->isOpen() && !oper->isEmpty();
+    if (choice.made && onRow)
         takeOperation();
+    // Switching the search's filter off moves the list to its first row; it stays on the row it was left on
+    // (the chosen one), whose base price the recalculation shows.
+    const qint32 leftOn = onRow ? oper->asInt(QStringLiteral("id")) : 0;
     oper->setFiltered(false);
+    if (onRow)
+        oper->locate(QStringLiteral("id"), leftOn);
 
     if (isPaint(Edit2->text())) {
         setPaint(true);

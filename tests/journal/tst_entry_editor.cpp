@@ -424,6 +424,37 @@ private slots:
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
     }
 
+    // A choice made in a list narrowed by its search box: switching the filter off afterwards leaves the list on
+    // the chosen operation, whose base price the editor shows.
+    void operationChosenAfterSearch()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        openJournal(app);
+        TForm11* e = app.w.Form11;
+        TDataModule6* dm = app.w.DataModule6;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            ui::scriptModal("TForm4", [&](QDialog* d) {
+                auto* list = static_cast<TForm4*>(d);
+                QCOMPARE(dm->Oper->asInt("id"), 1);
+                list->Edit1->setText("ОК"); // as typed: the search runs on every change of the text
+                QCOMPARE(dm->Oper->recordCount(), 1);
+                QTest::keyClick(list->Edit1, Qt::Key_Return);
+            });
+            e->Button4->click();
+            QCOMPARE(e->FOperId, 2);
+            QVERIFY(!dm->Oper->filtered());
+            QCOMPARE(dm->Oper->recordCount(), 2);
+            QCOMPARE(dm->Oper->asInt("id"), 2);
+            QCOMPARE(e->Edit8->text(), QStringLiteral("30"));
+            QCOMPARE(e->Edit7->text(), QStringLiteral("30"));
+            e->Button2->click();
+        });
+        app.w.Form1->Button1->click();
+        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4"}));
+    }
+
     // The road of one row through the windows: "Добавить", the worker and the operation chosen in their lists,
     // quantity, hours, rejects and colour typed, "Запись" by Enter; the journal shows the row in bold red, a
     // double click turns it green, and the timesheet holds the worker's hours. "Изменить" then keeps the row at
