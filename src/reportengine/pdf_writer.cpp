@@ -423,8 +423,9 @@ public:
             if (glyph >= advance_.size())
                 glyph = 0;
             // A character the face has no glyph for would print as an empty box; the painter takes it from a
-            // fallback font, so the whole document goes that way.
-            if (glyph == 0 && QChar::isPrint(code))
+            // fallback font, or leaves it out (a line break or a byte order mark in the data), so the whole
+            // document goes that way.
+            if (glyph == 0)
                 throw Unsupported{};
             if (!used_[glyph]) {
                 used_[glyph] = true;

@@ -177,6 +177,8 @@ private slots:
     void characterWithoutGlyphGoesThroughThePainter();
     void pagesWithoutDrawing_data();
     void pagesWithoutDrawing();
+    void invisibleCharactersDrawNothing_data();
+    void invisibleCharactersDrawNothing();
 
 private:
     QTemporaryDir dir_;
@@ -346,6 +348,32 @@ void TestPdfWriter::pagesWithoutDrawing()
     int streams = 0;
     QCOMPARE(brokenStreams(pdf, streams), QStringList());
     QVERIFY(streams >= written); // a content stream per page (and the fonts' files)
+}
+
+// Characters the face has no glyph for and the painter draws nothing for, as they come in pasted data: the file
+// shows nothing in their place either (no empty box).
+void TestPdfWriter::invisibleCharactersDrawNothing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("line feed") << QStringLiteral("\n");
+    QTest::newRow("carriage return, line feed") << QStringLiteral("\r\n");
+    QTest::newRow("byte order mark") << QStringLiteral("\uFEFF");
+}
+
+void TestPdfWriter::invisibleCharactersDrawNothing()
+{
+    QFETCH(QString, text);
+    Document doc = sample(1);
+    PlacedBand band;
+    band.rect = QRectF(10, 110, 190, 8);
+    band.items << item(text, QRectF(10, 110, 40, 8)) << item(text, QRectF(120, 110, 40, 8), Align::Center);
+    doc.pages[0].bands << band;
+    const QString pdf = dir_.filePath(QStringLiteral("invisible.pdf"));
+    writePdf(doc, pdf);
+    constexpr int dpi = 100;
+    const QImage page = raster(pdf, 1, dpi);
+    QVERIFY(inkIn(page, QRectF(10, 10, 190, 9), dpi) > 0.05); // the title is drawn
+    QCOMPARE(inkIn(page, band.rect, dpi), 0.0);
 }
 
 QTEST_MAIN(TestPdfWriter)
