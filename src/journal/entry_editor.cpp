@@ -145,13 +145,9 @@ void TForm11::prepareChange(db::Dataset* journal)
     oper->close();
 
     // On opening only the operation kind decides whether the row is a painting one.
-    if (isPaint(vid)) {
-        setPaint(true);
+    setPaint(isPaint(vid));
+    if (isPaint(vid))
         Edit5->setText(journal->asString(QStringLiteral("color")).trimmed());
-    } else {
-        Edit5->clear();
-        setPaint(false);
-    }
 }
 
 void TForm11::showEvent(QShowEvent* event)
@@ -230,12 +226,7 @@ void TForm11::Button4Click()
     if (onRow)
         oper->locate(QStringLiteral("id"), leftOn);
 
-    if (isPaint(Edit2->text())) {
-        setPaint(true);
-    } else {
-        Edit5->clear();
-        setPaint(false);
-    }
+    setPaint(isPaint(Edit2->text()));
     Edit6Exit();
 }
 
@@ -256,6 +247,8 @@ void TForm11::takeOperation()
 
 void TForm11::setPaint(bool on)
 {
+    if (!on)
+        Edit5->clear(); // no colour for an operation without paint
     Edit5->setEnabled(on);
     Label6->setEnabled(on);
 }

@@ -55,7 +55,7 @@ private:
     // The hand-over of the operation chooser: product, operation, price and the operation text from the current
     // row of the price list.
     void takeOperation();
-    void setPaint(bool on);
+    void setPaint(bool on); // the colour box and its label; off also clears the box
     // A number too large for its column is refused with a message naming the box; false then.
     bool numbersFit();
     void save(const journal_sql::EntryRow& row, bool change);
