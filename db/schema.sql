@@ -186,8 +186,18 @@ create view accounts_dep.izdel as
 -- A worker or an operation kind that the journal still uses is never deleted: the journal, the timesheet and the
 -- reports join on them, and their rows would vanish from every window. The refusal is a foreign-key violation,
 -- which the program turns into its message.
+-- A change that refers to a worker, an operation or a kind holds an advisory lock on it shared until it commits
+-- (class 0x4B500000 + 1 worker, 2 operation, 4 kind; the key is the row's id). The guards take it exclusive before
+-- they look for uses, so a use that is not committed yet makes them wait and then refuse, and a change that
+-- waited for them finds the row gone. The statements after the lock see what committed meanwhile.
 create function accounts_dep.person_in_journal() returns trigger language plpgsql as $$
 begin
+    if old.id between -2147483648 and 2147483647 then
+        perform pg_advisory_xact_lock(1263534081, old.id::integer);
+    end if;
+    if old.s_code ~ '^\s*[0-9]{1,9}\s*$' and btrim(old.s_code)::integer <> old.id then
+        perform pg_advisory_xact_lock(1263534081, btrim(old.s_code)::integer);
+    end if;
     if exists (select 1 from accounts_dep.smena s
                where s.w_id = old.id
                   or (old.s_code ~ '^\s*[0-9]{1,9}\s*$' and s.w_id = btrim(old.s_code)::integer)) then
@@ -201,6 +211,7 @@ create trigger person_in_journal before delete on cmn_contractor.person
 
 create function accounts_dep.vid_oper_in_use() returns trigger language plpgsql as $$
 begin
+    perform pg_advisory_xact_lock(1263534084, old.id);
     if exists (select 1 from accounts_dep.oper o where o.vid = old.id) then
         raise exception 'Вид операции % используется в операциях', old.vid
             using errcode = 'foreign_key_violation', constraint = 'vid_oper_in_use';
@@ -209,3 +220,17 @@ begin
 end $$;
 create trigger vid_oper_in_use before delete on accounts_dep.vid_oper
     for each row execute function accounts_dep.vid_oper_in_use();
+
+-- An operation that journal rows use is never deleted either (the program asks the same before it deletes one
+-- with its norms; this holds for any other client too).
+create function accounts_dep.oper_in_journal() returns trigger language plpgsql as $$
+begin
+    perform pg_advisory_xact_lock(1263534082, old.id);
+    if exists (select 1 from accounts_dep.smena s where s.o_id = old.id) then
+        raise exception 'Операция % используется в журнале', old.id
+            using errcode = 'foreign_key_violation', constraint = 'oper_in_journal';
+    end if;
+    return old;
+end $$;
+create trigger oper_in_journal before delete on accounts_dep.oper
+    for each row execute function accounts_dep.oper_in_journal();

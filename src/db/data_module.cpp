@@ -4,6 +4,7 @@
 #include "db/data_module_sql.h"
 #include "db/db_error.h"
 #include "db/session.h"
+#include "db/transaction.h"
 
 #include <QAtomicInt>
 #include <QSqlDatabase>
@@ -127,7 +128,7 @@ QList<FieldDef> hTabelFields(int shift)
 QString TDataModule6::newConnectionName()
 {
     static QAtomicInt counter;
-    return QStringLiteral("ADO_DB_%1").arg(counter.fetchAndAddRelaxed(1));
+    return QString::fromLatin1(db::kProgramConnectionPrefix) + QString::number(counter.fetchAndAddRelaxed(1));
 }
 
 TDataModule6::TDataModule6(QObject* parent)
@@ -216,13 +217,18 @@ db::Dataset* TDataModule6::smenaQuery(int shift) const
     }
 }
 
-bool TDataModule6::CheckDuplicate(const QString& statement, const QString& message)
+int TDataModule6::countOf(const QString& statement)
 {
     Control->setSqlLines({statement});
     Control->open();
     const int count = Control->asInt(QString::fromLatin1(db::dmsql::kCountColumn));
     Control->close();
-    if (count <= 0)
+    return count;
+}
+
+bool TDataModule6::CheckDuplicate(const QString& statement, const QString& message)
+{
+    if (countOf(statement) <= 0)
         return false;
     if (!showRefusal)
         throw db::DbError(message);

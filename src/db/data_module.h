@@ -67,7 +67,10 @@ public:
     // Runs a count statement (column "cnt") on Control; when the count is above 0 shows message and gives true.
     // The message goes to showRefusal, which the window layer installs; without it the message is thrown as a
     // DbError, so that a refusal is never silent.
+    // Inside a transaction use countOf and show the refusal after the rollback: no message while locks are held.
     bool CheckDuplicate(const QString& statement, const QString& message);
+    // Runs a count statement (column "cnt") on Control and returns the count.
+    int countOf(const QString& statement);
     std::function<void(const QString& message)> showRefusal;
 
 private:

@@ -10,6 +10,9 @@ namespace db {
 
 // A row that a change was to act on is gone or changed on the server.
 inline constexpr const char* kRowGoneMessage = "Запись не найдена: её изменили или удалили на другом рабочем месте.";
+// A row that a change was to act on was changed on another workstation after the list was read.
+inline constexpr const char* kRowChangedMessage =
+    "Запись изменили на другом рабочем месте. Список обновлён: проверьте запись и повторите действие.";
 // A change was committed and only the re-read of the list after it failed.
 inline constexpr const char* kSavedNotRefreshedMessage =
     "Изменение сохранено, но список не обновлён. Нажмите «Обновить», чтобы увидеть данные.";

@@ -56,6 +56,15 @@ qint64 rewriteDay(TDataModule6& dm, qint64 workerId, int shift, const QDate& dat
     dm.Control->open();
     const qint64 hours = dm.Control->isEmpty() ? 0 : dm.Control->asLongLong(QStringLiteral("tim"));
     dm.Control->close();
+    // The timesheet's day cells are smallints; a sum beyond them is refused in words, not by the server's range
+    // error, and the caller's transaction writes nothing.
+    if (hours > kMaxDayHours || hours < -kMaxDayHours - 1)
+        throw TooManyHours(QStringLiteral("Часы работника за %1 в смене %2 составили бы %3, а табель вмещает не больше "
+                                          "%4 часов в день. Действие не выполнено.")
+                               .arg(date.toString(QStringLiteral("dd.MM.yyyy")))
+                               .arg(shift)
+                               .arg(hours)
+                               .arg(kMaxDayHours));
 
     if (rowCount != 0)
         dm.H_Tabel_ins->setText(hours_sql::setDay(day, hours, workerId, shift, month, year));

@@ -2,6 +2,8 @@
 // rewritten from the journal's sum, under locks that make two workstations (and a month's rebuild) take turns.
 #pragma once
 
+#include "db/db_error.h"
+
 #include <QDate>
 #include <QString>
 
@@ -15,6 +17,14 @@ namespace db::hours {
 void lockMonthShared(const QString& connectionName, int month, int year);
 void lockMonthExclusive(const QString& connectionName, int month, int year);
 void lockWorkerMonth(const QString& connectionName, qint64 workerId, int shift, int month, int year);
+
+// The most hours one day's cell of the timesheet holds.
+inline constexpr qint64 kMaxDayHours = 32767;
+// The day's sum would not fit the cell; nothing was written by the rewrite.
+class TooManyHours : public DbError {
+public:
+    using DbError::DbError;
+};
 
 // What to do when the worker has no timesheet row for the shift and month.
 enum class MissingRow {

@@ -5,6 +5,9 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QStringList>
+
+#include <libpq-fe.h>
 
 namespace db {
 
@@ -12,6 +15,10 @@ Transaction::Transaction(const QString& connectionName)
     : connectionName_(connectionName)
 {
     QSqlDatabase db = openConnection(connectionName_);
+    if (transactionOpen(connectionName_)) {
+        done_ = true; // the open one belongs to somebody else: never rolled back from here
+        throw DbError(QStringLiteral("Внутренняя ошибка: транзакция уже открыта. Действие не выполнено."));
+    }
     bool begun = false;
     {
         ServerWait wait(pgConnection(db));
@@ -50,6 +57,26 @@ void Transaction::commit()
     // A connection lost at the commit leaves open whether the change was written.
     if (!committed)
         throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()), Outcome::Unknown);
+}
+
+bool transactionOpen(const QString& connectionName)
+{
+    const QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (!db.isOpen())
+        return false;
+    PGconn* conn = pgConnection(db);
+    if (!conn)
+        return false;
+    const PGTransactionStatusType status = PQtransactionStatus(conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+bool anyTransactionOpen()
+{
+    for (const QString& name : QSqlDatabase::connectionNames())
+        if (name.startsWith(QLatin1String(kProgramConnectionPrefix)) && transactionOpen(name))
+            return true;
+    return false;
 }
 
 void rereadAfterCommit(const std::function<void()>& reread)

@@ -10,7 +10,9 @@ namespace db {
 
 class Transaction {
 public:
-    explicit Transaction(const QString& connectionName); // throws DbError when it cannot begin
+    // Throws DbError when it cannot begin, also when a transaction is already open on the connection: a nested
+    // BEGIN would only be warned about, and the inner COMMIT would end the outer change half-way.
+    explicit Transaction(const QString& connectionName);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -22,6 +24,13 @@ private:
     QString connectionName_;
     bool done_ = false;
 };
+
+// Whether a transaction is open (or failed and not yet ended) on the connection.
+bool transactionOpen(const QString& connectionName);
+// On any of the program's connections (those named with the prefix below): nothing modal may run then (a message
+// box would hold the transaction's locks for as long as it stays open).
+bool anyTransactionOpen();
+inline constexpr const char* kProgramConnectionPrefix = "ADO_DB_";
 
 // Runs the re-read that follows a committed change. Its failure must not read as a failed change (repeating it
 // would act on whatever row the cursor is on then): the error says that the change was saved and only the list

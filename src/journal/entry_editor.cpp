@@ -6,8 +6,8 @@
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/sql_text.h"
-#include "db/timesheet_hours.h"
 #include "db/transaction.h"
+#include "journal/journal_changes.h"
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
 #include "ui/window_registry.h"
@@ -17,13 +17,10 @@
 #include <QRegularExpressionValidator>
 
 #include <algorithm>
-#include <optional>
-#include <tuple>
 
 namespace {
 
 const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");
-const QString kDuplicate = QStringLiteral("Позиция с такими параметрами уже заведена!");
 
 QString kindText(int naimen)
 {
@@ -297,7 +294,8 @@ void TForm11::Edit6Exit()
 bool TForm11::numbersFit()
 {
     // The largest value each box's column holds. The quantity is read back as a floating number, exact to
-    // 15 digits; rejects are a smallint; hours and colour an integer.
+    // 15 digits; rejects are a smallint; the colour an integer; the hours go into the timesheet's day cell, a
+    // smallint.
     struct Limit {
         QLineEdit* box;
         const char* caption;
@@ -307,7 +305,7 @@ bool TForm11::numbersFit()
         {Edit3, "Кол-во", "999999999999999"},
         {Edit4, "Брак", "32767"},
         {Edit5, "Цвет", "2147483647"},
-        {Edit6, "Время", "2147483647"},
+        {Edit6, "Время", "32767"},
     };
     for (const Limit& l : limits) {
         QString digits = l.box->text().trimmed();
@@ -341,6 +339,11 @@ void TForm11::Button1Click()
     }
     if (!numbersFit())
         return;
+    // The row's sum is (quantity - rejects) x price: more rejects than pieces would pay a negative sum.
+    if (rejects.toLongLong() > quantity.toLongLong()) {
+        ui::Messages::error(QStringLiteral("Брак (%1) не может быть больше количества (%2)!").arg(rejects, quantity));
+        return;
+    }
 
     journal_sql::EntryRow row;
     row.workerId = FWorkerId;
@@ -364,56 +367,13 @@ void TForm11::Button1Click()
 void TForm11::save(const journal_sql::EntryRow& row, bool change)
 {
     TDataModule6* dm = w_.DataModule6;
-    const QString cn = dm->ADO_DB.name();
-    // A timesheet cell: worker, shift, date.
-    using Cell = std::tuple<qint64, int, QDate>;
-    enum class Outcome { Saved, RowGone } outcome = Outcome::Saved;
-    {
-        // The check, the row and the timesheet are one step: a failure anywhere leaves nothing written, and a
-        // second workstation saving the same key waits for this one and then finds its row.
-        db::Transaction tx(cn);
-        db::execStatement(cn, journal_sql::lockRowKey(row));
-        const QString check = change ? journal_sql::duplicateOfChange(row) : journal_sql::duplicateOfNew(row);
-        if (dm->CheckDuplicate(check, kDuplicate))
-            return; // rolled back
-
-        std::optional<Cell> left;
-        if (change) {
-            dm->Control->setSqlLines({journal_sql::rowPlace(row.rowId)});
-            dm->Control->open();
-            if (dm->Control->isEmpty())
-                outcome = Outcome::RowGone;
-            else
-                left = Cell{dm->Control->asLongLong(QStringLiteral("w_id")),
-                            dm->Control->asInt(QStringLiteral("smena")),
-                            dm->Control->value(QStringLiteral("data")).toDate()};
-            dm->Control->close();
-        }
-
-        if (outcome == Outcome::Saved) {
-            SmenaIU->setText(change ? journal_sql::updateRow(row) : journal_sql::insertRow(row));
-            SmenaIU->execute();
-
-            // The row's cell, and the cell a change moved it away from (recomputed, 0 when nothing is left
-            // there). Taken in one order, so that two moves in opposite directions cannot wait for each other.
-            const Cell arrived{row.workerId, row.shift, row.date};
-            std::vector<std::pair<Cell, db::hours::MissingRow>> cells{{arrived, db::hours::MissingRow::Insert}};
-            if (left && *left != arrived)
-                cells.push_back({*left, db::hours::MissingRow::InsertWhenHours});
-            std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
-                const auto& [wa, sa, da] = a.first;
-                const auto& [wb, sb, dateB] = b.first;
-                return std::tuple(da.year(), da.month(), sa, wa, da.day()) <
-                       std::tuple(dateB.year(), dateB.month(), sb, wb, dateB.day());
-            });
-            for (const auto& [cell, missing] : cells)
-                db::hours::rewriteDay(*dm, std::get<0>(cell), std::get<1>(cell), std::get<2>(cell), missing);
-            tx.commit();
-        }
-    }
-    if (outcome == Outcome::RowGone) {
-        // Another workstation deleted the row meanwhile: nothing is written, and no other row is touched.
-        ui::Messages::error(QString::fromUtf8(db::kRowGoneMessage));
+    journal_sql::EntryRow written = row;
+    if (!change)
+        written.rowId.clear();
+    // Nothing is shown while the transaction is open: a refusal comes back as the outcome, after the rollback.
+    const journal::Outcome outcome = journal::saveRow(*dm, written);
+    if (outcome != journal::Outcome::Done) {
+        ui::Messages::error(journal::message(outcome));
         return;
     }
 

@@ -115,4 +115,11 @@ QString rowPlace(const QString& rowId)
            QStringLiteral(" for update");
 }
 
+QString rowNow(qint64 rowId)
+{
+    return QStringLiteral("select w_id, i_id, o_id, data, smena, color, kol_vo::numeric as kol_vo, brak, time, cena, ok "
+                          "from accounts_dep.smena where id=") +
+           number(rowId) + QStringLiteral(" for update");
+}
+
 } // namespace journal_sql

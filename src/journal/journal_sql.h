@@ -43,5 +43,8 @@ QString updateRow(const EntryRow& row);
 QString lockRowKey(const EntryRow& row);
 // The worker, shift and date a journal row has now (to rewrite the timesheet cell a change leaves).
 QString rowPlace(const QString& rowId);
+// The row as it is now, locked until the transaction ends: the columns the journal shows, to compare with what the
+// user acted on.
+QString rowNow(qint64 rowId);
 
 } // namespace journal_sql

@@ -12,6 +12,7 @@
 #include "db/transaction.h"
 #include "journal/access_codes.h"
 #include "journal/build_stamp.h"
+#include "journal/journal_changes.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_sql.h"
 #include "reports/reports_window.h"
@@ -237,6 +238,10 @@ bool TForm1::runBuildStampCheck()
     // would otherwise stack one error box on another every 30 seconds.
     if (checkRunning_)
         return false;
+    // Nor while a change of this workstation is under way (a message of a handler being shown, say): the check's
+    // own transaction would nest in it.
+    if (db::anyTransactionOpen())
+        return false;
     checkRunning_ = true;
     bool finished = false;
     ui::guarded([&] {
@@ -409,34 +414,29 @@ void TForm1::DBGrid2DblClick()
         return;
     const QString mark = FShiftQuery->asString(QStringLiteral("ok"));
     const QString newMark = (mark != u"да" && mark != u"ok") ? QStringLiteral("ok") : QStringLiteral("no");
-    const qint64 id = FShiftQuery->asLongLong(QStringLiteral("id"));
+    const journal::ShownRow shown = journal::ShownRow::current(*FShiftQuery);
     const int recNo = FShiftQuery->recNo();
-    updtOK->setParam(QStringLiteral("id"), id);
+    updtOK->setParam(QStringLiteral("id"), shown.id);
     updtOK->setParam(QStringLiteral("ok"), newMark);
-    {
-        // In a transaction, a connection lost before the commit means surely not written.
-        db::Transaction tx(w_.DataModule6->ADO_DB.name());
-        if (updtOK->execute() == 0) {
-            tx.rollback();
-            rowGone();
-            return;
-        }
-        tx.commit();
+    const journal::Outcome outcome = journal::acceptRow(*w_.DataModule6, shown, newMark);
+    if (outcome != journal::Outcome::Done) {
+        rowNotAsShown(outcome);
+        return;
     }
     // Back on the same row (by its key; by position when it is gone), so the grid shows its new colour.
     db::rereadAfterCommit([&] {
         FShiftQuery->requery();
-        if (!FShiftQuery->locate(QStringLiteral("id"), id))
+        if (!FShiftQuery->locate(QStringLiteral("id"), shown.id))
             FShiftQuery->setRecNo(recNo);
     });
 }
 
-// The row under the cursor was deleted on another workstation: say so, then show the list as it is now. The
-// cursor is not moved onto another row as if it were the same one.
-void TForm1::rowGone()
+// The row under the cursor was deleted or changed on another workstation: nothing was written; say so, then show
+// the list as it is now. The cursor is not moved onto another row as if it were the same one.
+void TForm1::rowNotAsShown(journal::Outcome outcome)
 {
-    ui::Messages::error(QString::fromUtf8(db::kRowGoneMessage));
-    FShiftQuery->requery();
+    ui::Messages::error(journal::message(outcome));
+    db::rereadAfterCommit([this] { FShiftQuery->requery(); });
 }
 
 void TForm1::Button3Click()
@@ -446,29 +446,17 @@ void TForm1::Button3Click()
     const QString rowId = FShiftQuery->isEmpty() ? QString() : FShiftQuery->asString(QStringLiteral("id"));
     if (rowId.isEmpty())
         return;
-    // The hours are corrected for the day of the deleted row; the date box may already show another date that
-    // was typed without Enter and never read.
-    QDate date = FShiftQuery->value(QStringLiteral("data")).toDate();
-    if (!date.isValid())
-        date = DateT->date();
     dm->DelSmena->setText(journal_sql::deleteRow(rowId));
     if (!ui::Messages::question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
         FShiftQuery->requery();
         return;
     }
-    const qint64 worker = FShiftQuery->asInt(QStringLiteral("w_id"));
-    {
-        // The row and the day's hours in the timesheet change together or not at all.
-        db::Transaction tx(dm->ADO_DB.name());
-        if (dm->DelSmena->execute() == 0) {
-            // Another workstation deleted it meanwhile: nothing to correct, and no other row is touched.
-            tx.rollback();
-            rowGone();
-            return;
-        }
-        // With no rows left the day's cell becomes 0; the other days of the month stay.
-        db::hours::rewriteDay(*dm, worker, FShift, date, db::hours::MissingRow::InsertWhenHours);
-        tx.commit();
+    // The row is deleted as the list showed it, and the hours are corrected for the worker, shift and day the row
+    // has on the server (not for the date box, which may show a date typed without Enter and never read).
+    const journal::Outcome outcome = journal::deleteRow(*dm, journal::ShownRow::current(*FShiftQuery));
+    if (outcome != journal::Outcome::Done) {
+        rowNotAsShown(outcome);
+        return;
     }
     db::rereadAfterCommit([this] { FShiftQuery->requery(); });
 }

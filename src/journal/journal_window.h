@@ -16,6 +16,9 @@ class QMenu;
 class QMenuBar;
 class QTimer;
 struct Windows;
+namespace journal {
+enum class Outcome;
+}
 namespace db {
 class Command;
 class Dataset;
@@ -90,7 +93,7 @@ protected:
 
 private:
     void reopenShiftQueries();
-    void rowGone();
+    void rowNotAsShown(journal::Outcome outcome);
     void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
     void styleShiftButtons();

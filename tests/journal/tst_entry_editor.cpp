@@ -597,14 +597,22 @@ private slots:
         QTest::newRow("rejects too large") << "Edit4" << "32768"
                                            << "Число в поле \"Брак\" слишком велико: наибольшее допустимое значение "
                                               "32767.";
-        QTest::newRow("hours too large") << "Edit6" << "2147483648"
+        // The hours go into the timesheet's day cell, a smallint: 40000 was the server's raw range error.
+        QTest::newRow("hours too large") << "Edit6" << "40000"
                                          << "Число в поле \"Время\" слишком велико: наибольшее допустимое значение "
-                                            "2147483647.";
+                                            "32767.";
+        // One more hour on a day that already has 8 (the fixture's row) no longer fits the cell either.
+        QTest::newRow("day's hours too many") << "Edit6" << "32760"
+                                              << "Часов работника за этот день стало бы больше 32767, а столько табель "
+                                                 "не вмещает. Запись не сохранена.";
+        QTest::newRow("more rejects than pieces") << "Edit4" << "11"
+                                                  << "Брак (11) не может быть больше количества (10)!";
+        QTest::newRow("as many rejects as pieces pass") << "Edit4" << "10" << "";
         QTest::newRow("colour too large") << "Edit5" << "99999999999"
                                           << "Число в поле \"Цвет\" слишком велико: наибольшее допустимое значение "
                                              "2147483647.";
         QTest::newRow("quantity and hours 0 pass") << "Edit3" << "0" << "";
-        QTest::newRow("leading zeros within the limit pass") << "Edit4" << "000032767" << "";
+        QTest::newRow("leading zeros within the limit pass") << "Edit6" << "000032759" << "";
         QTest::newRow("colour 04 is colour 4") << "Edit5" << "04" << "Позиция с такими параметрами уже заведена!";
     }
 

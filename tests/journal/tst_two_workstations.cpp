@@ -3,6 +3,7 @@
 #include "db/data_module.h"
 #include "db/session.h"
 #include "db/timesheet_hours_sql.h"
+#include "journal/journal_changes.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "ui/messages.h"
@@ -101,6 +102,86 @@ void act(AppFixture& app, bool deleting)
         // as the grid's double click runs it: through the handler guard that shows the error
         ui::guarded([&] { app.w.Form1->DBGrid2DblClick(); });
     }
+}
+
+// Another workstation in a thread of its own: runs its statements in one transaction, then waits (bounded) until
+// the given number of lock requests wait on the server, then runs its last statement (commit or rollback). The
+// error of any statement is kept (a refused statement ends the transaction with a rollback).
+class OtherWorkstation {
+public:
+    OtherWorkstation(TestDatabase& db, QString name, QStringList statements, int waitersBeforeEnd,
+                     QString end = QStringLiteral("commit"))
+    {
+        thread_ = QThread::create([this, &db, name, statements, waitersBeforeEnd, end] {
+            try {
+                {
+                    QSqlDatabase c = connectAs(name, db);
+                    run(c, QStringLiteral("begin"));
+                    for (const QString& sql : statements)
+                        run(c, sql);
+                    ready_.set_value();
+                    readySet_ = true;
+                    QElapsedTimer t;
+                    t.start();
+                    while (waiters(c) < waitersBeforeEnd && t.elapsed() < 10000)
+                        QThread::msleep(20);
+                    sawWaiters_ = waiters(c) >= waitersBeforeEnd;
+                    run(c, end);
+                }
+                QSqlDatabase::removeDatabase(name);
+            } catch (const std::exception& e) {
+                error_ = QString::fromUtf8(e.what());
+                if (!readySet_)
+                    ready_.set_value();
+                QSqlDatabase::removeDatabase(name);
+            }
+        });
+        thread_->start();
+        ready_.get_future().wait();
+    }
+    ~OtherWorkstation() { finish(); }
+
+    // Waits for the thread; true when it ended without an error.
+    bool finish()
+    {
+        if (thread_) {
+            thread_->wait();
+            delete thread_;
+            thread_ = nullptr;
+        }
+        return error_.isEmpty();
+    }
+    QString error() const { return error_; }
+    bool sawWaiters() const { return sawWaiters_; }
+
+private:
+    static int waiters(QSqlDatabase& c)
+    {
+        QSqlQuery w = run(c, QStringLiteral("select count(*) from pg_locks where not granted"));
+        return w.next() ? w.value(0).toInt() : 0;
+    }
+
+    QThread* thread_ = nullptr;
+    std::promise<void> ready_;
+    bool readySet_ = false;
+    bool sawWaiters_ = false;
+    QString error_;
+};
+
+journal_sql::EntryRow newRow(int worker, int oper, const QDate& date, int shift, const QString& hours)
+{
+    journal_sql::EntryRow r;
+    r.workerId = worker;
+    r.operId = oper;
+    r.productId = oper; // the small shop's operation n is of product n
+    r.price = 12.5;
+    r.quantity = QStringLiteral("10");
+    r.rejects = QStringLiteral("0");
+    r.hours = hours;
+    r.shift = shift;
+    r.date = date;
+    r.today = date;
+    return r;
 }
 
 } // namespace
@@ -336,6 +417,142 @@ private slots:
         // the connection is back: the list reads again
         app.w.Form1->Button8->click();
         QCOMPARE(q->recordCount(), afterCommit && deleting ? 1 : 2);
+    }
+
+    // The list shows a row as it was read; another workstation changes it, then this one deletes or accepts it.
+    // The action is refused when what the user acted on differs from the row on the server (worker, product,
+    // amounts, date, shift; the mark too when accepting), nothing is written and the list is read again. The other
+    // workstation's change is forced in between by holding the row while this one already waits for it.
+    void staleRow_data()
+    {
+        QTest::addColumn<bool>("deleting");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("refused");
+        const QString moved = "update accounts_dep.smena set w_id=2 where id=1";
+        const QString accepted = "update accounts_dep.smena set ok='ok' where id=1";
+        QTest::newRow("deletion of a row moved to another worker") << true << moved << true;
+        QTest::newRow("acceptance of a row moved to another worker") << false << moved << true;
+        QTest::newRow("acceptance of a row accepted meanwhile") << false << accepted << true;
+        QTest::newRow("deletion of a row accepted meanwhile") << true << accepted << false;
+        QTest::newRow("deletion of a row with other hours")
+            << true << QString("update accounts_dep.smena set time=6 where id=1") << true;
+    }
+
+    void staleRow()
+    {
+        QFETCH(bool, deleting);
+        QFETCH(QString, change);
+        QFETCH(bool, refused);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 8);
+        addRow(db, 2, 1, 1, today, 2);
+        db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (1, 1, %2, %3, "
+                               "10)")
+                    .arg(today.day())
+                    .arg(today.month())
+                    .arg(today.year()));
+        AppFixture app(db);
+        openJournal(app, 1);
+        QVERIFY(app.w.DataModule6->Smena1->locate("id", 1));
+        OtherWorkstation other(db, "other", {change}, 1);
+        act(app, deleting);
+        QVERIFY2(other.finish(), qPrintable(other.error()));
+        QVERIFY(other.sawWaiters());
+        const auto shown = ui::Messages::shown();
+        if (refused) {
+            QCOMPARE(shown.last().kind, ui::ShownMessage::Kind::Error);
+            QCOMPARE(shown.last().text, QStringLiteral("Запись изменили на другом рабочем месте. Список обновлён: "
+                                                       "проверьте запись и повторите действие."));
+            QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 2);
+            QCOMPARE(cell(db, 1, 1, today), 10);
+            // the list shows the row as it is now
+            db::Dataset* q = app.w.DataModule6->Smena1;
+            QVERIFY(q->locate("id", 1));
+            QCOMPARE(QVariantList({q->asInt("w_id"), q->asString("ok"), q->asInt("time")}),
+                     db.rows("select w_id, ok, time from accounts_dep.smena where id=1").value(0));
+        } else {
+            QCOMPARE(shown.size(), 1); // the question only
+            QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+            QCOMPARE(cell(db, 1, 1, today), 2);
+        }
+    }
+
+    // A save refers to a worker and an operation that another workstation deletes. Deleted first: the save waits
+    // for the deletion, then finds the reference gone, writes nothing and says so. Saved first (the save waiting
+    // for the month's timesheet lock, held as a rebuild holds it, when the deletion comes): the deletion waits for
+    // the save and is then refused by the database, since the journal uses the row now.
+    void saveAgainstDeletion_data()
+    {
+        QTest::addColumn<QString>("deletion");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("worker") << "delete from accounts_dep.person where id=2" << int(journal::Outcome::WorkerGone);
+        QTest::newRow("operation") << "delete from accounts_dep.norm where o_id=1; delete from accounts_dep.oper where id=1"
+                                   << int(journal::Outcome::OperationGone);
+    }
+
+    void saveAgainstDeletion()
+    {
+        QFETCH(QString, deletion);
+        QFETCH(int, outcome);
+        const QDate today = QDate::currentDate();
+        {
+            // deleted first
+            TestDatabase db;
+            loadSmallShop(db);
+            AppFixture app(db);
+            OtherWorkstation other(db, "deleting", deletion.split("; "), 1);
+            const journal::Outcome got = journal::saveRow(*app.w.DataModule6, newRow(2, 1, today, 1, "8"));
+            QVERIFY2(other.finish(), qPrintable(other.error()));
+            QVERIFY(other.sawWaiters());
+            QCOMPARE(int(got), outcome);
+            QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
+            QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
+            QVERIFY(!journal::message(got).isEmpty());
+        }
+        {
+            // saved first; the deletion comes while the save waits for the month
+            TestDatabase db;
+            loadSmallShop(db);
+            AppFixture app(db);
+            auto month = std::make_unique<OtherWorkstation>(
+                db, "rebuilding", QStringList{db::hours_sql::lockMonthExclusive(today.month(), today.year())}, 2);
+            QString deletionError;
+            QThread* deleting = QThread::create([&] {
+                // starts once the save waits for the month, then waits itself for the save's hold on the row
+                try {
+                    QSqlDatabase c = connectAs("deleting", db);
+                    QElapsedTimer t;
+                    t.start();
+                    auto waiting = [&] {
+                        QSqlQuery w = run(c, "select count(*) from pg_locks where not granted");
+                        return w.next() ? w.value(0).toInt() : 0;
+                    };
+                    while (waiting() < 1 && t.elapsed() < 10000)
+                        QThread::msleep(20);
+                    run(c, "begin");
+                    for (const QString& sql : deletion.split("; "))
+                        run(c, sql);
+                    run(c, "commit");
+                } catch (const std::exception& e) {
+                    deletionError = QString::fromUtf8(e.what());
+                }
+                QSqlDatabase::removeDatabase("deleting");
+            });
+            deleting->start();
+            const journal::Outcome got = journal::saveRow(*app.w.DataModule6, newRow(2, 1, today, 1, "8"));
+            deleting->wait();
+            delete deleting;
+            QVERIFY2(month->finish(), qPrintable(month->error()));
+            QVERIFY(month->sawWaiters());
+            QCOMPARE(got, journal::Outcome::Done);
+            QVERIFY2(deletionError.contains("используется в журнале"), qPrintable(deletionError));
+            QCOMPARE(db.rows("select w_id, o_id from accounts_dep.smena"), QList<QVariantList>({{2, 1}}));
+            QCOMPARE(db.scalar("select count(*) from accounts_dep.person where id=2").toInt(), 1);
+            QCOMPARE(db.scalar("select count(*) from accounts_dep.oper where id=1").toInt(), 1);
+            QCOMPARE(cell(db, 2, 1, today), 8);
+        }
     }
 
     // A server process that stops answering without closing the connection: the program gives the connection up

@@ -1,0 +1,37 @@
+#include "db/reference_locks.h"
+
+#include "db/command.h"
+#include "db/session.h"
+
+#include <libpq-fe.h>
+
+namespace db::refs {
+
+void requireTransaction(const QString& connectionName)
+{
+    PGconn* conn = pgConnection(openConnection(connectionName));
+    if (!conn || PQtransactionStatus(conn) != PQTRANS_INTRANS)
+        throw DbError(QStringLiteral("Блокировка берётся только внутри транзакции."));
+}
+
+bool holdIfPresent(const QString& connectionName, Ref ref, qint64 id)
+{
+    requireTransaction(connectionName);
+    execStatement(connectionName, refs_sql::lockShared(ref, id));
+    QSqlQuery q = execStatement(connectionName, refs_sql::presence(ref, id));
+    return q.next() && q.value(0).toLongLong() > 0;
+}
+
+void lockForDeletion(const QString& connectionName, Ref ref, qint64 id)
+{
+    requireTransaction(connectionName);
+    execStatement(connectionName, refs_sql::lockExclusive(ref, id));
+}
+
+void lockKey(const QString& connectionName, Key key, const QString& text)
+{
+    requireTransaction(connectionName);
+    execStatement(connectionName, refs_sql::lockKey(key, text));
+}
+
+} // namespace db::refs
