@@ -69,4 +69,38 @@ QString kindDuplicate(const QString& upperName, const QString& ownId)
     return kindDuplicate(upperName) + QStringLiteral(" and id<>") + ownId;
 }
 
+QString rowVersion(Row row, qint64 id, bool forUpdate)
+{
+    QString text;
+    switch (row) {
+    case Row::Worker:
+        text = QStringLiteral("select (s_caption, s_staffpos_hl)::text as v from cmn_contractor.person where id=");
+        break;
+    case Row::Product:
+        text = QStringLiteral(
+            "select (s_caption, massa, id_class_item)::text as v from cmn_gds_and_srv.gds_and_srv where id=");
+        break;
+    case Row::Kind:
+        text = QStringLiteral("select (vid)::text as v from accounts_dep.vid_oper where id=");
+        break;
+    case Row::Operation:
+        text = QStringLiteral("select (vid, naimen, i_id)::text as v from accounts_dep.oper where id=");
+        break;
+    case Row::Norm:
+        text = QStringLiteral("select (o_id, norma, price, prize)::text as v from accounts_dep.norm where id=");
+        break;
+    }
+    return text + number(id) + (forUpdate ? QStringLiteral(" for update") : QString());
+}
+
+QString normCount(qint64 operationId)
+{
+    return QStringLiteral("select count(*) as cnt from accounts_dep.norm where o_id=") + number(operationId);
+}
+
+QString deleteNorm(qint64 normId)
+{
+    return QStringLiteral("delete from accounts_dep.norm where id=") + number(normId);
+}
+
 } // namespace catalogs_sql

@@ -28,4 +28,13 @@ QString updateProduct(const QString& code, const QString& rate, const QString& g
 QString kindDuplicate(const QString& upperName);
 QString kindDuplicate(const QString& upperName, const QString& ownId);
 
+// ---- the row as another workstation may have changed it ----
+// One text of the columns an editor shows and writes (column "v"); with forUpdate the row stays locked until the
+// transaction ends. No row when it is gone.
+enum class Row { Worker, Product, Kind, Operation, Norm };
+QString rowVersion(Row row, qint64 id, bool forUpdate);
+// Norms of an operation on the server (column "cnt").
+QString normCount(qint64 operationId);
+QString deleteNorm(qint64 normId);
+
 } // namespace catalogs_sql

@@ -1,6 +1,8 @@
 #include "catalogs/norms_editor.h"
 
+#include "catalogs/catalogue_changes.h"
 #include "db/data_module.h"
+#include "db/transaction.h"
 #include "reportengine/format.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
@@ -36,14 +38,14 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
     DBGrid1->setDataset(norm);
     DBGrid1->setEditable(true);
     // The grid's own deletion asks first; it keeps the operation's last norm, without which the operation would
-    // drop out of the price list.
+    // drop out of the price list. The list may be old: the server counts again under the operation's lock.
     DBGrid1->setCanDelete([this] {
         if (norm->recordCount() > 1)
             return true;
-        ui::Messages::error(QStringLiteral("Последний норматив операции удалить нельзя: без него операция пропадёт из "
-                                           "списка цен."));
+        ui::Messages::error(catalogs::message(catalogs::Outcome::LastNorm));
         return false;
     });
+    DBGrid1->setRemover([this] { deleteCurrentNorm(); });
 
     connect(DBGrid1, &ui::DbGrid::columnEntered, this, [this] { ui::guarded([this] { DBGrid1ColEnter(); }); });
     connect(DBGrid1, &ui::DbGrid::columnExited, this, [this] { ui::guarded([this] { DBGrid1ColExit(); }); });
@@ -97,8 +99,34 @@ void TForm22::DBGrid1ColExit()
 void TForm22::Button2Click()
 {
     if (norm->recordCount() > 1)
-        norm->remove();
-    norm->refresh();
+        deleteCurrentNorm();
+    else
+        norm->refresh();
+}
+
+void TForm22::deleteCurrentNorm()
+{
+    if (norm->state() == db::Dataset::State::Insert) { // a row not saved yet is only dropped
+        norm->cancel();
+        return;
+    }
+    norm->cancel();
+    if (norm->isEmpty())
+        return;
+    const catalogs::Outcome outcome =
+        catalogs::deleteNorm(w_.DataModule6->ADO_DB.name(), norm->asLongLong(QStringLiteral("id")), FOperId);
+    if (outcome != catalogs::Outcome::Written)
+        ui::Messages::error(catalogs::message(outcome));
+    const int recNo = norm->recNo();
+    const auto reread = [&] {
+        norm->refresh();
+        if (!norm->isEmpty())
+            norm->setRecNo(recNo);
+    };
+    if (outcome == catalogs::Outcome::Written)
+        db::rereadAfterCommit(reread);
+    else
+        reread();
 }
 
 void TForm22::Button1Click()

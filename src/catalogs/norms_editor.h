@@ -29,6 +29,8 @@ public:
     void DBGrid1ColExit();
     void Button1Click();
     void Button2Click();
+    // The current norm deleted on the server (never the operation's last one there), then the list read again.
+    void deleteCurrentNorm();
 
     // The price as the grid shows it: two or three decimals.
     static QString priceText(const QVariant& value);

@@ -1,9 +1,11 @@
 #include "catalogs/operation_kind_editor.h"
 
 #include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_save.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "db/sql_text.h"
+#include "db/transaction.h"
 #include "ui/catalogue_window.h"
 #include "ui/window_registry.h"
 
@@ -54,30 +56,27 @@ void TForm9::Button1Click()
         return;
     }
     // Refused before anything is sent: the column would not hold it, and cutting it would store another name.
-    if (name.size() > kNameLength) {
+    // Counted as the server counts: characters, not the two halves of an emoji.
+    const qsizetype length = name.toUcs4().size();
+    if (length > kNameLength) {
         ui::Messages::error(QStringLiteral("Название операции не может быть длиннее %1 символов (сейчас %2)!")
                                 .arg(kNameLength)
-                                .arg(name.size()));
+                                .arg(length));
         return;
     }
-    const QString upper = name.toUpper();
-    const QString count =
-        Tag == 1 ? catalogs_sql::kindDuplicate(upper)
-                 : catalogs_sql::kindDuplicate(upper, db::sql::number(kinds->asLongLong(QStringLiteral("id"))));
-    if (dm->CheckDuplicate(count, QStringLiteral("Такая операция уже заведена!")))
+    catalogs::Change change{Tag == 1 ? 0 : kinds->asLongLong(QStringLiteral("id")), FOpened};
+    const catalogs::Outcome outcome = catalogs::saveAsking(
+        Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) { return catalogs::saveKind(*dm, name, c); });
+    if (outcome == catalogs::Outcome::Duplicate)
+        ui::Messages::error(QStringLiteral("Такая операция уже заведена!"));
+    if (outcome != catalogs::Outcome::Written)
         return;
-    if (Tag == 1)
-        kinds->append();
-    else
-        kinds->edit();
-    kinds->setValue(QStringLiteral("vid"), name);
-    try {
-        kinds->post();
-    } catch (...) {
-        kinds->cancel();
-        throw;
-    }
-    kinds->close();
-    kinds->open();
+    // Written: a failed re-read says so and the editor closes all the same, so that nothing is written twice.
+    ui::guarded([kinds] {
+        db::rereadAfterCommit([kinds] {
+            kinds->close();
+            kinds->open();
+        });
+    });
     accept();
 }

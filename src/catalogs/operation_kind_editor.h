@@ -15,6 +15,8 @@ public:
 
     // 1: the editor adds a kind; anything else: it renames the current row of Vid_oper.
     int Tag = 0;
+    // The kind as the editor opened it for a change, compared again when it is written.
+    QString FOpened;
 
     void FormActivate() override;
     void Button1Click();

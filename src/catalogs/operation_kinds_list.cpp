@@ -1,8 +1,10 @@
 #include "catalogs/operation_kinds_list.h"
 
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/operation_kind_editor.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
+#include "db/transaction.h"
 #include "ui/window_registry.h"
 
 namespace {
@@ -61,6 +63,8 @@ void TForm8::Button2Click()
     e->setWindowTitle(QStringLiteral("Изменение данных вида операции"));
     e->Tag = 2;
     e->Edit1->setText(kinds->asString(QStringLiteral("vid")).trimmed());
+    e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Kind,
+                                         kinds->asLongLong(QStringLiteral("id")));
     ui::showModal(e, this);
 }
 
@@ -78,6 +82,8 @@ void TForm8::Button3Click()
                                            "Сначала удалите эти операции или выберите в них другой вид."));
         return;
     }
-    kinds->close();
-    kinds->open();
+    db::rereadAfterCommit([kinds] {
+        kinds->close();
+        kinds->open();
+    });
 }

@@ -1,9 +1,11 @@
 #include "catalogs/operation_price_editor.h"
 
+#include "catalogs/catalogue_save.h"
 #include "catalogs/operation_kinds_list.h"
 #include "catalogs/operation_prices_sql.h"
 #include "catalogs/products_list.h"
 #include "db/data_module.h"
+#include "db/transaction.h"
 #include "ui/catalogue_window.h"
 #include "ui/window_registry.h"
 
@@ -68,26 +70,22 @@ void TForm10::Button1Click()
     const qint32 v = FKindId;
     const int n = ComboBox1->currentIndex();
     const qint32 i = FProductId;
-    const QString message = QStringLiteral("Операция с такими параметрами уже заведена!");
     FNewOperId = 0;
-    if (Tag == 1) {
-        if (dm->CheckDuplicate(sql::duplicateOfNew(v, n, i), message))
-            return;
-        dm->Oper_ins->setText(sql::insertOperation(v, n, i));
-        dm->Oper_ins->execute();
-        // The new operation gets its first norm next; it is found by its kind, flag and product.
-        dm->Control->setSqlLines({sql::newOperationId(v, n, i)});
-        dm->Control->open();
-        FNewOperId = dm->Control->asInt(QStringLiteral("id"));
-        dm->Control->close();
-    } else {
-        const QString x = dm->Oper->asString(QStringLiteral("id"));
-        if (dm->CheckDuplicate(sql::duplicateOfChanged(v, n, i, x), message))
-            return;
-        dm->Oper_ed->setText(sql::updateOperation(v, n, i, x));
-        dm->Oper_ed->execute();
-    }
-    dm->Oper->close();
-    dm->Oper->open();
+    catalogs::Change change{Tag == 1 ? 0 : dm->Oper->asLongLong(QStringLiteral("id")), FOpened};
+    const catalogs::Outcome outcome =
+        catalogs::saveAsking(Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) {
+            return catalogs::saveOperation(dm->ADO_DB.name(), v, n, i, c, &FNewOperId);
+        });
+    if (outcome == catalogs::Outcome::Duplicate)
+        ui::Messages::error(QStringLiteral("Операция с такими параметрами уже заведена!"));
+    if (outcome != catalogs::Outcome::Written)
+        return;
+    // Written: a failed re-read says so and the editor closes all the same, so that nothing is written twice.
+    ui::guarded([dm] {
+        db::rereadAfterCommit([dm] {
+            dm->Oper->close();
+            dm->Oper->open();
+        });
+    });
     accept();
 }

@@ -15,6 +15,8 @@ public:
 
     // 1 adds an operation; any other value changes the current one of the price list.
     int Tag = 0;
+    // The operation as the editor opened it for a change, compared again when it is written.
+    QString FOpened;
     qint32 FProductId = 0;
     qint32 FKindId = 0;
     // The operation the last save added, 0 when it added none.

@@ -1,5 +1,6 @@
 #include "catalogs/operation_prices_list.h"
 
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/norms_editor.h"
 #include "catalogs/operation_price_editor.h"
 #include "catalogs/operation_prices_sql.h"
@@ -116,6 +117,8 @@ void TForm4::Button2Click()
     e->ComboBox1->setCurrentIndex(oper->asInt(QStringLiteral("NAIMEN")) == 0 ? 0 : 1);
     e->FProductId = oper->asInt(QStringLiteral("i_id"));
     e->FKindId = oper->asInt(QStringLiteral("oper_vid"));
+    e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Operation,
+                                         oper->asLongLong(QStringLiteral("id")));
     ui::centerOnScreen(e);
     ui::showModal(e, this);
 }
@@ -129,26 +132,22 @@ void TForm4::Button3Click()
     if (!ui::Messages::question(QStringLiteral("Удалить операцию?")))
         return;
     const qint32 id = oper->asInt(QStringLiteral("id"));
-    {
-        // Journal rows refer to the operation: deleting it would take them out of the journal, the timesheet and
-        // the reports. An operation that only norms use goes together with its norms.
-        db::Transaction t(dm->ADO_DB.name());
-        dm->Control->setSqlLines({sql::journalRowsOf(id)});
-        dm->Control->open();
-        const int used = dm->Control->asInt(QStringLiteral("cnt"));
-        dm->Control->close();
-        if (used > 0) {
-            ui::Messages::error(QStringLiteral("Операцию удалить нельзя: она есть в журнале (записей: %1).").arg(used));
-            return;
-        }
-        dm->DelSmena->setText(sql::deleteNormsOf(id));
-        dm->DelSmena->execute();
-        dm->Oper_del->setParam(QStringLiteral("id"), id);
-        dm->Oper_del->execute();
-        t.commit();
-    }
-    oper->close();
-    oper->open();
+    // Journal rows refer to the operation: deleting it would take them out of the journal, the timesheet and the
+    // reports. An operation that only norms use goes together with its norms.
+    int used = 0;
+    const catalogs::Outcome outcome = catalogs::deleteOperation(dm->ADO_DB.name(), id, &used);
+    if (outcome == catalogs::Outcome::InUse)
+        ui::Messages::error(QStringLiteral("Операцию удалить нельзя: она есть в журнале (записей: %1).").arg(used));
+    else if (outcome != catalogs::Outcome::Written)
+        ui::Messages::error(catalogs::message(outcome));
+    const auto reread = [oper] {
+        oper->close();
+        oper->open();
+    };
+    if (outcome == catalogs::Outcome::Written)
+        db::rereadAfterCommit(reread);
+    else
+        reread();
 }
 
 void TForm4::Button5Click()

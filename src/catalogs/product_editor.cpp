@@ -1,10 +1,12 @@
 #include "catalogs/product_editor.h"
 
 #include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_save.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "db/sql_text.h"
+#include "db/transaction.h"
 #include "ui/catalogue_window.h"
 #include "ui/window_registry.h"
 
@@ -22,6 +24,30 @@ bool isRate(const QString& text)
 {
     static const QRegularExpression number(QStringLiteral("^\\s*([0-9]+\\.?[0-9]*|\\.[0-9]+)\\s*$"));
     return number.match(text).hasMatch();
+}
+
+// The rate's column holds 22 digits before the point and 6 after it.
+constexpr int kRateIntegerDigits = 22;
+constexpr int kRateScale = 6;
+
+// Why a rate (a checked number) cannot be stored as typed; empty when it can. The server would refuse a longer
+// whole part in its own words, and would store a rate below the last decimal as 0 without a word.
+QString rateProblem(const QString& text)
+{
+    const QString t = text.trimmed();
+    const qsizetype point = t.indexOf(u'.');
+    QString whole = point < 0 ? t : t.left(point);
+    const QString fraction = point < 0 ? QString() : t.mid(point + 1);
+    while (whole.startsWith(u'0'))
+        whole.remove(0, 1);
+    if (whole.size() > kRateIntegerDigits)
+        return QStringLiteral("Расценка слишком велика: не больше %1 цифр до точки.").arg(kRateIntegerDigits);
+    const bool nonZero = !whole.isEmpty() || fraction.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const bool keptDigitsZero = whole.isEmpty() && !fraction.left(kRateScale).contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const bool roundsUp = fraction.size() > kRateScale && fraction.at(kRateScale) >= u'5';
+    if (nonZero && keptDigitsZero && !roundsUp)
+        return QStringLiteral("Расценка слишком мала: наименьшее значение больше нуля 0.000001.");
+    return {};
 }
 
 } // namespace
@@ -100,22 +126,32 @@ void TForm7::Button1Click()
         ui::Messages::error(QStringLiteral("Расценка должна быть числом, например 12 или 12.5!"));
         return;
     }
-    if (code.size() > kCodeLength) {
+    if (const QString problem = rateProblem(Edit2->text()); !problem.isEmpty()) {
+        ui::Messages::error(problem);
+        return;
+    }
+    // Counted as the server counts: characters, not the two halves of an emoji.
+    if (code.toUcs4().size() > kCodeLength) {
         ui::Messages::error(QStringLiteral("Марка изделия не может быть длиннее %1 символов!").arg(kCodeLength));
         return;
     }
-    const QString upper = code.toUpper();
-    const QString ownId = Tag == 1 ? QString() : db::sql::number(dm->Izdel->asLongLong(QStringLiteral("id")));
-    const QString count =
-        Tag == 1 ? catalogs_sql::productDuplicate(upper) : catalogs_sql::productDuplicate(upper, ownId);
-    if (dm->CheckDuplicate(count, QStringLiteral("Такая марка изделия уже заведена!")))
-        return;
     // The group the box shows is the group written.
-    const QString groupId = db::sql::number(group.toLongLong());
-    dm->SQL_exec->setText(Tag == 1 ? catalogs_sql::insertProduct(code, Edit2->text(), groupId)
-                                   : catalogs_sql::updateProduct(code, Edit2->text(), groupId, ownId));
-    dm->SQL_exec->execute();
-    dm->Izdel->close();
-    dm->Izdel->open();
+    catalogs::Change change{Tag == 1 ? 0 : dm->Izdel->asLongLong(QStringLiteral("id")), FOpened};
+    const QString rate = Edit2->text();
+    const catalogs::Outcome outcome =
+        catalogs::saveAsking(Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) {
+            return catalogs::saveProduct(dm->ADO_DB.name(), code, rate, group.toLongLong(), c);
+        });
+    if (outcome == catalogs::Outcome::Duplicate)
+        ui::Messages::error(QStringLiteral("Такая марка изделия уже заведена!"));
+    if (outcome != catalogs::Outcome::Written)
+        return;
+    // Written: a failed re-read says so and the editor closes all the same, so that nothing is written twice.
+    ui::guarded([dm] {
+        db::rereadAfterCommit([dm] {
+            dm->Izdel->close();
+            dm->Izdel->open();
+        });
+    });
     accept();
 }

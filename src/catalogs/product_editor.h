@@ -18,6 +18,8 @@ public:
 
     // 1: the editor adds a product; anything else: it changes the current product of Izdel.
     int Tag = 0;
+    // The product as the editor opened it for a change, compared again when it is written.
+    QString FOpened;
     // The product groups of the classifier; the list window opens it around each editing.
     db::Dataset* item = nullptr;
 

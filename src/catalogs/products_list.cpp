@@ -1,5 +1,6 @@
 #include "catalogs/products_list.h"
 
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/product_editor.h"
 #include "db/data_module.h"
 #include "ui/window_registry.h"
@@ -85,6 +86,8 @@ void TForm3::Button2Click()
         e->Edit2->setText(rateText(izdel->value(QStringLiteral("massa"))).trimmed());
         e->item->open();
         e->cb_item->setKeyValue(izdel->asLongLong(QStringLiteral("id_class_item")));
+        e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Product,
+                                             izdel->asLongLong(QStringLiteral("id")));
         ui::showModal(e, this);
     }
     e->item->close();

@@ -1,6 +1,7 @@
 #include "catalogs/worker_editor.h"
 
 #include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_save.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
@@ -74,15 +75,20 @@ void TForm2::Button1Click()
         ui::Messages::error(QStringLiteral("ФИО нужно заполнить!"));
         return;
     }
-    if (name.size() > kNameLength) {
+    // Counted as the server counts: characters, not the two halves of an emoji.
+    if (name.toUcs4().size() > kNameLength) {
         ui::Messages::error(QStringLiteral("ФИО не может быть длиннее %1 символов!").arg(kNameLength));
         return;
     }
     const QString departmentText = LCB_department->displayText();
-    cmd_person->setText(Tag == 1 ? catalogs_sql::insertWorker(name, departmentText)
-                                 : catalogs_sql::updateWorker(name, departmentText, FPersonId));
-    cmd_person->execute();
-    accept();
+    const QString cn = w_.DataModule6->ADO_DB.name();
+    catalogs::Change change{FPersonId, FOpened};
+    const catalogs::Outcome outcome =
+        catalogs::saveAsking(Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) {
+            return catalogs::saveWorker(cn, name, departmentText, c);
+        });
+    if (outcome == catalogs::Outcome::Written)
+        accept();
 }
 
 void TForm2::FormMouseWheel(bool down)

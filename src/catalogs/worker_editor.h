@@ -20,6 +20,8 @@ public:
     // 1: the editor adds a worker; anything else: it changes the worker FPersonId.
     int Tag = 0;
     qint32 FPersonId = 0;
+    // The worker as the editor opened it for a change, compared again when it is written.
+    QString FOpened;
 
     // The lookup lists and the command of the worker statements.
     db::Dataset* staffpos = nullptr;

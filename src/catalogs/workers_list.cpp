@@ -1,9 +1,11 @@
 #include "catalogs/workers_list.h"
 
 #include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/worker_editor.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
+#include "db/transaction.h"
 #include "ui/window_registry.h"
 
 namespace {
@@ -54,10 +56,17 @@ void TForm5::Button1Click()
     e->setWindowTitle(QStringLiteral("Заведение данных нового работника"));
     e->Tag = 1;
     reopenLookups();
-    ui::showModal(e, this);
+    const bool saved = ui::showModal(e, this) == QDialog::Accepted;
     db::Dataset* workers = w_.DataModule6->Workers;
-    workers->close();
-    workers->open();
+    // After a committed change a failed re-read must not read as "not done": repeating it would add the worker twice.
+    const auto reread = [workers] {
+        workers->close();
+        workers->open();
+    };
+    if (saved)
+        db::rereadAfterCommit(reread);
+    else
+        reread();
 }
 
 void TForm5::Button2Click()
@@ -81,8 +90,11 @@ void TForm5::Button2Click()
     reopenLookups();
     e->Edit1->setText(workers->asString(QStringLiteral("fio")).trimmed());
     e->FPersonId = workers->asInt(QStringLiteral("id"));
-    ui::showModal(e, this);
-    reloadAt(recNo);
+    e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Worker, e->FPersonId);
+    if (ui::showModal(e, this) == QDialog::Accepted)
+        db::rereadAfterCommit([&] { reloadAt(recNo); });
+    else
+        reloadAt(recNo);
 }
 
 void TForm5::Button3Click()
@@ -96,7 +108,12 @@ void TForm5::Button3Click()
     TForm2* e = w_.Form2;
     e->cmd_person->setText(catalogs_sql::deleteWorker(workers->asInt(QStringLiteral("id"))));
     try {
-        e->cmd_person->execute();
+        if (e->cmd_person->execute() == 0) {
+            // Deleted on another workstation already: said so, and the list shows what there is now.
+            ui::Messages::error(QString::fromUtf8(db::kRowGoneMessage));
+            reloadAt(recNo);
+            return;
+        }
     } catch (const db::DbError& err) {
         if (err.sqlState() != kForeignKeyViolation)
             throw;
@@ -104,5 +121,5 @@ void TForm5::Button3Click()
                                            "Сначала удалите или перенесите эти записи."));
         return;
     }
-    reloadAt(recNo);
+    db::rereadAfterCommit([&] { reloadAt(recNo); });
 }

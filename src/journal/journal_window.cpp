@@ -169,6 +169,7 @@ void TForm1::FormCreate()
         w_.DataModule6 = new TDataModule6(this);
         TDataModule6* dm = w_.DataModule6;
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
+        ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
         const QString arg1 = w_.arg1;
         const QString arg2 = w_.arg2;
         dm->ADO_DB.close();

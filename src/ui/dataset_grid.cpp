@@ -535,7 +535,12 @@ void DbGrid::deleteCurrentRow()
         return;
     if (!Messages::question(QStringLiteral("Удалить запись?")))
         return;
-    guarded([&] { d->remove(); });
+    guarded([&] {
+        if (remover_)
+            remover_();
+        else
+            d->remove();
+    });
     syncSelectionFromDataset();
 }
 

@@ -98,6 +98,9 @@ public:
     bool editable() const { return model_->editable(); }
     // Asked before the grid deletes a row; false keeps the row (the function shows why).
     void setCanDelete(std::function<bool()> canDelete) { canDelete_ = std::move(canDelete); }
+    // Deletes the current row after the question instead of the dataset's own deletion (a deletion with checks of
+    // its own on the server).
+    void setRemover(std::function<void()> remover) { remover_ = std::move(remover); }
     // The grid's own deletion of the current row: asks first.
     void deleteCurrentRow();
     // Starts a new row and puts the cursor into it.
@@ -116,6 +119,7 @@ private:
     void syncDatasetFromSelection(int row);
     void onCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
     std::function<bool()> canDelete_;
+    std::function<void()> remover_;
     int currentColumn_ = -1;
 
     DatasetModel* model_;

@@ -20,6 +20,7 @@ struct State {
     QQueue<bool> answers;
     QList<ShownMessage> shown;
     std::function<void(const ShownMessage&)> onShow;
+    std::function<bool()> transactionProbe;
     QHash<QString, QQueue<std::function<void(QDialog*)>>> modalScripts;
     QStringList shownModals;
 };
@@ -32,6 +33,8 @@ State& state()
 
 void record(const ShownMessage& m)
 {
+    if (state().transactionProbe && state().transactionProbe())
+        qWarning("A message box shown while a transaction is open: %s", qUtf8Printable(m.text));
     state().shown.append(m);
     if (state().onShow)
         state().onShow(m);
@@ -87,6 +90,11 @@ bool Messages::scripted()
 void Messages::queueAnswer(bool yes)
 {
     state().answers.enqueue(yes);
+}
+
+void Messages::setTransactionProbe(std::function<bool()> probe)
+{
+    state().transactionProbe = std::move(probe);
 }
 
 void Messages::setOnShow(std::function<void(const ShownMessage&)> hook)

@@ -35,6 +35,9 @@ public:
     // Runs when a message is about to be shown (also when scripted), e.g. to let time pass.
     static void setOnShow(std::function<void(const ShownMessage&)> hook);
     static QList<ShownMessage> shown();
+    // Tells whether a database transaction is open. A message shown while one is would hold its locks for as long
+    // as the box waits for the user: it is reported as a warning (which the tests turn into a failure).
+    static void setTransactionProbe(std::function<bool()> probe);
     static void clearShown();
 };
 

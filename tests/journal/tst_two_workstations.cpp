@@ -6,6 +6,7 @@
 #include "journal/journal_changes.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
+#include "support/other_workstation.h"
 #include "ui/messages.h"
 
 #include <QElapsedTimer>
@@ -57,28 +58,6 @@ void openJournal(AppFixture& app, int shift)
     buttons[shift - 1]->setChecked(true);
 }
 
-// A statement of the other workstation; throws with the server's text.
-QSqlQuery run(QSqlDatabase& db, const QString& sql)
-{
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
-    return q;
-}
-
-QSqlDatabase connectAs(const QString& name, TestDatabase& target)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(target.server());
-    db.setPort(5432);
-    db.setUserName(QStringLiteral("sys"));
-    db.setPassword(QStringLiteral("wumbral"));
-    db.setDatabaseName(target.name());
-    if (!db.open())
-        throw std::runtime_error(db.lastError().text().toStdString());
-    return db;
-}
-
 // The program's server process (the only other connection to the test database).
 int programBackend(TestDatabase& db)
 {
@@ -103,70 +82,6 @@ void act(AppFixture& app, bool deleting)
         ui::guarded([&] { app.w.Form1->DBGrid2DblClick(); });
     }
 }
-
-// Another workstation in a thread of its own: runs its statements in one transaction, then waits (bounded) until
-// the given number of lock requests wait on the server, then runs its last statement (commit or rollback). The
-// error of any statement is kept (a refused statement ends the transaction with a rollback).
-class OtherWorkstation {
-public:
-    OtherWorkstation(TestDatabase& db, QString name, QStringList statements, int waitersBeforeEnd,
-                     QString end = QStringLiteral("commit"))
-    {
-        thread_ = QThread::create([this, &db, name, statements, waitersBeforeEnd, end] {
-            try {
-                {
-                    QSqlDatabase c = connectAs(name, db);
-                    run(c, QStringLiteral("begin"));
-                    for (const QString& sql : statements)
-                        run(c, sql);
-                    ready_.set_value();
-                    readySet_ = true;
-                    QElapsedTimer t;
-                    t.start();
-                    while (waiters(c) < waitersBeforeEnd && t.elapsed() < 10000)
-                        QThread::msleep(20);
-                    sawWaiters_ = waiters(c) >= waitersBeforeEnd;
-                    run(c, end);
-                }
-                QSqlDatabase::removeDatabase(name);
-            } catch (const std::exception& e) {
-                error_ = QString::fromUtf8(e.what());
-                if (!readySet_)
-                    ready_.set_value();
-                QSqlDatabase::removeDatabase(name);
-            }
-        });
-        thread_->start();
-        ready_.get_future().wait();
-    }
-    ~OtherWorkstation() { finish(); }
-
-    // Waits for the thread; true when it ended without an error.
-    bool finish()
-    {
-        if (thread_) {
-            thread_->wait();
-            delete thread_;
-            thread_ = nullptr;
-        }
-        return error_.isEmpty();
-    }
-    QString error() const { return error_; }
-    bool sawWaiters() const { return sawWaiters_; }
-
-private:
-    static int waiters(QSqlDatabase& c)
-    {
-        QSqlQuery w = run(c, QStringLiteral("select count(*) from pg_locks where not granted"));
-        return w.next() ? w.value(0).toInt() : 0;
-    }
-
-    QThread* thread_ = nullptr;
-    std::promise<void> ready_;
-    bool readySet_ = false;
-    bool sawWaiters_ = false;
-    QString error_;
-};
 
 journal_sql::EntryRow newRow(int worker, int oper, const QDate& date, int shift, const QString& hours)
 {

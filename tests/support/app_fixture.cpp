@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QRegularExpression>
+#include <QTest>
 
 AppFixture::AppFixture(TestDatabase& db, const QString& buildDate, const QString& buildTime)
 {
@@ -23,6 +25,8 @@ void AppFixture::start(const QString& arg1, const QString& arg2, const QString& 
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     ui::Messages::setScripted(true);
     ui::Messages::clearShown();
+    // No message may wait for the user while a transaction holds its locks (the program warns when one does).
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("^A message box shown while a transaction is open")));
     ui::clearModalScripts();
     w.arg1 = arg1;
     w.arg2 = arg2;
