@@ -3,7 +3,10 @@
 #include "reportengine/pdf_writer.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QScreen>
@@ -12,8 +15,12 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QTemporaryFile>
 #include <QToolBar>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace reportengine {
@@ -144,25 +151,57 @@ void print(const Document& doc, QPrinter& printer)
     painter.end();
 }
 
+namespace {
+
+// Qt's PDF engine ends a complete file with the end-of-file marker; a write that failed part-way (a full disk, a
+// file-size limit) leaves a file without it and says nothing.
+bool completePdf(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() < 32)
+        return false;
+    f.seek(f.size() - 32);
+    return f.read(32).contains("%%EOF");
+}
+
+} // namespace
+
 void writePdf(const Document& doc, const QString& path)
 {
     if (writePdfDirect(doc, path))
         return;
-    // A face our writer cannot embed: Qt's PDF engine through the painter.
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    printer.setCreator(QStringLiteral("kesta_tabel"));
-    setUpPrinter(doc, printer);
-    QPainter painter;
-    if (!painter.begin(&printer))
-        throw ReportError(QStringLiteral("Не удалось записать файл %1").arg(path));
-    for (int i = 0; i < doc.pages.size(); ++i) {
-        if (i > 0)
-            printer.newPage();
-        paintPage(doc, i, painter);
+    // A face our writer cannot embed: Qt's PDF engine through the painter, into a file beside the target that
+    // replaces it only once it is whole, so that a failed write leaves any earlier file as it was.
+    const QString failed = QStringLiteral("Не удалось записать файл %1").arg(path);
+    QTemporaryFile part(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".%1.XXXXXX")).arg(QFileInfo(path).fileName()));
+    if (!part.open())
+        throw ReportError(failed + QStringLiteral(": ") + part.errorString());
+    part.close();
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(part.fileName());
+        printer.setCreator(QStringLiteral("kesta_tabel"));
+        setUpPrinter(doc, printer);
+        QPainter painter;
+        if (!painter.begin(&printer))
+            throw ReportError(failed);
+        for (int i = 0; i < doc.pages.size(); ++i) {
+            if (i > 0)
+                printer.newPage();
+            paintPage(doc, i, painter);
+        }
+        if (!painter.end())
+            throw ReportError(failed);
     }
-    painter.end();
+    if (!completePdf(part.fileName()))
+        throw ReportError(failed + QStringLiteral(": запись прервана (нет места на диске?)"));
+    // An ordinary document, not the private file a temporary one starts as.
+    part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        throw ReportError(failed + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno)));
+    part.setAutoRemove(false); // it is the file now
 }
 
 void preview(const Document& doc, Zoom zoom, QWidget* parent)

@@ -45,6 +45,15 @@ void addJournalRow(TestDatabase& db, int worker)
                 .arg(worker));
 }
 
+// A text of n emoji: n characters for the server, 2n UTF-16 units.
+QString emoji(int n)
+{
+    QString out;
+    for (int i = 0; i < n; ++i)
+        out += QString::fromUcs4(U"\U0001F600", 1);
+    return out;
+}
+
 QStringList column(db::Dataset* d, const QString& field)
 {
     QStringList out;
@@ -343,6 +352,8 @@ private slots:
         QTest::newRow("blanks only") << "   "
                                      << "ФИО нужно заполнить!";
         QTest::newRow("longer than the column") << QString(255, u'Ж') << "ФИО не может быть длиннее 254 символов!";
+        // The server counts characters: an emoji is one, not the two halves of its UTF-16 form.
+        QTest::newRow("255 emoji") << emoji(255) << "ФИО не может быть длиннее 254 символов!";
     }
 
     void workerRefusals()
@@ -365,6 +376,37 @@ private slots:
         QVERIFY(stayedOpen);
         QCOMPARE(messages(), QStringList{"Ошибка|" + message});
         QCOMPARE(db.scalar("select count(*) from cmn_contractor.person").toInt(), 2);
+    }
+
+    // Values at the columns' limits go in whole: 254 emoji as a name, rates at the last decimal and at 22 digits.
+    void valuesAtTheLimitsAreStored()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        loadLookups(db);
+        AppFixture app(db);
+        TForm2* worker = app.w.Form2;
+        ui::scriptModal("TForm2", [&](QDialog*) {
+            worker->Edit1->setText(emoji(254));
+            worker->Button1->click();
+        });
+        ui::scriptModal("TForm5", [&](QDialog*) { app.w.Form5->Button1->click(); });
+        app.w.Form5->openCatalogue(nullptr);
+        TForm7* product = app.w.Form7;
+        for (const QString& rate : {QStringLiteral("0.0000005"), QStringLiteral("9999999999999999999999.5")}) {
+            ui::scriptModal("TForm7", [&](QDialog*) {
+                product->Edit1->setText("НВ-" + rate.right(3));
+                product->Edit2->setText(rate);
+                product->cb_item->setKeyValue(10);
+                product->Button1->click();
+            });
+            ui::scriptModal("TForm3", [&](QDialog*) { app.w.Form3->Button1->click(); });
+            app.w.Form3->openCatalogue(nullptr);
+        }
+        QCOMPARE(messages(), QStringList{});
+        QCOMPARE(db.scalar("select char_length(s_caption) from cmn_contractor.person where id > 2").toInt(), 254);
+        QCOMPARE(db.rows("select massa::text from cmn_gds_and_srv.gds_and_srv where id > 2 order by id"),
+                 (QList<QVariantList>{{"0.000001"}, {"9999999999999999999999.500000"}}));
     }
 
     // A worker with journal rows (by key or by number) is not deleted; the user is told why.
@@ -521,6 +563,16 @@ private slots:
                                          << "." << 10 << notNumber;
         QTest::newRow("pasted text") << "НВ-1"
                                      << "1); drop table x; --" << 10 << notNumber;
+        // The column holds 22 digits before the point and 6 after: the server would refuse the one in its own words
+        // and store the other as 0 without a word.
+        QTest::newRow("rate of 23 digits") << "НВ-1"
+                                           << "12345678901234567890123" << 10
+                                           << "Расценка слишком велика: не больше 22 цифр до точки.";
+        QTest::newRow("rate that would be stored as 0") << "НВ-1"
+                                                        << "0.0000001" << 10
+                                                        << "Расценка слишком мала: наименьшее значение больше нуля "
+                                                           "0.000001.";
+        QTest::newRow("255 emoji") << emoji(255) << "1" << 10 << "Марка изделия не может быть длиннее 254 символов!";
     }
 
     void productRefusals()
@@ -653,6 +705,8 @@ private slots:
         QTest::newRow("renamed to another kind") << 2 << "Краска" << duplicate;
         QTest::newRow("longer than the column")
             << 1 << QString(51, u'Ш') << "Название операции не может быть длиннее 50 символов (сейчас 51)!";
+        QTest::newRow("51 emoji") << 1 << emoji(51)
+                                  << "Название операции не может быть длиннее 50 символов (сейчас 51)!";
     }
 
     void kindRefusals()

@@ -4,6 +4,7 @@
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/operation_price_editor.h"
 #include "catalogs/worker_editor.h"
+#include "catalogs/workers_list.h"
 #include "db/data_module.h"
 #include "db/reference_locks_sql.h"
 #include "db/transaction.h"
@@ -171,6 +172,35 @@ private slots:
         e->Button1Click();
         QCOMPARE(db.scalar("select s_caption from cmn_contractor.person where id=2").toString(),
                  QStringLiteral("Петрова-Смирнова А.С."));
+    }
+
+    // A worker added through the list, and the list's re-read after the commit fails (the connection is lost): the
+    // message says the worker was saved, so that nobody adds them a second time.
+    void addedWorkerWhoseRereadFails()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm5* list = app.w.Form5;
+        TForm2* e = app.w.Form2;
+        db::Dataset* workers = app.w.DataModule6->Workers;
+        QMetaObject::Connection hook;
+        ui::scriptModal("TForm2", [&](QDialog*) {
+            e->Edit1->setText("Новиков Н.Н.");
+            hook = connect(workers, &db::Dataset::aboutToOpen, this, [&] {
+                disconnect(hook);
+                db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = "
+                        "current_database() and pid <> pg_backend_pid()");
+            });
+            e->Button1->click();
+        });
+        ui::scriptModal("TForm5", [&](QDialog*) { list->Button1->click(); });
+        list->openCatalogue(nullptr);
+        disconnect(hook);
+        const auto shown = ui::Messages::shown();
+        QVERIFY(!shown.isEmpty());
+        QVERIFY2(shown.last().text.startsWith("Изменение сохранено, но список не обновлён."), qPrintable(shown.last().text));
+        QCOMPARE(db.scalar("select count(*) from cmn_contractor.person where s_caption='Новиков Н.Н.'").toInt(), 1);
     }
 
     // A refusal is shown only after the rollback: the 30-second check that ticks while the box is open runs its

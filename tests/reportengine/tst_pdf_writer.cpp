@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace reportengine;
 
 namespace {
@@ -179,6 +183,8 @@ private slots:
     void pagesWithoutDrawing();
     void invisibleCharactersDrawNothing_data();
     void invisibleCharactersDrawNothing();
+    void failedWriteKeepsTheEarlierFile_data();
+    void failedWriteKeepsTheEarlierFile();
 
 private:
     QTemporaryDir dir_;
@@ -374,6 +380,57 @@ void TestPdfWriter::invisibleCharactersDrawNothing()
     const QImage page = raster(pdf, 1, dpi);
     QVERIFY(inkIn(page, QRectF(10, 10, 190, 9), dpi) > 0.05); // the title is drawn
     QCOMPARE(inkIn(page, band.rect, dpi), 0.0);
+}
+
+// A disk that fills up (here: a file-size limit) while either writer writes: the report says it could not write
+// the file, and an earlier file of that name stays as it was, with no half-written file beside it.
+void TestPdfWriter::failedWriteKeepsTheEarlierFile_data()
+{
+    QTest::addColumn<bool>("throughPainter");
+    QTest::newRow("own writer") << false;
+    QTest::newRow("painter") << true;
+}
+
+void TestPdfWriter::failedWriteKeepsTheEarlierFile()
+{
+    QFETCH(bool, throughPainter);
+    Document doc = sample(3);
+    if (throughPainter) // a text the own writer declines (a line break) sends the whole document to the painter
+        doc.pages[0].bands[0].items[0].text += QStringLiteral("\n");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    {
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+    }
+    QCOMPARE(writePdfDirect(doc, dir.filePath(QStringLiteral("probe.pdf"))), !throughPainter);
+    QFile::remove(dir.filePath(QStringLiteral("probe.pdf")));
+
+    struct rlimit old {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN); // a write beyond the limit fails instead of ending us
+    struct rlimit small = old;
+    small.rlim_cur = 16 * 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    try {
+        writePdf(doc, path);
+    } catch (const ReportError& e) {
+        error = e.message();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    QVERIFY2(error.startsWith(QStringLiteral("Не удалось записать файл ") + path), qPrintable(error));
+    QFile earlier(path);
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("earlier"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("report.pdf")});
+
+    // With room again the same document replaces it.
+    writePdf(doc, path);
+    QVERIFY(poppler(QStringLiteral("pdfinfo"), {path}).contains(QStringLiteral("Pages:")));
 }
 
 QTEST_MAIN(TestPdfWriter)
