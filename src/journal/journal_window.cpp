@@ -432,12 +432,13 @@ void TForm1::DBGrid2DblClick()
     });
 }
 
-// The row under the cursor was deleted or changed on another workstation: nothing was written; say so, then show
-// the list as it is now. The cursor is not moved onto another row as if it were the same one.
+// The row under the cursor was deleted or changed on another workstation: nothing was written. The list is read
+// again first, so that the message stands over the list as it is now; the cursor is not moved onto another row as
+// if it were the same one.
 void TForm1::rowNotAsShown(journal::Outcome outcome)
 {
+    ui::guarded([this] { FShiftQuery->requery(); });
     ui::Messages::error(journal::message(outcome));
-    db::rereadAfterCommit([this] { FShiftQuery->requery(); });
 }
 
 void TForm1::Button3Click()
