@@ -49,7 +49,7 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     ui::onSignal(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
     ui::onSignal(Button5, &QPushButton::clicked, this, &TForm4::Button5Click);
 
-    XLS_Rep = new db::Dataset(w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString(), QStringLiteral("XLS_Rep"), this);
+    XLS_Rep = new db::Dataset(w_.DataModule6 ? w_.DataModule6->reportConnectionName() : QString(), QStringLiteral("XLS_Rep"), this);
     XLS_Rep->setSqlLines(sql::kXlsRepLines);
     XLS_Rep->setFieldDefs({{"MARKA", FieldType::Text, 50},
                            {"VID", FieldType::Text, 50},

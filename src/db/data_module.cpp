@@ -13,8 +13,9 @@
 
 namespace db {
 
-Connection::Connection(const QString& name)
+Connection::Connection(const QString& name, ServerRole role)
     : name_(name)
+    , role_(role)
 {
 }
 
@@ -38,7 +39,7 @@ void Connection::open()
     db.setPort(o.port);
     db.setUserName(o.user);
     db.setPassword(o.password);
-    db.setConnectOptions(connectOptions(o.sslMode));
+    db.setConnectOptions(connectOptions(o.sslMode, role_));
     if (!db.open())
         throw DbError::fromSqlError(db.lastError());
     prepareSession(db);
@@ -134,7 +135,12 @@ QString TDataModule6::newConnectionName()
 TDataModule6::TDataModule6(QObject* parent)
     : QObject(parent)
     , ADO_DB(newConnectionName())
+    , Reports(newConnectionName(), db::ServerRole::PreferStandby)
 {
+    db::registerOnDemand(Reports.name(), [this] {
+        Reports.setConnectionString(ADO_DB.connectionString());
+        Reports.open();
+    });
     setObjectName(QStringLiteral("DataModule6"));
     const QString cn = ADO_DB.name();
     auto query = [&](const char* name) { return new db::Dataset(cn, QString::fromLatin1(name), this); };
@@ -200,6 +206,7 @@ TDataModule6::TDataModule6(QObject* parent)
 
 TDataModule6::~TDataModule6()
 {
+    db::unregisterOnDemand(Reports.name());
     // Datasets go with their parent; the connection closes in its own destructor.
 }
 

@@ -3,6 +3,7 @@
 
 #include "db/command.h"
 #include "db/dataset.h"
+#include "db/session.h"
 
 #include <QObject>
 #include <QString>
@@ -14,7 +15,7 @@ namespace db {
 // The one connection of the program. Options come from the keys of the ODBC-style connection string.
 class Connection {
 public:
-    explicit Connection(const QString& name);
+    explicit Connection(const QString& name, ServerRole role = ServerRole::Primary);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -30,6 +31,7 @@ public:
 private:
     QString name_;
     QString connectionString_;
+    ServerRole role_;
 };
 
 } // namespace db
@@ -41,6 +43,10 @@ public:
     ~TDataModule6() override;
 
     db::Connection ADO_DB;
+    // The reports' and exports' connection: read-only, on a standby when the address list has one, opened the
+    // first time a report reads (datasets name it by reportConnectionName()).
+    db::Connection Reports;
+    QString reportConnectionName() const { return Reports.name(); }
 
     db::Dataset* Workers;
     db::Dataset* Izdel;

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 
 #include <libpq-fe.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -34,7 +35,7 @@ void setWaitLimits(const WaitLimits& limits)
     currentLimits = limits;
 }
 
-QString connectOptions(const QString& sslMode)
+QString connectOptions(const QString& sslMode, ServerRole role)
 {
     const WaitLimits l = waitLimits();
     // Keepalives find a server host that went away while the connection is idle or waiting; they do not apply
@@ -44,6 +45,12 @@ QString connectOptions(const QString& sslMode)
                           .arg(l.connectTimeoutSeconds);
     if (!sslMode.isEmpty())
         options += QStringLiteral(";sslmode=") + sslMode.toLower();
+    // With several servers listed, libpq tries them in turn until one fits: the primary for changes, a standby
+    // first for the reports (the primary when no standby answers).
+    // The reports' connection never writes: the server refuses it, on the primary too.
+    options += role == ServerRole::Primary
+                   ? QStringLiteral(";target_session_attrs=read-write")
+                   : QStringLiteral(";target_session_attrs=prefer-standby;options='-c default_transaction_read_only=on'");
     return options;
 }
 
@@ -176,6 +183,18 @@ ServerWait::~ServerWait()
 
 namespace {
 
+std::mutex noticesMutex;
+QStringList pendingNotices;
+std::mutex onDemandMutex;
+std::map<QString, std::function<void()>> onDemand;
+
+void notice(const QString& text)
+{
+    std::lock_guard lock(noticesMutex);
+    if (!pendingNotices.contains(text))
+        pendingNotices.append(text);
+}
+
 bool broken(const QSqlDatabase& db)
 {
     if (!db.isOpen())
@@ -184,9 +203,29 @@ bool broken(const QSqlDatabase& db)
     return !conn || PQstatus(conn) != CONNECTION_OK;
 }
 
-// Connects again with the same options; false (and closed) when the server cannot be reached.
-bool reconnect(QSqlDatabase& db)
+// An idle connection whose server has gone (stopped, restarted, failed over) still reads as fine until it is used:
+// what the server said on leaving is read now, without waiting (libpq's socket does not block).
+bool idleButGone(const QSqlDatabase& db)
 {
+    PGconn* conn = pgConnection(db);
+    if (!conn || PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE)
+        return false;
+    // A leaving server sends its last message and then closes: the message is read first, the end on a later read.
+    for (int reads = 0; reads < 8; ++reads) {
+        pollfd p{PQsocket(conn), POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0)
+            break;
+        if (!PQconsumeInput(conn) || PQstatus(conn) != CONNECTION_OK)
+            return true;
+    }
+    return PQstatus(conn) != CONNECTION_OK;
+}
+
+// Connects again with the same options; false (and closed) when the server cannot be reached. When the connection
+// now reaches another server of the list, says which in *switched.
+bool reconnect(QSqlDatabase& db, QString* switched = nullptr)
+{
+    const QString before = serverOf(db);
     db.close();
     if (!db.open())
         return false;
@@ -196,6 +235,9 @@ bool reconnect(QSqlDatabase& db)
         db.close();
         return false;
     }
+    const QString now = serverOf(db);
+    if (switched && !before.isEmpty() && !now.isEmpty() && before != now)
+        *switched = QStringLiteral("Сервер базы данных %1 недоступен, программа подключилась к серверу %2.").arg(before, now);
     return true;
 }
 
@@ -210,12 +252,79 @@ QString lastErrorText(const QSqlDatabase& db)
 
 QSqlDatabase openConnection(const QString& connectionName)
 {
-    if (!QSqlDatabase::contains(connectionName))
-        throw DbError(QStringLiteral("Нет подключения к базе данных."));
+    if (!QSqlDatabase::contains(connectionName)) {
+        std::function<void()> open;
+        {
+            std::lock_guard lock(onDemandMutex);
+            const auto it = onDemand.find(connectionName);
+            if (it != onDemand.end())
+                open = it->second;
+        }
+        if (open)
+            open();
+        if (!QSqlDatabase::contains(connectionName))
+            throw DbError(QStringLiteral("Нет подключения к базе данных."));
+    }
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (idleButGone(db)) {
+        // Nothing of the coming action has been sent: connecting again and going on loses nothing.
+        QString switched;
+        if (!reconnect(db, &switched))
+            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QStringLiteral("08006"));
+        notice(switched.isEmpty() ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
+                                  : switched);
+        return db;
+    }
     if (broken(db) && !reconnect(db))
         throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QStringLiteral("08006"));
     return db;
+}
+
+void registerOnDemand(const QString& connectionName, std::function<void()> open)
+{
+    std::lock_guard lock(onDemandMutex);
+    onDemand[connectionName] = std::move(open);
+}
+
+void unregisterOnDemand(const QString& connectionName)
+{
+    std::lock_guard lock(onDemandMutex);
+    onDemand.erase(connectionName);
+}
+
+QStringList takeNotices()
+{
+    std::lock_guard lock(noticesMutex);
+    QStringList out;
+    out.swap(pendingNotices);
+    return out;
+}
+
+QString standbyNote(const QString& connectionName)
+{
+    QSqlDatabase db = openConnection(connectionName);
+    QSqlQuery q(db);
+    {
+        ServerWait wait(pgConnection(db));
+        if (!q.exec(QStringLiteral("select pg_is_in_recovery(), to_char(pg_last_xact_replay_timestamp(), "
+                                   "'DD.MM.YYYY HH24:MI:SS')")) ||
+            !q.next())
+            return QString();
+    }
+    if (!q.value(0).toBool())
+        return QString();
+    const QString at = q.value(1).toString();
+    return at.isEmpty() ? QStringLiteral("данные резервного сервера")
+                        : QStringLiteral("данные резервного сервера на %1").arg(at);
+}
+
+QString serverOf(const QSqlDatabase& db)
+{
+    PGconn* conn = pgConnection(db);
+    if (!conn || PQstatus(conn) != CONNECTION_OK)
+        return QString();
+    const char* host = PQhost(conn);
+    return host ? QString::fromLocal8Bit(host) : QString();
 }
 
 FailureKind classify(const DbError& error, PGconn* conn)
@@ -260,8 +369,11 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
                                                 "проверьте, прежде чем повторять его.");
     const DbError cause(error.text(), error.sqlState().isEmpty() ? QStringLiteral("08006") : error.sqlState(),
                         error.severity());
-    if (reconnect(db))
-        throw DbError::explained(QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено."),
+    QString switched;
+    if (reconnect(db, &switched))
+        throw DbError::explained(switched.isEmpty()
+                                     ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
+                                     : QStringLiteral("Связь с базой данных была потеряна. ") + switched,
                                  advice, cause);
     throw DbError::explained(QStringLiteral("Нет связи с базой данных."), advice, cause);
 }

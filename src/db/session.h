@@ -6,6 +6,9 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 typedef struct pg_conn PGconn;
 
@@ -25,8 +28,12 @@ WaitLimits waitLimits();
 // For tests: short limits. Takes effect at the next connect.
 void setWaitLimits(const WaitLimits& limits);
 
-// libpq options of the connection (timeout, TCP keepalives, SSL mode) in the form QPSQL takes them.
-QString connectOptions(const QString& sslMode);
+// Which server of the address list a connection wants: the primary for everything that writes (and the journal
+// that must show what was just written), a standby if one is listed for the reports and exports.
+enum class ServerRole { Primary, PreferStandby };
+
+// libpq options of the connection (timeout, TCP keepalives, SSL mode, the server it wants) in the form QPSQL takes.
+QString connectOptions(const QString& sslMode, ServerRole role = ServerRole::Primary);
 
 // The session settings every connection starts with: day-first dates, standard strings, UTF8, lock and
 // statement timeouts.
@@ -35,8 +42,24 @@ void prepareSession(QSqlDatabase& db);
 // The libpq handle under a QPSQL connection, or nullptr.
 PGconn* pgConnection(const QSqlDatabase& db);
 
-// The open connection of that name; one that was lost is made again first. Throws DbError when there is none.
+// The open connection of that name; one that was lost while idle (a restarted or failed-over server) is made
+// again first, through the same address list, and the user is told once (see takeNotices). A connection that broke
+// inside a transaction is not: the transaction's statements are lost, and the next statement fails and says so.
+// A connection registered to open on first use is opened. Throws DbError when there is none.
 QSqlDatabase openConnection(const QString& connectionName);
+
+// A connection that opens the first time a statement needs it (the reports' connection).
+void registerOnDemand(const QString& connectionName, std::function<void()> open);
+void unregisterOnDemand(const QString& connectionName);
+
+// What happened to the connections that the user should hear about once, when the current action has ended
+// (a connection made again, to the same or another server of the list). Returns them and forgets them.
+QStringList takeNotices();
+// On a standby: "данные резервного сервера на DD.MM.YYYY HH:MM:SS" (the last change it has replayed); empty on the
+// primary.
+QString standbyNote(const QString& connectionName);
+// The server a connection reached (the host or socket folder of the address list).
+QString serverOf(const QSqlDatabase& db);
 
 // What a failed statement means for the user's change, when the connection broke under it.
 enum class Outcome {

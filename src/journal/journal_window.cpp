@@ -8,6 +8,7 @@
 #include "db/connection_string.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
+#include "db/session.h"
 #include "db/timesheet_hours.h"
 #include "db/transaction.h"
 #include "journal/access_codes.h"
@@ -170,6 +171,7 @@ void TForm1::FormCreate()
         TDataModule6* dm = w_.DataModule6;
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
+        ui::Messages::setNoticeSource(&db::takeNotices);
         const QString arg1 = w_.arg1;
         const QString arg2 = w_.arg2;
         dm->ADO_DB.close();

@@ -90,6 +90,8 @@ struct Document {
     QSizeF paperMm;
     QMarginsF marginsMm;
     QList<Page> pages;
+    // Where the data came from when it is not the primary server (shown in the preview's title, never printed).
+    QString sourceNote;
 
     // Every page as text: "page N" lines, then one line per band, "name: text | text | ...".
     QString dump() const;

@@ -209,7 +209,8 @@ void preview(const Document& doc, Zoom zoom, QWidget* parent)
     QPrinter printer(QPrinter::HighResolution);
     setUpPrinter(doc, printer);
     QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Предварительный просмотр"));
+    dialog.setWindowTitle(doc.sourceNote.isEmpty() ? QStringLiteral("Предварительный просмотр")
+                                                   : QStringLiteral("Предварительный просмотр — ") + doc.sourceNote);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&doc](QPrinter* p) {
         QPainter painter(p);
         for (int i = 0; i < doc.pages.size(); ++i) {

@@ -13,7 +13,7 @@ TForm21::TForm21(Windows& windows, QWidget* parent)
     setupUi(this);
     if (TDataModule6* dm = w_.DataModule6) {
         using db::FieldType;
-        i_Report = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("i_Report"), this);
+        i_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("i_Report"), this);
         i_Report->setSqlLines(reports_sql::kDetailByProduct);
         i_Report->setFieldDefs({{"marka", FieldType::Text, 512}, {"vid", FieldType::Text, 128}, {"naimen", FieldType::Integer}, {"nom", FieldType::Text, 512}, {"kolvo", FieldType::Numeric}, {"brk", FieldType::BigInt}, {"summa", FieldType::Double}, {"color", FieldType::Integer}, {"mass", FieldType::Double}});
     }

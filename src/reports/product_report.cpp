@@ -13,7 +13,7 @@ TForm17::TForm17(Windows& windows, QWidget* parent)
     setupUi(this);
     if (TDataModule6* dm = w_.DataModule6) {
         using db::FieldType;
-        t_Report = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("t_Report"), this);
+        t_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("t_Report"), this);
         t_Report->setSqlLines(reports_sql::kByProduct);
         t_Report->setFieldDefs({{"kolvo", FieldType::Numeric}, {"vid", FieldType::Text, 50}, {"nom", FieldType::Text, 100}, {"naimen", FieldType::SmallInt}, {"color", FieldType::Integer}, {"mass", FieldType::Double}});
     }

@@ -1,5 +1,7 @@
 #include "reports/report_layouts.h"
 
+#include "db/dataset.h"
+#include "db/session.h"
 #include "reportengine/layout.h"
 #include "reportengine/render.h"
 
@@ -219,7 +221,8 @@ Report detailByProductLayout()
 void previewReport(const Report& report, const db::Dataset& query)
 {
     DatasetSource source(query);
-    const Document doc = layout(report, source);
+    Document doc = layout(report, source);
+    doc.sourceNote = db::standbyNote(query.connectionName());
     preview(doc, Zoom::PageWidth, QApplication::activeWindow());
 }
 

@@ -38,7 +38,7 @@ TForm18::TForm18(Windows& windows, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     if (TDataModule6* dm = w_.DataModule6) {
-        XLS_Rep = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("XLS_Rep"), this);
+        XLS_Rep = new db::Dataset(dm->reportConnectionName(), QStringLiteral("XLS_Rep"), this);
         XLS_Rep->setSqlLines(reports_sql::kProduction);
         XLS_Rep->setFieldDefs(reports::productionFields());
     }

@@ -13,7 +13,7 @@ TForm20::TForm20(Windows& windows, QWidget* parent)
     setupUi(this);
     if (TDataModule6* dm = w_.DataModule6) {
         using db::FieldType;
-        w_Report = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("w_Report"), this);
+        w_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("w_Report"), this);
         w_Report->setSqlLines(reports_sql::kDetailByWorker);
         w_Report->setFieldDefs({{"fio", FieldType::Text, 50}, {"marka", FieldType::Text, 50}, {"vid", FieldType::Text, 50}, {"naimen", FieldType::SmallInt}, {"kolvo", FieldType::Numeric}, {"brk", FieldType::BigInt}, {"summa", FieldType::Double}, {"color", FieldType::Integer}, {"s_prize", FieldType::Double}});
     }

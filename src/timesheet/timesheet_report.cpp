@@ -24,7 +24,7 @@ TForm15::TForm15(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     setupUi(this);
-    H_Tabel = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("H_Tabel"), this);
+    H_Tabel = new db::Dataset(w_.DataModule6->reportConnectionName(), QStringLiteral("H_Tabel"), this);
     H_Tabel->setSqlLines(timesheet_sql::kHTabelLines);
     H_Tabel->setParam(QStringLiteral("mnth"), 0);
     H_Tabel->setParam(QStringLiteral("yea"), 0);

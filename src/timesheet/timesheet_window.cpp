@@ -279,6 +279,7 @@ void TForm19::Button6Click()
     {
         ui::WaitCursor wait;
         doc = report->Prepare();
+        doc.sourceNote = db::standbyNote(q->connectionName());
     }
     reportengine::preview(doc, reportengine::Zoom::WholePage, this);
 }

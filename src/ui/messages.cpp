@@ -21,6 +21,7 @@ struct State {
     QList<ShownMessage> shown;
     std::function<void(const ShownMessage&)> onShow;
     std::function<bool()> transactionProbe;
+    std::function<QStringList()> noticeSource;
     QHash<QString, QQueue<std::function<void(QDialog*)>>> modalScripts;
     QStringList shownModals;
 };
@@ -77,6 +78,20 @@ void Messages::standardError(const QString& text)
     box.exec();
 }
 
+void Messages::information(const QString& text, const QString& caption)
+{
+    record({ShownMessage::Kind::Information, caption, text});
+    if (state().scripted)
+        return;
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, activeParent());
+    box.exec();
+}
+
+void Messages::setNoticeSource(std::function<QStringList()> source)
+{
+    state().noticeSource = std::move(source);
+}
+
 void Messages::setScripted(bool on)
 {
     state().scripted = on;
@@ -122,6 +137,10 @@ void guarded(const std::function<void()>& body)
     } catch (...) {
         Messages::standardError(QString());
     }
+    // Told once the handler has ended, when nothing of it holds the database any more.
+    if (state().noticeSource)
+        for (const QString& text : state().noticeSource())
+            Messages::information(text);
 }
 
 int showModal(QDialog* dialog, Activatable* returnTo)

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -13,7 +14,7 @@ class QWidget;
 namespace ui {
 
 struct ShownMessage {
-    enum class Kind { Error, Question, StandardError };
+    enum class Kind { Error, Question, StandardError, Information };
     Kind kind;
     QString caption;
     QString text;
@@ -27,6 +28,10 @@ public:
     static bool question(const QString& text, const QString& caption = QStringLiteral("Удаление"));
     // The application's standard error box, for errors that end a handler.
     static void standardError(const QString& text);
+    // Something the user should know that refuses nothing: information icon, OK button.
+    static void information(const QString& text, const QString& caption = QStringLiteral("Сообщение"));
+    // Where the handler guard finds what to tell the user once a handler has ended (the data layer's notices).
+    static void setNoticeSource(std::function<QStringList()> source);
 
     // Scripting for tests: nothing is shown; questions take the queued answers (No when none is queued).
     static void setScripted(bool on);

@@ -193,7 +193,6 @@ private slots:
         QTest::newRow("command on its own") << "command"
                                             << lost + "Неизвестно, успело ли действие выполниться: нажмите "
                                                       "«Обновить» и проверьте, прежде чем повторять его.\n";
-        QTest::newRow("transaction start") << "begin" << lost + "Действие не выполнено, повторите его.\n";
         QTest::newRow("command in a transaction")
             << "in transaction" << lost + "Действие не выполнено, повторите его.\n";
         QTest::newRow("commit") << "commit"
@@ -220,16 +219,14 @@ private slots:
         };
         c.dm.SQL_exec->setText("insert into accounts_dep.vid_oper (vid) values ('X')");
         try {
+            // A server process that ends under the statement itself (an idle connection lost before is made again
+            // without a failure: idleConnectionLostIsMadeAgain).
             if (path == "dataset") {
-                kill();
-                c.dm.Control->setSqlLines({"select 1 as a"});
+                c.dm.Control->setSqlLines({"select pg_terminate_backend(pg_backend_pid()), pg_sleep(1) as a"});
                 c.dm.Control->open();
             } else if (path == "command") {
-                kill();
+                c.dm.SQL_exec->setText("select pg_terminate_backend(pg_backend_pid()), pg_sleep(1)");
                 c.dm.SQL_exec->execute();
-            } else if (path == "begin") {
-                kill();
-                db::Transaction tx(c.dm.ADO_DB.name());
             } else if (path == "in transaction") {
                 db::Transaction tx(c.dm.ADO_DB.name());
                 kill();
@@ -252,6 +249,26 @@ private slots:
         c.dm.Control->setSqlLines({"select 2 as a"});
         c.dm.Control->open();
         QCOMPARE(c.dm.Control->asInt("a"), 2);
+    }
+
+    // The server process of an idle connection ended (a restarted server, a failover): the next action connects
+    // again through the same address list, goes through, and leaves one notice for the user.
+    void idleConnectionLostIsMadeAgain()
+    {
+        Connected c;
+        db::takeNotices();
+        c.db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() "
+                  "and pid <> pg_backend_pid()");
+        {
+            db::Transaction tx(c.dm.ADO_DB.name());
+            c.dm.SQL_exec->setText("insert into accounts_dep.vid_oper (vid) values ('X')");
+            c.dm.SQL_exec->execute();
+            tx.commit();
+        }
+        QCOMPARE(c.db.scalar("select count(*) from accounts_dep.vid_oper").toInt(), 1);
+        QCOMPARE(db::takeNotices(),
+                 QStringList{QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")});
+        QCOMPARE(db::takeNotices(), QStringList{});
     }
 
     void connectionString_data()
