@@ -20,6 +20,10 @@ namespace {
 
 std::mutex limitsMutex;
 WaitLimits currentLimits;
+std::mutex noticesMutex;
+QStringList pendingNotices;
+// The server each connection reached last, to tell a failover from a reconnection to the same server.
+std::map<QString, QString> lastServers;
 
 } // namespace
 
@@ -71,6 +75,8 @@ void prepareSession(QSqlDatabase& db)
         if (!q.exec(s))
             throw DbError::fromSqlError(q.lastError());
     }
+    std::lock_guard lock(noticesMutex);
+    lastServers[db.connectionName()] = serverOf(db);
 }
 
 PGconn* pgConnection(const QSqlDatabase& db)
@@ -183,8 +189,6 @@ ServerWait::~ServerWait()
 
 namespace {
 
-std::mutex noticesMutex;
-QStringList pendingNotices;
 std::mutex onDemandMutex;
 std::map<QString, std::function<void()>> onDemand;
 
@@ -225,7 +229,11 @@ bool idleButGone(const QSqlDatabase& db)
 // now reaches another server of the list, says which in *switched.
 bool reconnect(QSqlDatabase& db, QString* switched = nullptr)
 {
-    const QString before = serverOf(db);
+    QString before;
+    {
+        std::lock_guard lock(noticesMutex);
+        before = lastServers[db.connectionName()];
+    }
     db.close();
     if (!db.open())
         return false;
@@ -275,8 +283,13 @@ QSqlDatabase openConnection(const QString& connectionName)
                                   : switched);
         return db;
     }
-    if (broken(db) && !reconnect(db))
-        throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QStringLiteral("08006"));
+    if (broken(db)) {
+        QString switched;
+        if (!reconnect(db, &switched))
+            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QStringLiteral("08006"));
+        if (!switched.isEmpty())
+            notice(switched);
+    }
     return db;
 }
 
