@@ -5,9 +5,9 @@
 #include <QSqlQuery>
 
 #include <libpq-fe.h>
-#include <poll.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -207,22 +207,22 @@ bool broken(const QSqlDatabase& db)
     return !conn || PQstatus(conn) != CONNECTION_OK;
 }
 
-// An idle connection whose server has gone (stopped, restarted, failed over) still reads as fine until it is used:
-// what the server said on leaving is read now, without waiting (libpq's socket does not block).
+// An idle connection whose server has gone (stopped, restarted, failed over) still reads as fine until it is used.
+// What the server sent meanwhile is looked at without reading it (it may be a notification that the driver reads
+// for its listeners): the connection closed, or an error, which an idle server sends only as its last word, means
+// gone. (Through TLS the bytes cannot be read this way; then only the closed connection tells.)
 bool idleButGone(const QSqlDatabase& db)
 {
     PGconn* conn = pgConnection(db);
     if (!conn || PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE)
         return false;
-    // A leaving server sends its last message and then closes: the message is read first, the end on a later read.
-    for (int reads = 0; reads < 8; ++reads) {
-        pollfd p{PQsocket(conn), POLLIN, 0};
-        if (::poll(&p, 1, 0) <= 0)
-            break;
-        if (!PQconsumeInput(conn) || PQstatus(conn) != CONNECTION_OK)
-            return true;
-    }
-    return PQstatus(conn) != CONNECTION_OK;
+    char first = 0;
+    const ssize_t n = ::recv(PQsocket(conn), &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0)
+        return true; // closed
+    if (n < 0)
+        return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+    return !PQsslInUse(conn) && first == 'E';
 }
 
 // Connects again with the same options; false (and closed) when the server cannot be reached. When the connection
