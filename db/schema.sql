@@ -234,3 +234,65 @@ begin
 end $$;
 create trigger oper_in_journal before delete on accounts_dep.oper
     for each row execute function accounts_dep.oper_in_journal();
+
+-- Every committed change of the journal, the timesheet and the catalogues is announced, whoever makes it, so that
+-- open windows on other workstations read again what they show. Notifications go out at the commit only (none for
+-- a rolled-back change), once per distinct payload and transaction:
+--   kesta_journal    'YYYY-MM-DD/S'   a day and shift of the journal
+--   kesta_timesheet  'YYYY-MM'        a month of the timesheet
+--   kesta_catalogue  workers | products | kinds | operations
+create function accounts_dep.announce_journal() returns trigger language plpgsql as $$
+begin
+    if tg_op in ('INSERT', 'UPDATE') then
+        perform pg_notify('kesta_journal', to_char(data, 'YYYY-MM-DD') || '/' || smena)
+        from (select distinct data, smena from new_rows) d;
+    end if;
+    if tg_op in ('DELETE', 'UPDATE') then
+        perform pg_notify('kesta_journal', to_char(data, 'YYYY-MM-DD') || '/' || smena)
+        from (select distinct data, smena from old_rows) d;
+    end if;
+    return null;
+end $$;
+create trigger announce_journal_insert after insert on accounts_dep.smena
+    referencing new table as new_rows for each statement execute function accounts_dep.announce_journal();
+create trigger announce_journal_update after update on accounts_dep.smena
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.announce_journal();
+create trigger announce_journal_delete after delete on accounts_dep.smena
+    referencing old table as old_rows for each statement execute function accounts_dep.announce_journal();
+
+create function accounts_dep.announce_timesheet() returns trigger language plpgsql as $$
+begin
+    if tg_op in ('INSERT', 'UPDATE') then
+        perform pg_notify('kesta_timesheet', year || '-' || lpad(month::text, 2, '0'))
+        from (select distinct year, month from new_rows) m;
+    end if;
+    if tg_op in ('DELETE', 'UPDATE') then
+        perform pg_notify('kesta_timesheet', year || '-' || lpad(month::text, 2, '0'))
+        from (select distinct year, month from old_rows) m;
+    end if;
+    return null;
+end $$;
+create trigger announce_timesheet_insert after insert on accounts_dep.h_tabel
+    referencing new table as new_rows for each statement execute function accounts_dep.announce_timesheet();
+create trigger announce_timesheet_update after update on accounts_dep.h_tabel
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.announce_timesheet();
+create trigger announce_timesheet_delete after delete on accounts_dep.h_tabel
+    referencing old table as old_rows for each statement execute function accounts_dep.announce_timesheet();
+
+create function accounts_dep.announce_catalogue() returns trigger language plpgsql as $$
+begin
+    perform pg_notify('kesta_catalogue', tg_argv[0]);
+    return null;
+end $$;
+create trigger announce_workers after insert or update or delete on cmn_contractor.person
+    for each statement execute function accounts_dep.announce_catalogue('workers');
+create trigger announce_products after insert or update or delete on cmn_gds_and_srv.gds_and_srv
+    for each statement execute function accounts_dep.announce_catalogue('products');
+create trigger announce_kinds after insert or update or delete on accounts_dep.vid_oper
+    for each statement execute function accounts_dep.announce_catalogue('kinds');
+create trigger announce_operations after insert or update or delete on accounts_dep.oper
+    for each statement execute function accounts_dep.announce_catalogue('operations');
+create trigger announce_norms after insert or update or delete on accounts_dep.norm
+    for each statement execute function accounts_dep.announce_catalogue('operations');

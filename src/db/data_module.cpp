@@ -2,6 +2,7 @@
 
 #include "db/connection_string.h"
 #include "db/data_module_sql.h"
+#include "db/listener.h"
 #include "db/db_error.h"
 #include "db/session.h"
 #include "db/transaction.h"
@@ -222,6 +223,14 @@ db::Dataset* TDataModule6::smenaQuery(int shift) const
     default:
         return Smena1;
     }
+}
+
+db::Listener* TDataModule6::announcements()
+{
+    if (!announcements_)
+        announcements_ = new db::Listener(ADO_DB.name(), this);
+    announcements_->listen();
+    return announcements_;
 }
 
 int TDataModule6::countOf(const QString& statement)

@@ -12,6 +12,8 @@
 
 namespace db {
 
+class Listener;
+
 // The one connection of the program. Options come from the keys of the ODBC-style connection string.
 class Connection {
 public:
@@ -67,6 +69,9 @@ public:
     db::Command* H_Tabel_ins;
     db::Command* SQL_exec;
 
+    // The database's announcements of other workstations' changes, heard on ADO_DB (listening from the first call).
+    db::Listener* announcements();
+
     // The journal query of a shift view; any value other than 2, 3 and 4 gives shift 1.
     db::Dataset* smenaQuery(int shift) const;
 
@@ -81,4 +86,5 @@ public:
 
 private:
     static QString newConnectionName();
+    db::Listener* announcements_ = nullptr;
 };

@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace db {
 
@@ -189,6 +190,7 @@ ServerWait::~ServerWait()
 
 namespace {
 
+std::vector<std::pair<const void*, std::function<void(const QString&)>>> reconnectedHandlers;
 std::mutex onDemandMutex;
 std::map<QString, std::function<void()>> onDemand;
 
@@ -243,6 +245,14 @@ bool reconnect(QSqlDatabase& db, QString* switched = nullptr)
         db.close();
         return false;
     }
+    std::vector<std::function<void(const QString&)>> handlers;
+    {
+        std::lock_guard lock(noticesMutex);
+        for (const auto& h : reconnectedHandlers)
+            handlers.push_back(h.second);
+    }
+    for (const auto& h : handlers)
+        h(db.connectionName());
     const QString now = serverOf(db);
     if (switched && !before.isEmpty() && !now.isEmpty() && before != now)
         *switched = QStringLiteral("Сервер базы данных %1 недоступен, программа подключилась к серверу %2.").arg(before, now);
@@ -303,6 +313,18 @@ void unregisterOnDemand(const QString& connectionName)
 {
     std::lock_guard lock(onDemandMutex);
     onDemand.erase(connectionName);
+}
+
+void onReconnected(const void* owner, std::function<void(const QString& connectionName)> handler)
+{
+    std::lock_guard lock(noticesMutex);
+    reconnectedHandlers.emplace_back(owner, std::move(handler));
+}
+
+void removeReconnectedHandlers(const void* owner)
+{
+    std::lock_guard lock(noticesMutex);
+    std::erase_if(reconnectedHandlers, [owner](const auto& h) { return h.first == owner; });
 }
 
 QStringList takeNotices()

@@ -52,6 +52,11 @@ QSqlDatabase openConnection(const QString& connectionName);
 void registerOnDemand(const QString& connectionName, std::function<void()> open);
 void unregisterOnDemand(const QString& connectionName);
 
+// Called (on the thread that reconnected) each time a connection was made anew; owner identifies the handler for
+// removal.
+void onReconnected(const void* owner, std::function<void(const QString& connectionName)> handler);
+void removeReconnectedHandlers(const void* owner);
+
 // What happened to the connections that the user should hear about once, when the current action has ended
 // (a connection made again, to the same or another server of the list). Returns them and forgets them.
 QStringList takeNotices();

@@ -1,0 +1,36 @@
+// The database's announcements of committed changes (NOTIFY from its triggers), heard on the program's connection.
+// Channels: kesta_journal ('YYYY-MM-DD/S'), kesta_timesheet ('YYYY-MM'), kesta_catalogue (a catalogue's name).
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace db {
+
+inline constexpr const char* kJournalChannel = "kesta_journal";
+inline constexpr const char* kTimesheetChannel = "kesta_timesheet";
+inline constexpr const char* kCatalogueChannel = "kesta_catalogue";
+
+class Listener : public QObject {
+    Q_OBJECT
+public:
+    // Listens on the connection of that name (when it is open) and again each time it is made anew.
+    explicit Listener(const QString& connectionName, QObject* parent = nullptr);
+    ~Listener() override;
+
+    // LISTEN on every channel; false when the connection is not open. Done again after each reconnection.
+    bool listen();
+
+signals:
+    // Another connection's committed change (the program's own are left out: it re-reads after them itself).
+    void changed(const QString& channel, const QString& payload);
+    // The connection was made anew: announcements sent meanwhile are lost, so everything shown may be old.
+    void reconnected();
+
+private:
+    QString connectionName_;
+    QMetaObject::Connection driverConnection_;
+};
+
+} // namespace db

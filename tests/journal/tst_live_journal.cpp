@@ -1,0 +1,174 @@
+// The live journal: another workstation's committed changes of the shown day and shift appear in the journal by
+// themselves (announced by the database's triggers), the current row kept; rolled-back changes cause nothing, a
+// burst one re-read, an editor open over the journal defers it, and a lost connection listens again.
+#include "db/data_module.h"
+#include "journal/entry_editor.h"
+#include "journal/journal_window.h"
+#include "support/app_fixture.h"
+#include "ui/messages.h"
+
+#include <QtTest>
+
+namespace {
+
+void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours)
+{
+    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
+                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
+                           " id_cons_use) values (%1, %2, 1, 1, 12.5, 10, 0, '%3', %4, 0, %5, 'no', '%3', 0, 0, 0,"
+                           " 0, 0, 0)")
+                .arg(id)
+                .arg(worker)
+                .arg(date.toString(Qt::ISODate))
+                .arg(shift)
+                .arg(hours));
+}
+
+QString markOf(db::Dataset* q, int id)
+{
+    for (int r = 0; r < q->recordCount(); ++r)
+        if (q->valueAt(r, q->fieldIndex("id")).toInt() == id)
+            return q->valueAt(r, q->fieldIndex("ok")).toString();
+    return QString();
+}
+
+} // namespace
+
+class TestLiveJournal : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ui::Messages::clearShown(); }
+
+    // Inserted, accepted and deleted on another workstation: the row appears, turns green and goes within a second,
+    // the current row and the totals line follow, the focus stays where it was.
+    void otherWorkstationsChangesShow()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 4);
+        addRow(db, 2, 2, 1, today, 4);
+        AppFixture app(db);
+        bool ran = false;
+        app.login("63175042", [&] {
+            TForm1* j = app.w.Form1;
+            db::Dataset* q = app.w.DataModule6->Smena1;
+            QCOMPARE(q->recordCount(), 2);
+            QVERIFY(q->locate("id", 2));
+            j->Button1->setFocus();
+            QWidget* focused = j->focusWidget();
+            addRow(db, 3, 1, 1, today, 2);
+            QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);
+            QCOMPARE(q->asInt("id"), 2);
+            QVERIFY2(j->LabelTotals->text().startsWith("Записей: 3"), qPrintable(j->LabelTotals->text()));
+            db.exec("update accounts_dep.smena set ok='ok' where id=3");
+            QTRY_COMPARE_WITH_TIMEOUT(markOf(q, 3), QStringLiteral("ok"), 1000);
+            db.exec("delete from accounts_dep.smena where id=3");
+            QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 1000);
+            QCOMPARE(q->asInt("id"), 2);
+            QCOMPARE(j->focusWidget(), focused);
+            // another day or shift is not read again
+            int reads = 0;
+            connect(q, &db::Dataset::aboutToOpen, this, [&] { ++reads; });
+            addRow(db, 4, 1, 2, today, 2);
+            addRow(db, 5, 1, 1, today.addDays(-1), 2);
+            QTest::qWait(600);
+            QCOMPARE(reads, 0);
+            ran = true;
+        });
+        QVERIFY(ran);
+        QCOMPARE(ui::Messages::shown().size(), 0);
+    }
+
+    // A rolled-back change announces nothing; a thousand changes in one transaction cause one re-read; the
+    // program's own change causes none beyond its own.
+    void rereadsAreCoalesced()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 4);
+        AppFixture app(db);
+        bool ran = false;
+        app.login("63175042", [&] {
+            db::Dataset* q = app.w.DataModule6->Smena1;
+            int reads = 0;
+            connect(q, &db::Dataset::aboutToOpen, this, [&] { ++reads; });
+            db.exec("begin");
+            db.exec("update accounts_dep.smena set time = 5 where id = 1");
+            db.exec("rollback");
+            QTest::qWait(600);
+            QCOMPARE(reads, 0);
+
+            db.exec("begin");
+            for (int i = 0; i < 1000; ++i)
+                db.exec(QString("update accounts_dep.smena set time = %1 where id = 1").arg(i % 24));
+            db.exec("commit");
+            QTRY_COMPARE_WITH_TIMEOUT(reads, 1, 1000);
+            QTest::qWait(600);
+            QCOMPARE(reads, 1);
+
+            reads = 0;
+            app.w.Form1->DBGrid2DblClick(); // the program's own acceptance, re-read by itself
+            QCOMPARE(reads, 1);
+            QTest::qWait(600);
+            QCOMPARE(reads, 1);
+            ran = true;
+        });
+        QVERIFY(ran);
+    }
+
+    // An announcement while the entry editor is open over the journal is not acted on there (the editor works with
+    // the journal's current row); the journal shows the change once it is active again.
+    void editorOpenDefersTheReread()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 4);
+        AppFixture app(db);
+        bool ran = false;
+        app.login("63175042", [&] {
+            db::Dataset* q = app.w.DataModule6->Smena1;
+            int underEditor = -1;
+            ui::scriptModal("TForm11", [&](QDialog*) {
+                addRow(db, 2, 2, 1, today, 4);
+                QTest::qWait(700);
+                underEditor = q->recordCount();
+            });
+            app.w.Form1->Button1->click();
+            QCOMPARE(underEditor, 1);
+            QCOMPARE(q->recordCount(), 2);
+            ran = true;
+        });
+        QVERIFY(ran);
+    }
+
+    // The server ends the program's connection: announcements sent meanwhile are lost, so once the connection is
+    // made again the program listens again and reads the journal again.
+    void listensAgainAfterALostConnection()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 4);
+        AppFixture app(db);
+        bool ran = false;
+        app.login("63175042", [&] {
+            db::Dataset* q = app.w.DataModule6->Smena1;
+            db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() "
+                    "and pid <> pg_backend_pid() and backend_type = 'client backend'");
+            addRow(db, 2, 2, 1, today, 4); // while the program is away
+            app.w.Form1->Button8->click(); // the next action connects again
+            QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 1000);
+            addRow(db, 3, 2, 1, today, 3);
+            QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);
+            ran = true;
+        });
+        QVERIFY(ran);
+    }
+};
+
+QTEST_MAIN(TestLiveJournal)
+#include "tst_live_journal.moc"
