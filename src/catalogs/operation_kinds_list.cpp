@@ -32,6 +32,7 @@ TForm8::TForm8(Windows& windows, QWidget* parent)
     s.searchField = QStringLiteral("vid");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.searchInCatalogueMode = false;
+    s.liveName = QStringLiteral("kinds");
     setUpCatalogue(s);
     ui::onSignal(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
     ui::onSignal(Button3, &QPushButton::clicked, this, &TForm8::Button3Click);

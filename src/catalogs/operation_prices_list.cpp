@@ -44,6 +44,7 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     s.searchField = QStringLiteral("marka");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.blankSearchShowsAll = true;
+    s.liveName = QStringLiteral("operations");
     setUpCatalogue(s);
     ui::onSignal(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
     ui::onSignal(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);

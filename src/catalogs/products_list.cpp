@@ -46,6 +46,7 @@ TForm3::TForm3(Windows& windows, QWidget* parent)
     s.exit = Button4;
     s.searchField = QStringLiteral("marka");
     s.keys = SearchKeys::OnlyUpDown;
+    s.liveName = QStringLiteral("products");
     setUpCatalogue(s);
     ui::onSignal(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
 }

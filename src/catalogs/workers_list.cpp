@@ -35,6 +35,7 @@ TForm5::TForm5(Windows& windows, QWidget* parent)
     s.exit = Button4;
     s.searchField = QStringLiteral("fio");
     s.keys = SearchKeys::EditKeysDiscarded;
+    s.liveName = QStringLiteral("workers");
     setUpCatalogue(s);
     ui::onSignal(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
     ui::onSignal(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);

@@ -162,11 +162,8 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     if (ver) { // connected
         RadioButtonClick(FShift);
         Timer1->start();
-        for (int s = 1; s <= 4; ++s) {
-            live_[s].timer = new QTimer(this);
-            live_[s].timer->setSingleShot(true);
-            connect(live_[s].timer, &QTimer::timeout, this, [this, s] { reread(s); });
-        }
+        for (int s = 1; s <= 4; ++s)
+            live_[s] = new ui::LiveRefresh(this, [this, s] { reread(s); });
         db::Listener* listener = w_.DataModule6->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             if (channel == QLatin1String(db::kJournalChannel))
@@ -175,7 +172,7 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
         // Announcements sent while the connection was away are lost: every shift is read again.
         connect(listener, &db::Listener::reconnected, this, [this] {
             for (int s = 1; s <= 4; ++s)
-                scheduleReread(s);
+                live_[s]->changed();
         });
     }
 }
@@ -297,28 +294,11 @@ void TForm1::journalChanged(const QString& payload)
     const QDate day = QDate::fromString(payload.section(u'/', 0, 0), Qt::ISODate);
     const int shift = payload.section(u'/', 1, 1).toInt();
     if (day == DateT->date() && shift >= 1 && shift <= 4)
-        scheduleReread(shift);
-}
-
-void TForm1::scheduleReread(int shift)
-{
-    LiveView& v = live_[shift];
-    if (!v.timer || v.timer->isActive())
-        return; // already coming
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    v.timer->start(static_cast<int>(std::clamp<qint64>(v.lastRead + 300 - now, 0, 300)));
+        live_[shift]->changed();
 }
 
 void TForm1::reread(int shift)
 {
-    LiveView& v = live_[shift];
-    // Not under an editor or a chooser: they work with the journal query's current row.
-    if (!isVisible() || QApplication::activeModalWidget() != this) {
-        v.pending = true;
-        return;
-    }
-    v.pending = false;
-    v.lastRead = QDateTime::currentMSecsSinceEpoch();
     db::Dataset* q = w_.DataModule6->smenaQuery(shift);
     if (!q->isOpen())
         return;
@@ -326,20 +306,19 @@ void TForm1::reread(int shift)
     const QVariant id = q->isEmpty() ? QVariant() : q->value(QStringLiteral("id"));
     const int recNo = q->recNo();
     const int scroll = shown ? DBGrid2->verticalScrollBar()->value() : 0;
-    ui::guarded([&] {
-        q->requery();
-        // the same row by its key, or the same place when it is gone
-        if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
-            q->setRecNo(recNo);
-        if (shown)
-            DBGrid2->verticalScrollBar()->setValue(scroll);
-    });
+    q->requery();
+    // the same row by its key, or the same place when it is gone
+    if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
+        q->setRecNo(recNo);
+    if (shown)
+        DBGrid2->verticalScrollBar()->setValue(scroll);
 }
 
 void TForm1::reopenShiftQueries()
 {
     for (int s = 1; s <= 4; ++s)
-        live_[s].pending = false; // everything is read now
+        if (live_[s])
+            live_[s]->readAll();
     TDataModule6* dm = w_.DataModule6;
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->close();

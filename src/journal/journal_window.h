@@ -2,6 +2,7 @@
 // that opens every other window.
 #pragma once
 
+#include "ui/live_refresh.h"
 #include "ui/messages.h"
 #include "ui_journal_window.h"
 
@@ -97,20 +98,13 @@ private:
     void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
     void styleShiftButtons();
-    // Another workstation's change of a day and shift: the shown day's query of that shift is read again, at most
-    // once per 300 ms, and only while the journal is the active window (an editor open over it works with the
-    // query's current row); otherwise when it becomes active again.
+    // Another workstation's change of a day and shift: the shown day's query of that shift is read again
+    // (ui::LiveRefresh: at most once per 300 ms, not under an editor), keeping the current row and the scroll.
     void journalChanged(const QString& payload);
-    void scheduleReread(int shift);
     void reread(int shift);
 
     Windows& w_;
-    struct LiveView {
-        QTimer* timer = nullptr;
-        qint64 lastRead = -1000000; // ms of the steady clock
-        bool pending = false;
-    };
-    LiveView live_[5];
+    ui::LiveRefresh* live_[5] = {};
     QMetaObject::Connection totalsConnection_;
     bool checkRunning_ = false;
     QWidget* calendarPopup_ = nullptr;

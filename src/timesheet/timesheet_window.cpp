@@ -2,6 +2,8 @@
 
 #include "db/data_module.h"
 #include "db/dataset.h"
+#include "db/listener.h"
+#include "ui/live_refresh.h"
 #include "reportengine/render.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_report.h"
@@ -109,6 +111,27 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
     on(Button6, &QPushButton::clicked, &TForm19::Button6Click);
     on(Button2, &QPushButton::clicked, &TForm19::Button2Click);
     on(Button4, &QPushButton::clicked, &TForm19::Button4Click);
+
+    // Another workstation's change of the shown month (a save, a deletion, a rebuild) shows by itself.
+    live_ = new ui::LiveRefresh(this, [this] { ComboBox1Change(); });
+}
+
+void TForm19::listenOnce()
+{
+    // The windows are made before the connection is; the first showing connects to the announcements.
+    if (listening_ || !w_.DataModule6->ADO_DB.isOpen())
+        return;
+    listening_ = true;
+    {
+        db::Listener* listener = w_.DataModule6->announcements();
+        connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
+            const QString shown = QStringLiteral("%1-%2").arg(ComboBox2->currentText()).arg(
+                ComboBox1->currentIndex() + 1, 2, 10, QLatin1Char('0'));
+            if (channel == QLatin1String(db::kTimesheetChannel) && payload == shown)
+                live_->changed();
+        });
+        connect(listener, &db::Listener::reconnected, live_, &ui::LiveRefresh::changed);
+    }
 }
 
 QStringList TForm19::yearItems(int currentYear)
@@ -154,6 +177,8 @@ void TForm19::showEvent(QShowEvent* event)
 
 void TForm19::FormActivate()
 {
+    listenOnce();
+    live_->activated();
     Button2->setText(QStringLiteral("Excel"));
 }
 
@@ -173,6 +198,7 @@ void TForm19::SelectMonthOf(const QDate& date)
 
 void TForm19::ComboBox1Change()
 {
+    live_->readAll();
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
     db::Dataset* queries[] = {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3};

@@ -16,6 +16,10 @@ namespace db {
 class Dataset;
 }
 
+namespace ui {
+class LiveRefresh;
+}
+
 class TForm19 : public QDialog, public Ui::TForm19 {
     Q_OBJECT
 public:
@@ -64,6 +68,9 @@ protected:
 
 private:
     void setUpGrid(ui::DbGrid* grid, int index);
+    ui::LiveRefresh* live_ = nullptr; // the shown month, after other workstations' changes
+    bool listening_ = false;
+    void listenOnce();
     void applyColumnLooks(int index);
 
     Windows& w_;

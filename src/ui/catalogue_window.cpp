@@ -1,8 +1,11 @@
 #include "ui/catalogue_window.h"
 
+#include "db/data_module.h"
 #include "db/dataset.h"
+#include "db/listener.h"
 #include "db/sql_text.h"
 #include "ui/dataset_grid.h"
+#include "ui/live_refresh.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,6 +21,9 @@ CatalogueWindow::CatalogueWindow(QWidget* parent)
 void CatalogueWindow::setUpCatalogue(const Setup& setup)
 {
     setup_ = setup;
+    if (!setup_.liveName.isEmpty() && setup_.query)
+        live_ = new LiveRefresh(this, [this] { liveReread(); });
+
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // Enter goes to the one default button the mode chooses, never to the button that has the focus.
     for (QPushButton* b : {setup_.add, setup_.second, setup_.remove, setup_.exit})
@@ -111,8 +117,42 @@ CatalogueChoice CatalogueWindow::choose(Activatable* returnTo)
 
 // ---- handlers ----
 
+void CatalogueWindow::liveReread()
+{
+    db::Dataset* q = setup_.query;
+    if (!q->isOpen())
+        return;
+    const bool keyed = q->hasField(QStringLiteral("id"));
+    const QVariant id = keyed && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
+    const int recNo = q->recNo();
+    q->requery();
+    if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
+        if (!q->isEmpty())
+            q->setRecNo(recNo);
+}
+
+void CatalogueWindow::listenOnce()
+{
+    // The windows are made before the connection is; the first showing connects to the announcements.
+    if (!live_ || listening_)
+        return;
+    auto* dm = qobject_cast<TDataModule6*>(setup_.query->parent());
+    if (!dm || !dm->ADO_DB.isOpen())
+        return;
+    listening_ = true;
+    db::Listener* listener = dm->announcements();
+    connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
+        if (channel == QLatin1String(db::kCatalogueChannel) && payload == setup_.liveName)
+            live_->changed();
+    });
+    connect(listener, &db::Listener::reconnected, live_, &LiveRefresh::changed);
+}
+
 void CatalogueWindow::FormActivate()
 {
+    listenOnce();
+    if (live_)
+        live_->activated();
     if (setup_.search && !setup_.search->isHidden())
         setup_.search->setFocus();
 }
@@ -191,6 +231,8 @@ void CatalogueWindow::handOver(const CatalogueChoice& choice)
 
 void CatalogueWindow::reloadAt(int recNo)
 {
+    if (live_)
+        live_->readAll();
     setup_.query->close();
     setup_.query->open();
     if (!setup_.query->isEmpty())

@@ -21,6 +21,7 @@ class Dataset;
 namespace ui {
 
 class DbGrid;
+class LiveRefresh;
 
 // Connects a signal to a handler of a window; the handler runs through the guard.
 template <typename Sender, typename Signal, typename Window>
@@ -61,6 +62,9 @@ public:
         SearchKeys keys = SearchKeys::EditKeysDiscarded;
         bool searchInCatalogueMode = true; // the search box shows in catalogue mode too
         bool blankSearchShowsAll = false;  // a text of blanks only switches the filter off as an empty one does
+        // The catalogue's name in the database's announcements (db::kCatalogueChannel): another workstation's change
+        // of it shows in the open list by itself. Empty: not live.
+        QString liveName;
     };
 
     explicit CatalogueWindow(QWidget* parent = nullptr);
@@ -116,8 +120,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The open list read again after another workstation's change, on the same row (by its key) where it is still
+    // there, the search's filter kept.
+    void liveReread();
+    void listenOnce();
+
     Setup setup_;
     CatalogueChoice choice_;
+    LiveRefresh* live_ = nullptr;
+    bool listening_ = false;
 };
 
 } // namespace ui

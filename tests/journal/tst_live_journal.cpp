@@ -3,7 +3,9 @@
 // burst one re-read, an editor open over the journal defers it, and a lost connection listens again.
 #include "db/data_module.h"
 #include "journal/entry_editor.h"
+#include "catalogs/workers_list.h"
 #include "journal/journal_window.h"
+#include "timesheet/timesheet_window.h"
 #include "support/app_fixture.h"
 #include "ui/messages.h"
 
@@ -143,6 +145,37 @@ private slots:
             ran = true;
         });
         QVERIFY(ran);
+    }
+
+    // An open catalogue list and the timesheet's shown month follow other workstations' changes too.
+    void catalogueAndTimesheetFollow()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        AppFixture app(db);
+        int workersBefore = -1, workersAfter = -1;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            workersBefore = app.w.DataModule6->Workers->recordCount();
+            db.exec("insert into cmn_contractor.person (s_caption) values ('Новиков Н.Н.')");
+            QTRY_COMPARE_WITH_TIMEOUT(app.w.DataModule6->Workers->recordCount(), workersBefore + 1, 1000);
+            workersAfter = app.w.DataModule6->Workers->recordCount();
+        });
+        app.w.Form5->openCatalogue(nullptr);
+        QCOMPARE(workersAfter, workersBefore + 1);
+
+        int rowsAfter = -1;
+        ui::scriptModal("TForm19", [&](QDialog*) {
+            QCOMPARE(app.w.DataModule6->H_Tabel_1->recordCount(), 0);
+            db.exec(QString("insert into accounts_dep.h_tabel (w_id, smena, month, year, d1) values (1, 1, %1, %2, 8)")
+                        .arg(today.month())
+                        .arg(today.year()));
+            QTRY_COMPARE_WITH_TIMEOUT(app.w.DataModule6->H_Tabel_1->recordCount(), 1, 1000);
+            rowsAfter = 1;
+        });
+        app.w.Form1->FormActivate(); // today, whose month the timesheet opens on
+        app.w.Form1->N11Click();
+        QCOMPARE(rowsAfter, 1);
     }
 
     // The server ends the program's connection: announcements sent meanwhile are lost, so once the connection is
