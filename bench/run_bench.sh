@@ -5,17 +5,17 @@
 # stops it again afterwards if this run started it.
 #
 #   bench/run_bench.sh NAME [OPTIONS] [DIR]
-#       NAME     journal, timesheet, save or reports (the program bench/bench_NAME)
+#       NAME     journal, timesheet, save, reports or live (the program bench/bench_NAME)
 #       OPTIONS  the program's own, each with its value (--repeat N, --year YYYY, ...; see bench/README.md)
 #       DIR      the large cluster's folder, /var/tmp/kesta-large by default
 set -euo pipefail
 
 me=run_bench
-[ $# -ge 1 ] || { echo "usage: bench/run_bench.sh journal|timesheet|save|reports [OPTIONS] [DIR]" >&2; exit 64; }
+[ $# -ge 1 ] || { echo "usage: bench/run_bench.sh journal|timesheet|save|reports|live [OPTIONS] [DIR]" >&2; exit 64; }
 name=$1; shift
 case "$name" in
-    journal|timesheet|save|reports) ;;
-    *) echo "$me: unknown benchmark $name (journal, timesheet, save or reports)" >&2; exit 64 ;;
+    journal|timesheet|save|reports|live) ;;
+    *) echo "$me: unknown benchmark $name (journal, timesheet, save, reports or live)" >&2; exit 64 ;;
 esac
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,6 +56,10 @@ ready=$("$cluster" psql "$dir" -d "$db" -tAc \
     "select min(data) <= (date_trunc('year', current_date) - interval '1 year')::date and max(data) = current_date
             and (select count(distinct smena) = 4 from accounts_dep.smena where data = current_date)
      from accounts_dep.smena" 2>/dev/null || true)
+# ... and hold the objects of today's db/schema.sql (its triggers among them).
+if [ "$(cat "$dir/schema.sha256" 2>/dev/null)" != "$(sha256sum < db/schema.sql | cut -d' ' -f1)" ]; then
+    ready=f
+fi
 if [ "$ready" != t ]; then
     echo "$me: making the large database in $dir (about half a minute)" >&2
     bench/make_large.sh "$dir" >&2
