@@ -296,3 +296,150 @@ create trigger announce_operations after insert or update or delete on accounts_
     for each statement execute function accounts_dep.announce_catalogue('operations');
 create trigger announce_norms after insert or update or delete on accounts_dep.norm
     for each statement execute function accounts_dep.announce_catalogue('operations');
+
+-- Closed months: once a month's wages are paid its journal rows and timesheet cells do not change, whoever tries
+-- (the program, psql, an old build). The program's full-access role closes and reopens a month; an administrator
+-- may do the same here:
+--   insert into accounts_dep.closed_month (year, month) values (2026, 10);   -- close October 2026
+--   delete from accounts_dep.closed_month where year = 2026 and month = 10;  -- open it again
+create table accounts_dep.closed_month (
+    year      smallint not null,
+    month     smallint not null check (month between 1 and 12),
+    closed_at timestamp not null default now(),
+    closed_by text not null default coalesce(nullif(current_setting('kesta.role', true), ''), session_user),
+    primary key (year, month)
+);
+
+-- The refusal names the month; SQLSTATE KM001 lets the program tell it from other failures.
+create function accounts_dep.refuse_closed(y integer, m integer) returns void language plpgsql as $$
+begin
+    raise exception 'Месяц %.% закрыт: журнал и табель этого месяца не меняются.', lpad(m::text, 2, '0'), y
+        using errcode = 'KM001';
+end $$;
+
+create function accounts_dep.journal_month_open() returns trigger language plpgsql as $$
+declare
+    c record;
+begin
+    select c2.year, c2.month into c from accounts_dep.closed_month c2
+    where exists (select 1 from new_rows r where extract(year from r.data) = c2.year
+                                             and extract(month from r.data) = c2.month)
+       or exists (select 1 from old_rows r where extract(year from r.data) = c2.year
+                                             and extract(month from r.data) = c2.month)
+    limit 1;
+    if found then
+        perform accounts_dep.refuse_closed(c.year, c.month);
+    end if;
+    return null;
+end $$;
+-- A statement trigger sees only the transition tables it declares: an empty one stands in for the other.
+create function accounts_dep.journal_month_open_insert() returns trigger language plpgsql as $$
+declare
+    c record;
+begin
+    select c2.year, c2.month into c from accounts_dep.closed_month c2
+    where exists (select 1 from new_rows r where extract(year from r.data) = c2.year
+                                             and extract(month from r.data) = c2.month)
+    limit 1;
+    if found then
+        perform accounts_dep.refuse_closed(c.year, c.month);
+    end if;
+    return null;
+end $$;
+create function accounts_dep.journal_month_open_delete() returns trigger language plpgsql as $$
+declare
+    c record;
+begin
+    select c2.year, c2.month into c from accounts_dep.closed_month c2
+    where exists (select 1 from old_rows r where extract(year from r.data) = c2.year
+                                             and extract(month from r.data) = c2.month)
+    limit 1;
+    if found then
+        perform accounts_dep.refuse_closed(c.year, c.month);
+    end if;
+    return null;
+end $$;
+create trigger journal_month_open_insert after insert on accounts_dep.smena
+    referencing new table as new_rows for each statement execute function accounts_dep.journal_month_open_insert();
+create trigger journal_month_open_update after update on accounts_dep.smena
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.journal_month_open();
+create trigger journal_month_open_delete after delete on accounts_dep.smena
+    referencing old table as old_rows for each statement execute function accounts_dep.journal_month_open_delete();
+
+create function accounts_dep.timesheet_month_open() returns trigger language plpgsql as $$
+declare
+    c record;
+begin
+    if tg_op in ('INSERT', 'UPDATE') then
+        select c2.year, c2.month into c from accounts_dep.closed_month c2
+        where exists (select 1 from new_rows r where r.year = c2.year and r.month = c2.month) limit 1;
+        if found then
+            perform accounts_dep.refuse_closed(c.year, c.month);
+        end if;
+    end if;
+    if tg_op in ('DELETE', 'UPDATE') then
+        select c2.year, c2.month into c from accounts_dep.closed_month c2
+        where exists (select 1 from old_rows r where r.year = c2.year and r.month = c2.month) limit 1;
+        if found then
+            perform accounts_dep.refuse_closed(c.year, c.month);
+        end if;
+    end if;
+    return null;
+end $$;
+create trigger timesheet_month_open_insert after insert on accounts_dep.h_tabel
+    referencing new table as new_rows for each statement execute function accounts_dep.timesheet_month_open();
+create trigger timesheet_month_open_update after update on accounts_dep.h_tabel
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.timesheet_month_open();
+create trigger timesheet_month_open_delete after delete on accounts_dep.h_tabel
+    referencing old table as old_rows for each statement execute function accounts_dep.timesheet_month_open();
+
+-- A journal row's history: every insert, change (acceptance included) and deletion, with the row before and after,
+-- when, and who: the program's role and workstation (session settings kesta.role and kesta.host, which the program
+-- sets) and the login.
+create table accounts_dep.smena_history (
+    id         bigserial primary key,
+    row_id     integer not null,
+    action     char(1) not null, -- I inserted, U changed, D deleted
+    changed_at timestamp not null default clock_timestamp(),
+    role       text,
+    host       text,
+    login      text not null default session_user,
+    day        date, -- the row's date (after the change; before it for a deletion)
+    old_row    jsonb,
+    new_row    jsonb
+);
+create index smena_history_row_idx on accounts_dep.smena_history (row_id, id);
+create index smena_history_day_idx on accounts_dep.smena_history (day) where action = 'D';
+
+create function accounts_dep.smena_history_insert() returns trigger language plpgsql as $$
+begin
+    insert into accounts_dep.smena_history (row_id, action, role, host, day, new_row)
+    select n.id, 'I', current_setting('kesta.role', true), current_setting('kesta.host', true), n.data, to_jsonb(n)
+    from new_rows n;
+    return null;
+end $$;
+create function accounts_dep.smena_history_update() returns trigger language plpgsql as $$
+begin
+    insert into accounts_dep.smena_history (row_id, action, role, host, day, old_row, new_row)
+    select n.id, 'U', current_setting('kesta.role', true), current_setting('kesta.host', true), n.data, to_jsonb(o),
+           to_jsonb(n)
+    from new_rows n join old_rows o on o.id = n.id
+    where to_jsonb(o) <> to_jsonb(n);
+    return null;
+end $$;
+create function accounts_dep.smena_history_delete() returns trigger language plpgsql as $$
+begin
+    insert into accounts_dep.smena_history (row_id, action, role, host, day, old_row)
+    select o.id, 'D', current_setting('kesta.role', true), current_setting('kesta.host', true), o.data, to_jsonb(o)
+    from old_rows o;
+    return null;
+end $$;
+create trigger smena_history_insert after insert on accounts_dep.smena
+    referencing new table as new_rows for each statement execute function accounts_dep.smena_history_insert();
+create trigger smena_history_update after update on accounts_dep.smena
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.smena_history_update();
+create trigger smena_history_delete after delete on accounts_dep.smena
+    referencing old table as old_rows for each statement execute function accounts_dep.smena_history_delete();

@@ -1,6 +1,7 @@
 #include "app/authorization_window.h"
 
 #include "db/data_module.h"
+#include "db/session.h"
 #include "journal/access_codes.h"
 #include "journal/journal_window.h"
 #include "reports/reports_window.h"
@@ -56,6 +57,9 @@ void TForm23::Button1Click()
     journal->FShift = 1;
     journal->FAccessCode = code.toUtf8();
     const Role role = roleForCode(journal->FAccessCode);
+    // The history of journal rows records who changed them: the role the code gives.
+    const char* roleNames[] = {"", "reporting", "foreman", "warehouse", "full"};
+    db::setSessionRole(QString::fromLatin1(roleNames[static_cast<int>(role)]));
     if (role == Role::None) {
         ui::Messages::error(QStringLiteral("Введены неверные данные."));
         return;

@@ -3,6 +3,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 
 #include <libpq-fe.h>
 #include <sys/socket.h>
@@ -21,6 +22,7 @@ namespace {
 
 std::mutex limitsMutex;
 WaitLimits currentLimits;
+QString sessionRole;
 std::mutex noticesMutex;
 QStringList pendingNotices;
 // The server each connection reached last, to tell a failover from a reconnection to the same server.
@@ -59,6 +61,40 @@ QString connectOptions(const QString& sslMode, ServerRole role)
     return options;
 }
 
+namespace {
+
+QString quoteSetting(const QString& value)
+{
+    QString v = value;
+    v.replace(u'\'', QStringLiteral("''"));
+    v.remove(QChar(0));
+    return u'\'' + v + u'\'';
+}
+
+QString currentSessionRole()
+{
+    std::lock_guard lock(limitsMutex);
+    return sessionRole;
+}
+
+} // namespace
+
+void setSessionRole(const QString& role)
+{
+    {
+        std::lock_guard lock(limitsMutex);
+        sessionRole = role;
+    }
+    for (const QString& name : QSqlDatabase::connectionNames()) {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (!name.startsWith(QLatin1String("ADO_DB_")) || !db.isOpen())
+            continue;
+        QSqlQuery q(db);
+        ServerWait wait(pgConnection(db));
+        q.exec(QStringLiteral("SET kesta.role TO ") + quoteSetting(role));
+    }
+}
+
 void prepareSession(QSqlDatabase& db)
 {
     const WaitLimits l = waitLimits();
@@ -69,6 +105,9 @@ void prepareSession(QSqlDatabase& db)
         QStringLiteral("SET client_encoding TO 'UTF8'"),
         QStringLiteral("SET lock_timeout TO %1").arg(l.lockTimeoutMs),
         QStringLiteral("SET statement_timeout TO %1").arg(l.statementTimeoutMs),
+        // Read by the journal's history trigger.
+        QStringLiteral("SET kesta.host TO ") + quoteSetting(QSysInfo::machineHostName()),
+        QStringLiteral("SET kesta.role TO ") + quoteSetting(currentSessionRole()),
     };
     for (const QString& s : statements) {
         QSqlQuery q(db);
@@ -384,7 +423,14 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
     const QString notDone = QStringLiteral("Действие не выполнено, повторите его.");
     switch (classify(error, pgConnection(db))) {
     case FailureKind::Statement:
-        // A failed statement inside a transaction leaves the connection fine: it is kept.
+        // A failed statement inside a transaction leaves the connection fine: it is kept. The closed-month guard's
+        // refusal is said in its own words, without the server's prefix and context lines.
+        if (error.sqlState() == QLatin1String(kClosedMonthState)) {
+            QString text = error.text().section(u'\n', 0, 0).trimmed();
+            if (text.startsWith(QLatin1String("ERROR:")))
+                text = text.mid(6).trimmed();
+            throw DbError(text, error.sqlState(), error.severity());
+        }
         throw error;
     case FailureKind::LockTimeout:
         throw DbError::explained(QStringLiteral("Запись занята на другом рабочем месте."),

@@ -39,6 +39,14 @@ QString connectOptions(const QString& sslMode, ServerRole role = ServerRole::Pri
 // statement timeouts.
 void prepareSession(QSqlDatabase& db);
 
+// Who changes the data, for the database's history of journal rows: the program's role (reporting, foreman,
+// warehouse, full) once the access code has decided it, on every connection from then on (also after a
+// reconnection). The workstation's host name is given from the first connection on.
+void setSessionRole(const QString& role);
+
+// A refusal of the database's closed-month guard (SQLSTATE KM001).
+inline constexpr const char* kClosedMonthState = "KM001";
+
 // The libpq handle under a QPSQL connection, or nullptr.
 PGconn* pgConnection(const QSqlDatabase& db);
 
