@@ -5,6 +5,7 @@
 #include "journal/access_codes.h"
 #include "journal/journal_window.h"
 #include "reports/reports_window.h"
+#include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
@@ -60,6 +61,8 @@ void TForm23::Button1Click()
     // The history of journal rows records who changed them: the role the code gives.
     const char* roleNames[] = {"", "reporting", "foreman", "warehouse", "full"};
     db::setSessionRole(QString::fromLatin1(roleNames[static_cast<int>(role)]));
+    w_.Form19->FMayCloseMonths = role == Role::FullAccess;
+    w_.Form1->FMayReadHistory = role == Role::FullAccess;
     if (role == Role::None) {
         ui::Messages::error(QStringLiteral("Введены неверные данные."));
         return;

@@ -122,4 +122,22 @@ QString rowNow(qint64 rowId)
            number(rowId) + QStringLiteral(" for update");
 }
 
+namespace {
+
+const QString kHistoryColumns = QStringLiteral(
+    "select changed_at, action, role, host, login, old_row::text, new_row::text from accounts_dep.smena_history ");
+
+} // namespace
+
+QString rowHistory(qint64 rowId)
+{
+    return kHistoryColumns + QStringLiteral("where row_id=") + number(rowId) + QStringLiteral(" order by id desc");
+}
+
+QString deletedOfDay(const QDate& day)
+{
+    return kHistoryColumns + QStringLiteral("where action='D' and day=") + db::sql::toDate(day) +
+           QStringLiteral(" order by id desc");
+}
+
 } // namespace journal_sql

@@ -4,6 +4,7 @@
 #include "catalogs/operation_prices_list.h"
 #include "catalogs/products_list.h"
 #include "catalogs/workers_list.h"
+#include "db/closed_months.h"
 #include "db/command.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
@@ -14,6 +15,7 @@
 #include "db/transaction.h"
 #include "journal/access_codes.h"
 #include "journal/build_stamp.h"
+#include "journal/history_window.h"
 #include "journal/journal_changes.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_sql.h"
@@ -92,6 +94,10 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     N7 = MainMenu1->addMenu(QStringLiteral("Отчеты"));
     N7->setObjectName(QStringLiteral("N7"));
     N10 = item(N7, "N10", QStringLiteral("Сводные отчеты"));
+    N12 = MainMenu1->addMenu(QStringLiteral("История"));
+    N12->setObjectName(QStringLiteral("N12"));
+    N13 = item(N12, "N13", QStringLiteral("История записи"));
+    N14 = item(N12, "N14", QStringLiteral("Удалённые за день"));
     N5 = MainMenu1->addAction(QStringLiteral("Выход"));
     N5->setObjectName(QStringLiteral("N5"));
     layout()->setMenuBar(MainMenu1);
@@ -153,6 +159,8 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     connect(N11, &QAction::triggered, this, [this] { ui::guarded([this] { N11Click(); }); });
     connect(N10, &QAction::triggered, this, [this] { ui::guarded([this] { N10Click(); }); });
     connect(N5, &QAction::triggered, this, [this] { Button4Click(); });
+    connect(N13, &QAction::triggered, this, [this] { ui::guarded([this] { N13Click(); }); });
+    connect(N14, &QAction::triggered, this, [this] { ui::guarded([this] { N14Click(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
     styleShiftButtons();
@@ -314,6 +322,14 @@ void TForm1::reread(int shift)
         DBGrid2->verticalScrollBar()->setValue(scroll);
 }
 
+void TForm1::showMonthState()
+{
+    const QDate d = DateT->date();
+    const bool closed = db::months::closedState(w_.DataModule6->ADO_DB.name(), d.month(), d.year()).closed;
+    setWindowTitle(closed ? QStringLiteral("Табель — месяц закрыт, записи не меняются") : QStringLiteral("Табель"));
+    N12->menuAction()->setEnabled(FMayReadHistory);
+}
+
 void TForm1::reopenShiftQueries()
 {
     for (int s = 1; s <= 4; ++s)
@@ -327,6 +343,7 @@ void TForm1::reopenShiftQueries()
         q->setParam(QStringLiteral("data"), DateT->date());
         q->open();
     }
+    showMonthState();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
@@ -569,6 +586,29 @@ std::pair<QDate, QDate> TForm1::reportPeriod(const QDate& today)
                                 : QStringLiteral("01.") + QString::number(m - 1) + u'.' + QString::number(y);
     const QString to = QStringLiteral("01.") + QString::number(m) + u'.' + QString::number(y);
     return {QDate::fromString(from, QStringLiteral("dd.M.yyyy")), QDate::fromString(to, QStringLiteral("dd.M.yyyy"))};
+}
+
+void TForm1::N13Click()
+{
+    if (!FMayReadHistory)
+        return;
+    FShiftQuery = shiftQuery();
+    if (FShiftQuery->isEmpty())
+        return;
+    if (!history_)
+        history_ = new TForm24(this);
+    history_->showRow(w_.DataModule6->ADO_DB.name(), FShiftQuery->asLongLong(QStringLiteral("id")));
+    ui::showModal(history_, this);
+}
+
+void TForm1::N14Click()
+{
+    if (!FMayReadHistory)
+        return;
+    if (!history_)
+        history_ = new TForm24(this);
+    history_->showDeletedOf(w_.DataModule6->ADO_DB.name(), DateT->date());
+    ui::showModal(history_, this);
 }
 
 void TForm1::Button4Click()

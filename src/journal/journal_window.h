@@ -17,6 +17,7 @@ class QMenu;
 class QMenuBar;
 class QTimer;
 struct Windows;
+class TForm24;
 namespace journal {
 enum class Outcome;
 }
@@ -52,6 +53,13 @@ public:
     QMenu* N7 = nullptr;
     QAction* N10 = nullptr;
     QAction* N5 = nullptr;
+    // "История": the current row's history and the shown day's deleted rows (the full-access role only).
+    QMenu* N12 = nullptr;
+    QAction* N13 = nullptr;
+    QAction* N14 = nullptr;
+    bool FMayReadHistory = false;
+    void N13Click();
+    void N14Click();
 
     // The creation handler: data module, connection, authorization window.
     void FormCreate();
@@ -94,6 +102,8 @@ protected:
 
 private:
     void reopenShiftQueries();
+    // The caption says when the shown day's month is closed.
+    void showMonthState();
     void rowNotAsShown(journal::Outcome outcome);
     void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
@@ -107,5 +117,6 @@ private:
     ui::LiveRefresh* live_[5] = {};
     QMetaObject::Connection totalsConnection_;
     bool checkRunning_ = false;
+    TForm24* history_ = nullptr;
     QWidget* calendarPopup_ = nullptr;
 };

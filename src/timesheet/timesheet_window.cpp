@@ -1,6 +1,7 @@
 #include "timesheet/timesheet_window.h"
 
 #include "db/data_module.h"
+#include "db/closed_months.h"
 #include "db/dataset.h"
 #include "db/listener.h"
 #include "ui/live_refresh.h"
@@ -111,6 +112,7 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
     on(Button6, &QPushButton::clicked, &TForm19::Button6Click);
     on(Button2, &QPushButton::clicked, &TForm19::Button2Click);
     on(Button4, &QPushButton::clicked, &TForm19::Button4Click);
+    on(ButtonClose, &QPushButton::clicked, &TForm19::ButtonCloseClick);
 
     // Another workstation's change of the shown month (a save, a deletion, a rebuild) shows by itself.
     live_ = new ui::LiveRefresh(this, [this] { ComboBox1Change(); });
@@ -199,6 +201,7 @@ void TForm19::SelectMonthOf(const QDate& date)
 void TForm19::ComboBox1Change()
 {
     live_->readAll();
+    showMonthState();
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
     db::Dataset* queries[] = {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3};
@@ -354,6 +357,41 @@ void TForm19::Button2Click()
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     excel_.SetAppVisible(true);
+}
+
+void TForm19::showMonthState()
+{
+    const int month = ComboBox1->currentIndex() + 1;
+    const int year = ComboBox2->currentText().toInt();
+    const db::months::Closed c = db::months::closedState(w_.DataModule6->ADO_DB.name(), month, year);
+    setWindowTitle(c.closed ? QStringLiteral("Табель по времени — месяц закрыт %1 (%2)")
+                                  .arg(c.at.toString(QStringLiteral("dd.MM.yyyy HH:mm")), c.by)
+                            : QStringLiteral("Табель по времени"));
+    ButtonClose->setText(c.closed ? QStringLiteral("Открыть месяц") : QStringLiteral("Закрыть месяц"));
+    ButtonClose->setEnabled(FMayCloseMonths);
+}
+
+void TForm19::ButtonCloseClick()
+{
+    if (!FMayCloseMonths)
+        return;
+    const int month = ComboBox1->currentIndex() + 1;
+    const int year = ComboBox2->currentText().toInt();
+    const QString cn = w_.DataModule6->ADO_DB.name();
+    const QString name = ComboBox1->currentText() + u' ' + ComboBox2->currentText();
+    if (db::months::closedState(cn, month, year).closed) {
+        if (ui::Messages::question(QStringLiteral("Открыть месяц %1? Его записи журнала и табель снова можно будет "
+                                                  "менять.")
+                                       .arg(name),
+                                   QStringLiteral("Закрытие месяца")))
+            db::months::reopenMonth(cn, month, year);
+    } else if (ui::Messages::question(QStringLiteral("Закрыть месяц %1? Его записи журнала и табель больше нельзя будет "
+                                                     "менять, пока месяц не откроют снова.")
+                                          .arg(name),
+                                      QStringLiteral("Закрытие месяца"))) {
+        db::months::closeMonth(cn, month, year);
+    }
+    showMonthState();
 }
 
 void TForm19::Button4Click()

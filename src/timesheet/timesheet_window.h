@@ -47,6 +47,13 @@ public:
     void Button6Click();
     void Button2Click();
     void Button4Click();
+    // "Закрыть месяц" / "Открыть месяц" (the full-access role only): after a question, the shown month closed to
+    // every change of its journal rows and timesheet cells, or opened again.
+    void ButtonCloseClick();
+    // The caption and the button say whether the shown month is closed.
+    void showMonthState();
+    // Whether this run's role may close and open months (set by the authorization).
+    bool FMayCloseMonths = false;
     void FormActivate();
 
     // A cell's look before drawing: what painting does to the column's font colour, weight and background.

@@ -1,0 +1,43 @@
+#include "db/closed_months.h"
+
+#include "db/command.h"
+#include "db/sql_text.h"
+
+#include <QSqlQuery>
+
+namespace db::months {
+
+namespace {
+
+QString where(int month, int year)
+{
+    return QStringLiteral(" where year=") + sql::number(year) + QStringLiteral(" and month=") + sql::number(month);
+}
+
+} // namespace
+
+Closed closedState(const QString& cn, int month, int year)
+{
+    QSqlQuery q = execStatement(cn, QStringLiteral("select closed_at, closed_by from accounts_dep.closed_month") +
+                                        where(month, year));
+    Closed c;
+    if (q.next())
+        c = {true, q.value(0).toDateTime(), q.value(1).toString()};
+    return c;
+}
+
+bool closeMonth(const QString& cn, int month, int year)
+{
+    QSqlQuery q = execStatement(cn, QStringLiteral("insert into accounts_dep.closed_month (year, month) values (") +
+                                        sql::number(year) + QStringLiteral(", ") + sql::number(month) +
+                                        QStringLiteral(") on conflict do nothing"));
+    return q.numRowsAffected() > 0;
+}
+
+bool reopenMonth(const QString& cn, int month, int year)
+{
+    QSqlQuery q = execStatement(cn, QStringLiteral("delete from accounts_dep.closed_month") + where(month, year));
+    return q.numRowsAffected() > 0;
+}
+
+} // namespace db::months

@@ -1,0 +1,27 @@
+// A journal row's history, or the rows of a day deleted: who changed what and when, newest first, as the database's
+// history trigger recorded it.
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+
+class QTableWidget;
+
+class TForm24 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm24(QWidget* parent = nullptr);
+
+    // Fills the list from the connection: one row's changes, or a day's deletions (any shift).
+    void showRow(const QString& connectionName, qint64 rowId);
+    void showDeletedOf(const QString& connectionName, const QDate& day);
+
+    // One entry's changed columns as the list shows them: "Кол-во: 10 → 12; OK: no → ok" (a new row's or a deleted
+    // row's values without arrows). Exposed for tests.
+    static QString changes(const QString& action, const QString& oldJson, const QString& newJson);
+
+    QTableWidget* List = nullptr;
+
+private:
+    void fill(const QString& connectionName, const QString& statement);
+};

@@ -1,0 +1,240 @@
+// Closed months and a journal row's history, both held by the database: every change of a closed month refused
+// (from the program and from a plain connection) until it is opened again; each change of a row recorded once with
+// its values before and after, the role, the workstation and the login; the history window lists them.
+#include "db/closed_months.h"
+#include "db/data_module.h"
+#include "db/session.h"
+#include "db/transaction.h"
+#include "journal/history_window.h"
+#include "journal/journal_changes.h"
+#include "journal/journal_window.h"
+#include "support/app_fixture.h"
+#include "timesheet/timesheet_rebuild.h"
+#include "timesheet/timesheet_window.h"
+#include "ui/messages.h"
+
+#include <QSysInfo>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+
+const QDate kDay(2026, 10, 5); // in a month the tests close
+
+void addRow(TestDatabase& db, int id, const QDate& date)
+{
+    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
+                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
+                           " id_cons_use) values (%1, 1, 1, 1, 12.5, 10, 0, '%2', 1, 0, 4, 'no', '%2', 0, 0, 0,"
+                           " 0, 0, 0)")
+                .arg(id)
+                .arg(date.toString(Qt::ISODate)));
+}
+
+journal_sql::EntryRow entry(const QString& rowId, int quantity)
+{
+    journal_sql::EntryRow r;
+    r.workerId = 1;
+    r.operId = 1;
+    r.productId = 1;
+    r.price = 12.5;
+    r.quantity = QString::number(quantity);
+    r.rejects = QStringLiteral("0");
+    r.hours = QStringLiteral("4");
+    r.shift = rowId.isEmpty() ? 2 : 1;
+    r.date = kDay;
+    r.today = kDay;
+    r.rowId = rowId;
+    return r;
+}
+
+const QString kRefusal = QStringLiteral("Месяц 10.2026 закрыт: журнал и табель этого месяца не меняются.");
+
+} // namespace
+
+class TestClosedMonths : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ui::Messages::clearShown(); }
+
+    // Each change of a closed month is refused with the guard's words and writes nothing, from the program's
+    // procedures and from a plain connection; opened again, the same change goes through.
+    void closedMonthRefusesChanges_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char* a : {"save", "change", "deletion", "acceptance", "rebuild", "plain insert", "plain update",
+                              "plain delete", "plain timesheet"})
+            QTest::newRow(a) << QString::fromLatin1(a);
+    }
+
+    void closedMonthRefusesChanges()
+    {
+        QFETCH(QString, action);
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, kDay);
+        db.exec("select setval('accounts_dep.smena_id_seq', 100)");
+        db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5) values (1, 1, 10, 2026, 4)");
+        const int history = db.scalar("select count(*) from accounts_dep.smena_history").toInt();
+        AppFixture app(db);
+        TDataModule6& dm = *app.w.DataModule6;
+        QVERIFY(db::months::closeMonth(dm.ADO_DB.name(), 10, 2026));
+        QVERIFY(!db::months::closeMonth(dm.ADO_DB.name(), 10, 2026)); // closed already
+        dm.Smena1->setParam("ok", "ta");
+        dm.Smena1->setParam("data", kDay);
+        dm.Smena1->open();
+        QVERIFY(dm.Smena1->locate("id", 1));
+        const journal::ShownRow shown = journal::ShownRow::current(*dm.Smena1);
+        const auto act = [&] {
+            if (action == "save")
+                journal::saveRow(dm, entry({}, 5));
+            else if (action == "change")
+                journal::saveRow(dm, entry("1", 7));
+            else if (action == "deletion")
+                journal::deleteRow(dm, shown);
+            else if (action == "acceptance")
+                journal::acceptRow(dm, shown, "ok");
+            else if (action == "rebuild")
+                timesheet::rebuildMonth(dm, 10, 2026, {});
+            else if (action == "plain insert")
+                addRow(db, 2, kDay);
+            else if (action == "plain update")
+                db.exec("update accounts_dep.smena set ok = 'ok'");
+            else if (action == "plain delete")
+                db.exec("delete from accounts_dep.smena");
+            else
+                db.exec("update accounts_dep.h_tabel set d6 = 1");
+        };
+        QString refusal;
+        try {
+            act();
+        } catch (const db::DbError& e) {
+            refusal = e.text();
+        } catch (const std::exception& e) {
+            refusal = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(refusal.contains(kRefusal), qPrintable(refusal));
+        if (!action.startsWith("plain"))
+            QCOMPARE(refusal, kRefusal); // in the guard's own words, nothing else
+        QCOMPARE(db.rows("select id, ok, kol_vo::int from accounts_dep.smena"), QList<QVariantList>({{1, "no", 10}}));
+        QCOMPARE(db.rows("select d5, d6 from accounts_dep.h_tabel"), QList<QVariantList>({{4, 0}}));
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena_history").toInt(), history);
+
+        QVERIFY(db::months::reopenMonth(dm.ADO_DB.name(), 10, 2026));
+        act();
+        QVERIFY(db.rows("select id, ok, kol_vo::int from accounts_dep.smena") !=
+                QList<QVariantList>({{1, "no", 10}}) ||
+                action == "rebuild" || action == "plain timesheet");
+    }
+
+    // The journal says that the shown day's month is closed, and a deletion there is refused with the message.
+    void journalSaysSo()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, today);
+        db.exec(QString("insert into accounts_dep.closed_month (year, month) values (%1, %2)")
+                    .arg(today.year())
+                    .arg(today.month()));
+        AppFixture app(db);
+        app.login("9865", [&] {
+            QCOMPARE(app.w.Form1->windowTitle(), QStringLiteral("Табель — месяц закрыт, записи не меняются"));
+            ui::Messages::queueAnswer(true);
+            app.w.Form1->Button3->click();
+        });
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.last().kind, ui::ShownMessage::Kind::StandardError);
+        QVERIFY2(shown.last().text.startsWith(QString("Месяц %1.%2 закрыт").arg(today.month(), 2, 10, QChar('0')).arg(today.year())),
+                 qPrintable(shown.last().text));
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+    }
+
+    // The full-access role closes and opens the shown month from the timesheet, after a question; the caption says so.
+    void timesheetClosesAndOpens()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm19* t = app.w.Form19;
+        t->FMayCloseMonths = true;
+        t->SelectMonthOf(kDay);
+        t->ComboBox1Change();
+        QCOMPARE(t->ButtonClose->text(), QStringLiteral("Закрыть месяц"));
+        ui::Messages::queueAnswer(false);
+        t->ButtonCloseClick();
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
+        ui::Messages::queueAnswer(true);
+        t->ButtonCloseClick();
+        QCOMPARE(db.rows("select year, month from accounts_dep.closed_month"), QList<QVariantList>({{2026, 10}}));
+        QVERIFY2(t->windowTitle().startsWith("Табель по времени — месяц закрыт"), qPrintable(t->windowTitle()));
+        QCOMPARE(t->ButtonClose->text(), QStringLiteral("Открыть месяц"));
+        ui::Messages::queueAnswer(true);
+        t->ButtonCloseClick();
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
+        QCOMPARE(t->windowTitle(), QStringLiteral("Табель по времени"));
+        // another role may not
+        t->FMayCloseMonths = false;
+        t->ComboBox1Change();
+        QVERIFY(!t->ButtonClose->isEnabled());
+    }
+
+    // Every change of a row leaves one entry with its values before and after, the role, the workstation and the
+    // login; acceptance is a change like any other; a rolled-back save leaves none. The window lists them newest
+    // first, the changed values marked.
+    void historyOfARow()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TDataModule6& dm = *app.w.DataModule6;
+        db::setSessionRole("full");
+        {
+            db::Transaction tx(dm.ADO_DB.name());
+            db::execStatement(dm.ADO_DB.name(), journal_sql::insertRow(entry({}, 3)));
+            tx.rollback();
+        }
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena_history").toInt(), 0);
+
+        QCOMPARE(journal::saveRow(dm, entry({}, 10)), journal::Outcome::Done);
+        const QString id = db.scalar("select id from accounts_dep.smena").toString();
+        QCOMPARE(journal::saveRow(dm, entry(id, 12)), journal::Outcome::Done);
+        dm.Smena1->setParam("ok", "ta");
+        dm.Smena1->setParam("data", kDay);
+        dm.Smena1->open();
+        QVERIFY(dm.Smena1->locate("id", id.toInt()));
+        QCOMPARE(journal::acceptRow(dm, journal::ShownRow::current(*dm.Smena1), "ok"), journal::Outcome::Done);
+        dm.Smena1->requery();
+        QVERIFY(dm.Smena1->locate("id", id.toInt()));
+        QCOMPARE(journal::deleteRow(dm, journal::ShownRow::current(*dm.Smena1)), journal::Outcome::Done);
+        db::setSessionRole("");
+
+        // (no value reads as an empty text)
+        QCOMPARE(db.rows("select action, role, host, login, old_row->>'kol_vo', new_row->>'kol_vo', old_row->>'ok', "
+                         "new_row->>'ok' from accounts_dep.smena_history order by id"),
+                 (QList<QVariantList>{
+                     {"I", "full", QSysInfo::machineHostName(), "sys", "", "10", "", "no"},
+                     {"U", "full", QSysInfo::machineHostName(), "sys", "10", "12", "no", "no"},
+                     {"U", "full", QSysInfo::machineHostName(), "sys", "12", "12", "no", "ok"},
+                     {"D", "full", QSysInfo::machineHostName(), "sys", "12", "", "ok", ""},
+                 }));
+
+        TForm24 window;
+        window.showRow(dm.ADO_DB.name(), id.toLongLong());
+        QCOMPARE(window.List->rowCount(), 4);
+        QStringList actions;
+        for (int r = 0; r < 4; ++r)
+            actions << window.List->item(r, 1)->text();
+        QCOMPARE(actions, QStringList({"Удалена", "Изменена", "Изменена", "Добавлена"}));
+        QCOMPARE(window.List->item(1, 5)->text(), QStringLiteral("OK: no → ok"));
+        QVERIFY(window.List->item(1, 5)->font().bold());
+        QCOMPARE(window.List->item(2, 5)->text(), QStringLiteral("Смена: 2 → 1; Кол-во: 10 → 12"));
+        window.showDeletedOf(dm.ADO_DB.name(), kDay);
+        QCOMPARE(window.List->rowCount(), 1);
+        QCOMPARE(window.List->item(0, 1)->text(), QStringLiteral("Удалена"));
+    }
+};
+
+QTEST_MAIN(TestClosedMonths)
+#include "tst_closed_months.moc"
