@@ -321,51 +321,34 @@ create function accounts_dep.journal_month_open() returns trigger language plpgs
 declare
     c record;
 begin
-    select c2.year, c2.month into c from accounts_dep.closed_month c2
-    where exists (select 1 from new_rows r where extract(year from r.data) = c2.year
-                                             and extract(month from r.data) = c2.month)
-       or exists (select 1 from old_rows r where extract(year from r.data) = c2.year
-                                             and extract(month from r.data) = c2.month)
-    limit 1;
-    if found then
-        perform accounts_dep.refuse_closed(c.year, c.month);
+    -- Each branch reads only the transition tables its event declares.
+    if tg_op in ('INSERT', 'UPDATE') then
+        select c2.year, c2.month into c from accounts_dep.closed_month c2
+        where exists (select 1 from new_rows r where extract(year from r.data) = c2.year
+                                                 and extract(month from r.data) = c2.month)
+        limit 1;
+        if found then
+            perform accounts_dep.refuse_closed(c.year, c.month);
+        end if;
     end if;
-    return null;
-end $$;
--- A statement trigger sees only the transition tables it declares: an empty one stands in for the other.
-create function accounts_dep.journal_month_open_insert() returns trigger language plpgsql as $$
-declare
-    c record;
-begin
-    select c2.year, c2.month into c from accounts_dep.closed_month c2
-    where exists (select 1 from new_rows r where extract(year from r.data) = c2.year
-                                             and extract(month from r.data) = c2.month)
-    limit 1;
-    if found then
-        perform accounts_dep.refuse_closed(c.year, c.month);
-    end if;
-    return null;
-end $$;
-create function accounts_dep.journal_month_open_delete() returns trigger language plpgsql as $$
-declare
-    c record;
-begin
-    select c2.year, c2.month into c from accounts_dep.closed_month c2
-    where exists (select 1 from old_rows r where extract(year from r.data) = c2.year
-                                             and extract(month from r.data) = c2.month)
-    limit 1;
-    if found then
-        perform accounts_dep.refuse_closed(c.year, c.month);
+    if tg_op in ('DELETE', 'UPDATE') then
+        select c2.year, c2.month into c from accounts_dep.closed_month c2
+        where exists (select 1 from old_rows r where extract(year from r.data) = c2.year
+                                                 and extract(month from r.data) = c2.month)
+        limit 1;
+        if found then
+            perform accounts_dep.refuse_closed(c.year, c.month);
+        end if;
     end if;
     return null;
 end $$;
 create trigger journal_month_open_insert after insert on accounts_dep.smena
-    referencing new table as new_rows for each statement execute function accounts_dep.journal_month_open_insert();
+    referencing new table as new_rows for each statement execute function accounts_dep.journal_month_open();
 create trigger journal_month_open_update after update on accounts_dep.smena
     referencing old table as old_rows new table as new_rows for each statement
     execute function accounts_dep.journal_month_open();
 create trigger journal_month_open_delete after delete on accounts_dep.smena
-    referencing old table as old_rows for each statement execute function accounts_dep.journal_month_open_delete();
+    referencing old table as old_rows for each statement execute function accounts_dep.journal_month_open();
 
 create function accounts_dep.timesheet_month_open() returns trigger language plpgsql as $$
 declare
