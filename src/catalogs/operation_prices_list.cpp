@@ -163,7 +163,9 @@ void TForm4::Button5Click()
     const QStringList headers{QStringLiteral("Марка"), QStringLiteral("Операция"), QStringLiteral("Цена"),
                               QStringLiteral("Вид")};
     for (int c = 0; c < headers.size(); ++c)
-        Excel.WriteCell(1, c + 1, 1, headers[c], 1);
+        Excel.WriteCell(1, c + 1, 1, headers[c], false, false, true);
+    Excel.freezePanes(1);
+    Excel.fitColumns();
     int row = 2;
     for (XLS_Rep->first(); !XLS_Rep->eof(); XLS_Rep->next()) {
         const QVariant cena = XLS_Rep->value(QStringLiteral("cena"));

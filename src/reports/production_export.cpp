@@ -52,7 +52,9 @@ void writeProduction(db::Dataset& query, spreadsheet::Application& excel,
     query.first();
     const QStringList headings = productionHeadings();
     for (int c = 0; c < headings.size(); ++c)
-        excel.WriteCell(1, c + 1, 1, headings[c], 1);
+        excel.WriteCell(1, c + 1, 1, headings[c], false, false, true);
+    excel.freezePanes(1);
+    excel.fitColumns();
     // The fifth argument says text or number column; the application decides from the text itself.
     const int kinds[] = {1, 1, 1, 0, 0};
     int row = 2;

@@ -28,9 +28,9 @@ QString operationText(const QString& vid, const QString& color);
 // The five cells of the current row of XLS_Rep.
 QStringList productionCells(const db::Dataset& query);
 
-// Writes the headings and one line per visible row of the open query into sheet 1 of the application's new
-// workbook, from the first row on. progress gets the button caption after the start and after each line:
-// "Excel (written из total)".
+// Writes the headings (bold, kept in view while scrolling) and one line per visible row of the open query into
+// sheet 1 of the application's new workbook, from the first row on, the columns fitted to their texts. progress gets
+// the button caption after the start and after each line: "Excel (written из total)".
 void writeProduction(db::Dataset& query, spreadsheet::Application& excel,
                      const std::function<void(const QString& caption)>& progress);
 

@@ -14,6 +14,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <map>
 
 namespace spreadsheet {
@@ -52,6 +53,7 @@ struct Application::Book {
     lxw_format* boldText = nullptr;
     std::map<int, double> widest; // column -> widest text written so far
     std::map<int, double> fitted; // column -> width of its last auto-fit
+    bool fitAll = false;          // every column fitted to its widest text when finished
 
     ~Book()
     {
@@ -200,15 +202,30 @@ int Application::WriteCell(int sheet, int column, int row, const QString& text, 
         writeError(sheet, column, row, QStringLiteral("Ошибка Microsoft Excel"));
         return -1;
     }
+    // Fitting a column to one very long text (a pasted note, say) would push the others out of view.
     double& widest = book_->widest[column];
-    widest = std::max(widest, columnWidthFor(number ? text.trimmed() : text, bold));
+    widest = std::max(widest, std::min(kMaxFittedWidth, columnWidthFor(number ? text.trimmed() : text, bold)));
     if (autoFit)
         book_->fitted[column] = widest;
     return 1;
 }
 
+void Application::freezePanes(int rows, int columns)
+{
+    if (book_ && rows >= 0 && columns >= 0 && rows < kMaxRows && columns < kMaxColumns)
+        worksheet_freeze_panes(book_->sheet, static_cast<lxw_row_t>(rows), static_cast<lxw_col_t>(columns));
+}
+
+void Application::fitColumns()
+{
+    if (book_)
+        book_->fitAll = true;
+}
+
 QString Application::finish()
 {
+    if (book_->fitAll)
+        book_->fitted = book_->widest;
     for (const auto& [column, width] : book_->fitted)
         worksheet_set_column(book_->sheet, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1),
                              width, nullptr);

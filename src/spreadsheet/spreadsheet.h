@@ -34,6 +34,13 @@ public:
     // column to its widest text written so far; bold sets or clears bold.
     int WriteCell(int sheet, int column, int row, const QString& text, bool asText, bool autoFit, bool bold);
 
+    // Keeps the first rows and columns in view while the rest of the sheet scrolls (the header lines, the names).
+    void freezePanes(int rows, int columns = 0);
+    // Fits every column written to its widest text when the workbook is finished, as the application's AutoFit
+    // of whole columns does; a very long text widens its column only up to kMaxFittedWidth.
+    void fitColumns();
+    static constexpr double kMaxFittedWidth = 60;
+
     // Whether a workbook is being filled, and the file the last finished workbook was saved to.
     bool hasWorkbook() const;
     QString lastFile() const { return lastFile_; }

@@ -339,6 +339,8 @@ void TForm19::Button2Click()
     for (int d = 1; d <= 31; ++d)
         excel_.WriteCell(1, d + 1, 2, QString::number(d), false, true, true);
     excel_.WriteCell(1, 33, 2, QStringLiteral("Итого"), true, true, true);
+    // The month and the day numbers stay above, the names to the left, wherever the sheet is scrolled.
+    excel_.freezePanes(2, 1);
 
     int r = 3;
     while (!q->eof()) {

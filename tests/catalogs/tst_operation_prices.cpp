@@ -7,6 +7,7 @@
 #include "catalogs/operation_prices_sql.h"
 #include "catalogs/products_list.h"
 #include "db/data_module.h"
+#include "spreadsheet/cell_text.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
 #include "support/xlsx_reader.h"
@@ -293,6 +294,22 @@ private slots:
         QVERIFY(x.cell(3, 2).isNumber);
         QCOMPARE(x.cell(3, 2).number, 2.5);
         QVERIFY(!x.cell(1, 2).isNumber);
+        // The headings bold and kept in view; every column as wide as its widest text, heading or value.
+        QCOMPARE(x.frozenRows(), 1);
+        QCOMPARE(x.frozenColumns(), 0);
+        for (int c = 1; c <= 4; ++c) {
+            QVERIFY(x.cell(c, 1).bold);
+            QVERIFY(!x.cell(c, 2).bold);
+        }
+        // (the file stores a width with the cell padding added, under a character more)
+        const auto fits = [&](int column, const char* widest, bool bold) {
+            const double w = spreadsheet::columnWidthFor(QString::fromUtf8(widest), bold);
+            return x.columnWidth(column) >= w && x.columnWidth(column) < w + 1;
+        };
+        QVERIFY(fits(1, "ДМ-101", false));
+        QVERIFY(fits(2, "Операция", true));
+        QVERIFY(fits(3, "Цена", true));
+        QVERIFY(fits(4, "Готовая продукция", false));
         QVERIFY(!app.w.Form4->XLS_Rep->isOpen());
     }
 };

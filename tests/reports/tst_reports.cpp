@@ -10,6 +10,7 @@
 #include "reports/reports_window.h"
 #include "reports/worker_detail_report.h"
 #include "reports/worker_report.h"
+#include "spreadsheet/cell_text.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
 #include "support/xlsx_reader.h"
@@ -369,6 +370,17 @@ private slots:
         QVERIFY2(x.isValid(), qPrintable(x.error()));
         QCOMPARE(x.row(1), QStringList({"Наименование", "Операция", "Вид продукции", "Коробки", "Кол-во"}));
         QCOMPARE(x.lastRow(), rows.size() + 1);
+        QCOMPARE(x.frozenRows(), 1);
+        QCOMPARE(x.frozenColumns(), 0);
+        for (int c = 1; c <= 5; ++c) {
+            QVERIFY(x.cell(c, 1).bold);
+            // every column as wide as its widest text, heading or value (the file adds the cell padding)
+            double widest = spreadsheet::columnWidthFor(x.cell(c, 1).text, true);
+            for (int i = 2; i <= x.lastRow(); ++i)
+                widest = std::max(widest, spreadsheet::columnWidthFor(x.cell(c, i).text, false));
+            QVERIFY2(x.columnWidth(c) >= widest && x.columnWidth(c) < widest + 1,
+                     qPrintable(QStringLiteral("column %1: %2 for %3").arg(c).arg(x.columnWidth(c)).arg(widest)));
+        }
         QList<QStringList> written;
         for (int i = 2; i <= x.lastRow(); ++i) {
             written << x.row(i);

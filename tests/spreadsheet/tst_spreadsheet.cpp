@@ -135,6 +135,36 @@ private slots:
         QVERIFY(x.columnWidth(5) > 0 && x.columnWidth(5) < 5);
     }
 
+    // Whole columns fitted when the workbook is finished: each as wide as its widest text written, whenever it came,
+    // a very long text only up to the cap, an unwritten column left alone; the frozen pane as asked.
+    void headerFrozenAndColumnsFitted()
+    {
+        Application app;
+        QCOMPARE(app.OpenWorkbook(QString()), 1);
+        app.freezePanes(2, 1);
+        app.fitColumns(); // before the texts: the fit is made from all of them at the end
+        app.WriteCell(1, 1, 1, QStringLiteral("Наименование"), false, false, true);
+        app.WriteCell(1, 2, 1, QStringLiteral("Кол-во"), false, false, true);
+        app.WriteCell(1, 4, 1, QStringLiteral("Вид"), false, false, true);
+        app.WriteCell(1, 1, 2, QStringLiteral("ПЛИТА-200 очень длинное наименование изделия"), 1);
+        app.WriteCell(1, 2, 2, QStringLiteral("12345"), 0);
+        app.WriteCell(1, 4, 3, QString(200, u'Ж'), 1);
+        app.SetAppVisible(true);
+
+        XlsxFile x(app.lastFile());
+        QVERIFY2(x.isValid(), qPrintable(x.error()));
+        QCOMPARE(x.frozenRows(), 2);
+        QCOMPARE(x.frozenColumns(), 1);
+        QVERIFY(x.cell(1, 1).bold && x.cell(2, 1).bold && !x.cell(1, 2).bold);
+        QVERIFY2(x.columnWidth(1) > 44 && x.columnWidth(1) < 50, qPrintable(QString::number(x.columnWidth(1))));
+        QVERIFY2(x.columnWidth(2) > 6.6 && x.columnWidth(2) < 10, qPrintable(QString::number(x.columnWidth(2))));
+        QCOMPARE(x.columnWidth(3), 0.0);
+        // (the file stores a width with the cell padding added, under a character more)
+        QVERIFY2(x.columnWidth(4) >= Application::kMaxFittedWidth &&
+                     x.columnWidth(4) < Application::kMaxFittedWidth + 1,
+                 qPrintable(QString::number(x.columnWidth(4))));
+    }
+
     void writeErrors_data()
     {
         QTest::addColumn<int>("sheet");

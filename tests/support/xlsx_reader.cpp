@@ -92,7 +92,13 @@ XlsxFile::XlsxFile(const QString& path)
         x.readNext();
         if (!x.isStartElement())
             continue;
-        if (x.name() == u"col") {
+        if (x.name() == u"pane") {
+            const auto a = x.attributes();
+            if (a.value(QLatin1String("state")) == u"frozen") {
+                frozenRows_ = static_cast<int>(a.value(QLatin1String("ySplit")).toDouble());
+                frozenColumns_ = static_cast<int>(a.value(QLatin1String("xSplit")).toDouble());
+            }
+        } else if (x.name() == u"col") {
             const auto a = x.attributes();
             for (int c = a.value(QLatin1String("min")).toInt(); c <= a.value(QLatin1String("max")).toInt(); ++c)
                 widths_.insert(c, a.value(QLatin1String("width")).toDouble());

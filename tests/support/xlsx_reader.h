@@ -1,5 +1,6 @@
-// Reads back an .xlsx file written by the program: cell values, number or text cells, bold, text format and
-// column widths of its first sheet. It unpacks the file with unzip, so nothing but the file itself is trusted.
+// Reads back an .xlsx file written by the program: cell values, number or text cells, bold, text format, column
+// widths and the frozen pane of its first sheet. It unpacks the file with unzip, so nothing but the file itself is
+// trusted.
 #pragma once
 
 #include <QMap>
@@ -30,8 +31,11 @@ public:
     int lastRow() const;
     // The texts of one row from column 1 to its last written column.
     QStringList row(int row) const;
-    // The width set for a column, 0 when none is set.
+    // The width set for a column as the file stores it (the cell padding added, under a character), 0 when none.
     double columnWidth(int column) const { return widths_.value(column); }
+    // The rows above and the columns left of a frozen pane, 0 when nothing is frozen.
+    int frozenRows() const { return frozenRows_; }
+    int frozenColumns() const { return frozenColumns_; }
 
     // The raw text of one member of the package, empty when absent.
     static QByteArray member(const QString& path, const QString& name);
@@ -41,4 +45,6 @@ private:
     QStringList sheetNames_;
     QMap<QPair<int, int>, XlsxCell> cells_;
     QMap<int, double> widths_;
+    int frozenRows_ = 0;
+    int frozenColumns_ = 0;
 };

@@ -6,6 +6,7 @@
 #include "db/timesheet_hours_sql.h"
 #include "journal/journal_window.h"
 #include "reportengine/render.h"
+#include "spreadsheet/cell_text.h"
 #include "support/app_fixture.h"
 #include "support/xlsx_reader.h"
 #include "timesheet/timesheet_report.h"
@@ -520,7 +521,12 @@ private slots:
         QCOMPARE(x.cell(3, 3).number, 12.0);
         QCOMPARE(x.cell(30, 4).text, QStringLiteral("0")); // day 29 of a 28-day month is written too
         QCOMPARE(x.cell(33, 4).number, 12.0);
-        QVERIFY(x.columnWidth(1) > 0);
+        // The month and the headings stay in view, and so do the names; each column fitted as it was written.
+        QCOMPARE(x.frozenRows(), 2);
+        QCOMPARE(x.frozenColumns(), 1);
+        QVERIFY(x.columnWidth(1) >= spreadsheet::columnWidthFor(QStringLiteral("Фамилия И.О."), true));
+        QVERIFY(x.columnWidth(1) < spreadsheet::columnWidthFor(QStringLiteral("Фамилия И.О."), true) + 1);
+        QVERIFY(x.columnWidth(33) >= spreadsheet::columnWidthFor(QStringLiteral("Итого"), true));
     }
 
     void exportedEmptyMonth()
