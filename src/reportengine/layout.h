@@ -92,6 +92,9 @@ struct Document {
     QList<Page> pages;
     // Where the data came from when it is not the primary server (shown in the preview's title, never printed).
     QString sourceNote;
+    // The report's caption and period, never printed: the title of a saved PDF and of a print job, and the name
+    // the save dialog suggests.
+    QString title;
 
     // Every page as text: "page N" lines, then one line per band, "name: text | text | ...".
     QString dump() const;

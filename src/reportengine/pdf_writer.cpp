@@ -140,6 +140,15 @@ void hex4(QByteArray& out, unsigned v)
     out += digits[v & 15];
 }
 
+// A text string of the document information: UTF-16 with its byte-order mark, in hex, so that no character
+// needs escaping.
+QByteArray textString(const QString& text)
+{
+    QByteArray out = "<FEFF";
+    for (const QChar ch : text)
+        hex4(out, ch.unicode());
+    return out + '>';
+}
 
 // ---- kerning ----
 
@@ -1116,7 +1125,8 @@ bool writePdfDirect(const Document& doc, const QString& path)
         k += "] >>";
         file.object(pages, k);
         file.object(catalog, "<< /Type /Catalog /Pages " + QByteArray::number(pages) + " 0 R >>");
-        file.object(info, "<< /Creator (kesta_tabel) /Producer (kesta_tabel) >>");
+        file.object(info, "<< /Creator (kesta_tabel) /Producer (kesta_tabel)" +
+                              (doc.title.isEmpty() ? QByteArray() : " /Title " + textString(doc.title)) + " >>");
         file.finish(catalog, info, path);
         return true;
     } catch (const Unsupported&) {

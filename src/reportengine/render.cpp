@@ -9,12 +9,13 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QToolBar>
 
@@ -74,6 +75,9 @@ QRectF scaled(const QRectF& mm, double k)
 void setUpPrinter(const Document& doc, QPrinter& printer)
 {
     printer.setFullPage(true); // the page model already holds the margins
+    // The print job's name in the printer queue, and the title of a PDF written through the painter.
+    if (!doc.title.isEmpty())
+        printer.setDocName(doc.title);
     printer.setPageLayout(QPageLayout(doc.pageSize, doc.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
 }
 
@@ -166,6 +170,38 @@ bool completePdf(const QString& path)
 
 } // namespace
 
+QString pdfFileName(const QString& title)
+{
+    QString name;
+    for (const QChar ch : title.simplified()) {
+        // Refused by some file system the file may be copied to (a USB stick, a Windows share), or control text.
+        const bool unsafe = ch.category() == QChar::Other_Control || ch.category() == QChar::Other_Format ||
+                            QStringView(u"/\\:*?\"<>|").contains(ch);
+        name += unsafe ? QChar(u'_') : ch;
+    }
+    // Well within the 255 bytes of a name, not hidden, and no end that Windows would trim away.
+    while (name.toUtf8().size() > 200) {
+        name.chop(1);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    while (name.startsWith(u'.') || name.startsWith(u' '))
+        name.remove(0, 1);
+    while (name.endsWith(u'.') || name.endsWith(u' '))
+        name.chop(1);
+    if (name.isEmpty())
+        name = QStringLiteral("Отчет");
+    return name + QStringLiteral(".pdf");
+}
+
+QString suggestedPdfPath(const Document& doc)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(pdfFileName(doc.title));
+}
+
 void writePdf(const Document& doc, const QString& path)
 {
     if (writePdfDirect(doc, path))
@@ -223,8 +259,8 @@ void preview(const Document& doc, Zoom zoom, QWidget* parent)
         QAction* save = toolbar->addAction(QStringLiteral("Сохранить в PDF"));
         save->setObjectName(QStringLiteral("savePdf"));
         QObject::connect(save, &QAction::triggered, &dialog, [&doc, &dialog] {
-            const QString path = QFileDialog::getSaveFileName(&dialog, QStringLiteral("Сохранить в PDF"), QString(),
-                                                              QStringLiteral("PDF (*.pdf)"));
+            const QString path = QFileDialog::getSaveFileName(&dialog, QStringLiteral("Сохранить в PDF"),
+                                                              suggestedPdfPath(doc), QStringLiteral("PDF (*.pdf)"));
             if (path.isEmpty())
                 return;
             try {

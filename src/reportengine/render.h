@@ -19,6 +19,12 @@ void print(const Document& doc, QPrinter& printer);
 // Writes the document to a PDF file. Throws ReportError when the file cannot be written.
 void writePdf(const Document& doc, const QString& path);
 
+// The file name the save dialog suggests for a document of this title: the title with the characters that file
+// systems refuse or that would make a hidden or odd name replaced, and ".pdf" after it.
+QString pdfFileName(const QString& title);
+// The name in the user's documents folder (the home folder when there is none, rather than making one).
+QString suggestedPdfPath(const Document& doc);
+
 enum class Zoom { WholePage, PageWidth };
 
 // The print preview, maximised, at the given zoom; prints from its toolbar and saves a PDF through its

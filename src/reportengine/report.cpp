@@ -342,6 +342,11 @@ Item* Report::item(const QString& name)
     return nullptr;
 }
 
+const Item* Report::item(const QString& name) const
+{
+    return const_cast<Report*>(this)->item(name);
+}
+
 void Report::setText(const QString& itemName, const QString& text)
 {
     Item* i = item(itemName);

@@ -225,6 +225,7 @@ public:
 
     // An item by name anywhere in the report; nullptr when absent.
     Item* item(const QString& name);
+    const Item* item(const QString& name) const;
     // Replaces a label's caption (a run-time text); throws ReportError when there is no such item.
     void setText(const QString& itemName, const QString& text);
 

@@ -223,6 +223,8 @@ void previewReport(const Report& report, const db::Dataset& query)
     DatasetSource source(query);
     Document doc = layout(report, source);
     doc.sourceNote = db::standbyNote(query.connectionName());
+    if (const Item* caption = report.item(QStringLiteral("QRLabel1")))
+        doc.title = caption->text().simplified();
     preview(doc, Zoom::PageWidth, QApplication::activeWindow());
 }
 

@@ -23,7 +23,7 @@ reportengine::Report detailByWorkerLayout();
 reportengine::Report detailByProductLayout();
 
 // Lays a report out over the query's visible rows and shows it in the preview, maximised and zoomed to the
-// page width, until the user closes it.
+// page width, until the user closes it. Its caption (QRLabel1) titles a saved PDF.
 void previewReport(const reportengine::Report& report, const db::Dataset& query);
 
 } // namespace reports

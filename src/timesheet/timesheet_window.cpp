@@ -302,13 +302,14 @@ void TForm19::Button6Click()
         db::Dataset* q;
         ~Close() { q->close(); }
     } close{q};
-    report->QuickRep1.setText(QStringLiteral("QRLabel33"),
-                              ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г."));
+    const QString month = ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г.");
+    report->QuickRep1.setText(QStringLiteral("QRLabel33"), month);
     reportengine::Document doc;
     {
         ui::WaitCursor wait;
         doc = report->Prepare();
         doc.sourceNote = db::standbyNote(q->connectionName());
+        doc.title = QStringLiteral("Табель по времени — ") + month;
     }
     reportengine::preview(doc, reportengine::Zoom::WholePage, this);
 }

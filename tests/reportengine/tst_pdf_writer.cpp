@@ -185,6 +185,8 @@ private slots:
     void invisibleCharactersDrawNothing();
     void failedWriteKeepsTheEarlierFile_data();
     void failedWriteKeepsTheEarlierFile();
+    void titleInDocumentInformation_data();
+    void titleInDocumentInformation();
 
 private:
     QTemporaryDir dir_;
@@ -431,6 +433,32 @@ void TestPdfWriter::failedWriteKeepsTheEarlierFile()
     // With room again the same document replaces it.
     writePdf(doc, path);
     QVERIFY(poppler(QStringLiteral("pdfinfo"), {path}).contains(QStringLiteral("Pages:")));
+}
+
+// The document's title in the file's information, whichever writer wrote it; characters that PDF strings
+// escape come through as they are.
+void TestPdfWriter::titleInDocumentInformation_data()
+{
+    QTest::addColumn<bool>("throughThePainter");
+    QTest::newRow("own writer") << false;
+    QTest::newRow("painter") << true;
+}
+
+void TestPdfWriter::titleInDocumentInformation()
+{
+    QFETCH(bool, throughThePainter);
+    Document doc = sample(1);
+    doc.title = QStringLiteral("Отчет по рабочим (цех \\ «2») за период с 01.12.2026 по 01.01.2027");
+    if (throughThePainter)
+        doc.pages[0].bands[1].items[0].text += QStringLiteral("\nсмена 2"); // a line break only the painter draws
+    const QString path = dir_.filePath(QStringLiteral("title-%1.pdf").arg(throughThePainter));
+    QCOMPARE(writePdfDirect(doc, path), !throughThePainter);
+    writePdf(doc, path);
+    const QString info = poppler(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path});
+    QVERIFY2(
+        info.contains(QRegularExpression(QStringLiteral("^Title: +") + QRegularExpression::escape(doc.title) + u'$',
+                                         QRegularExpression::MultilineOption)),
+        qPrintable(info));
 }
 
 QTEST_MAIN(TestPdfWriter)

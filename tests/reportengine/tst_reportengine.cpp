@@ -53,6 +53,9 @@ private slots:
     void emptySourceStillGivesAPageWithItsFooter();
     void pdfReadsBackAsText();
     void previewOpensMaximisedAtTheAskedZoom();
+    void pdfFileName_data();
+    void pdfFileName();
+    void suggestedPdfPath();
 };
 
 void TestReportEngine::masks_data()
@@ -328,6 +331,60 @@ void TestReportEngine::previewOpensMaximisedAtTheAskedZoom()
         QVERIFY(seen);
     }
     setPreviewHook({});
+}
+
+// The name the save dialog suggests: the title as it reads, with what a file system refuses replaced, never
+// hidden, never empty, never longer than a name may be.
+void TestReportEngine::pdfFileName_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("caption and period") << "Отчет по рабочим за период с 01.12.2026 по 01.01.2027"
+                                        << "Отчет по рабочим за период с 01.12.2026 по 01.01.2027.pdf";
+    QTest::newRow("month") << "Табель по времени — Февраль 2026 г."
+                           << "Табель по времени — Февраль 2026 г.pdf";
+    QTest::newRow("separators and wildcards") << "Цех 1/2: \"А\" <*> | б\\в?"
+                                              << "Цех 1_2_ _А_ ___ _ б_в_.pdf";
+    QTest::newRow("blanks, tabs and line breaks") << "  Отчет\tпо\n рабочим  "
+                                                  << "Отчет по рабочим.pdf";
+    QTest::newRow("control and format characters") << QString("a") + QChar(0x01) + "b" + QChar(0x200E) + "c"
+                                                   << "a_b_c.pdf";
+    QTest::newRow("too long for a name") << QString(300, u'Ж') << QString(100, u'Ж') + ".pdf";
+    QTest::newRow("leading dots") << "..Отчет."
+                                  << "Отчет.pdf";
+    QTest::newRow("empty") << ""
+                           << "Отчет.pdf";
+    QTest::newRow("only dots") << " . . "
+                               << "Отчет.pdf";
+}
+
+void TestReportEngine::pdfFileName()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    QCOMPARE(reportengine::pdfFileName(title), name);
+}
+
+// The dialog opens in the user's documents folder, or at home when the user has none (none is made for it).
+void TestReportEngine::suggestedPdfPath()
+{
+    QTemporaryDir home;
+    // A user of its own: the home folder and the desktop's folder settings (none) under the temporary folder.
+    struct Environment {
+        const char* name;
+        QByteArray old = qgetenv(name);
+        ~Environment() { old.isNull() ? qunsetenv(name) : qputenv(name, old); }
+    } homeVar{"HOME"}, configVar{"XDG_CONFIG_HOME"};
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")));
+    Document doc;
+    doc.title = QStringLiteral("Табель по времени — Февраль 2026 г.");
+    QCOMPARE(reportengine::suggestedPdfPath(doc),
+             home.filePath(QStringLiteral("Табель по времени — Февраль 2026 г.pdf")));
+    QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("Documents"))));
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+    QCOMPARE(reportengine::suggestedPdfPath(doc),
+             home.filePath(QStringLiteral("Documents/Табель по времени — Февраль 2026 г.pdf")));
 }
 
 QTEST_MAIN(TestReportEngine)

@@ -321,6 +321,17 @@ private slots:
               "(RAL: 5)", "(грунт)", "412,500", "Петрова А.С.", "270,00", "Итого:", "682,50"})
             QVERIFY2(text.contains(expected), qPrintable(expected + " missing from:\n" + text));
         QVERIFY(!text.contains("Сидоров"));
+
+        // The file is titled with the report's caption and period, and is offered under that name.
+        QProcess pdfinfo;
+        pdfinfo.start("pdfinfo", {"-enc", "UTF-8", file});
+        QVERIFY(pdfinfo.waitForFinished(30000));
+        const QString info = QString::fromUtf8(pdfinfo.readAllStandardOutput());
+        const QString title = "Отчет по рабочим за период с 01.11.2026 по 01.12.2026";
+        QVERIFY2(info.contains(QRegularExpression("^Title: +" + QRegularExpression::escape(title) + '$',
+                                                  QRegularExpression::MultilineOption)),
+                 qPrintable(info));
+        QCOMPARE(QFileInfo(reportengine::suggestedPdfPath(*p.doc)).fileName(), title + ".pdf");
     }
 
     // The production export: its cells, the count on the caption, the product class and an empty period.

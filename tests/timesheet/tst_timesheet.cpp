@@ -438,6 +438,7 @@ private slots:
             QCOMPARE(doc.orientation, QPageLayout::Landscape);
             QCOMPARE(doc.paperMm, QSizeF(297, 210));
             QCOMPARE(doc.marginsMm, QMarginsF(10, 10, 10, 10));
+            QCOMPARE(doc.title, QStringLiteral("Табель по времени — Февраль 2026 г."));
         });
         QTest::mouseClick(f->Button6, Qt::LeftButton);
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
