@@ -6,6 +6,10 @@
 # Installs what is missing (Debian packages, through sudo when not root), makes a release build of the program
 # in ./build-package (incrementally after the first time) and packs it with CPack. Install the package on a
 # workstation with:  sudo apt install ./kesta-tabel_<version>_<architecture>.deb
+#
+# The version is the program's with its build stamp (1.0.0+20261210.63082), so the newer of two builds is the
+# greater version. The package names a placeholder maintainer; an enterprise sets its own once, and the build
+# folder keeps it:  cmake -B build-package -DKESTA_PACKAGE_MAINTAINER='Name <address>'
 set -euo pipefail
 cd "$(dirname "$0")"
 

@@ -6,8 +6,9 @@ cd "$(dirname "$0")"
 
 packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales poppler-utils unzip pkg-config)
 missing=()
-# Packaging test: CPack computes library dependencies (dpkg-dev, file), renders the icon, checks the menu entry.
-packages+=(dpkg-dev file librsvg2-bin desktop-file-utils)
+# Packaging test: CPack computes library dependencies (dpkg-dev, file), renders the icon, checks the menu entry;
+# lintian checks the package.
+packages+=(dpkg-dev file librsvg2-bin desktop-file-utils lintian)
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done

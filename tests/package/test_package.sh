@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from this build, checks its files, its menu entry and its dependencies, unpacks it
-# into a temporary root and runs the unpacked program there without a display.
+# Builds the Debian package from this build, checks its files, its menu entry and its dependencies, has lintian
+# check it, unpacks it into a temporary root and runs the unpacked program there without a display.
 #
 #   test_package.sh CPACK BUILD_DIR SOURCE_DIR VERSION
 set -euo pipefail
@@ -20,8 +20,14 @@ if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cp
     echo "FAIL: cpack could not build the package" >&2
     exit 1
 fi
-deb=$tmp/out/kesta-tabel_${version}_$(dpkg --print-architecture).deb
-[ -f "$deb" ] || { ls "$tmp/out" >&2; echo "FAIL: no package $deb" >&2; exit 1; }
+# The package's version is the program's with its build stamp: kesta-tabel_1.0.0+20261210.63082_amd64.deb
+debs=("$tmp"/out/kesta-tabel_"$version"+*_"$(dpkg --print-architecture)".deb)
+deb=${debs[0]}
+if [ ${#debs[@]} != 1 ] || [ ! -f "$deb" ]; then
+    ls "$tmp/out" >&2
+    echo "FAIL: no package of version $version+stamp" >&2
+    exit 1
+fi
 echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB"
 
 step "checking its files"
@@ -30,6 +36,8 @@ expected=$(cat <<'LIST' | sort
 ./usr/bin/kesta_tabel
 ./usr/share/applications/kesta-tabel.desktop
 ./usr/share/doc/kesta-tabel/README.md
+./usr/share/doc/kesta-tabel/changelog.gz
+./usr/share/doc/kesta-tabel/copyright
 ./usr/share/icons/hicolor/128x128/apps/kesta-tabel.png
 ./usr/share/icons/hicolor/16x16/apps/kesta-tabel.png
 ./usr/share/icons/hicolor/22x22/apps/kesta-tabel.png
@@ -80,6 +88,14 @@ for f in "$root"/usr/share/man/man1/kesta_tabel.1.gz "$root"/usr/share/man/ru/ma
     zcat "$f" | grep "^\.TH KESTA_TABEL 1 .*kesta_tabel $version" >/dev/null || fail "$f is not the man page of $version"
 done
 cmp -s "$src/db/schema.sql" "$root/usr/share/kesta-tabel/db/schema.sql" || fail "the packaged schema is not db/schema.sql"
+package_version=$(dpkg-deb -f "$deb" Version)
+changelog=$root/usr/share/doc/kesta-tabel/changelog.gz
+changelog_version=$(zcat "$changelog" | dpkg-parsechangelog -l - -S Version 2>&1) || true
+[ "$changelog_version" = "$package_version" ] \
+    || fail "the changelog's latest entry is '$changelog_version', the package's version $package_version"
+head -n 1 "$root/usr/share/doc/kesta-tabel/copyright" \
+    | grep -x 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' >/dev/null \
+    || fail "the copyright file is not in the machine-readable format"
 
 # --- dependencies: every library the program links comes from a package it depends on; what it loads at run
 # time is stated
@@ -124,6 +140,29 @@ elif ! apt-get install -s -q "$deb" >"$tmp/apt.log" 2>&1; then
     fail "apt cannot install the package (apt-get install -s)"
 fi
 
+step "asking lintian"
+# Debian's package checker, every tag it shows counted: errors and warnings, and the informational tags that
+# guard the hardened build (fortify, bind-now, stack protector) and the stripped program. A tag that cannot
+# sensibly be fixed is overridden in the package with its reason, and then does not count.
+if ! command -v lintian >/dev/null 2>&1; then
+    echo "installing lintian"
+    sudo=()
+    [ "$(id -u)" = 0 ] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    if ! { "${sudo[@]}" apt-get update -q && "${sudo[@]}" apt-get install -y -q lintian; } \
+            >"$tmp/lintian-install.log" 2>&1; then
+        cat "$tmp/lintian-install.log" >&2
+        fail "lintian could not be installed"
+    fi
+fi
+if command -v lintian >/dev/null 2>&1; then
+    # (as root it warns that it should not run as root; that line is not about the package)
+    if ! lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" >"$tmp/lintian.log" 2>&1; then
+        fail "lintian found problems in the package:"
+        grep -v 'running with root privileges' "$tmp/lintian.log" >&2 || true
+    fi
+fi
+
 step "running the unpacked program"
 # --- the unpacked program answers --version and --help without a display or a database
 run() { env -i PATH=/usr/bin:/bin HOME="$tmp" LANG=C.UTF-8 QT_QPA_PLATFORM=xcb "$app" "$@"; }
@@ -138,6 +177,10 @@ if out=$(run --version 2>"$tmp/err"); then
         [ "${m[1]}${m[2]}${m[3]}" = "${m[7]}${m[6]}${m[5]}" ] || fail "--version: stamp date and written date differ"
         [ "${m[4]}" = $((10#${m[8]} * 3600 + 10#${m[9]} * 60 + 10#${m[10]})) ] \
             || fail "--version: stamp time and written time differ"
+        # The package names the stamp that the database compares, so that the newer of two builds is the greater
+        # version for dpkg too.
+        [ "$package_version" = "$version+${m[1]}${m[2]}${m[3]}.${m[4]}" ] \
+            || fail "the package's version $package_version is not $version with the program's stamp"
     else
         fail "--version's second line is '$line2'"
     fi
