@@ -209,6 +209,22 @@ Outcome deleteOperation(const QString& cn, qint32 id, int* used)
     return Outcome::Written;
 }
 
+bool dropOperationWithoutNorms(const QString& cn, qint32 id)
+{
+    namespace sql = operation_prices_sql;
+    db::Transaction tx(cn);
+    db::refs::lockForDeletion(cn, Ref::Operation, id);
+    if (count(cn, catalogs_sql::normCount(id)) > 0 || count(cn, sql::journalRowsOf(id)) > 0)
+        return false;
+    db::Command del(cn, QStringLiteral("Oper_del"));
+    del.setText(db::dmsql::kOperDel);
+    del.setParam(QStringLiteral("id"), id);
+    if (del.execute() == 0)
+        return false;
+    tx.commit();
+    return true;
+}
+
 Outcome deleteNorm(const QString& cn, qint64 normId, qint64 operationId)
 {
     // Two workstations deleting the last two norms of one operation take turns on the operation; the second counts

@@ -49,6 +49,9 @@ Outcome saveOperation(const QString& connectionName, qint32 v, int n, qint32 i, 
                       qint32* newId = nullptr);
 // Refused (InUse, the number of journal rows in used) while the journal uses it; otherwise with its norms.
 Outcome deleteOperation(const QString& connectionName, qint32 id, int* used = nullptr);
+// An operation just added is deleted again when it was left without a norm (and nothing uses it): it would show in
+// no list. Returns whether it was deleted.
+bool dropOperationWithoutNorms(const QString& connectionName, qint32 id);
 // Refused for the operation's last norm (counted on the server, not in a list that may be old).
 Outcome deleteNorm(const QString& connectionName, qint64 normId, qint64 operationId);
 

@@ -7,6 +7,7 @@
 #include "db/sql_text.h"
 #include "db/transaction.h"
 #include "ui/catalogue_window.h"
+#include "ui/messages.h"
 #include "ui/window_registry.h"
 
 #include <QShowEvent>
@@ -25,11 +26,7 @@ TForm9::TForm9(Windows& windows, QWidget* parent)
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
-    QFont f = GroupBox1->font();
-    f.setBold(true);
-    GroupBox1->setFont(f);
-    for (QWidget* child : GroupBox1->findChildren<QWidget*>())
-        child->setFont(font());
+    ui::boldCaptionOnly(GroupBox1);
     ui::onSignal(Button1, &QPushButton::clicked, this, &TForm9::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }

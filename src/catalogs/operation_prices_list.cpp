@@ -91,9 +91,16 @@ void TForm4::Button1Click()
     const qint32 id = e->FNewOperId;
     w_.Form22->showForOperation(id);
     db::Dataset* oper = w_.DataModule6->Oper;
-    oper->close();
-    oper->open();
-    oper->locate(QStringLiteral("id"), id);
+    // Closed without a norm it would be in no list, and adding it again would find it: it is not kept.
+    const bool dropped = catalogs::dropOperationWithoutNorms(w_.DataModule6->ADO_DB.name(), id);
+    db::rereadAfterCommit([&] {
+        oper->close();
+        oper->open();
+        oper->locate(QStringLiteral("id"), id);
+    });
+    if (dropped)
+        ui::Messages::error(QStringLiteral("Операция не записана: у неё нет ни одной нормы. "
+                                           "Добавьте операцию снова и введите хотя бы одну норму."));
 }
 
 void TForm4::Button2Click()

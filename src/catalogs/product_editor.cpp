@@ -8,6 +8,7 @@
 #include "db/sql_text.h"
 #include "db/transaction.h"
 #include "ui/catalogue_window.h"
+#include "ui/messages.h"
 #include "ui/window_registry.h"
 
 #include <QKeyEvent>
@@ -59,11 +60,7 @@ TForm7::TForm7(Windows& windows, QWidget* parent)
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
-    QFont f = GroupBox1->font();
-    f.setBold(true);
-    GroupBox1->setFont(f);
-    for (QWidget* child : GroupBox1->findChildren<QWidget*>())
-        child->setFont(font());
+    ui::boldCaptionOnly(GroupBox1);
 
     item = new db::Dataset(w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString(), QStringLiteral("item"), this);
     item->setSql(catalogs_sql::kItem);

@@ -6,6 +6,7 @@
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "ui/catalogue_window.h"
+#include "ui/messages.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>
@@ -27,11 +28,7 @@ TForm2::TForm2(Windows& windows, QWidget* parent)
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
-    QFont f = GroupBox1->font();
-    f.setBold(true);
-    GroupBox1->setFont(f);
-    for (QWidget* child : GroupBox1->findChildren<QWidget*>())
-        child->setFont(font()); // only the group's caption is bold
+    ui::boldCaptionOnly(GroupBox1);
 
     const QString cn = w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString();
     staffpos = new db::Dataset(cn, QStringLiteral("staffpos"), this);
@@ -68,6 +65,14 @@ void TForm2::FormActivate()
     Edit1->setFocus();
 }
 
+void TForm2::showStoredPosition(const QString& position)
+{
+    FPosition = position;
+    LCB_department->setDisplayText(position);
+    LCB_staffpos->setDisplayText(QString());
+    LCB_roles->setDisplayText(QString());
+}
+
 void TForm2::Button1Click()
 {
     const QString name = Edit1->text().trimmed();
@@ -80,7 +85,9 @@ void TForm2::Button1Click()
         ui::Messages::error(QStringLiteral("ФИО не может быть длиннее %1 символов!").arg(kNameLength));
         return;
     }
-    const QString departmentText = LCB_department->displayText();
+    // A change without a department chosen keeps the stored position, whatever it says.
+    const bool keepStored = Tag != 1 && !LCB_department->keyValue().isValid();
+    const QString departmentText = keepStored ? FPosition : LCB_department->displayText();
     const QString cn = w_.DataModule6->ADO_DB.name();
     catalogs::Change change{FPersonId, FOpened};
     const catalogs::Outcome outcome =

@@ -22,6 +22,9 @@ public:
     qint32 FPersonId = 0;
     // The worker as the editor opened it for a change, compared again when it is written.
     QString FOpened;
+    // The position stored with the worker opened for a change: written back as it is unless a department is
+    // chosen, so that a change of the name alone keeps it.
+    QString FPosition;
 
     // The lookup lists and the command of the worker statements.
     db::Dataset* staffpos = nullptr;
@@ -30,6 +33,9 @@ public:
     db::Command* cmd_person = nullptr;
 
     void FormActivate() override;
+    // Opened for a change: the boxes show the worker's stored position (the department of that name, when there
+    // is one); the position and role boxes, which nothing stores, start empty.
+    void showStoredPosition(const QString& position);
     void Button1Click();
     // The wheel moves the focused lookup box by one entry, wherever the pointer is over the editor.
     void FormMouseWheel(bool down);

@@ -91,6 +91,7 @@ void TForm5::Button2Click()
     reopenLookups();
     e->Edit1->setText(workers->asString(QStringLiteral("fio")).trimmed());
     e->FPersonId = workers->asInt(QStringLiteral("id"));
+    e->showStoredPosition(workers->asString(QStringLiteral("s_staffpos_hl")));
     e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Worker, e->FPersonId);
     if (ui::showModal(e, this) == QDialog::Accepted)
         db::rereadAfterCommit([&] { reloadAt(recNo); });

@@ -68,15 +68,7 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont bold = GroupBox1->font();
-    bold.setBold(true);
-    GroupBox1->setFont(bold);
-    // The boxes keep the usual weight; only the group's caption is bold.
-    for (QWidget* child : GroupBox1->findChildren<QWidget*>()) {
-        QFont f = child->font();
-        f.setBold(false);
-        child->setFont(f);
-    }
+    ui::boldCaptionOnly(GroupBox1);
 
     // Digits-only boxes: the key filter for typing, the validator for pasted text.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));

@@ -62,8 +62,15 @@ void CatalogueWindow::openCatalogue(Activatable* returnTo)
     }
     if (setup_.remove)
         setup_.remove->setVisible(true);
-    if (setup_.search)
+    if (setup_.search) {
         setup_.search->setVisible(setup_.searchInCatalogueMode);
+        // A chooser's search is not the catalogue's: opened from the menu the list shows every row, unless its
+        // own search box, visible here, still narrows it.
+        if (!setup_.searchInCatalogueMode || searchFromChoice_)
+            setup_.search->clear();
+        Edit1Change(); // the filter follows the box, whatever a chooser left on the shared query
+    }
+    searchFromChoice_ = false;
     try {
         showModal(this, returnTo);
     } catch (...) {
@@ -85,6 +92,7 @@ void CatalogueWindow::prepareChoice()
     if (setup_.remove)
         setup_.remove->setVisible(false);
     if (setup_.search) {
+        searchFromChoice_ = true;
         setup_.search->setVisible(true);
         setup_.search->clear();
         Edit1Change(); // an unchanged empty box sends no signal, and the filter must be off

@@ -128,6 +128,8 @@ private:
     Setup setup_;
     CatalogueChoice choice_;
     LiveRefresh* live_ = nullptr;
+    // The search box holds a chooser's text, not one typed in catalogue mode.
+    bool searchFromChoice_ = false;
     bool listening_ = false;
 };
 

@@ -552,6 +552,16 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
         return;
     }
     const bool editing = d->state() == db::Dataset::State::Edit || d->state() == db::Dataset::State::Insert;
+    // Typing into an empty grid starts its first row, the typed character in the first column.
+    const QString typed = event->text();
+    if (!editing && d->recordCount() == 0 && !typed.isEmpty() && typed.at(0).isPrint() &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        appendRow();
+        if (currentIndex().isValid() && edit(currentIndex(), QAbstractItemView::AnyKeyPressed, event)) {
+            event->accept();
+            return;
+        }
+    }
     switch (event->key()) {
     case Qt::Key_Escape:
         if (!editing)

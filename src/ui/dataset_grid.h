@@ -91,8 +91,9 @@ public:
     CellStyle cellStyle(int row, const QString& field) const;
 
     // An editable grid: cells are edited in place (a typed text that the field refuses is shown in a message and
-    // the cell stays open with it), Down on the last row or Insert starts a new row, Escape drops the changes of
-    // the row, moving to another row saves it, Ctrl+Delete deletes the row after asking ("Удалить запись?").
+    // the cell stays open with it), Down on the last row or Insert starts a new row, as typing into an empty grid
+    // does, Escape drops the changes of the row, moving to another row saves it, Ctrl+Delete deletes the row after
+    // asking ("Удалить запись?").
     // A row indicator shows the current row and whether it is being edited or inserted.
     void setEditable(bool on);
     bool editable() const { return model_->editable(); }

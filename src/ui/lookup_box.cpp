@@ -67,6 +67,14 @@ void LookupBox::rebuild()
     rebuilding_ = false;
 }
 
+bool LookupBox::setDisplayText(const QString& text)
+{
+    const QString wanted = text.trimmed();
+    const int index = wanted.isEmpty() || !list_ || !list_->isOpen() ? -1 : findText(wanted, Qt::MatchExactly);
+    setKeyValue(index < 0 ? QVariant() : itemData(index));
+    return index >= 0;
+}
+
 void LookupBox::setKeyValue(const QVariant& key)
 {
     key_ = key;

@@ -24,6 +24,9 @@ public:
     QVariant keyValue() const { return key_; }
     // Chooses the entry with this key (nothing shown when the list has none); moves the list to its row.
     void setKeyValue(const QVariant& key);
+    // Chooses the first entry showing this text (blanks around it ignored); without one nothing is chosen.
+    // Returns whether an entry was found.
+    bool setDisplayText(const QString& text);
     // The shown text of the chosen entry, empty when nothing is chosen.
     QString displayText() const;
 

@@ -1,7 +1,10 @@
 #include "ui/messages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QGroupBox>
 #include <QHash>
 #include <QMessageBox>
 #include <QPointer>
@@ -190,6 +193,21 @@ void centerOnScreen(QWidget* window)
 {
     if (QScreen* s = window->screen())
         window->move(s->availableGeometry().center() - window->rect().center());
+}
+
+void boldCaptionOnly(QGroupBox* box)
+{
+    QFont bold = box->font();
+    bold.setBold(true);
+    box->setFont(bold);
+    // Each child's weight set explicitly: a font merely equal to the window's would be inherited bold again.
+    for (QWidget* child : box->findChildren<QWidget*>()) {
+        QFont f = child->font();
+        f.setBold(false);
+        child->setFont(f);
+        if (auto* combo = qobject_cast<QComboBox*>(child))
+            combo->view()->setFont(f); // the drop-down list is a window of its own
+    }
 }
 
 WaitCursor::WaitCursor()

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QDialog;
+class QGroupBox;
 class QWidget;
 
 namespace ui {
@@ -69,6 +70,9 @@ QStringList shownModals();
 
 // Puts a window in the middle of the screen it is on.
 void centerOnScreen(QWidget* window);
+
+// A group box whose caption is bold while its labels, boxes and drop-down lists keep the usual weight.
+void boldCaptionOnly(QGroupBox* box);
 
 // The hourglass cursor for the life of the object.
 class WaitCursor {

@@ -8,11 +8,16 @@
 #include "catalogs/worker_editor.h"
 #include "catalogs/workers_list.h"
 #include "db/data_module.h"
+#include "db/sql_text.h"
+#include "journal/entry_editor.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QtTest>
 
 namespace {
@@ -341,6 +346,80 @@ private slots:
         list->openCatalogue(nullptr);
         QCOMPARE(db.rows("select s_caption, s_staffpos_hl from cmn_contractor.person where id > 2 order by id"),
                  (QList<QVariantList>{{"Сидоров С.С.", "Механический цех"}, {"Быков Б.Б.", ""}}));
+    }
+
+    // "Изменить" shows the worker's stored position whatever an earlier opening left in the boxes, and a save
+    // without touching them keeps it (a department's name or a text of its own); a department chosen replaces it.
+    void workerChangeKeepsThePosition_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QVariant>("chosen"); // a department chosen before "Записать"; invalid: none
+        QTest::addColumn<QString>("written");
+        QTest::newRow("a department, untouched") << "Цех покраски" << "Цех покраски" << QVariant() << "Цех покраски";
+        QTest::newRow("a text of its own, untouched") << "Склад №2 'Север'" << "" << QVariant() << "Склад №2 'Север'";
+        QTest::newRow("none, untouched") << "" << "" << QVariant() << "";
+        QTest::newRow("another department chosen") << "Цех покраски" << "Цех покраски" << QVariant(2)
+                                                   << "Механический цех";
+    }
+
+    void workerChangeKeepsThePosition()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QFETCH(QVariant, chosen);
+        QFETCH(QString, written);
+        TestDatabase db;
+        loadSmallShop(db);
+        loadLookups(db);
+        db.exec(QString("update cmn_contractor.person set s_staffpos_hl = %1 where id = 2")
+                    .arg(db::sql::quote(stored)));
+        AppFixture app(db);
+        TForm5* list = app.w.Form5;
+        TForm2* editor = app.w.Form2;
+        db::Dataset* workers = app.w.DataModule6->Workers;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            // an earlier opening chose "Механический цех", a position and a role
+            ui::scriptModal("TForm2", [&](QDialog*) {
+                editor->LCB_department->setKeyValue(2);
+                editor->LCB_staffpos->setKeyValue(3);
+                editor->LCB_roles->setKeyValue(1);
+            });
+            QVERIFY(workers->locate("id", 1));
+            list->Button2->click();
+            ui::scriptModal("TForm2", [&](QDialog*) {
+                QCOMPARE(editor->LCB_department->displayText(), shown);
+                QCOMPARE(editor->LCB_staffpos->displayText(), QString());
+                QCOMPARE(editor->LCB_roles->displayText(), QString());
+                if (chosen.isValid())
+                    editor->LCB_department->setKeyValue(chosen);
+                editor->Button1->click();
+            });
+            QVERIFY(workers->locate("id", 2));
+            list->Button2->click();
+        });
+        list->openCatalogue(nullptr);
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(db.rows("select s_caption, coalesce(s_staffpos_hl, '') from cmn_contractor.person where id = 2"),
+                 (QList<QVariantList>{{"Петрова А.С.", written}}));
+    }
+
+    // Inside the editors' group boxes only the caption is bold: labels, boxes and drop-down lists are not.
+    void onlyTheGroupCaptionIsBold()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        for (QGroupBox* box : {app.w.Form2->GroupBox1, app.w.Form7->GroupBox1,
+                               app.w.Form9->GroupBox1, app.w.Form11->GroupBox1}) {
+            QVERIFY(box);
+            QVERIFY(box->font().bold());
+            const QList<QWidget*> children = box->findChildren<QWidget*>();
+            QVERIFY(!children.isEmpty());
+            for (QWidget* child : children)
+                QVERIFY2(!child->font().bold(), qPrintable(child->objectName()));
+            for (QComboBox* combo : box->findChildren<QComboBox*>())
+                QVERIFY(!combo->view()->font().bold());
+        }
     }
 
     void workerRefusals_data()
@@ -760,10 +839,18 @@ private slots:
         opener.pick(list);
         QCOMPARE(opener.name, QString());
         QCOMPARE(opener.id, 0);
+        // opened from the menu after a narrowed choice, the catalogue lists every kind
+        ui::scriptModal("TForm8", [&](QDialog*) {
+            type(list->Edit1, "КРА");
+            list->Button2->click();
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QStringLiteral("КРАСКА"));
         ui::scriptModal("TForm8", [&](QDialog*) {
             QVERIFY(list->Edit1->isHidden());
             QVERIFY(list->Button1->isVisible());
             QVERIFY(list->Button3->isVisible());
+            QCOMPARE(column(app.w.DataModule6->Vid_oper, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
         });
         app.w.Form1->N6Click();
     }

@@ -112,6 +112,72 @@ private slots:
         QCOMPARE(dm->Oper->asInt("norma"), 1);
     }
 
+    // A new operation and its norms editor: a norm typed into the empty grid after a click is kept; closed
+    // without a norm the operation is not kept (it would be in no list, and adding it again would be refused).
+    void newOperationAndItsFirstNorm_data()
+    {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("norm typed after a click") << true;
+        QTest::newRow("closed without a norm") << false;
+    }
+
+    void newOperationAndItsFirstNorm()
+    {
+        QFETCH(bool, typed);
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm4* list = app.w.Form4;
+        TForm10* e = app.w.Form10;
+        TForm22* norms = app.w.Form22;
+        TDataModule6* dm = app.w.DataModule6;
+        dm->Oper->open();
+        ui::scriptModal("TForm10", [&](QDialog*) {
+            e->FProductId = 2;
+            e->Edit1->setText("ОК-205");
+            e->FKindId = 1;
+            e->Edit2->setText("РЕЗКА");
+            e->Button1->click();
+        });
+        ui::scriptModal("TForm22", [&](QDialog*) {
+            auto* m = norms->DBGrid1->datasetModel();
+            QCOMPARE(m->rowCount(), 0);
+            if (typed) {
+                norms->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(norms));
+                QTest::mouseClick(norms->DBGrid1->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+                // each key goes where the keyboard is: the grid first, then the cell's editor it opened
+                // (a key that closes the cell's editor deletes it: nothing is released onto it then)
+                for (const int key : {Qt::Key_4, Qt::Key_0, Qt::Key_Tab, Qt::Key_8, Qt::Key_Return}) {
+                    QPointer<QWidget> w = QApplication::focusWidget();
+                    QTest::keyPress(w, Qt::Key(key));
+                    if (w)
+                        QTest::keyRelease(w, Qt::Key(key));
+                    QApplication::processEvents(); // the cell's editor hands its text over after the key
+                }
+                QCOMPARE(m->rowCount(), 1);
+            }
+            norms->Button1->click();
+        });
+        list->Button1->click();
+        const QList<QVariantList> operations =
+            db.rows("select id from accounts_dep.oper where vid = 1 and naimen = 0 and i_id = 2");
+        if (!typed) {
+            QCOMPARE(ui::Messages::shown().size(), 1);
+            QVERIFY(ui::Messages::shown().first().text.startsWith("Операция не записана"));
+            QVERIFY(operations.isEmpty());
+            QCOMPARE(dm->Oper->recordCount(), 2);
+            return;
+        }
+        QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
+        QCOMPARE(operations.size(), 1);
+        const int id = operations[0][0].toInt();
+        QCOMPARE(db.rows(QString("select norma, price from accounts_dep.norm where o_id=%1").arg(id)),
+                 (QList<QVariantList>{{40, 8.0}}));
+        QCOMPARE(dm->Oper->recordCount(), 3);
+        QCOMPARE(dm->Oper->asInt("id"), id);
+    }
+
     // Saving an operation: its own kind, flag and product pass; another operation's are refused and the editor stays
     // open; empty product or kind is refused.
     void saveChecks_data()

@@ -255,6 +255,56 @@ private slots:
         QVERIFY(e->GroupBox1->font().bold());
     }
 
+    // A change typed with the keyboard only: the date box is one Tab stop, so a number typed after one Tab too
+    // many or too few never lands in the date's day or month; Enter saves.
+    void keysThroughTheBoxes()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 10);
+        addRow(db, 1, 1, 1, day, 5);
+        AppFixture app(db);
+        openJournal(app);
+        app.w.Form1->DateT->setDate(day);
+        app.w.Form1->DateTCloseUp();
+        TForm11* e = app.w.Form11;
+        bool shown = false;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            shown = true;
+            e->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            e->Edit3->setFocus(Qt::TabFocusReason);
+            e->Edit3->selectAll();
+            const auto typed = [e](const QString& text) { QTest::keyClicks(e->focusWidget(), text); };
+            const auto tab = [e](Qt::KeyboardModifiers m = Qt::NoModifier) {
+                QTest::keyClick(e->focusWidget(), Qt::Key_Tab, m);
+            };
+            typed("251");
+            tab();
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Edit6));
+            typed("6");
+            tab(); // the colour box is off for this operation
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->DTimeP));
+            tab();
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Edit4));
+            typed("2");
+            tab(Qt::ShiftModifier);
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->DTimeP));
+            // in the box, the arrows move between day, month and year and change the part they stand on
+            QTest::keyClick(e->DTimeP, Qt::Key_Up);
+            QCOMPARE(e->DTimeP->date(), day.addDays(1));
+            QTest::keyClick(e->DTimeP, Qt::Key_Down);
+            tab();
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Edit4));
+            QTest::keyClick(e->focusWidget(), Qt::Key_Return);
+        });
+        app.w.Form1->Button2->click();
+        QVERIFY(shown);
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(db.rows("select data, kol_vo::int, time, brak from accounts_dep.smena where id = 1"),
+                 (QList<QVariantList>{{day, 251, 6, 2}}));
+    }
+
     // "Изменить" fills the editor from the current row; the paint rule looks only at the operation kind here;
     // the price list is closed, so leaving a box shows base price 0 while price and sum keep the row's price.
     void openingForChange_data()
@@ -453,6 +503,13 @@ private slots:
         });
         app.w.Form1->Button1->click();
         QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4"}));
+        // the price list opened from the menu afterwards: an empty search box over every operation
+        ui::scriptModal("TForm4", [&](QDialog* d) {
+            QCOMPARE(static_cast<TForm4*>(d)->Edit1->text(), QString());
+            QVERIFY(!dm->Oper->filtered());
+            QCOMPARE(dm->Oper->recordCount(), 2);
+        });
+        app.w.Form1->N4Click();
     }
 
     // The road of one row through the windows: "Добавить", the worker and the operation chosen in their lists,
