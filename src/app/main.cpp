@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -62,6 +63,7 @@ int main(int argc, char* argv[])
         createWindows(windows);
         // A start refused before the loop (no connection) ends the program with a failure code.
         result = windows.terminateRequested ? 1 : app.exec();
+        result = std::max(result, windows.exitCode);
     } catch (const std::exception& e) {
         ui::Messages::standardError(QString::fromUtf8(e.what()));
     } catch (...) {

@@ -211,9 +211,15 @@ void TForm1::FormCreate()
 
         if (w_.createAuthorization)
             w_.createAuthorization();
-    } catch (const std::exception&) {
-        ui::Messages::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
-        w_.requestTermination();
+    } catch (const std::exception& e) {
+        // Where the program looked and what the server or the network said, for whoever puts it right.
+        const db::ConnectionOptions where =
+            db::parseConnectionString(db::connectionStringFor(w_.arg1, w_.arg2));
+        const QString details = QStringLiteral("Сервер: %1\nБаза данных: %2\nПричина: %3")
+                                    .arg(where.server, where.database, QString::fromUtf8(e.what()).trimmed());
+        ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
+                                       QStringLiteral("Ошибка!"));
+        w_.requestTermination(1);
         close();
     }
 }
@@ -248,7 +254,7 @@ void TForm1::CheckBuildStamp()
         if (w_.authorizationTimer)
             w_.authorizationTimer->start();
         ui::Messages::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
-        w_.requestTermination();
+        w_.requestTermination(1);
     }
     ver->close();
 }
@@ -344,6 +350,15 @@ void TForm1::reopenShiftQueries()
         q->open();
     }
     showMonthState();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

@@ -98,6 +98,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape does nothing here: closing this window ends the program, which only "Выход" and the close button do.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

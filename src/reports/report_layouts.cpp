@@ -4,6 +4,7 @@
 #include "db/session.h"
 #include "reportengine/layout.h"
 #include "reportengine/render.h"
+#include "ui/messages.h"
 
 #include <QApplication>
 #include <QColor>
@@ -220,9 +221,12 @@ Report detailByProductLayout()
 
 void previewReport(const Report& report, const db::Dataset& query)
 {
-    DatasetSource source(query);
-    Document doc = layout(report, source);
-    doc.sourceNote = db::standbyNote(query.connectionName());
+    Document doc;
+    {
+        ui::WaitCursor wait; // a year's report takes seconds to lay out
+        doc = layout(report, DatasetSource(query));
+        doc.sourceNote = db::standbyNote(query.connectionName());
+    }
     if (const Item* caption = report.item(QStringLiteral("QRLabel1")))
         doc.title = caption->text().simplified();
     preview(doc, Zoom::PageWidth, QApplication::activeWindow());

@@ -108,7 +108,10 @@ void TForm18::runReport(PeriodReportForm* form, const QString& titlePrefix)
     CloseOnExit closing{query};
     setPeriod(query);
     applyProductClass(query);
-    query->open();
+    {
+        ui::WaitCursor wait; // the period's rows are read first, then laid out
+        query->open();
+    }
     form->setTitle(titlePrefix + shortDate(DTPicker1->date()) + QStringLiteral(" по ") + shortDate(DTPicker2->date()));
     form->prepareAndPreview();
 }

@@ -184,6 +184,14 @@ void TForm19::FormActivate()
     Button2->setText(QStringLiteral("Excel"));
 }
 
+// Back in the window after an export, its button no longer counts the rows of the last one.
+void TForm19::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !exporting_)
+        Button2->setText(QStringLiteral("Excel"));
+}
+
 void TForm19::SelectMonthOf(const QDate& date)
 {
     ComboBox1->setCurrentIndex(date.month() - 1);
@@ -325,10 +333,14 @@ void TForm19::Button2Click()
         db::Dataset* q;
         ~Close() { q->close(); }
     } close{q};
-    if (excel_.OpenWorkbook(QString()) == -1) {
-        QApplication::restoreOverrideCursor();
+    ui::WaitCursor wait;
+    exporting_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{exporting_};
+    if (excel_.OpenWorkbook(QString()) == -1)
         return;
-    }
     excel_.SetAppVisible(false);
     const QString suffix = QStringLiteral(" из ") + QString::number(q->recordCount()) + u')';
     Button2->setText(QStringLiteral("Excel (0") + suffix);

@@ -72,11 +72,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void setUpGrid(ui::DbGrid* grid, int index);
     ui::LiveRefresh* live_ = nullptr; // the shown month, after other workstations' changes
     bool listening_ = false;
+    bool exporting_ = false; // an export is counting its rows on the button
     void listenOnce();
     void applyColumnLooks(int index);
 

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cstdio>
 #include <exception>
 
 namespace ui {
@@ -49,6 +50,18 @@ QWidget* activeParent()
     return QApplication::activeWindow();
 }
 
+// A box shown during long work (under the hourglass) has the ordinary pointer while it is open.
+int execBox(QMessageBox& box)
+{
+    const bool waiting = QApplication::overrideCursor() != nullptr;
+    if (waiting)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = box.exec();
+    if (waiting)
+        QApplication::restoreOverrideCursor();
+    return result;
+}
+
 } // namespace
 
 void Messages::error(const QString& text, const QString& caption)
@@ -57,7 +70,18 @@ void Messages::error(const QString& text, const QString& caption)
     if (state().scripted)
         return;
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, activeParent());
-    box.exec();
+    execBox(box);
+}
+
+void Messages::errorWithDetails(const QString& text, const QString& details, const QString& caption)
+{
+    std::fprintf(stderr, "%s\n%s\n", qUtf8Printable(text), qUtf8Printable(details));
+    record({ShownMessage::Kind::Error, caption, text, details});
+    if (state().scripted)
+        return;
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, activeParent());
+    box.setDetailedText(details);
+    execBox(box);
 }
 
 bool Messages::question(const QString& text, const QString& caption)
@@ -67,7 +91,7 @@ bool Messages::question(const QString& text, const QString& caption)
         return state().answers.isEmpty() ? false : state().answers.dequeue();
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, activeParent());
     box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return execBox(box) == QMessageBox::Yes;
 }
 
 void Messages::standardError(const QString& text)
@@ -78,7 +102,7 @@ void Messages::standardError(const QString& text)
     if (state().scripted)
         return;
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, activeParent());
-    box.exec();
+    execBox(box);
 }
 
 void Messages::information(const QString& text, const QString& caption)
@@ -87,7 +111,7 @@ void Messages::information(const QString& text, const QString& caption)
     if (state().scripted)
         return;
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, activeParent());
-    box.exec();
+    execBox(box);
 }
 
 void Messages::setNoticeSource(std::function<QStringList()> source)

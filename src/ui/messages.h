@@ -19,12 +19,15 @@ struct ShownMessage {
     Kind kind;
     QString caption;
     QString text;
+    QString details; // shown under "Подробнее" of the box; empty for most
 };
 
 class Messages {
 public:
     // A refusal: error icon, OK button.
     static void error(const QString& text, const QString& caption = QStringLiteral("Ошибка"));
+    // A refusal whose details (what failed, and why) the box shows on request and standard error prints.
+    static void errorWithDetails(const QString& text, const QString& details, const QString& caption);
     // A question with Yes and No; true for Yes.
     static bool question(const QString& text, const QString& caption = QStringLiteral("Удаление"));
     // The application's standard error box, for errors that end a handler.

@@ -2,11 +2,14 @@
 
 #include <QCoreApplication>
 
-void Windows::requestTermination()
+#include <algorithm>
+
+void Windows::requestTermination(int code)
 {
     terminateRequested = true;
+    exitCode = std::max(exitCode, code);
     if (endMessageLoop)
         endMessageLoop();
     else
-        QCoreApplication::exit(0);
+        QCoreApplication::exit(exitCode);
 }

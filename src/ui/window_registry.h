@@ -65,7 +65,10 @@ struct Windows {
 
     // Ends the message loop; also remembered, so that a request made before the loop runs is honoured.
     bool terminateRequested = false;
-    void requestTermination();
+    // The program's exit status: 0 for a user's own ending, 1 once a start-up was refused (no database, an old
+    // build), so that scripts and service managers see the failure.
+    int exitCode = 0;
+    void requestTermination(int code = 0);
     // How termination ends the loop; tests, which drive windows without the application's loop, replace it.
     std::function<void()> endMessageLoop;
 };

@@ -104,6 +104,7 @@ private slots:
         if (stored == expected) // nothing written
             QCOMPARE(db.scalar("select xmin::text from accounts_dep.ver").toString(), versionBefore);
         QCOMPARE(app.w.terminateRequested, refused);
+        QCOMPARE(app.w.exitCode, refused ? 1 : 0);
         QCOMPARE(app.w.Form23->Timer1->isActive(), refused);
         QCOMPARE(app.w.Form23->Timer1->interval(), 5000);
         const auto shown = ui::Messages::shown();
@@ -287,7 +288,13 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, QStringLiteral("Подключение к БД отсутсвует!!!"));
         QCOMPARE(shown[0].caption, QStringLiteral("Ошибка!"));
+        // the details say where the program looked and what the server answered
+        QVERIFY2(shown[0].details.contains("База данных: no_such_database"), qPrintable(shown[0].details));
+        QVERIFY(shown[0].details.contains("Сервер: " + TestDatabase::clusterSocket()));
+        QVERIFY(shown[0].details.contains("no_such_database\" does not exist") ||
+                shown[0].details.contains("no_such_database»"));
         QVERIFY(app.w.terminateRequested);
+        QCOMPARE(app.w.exitCode, 1);
         QVERIFY(app.w.Form23 == nullptr);
     }
 

@@ -118,12 +118,18 @@ private slots:
         AppFixture app(db);
         int rows = -1;
         QString title;
+        bool stillShown = false;
         app.login("9865", [&] {
             rows = app.w.Form1->DBGrid2->model()->rowCount();
             title = app.w.Form1->windowTitle();
+            // Escape does not end the program: only "Выход" and the window's close button do
+            QTest::keyClick(app.w.Form1->DBGrid2, Qt::Key_Escape);
+            QTest::keyClick(app.w.Form1, Qt::Key_Escape);
+            stillShown = app.w.Form1->isVisible();
         });
         QCOMPARE(rows, 1);
         QCOMPARE(title, QStringLiteral("Табель"));
+        QVERIFY(stillShown);
         QVERIFY(app.w.terminateRequested);
     }
 
