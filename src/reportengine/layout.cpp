@@ -4,7 +4,13 @@
 #include "reportengine/expression.h"
 #include "reportengine/format.h"
 
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <unordered_map>
 
@@ -109,6 +115,131 @@ QFont fontOf(const PlacedItem& item)
     f.setBold(item.bold);
     f.setItalic(item.italic);
     return f;
+}
+
+// ---- fitting texts into their items ----
+
+namespace {
+
+// Texts are measured at the printer's resolution: the preview, the printer and the PDF all draw from the same
+// advances, and hinting at screen sizes would only make them wider by a hair.
+constexpr double kMeasureDpi = 1200;
+// The painter keeps half a millimetre free on either side of an item's text.
+constexpr double kSidePaddingMm = 0.5;
+// How far a text may shrink before a number is widened or a name is shortened with an ellipsis.
+constexpr double kSmallestNumberPoints = 5;
+constexpr double kSmallestTextPoints = 6;
+
+const QPaintDevice& measuringDevice()
+{
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_ARGB32);
+        const int dotsPerMetre = int(std::lround(kMeasureDpi / 0.0254));
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+        return image;
+    }();
+    return device;
+}
+
+bool looksNumeric(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("^[-+]?[0-9\\s\\x{00A0}]*[0-9]([.,][0-9]*)?$"));
+    return number.match(text).hasMatch();
+}
+
+// Font metrics of the few fonts a report uses, with the widths of the texts already measured (names, kinds and
+// flags repeat on every page).
+class Measurer {
+public:
+    double widthMm(const PlacedItem& item)
+    {
+        Font& f = fontOf(item);
+        auto it = f.widths.constFind(item.text);
+        if (it != f.widths.constEnd())
+            return *it;
+        const double w = f.metrics.horizontalAdvance(item.text) * 25.4 / kMeasureDpi;
+        if (f.widths.size() < 100000)
+            f.widths.insert(item.text, w);
+        return w;
+    }
+
+    QString elided(const PlacedItem& item, double widthMm)
+    {
+        return fontOf(item).metrics.elidedText(item.text, Qt::ElideRight, widthMm * kMeasureDpi / 25.4);
+    }
+
+private:
+    struct Font {
+        QString family;
+        double pointSize;
+        bool bold, italic;
+        QFontMetricsF metrics;
+        QHash<QString, double> widths;
+    };
+
+    Font& fontOf(const PlacedItem& item)
+    {
+        for (Font& f : fonts_)
+            if (f.pointSize == item.pointSize && f.bold == item.bold && f.italic == item.italic &&
+                f.family == item.family)
+                return f;
+        fonts_.push_back({item.family, item.pointSize, item.bold, item.italic,
+                          QFontMetricsF(reportengine::fontOf(item), &measuringDevice()), {}});
+        return fonts_.back();
+    }
+
+    std::vector<Font> fonts_;
+};
+
+// A text wider than its item is never cut silently: it is set smaller; a number that would still not fit is given
+// the room it needs within the band, and a name is shortened with an ellipsis.
+void fitText(PlacedItem& item, const QRectF& band, Measurer& m)
+{
+    const double room = item.rect.width() - 2 * kSidePaddingMm;
+    double w = m.widthMm(item);
+    if (w <= room)
+        return;
+    const bool number = looksNumeric(item.text);
+    const double smallest = std::min(item.pointSize, number ? kSmallestNumberPoints : kSmallestTextPoints);
+    while (w > room && item.pointSize > smallest) {
+        double next = std::floor(item.pointSize * room / w * 2) / 2; // half points
+        if (next >= item.pointSize)
+            next = item.pointSize - 0.5;
+        item.pointSize = std::max(smallest, next);
+        w = m.widthMm(item);
+    }
+    if (w <= room)
+        return;
+    if (!number) {
+        item.text = m.elided(item, room);
+        return;
+    }
+    const double grow = w - room + 0.2;
+    QRectF r = item.rect;
+    if (item.align == Align::Right)
+        r.setLeft(r.left() - grow);
+    else if (item.align == Align::Left)
+        r.setRight(r.right() + grow);
+    else
+        r.adjust(-grow / 2, 0, grow / 2, 0);
+    if (r.left() < band.left())
+        r.moveLeft(band.left());
+    if (r.right() > band.right())
+        r.moveRight(band.right());
+    item.rect = r;
+}
+
+} // namespace
+
+double textWidthMm(const PlacedItem& item)
+{
+    return QFontMetricsF(fontOf(item), &measuringDevice()).horizontalAdvance(item.text) * 25.4 / kMeasureDpi;
+}
+
+double textRoomMm(const PlacedItem& item)
+{
+    return item.rect.width() - 2 * kSidePaddingMm;
 }
 
 // ---- layout ----
@@ -358,6 +489,8 @@ private:
                 break;
             }
             }
+            if (item.kind() != Item::Kind::Label && !pi.text.isEmpty())
+                fitText(pi, pb.rect, measurer_);
             pb.items.append(std::move(pi));
         }
         doc_.pages.last().bands.append(std::move(pb));
@@ -373,6 +506,7 @@ private:
     const Report& r_;
     const DataSource& src_;
     Document doc_;
+    Measurer measurer_;
     std::unordered_map<const Item*, int> fields_;
     std::unordered_map<const Item*, Expression> exprs_;
     std::vector<Expression*> aggregates_;

@@ -108,4 +108,10 @@ Document layout(const Report& report, const DataSource& source);
 // The font of a placed item, for painting and measuring.
 QFont fontOf(const PlacedItem& item);
 
+// The width of a placed item's text at its font, and the room its item leaves for it, in millimetres. Laying out
+// makes every field and expression fit: a text too wide is set smaller, down to a few points; then a number gets
+// the room it needs and any other text ends in an ellipsis.
+double textWidthMm(const PlacedItem& item);
+double textRoomMm(const PlacedItem& item);
+
 } // namespace reportengine

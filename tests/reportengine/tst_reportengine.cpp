@@ -51,6 +51,8 @@ private slots:
     void groupsSubtotalsAndGrandTotal();
     void headerRepeatedOnEveryPageWithPageNumbers();
     void emptySourceStillGivesAPageWithItsFooter();
+    void tooWideTextsAreFitted_data();
+    void tooWideTextsAreFitted();
     void pdfReadsBackAsText();
     void previewOpensMaximisedAtTheAskedZoom();
     void pdfFileName_data();
@@ -274,6 +276,57 @@ void TestReportEngine::emptySourceStillGivesAPageWithItsFooter()
     r.pageFooter(QStringLiteral("PageFooter"), 5).expr(QStringLiteral("P"), QStringLiteral("PAGENUMBER"));
     const TableSource src({QStringLiteral("fio"), QStringLiteral("summa")}, {});
     QCOMPARE(layout(r, src).dump(), QStringLiteral("page 1\nQRGroup1: Данные за:\nQRBand2: 0.00\nPageFooter: 1\n"));
+}
+
+// A field wider than its item: set smaller while that suffices; beyond the smallest size a number is given the room
+// it needs (towards its free side, inside the band) and a name ends in an ellipsis. A label is left as declared.
+void TestReportEngine::tooWideTextsAreFitted_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<int>("align"); // Align
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<bool>("smaller");
+    QTest::addColumn<bool>("wider");
+    QTest::newRow("fits") << QVariant(1234.5) << int(Align::Right) << 30.0 << "1234.50" << false << false;
+    QTest::newRow("number set smaller") << QVariant(9999999999.99) << int(Align::Center) << 20.0 << "9999999999.99"
+                                        << true << false;
+    QTest::newRow("number given room") << QVariant(12345678901234.5) << int(Align::Right) << 8.0
+                                       << "12345678901234.50" << true << true;
+    QTest::newRow("name set smaller") << QVariant("Константинопольская-Щедрина А.В.") << int(Align::Left) << 40.0
+                                      << "Константинопольская-Щедрина А.В." << true << false;
+    QTest::newRow("name shortened") << QVariant("Константинопольская-Щедрина Александра Владимировна") << int(Align::Left)
+                                    << 20.0 << "…" << true << false;
+}
+
+void TestReportEngine::tooWideTextsAreFitted()
+{
+    QFETCH(QVariant, value);
+    QFETCH(int, align);
+    QFETCH(double, width);
+    QFETCH(QString, printed);
+    QFETCH(bool, smaller);
+    QFETCH(bool, wider);
+    Report r;
+    r.font(QStringLiteral("Arial"), 10);
+    Band& d = r.detail(QStringLiteral("Detail"), 5);
+    d.field(QStringLiteral("F"), QStringLiteral("v")).at(100, width).align(Align(align)).mask(
+        value.typeId() == QMetaType::QString ? QString() : QStringLiteral("#0.00"));
+    d.label(QStringLiteral("L"), value.toString()).at(0, 5);
+    const Document doc = layout(r, TableSource({QStringLiteral("v")}, {{value}}));
+    const PlacedItem* f = doc.pages[0].bands[0].item(QStringLiteral("F"));
+    const PlacedItem* l = doc.pages[0].bands[0].item(QStringLiteral("L"));
+    if (printed == QStringLiteral("…"))
+        QVERIFY2(f->text.endsWith(printed) && f->text.size() > 5, qPrintable(f->text));
+    else
+        QCOMPARE(QString(f->text).remove(QLocale().decimalPoint()), printed.remove(u'.'));
+    QVERIFY(textWidthMm(*f) <= textRoomMm(*f) + 1e-6);
+    QCOMPARE(f->pointSize < 10, smaller);
+    QCOMPARE(f->rect.width() > width + 1e-6, wider);
+    if (wider && Align(align) == Align::Right)
+        QCOMPARE(f->rect.right(), r.marginsMm().left() + 100 + width); // grown to the left, its free side
+    QCOMPARE(l->pointSize, 10.0);
+    QCOMPARE(l->text, value.toString());
 }
 
 void TestReportEngine::pdfReadsBackAsText()

@@ -7,12 +7,14 @@
 #include "reports/product_detail_report.h"
 #include "reports/product_report.h"
 #include "reports/report_fixture.h"
+#include "reports/report_layouts.h"
 #include "reports/reports_window.h"
 #include "reports/worker_detail_report.h"
 #include "reports/worker_report.h"
 #include "spreadsheet/cell_text.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
+#include "timesheet/timesheet_report.h"
 #include "support/xlsx_reader.h"
 #include "ui/messages.h"
 
@@ -293,6 +295,78 @@ private slots:
         QCOMPARE(shown[0].caption, QString("Ошибка"));
         QCOMPARE(shown[0].text,
                  QString("Неверный период: дата \"по\" должна быть позже даты \"с\" (день \"по\" в отчет не входит)."));
+    }
+
+    // The shop's largest figures (ten digits before the comma in the totals) and long names fit their items in
+    // every layout: nothing printed is cut, a number keeps every digit, a long name is set smaller.
+    void largeFiguresFit_data()
+    {
+        QTest::addColumn<int>("layout"); // 0..3 the four reports, 4 the timesheet's print
+        QTest::newRow("by worker") << 0;
+        QTest::newRow("by product") << 1;
+        QTest::newRow("detailed by worker") << 2;
+        QTest::newRow("detailed by product") << 3;
+        QTest::newRow("timesheet") << 4;
+    }
+
+    void largeFiguresFit()
+    {
+        QFETCH(int, layout);
+        TestDatabase db;
+        AppFixture app(db);
+        const QString longName = QStringLiteral("Константинопольская-Щедрина Александра Владимировна");
+        QStringList fields{"fio", "nom", "marka", "vid", "naimen", "color", "brk", "mass", "kolvo", "summa"};
+        QList<QVariantList> rows;
+        for (int i = 0; i < 3; ++i) // three rows of a third: the totals are 9 999 999 999 and 9 999 999 999,99
+            rows << QVariantList{longName, longName, "ДМ-101", "РЕЗКА", i % 2, 1000 + i, 999999999,
+                                 3333333333.0, 3333333333.0, 3333333333.33};
+        reportengine::Report report;
+        if (layout == 4) {
+            fields = QStringList{"fio"};
+            QVariantList row{longName};
+            for (int d = 1; d <= 31; ++d) {
+                fields << QString("sd%1").arg(d);
+                row << 24;
+            }
+            rows = {row, row};
+            report = app.w.Form15->QuickRep1;
+        } else {
+            report = layout == 0   ? reports::byWorkerLayout()
+                     : layout == 1 ? reports::byProductLayout()
+                     : layout == 2 ? reports::detailByWorkerLayout()
+                                   : reports::detailByProductLayout();
+        }
+        const reportengine::Document doc = reportengine::layout(report, reportengine::TableSource(fields, rows));
+        QStringList texts;
+        int checked = 0;
+        for (const reportengine::Page& page : doc.pages)
+            for (const reportengine::PlacedBand& band : page.bands)
+                for (const reportengine::PlacedItem& item : band.items) {
+                    if (item.text.trimmed().isEmpty())
+                        continue;
+                    texts << item.text;
+                    ++checked;
+                    const QString what = band.name + "/" + item.name + ": " + item.text;
+                    // at the printer's resolution within the item less its margins, on the screen within the item
+                    QVERIFY2(reportengine::textWidthMm(item) <= reportengine::textRoomMm(item) + 1e-6,
+                             qPrintable(what));
+                    const QFont font = reportengine::fontOf(item);
+                    const QFontMetricsF screen(font);
+                    QVERIFY2(screen.horizontalAdvance(item.text) * 25.4 / QFontMetricsF(font).fontDpi() <=
+                                 item.rect.width(),
+                             qPrintable(what));
+                    QVERIFY2(item.rect.left() >= band.rect.left() - 1e-6 && item.rect.right() <= band.rect.right() + 1e-6,
+                             qPrintable(what));
+                }
+        QVERIFY(checked > 10);
+        if (layout == 4) {
+            QVERIFY(texts.contains("744")); // 31 days of 24 hours
+            QVERIFY(texts.contains(longName)); // set smaller, whole
+        } else if (layout == 0 || layout == 2 || layout == 3) {
+            QVERIFY2(texts.contains(QStringLiteral("9999999999,99")), qPrintable(texts.join(" | ")));
+        } else {
+            QVERIFY2(texts.contains(QStringLiteral("9999999999")), qPrintable(texts.join(" | ")));
+        }
     }
 
     // The by-worker report read back from its PDF.
