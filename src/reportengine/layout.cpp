@@ -13,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <unordered_map>
+#include <vector>
 
 namespace reportengine {
 
@@ -152,6 +153,24 @@ bool looksNumeric(const QString& text)
 // flags repeat on every page).
 class Measurer {
 public:
+    // True when the text surely fits: the sum of its characters' own advances, with room to spare for kerning,
+    // is within the room. Most texts are decided so, without shaping them.
+    bool surelyFits(const PlacedItem& item, double roomMm)
+    {
+        Font& f = fontOf(item);
+        double sum = 0;
+        for (const QChar c : item.text) {
+            const char16_t u = c.unicode();
+            if (u >= f.advances.size())
+                return false;
+            double& a = f.advances[u];
+            if (a < 0)
+                a = f.metrics.horizontalAdvance(c) * 25.4 / kMeasureDpi;
+            sum += a;
+        }
+        return sum * 1.05 <= roomMm;
+    }
+
     double widthMm(const PlacedItem& item)
     {
         Font& f = fontOf(item);
@@ -176,6 +195,7 @@ private:
         bool bold, italic;
         QFontMetricsF metrics;
         QHash<QString, double> widths;
+        std::vector<double> advances = std::vector<double>(0x500, -1.0); // Latin and Cyrillic, mm; -1 not yet
     };
 
     Font& fontOf(const PlacedItem& item)
@@ -184,8 +204,9 @@ private:
             if (f.pointSize == item.pointSize && f.bold == item.bold && f.italic == item.italic &&
                 f.family == item.family)
                 return f;
-        fonts_.push_back({item.family, item.pointSize, item.bold, item.italic,
-                          QFontMetricsF(reportengine::fontOf(item), &measuringDevice()), {}});
+        Font f{item.family, item.pointSize, item.bold, item.italic,
+               QFontMetricsF(reportengine::fontOf(item), &measuringDevice()), {}};
+        fonts_.push_back(std::move(f));
         return fonts_.back();
     }
 
@@ -197,6 +218,8 @@ private:
 void fitText(PlacedItem& item, const QRectF& band, Measurer& m)
 {
     const double room = item.rect.width() - 2 * kSidePaddingMm;
+    if (m.surelyFits(item, room))
+        return;
     double w = m.widthMm(item);
     if (w <= room)
         return;
