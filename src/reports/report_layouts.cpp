@@ -43,11 +43,12 @@ Item& heading(Band& head, const QString& name, const QString& caption, Column c)
     return head.label(name, caption).at(c.x, c.width).center();
 }
 
-// A group with an expression, its header showing the field in bold.
+// A group with an expression, its header showing the field in bold, repeated at the top of a continuation page.
 Group& fieldGroup(Report& r, const QString& name, const QString& expression, const QString& field, double x,
                   bool shaded)
 {
-    Group& g = r.group(name, expression);
+    // A page that continues a group starts with its header line again, so the reader need not page back.
+    Group& g = r.group(name, expression).repeatOnNewPage();
     Band& head = g.header(6).bold();
     if (shaded)
         head.background(kGroupBackground);

@@ -369,6 +369,41 @@ private slots:
         }
     }
 
+    // A worker's (or product's) rows running over a page: the next page starts with the group's header line again,
+    // the group's subtotal still comes once, at its end.
+    void continuationPagesRepeatTheGroupHeader_data()
+    {
+        QTest::addColumn<int>("layout");
+        QTest::addColumn<QString>("groupBand");
+        QTest::newRow("by worker") << 0 << "QRGroup2";
+        QTest::newRow("by product") << 1 << "QRGroup2";
+        QTest::newRow("detailed by worker") << 2 << "QRGroup2";
+        QTest::newRow("detailed by product") << 3 << "QRGroup2";
+    }
+
+    void continuationPagesRepeatTheGroupHeader()
+    {
+        QFETCH(int, layout);
+        QFETCH(QString, groupBand);
+        const QStringList fields{"fio", "nom", "marka", "vid", "naimen", "color", "brk", "mass", "kolvo", "summa"};
+        QList<QVariantList> rows;
+        for (int i = 0; i < 120; ++i)
+            rows << QVariantList{"Иванов И.И.", "Дверь ДМ-101", "ДМ-101", "РЕЗКА", 0, i, 0, 1, 1, 1.5};
+        const reportengine::Report report = layout == 0   ? reports::byWorkerLayout()
+                                            : layout == 1 ? reports::byProductLayout()
+                                            : layout == 2 ? reports::detailByWorkerLayout()
+                                                          : reports::detailByProductLayout();
+        const reportengine::Document doc = reportengine::layout(report, reportengine::TableSource(fields, rows));
+        QVERIFY(doc.pages.size() >= 2);
+        const QString name = layout == 0 || layout == 2 ? "Иванов И.И." : "Дверь ДМ-101";
+        for (int p = 1; p < doc.pages.size(); ++p) {
+            const reportengine::PlacedBand& first = doc.pages[p].bands.first();
+            QCOMPARE(first.name, groupBand);
+            QCOMPARE(first.texts(), QStringList{name});
+        }
+        QCOMPARE(doc.bands(groupBand).size(), doc.pages.size()); // once per page, never twice on one
+    }
+
     // The by-worker report read back from its PDF.
     void pdf()
     {
