@@ -90,7 +90,10 @@ bool Messages::question(const QString& text, const QString& caption)
     if (state().scripted)
         return state().answers.isEmpty() ? false : state().answers.dequeue();
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, activeParent());
-    box.setDefaultButton(QMessageBox::Yes);
+    // Every question asks before something that cannot be taken back (a deletion, an overwrite, a closed month):
+    // Enter, like Escape, answers "Нет".
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
     return execBox(box) == QMessageBox::Yes;
 }
 

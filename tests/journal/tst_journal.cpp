@@ -7,6 +7,7 @@
 #include "ui/messages.h"
 
 #include <QCalendarWidget>
+#include <QMessageBox>
 #include <QtTest>
 
 namespace {
@@ -403,6 +404,28 @@ private slots:
             worker == 1 ? 7 : 5);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 2);
         QCOMPARE(app.w.DataModule6->Smena2->recordCount(), rowsLeft.size());
+    }
+
+    // The deletion question as the user meets it: "Нет" is its default button, so Enter keeps the row.
+    void enterAnswersNoToTheDeletion()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, QDate::currentDate(), 8, "no");
+        AppFixture app(db);
+        openJournal(app);
+        bool defaultIsNo = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        ui::Messages::setScripted(false);
+        app.w.Form1->Button3->click();
+        ui::Messages::setScripted(true);
+        QVERIFY(defaultIsNo);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
     }
 
     // When the timesheet cannot be corrected, the journal row stays and the error is shown.
