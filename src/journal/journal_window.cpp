@@ -29,6 +29,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -77,28 +78,28 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    N2 = MainMenu1->addMenu(QStringLiteral("Справочники"));
+    N2 = MainMenu1->addMenu(QStringLiteral("&Справочники"));
     N2->setObjectName(QStringLiteral("N2"));
     auto item = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
         return a;
     };
-    N1 = item(N2, "N1", QStringLiteral("Рабочие"));
-    N3 = item(N2, "N3", QStringLiteral("Изделия"));
-    N4 = item(N2, "N4", QStringLiteral("Цены"));
-    N6 = item(N2, "N6", QStringLiteral("Операции"));
-    N8 = item(N2, "N8", QStringLiteral("Внеурочное"));
-    N11 = MainMenu1->addAction(QStringLiteral("Табель по времени"));
+    N1 = item(N2, "N1", QStringLiteral("&Рабочие"));
+    N3 = item(N2, "N3", QStringLiteral("&Изделия"));
+    N4 = item(N2, "N4", QStringLiteral("&Цены"));
+    N6 = item(N2, "N6", QStringLiteral("&Операции"));
+    N8 = item(N2, "N8", QStringLiteral("&Внеурочное"));
+    N11 = MainMenu1->addAction(QStringLiteral("&Табель по времени"));
     N11->setObjectName(QStringLiteral("N11"));
-    N7 = MainMenu1->addMenu(QStringLiteral("Отчеты"));
+    N7 = MainMenu1->addMenu(QStringLiteral("&Отчеты"));
     N7->setObjectName(QStringLiteral("N7"));
-    N10 = item(N7, "N10", QStringLiteral("Сводные отчеты"));
-    N12 = MainMenu1->addMenu(QStringLiteral("История"));
+    N10 = item(N7, "N10", QStringLiteral("&Сводные отчеты"));
+    N12 = MainMenu1->addMenu(QStringLiteral("&История"));
     N12->setObjectName(QStringLiteral("N12"));
-    N13 = item(N12, "N13", QStringLiteral("История записи"));
-    N14 = item(N12, "N14", QStringLiteral("Удалённые за день"));
-    N5 = MainMenu1->addAction(QStringLiteral("Выход"));
+    N13 = item(N12, "N13", QStringLiteral("История &записи"));
+    N14 = item(N12, "N14", QStringLiteral("&Удалённые за день"));
+    N5 = MainMenu1->addAction(QStringLiteral("&Выход"));
     N5->setObjectName(QStringLiteral("N5"));
     layout()->setMenuBar(MainMenu1);
 
@@ -162,6 +163,7 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     connect(N13, &QAction::triggered, this, [this] { ui::guarded([this] { N13Click(); }); });
     connect(N14, &QAction::triggered, this, [this] { ui::guarded([this] { N14Click(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    setUpKeys();
 
     styleShiftButtons();
     CBox1Click();
@@ -352,6 +354,53 @@ void TForm1::reopenShiftQueries()
     showMonthState();
 }
 
+// The keys of a desktop list: Insert adds, F2 (or Enter in the list) changes, Delete in the list deletes, F5 reads
+// the day again, Space in the list accepts as a double click does. A key does what its button does, and nothing
+// while the button is off for the role.
+void TForm1::setUpKeys()
+{
+    const auto key = [this](const QKeySequence& seq, QPushButton* button) {
+        auto* shortcut = new QShortcut(seq, this);
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled() && button->isVisible())
+                button->click();
+        });
+    };
+    key(QKeySequence(Qt::Key_Insert), Button1);
+    key(QKeySequence(Qt::Key_F2), Button2);
+    key(QKeySequence(Qt::Key_F5), Button8);
+    Button1->setToolTip(QStringLiteral("Добавить запись (Insert)"));
+    Button2->setToolTip(QStringLiteral("Изменить запись (F2 или Enter в списке)"));
+    Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
+    Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
+    DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
+    DBGrid2->installEventFilter(this);
+}
+
+bool TForm1::gridKey(QKeyEvent* key)
+{
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    QPushButton* button = nullptr;
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        button = Button2;
+        break;
+    case Qt::Key_Delete:
+        button = Button3;
+        break;
+    case Qt::Key_Space:
+        ui::guarded([this] { DBGrid2DblClick(); });
+        return true;
+    default:
+        return false;
+    }
+    if (button->isEnabled() && button->isVisible())
+        button->click();
+    return true;
+}
+
 void TForm1::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
@@ -367,6 +416,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
         return false;
     }
+    if (watched == DBGrid2 && event->type() == QEvent::KeyPress)
+        return gridKey(static_cast<QKeyEvent*>(event));
     if (watched == DateT && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -103,6 +103,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void setUpKeys();
+    // Enter, Delete and Space in the list; true when the key was the list's.
+    bool gridKey(QKeyEvent* key);
     void reopenShiftQueries();
     // The caption says when the shown day's month is closed.
     void showMonthState();

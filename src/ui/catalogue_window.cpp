@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace ui {
 
@@ -44,6 +45,48 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
     onSignal(setup_.second, &QPushButton::clicked, this, &CatalogueWindow::Button2Click);
     if (setup_.exit)
         connect(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
+    setUpKeys();
+}
+
+// The keys of a desktop list: Insert adds, F2 (or Enter in the list) changes or chooses, Delete in the list
+// deletes, Escape closes. A key acts only where its button is shown. Enter in the search box stays the default
+// button's.
+void CatalogueWindow::setUpKeys()
+{
+    const auto pressIfShown = [](QPushButton* b) {
+        if (b && b->isVisible() && b->isEnabled())
+            b->click();
+    };
+    if (setup_.add) {
+        auto* insert = new QShortcut(QKeySequence(Qt::Key_Insert), this);
+        connect(insert, &QShortcut::activated, this, [this, pressIfShown] { pressIfShown(setup_.add); });
+        setup_.add->setToolTip(QStringLiteral("Insert"));
+    }
+    auto* f2 = new QShortcut(QKeySequence(Qt::Key_F2), this);
+    connect(f2, &QShortcut::activated, this, [this, pressIfShown] { pressIfShown(setup_.second); });
+    setup_.second->setToolTip(QStringLiteral("F2 или Enter в списке"));
+    if (setup_.remove)
+        setup_.remove->setToolTip(QStringLiteral("Delete в списке"));
+    if (setup_.exit)
+        setup_.exit->setToolTip(QStringLiteral("Escape"));
+    if (setup_.grid)
+        setup_.grid->installEventFilter(this);
+}
+
+bool CatalogueWindow::gridKey(QKeyEvent* key)
+{
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    QPushButton* button = nullptr;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        button = setup_.second;
+    else if (key->key() == Qt::Key_Delete)
+        button = setup_.remove;
+    else
+        return false;
+    if (button && button->isVisible() && button->isEnabled())
+        button->click();
+    return true;
 }
 
 // ---- openers ----
@@ -256,6 +299,8 @@ void CatalogueWindow::showEvent(QShowEvent* event)
 
 bool CatalogueWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (setup_.grid && watched == setup_.grid && event->type() == QEvent::KeyPress)
+        return gridKey(static_cast<QKeyEvent*>(event));
     if (watched == setup_.search && event->type() == QEvent::KeyPress) {
         bool discard = false;
         guarded([&] { discard = Edit1KeyDown(static_cast<QKeyEvent*>(event)); });

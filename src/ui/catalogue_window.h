@@ -120,6 +120,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void setUpKeys();
+    // Enter and Delete in the list; true when the key was the list's.
+    bool gridKey(QKeyEvent* key);
     // The open list read again after another workstation's change, on the same row (by its key) where it is still
     // there, the search's filter kept.
     void liveReread();

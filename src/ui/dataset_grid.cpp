@@ -381,6 +381,8 @@ DbGrid::DbGrid(QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid for the window's next control; the arrows move through its cells.
+    setTabKeyNavigation(false);
     setItemDelegate(new StyledDelegate(this));
     verticalHeader()->setVisible(false);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);

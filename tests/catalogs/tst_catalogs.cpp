@@ -305,6 +305,54 @@ private slots:
         QCOMPARE(db.scalar("select count(*) from cmn_contractor.person where id=3").toInt(), 0);
     }
 
+    // The lists by keys: Insert adds, Enter in the list and F2 change, Delete in the list asks, Escape closes; in
+    // choice mode Enter in the list chooses. Enter in the search box stays the default button's.
+    void keysInTheLists()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm5* list = app.w.Form5;
+        const auto press = [](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
+        const auto focusList = [list] {
+            list->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(list));
+            list->DBGrid1->setFocus();
+        };
+        QStringList editors;
+        bool closedByEscape = false;
+        ui::scriptModal("TForm5", [&](QDialog* d) {
+            for (int i = 0; i < 3; ++i)
+                ui::scriptModal("TForm2", [&](QDialog* e) { editors << e->windowTitle(); });
+            focusList();
+            press(Qt::Key_Insert);
+            focusList();
+            press(Qt::Key_Return);
+            focusList();
+            press(Qt::Key_F2);
+            focusList();
+            ui::Messages::queueAnswer(false);
+            press(Qt::Key_Delete);
+            focusList();
+            press(Qt::Key_Escape);
+            closedByEscape = !d->isVisible();
+        });
+        list->openCatalogue(nullptr);
+        QCOMPARE(editors, (QStringList{"Заведение данных нового работника", "Изменение данных работника",
+                                       "Изменение данных работника"}));
+        QCOMPARE(messages(), QStringList{"Удаление|Удалить работника?"});
+        QVERIFY(closedByEscape);
+
+        StandInOpener opener;
+        ui::scriptModal("TForm5", [&](QDialog*) {
+            focusList();
+            press(Qt::Key_Down);
+            press(Qt::Key_Return);
+        });
+        opener.pick(list);
+        QCOMPARE(opener.name, QStringLiteral("Петрова А.С."));
+    }
+
     // ---- workers ----
 
     void addWorker()

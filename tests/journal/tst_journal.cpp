@@ -406,6 +406,58 @@ private slots:
         QCOMPARE(app.w.DataModule6->Smena2->recordCount(), rowsLeft.size());
     }
 
+    // The journal by keys only: Tab leaves the list and reaches "Добавить", Insert opens the editor for a new row,
+    // Enter and F2 for the current one, Space accepts it, Delete asks, F5 reads the day again.
+    void keyboardWalk()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, QDate::currentDate(), 8, "no");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->show();
+        j->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(j));
+        const auto press = [](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
+        j->DBGrid2->setFocus();
+        j->DBGrid2->selectRow(0);
+        press(Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != j->DBGrid2);
+        for (int i = 0; i < 12 && QApplication::focusWidget() != j->Button1; ++i)
+            press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(j->Button1));
+
+        QStringList titles;
+        for (int i = 0; i < 3; ++i)
+            ui::scriptModal("TForm11", [&](QDialog* d) { titles << d->windowTitle(); });
+        // back in the journal after each window, with the list focused (as the journal does it itself)
+        const auto back = [j] {
+            j->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(j));
+            j->DBGrid2->setFocus();
+        };
+        press(Qt::Key_Insert);
+        back();
+        press(Qt::Key_Return);
+        back();
+        press(Qt::Key_F2);
+        back();
+        QCOMPARE(titles, (QStringList{"Заведение новой позиции", "Изменение данных о позиции",
+                                      "Изменение данных о позиции"}));
+
+        press(Qt::Key_Space);
+        QCOMPARE(db.scalar("select ok from accounts_dep.smena where id = 1").toString(), QStringLiteral("ok"));
+        ui::Messages::queueAnswer(false);
+        press(Qt::Key_Delete);
+        QCOMPARE(ui::Messages::shown().size(), 1);
+        QCOMPARE(ui::Messages::shown()[0].text, QStringLiteral("Удалить позицию из списка?"));
+        db.exec("update accounts_dep.smena set kol_vo = 77 where id = 1");
+        press(Qt::Key_F5);
+        QCOMPARE(app.w.DataModule6->Smena1->asInt("kol_vo"), 77);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+    }
+
     // The deletion question as the user meets it: "Нет" is its default button, so Enter keeps the row.
     void enterAnswersNoToTheDeletion()
     {
