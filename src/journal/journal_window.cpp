@@ -21,6 +21,7 @@
 #include "journal/journal_sql.h"
 #include "reports/reports_window.h"
 #include "timesheet/timesheet_window.h"
+#include "ui/window_place.h"
 #include "ui/window_registry.h"
 
 #include <QCalendarWidget>
@@ -74,7 +75,8 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     w_.Form1 = this;
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(size());
+    // Resizable, its list growing with it; it opens where and as large as it was left, within the screen.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
@@ -164,6 +166,7 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     connect(N14, &QAction::triggered, this, [this] { ui::guarded([this] { N14Click(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     setUpKeys();
+    ui::rememberPlace(this, {DBGrid2});
 
     styleShiftButtons();
     CBox1Click();
@@ -291,7 +294,7 @@ bool TForm1::runBuildStampCheck()
 void TForm1::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    ui::centerOnScreen(this);
+    ui::restorePlace(this);
     if (!event->spontaneous())
         ui::guarded([this] { FormActivate(); });
 }

@@ -10,6 +10,7 @@
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_sql.h"
 #include "ui/dataset_grid.h"
+#include "ui/window_place.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>
@@ -87,6 +88,8 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
     ComboBox1->setCurrentIndex(0);
     ComboBox2->setCurrentIndex(0);
     Button4->setShortcut(QKeySequence(Qt::Key_Escape));
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    ui::rememberPlace(this, {DBGrid1, DBGrid2, DBGrid3});
 
     dt = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("dt"), this);
     dt->setSql(timesheet_sql::kDt);
@@ -172,7 +175,7 @@ void TForm19::applyColumnLooks(int index)
 void TForm19::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    ui::centerOnScreen(this);
+    ui::restorePlace(this);
     if (!event->spontaneous())
         ui::guarded([this] { FormActivate(); });
 }

@@ -6,6 +6,7 @@
 #include "db/sql_text.h"
 #include "ui/dataset_grid.h"
 #include "ui/live_refresh.h"
+#include "ui/window_place.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -46,6 +47,7 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
     if (setup_.exit)
         connect(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
     setUpKeys();
+    rememberPlace(this, setup_.grid ? QList<QTableView*>{setup_.grid} : QList<QTableView*>{});
 }
 
 // The keys of a desktop list: Insert adds, F2 (or Enter in the list) changes or chooses, Delete in the list
@@ -293,8 +295,10 @@ void CatalogueWindow::reloadAt(int recNo)
 void CatalogueWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        restorePlace(this);
         guarded([this] { FormActivate(); });
+    }
 }
 
 bool CatalogueWindow::eventFilter(QObject* watched, QEvent* event)

@@ -8,6 +8,9 @@
 
 #include <QCalendarWidget>
 #include <QMessageBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -456,6 +459,42 @@ private slots:
         press(Qt::Key_F5);
         QCOMPARE(app.w.DataModule6->Smena1->asInt("kol_vo"), 77);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+    }
+
+    // The journal opens where it was left, as large, with the same column widths, after the program was started
+    // again; never larger than the screen, never off it.
+    void placeIsKeptAcrossRestarts()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const auto show = [](AppFixture& app) {
+            openJournal(app);
+            app.w.Form1->show();
+            QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
+        };
+        const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect left(free.left() + 30, free.top() + 40, free.width() - 100, free.height() - 120);
+        {
+            AppFixture app(db);
+            show(app);
+            const QRect frame = app.w.Form1->frameGeometry();
+            QVERIFY2(free.contains(frame), qPrintable(QString("%1x%2").arg(frame.width()).arg(frame.height())));
+            app.w.Form1->setGeometry(left);
+            app.w.Form1->DBGrid2->horizontalHeader()->resizeSection(0, 260);
+            app.w.Form1->hide();
+        }
+        {
+            AppFixture app(db);
+            show(app);
+            QCOMPARE(app.w.Form1->geometry(), left);
+            QCOMPARE(app.w.Form1->DBGrid2->horizontalHeader()->sectionSize(0), 260);
+            app.w.Form1->move(free.right() + 500, free.bottom() + 500); // a screen that is gone since
+            app.w.Form1->hide();
+        }
+        AppFixture app(db);
+        show(app);
+        QVERIFY(free.intersects(app.w.Form1->frameGeometry()));
+        QVERIFY(free.contains(app.w.Form1->geometry().topLeft()));
     }
 
     // The deletion question as the user meets it: "Нет" is its default button, so Enter keeps the row.

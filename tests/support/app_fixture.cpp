@@ -6,8 +6,10 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 AppFixture::AppFixture(TestDatabase& db, const QString& buildDate, const QString& buildTime)
@@ -23,6 +25,9 @@ AppFixture::AppFixture(const QString& arg1, const QString& arg2, const QString& 
 void AppFixture::start(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime)
 {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    // The windows' kept places and widths go to a folder of the test run's own, never the user's settings.
+    static QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     ui::Messages::setScripted(true);
     ui::Messages::clearShown();
     // No message may wait for the user while a transaction holds its locks (the program warns when one does).

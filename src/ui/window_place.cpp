@@ -1,0 +1,131 @@
+#include "ui/window_place.h"
+
+#include "ui/messages.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QPointer>
+#include <QScreen>
+#include <QSettings>
+#include <QTableView>
+#include <QWidget>
+
+namespace ui {
+
+namespace {
+
+QSettings settings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("kesta"), QStringLiteral("kesta_tabel"));
+}
+
+QString keyOf(const QWidget* window)
+{
+    return QStringLiteral("windows/") + QString::fromLatin1(window->metaObject()->className());
+}
+
+// Saves the place when the window hides; holds the grids whose columns go with it.
+class PlaceKeeper : public QObject {
+public:
+    PlaceKeeper(QWidget* window, const QList<QTableView*>& grids)
+        : QObject(window)
+        , window_(window)
+    {
+        setObjectName(QStringLiteral("placeKeeper"));
+        for (QTableView* g : grids)
+            grids_.append(g);
+        window->installEventFilter(this);
+    }
+
+    void save() const
+    {
+        QSettings s = settings();
+        const QString key = keyOf(window_);
+        s.setValue(key + QStringLiteral("/geometry"), window_->saveGeometry());
+        for (int i = 0; i < grids_.size(); ++i) {
+            if (!grids_[i])
+                continue;
+            const QHeaderView* h = grids_[i]->horizontalHeader();
+            QList<QVariant> widths;
+            for (int c = 0; c < h->count(); ++c)
+                widths << h->sectionSize(c);
+            s.setValue(key + QStringLiteral("/columns%1").arg(i), widths);
+        }
+    }
+
+    void restoreColumns() const
+    {
+        QSettings s = settings();
+        const QString key = keyOf(window_);
+        for (int i = 0; i < grids_.size(); ++i) {
+            if (!grids_[i])
+                continue;
+            QHeaderView* h = grids_[i]->horizontalHeader();
+            const QList<QVariant> widths = s.value(key + QStringLiteral("/columns%1").arg(i)).toList();
+            if (widths.size() != h->count()) // the program's columns changed since: its own widths stand
+                continue;
+            for (int c = 0; c < h->count(); ++c)
+                if (!h->isSectionHidden(c) && widths[c].toInt() > 0)
+                    h->resizeSection(c, widths[c].toInt());
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == window_ && event->type() == QEvent::Hide && !event->spontaneous())
+            save();
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    QList<QPointer<QTableView>> grids_;
+};
+
+} // namespace
+
+void rememberPlace(QWidget* window, const QList<QTableView*>& grids)
+{
+    new PlaceKeeper(window, grids);
+}
+
+void fitToScreen(QWidget* window)
+{
+    QScreen* screen = window->screen();
+    if (!screen)
+        return;
+    const QRect free = screen->availableGeometry();
+    // The frame (title bar, borders) takes its share; before the first showing it is not known yet.
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    const QSize room = free.size() - frame;
+    if (window->width() > room.width() || window->height() > room.height()) {
+        const QSize fitted = window->size().boundedTo(room).expandedTo(window->minimumSize());
+        if (window->minimumSize() == window->maximumSize()) // a fixed size stays as it is
+            return;
+        window->resize(fitted);
+    }
+    QRect r = window->frameGeometry();
+    if (!free.contains(r)) {
+        r.moveLeft(std::clamp(r.left(), free.left(), std::max(free.left(), free.right() - r.width() + 1)));
+        r.moveTop(std::clamp(r.top(), free.top(), std::max(free.top(), free.bottom() - r.height() + 1)));
+        window->move(r.topLeft());
+    }
+}
+
+void restorePlace(QWidget* window)
+{
+    const auto* keeper = window->findChild<PlaceKeeper*>(QStringLiteral("placeKeeper"), Qt::FindDirectChildrenOnly);
+    const QByteArray kept = keeper ? settings().value(keyOf(window) + QStringLiteral("/geometry")).toByteArray()
+                                   : QByteArray();
+    // restoreGeometry itself moves a window whose place is on no screen now onto the screen
+    if (kept.isEmpty() || !window->restoreGeometry(kept)) {
+        fitToScreen(window);
+        centerOnScreen(window);
+    }
+    fitToScreen(window);
+    if (keeper)
+        keeper->restoreColumns();
+}
+
+} // namespace ui

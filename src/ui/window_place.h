@@ -1,0 +1,21 @@
+// Where a window stood and how large it was when it was last closed, and the widths of its grids' columns: kept per
+// user in the platform's settings file (~/.config/kesta/kesta_tabel.conf on Linux) and restored when the window
+// opens, always inside the screen it opens on. A window never opens larger than the screen's free area.
+#pragma once
+
+#include <QList>
+
+class QTableView;
+class QWidget;
+
+namespace ui {
+
+// Kept from now on: the window's place when it hides, the grids' column widths with it.
+void rememberPlace(QWidget* window, const QList<QTableView*>& grids = {});
+// Called when the window is about to show (instead of centring it): the kept place and widths, or the window
+// centred at a size that fits the screen when nothing is kept yet.
+void restorePlace(QWidget* window);
+// Shrinks a window larger than its screen's free area to fit it, and moves it back inside.
+void fitToScreen(QWidget* window);
+
+} // namespace ui
