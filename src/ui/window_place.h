@@ -1,5 +1,5 @@
 // Where a window stood and how large it was when it was last closed, and the widths of its grids' columns: kept per
-// user in the platform's settings file (~/.config/kesta/kesta_tabel.conf on Linux) and restored when the window
+// user in the platform's settings file (~/.config/kesta/kesta_tabel.ini on Linux) and restored when the window
 // opens, always inside the screen it opens on. A window never opens larger than the screen's free area.
 #pragma once
 
