@@ -7,13 +7,6 @@
 #include "db/transaction.h"
 #include "ui/window_registry.h"
 
-namespace {
-
-// The database refuses to delete a kind that operations still use.
-const QString kForeignKeyViolation = QStringLiteral("23503");
-
-} // namespace
-
 TForm8::TForm8(Windows& windows, QWidget* parent)
     : ui::CatalogueWindow(parent)
     , w_(windows)
@@ -77,7 +70,7 @@ void TForm8::Button3Click()
     try {
         kinds->remove();
     } catch (const db::DbError& err) {
-        if (err.sqlState() != kForeignKeyViolation)
+        if (err.sqlState() != QLatin1String(db::sqlstate::kForeignKeyViolation))
             throw;
         ui::Messages::error(QStringLiteral("Вид операции нельзя удалить: он используется в операциях. "
                                            "Сначала удалите эти операции или выберите в них другой вид."));

@@ -4,12 +4,14 @@
 #include "catalogs/norms_editor.h"
 #include "catalogs/operation_price_editor.h"
 #include "catalogs/operation_prices_sql.h"
+#include "catalogs/price_list_export.h"
 #include "db/data_module.h"
 #include "db/transaction.h"
 #include "reportengine/format.h"
 #include "ui/window_registry.h"
 
 #include <QCheckBox>
+#include <QScopeGuard>
 #include <QComboBox>
 
 namespace sql = operation_prices_sql;
@@ -163,28 +165,9 @@ void TForm4::Button5Click()
     ui::WaitCursor wait;
     XLS_Rep->close();
     XLS_Rep->open();
-    if (Excel.OpenWorkbook(QString()) == -1) {
-        XLS_Rep->close();
+    const auto close = qScopeGuard([this] { XLS_Rep->close(); });
+    if (Excel.OpenWorkbook(QString()) == -1)
         return;
-    }
-    const QStringList headers{QStringLiteral("Марка"), QStringLiteral("Операция"), QStringLiteral("Цена"),
-                              QStringLiteral("Вид")};
-    for (int c = 0; c < headers.size(); ++c)
-        Excel.WriteCell(1, c + 1, 1, headers[c], false, false, true);
-    Excel.freezePanes(1);
-    Excel.fitColumns();
-    int row = 2;
-    for (XLS_Rep->first(); !XLS_Rep->eof(); XLS_Rep->next()) {
-        const QVariant cena = XLS_Rep->value(QStringLiteral("cena"));
-        Excel.WriteCell(1, 1, row, XLS_Rep->asString(QStringLiteral("MARKA")), 1);
-        Excel.WriteCell(1, 2, row, XLS_Rep->asString(QStringLiteral("VID")), 1);
-        Excel.WriteCell(1, 3, row, reportengine::plainText(cena.isNull() ? QVariant(0.0) : cena), 0);
-        Excel.WriteCell(1, 4, row,
-                        XLS_Rep->asInt(QStringLiteral("NAIMEN")) == 0 ? QStringLiteral("Готовая продукция")
-                                                                        : QStringLiteral("Заготовки"),
-                        1);
-        ++row;
-    }
+    catalogs::writePriceList(*XLS_Rep, Excel);
     Excel.SetAppVisible(true);
-    XLS_Rep->close();
 }

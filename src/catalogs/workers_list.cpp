@@ -8,13 +8,6 @@
 #include "db/transaction.h"
 #include "ui/window_registry.h"
 
-namespace {
-
-// The database refuses to delete a worker that journal rows still refer to.
-const QString kForeignKeyViolation = QStringLiteral("23503");
-
-} // namespace
-
 TForm5::TForm5(Windows& windows, QWidget* parent)
     : ui::CatalogueWindow(parent)
     , w_(windows)
@@ -117,7 +110,7 @@ void TForm5::Button3Click()
             return;
         }
     } catch (const db::DbError& err) {
-        if (err.sqlState() != kForeignKeyViolation)
+        if (err.sqlState() != QLatin1String(db::sqlstate::kForeignKeyViolation))
             throw;
         ui::Messages::error(QStringLiteral("Работника нельзя удалить: на него есть записи в журнале. "
                                            "Сначала удалите или перенесите эти записи."));

@@ -17,6 +17,17 @@ inline constexpr const char* kRowChangedMessage =
 inline constexpr const char* kSavedNotRefreshedMessage =
     "Изменение сохранено, но список не обновлён. Нажмите «Обновить», чтобы увидеть данные.";
 
+// SQLSTATE codes the program answers in its own words.
+namespace sqlstate {
+inline constexpr const char* kForeignKeyViolation = "23503"; // a row still used by another table's rows
+inline constexpr const char* kConnectionFailure = "08006";
+inline constexpr const char* kQueryCanceled = "57014";       // the statement's time ran out
+inline constexpr const char* kDeadlockDetected = "40P01";
+inline constexpr const char* kSerializationFailure = "40001";
+inline constexpr const char* kAdminShutdown = "57P01";
+inline constexpr const char* kCrashShutdown = "57P02";
+} // namespace sqlstate
+
 // A statement failed on the server or the connection failed: carries the server's text and SQLSTATE.
 class DbError : public std::runtime_error {
 public:

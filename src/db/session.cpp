@@ -327,7 +327,7 @@ QSqlDatabase openConnection(const QString& connectionName)
         // Nothing of the coming action has been sent: connecting again and going on loses nothing.
         QString switched;
         if (!reconnect(db, &switched))
-            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QStringLiteral("08006"));
+            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
         notice(switched.isEmpty() ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
                                   : switched);
         return db;
@@ -335,7 +335,7 @@ QSqlDatabase openConnection(const QString& connectionName)
     if (broken(db)) {
         QString switched;
         if (!reconnect(db, &switched))
-            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QStringLiteral("08006"));
+            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
         if (!switched.isEmpty())
             notice(switched);
     }
@@ -405,14 +405,14 @@ FailureKind classify(const DbError& error, PGconn* conn)
 {
     const QString state = error.sqlState();
     const QString severity = error.severity().isEmpty() ? error.text().section(u':', 0, 0).trimmed() : error.severity();
-    if (!conn || PQstatus(conn) != CONNECTION_OK || state.startsWith(u"08") || state == u"57P01" || state == u"57P02" ||
+    if (!conn || PQstatus(conn) != CONNECTION_OK || state.startsWith(u"08") || state == QLatin1String(sqlstate::kAdminShutdown) || state == QLatin1String(sqlstate::kCrashShutdown) ||
         state == u"57P03" || severity == u"FATAL" || severity == u"PANIC")
         return FailureKind::ConnectionLost;
     if (state == u"55P03")
         return FailureKind::LockTimeout;
-    if (state == u"57014")
+    if (state == QLatin1String(sqlstate::kQueryCanceled))
         return FailureKind::StatementTimeout;
-    if (state == u"40P01" || state == u"40001")
+    if (state == QLatin1String(sqlstate::kDeadlockDetected) || state == QLatin1String(sqlstate::kSerializationFailure))
         return FailureKind::Conflict;
     return FailureKind::Statement;
 }
@@ -448,7 +448,7 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
                                ? notDone
                                : QStringLiteral("Неизвестно, успело ли действие выполниться: нажмите «Обновить» и "
                                                 "проверьте, прежде чем повторять его.");
-    const DbError cause(error.text(), error.sqlState().isEmpty() ? QStringLiteral("08006") : error.sqlState(),
+    const DbError cause(error.text(), error.sqlState().isEmpty() ? QString::fromLatin1(sqlstate::kConnectionFailure) : error.sqlState(),
                         error.severity());
     QString switched;
     if (reconnect(db, &switched))

@@ -13,6 +13,7 @@
 #include "ui/window_registry.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 
 namespace {
 
@@ -20,12 +21,6 @@ QString shortDate(const QDate& d)
 {
     return d.toString(QStringLiteral("dd.MM.yyyy"));
 }
-
-// Closes a report's query however its preview ends.
-struct CloseOnExit {
-    db::Dataset* query;
-    ~CloseOnExit() { query->close(); }
-};
 
 } // namespace
 
@@ -105,7 +100,7 @@ void TForm18::runReport(PeriodReportForm* form, const QString& titlePrefix)
     if (!periodAccepted())
         return;
     db::Dataset* query = form->reportQuery();
-    CloseOnExit closing{query};
+    const auto closing = qScopeGuard([query] { query->close(); }); // however the preview ends
     setPeriod(query);
     applyProductClass(query);
     {
@@ -141,7 +136,7 @@ void TForm18::Button6Click()
     if (!periodAccepted())
         return;
     ui::WaitCursor wait;
-    CloseOnExit closing{XLS_Rep};
+    const auto closing = qScopeGuard([this] { XLS_Rep->close(); });
     setPeriod(XLS_Rep);
     applyProductClass(XLS_Rep);
     XLS_Rep->open();

@@ -6,6 +6,7 @@
 #include "db/listener.h"
 #include "ui/live_refresh.h"
 #include "reportengine/render.h"
+#include "timesheet/timesheet_export.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_sql.h"
@@ -14,6 +15,7 @@
 #include "ui/window_registry.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 #include <QPainter>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
@@ -283,18 +285,13 @@ void TForm19::Button1Click()
     PB->show();
     // The bar is hidden again and the grids reopened whether the rebuild went through or not; a failure has
     // left the month as it was.
-    struct Restore {
-        TForm19* f;
-        ~Restore()
-        {
-            f->PB->hide();
-            ui::guarded([this] {
-                for (db::Dataset* q : {f->w_.DataModule6->H_Tabel_1, f->w_.DataModule6->H_Tabel_2,
-                                       f->w_.DataModule6->H_Tabel_3})
-                    q->open();
-            });
-        }
-    } restore{this};
+    const auto restore = qScopeGuard([this] {
+        PB->hide();
+        ui::guarded([this] {
+            for (db::Dataset* q : {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3})
+                q->open();
+        });
+    });
     timesheet::rebuildMonth(*dm, month, year, [this](int day) {
         PB->setValue(day);
         PB->repaint();
@@ -309,10 +306,7 @@ void TForm19::Button6Click()
     q->setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
     q->setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
     q->open();
-    struct Close {
-        db::Dataset* q;
-        ~Close() { q->close(); }
-    } close{q};
+    const auto close = qScopeGuard([q] { q->close(); });
     const QString month = ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г.");
     report->QuickRep1.setText(QStringLiteral("QRLabel33"), month);
     reportengine::Document doc;
@@ -332,48 +326,21 @@ void TForm19::Button2Click()
     q->setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
     q->setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
     q->open();
-    struct Close {
-        db::Dataset* q;
-        ~Close() { q->close(); }
-    } close{q};
+    const auto close = qScopeGuard([q] { q->close(); });
     ui::WaitCursor wait;
     exporting_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{exporting_};
+    const auto done = qScopeGuard([this] { exporting_ = false; });
     if (excel_.OpenWorkbook(QString()) == -1)
         return;
     excel_.SetAppVisible(false);
-    const QString suffix = QStringLiteral(" из ") + QString::number(q->recordCount()) + u')';
-    Button2->setText(QStringLiteral("Excel (0") + suffix);
-    q->first();
-
-    excel_.WriteCell(1, 1, 1, ComboBox1->currentText() + u' ' + QString::number(ComboBox2->currentText().toInt()),
-                     true, true, true);
-    excel_.WriteCell(1, 1, 2, QStringLiteral("Фамилия И.О."), true, true, true);
-    for (int d = 1; d <= 31; ++d)
-        excel_.WriteCell(1, d + 1, 2, QString::number(d), false, true, true);
-    excel_.WriteCell(1, 33, 2, QStringLiteral("Итого"), true, true, true);
-    // The month and the day numbers stay above, the names to the left, wherever the sheet is scrolled.
-    excel_.freezePanes(2, 1);
-
-    int r = 3;
-    while (!q->eof()) {
-        excel_.WriteCell(1, 1, r, q->asString(QStringLiteral("fio")), true, true, false);
-        qint64 total = 0;
-        for (int d = 1; d <= 31; ++d) {
-            const qint64 v = q->asLongLong(QStringLiteral("sd%1").arg(d));
-            total += v;
-            excel_.WriteCell(1, d + 1, r, QString::number(v), false, true, false);
-        }
-        excel_.WriteCell(1, 33, r, QString::number(total), false, true, false);
-        q->next();
-        ++r;
-        Button2->setText(QStringLiteral("Excel (") + QString::number(r - 3) + suffix);
-        // The count is drawn as it grows; clicks wait until the export has finished, so none starts another.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    timesheet::writeTimesheet(*q, excel_,
+                              ComboBox1->currentText() + u' ' + QString::number(ComboBox2->currentText().toInt()),
+                              [this](const QString& caption) {
+                                  Button2->setText(caption);
+                                  // The count is drawn as it grows; clicks wait until the export has finished,
+                                  // so none starts another.
+                                  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                              });
     excel_.SetAppVisible(true);
 }
 
