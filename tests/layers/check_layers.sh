@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The program's libraries include only headers of their own and of the libraries below them, and a window includes
+# only its own generated form header (ui_NAME.h beside NAME.h / NAME.cpp). Prints every include that breaks this and
+# fails then.
+#
+#   tests/layers/check_layers.sh SRC_DIR
+set -uo pipefail
+src=${1:?usage: check_layers.sh SRC_DIR}
+
+# What each library may include besides itself, lowest first.
+declare -A below=(
+    [db]=""
+    [ui]="db"
+    [reportengine]="db"
+    [spreadsheet]="db ui"
+    [catalogs]="db ui reportengine spreadsheet"
+    [timesheet]="db ui reportengine spreadsheet"
+    [reports]="db ui reportengine spreadsheet"
+    [journal]="db ui reportengine spreadsheet catalogs timesheet reports"
+    [app]="db ui reportengine spreadsheet catalogs timesheet reports journal"
+)
+
+faults=0
+for dir in "$src"/*/; do
+    lib=$(basename "$dir")
+    if [ -z "${below[$lib]+known}" ]; then
+        echo "layers: library $lib has no place in the order (add it to tests/layers/check_layers.sh)"
+        faults=$((faults + 1))
+        continue
+    fi
+    allowed=" $lib ${below[$lib]} "
+    for file in "$dir"*.h "$dir"*.cpp; do
+        [ -e "$file" ] || continue
+        name=$(basename "$file"); name=${name%.*}
+        while IFS= read -r line; do
+            header=${line#*\"}; header=${header%\"*}
+            case "$header" in
+                ui_*.h)
+                    if [ "$header" != "ui_$name.h" ]; then
+                        echo "layers: $file includes another window's form $header"
+                        faults=$((faults + 1))
+                    fi ;;
+                */*)
+                    used=${header%%/*}
+                    if [[ "$allowed" != *" $used "* ]]; then
+                        echo "layers: $file ($lib) includes $header from $used, which is not below it"
+                        faults=$((faults + 1))
+                    fi ;;
+            esac
+        done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")
+    done
+done
+[ "$faults" -eq 0 ] && echo "layers: every include is in order"
+exit $((faults > 0))
