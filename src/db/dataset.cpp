@@ -4,6 +4,7 @@
 #include "db/db_error.h"
 #include "db/pg_fetch.h"
 #include "db/sql_text.h"
+#include "format/values.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -14,25 +15,6 @@ namespace db {
 namespace {
 
 const QString kRowId = QStringLiteral("__rowid");
-
-bool isNumber(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
 
 QVariant nullOf(QMetaType::Type t)
 {
@@ -244,7 +226,7 @@ void Dataset::applyOrder()
         const bool xn = !x.isValid() || x.isNull(), yn = !y.isValid() || y.isNull();
         if (xn || yn)
             return xn && !yn;
-        if (isNumber(x) && isNumber(y))
+        if (format::isNumber(x) && format::isNumber(y))
             return x.toDouble() < y.toDouble();
         return x.toString() < y.toString();
     });
@@ -416,7 +398,7 @@ qint64 Dataset::asLongLong(const QString& field) const
     const QVariant v = value(field);
     if (v.isNull())
         return 0;
-    if (isNumber(v))
+    if (format::isNumber(v))
         return std::llround(v.toDouble());
     const QString text = v.toString().trimmed();
     if (text.isEmpty())
@@ -441,7 +423,7 @@ double Dataset::asDouble(const QString& field) const
     const QVariant v = value(field);
     if (v.isNull())
         return 0.0;
-    if (isNumber(v))
+    if (format::isNumber(v))
         return v.toDouble();
     const QString text = v.toString().trimmed();
     if (text.isEmpty())
@@ -472,7 +454,7 @@ bool Dataset::locate(const QString& field, const QVariant& wanted)
         if (v.isNull() || !wanted.isValid() || wanted.isNull())
             continue;
         bool match;
-        if (isNumber(v) || isNumber(wanted)) {
+        if (format::isNumber(v) || format::isNumber(wanted)) {
             bool ok1 = false, ok2 = false;
             const double a = v.toDouble(&ok1), b = wanted.toDouble(&ok2);
             match = ok1 && ok2 && a == b;

@@ -8,6 +8,7 @@
 #include "db/command.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
+#include "format/values.h"
 #include "db/db_error.h"
 #include "db/listener.h"
 #include "db/session.h"
@@ -57,13 +58,6 @@ void setFlagLook(QWidget* w, bool on, const QColor& color)
     QFont f = w->font();
     f.setBold(on);
     w->setFont(f);
-}
-
-QString formatSum(double v)
-{
-    QLocale loc;
-    loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    return loc.toString(v, 'f', 2);
 }
 
 } // namespace
@@ -501,7 +495,7 @@ void TForm1::updateTotals()
                              .arg(loc.toString(kol, 'g', 15))
                              .arg(brak)
                              .arg(hours)
-                             .arg(formatSum(sum)));
+                             .arg(format::sumText(sum)));
 }
 
 void TForm1::Button8Click()

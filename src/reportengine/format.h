@@ -1,24 +1,13 @@
-// Values as report text: picture masks such as "#0.00", and the plain form of a value printed without one.
+// The report engine's names for the program's value formatting (format/values.h).
 #pragma once
 
-#include <QString>
-#include <QVariant>
+#include "format/values.h"
 
 namespace reportengine {
 
-// Numbers of every kind (integers, floating point); null counts as no number.
-bool isNumber(const QVariant& value);
-// The value as a number; null, empty and non-numeric text give 0. Text is read with a full stop or a comma.
-double toNumber(const QVariant& value);
-
-// A value printed as it comes: whole numbers without decimals, other numbers with up to 15 significant digits
-// and the workstation's decimal separator, dates day first, null as empty text.
-QString plainText(const QVariant& value);
-
-// A number through a picture mask: "0" a digit always printed, "#" a digit printed when needed, "." the
-// decimal separator (as many decimals as digit marks follow it), "," in the whole part groups thousands;
-// other characters before and after the digits are kept. Values that are not numbers print plainly; an
-// empty mask prints plainly.
-QString formatValue(const QVariant& value, const QString& mask);
+using format::formatValue;
+using format::isNumber;
+using format::plainText;
+using format::toNumber;
 
 } // namespace reportengine

@@ -1,5 +1,6 @@
 #include "ui/dataset_grid.h"
 
+#include "format/values.h"
 #include "ui/messages.h"
 
 #include <QDateTime>
@@ -17,29 +18,10 @@ namespace ui {
 
 QString displayText(const QVariant& v)
 {
-    if (!v.isValid() || v.isNull())
-        return QString();
-    switch (v.typeId()) {
-    case QMetaType::QDateTime: {
-        const QDateTime dt = v.toDateTime();
-        if (dt.time() == QTime(0, 0))
-            return dt.date().toString(QStringLiteral("dd.MM.yyyy"));
-        return dt.toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
-    }
-    case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        const double d = v.toDouble();
-        QLocale loc;
-        loc.setNumberOptions(QLocale::OmitGroupSeparator);
-        if (d == std::floor(d) && std::fabs(d) < 1e15)
-            return loc.toString(static_cast<qlonglong>(d));
-        return loc.toString(d, 'g', 15);
-    }
-    default:
+    // A grid shows a value as the reports print it; a yes/no as the toolkit writes it.
+    if (v.typeId() == QMetaType::Bool)
         return v.toString();
-    }
+    return format::plainText(v);
 }
 
 DatasetModel::DatasetModel(QObject* parent)

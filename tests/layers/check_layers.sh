@@ -9,15 +9,16 @@ src=${1:?usage: check_layers.sh SRC_DIR}
 
 # What each library may include besides itself, lowest first.
 declare -A below=(
-    [db]=""
-    [ui]="db"
-    [reportengine]="db"
-    [spreadsheet]="db ui"
-    [catalogs]="db ui reportengine spreadsheet"
-    [timesheet]="db ui reportengine spreadsheet"
-    [reports]="db ui reportengine spreadsheet"
-    [journal]="db ui reportengine spreadsheet catalogs timesheet reports"
-    [app]="db ui reportengine spreadsheet catalogs timesheet reports journal"
+    [format]=""
+    [db]="format"
+    [ui]="format db"
+    [reportengine]="format db"
+    [spreadsheet]="format db ui"
+    [catalogs]="format db ui reportengine spreadsheet"
+    [timesheet]="format db ui reportengine spreadsheet"
+    [reports]="format db ui reportengine spreadsheet"
+    [journal]="format db ui reportengine spreadsheet catalogs timesheet reports"
+    [app]="format db ui reportengine spreadsheet catalogs timesheet reports journal"
 )
 
 faults=0

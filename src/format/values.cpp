@@ -1,4 +1,4 @@
-#include "reportengine/format.h"
+#include "format/values.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace reportengine {
+namespace format {
 
 bool isNumber(const QVariant& value)
 {
@@ -152,4 +152,11 @@ QString formatValue(const QVariant& value, const QString& mask)
     return prefix + out + suffix;
 }
 
-} // namespace reportengine
+QString sumText(double value)
+{
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return loc.toString(value, 'f', 2);
+}
+
+} // namespace format
