@@ -267,8 +267,6 @@ double textRoomMm(const PlacedItem& item)
 
 // ---- layout ----
 
-namespace {
-
 class Engine {
 public:
     Engine(const Report& report, const DataSource& source)
@@ -291,12 +289,14 @@ public:
         open_.assign(r_.groups().size(), false);
     }
 
-    Document run()
+    // The title and, without rows, the whole report.
+    void begin()
     {
         const int n = src_.rowCount();
-        const auto& groups = r_.groups();
-        const int g = int(groups.size());
+        const int g = int(r_.groups().size());
         row_ = n > 0 ? 0 : -1;
+        next_ = 0;
+        previous_.assign(g, QVariant());
         startPage();
         if (Band* t = r_.titleBand())
             print(*t);
@@ -309,48 +309,61 @@ public:
                 openGroup(i);
             for (int i = k - 1; i >= 0; --i)
                 closeGroup(i);
-        } else {
-            std::vector<QVariant> previous(g);
-            for (int rowIndex = 0; rowIndex < n; ++rowIndex) {
-                std::vector<QVariant> keys(g);
-                row_ = rowIndex;
-                for (int i = 0; i < g; ++i)
-                    if (groupKeys_[i])
-                        keys[i] = groupKeys_[i]->evaluate(context());
-                int level = g;
-                if (rowIndex == 0) {
-                    level = 0;
-                } else {
-                    for (int i = 0; i < g; ++i) {
-                        if (groupKeys_[i] && !sameKey(keys[i], previous[i])) {
-                            level = i;
-                            break;
-                        }
+            end();
+        }
+    }
+
+    bool done() const { return done_; }
+
+    // Places up to `count` more rows; after the last row, the closing footers, the summary and the last page.
+    void advance(int count)
+    {
+        if (done_)
+            return;
+        const int n = src_.rowCount();
+        const int g = int(r_.groups().size());
+        const int stop = std::min(n, next_ + std::max(1, count));
+        std::vector<QVariant> keys(g);
+        for (; next_ < stop; ++next_) {
+            const int rowIndex = next_;
+            row_ = rowIndex;
+            for (int i = 0; i < g; ++i)
+                if (groupKeys_[i])
+                    keys[i] = groupKeys_[i]->evaluate(context());
+            int level = g;
+            if (rowIndex == 0) {
+                level = 0;
+            } else {
+                for (int i = 0; i < g; ++i) {
+                    if (groupKeys_[i] && !sameKey(keys[i], previous_[i])) {
+                        level = i;
+                        break;
                     }
                 }
-                if (rowIndex > 0 && level < g) {
-                    row_ = rowIndex - 1; // footers show the group's last row
-                    for (int i = g - 1; i >= level; --i)
-                        closeGroup(i);
-                    row_ = rowIndex;
-                }
-                for (int i = level; i < g; ++i)
-                    openGroup(i);
-                for (Expression* e : aggregates_)
-                    e->accumulate(context());
-                if (Band* d = r_.detailBand())
-                    print(*d);
-                previous = keys;
             }
+            if (rowIndex > 0 && level < g) {
+                row_ = rowIndex - 1; // footers show the group's last row
+                for (int i = g - 1; i >= level; --i)
+                    closeGroup(i);
+                row_ = rowIndex;
+            }
+            for (int i = level; i < g; ++i)
+                openGroup(i);
+            for (Expression* e : aggregates_)
+                e->accumulate(context());
+            if (Band* d = r_.detailBand())
+                print(*d);
+            previous_.swap(keys);
+        }
+        if (next_ >= n) {
             row_ = n - 1;
             for (int i = g - 1; i >= 0; --i)
                 closeGroup(i);
+            end();
         }
-        if (Band* s = r_.summaryBand())
-            print(*s);
-        finishPage();
-        return std::move(doc_);
     }
+
+    Document& document() { return doc_; }
 
 private:
     Expression::Resolver resolver() const
@@ -427,6 +440,14 @@ private:
         if (Band* f = r_.groups()[i]->footerBand())
             print(*f);
         open_[i] = false;
+    }
+
+    void end()
+    {
+        if (Band* s = r_.summaryBand())
+            print(*s);
+        finishPage();
+        done_ = true;
     }
 
     double bodyBottom() const
@@ -536,15 +557,61 @@ private:
     std::vector<std::optional<Expression>> groupKeys_;
     std::vector<bool> open_;
     int row_ = -1;
+    int next_ = 0; // the next row to place
+    bool done_ = false;
+    std::vector<QVariant> previous_; // the group keys of the row placed last
     double y_ = 0;
     double pageBodyTop_ = 0;
 };
 
-} // namespace
-
 Document layout(const Report& report, const DataSource& source)
 {
-    return Engine(report, source).run();
+    LayoutRun run(report, source);
+    while (!run.advance(1 << 20)) {
+    }
+    return run.take();
+}
+
+LayoutRun::LayoutRun(const Report& report, const DataSource& source)
+    : engine_(std::make_unique<Engine>(report, source))
+{
+    engine_->begin();
+}
+
+LayoutRun::~LayoutRun() = default;
+
+bool LayoutRun::advance(int rows)
+{
+    engine_->advance(rows);
+    return engine_->done();
+}
+
+bool LayoutRun::done() const
+{
+    return engine_->done();
+}
+
+Document& LayoutRun::document()
+{
+    return engine_->document();
+}
+
+int LayoutRun::finishedPages() const
+{
+    const int placed = int(engine_->document().pages.size());
+    return engine_->done() ? placed : placed - 1;
+}
+
+void LayoutRun::finish()
+{
+    while (!advance(1 << 20)) {
+    }
+}
+
+Document LayoutRun::take()
+{
+    finish();
+    return std::move(engine_->document());
 }
 
 } // namespace reportengine

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+
 namespace db {
 class Dataset;
 }
@@ -104,6 +106,34 @@ struct Document {
 
 // Lays the report out over the source's rows. Throws ReportError for an expression fault or unknown field.
 Document layout(const Report& report, const DataSource& source);
+
+class Engine;
+
+// A layout placed a slice of rows at a time, so that the preview can show the first pages while the rest are
+// still being placed. The report and the source must outlive it. Throws ReportError as layout() does: an unknown
+// field or a malformed expression when made, a fault in a row's value from advance().
+class LayoutRun {
+public:
+    LayoutRun(const Report& report, const DataSource& source);
+    ~LayoutRun();
+    LayoutRun(const LayoutRun&) = delete;
+    LayoutRun& operator=(const LayoutRun&) = delete;
+
+    // Places up to `rows` more rows (the last slice closes the report too); true once the whole report is placed.
+    bool advance(int rows);
+    bool done() const;
+    // The pages placed so far; the last one may still grow until done(). The title and source note may be set.
+    Document& document();
+    // Pages that will not change any more.
+    int finishedPages() const;
+    // Places the rest.
+    void finish();
+    // Places the rest and hands the document over.
+    Document take();
+
+private:
+    std::unique_ptr<Engine> engine_;
+};
 
 // The font of a placed item, for painting and measuring.
 QFont fontOf(const PlacedItem& item);

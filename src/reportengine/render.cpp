@@ -1,23 +1,18 @@
 #include "reportengine/render.h"
 
 #include "reportengine/pdf_writer.h"
+#include "reportengine/preview_dialog.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QPainter>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QToolBar>
 
 #include <cerrno>
 #include <cstdio>
@@ -70,15 +65,6 @@ void paintFrame(QPainter& p, const QRectF& r, const Frame& f, double k)
 QRectF scaled(const QRectF& mm, double k)
 {
     return QRectF(mm.x() * k, mm.y() * k, mm.width() * k, mm.height() * k);
-}
-
-void setUpPrinter(const Document& doc, QPrinter& printer)
-{
-    printer.setFullPage(true); // the page model already holds the margins
-    // The print job's name in the printer queue, and the title of a PDF written through the painter.
-    if (!doc.title.isEmpty())
-        printer.setDocName(doc.title);
-    printer.setPageLayout(QPageLayout(doc.pageSize, doc.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
 }
 
 } // namespace
@@ -141,18 +127,35 @@ void paintPage(const Document& doc, int pageIndex, QPainter& painter)
     painter.restore();
 }
 
+void setUpPrinter(const Document& doc, QPrinter& printer)
+{
+    printer.setFullPage(true); // the page model already holds the margins
+    // The print job's name in the printer queue, and the title of a PDF written through the painter.
+    if (!doc.title.isEmpty())
+        printer.setDocName(doc.title);
+    printer.setPageLayout(QPageLayout(doc.pageSize, doc.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+}
+
 void print(const Document& doc, QPrinter& printer)
 {
     setUpPrinter(doc, printer);
+    printPages(doc, printer, 0, int(doc.pages.size()) - 1);
+}
+
+void printPages(const Document& doc, QPrinter& printer, int from, int to)
+{
+    from = std::max(0, from);
+    to = std::min(int(doc.pages.size()) - 1, to);
     QPainter painter;
     if (!painter.begin(&printer))
         throw ReportError(QStringLiteral("Не удалось начать печать"));
-    for (int i = 0; i < doc.pages.size(); ++i) {
-        if (i > 0)
+    for (int i = from; i <= to; ++i) {
+        if (i > from)
             printer.newPage();
         paintPage(doc, i, painter);
     }
-    painter.end();
+    if (!painter.end())
+        throw ReportError(QStringLiteral("Не удалось завершить печать"));
 }
 
 namespace {
@@ -240,55 +243,36 @@ void writePdf(const Document& doc, const QString& path)
     part.setAutoRemove(false); // it is the file now
 }
 
-void preview(const Document& doc, Zoom zoom, QWidget* parent)
+namespace {
+
+// Maximised; the geometry too, for desktops whose window manager does not maximise on request.
+void showPreview(PreviewDialog& dialog, QWidget* parent)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    setUpPrinter(doc, printer);
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(doc.sourceNote.isEmpty() ? QStringLiteral("Предварительный просмотр")
-                                                   : QStringLiteral("Предварительный просмотр — ") + doc.sourceNote);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&doc](QPrinter* p) {
-        QPainter painter(p);
-        for (int i = 0; i < doc.pages.size(); ++i) {
-            if (i > 0)
-                p->newPage();
-            paintPage(doc, i, painter);
-        }
-    });
-    if (auto* toolbar = dialog.findChild<QToolBar*>()) {
-        QAction* save = toolbar->addAction(QStringLiteral("Сохранить в PDF"));
-        save->setObjectName(QStringLiteral("savePdf"));
-        QObject::connect(save, &QAction::triggered, &dialog, [&doc, &dialog] {
-            const QString path = QFileDialog::getSaveFileName(&dialog, QStringLiteral("Сохранить в PDF"),
-                                                              suggestedPdfPath(doc), QStringLiteral("PDF (*.pdf)"));
-            if (path.isEmpty())
-                return;
-            try {
-                writePdf(doc, path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".pdf"));
-            } catch (const ReportError& e) {
-                QMessageBox::critical(&dialog, QStringLiteral("Ошибка"), e.message());
-            }
-        });
-    }
-    // Through the dialog's own zoom action, so that its toolbar shows the zoom in use.
-    const QString zoomAction = zoom == Zoom::WholePage ? QStringLiteral("fitPageAction") : QStringLiteral("fitWidthAction");
-    if (auto* action = dialog.findChild<QAction*>(zoomAction)) {
-        action->trigger();
-    } else if (auto* view = dialog.findChild<QPrintPreviewWidget*>()) {
-        if (zoom == Zoom::WholePage)
-            view->fitInView();
-        else
-            view->fitToWidth();
-    }
-    // Maximised; the geometry too, for desktops whose window manager does not maximise on request.
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         dialog.setGeometry(screen->availableGeometry());
     dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
     if (previewHook()) {
-        previewHook()(dialog, doc);
+        dialog.finishLayout();
+        previewHook()(dialog, dialog.document());
         return;
     }
     dialog.exec();
+    if (dialog.layoutError())
+        std::rethrow_exception(dialog.layoutError());
+}
+
+} // namespace
+
+void preview(const Document& doc, Zoom zoom, QWidget* parent)
+{
+    PreviewDialog dialog(doc, zoom, parent);
+    showPreview(dialog, parent);
+}
+
+void preview(LayoutRun& run, Zoom zoom, QWidget* parent)
+{
+    PreviewDialog dialog(run, zoom, parent);
+    showPreview(dialog, parent);
 }
 
 void setPreviewHook(PreviewHook hook)

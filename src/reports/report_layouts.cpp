@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QColor>
 
+#include <optional>
+
 using namespace reportengine;
 
 namespace reports {
@@ -222,15 +224,18 @@ Report detailByProductLayout()
 
 void previewReport(const Report& report, const db::Dataset& query)
 {
-    Document doc;
+    // Laid out while the preview shows: a year's report has its first page on the screen at once, not after every
+    // page is placed.
+    const DatasetSource source(query);
+    std::optional<LayoutRun> run;
     {
-        ui::WaitCursor wait; // a year's report takes seconds to lay out
-        doc = layout(report, DatasetSource(query));
-        doc.sourceNote = db::standbyNote(query.connectionName());
+        ui::WaitCursor wait;
+        run.emplace(report, source);
     }
+    run->document().sourceNote = db::standbyNote(query.connectionName());
     if (const Item* caption = report.item(QStringLiteral("QRLabel1")))
-        doc.title = caption->text().simplified();
-    preview(doc, Zoom::PageWidth, QApplication::activeWindow());
+        run->document().title = caption->text().simplified();
+    preview(*run, Zoom::PageWidth, QApplication::activeWindow());
 }
 
 } // namespace reports

@@ -3,11 +3,14 @@
 #include "reportengine/expression.h"
 #include "reportengine/format.h"
 #include "reportengine/layout.h"
+#include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
 
+#include <QLabel>
 #include <QLocale>
-#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,6 +27,33 @@ QString evalOn(const QString& text, const QStringList& fields, const QVariantLis
     ctx.field = [&](int f) { return src.value(0, f); };
     ctx.pageNumber = 3;
     return plainText(e.evaluate(ctx));
+}
+
+// A report of numbered rows with a page number in its footer: 50 rows a page.
+Report numberedReport()
+{
+    Report r;
+    r.paper(QPageSize::A4, QPageLayout::Portrait).margins(10);
+    r.detail(QStringLiteral("Detail"), 5).field(QStringLiteral("F"), QStringLiteral("n")).at(0, 40);
+    r.pageFooter(QStringLiteral("Footer"), 27).expr(QStringLiteral("P"), QStringLiteral("PAGENUMBER")).at(0, 190).right();
+    return r;
+}
+
+TableSource numberedRows(int count)
+{
+    QList<QVariantList> rows;
+    for (int i = 1; i <= count; ++i)
+        rows.append({QStringLiteral("Строка %1").arg(i)});
+    return TableSource({QStringLiteral("n")}, rows);
+}
+
+QStringList pdfPages(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
 }
 
 // Rows of (worker, product, amount) for group tests.
@@ -55,6 +85,8 @@ private slots:
     void tooWideTextsAreFitted();
     void pdfReadsBackAsText();
     void previewOpensMaximisedAtTheAskedZoom();
+    void previewShowsTheFirstPageWhileTheLayoutGoesOn();
+    void printedPagesComeInOrder();
     void pdfFileName_data();
     void pdfFileName();
     void suggestedPdfPath();
@@ -371,7 +403,7 @@ void TestReportEngine::previewOpensMaximisedAtTheAskedZoom()
     const Document doc = layout(r, TableSource({QStringLiteral("n")}, {{1}}));
     for (Zoom zoom : {Zoom::WholePage, Zoom::PageWidth}) {
         bool seen = false;
-        setPreviewHook([&](QPrintPreviewDialog& dialog, const Document& shown) {
+        setPreviewHook([&](PreviewDialog& dialog, const Document& shown) {
             seen = true;
             QCOMPARE(&shown, &doc);
             QVERIFY(dialog.windowState() & Qt::WindowMaximized);
@@ -384,6 +416,67 @@ void TestReportEngine::previewOpensMaximisedAtTheAskedZoom()
         QVERIFY(seen);
     }
     setPreviewHook({});
+}
+
+// A long report shows its first page before its last is placed, paints only the pages in view, and ends with the
+// same pages as a layout in one go; going to the last page places the rest first.
+void TestReportEngine::previewShowsTheFirstPageWhileTheLayoutGoesOn()
+{
+    const Report r = numberedReport();
+    const TableSource rows = numberedRows(20000); // some 400 pages
+    const QString whole = layout(r, rows).dump();
+    LayoutRun run(r, rows);
+    PreviewDialog dialog(run, Zoom::PageWidth);
+    QVERIFY(!dialog.layoutDone());
+    QVERIFY(dialog.pageCount() >= 1);
+    QVERIFY(dialog.pageCount() < 10);
+    QList<int> painted;
+    connect(&dialog, &PreviewDialog::pagePainted, this, [&](int i) { painted << i; });
+    dialog.resize(800, 600);
+    dialog.show();
+    QTRY_VERIFY(painted.contains(0));
+    QVERIFY(*std::max_element(painted.cbegin(), painted.cend()) < 3);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.layoutDone(), 60000); // placed between events, without being asked
+    QCOMPARE(dialog.pageCount(), 400);
+    QCOMPARE(dialog.document().dump(), whole);
+
+    LayoutRun again(r, rows);
+    PreviewDialog second(again, Zoom::WholePage);
+    second.resize(800, 600);
+    second.findChild<QAction*>(QStringLiteral("lastPageAction"))->trigger();
+    QVERIFY(second.layoutDone());
+    QCOMPARE(second.currentPage(), 399);
+    QCOMPARE(second.findChild<QSpinBox*>(QStringLiteral("pageNumber"))->value(), 400);
+    QCOMPARE(second.findChild<QLabel*>(QStringLiteral("pageTotal"))->text(), QStringLiteral("из 400"));
+    painted.clear();
+    connect(&second, &PreviewDialog::pagePainted, this, [&](int i) { painted << i; });
+    second.show();
+    QTRY_VERIFY(painted.contains(399));
+    // on demand: none of the pages between was painted
+    QVERIFY(std::none_of(painted.cbegin(), painted.cend(), [](int i) { return i > 3 && i < 396; }));
+}
+
+// Printing prints the pages asked for, in order, on the paper of the report.
+void TestReportEngine::printedPagesComeInOrder()
+{
+    const Document doc = layout(numberedReport(), numberedRows(260)); // 6 pages
+    QCOMPARE(doc.pages.size(), 6);
+    QTemporaryDir dir;
+    for (auto [from, to] : {std::pair{0, 5}, std::pair{2, 3}}) {
+        QPrinter printer(QPrinter::HighResolution);
+        setUpPrinter(doc, printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString pdf = dir.filePath(QStringLiteral("p%1.pdf").arg(from));
+        printer.setOutputFileName(pdf);
+        printPages(doc, printer, from, to);
+        const QStringList pages = pdfPages(pdf);
+        QCOMPARE(pages.size(), to - from + 1);
+        for (int i = from; i <= to; ++i) {
+            QVERIFY(pages[i - from].contains(QStringLiteral("Строка %1\n").arg(i * 50 + 1)));
+            QCOMPARE(pages[i - from].split(u'\n', Qt::SkipEmptyParts).last().trimmed(), QString::number(i + 1));
+        }
+        QCOMPARE(printer.pageLayout().fullRectPoints().size(), QSize(595, 842));
+    }
 }
 
 // The name the save dialog suggests: the title as it reads, with what a file system refuses replaced, never

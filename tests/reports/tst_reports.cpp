@@ -3,6 +3,7 @@
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "reportengine/layout.h"
+#include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
 #include "reports/product_detail_report.h"
 #include "reports/product_report.h"
@@ -18,7 +19,6 @@
 #include "support/xlsx_reader.h"
 #include "ui/messages.h"
 
-#include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -66,7 +66,7 @@ class PreviewCatcher {
 public:
     explicit PreviewCatcher(Preview& p)
     {
-        reportengine::setPreviewHook([&p](QPrintPreviewDialog& dlg, const reportengine::Document& shown) {
+        reportengine::setPreviewHook([&p](reportengine::PreviewDialog& dlg, const reportengine::Document& shown) {
             ++p.shown;
             p.dump = shown.dump();
             p.doc = shown;

@@ -6,6 +6,7 @@
 #include "db/timesheet_hours_sql.h"
 #include "journal/journal_window.h"
 #include "reportengine/render.h"
+#include "reportengine/preview_dialog.h"
 #include "spreadsheet/cell_text.h"
 #include "support/app_fixture.h"
 #include "support/xlsx_reader.h"
@@ -15,7 +16,6 @@
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
-#include <QPrintPreviewDialog>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -431,7 +431,7 @@ private slots:
         chooseMonth(f, 2, 2026);
         QString dump;
         bool maximised = false;
-        reportengine::setPreviewHook([&](QPrintPreviewDialog& dlg, const reportengine::Document& doc) {
+        reportengine::setPreviewHook([&](reportengine::PreviewDialog& dlg, const reportengine::Document& doc) {
             dump = doc.dump();
             maximised = dlg.windowState() & Qt::WindowMaximized;
             QVERIFY(app.w.Form15->H_Tabel->isOpen());
@@ -468,7 +468,7 @@ private slots:
         AppFixture app(db);
         chooseMonth(app.w.Form19, 7, 2026);
         QString dump;
-        reportengine::setPreviewHook([&](QPrintPreviewDialog&, const reportengine::Document& doc) { dump = doc.dump(); });
+        reportengine::setPreviewHook([&](reportengine::PreviewDialog&, const reportengine::Document& doc) { dump = doc.dump(); });
         app.w.Form19->Button6Click();
         QVERIFY(dump.startsWith("page 1\nQRGroup1: Июль 2026 г. | 1 | 2 |"));
         QVERIFY(dump.endsWith("| 31 | Итого\nQRBand2: 1\n"));
