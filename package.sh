@@ -17,18 +17,7 @@ cd "$(dirname "$0")"
 packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libgl-dev libpq-dev
           dpkg-dev file librsvg2-bin)
 
-installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
-
-missing=()
-for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "package: installing ${missing[*]}" >&2
-    sudo=()
-    [ "$(id -u)" = 0 ] || sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" apt-get install -y -q "${missing[@]}"
-fi
+scripts/install_packages.sh package "${packages[@]}"
 
 build=${BUILD_DIR:-build-package}
 # The package holds only the program and its files: build those, not the tests and benchmarks.

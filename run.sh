@@ -13,18 +13,7 @@ packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-d
           postgresql fonts-liberation qt6-translations-l10n libpq-dev
           libreoffice-calc)  # the spreadsheet application that opens the exports
 
-installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
-
-missing=()
-for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "run: installing ${missing[*]}" >&2
-    sudo=()
-    [ "$(id -u)" = 0 ] || sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" apt-get install -y -q "${missing[@]}"
-fi
+scripts/install_packages.sh run "${packages[@]}"
 
 if [ ! -f build/CMakeCache.txt ]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo

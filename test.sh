@@ -5,22 +5,12 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales poppler-utils unzip pkg-config)
-missing=()
 # Packaging test: CPack computes library dependencies (dpkg-dev, file), renders the icon, checks the menu entry;
 # lintian checks the package.
 packages+=(dpkg-dev file librsvg2-bin desktop-file-utils lintian)
-for p in "${packages[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
 # A spreadsheet application opens the exported workbooks in one test; any LibreOffice will do, headless is enough.
-command -v soffice >/dev/null 2>&1 || missing+=(libreoffice-calc-nogui)
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" = 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+packages+=(soffice=libreoffice-calc-nogui)
+scripts/install_packages.sh test "${packages[@]}"
 
 # The program runs on Russian workstations: the tests read numbers under the Russian locale too.
 if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
