@@ -61,47 +61,18 @@ void TForm23::Button1Click()
     // The history of journal rows records who changed them: the role the code gives.
     const char* roleNames[] = {"", "reporting", "foreman", "warehouse", "full"};
     db::setSessionRole(QString::fromLatin1(roleNames[static_cast<int>(role)]));
-    w_.Form19->FMayCloseMonths = role == Role::FullAccess;
-    w_.Form1->FMayReadHistory = role == Role::FullAccess;
     if (role == Role::None) {
+        w_.Form19->applyRole(ui::rightsOf(role));
+        journal->applyRole(ui::rightsOf(role));
         ui::Messages::error(QStringLiteral("Введены неверные данные."));
         return;
     }
-    TForm18* reports = w_.Form18;
-    switch (role) {
-    case Role::Reporting:
-        for (QWidget* c :
-             std::initializer_list<QWidget*>{journal->Button1, journal->Button2, journal->Button3, journal->Button8,
-                                             journal->RadioButton1, journal->RadioButton2, journal->RadioButton3,
-                                             journal->RadioButton4, journal->CBox1, journal->DateT, journal->DBGrid2})
-            c->setEnabled(false);
-        journal->N2->setEnabled(false);
-        journal->N2->menuAction()->setEnabled(false);
-        journal->N11->setEnabled(false);
-        break;
-    case Role::Foreman:
-    case Role::Warehouse:
-        for (QWidget* c : std::initializer_list<QWidget*>{journal->Button2, journal->Button3})
-            c->setEnabled(false);
-        if (role == Role::Warehouse)
-            journal->Button1->setEnabled(false);
-        journal->N2->setEnabled(false);
-        journal->N2->menuAction()->setEnabled(false);
-        journal->N11->setEnabled(false);
-        if (reports) {
-            if (role == Role::Warehouse)
-                reports->setRadioGroup1ItemIndex(1);
-            for (QWidget* c : std::initializer_list<QWidget*>{reports->Button1, reports->Button2, reports->Button4,
-                                                              reports->Button6})
-                c->setEnabled(false);
-            if (role == Role::Warehouse)
-                reports->RadioGroup1->setEnabled(false);
-        }
-        break;
-    case Role::FullAccess:
-    case Role::None:
-        break;
-    }
+    // Each window switches off for itself what the role may not use.
+    const ui::RoleRights rights = ui::rightsOf(role);
+    journal->applyRole(rights);
+    if (w_.Form18)
+        w_.Form18->applyRole(rights);
+    w_.Form19->applyRole(rights);
     TDataModule6* dm = w_.DataModule6;
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));

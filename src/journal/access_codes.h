@@ -2,10 +2,12 @@
 // digest, which is exact and case-sensitive like comparing the texts themselves.
 #pragma once
 
+#include "ui/roles.h"
+
 #include <QByteArray>
 #include <QString>
 
-enum class Role { None, Reporting, Foreman, Warehouse, FullAccess };
+using ui::Role;
 
 // The typed text without leading and trailing blanks and control characters.
 QString trimCode(const QString& text);

@@ -293,6 +293,20 @@ void TForm1::showEvent(QShowEvent* event)
         ui::guarded([this] { FormActivate(); });
 }
 
+void TForm1::applyRole(const ui::RoleRights& rights)
+{
+    for (QWidget* c : std::initializer_list<QWidget*>{Button8, RadioButton1, RadioButton2, RadioButton3, RadioButton4,
+                                                      CBox1, DateT, DBGrid2})
+        c->setEnabled(rights.changesDays);
+    Button1->setEnabled(rights.changesDays && rights.addsRows);
+    Button2->setEnabled(rights.changesDays && rights.changesRows);
+    Button3->setEnabled(rights.changesDays && rights.changesRows);
+    N2->setEnabled(rights.opensCatalogues);
+    N2->menuAction()->setEnabled(rights.opensCatalogues);
+    N11->setEnabled(rights.opensTimesheet);
+    FMayReadHistory = rights.readsHistory;
+}
+
 void TForm1::FormActivate()
 {
     const QDate today = QDate::currentDate();

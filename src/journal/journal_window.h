@@ -4,6 +4,7 @@
 
 #include "ui/live_refresh.h"
 #include "ui/messages.h"
+#include "ui/roles.h"
 #include "ui_journal_window.h"
 
 #include <QByteArray>
@@ -70,6 +71,8 @@ public:
     bool runBuildStampCheck();
 
     void FormActivate() override;
+    // What the signed-in role may use here (the rest is switched off); remembered for the history.
+    void applyRole(const ui::RoleRights& rights);
     void DateTCloseUp();
     void CBox1Click();
     void RadioButtonClick(int shift);

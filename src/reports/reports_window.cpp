@@ -58,6 +58,15 @@ int TForm18::radioGroup1ItemIndex() const
     return 0;
 }
 
+void TForm18::applyRole(const ui::RoleRights& rights)
+{
+    for (QWidget* c : std::initializer_list<QWidget*>{Button1, Button2, Button4, Button6})
+        c->setEnabled(rights.allReports);
+    if (rights.finishedGoodsOnly)
+        setRadioGroup1ItemIndex(1);
+    RadioGroup1->setEnabled(!rights.finishedGoodsOnly);
+}
+
 void TForm18::setRadioGroup1ItemIndex(int index)
 {
     (index == 1 ? RadioGroup1Item1 : index == 2 ? RadioGroup1Item2 : RadioGroup1Item0)->setChecked(true);

@@ -5,6 +5,8 @@
 #include "ui_reports_window.h"
 
 #include <QDate>
+#include "ui/roles.h"
+
 #include <QDialog>
 
 struct Windows;
@@ -17,6 +19,10 @@ class TForm18 : public QDialog, public Ui::TForm18 {
     Q_OBJECT
 public:
     explicit TForm18(Windows& windows, QWidget* parent = nullptr);
+
+    // What the signed-in role may use here: every report, or only the detailed report by product (and then
+    // perhaps only for finished goods).
+    void applyRole(const ui::RoleRights& rights);
 
     // The production export's query and the spreadsheet application it writes into.
     db::Dataset* XLS_Rep = nullptr;

@@ -3,6 +3,7 @@
 
 #include "spreadsheet/spreadsheet.h"
 #include "ui/messages.h"
+#include "ui/roles.h"
 #include "ui_timesheet_window.h"
 
 #include <QColor>
@@ -24,6 +25,9 @@ class TForm19 : public QDialog, public Ui::TForm19 {
     Q_OBJECT
 public:
     explicit TForm19(Windows& windows, QWidget* parent = nullptr);
+
+    // What the signed-in role may use here: closing and opening months.
+    void applyRole(const ui::RoleRights& rights) { FMayCloseMonths = rights.closesMonths; }
 
     // The day's hours per shift and worker, read by the rebuild.
     db::Dataset* dt = nullptr;
