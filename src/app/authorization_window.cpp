@@ -27,7 +27,7 @@ TForm23::TForm23(Windows& windows, QWidget* parent)
     Timer1->setInterval(5000);
     w_.authorizationTimer = Timer1;
 
-    connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm23::Button1Click);
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }

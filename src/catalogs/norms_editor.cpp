@@ -47,10 +47,10 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
     });
     DBGrid1->setRemover([this] { deleteCurrentNorm(); });
 
-    connect(DBGrid1, &ui::DbGrid::columnEntered, this, [this] { ui::guarded([this] { DBGrid1ColEnter(); }); });
-    connect(DBGrid1, &ui::DbGrid::columnExited, this, [this] { ui::guarded([this] { DBGrid1ColExit(); }); });
-    connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button2Click(); }); });
+    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnEntered, this, &TForm22::DBGrid1ColEnter);
+    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnExited, this, &TForm22::DBGrid1ColExit);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm22::Button1Click);
+    ui::connectGuarded(Button2, &QPushButton::clicked, this, &TForm22::Button2Click);
 
     // Without a connection the program is about to end with its own message.
     if (w_.DataModule6->ADO_DB.isOpen())

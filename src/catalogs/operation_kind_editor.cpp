@@ -27,7 +27,7 @@ TForm9::TForm9(Windows& windows, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
     ui::boldCaptionOnly(GroupBox1);
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm9::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm9::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -27,8 +27,8 @@ TForm8::TForm8(Windows& windows, QWidget* parent)
     s.searchInCatalogueMode = false;
     s.liveName = QStringLiteral("kinds");
     setUpCatalogue(s);
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
-    ui::onSignal(Button3, &QPushButton::clicked, this, &TForm8::Button3Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm8::Button3Click);
 }
 
 void TForm8::Button1Click()

@@ -24,9 +24,9 @@ TForm10::TForm10(Windows& windows, QWidget* parent)
     setTabOrder(Button4, ComboBox1);
     setTabOrder(ComboBox1, Button1);
     setTabOrder(Button1, Button2);
-    ui::onSignal(Button3, &QPushButton::clicked, this, &TForm10::Button3Click);
-    ui::onSignal(Button4, &QPushButton::clicked, this, &TForm10::Button4Click);
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm10::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm10::Button3Click);
+    ui::connectGuarded(Button4, &QPushButton::clicked, this, &TForm10::Button4Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm10::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -48,9 +48,9 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     s.blankSearchShowsAll = true;
     s.liveName = QStringLiteral("operations");
     setUpCatalogue(s);
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
-    ui::onSignal(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
-    ui::onSignal(Button5, &QPushButton::clicked, this, &TForm4::Button5Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
+    ui::connectGuarded(Button5, &QPushButton::clicked, this, &TForm4::Button5Click);
 
     XLS_Rep = new db::Dataset(w_.DataModule6 ? w_.DataModule6->reportConnectionName() : QString(), QStringLiteral("XLS_Rep"), this);
     XLS_Rep->setSqlLines(sql::kXlsRepLines);

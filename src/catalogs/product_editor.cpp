@@ -67,7 +67,7 @@ TForm7::TForm7(Windows& windows, QWidget* parent)
     cb_item->setList(item, QStringLiteral("id"), QStringLiteral("s_caption"));
 
     Edit2->installEventFilter(this);
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -48,7 +48,7 @@ TForm3::TForm3(Windows& windows, QWidget* parent)
     s.keys = SearchKeys::OnlyUpDown;
     s.liveName = QStringLiteral("products");
     setUpCatalogue(s);
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
 }
 
 void TForm3::Button1Click()

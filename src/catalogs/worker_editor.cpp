@@ -44,7 +44,7 @@ TForm2::TForm2(Windows& windows, QWidget* parent)
     LCB_department->setList(department, key, shown);
     LCB_roles->setList(roles, key, shown);
 
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     // Wheel turns that no control takes reach the window; the lookup boxes' own wheel handling is replaced.

@@ -30,8 +30,8 @@ TForm5::TForm5(Windows& windows, QWidget* parent)
     s.keys = SearchKeys::EditKeysDiscarded;
     s.liveName = QStringLiteral("workers");
     setUpCatalogue(s);
-    ui::onSignal(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
-    ui::onSignal(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
 }
 
 void TForm5::reopenLookups()

@@ -85,9 +85,9 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
         SmenaIU = new db::Command(w_.DataModule6->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
     }
 
-    connect(Button3, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button3Click(); }); });
-    connect(Button4, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button4Click(); }); });
-    connect(Button1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Button1Click(); }); });
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
+    ui::connectGuarded(Button4, &QPushButton::clicked, this, &TForm11::Button4Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -36,14 +36,14 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
     if (setup_.grid) {
         setup_.grid->setDataset(setup_.query);
         setup_.grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        onSignal(setup_.grid, &QAbstractItemView::doubleClicked, this, &CatalogueWindow::DBGrid1DblClick);
+        connectGuarded(setup_.grid, &QAbstractItemView::doubleClicked, this, &CatalogueWindow::DBGrid1DblClick);
     }
     if (setup_.search) {
-        onSignal(setup_.search, &QLineEdit::textChanged, this, &CatalogueWindow::Edit1Change);
+        connectGuarded(setup_.search, &QLineEdit::textChanged, this, &CatalogueWindow::Edit1Change);
         setup_.search->installEventFilter(this);
         setup_.search->setVisible(setup_.searchInCatalogueMode);
     }
-    onSignal(setup_.second, &QPushButton::clicked, this, &CatalogueWindow::Button2Click);
+    connectGuarded(setup_.second, &QPushButton::clicked, this, &CatalogueWindow::Button2Click);
     if (setup_.exit)
         connect(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
     setUpKeys();

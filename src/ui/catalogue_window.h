@@ -23,13 +23,6 @@ namespace ui {
 class DbGrid;
 class LiveRefresh;
 
-// Connects a signal to a handler of a window; the handler runs through the guard.
-template <typename Sender, typename Signal, typename Window>
-QMetaObject::Connection onSignal(Sender* sender, Signal signal, Window* window, void (Window::*handler)())
-{
-    return QObject::connect(sender, signal, window, [window, handler] { guarded([&] { (window->*handler)(); }); });
-}
-
 // What a list in choice mode hands to its opener. made is false when the list was left without a choice
 // ("Выход", Escape, the close box) or when the list's rules hand nothing over (an empty list, where so).
 struct CatalogueChoice {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -52,6 +53,14 @@ public:
 
 // Runs an event handler's body; a failure is shown in the standard error box and never crosses the event loop.
 void guarded(const std::function<void()>& body);
+
+// Connects a signal to a handler of a window, the handler run through the guard: the one way a window's control
+// reaches its handler.
+template <typename Sender, typename Signal, typename Window>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, Window* window, void (Window::*handler)())
+{
+    return QObject::connect(sender, signal, window, [window, handler] { guarded([&] { (window->*handler)(); }); });
+}
 
 // A window that runs its activation steps when it becomes the active window again.
 class Activatable {
