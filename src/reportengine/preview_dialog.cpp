@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -353,8 +354,13 @@ PreviewDialog::PreviewDialog(const Document* doc, LayoutRun* run, Zoom zoom, QWi
            QKeySequence(QKeySequence::Print), [this] { printDocument(); });
     action(QStringLiteral("savePdf"), QStringLiteral("Сохранить в PDF"), QStyle::SP_DriveFDIcon, QKeySequence(),
            [this] { savePdf(); });
-    // The toolbar's actions read as words: they are few, and icons alone say little here.
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Going through pages and zooming read from their icons (and tooltips); fitting, printing and saving are said in
+    // words too. So the whole bar fits a narrow screen.
+    toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (QAction* a : {fitWidth_, fitPage_, findChild<QAction*>(QStringLiteral("printAction")),
+                       findChild<QAction*>(QStringLiteral("savePdf"))})
+        if (auto* button = qobject_cast<QToolButton*>(toolbar->widgetForAction(a)))
+            button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
     connect(pageBox_, &QSpinBox::valueChanged, this, [this](int n) {
         if (syncing_)
