@@ -11,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+
+#include <malloc.h>
 #include <QHash>
 #include <QLocale>
 #include <QVariant>
@@ -88,6 +90,25 @@ double peakRssMiB()
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     return static_cast<double>(ru.ru_maxrss) / 1024.0; // KiB on Linux
+}
+
+void resetPeakRss()
+{
+    malloc_trim(0);
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5"); // resets the peak resident size (VmHWM)
+}
+
+double peakRssSinceResetMiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0; // kB
+    return 0;
 }
 
 double currentRssMiB()

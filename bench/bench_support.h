@@ -62,6 +62,11 @@ void startProgram(Windows& w, const QString& server, const QString& database);
 void expectNoMessages();
 
 // A connection of our own with the program's settings (port 5432, user sys, the same session settings).
+// Peak resident memory: started again from the present resident size (freed heap memory handed back to the system
+// first), and read, in MiB. A step's peak growth is the second after the first, less the resident size before it.
+void resetPeakRss();
+double peakRssSinceResetMiB();
+
 class PgSession {
 public:
     PgSession(const QString& server, const QString& database);
