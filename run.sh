@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libgl-dev
+packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libharfbuzz-dev libgl-dev
           postgresql fonts-liberation qt6-translations-l10n libpq-dev
           libreoffice-calc)  # the spreadsheet application that opens the exports
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev postgresql fonts-liberation libgl-dev libpq-dev locales poppler-utils unzip pkg-config)
+packages=(cmake g++ make qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libharfbuzz-dev postgresql fonts-liberation libgl-dev libpq-dev locales poppler-utils unzip pkg-config)
 # Packaging test: CPack computes library dependencies (dpkg-dev, file), renders the icon, checks the menu entry;
 # lintian checks the package.
 packages+=(dpkg-dev file librsvg2-bin desktop-file-utils lintian)

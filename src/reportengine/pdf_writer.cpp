@@ -1,16 +1,27 @@
 #include "reportengine/pdf_writer.h"
 
+#include "reportengine/render.h"
+
 #include <QHash>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
 #include <QRawFont>
 #include <QSaveFile>
+#include <QTransform>
+
+#include <hb.h>
 
 #include <algorithm>
 #include <array>
-#include <bit>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -150,198 +161,6 @@ QByteArray textString(const QString& text)
     return out + '>';
 }
 
-// ---- kerning ----
-
-// The pair kerning the painter's text shaping applies: the 'kern' feature of the GPOS table (pair adjustment
-// lookups), or the older 'kern' table when the face has no such feature. Values in font units, cached per pair.
-class Kerning {
-public:
-    void load(const QByteArray& gpos, const QByteArray& kern)
-    {
-        gpos_ = gpos;
-        loadGpos();
-        if (subtables_.empty())
-            loadKernTable(kern);
-    }
-
-    bool any() const { return !subtables_.empty() || !pairs_.isEmpty(); }
-
-    int value(quint16 left, quint16 right)
-    {
-        const quint32 key = (quint32(left) << 16) | right;
-        if (!subtables_.empty()) {
-            auto it = cache_.constFind(key);
-            if (it != cache_.constEnd())
-                return *it;
-            int v = 0;
-            for (const std::vector<qsizetype>& lookup : subtables_)
-                for (qsizetype sub : lookup) {
-                    int found = 0;
-                    if (pairValue(sub, left, right, found)) {
-                        v += found;
-                        break;
-                    }
-                }
-            cache_.insert(key, qint16(v));
-            return v;
-        }
-        return pairs_.value(key, 0);
-    }
-
-private:
-    void loadGpos()
-    {
-        const QByteArray& t = gpos_;
-        if (t.size() < 10 || u16(t, 0) != 1)
-            return;
-        const qsizetype features = u16(t, 6), lookups = u16(t, 8);
-        std::vector<int> indices;
-        for (int i = 0, n = u16(t, features); i < n; ++i) {
-            const qsizetype rec = features + 2 + 6 * i;
-            if (t.mid(rec, 4) != "kern")
-                continue;
-            const qsizetype f = features + u16(t, rec + 4);
-            for (int k = 0, m = u16(t, f + 2); k < m; ++k)
-                indices.push_back(u16(t, f + 4 + 2 * k));
-        }
-        std::sort(indices.begin(), indices.end());
-        indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
-        for (int index : indices) {
-            if (index >= u16(t, lookups))
-                continue;
-            const qsizetype l = lookups + u16(t, lookups + 2 + 2 * index);
-            const int type = u16(t, l);
-            std::vector<qsizetype> subs;
-            for (int k = 0, m = u16(t, l + 4); k < m; ++k) {
-                qsizetype sub = l + u16(t, l + 6 + 2 * k);
-                if (type == 9) { // extension: the real subtable further on
-                    if (u16(t, sub + 2) != 2)
-                        continue;
-                    sub += u32(t, sub + 4);
-                } else if (type != 2) {
-                    continue;
-                }
-                subs.push_back(sub);
-            }
-            if (!subs.empty())
-                subtables_.push_back(std::move(subs));
-        }
-    }
-
-    void loadKernTable(const QByteArray& t)
-    {
-        if (t.size() < 4 || u16(t, 0) != 0)
-            return;
-        qsizetype at = 4;
-        for (int i = 0, n = u16(t, 2); i < n && at + 6 <= t.size(); ++i) {
-            const int length = u16(t, at + 2), coverage = u16(t, at + 4);
-            if ((coverage >> 8) == 0 && (coverage & 0x1) && !(coverage & 0x4)) { // horizontal pairs, not cross-stream
-                for (int k = 0, m = u16(t, at + 6); k < m; ++k) {
-                    const qsizetype p = at + 14 + 6 * k;
-                    pairs_.insert(u32(t, p), s16(t, p + 4));
-                }
-            }
-            at += std::max(length, 6);
-        }
-    }
-
-    int coverageIndex(qsizetype c, quint16 g) const
-    {
-        const QByteArray& t = gpos_;
-        const int format = u16(t, c), n = u16(t, c + 2);
-        int lo = 0, hi = n - 1;
-        while (lo <= hi) { // both formats are sorted
-            const int mid = (lo + hi) / 2;
-            if (format == 1) {
-                const quint16 v = u16(t, c + 4 + 2 * mid);
-                if (v == g)
-                    return mid;
-                v < g ? lo = mid + 1 : hi = mid - 1;
-            } else {
-                const qsizetype r = c + 4 + 6 * mid;
-                if (g < u16(t, r))
-                    hi = mid - 1;
-                else if (g > u16(t, r + 2))
-                    lo = mid + 1;
-                else
-                    return u16(t, r + 4) + g - u16(t, r);
-            }
-        }
-        return -1;
-    }
-
-    int glyphClass(qsizetype c, quint16 g) const
-    {
-        const QByteArray& t = gpos_;
-        if (u16(t, c) == 1) {
-            const int start = u16(t, c + 2), n = u16(t, c + 4);
-            return g >= start && g < start + n ? u16(t, c + 6 + 2 * (g - start)) : 0;
-        }
-        int lo = 0, hi = u16(t, c + 2) - 1;
-        while (lo <= hi) {
-            const int mid = (lo + hi) / 2;
-            const qsizetype r = c + 4 + 6 * mid;
-            if (g < u16(t, r))
-                hi = mid - 1;
-            else if (g > u16(t, r + 2))
-                lo = mid + 1;
-            else
-                return u16(t, r + 4);
-        }
-        return 0;
-    }
-
-    static int recordSize(int format) { return 2 * std::popcount(unsigned(format & 0xff)); }
-    // Offset of XAdvance within a value record, or -1.
-    static int xAdvanceAt(int format) { return (format & 0x4) ? 2 * std::popcount(unsigned(format & 0x3)) : -1; }
-
-    // The first glyph's advance adjustment when the subtable holds the pair.
-    bool pairValue(qsizetype sub, quint16 left, quint16 right, int& value) const
-    {
-        const QByteArray& t = gpos_;
-        const int format = u16(t, sub);
-        const int covered = coverageIndex(sub + u16(t, sub + 2), left);
-        if (covered < 0)
-            return false;
-        const int f1 = u16(t, sub + 4), f2 = u16(t, sub + 6);
-        const int x = xAdvanceAt(f1);
-        if (format == 1) {
-            if (covered >= u16(t, sub + 8))
-                return false;
-            const qsizetype set = sub + u16(t, sub + 10 + 2 * covered);
-            const int record = 2 + recordSize(f1) + recordSize(f2);
-            int lo = 0, hi = u16(t, set) - 1;
-            while (lo <= hi) {
-                const int mid = (lo + hi) / 2;
-                const qsizetype r = set + 2 + qsizetype(record) * mid;
-                const quint16 second = u16(t, r);
-                if (second == right) {
-                    value = x >= 0 ? s16(t, r + 2 + x) : 0;
-                    return true;
-                }
-                second < right ? lo = mid + 1 : hi = mid - 1;
-            }
-            return false;
-        }
-        if (format == 2) {
-            const int c1 = glyphClass(sub + u16(t, sub + 8), left), c2 = glyphClass(sub + u16(t, sub + 10), right);
-            const int n1 = u16(t, sub + 12), n2 = u16(t, sub + 14);
-            if (c1 >= n1 || c2 >= n2)
-                return false;
-            const int record = recordSize(f1) + recordSize(f2);
-            const qsizetype r = sub + 16 + (qsizetype(c1) * n2 + c2) * record;
-            value = x >= 0 ? s16(t, r + x) : 0;
-            return true;
-        }
-        return false;
-    }
-
-    QByteArray gpos_;
-    std::vector<std::vector<qsizetype>> subtables_; // per lookup
-    QHash<quint32, qint16> cache_;
-    QHash<quint32, qint16> pairs_; // the kern table's
-};
-
 // ---- fonts ----
 
 // One face of the document, embedded as a Type0 font with Identity-H encoding: the content streams show glyph
@@ -377,7 +196,6 @@ public:
             f->advance_[g] = u16(hmtx, 4 * std::min(g, metrics - 1));
         f->used_.assign(glyphs, false);
         f->unicode_.assign(glyphs, 0);
-        f->glyphOfChar_.assign(0x10000, -1);
         f->used_[0] = true;
         // Qt's own ascent and descent of the face, as the painter centres a line with them.
         QRawFont design = f->raw_;
@@ -391,7 +209,11 @@ public:
         f->italicAngle_ = post.size() >= 8 ? qint32(u32(post, 4)) / 65536.0 : 0.0;
         f->italic_ = isItalic;
         f->name_ = postScriptName(f->raw_);
-        f->kerning_.load(f->raw_.fontTable("GPOS"), f->raw_.fontTable("kern"));
+        f->hbFace_ = hb_face_create_for_tables(&EmbeddedFont::table, f.get(), nullptr);
+        hb_face_set_upem(f->hbFace_, unsigned(f->unitsPerEm_));
+        f->hbFont_ = hb_font_create(f->hbFace_);
+        hb_font_set_scale(f->hbFont_, f->unitsPerEm_, f->unitsPerEm_);
+        f->hbBuffer_ = hb_buffer_create();
         return f;
     }
 
@@ -401,57 +223,60 @@ public:
     double descent(double size) const { return descent_ * size / unitsPerEm_; }
     double width(long long units, double size) const { return double(units) * size / unitsPerEm_; }
 
-    // Looks the text's glyphs up and gives its advance in font units, pair kerning included.
+    ~EmbeddedFont()
+    {
+        hb_buffer_destroy(hbBuffer_);
+        hb_font_destroy(hbFont_);
+        hb_face_destroy(hbFace_);
+    }
+
+    // Shapes the text with HarfBuzz, as the painter's text layout does, and gives its advance in font units, or -1
+    // when the writer cannot draw it as the painter does: characters that reorder, join, combine, take a fallback
+    // font or draw nothing (right-to-left scripts, combining marks, format and control characters such as a soft
+    // hyphen or a tab, a character the face has no glyph for), or a shaping that is not one glyph per character
+    // in order. Such a text is for the painter.
     long long shape(const QString& text)
     {
         glyphs_.clear();
         kerns_.clear();
-        long long advance = 0;
         const QChar* s = text.constData();
         const qsizetype n = text.size();
-        for (qsizetype i = 0; i < n; ++i) {
-            quint32 glyph = 0;
-            char32_t code = s[i].unicode();
-            if (s[i].isHighSurrogate() && i + 1 < n && s[i + 1].isLowSurrogate()) {
-                code = QChar::surrogateToUcs4(s[i], s[i + 1]);
-                int count = 1;
-                if (!raw_.glyphIndexesForChars(s + i, 2, &glyph, &count) || count != 1)
-                    glyph = 0;
-                ++i;
-            } else {
-                qint32& cached = glyphOfChar_[code];
-                if (cached < 0) {
-                    int count = 1;
-                    quint32 g = 0;
-                    if (!raw_.glyphIndexesForChars(s + i, 1, &g, &count) || count != 1)
-                        g = 0;
-                    cached = qint32(g);
-                }
-                glyph = quint32(cached);
-            }
-            if (glyph >= advance_.size())
-                glyph = 0;
-            // A character the face has no glyph for would print as an empty box; the painter takes it from a
-            // fallback font, or leaves it out (a line break or a byte order mark in the data), so the whole
-            // document goes that way.
-            if (glyph == 0)
-                throw Unsupported{};
-            if (!used_[glyph]) {
-                used_[glyph] = true;
-                unicode_[glyph] = code;
-            }
-            advance += advance_[glyph];
+        for (qsizetype i = 0; i < n; ++i)
+            if (!plain(s[i].unicode()))
+                return -1;
+        if (auto it = shaped_.constFind(text); it != shaped_.constEnd()) {
+            glyphs_ = it->glyphs;
+            kerns_ = it->kerns;
+            markUsed(text);
+            return it->advance;
+        }
+        hb_buffer_clear_contents(hbBuffer_);
+        hb_buffer_add_utf16(hbBuffer_, reinterpret_cast<const uint16_t*>(s), int(n), 0, int(n));
+        hb_buffer_set_direction(hbBuffer_, HB_DIRECTION_LTR);
+        hb_buffer_guess_segment_properties(hbBuffer_);
+        hb_shape(hbFont_, hbBuffer_, nullptr, 0);
+        unsigned count = 0;
+        const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(hbBuffer_, &count);
+        const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(hbBuffer_, &count);
+        if (qsizetype(count) != n)
+            return -1;
+        // Each glyph where the shaping puts it: kerning shows as advances other than the glyphs' own and as offsets;
+        // the difference from where the glyph would stand goes before it as a TJ adjustment.
+        long long advance = 0, drawn = 0;
+        for (unsigned i = 0; i < count; ++i) {
+            const quint32 glyph = info[i].codepoint;
+            if (info[i].cluster != i || glyph == 0 || glyph >= advance_.size() || pos[i].y_offset)
+                return -1;
             glyphs_.push_back(quint16(glyph));
+            const long long at = advance + pos[i].x_offset;
+            if (at != drawn)
+                kerns_.emplace_back(i, int(at - drawn));
+            drawn = at + advance_[glyph];
+            advance += pos[i].x_advance;
         }
-        if (kerning_.any()) {
-            for (size_t i = 1; i < glyphs_.size(); ++i) {
-                const int k = kerning_.value(glyphs_[i - 1], glyphs_[i]);
-                if (k) {
-                    kerns_.emplace_back(i, k);
-                    advance += k;
-                }
-            }
-        }
+        markUsed(text);
+        if (shaped_.size() < 200000)
+            shaped_.insert(text, Shaped{glyphs_, kerns_, advance});
         return advance;
     }
 
@@ -553,6 +378,81 @@ public:
 
 private:
     EmbeddedFont() = default;
+
+    struct Shaped {
+        std::vector<quint16> glyphs;
+        std::vector<std::pair<size_t, int>> kerns;
+        long long advance;
+    };
+
+    // HarfBuzz reads the face's tables through this.
+    static hb_blob_t* table(hb_face_t*, hb_tag_t tag, void* self)
+    {
+        auto* f = static_cast<EmbeddedFont*>(self);
+        const char name[4] = {char(tag >> 24), char((tag >> 16) & 0xff), char((tag >> 8) & 0xff), char(tag & 0xff)};
+        auto it = f->tables_.find(tag);
+        if (it == f->tables_.end())
+            it = f->tables_.emplace(tag, f->raw_.fontTable(name)).first;
+        const QByteArray& t = it->second;
+        return hb_blob_create(t.constData(), unsigned(t.size()), HB_MEMORY_MODE_READONLY, nullptr, nullptr);
+    }
+
+    // A character this writer draws as the painter does: one that neither reorders, joins, combines nor is left
+    // out, and that the face has a glyph for. Looked up once per character.
+    bool plain(char16_t c)
+    {
+        qint8& known = plain_[c];
+        if (known < 0) {
+            const QChar ch(c);
+            bool ok = true;
+            switch (ch.category()) {
+            case QChar::Mark_NonSpacing:
+            case QChar::Mark_SpacingCombining:
+            case QChar::Mark_Enclosing:
+            case QChar::Other_Control:
+            case QChar::Other_Format:
+            case QChar::Other_Surrogate:
+            case QChar::Other_PrivateUse:
+            case QChar::Other_NotAssigned:
+            case QChar::Separator_Line:
+            case QChar::Separator_Paragraph:
+                ok = false;
+                break;
+            default:
+                break;
+            }
+            switch (ch.direction()) {
+            case QChar::DirL:
+            case QChar::DirEN:
+            case QChar::DirES:
+            case QChar::DirET:
+            case QChar::DirCS:
+            case QChar::DirWS:
+            case QChar::DirON:
+                break;
+            default: // right-to-left, Arabic numbers, embeddings and isolates, marks
+                ok = false;
+            }
+            if (ok) {
+                quint32 g = 0;
+                int count = 1;
+                ok = raw_.glyphIndexesForChars(&ch, 1, &g, &count) && count == 1 && g != 0 && g < advance_.size();
+            }
+            known = ok ? 1 : 0;
+        }
+        return known == 1;
+    }
+
+    void markUsed(const QString& text)
+    {
+        for (size_t i = 0; i < glyphs_.size(); ++i) {
+            const quint16 g = glyphs_[i];
+            if (!used_[g]) {
+                used_[g] = true;
+                unicode_[g] = text[qsizetype(i)].unicode();
+            }
+        }
+    }
 
     static QByteArray postScriptName(const QRawFont& raw)
     {
@@ -746,8 +646,12 @@ private:
     std::vector<quint16> advance_;   // per glyph, font units
     std::vector<bool> used_;         // per glyph
     std::vector<char32_t> unicode_;  // per glyph: the character it was first shown for
-    std::vector<qint32> glyphOfChar_; // per BMP character, -1 until looked up
-    Kerning kerning_;
+    std::vector<qint8> plain_ = std::vector<qint8>(0x10000, -1); // per BMP character: 1 plain, 0 not, -1 unknown
+    std::map<hb_tag_t, QByteArray> tables_;
+    hb_face_t* hbFace_ = nullptr;
+    hb_font_t* hbFont_ = nullptr;
+    hb_buffer_t* hbBuffer_ = nullptr;
+    QHash<QString, Shaped> shaped_; // names, kinds and flags repeat on every page
     std::vector<quint16> glyphs_;                  // of the text shaped last
     std::vector<std::pair<size_t, int>> kerns_;    // before which glyph, how much (font units)
 };
@@ -817,6 +721,87 @@ private:
 };
 
 // ---- pages ----
+
+// A paint device that keeps what the painter fills (the outlines of its glyphs) instead of drawing it: a text the
+// writer cannot draw itself is drawn by the painter through it, and the outlines go into the page as paths. The
+// device has the high-resolution printer's resolution, so the painter shapes and places as it does when printing.
+class OutlineDevice : public QPaintDevice {
+public:
+    static constexpr int kDpi = 1200;
+
+    struct Fill {
+        QPainterPath path; // device dots
+        QColor color;
+    };
+
+    OutlineDevice() = default;
+    QPaintEngine* paintEngine() const override { return &engine_; }
+    std::vector<Fill>& fills() { return engine_.fills; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case PdmWidth:
+        case PdmHeight:
+            return 1000000;
+        case PdmWidthMM:
+        case PdmHeightMM:
+            return int(1000000 * 25.4 / kDpi);
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return kDpi;
+        case PdmDepth:
+            return 32;
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(QPaintDevice::devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        Engine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        Type type() const override { return QPaintEngine::User; }
+        void updateState(const QPaintEngineState& state) override
+        {
+            if (state.state() & DirtyTransform)
+                transform_ = state.transform();
+            if (state.state() & DirtyBrush)
+                brush_ = state.brush();
+        }
+        void drawPath(const QPainterPath& path) override
+        {
+            if (brush_.style() != Qt::NoBrush && !path.isEmpty())
+                fills.push_back({transform_.map(path), brush_.color()});
+        }
+        void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override
+        {
+            QPainterPath path;
+            path.addPolygon(QPolygonF(QList<QPointF>(points, points + count)));
+            path.setFillRule(mode == OddEvenMode ? Qt::OddEvenFill : Qt::WindingFill);
+            drawPath(path);
+        }
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {} // colour glyphs: none in reports
+
+        std::vector<Fill> fills;
+
+    private:
+        QTransform transform_;
+        QBrush brush_;
+    };
+
+    mutable Engine engine_;
+};
 
 class PageWriter {
 public:
@@ -963,7 +948,12 @@ private:
     {
         EmbeddedFont* font = fontFor(i);
         const double size = i.pointSize;
-        const double width = font->width(font->shape(i.text), size);
+        const long long advance = font->shape(i.text);
+        if (advance < 0) {
+            painterText(i);
+            return;
+        }
+        const double width = font->width(advance, size);
         const double left = x(i.rect.left() + 0.5), right = x(i.rect.right() - 0.5);
         double tx = left;
         if (i.align == Align::Center)
@@ -1003,6 +993,56 @@ private:
             out_ += "Q\n";
             state_ = saved;
         }
+    }
+
+    // The painter draws the item's text into outlines, which fill the page as its glyphs would. The painter
+    // clips a too-wide text to its room; so does the page.
+    void painterText(const PlacedItem& i)
+    {
+        OutlineDevice device;
+        {
+            QPainter painter(&device);
+            paintItemText(i, painter);
+        }
+        if (device.fills().empty())
+            return;
+        const QFontMetricsF metrics(fontOf(i), &device);
+        const bool clip = metrics.horizontalAdvance(i.text) > (i.rect.width() - 1) * OutlineDevice::kDpi / 25.4;
+        out_ += "q\n";
+        if (clip) {
+            rect(i.rect.adjusted(0.5, 0, -0.5, 0));
+            out_ += " W n\n";
+        }
+        const double k = 72.0 / OutlineDevice::kDpi;
+        auto point = [&](const QPointF& p) {
+            num(out_, p.x() * k);
+            out_ += ' ';
+            num(out_, height_ - p.y() * k);
+        };
+        for (const OutlineDevice::Fill& f : device.fills()) {
+            const QRgb rgb = f.color.rgb() | 0xff000000;
+            colour(rgb, " rg\n");
+            for (int e = 0; e < f.path.elementCount(); ++e) {
+                const QPainterPath::Element el = f.path.elementAt(e);
+                if (el.isMoveTo()) {
+                    point(el);
+                    out_ += " m\n";
+                } else if (el.isLineTo()) {
+                    point(el);
+                    out_ += " l\n";
+                } else if (el.isCurveTo() && e + 2 < f.path.elementCount()) {
+                    point(el);
+                    out_ += ' ';
+                    point(f.path.elementAt(e + 1));
+                    out_ += ' ';
+                    point(f.path.elementAt(e + 2));
+                    out_ += " c\n";
+                    e += 2;
+                }
+            }
+            out_ += f.path.fillRule() == Qt::OddEvenFill ? "f*\n" : "f\n";
+        }
+        out_ += "Q\n"; // the fill colour is as it was before
     }
 
     std::vector<std::unique_ptr<EmbeddedFont>>& fonts_;

@@ -69,6 +69,47 @@ QRectF scaled(const QRectF& mm, double k)
 
 } // namespace
 
+namespace {
+
+// The item's text with the painter's font already set to the item's, and its metrics.
+void drawItemText(const PlacedItem& i, QPainter& painter, const QFontMetricsF& metrics, double k)
+{
+    const QColor c = i.color.isValid() ? i.color : QColor(Qt::black);
+    if (painter.pen().color() != c) // frames set their own pens
+        painter.setPen(c);
+    const QRectF ir = scaled(i.rect, k);
+    const QRectF text = ir.adjusted(0.5 * k, 0, -0.5 * k, 0);
+    const double width = metrics.horizontalAdvance(i.text);
+    if (width <= text.width()) {
+        double x = text.left();
+        if (i.align == Align::Center)
+            x += (text.width() - width) / 2;
+        else if (i.align == Align::Right)
+            x = text.right() - width;
+        // the line centred vertically, as drawing into the rectangle with AlignVCenter does
+        const double baseline = text.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+        painter.drawText(QPointF(x, baseline), i.text);
+    } else {
+        int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+        flags |=
+            i.align == Align::Center ? Qt::AlignHCenter : (i.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft);
+        painter.save();
+        painter.setClipRect(ir);
+        painter.drawText(text, flags, i.text);
+        painter.restore();
+    }
+}
+
+} // namespace
+
+void paintItemText(const PlacedItem& item, QPainter& painter)
+{
+    if (item.text.isEmpty())
+        return;
+    painter.setFont(fontOf(item));
+    drawItemText(item, painter, QFontMetricsF(painter.font(), painter.device()), painter.device()->logicalDpiX() / 25.4);
+}
+
 void paintPage(const Document& doc, int pageIndex, QPainter& painter)
 {
     if (pageIndex < 0 || pageIndex >= doc.pages.size())
@@ -96,29 +137,7 @@ void paintPage(const Document& doc, int pageIndex, QPainter& painter)
                     metrics.emplace(painter.font(), painter.device());
                     fontOwner = &i;
                 }
-                const QColor c = i.color.isValid() ? i.color : QColor(Qt::black);
-                if (painter.pen().color() != c) // frames set their own pens
-                    painter.setPen(c);
-                const QRectF text = ir.adjusted(0.5 * k, 0, -0.5 * k, 0);
-                const double width = metrics->horizontalAdvance(i.text);
-                if (width <= text.width()) {
-                    double x = text.left();
-                    if (i.align == Align::Center)
-                        x += (text.width() - width) / 2;
-                    else if (i.align == Align::Right)
-                        x = text.right() - width;
-                    // the line centred vertically, as drawing into the rectangle with AlignVCenter does
-                    const double baseline = text.center().y() + (metrics->ascent() - metrics->descent()) / 2;
-                    painter.drawText(QPointF(x, baseline), i.text);
-                } else {
-                    int flags = Qt::AlignVCenter | Qt::TextSingleLine;
-                    flags |= i.align == Align::Center ? Qt::AlignHCenter
-                                                      : (i.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft);
-                    painter.save();
-                    painter.setClipRect(ir);
-                    painter.drawText(text, flags, i.text);
-                    painter.restore();
-                }
+                drawItemText(i, painter, *metrics, k);
             }
             paintFrame(painter, ir, i.frame, k);
         }

@@ -13,6 +13,9 @@ namespace reportengine {
 
 // Paints one page (0-based) with the painter's device resolution; the paper's top-left corner is at (0, 0).
 void paintPage(const Document& doc, int pageIndex, QPainter& painter);
+// Draws one item's text as paintPage() does: its font and colour, aligned, centred vertically, clipped only when
+// wider than its room. The PDF writer hands it the texts it cannot draw as the painter does.
+void paintItemText(const PlacedItem& item, QPainter& painter);
 // Sets the printer to the document's paper and orientation, without margins (the page model holds them), and names
 // the print job after the document's title.
 void setUpPrinter(const Document& doc, QPrinter& printer);
