@@ -19,6 +19,7 @@
 #include "db/command.h"
 #include "db/data_module.h"
 #include "journal/journal_window.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
@@ -85,7 +86,7 @@ int main(int argc, char* argv[])
     std::array<int, 4> programRows{};
     for (int s = 1; s <= 4; ++s)
         programRows[s - 1] = dm->smenaQuery(s)->recordCount();
-    const int gridRows = w.Form1->DBGrid2->model()->rowCount();
+    const int gridRows = widget<ui::DbGrid>(w.Form1, "DBGrid2")->model()->rowCount();
 
     // The texts the datasets sent for today, taken again before each run in case the day changes meanwhile.
     std::array<QByteArray, 4> texts;

@@ -24,6 +24,7 @@
 #include "reports/reports_window.h"
 #include "reports/worker_detail_report.h"
 #include "spreadsheet/spreadsheet.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
@@ -86,8 +87,8 @@ int main(int argc, char* argv[])
     TForm18* r = w.Form18;
     TForm20* form = w.Form20;
     db::Dataset* query = form->w_Report;
-    r->DTPicker1->setDate(QDate(year, 1, 1));
-    r->DTPicker2->setDate(QDate(year + 1, 1, 1));
+    widget<ui::DateBox>(r, "DTPicker1")->setDate(QDate(year, 1, 1));
+    widget<ui::DateBox>(r, "DTPicker2")->setDate(QDate(year + 1, 1, 1));
     r->setRadioGroup1ItemIndex(0);
 
     QTemporaryDir dir;
@@ -114,8 +115,9 @@ int main(int argc, char* argv[])
         const double t0 = bench::timeMs([&] { query->open(); });
         const double c1 = bench::cpuMs();
         form->setTitle(QStringLiteral("   Детальный отчет по рабочим за период с ") +
-                       r->DTPicker1->date().toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
-                       r->DTPicker2->date().toString(QStringLiteral("dd.MM.yyyy")));
+                       widget<ui::DateBox>(r, "DTPicker1")->date().toString(QStringLiteral("dd.MM.yyyy")) +
+                       QStringLiteral(" по ") +
+                       widget<ui::DateBox>(r, "DTPicker2")->date().toString(QStringLiteral("dd.MM.yyyy")));
         reportengine::DatasetSource source(*query);
         reportengine::Document doc;
         const double t1 = bench::timeMs([&] { doc = reportengine::layout(form->QuickRep1, source); });
@@ -143,7 +145,7 @@ int main(int argc, char* argv[])
     int exportRows = 0;
     auto runExport = [&] {
         r->Button6Click();
-        exportRows = r->Button6->text().section(QStringLiteral(" из "), 1).chopped(1).toInt();
+        exportRows = widget<QPushButton>(r, "Button6")->text().section(QStringLiteral(" из "), 1).chopped(1).toInt();
         QFile::remove(workbooks.value(workbooks.size() - 1));
     };
     // The bound texts, as the datasets send them.

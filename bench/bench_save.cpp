@@ -22,6 +22,7 @@
 #include "journal/entry_editor.h"
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
@@ -85,24 +86,24 @@ int main(int argc, char* argv[])
     TForm11* editor = w.Form11;
     int programColour = kProgramColours, libpqColour = kLibpqColours;
     auto fill = [&] {
-        editor->prepareNew(today);
-        editor->Edit1->setText(workerName);
+        editor->prepareNew(today, 1, false);
+        widget<QLineEdit>(editor, "Edit1")->setText(workerName);
         editor->FWorkerId = static_cast<qint32>(worker);
-        editor->Edit2->setText(operText);
+        widget<QLineEdit>(editor, "Edit2")->setText(operText);
         editor->FOperId = static_cast<qint32>(oper);
         editor->FProductId = static_cast<qint32>(product);
         editor->FPrice = price;
-        editor->Edit3->setText(QStringLiteral("12"));
-        editor->Edit6->setText(QStringLiteral("1"));
-        editor->Edit5->setEnabled(true);
-        editor->Edit5->setText(QString::number(++programColour));
+        widget<QLineEdit>(editor, "Edit3")->setText(QStringLiteral("12"));
+        widget<QLineEdit>(editor, "Edit6")->setText(QStringLiteral("1"));
+        widget<QLineEdit>(editor, "Edit5")->setEnabled(true);
+        widget<QLineEdit>(editor, "Edit5")->setText(QString::number(++programColour));
     };
     auto programSave = [&] {
         editor->Button1Click();
-        if (!editor->Edit1->text().isEmpty() || !ui::Messages::shown().isEmpty())
+        if (!widget<QLineEdit>(editor, "Edit1")->text().isEmpty() || !ui::Messages::shown().isEmpty())
             bench::fail("the save did not go through: " +
-                 (ui::Messages::shown().isEmpty() ? std::string("the editor kept its input")
-                                                  : ui::Messages::shown().constFirst().text.toStdString()));
+                        (ui::Messages::shown().isEmpty() ? std::string("the editor kept its input")
+                                                         : ui::Messages::shown().constFirst().text.toStdString()));
     };
 
     const int month = today.month(), year = today.year(), day = today.day();
@@ -128,8 +129,8 @@ int main(int argc, char* argv[])
         pg.run(journal_sql::lockRowKey(row));
         pg.run(journal_sql::duplicateOfNew(row));
         using db::refs_sql::Ref;
-        for (const auto& [ref, id] : {std::pair{Ref::Worker, worker}, std::pair{Ref::Operation, oper},
-                                      std::pair{Ref::Product, product}}) {
+        for (const auto& [ref, id] :
+             {std::pair{Ref::Worker, worker}, std::pair{Ref::Operation, oper}, std::pair{Ref::Product, product}}) {
             pg.run(db::refs_sql::lockShared(ref, id));
             pg.run(db::refs_sql::presence(ref, id));
         }

@@ -17,6 +17,7 @@
 #include "reportengine/render.h"
 #include "reports/reports_window.h"
 #include "reports/worker_detail_report.h"
+#include "support/widgets.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>
@@ -41,8 +42,8 @@ double reportMedian(const QString& servers, const QString& database, int year, i
     TForm18* r = w.Form18;
     TForm20* form = w.Form20;
     db::Dataset* query = form->w_Report;
-    r->DTPicker1->setDate(QDate(year, 1, 1));
-    r->DTPicker2->setDate(QDate(year + 1, 1, 1));
+    widget<ui::DateBox>(r, "DTPicker1")->setDate(QDate(year, 1, 1));
+    widget<ui::DateBox>(r, "DTPicker2")->setDate(QDate(year + 1, 1, 1));
     r->setRadioGroup1ItemIndex(0);
     auto run = [&] {
         r->setPeriod(query);
@@ -112,8 +113,8 @@ int main(int argc, char* argv[])
     if (!onStandby || onPrimary)
         bench::fail("the reports' connection did not read where expected (is the standby running?)");
     const int journalRepeat = repeat * 6;
-    const double journalAlone = journalMedianBeside(primary, primary, database, QByteArrayLiteral("select 1"),
-                                                    journalRepeat);
+    const double journalAlone =
+        journalMedianBeside(primary, primary, database, QByteArrayLiteral("select 1"), journalRepeat);
     const double besideStandby = journalMedianBeside(primary, standby, database, text, journalRepeat);
     const double besidePrimary = journalMedianBeside(primary, primary, database, text, journalRepeat);
 

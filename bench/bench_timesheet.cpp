@@ -20,6 +20,7 @@
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "reportengine/render.h"
+#include "support/widgets.h"
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_sql.h"
 #include "timesheet/timesheet_window.h"
@@ -66,8 +67,9 @@ QByteArray monthDigest(int month, int year)
     QString days;
     for (int d = 1; d <= 31; ++d)
         days += QStringLiteral(" || ',' || d%1").arg(d);
-    return QStringLiteral("select count(*) || ':' || md5(coalesce(string_agg(smena || '/' || w_id%1, ';' order by smena,"
-                          " w_id), '')) from accounts_dep.h_tabel where month=%2 and year=%3")
+    return QStringLiteral(
+               "select count(*) || ':' || md5(coalesce(string_agg(smena || '/' || w_id%1, ';' order by smena,"
+               " w_id), '')) from accounts_dep.h_tabel where month=%2 and year=%3")
         .arg(days)
         .arg(month)
         .arg(year)
@@ -105,8 +107,7 @@ void loopRebuild(TDataModule6* dm, db::Dataset* dt, int month, int year)
 
 int main(int argc, char* argv[])
 {
-    bench::setProgram("bench_timesheet",
-                      "SOCKET_OR_HOST DATABASE [--repeat N] [--loop-repeat N] [--month M --year Y]");
+    bench::setProgram("bench_timesheet", "SOCKET_OR_HOST DATABASE [--repeat N] [--loop-repeat N] [--month M --year Y]");
     bench::prepareEnvironment();
     QApplication app(argc, argv);
     QStringList args = QApplication::arguments().mid(1);
@@ -124,9 +125,9 @@ int main(int argc, char* argv[])
     bench::startProgram(w, server, database);
     TDataModule6* dm = w.DataModule6;
     TForm19* form = w.Form19;
-    form->ComboBox1->setCurrentIndex(month - 1);
-    form->ComboBox2->setCurrentText(QString::number(year));
-    if (form->ComboBox2->currentText() != QString::number(year))
+    widget<QComboBox>(form, "ComboBox1")->setCurrentIndex(month - 1);
+    widget<QComboBox>(form, "ComboBox2")->setCurrentText(QString::number(year));
+    if (widget<QComboBox>(form, "ComboBox2")->currentText() != QString::number(year))
         bench::fail("the year is not in the window's list");
     form->ComboBox1Change();
     bench::expectNoMessages();
@@ -134,10 +135,10 @@ int main(int argc, char* argv[])
     bench::PgSession pg(server, database);
     const QByteArray digestSql = monthDigest(month, year);
     const int journalRows = pg.value(QStringLiteral("select count(*) from accounts_dep.smena where data >= '%1' and "
-                                                     "data < '%2'")
-                                          .arg(QDate(year, month, 1).toString(Qt::ISODate),
-                                               QDate(year, month, 1).addMonths(1).toString(Qt::ISODate))
-                                          .toUtf8())
+                                                    "data < '%2'")
+                                         .arg(QDate(year, month, 1).toString(Qt::ISODate),
+                                              QDate(year, month, 1).addMonths(1).toString(Qt::ISODate))
+                                         .toUtf8())
                                 .toInt();
     if (journalRows == 0)
         bench::fail("the journal has no rows in the month (bench/make_large.sh)");
@@ -148,7 +149,8 @@ int main(int argc, char* argv[])
     auto check = [&](const char* who) {
         const QString got = pg.value(digestSql);
         if (got != expected)
-            bench::fail(std::string(who) + " left other rows: " + got.toStdString() + " instead of " + expected.toStdString());
+            bench::fail(std::string(who) + " left other rows: " + got.toStdString() + " instead of " +
+                        expected.toStdString());
     };
 
     const double rssBefore = bench::peakRssMiB();
@@ -186,14 +188,10 @@ int main(int argc, char* argv[])
     int pages = 0, printRows = 0;
     qint64 pdfBytes = 0;
     auto programPrint = [&] {
-        report->H_Tabel->close();
-        report->H_Tabel->setParam(QStringLiteral("mnth"), month);
-        report->H_Tabel->setParam(QStringLiteral("yea"), year);
-        report->H_Tabel->open();
-        report->QuickRep1.setText(QStringLiteral("QRLabel33"),
-                                  form->ComboBox1->currentText() + u' ' + form->ComboBox2->currentText() +
-                                      QStringLiteral(" г."));
-        const reportengine::Document doc = report->Prepare();
+        report->openMonth(month, year);
+        const reportengine::Document doc =
+            report->prepareMonth(widget<QComboBox>(form, "ComboBox1")->currentText() + u' ' +
+                                 widget<QComboBox>(form, "ComboBox2")->currentText() + QStringLiteral(" г."));
         printRows = report->H_Tabel->recordCount();
         report->H_Tabel->close();
         reportengine::writePdf(doc, pdf);
@@ -226,17 +224,18 @@ int main(int argc, char* argv[])
                 loopRepeat);
     std::printf("%-52s %10s %10s %8s\n", "", "median ms", "min ms", "ratio");
     const double fMed = bench::median(tFloor);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild floor: one set-based statement (libpq)", fMed, bench::minimum(tFloor),
-                1.0);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild program: Button1Click", bench::median(tProgram), bench::minimum(tProgram),
-                bench::median(tProgram) / fMed);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild floor: one set-based statement (libpq)", fMed,
+                bench::minimum(tFloor), 1.0);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild program: Button1Click", bench::median(tProgram),
+                bench::minimum(tProgram), bench::median(tProgram) / fMed);
     if (!tLoop.empty())
-        std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild statement by statement (the old loop)", bench::median(tLoop),
-                    bench::minimum(tLoop), bench::median(tLoop) / fMed);
+        std::printf("%-52s %10.1f %10.1f %8.2f\n", "rebuild statement by statement (the old loop)",
+                    bench::median(tLoop), bench::minimum(tLoop), bench::median(tLoop) / fMed);
     const double qMed = bench::median(tQuery);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print floor: the query alone (libpq)", qMed, bench::minimum(tQuery), 1.0);
-    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print program: query + layout + PDF", bench::median(tPrint), bench::minimum(tPrint),
-                bench::median(tPrint) / qMed);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print floor: the query alone (libpq)", qMed, bench::minimum(tQuery),
+                1.0);
+    std::printf("%-52s %10.1f %10.1f %8.2f\n", "print program: query + layout + PDF", bench::median(tPrint),
+                bench::minimum(tPrint), bench::median(tPrint) / qMed);
     std::printf("printed month: %d workers on %d pages, PDF %lld bytes\n", printRows, pages,
                 static_cast<long long>(pdfBytes));
     std::printf("peak RSS: %.1f MiB before, %.1f MiB after the rebuilds, %.1f MiB at the end\n", rssBefore, rssRebuild,

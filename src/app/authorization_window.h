@@ -8,7 +8,7 @@
 class QTimer;
 struct Windows;
 
-class TForm23 : public QDialog, public Ui::TForm23 {
+class TForm23 : public QDialog, private Ui::TForm23 {
     Q_OBJECT
 public:
     explicit TForm23(Windows& windows, QWidget* parent = nullptr);

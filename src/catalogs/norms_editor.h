@@ -10,7 +10,7 @@ namespace db {
 class Dataset;
 }
 
-class TForm22 : public QDialog, public Ui::TForm22 {
+class TForm22 : public QDialog, private Ui::TForm22 {
     Q_OBJECT
 public:
     explicit TForm22(Windows& windows, QWidget* parent = nullptr);

@@ -1,6 +1,7 @@
 #include "catalogs/operation_kind_editor.h"
 
 #include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
@@ -41,6 +42,23 @@ void TForm9::showEvent(QShowEvent* event)
 void TForm9::FormActivate()
 {
     Edit1->setFocus();
+}
+
+void TForm9::openForAdd(ui::Activatable* returnTo)
+{
+    Edit1->clear();
+    setWindowTitle(QStringLiteral("Заведение нового вида операций"));
+    Tag = 1;
+    ui::showModal(this, returnTo);
+}
+
+void TForm9::openForChange(qint64 id, const QString& name, ui::Activatable* returnTo)
+{
+    setWindowTitle(QStringLiteral("Изменение данных вида операции"));
+    Tag = 2;
+    Edit1->setText(name);
+    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Kind, id);
+    ui::showModal(this, returnTo);
 }
 
 void TForm9::Button1Click()

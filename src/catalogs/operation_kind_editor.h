@@ -8,10 +8,15 @@
 
 struct Windows;
 
-class TForm9 : public QDialog, public Ui::TForm9, public ui::Activatable {
+class TForm9 : public QDialog, private Ui::TForm9, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm9(Windows& windows, QWidget* parent = nullptr);
+
+    // Opens the editor for a new kind.
+    void openForAdd(ui::Activatable* returnTo);
+    // Opens the editor for a new name of the kind `id` (the current row of the kinds), shown as `name`.
+    void openForChange(qint64 id, const QString& name, ui::Activatable* returnTo);
 
     // 1: the editor adds a kind; anything else: it renames the current row of Vid_oper.
     int Tag = 0;

@@ -33,11 +33,7 @@ TForm8::TForm8(Windows& windows, QWidget* parent)
 
 void TForm8::Button1Click()
 {
-    TForm9* e = w_.Form9;
-    e->Edit1->clear();
-    e->setWindowTitle(QStringLiteral("Заведение нового вида операций"));
-    e->Tag = 1;
-    ui::showModal(e, this);
+    w_.Form9->openForAdd(this);
 }
 
 void TForm8::Button2Click()
@@ -53,13 +49,8 @@ void TForm8::Button2Click()
     // Nothing to change in an empty list.
     if (kinds->isEmpty())
         return;
-    TForm9* e = w_.Form9;
-    e->setWindowTitle(QStringLiteral("Изменение данных вида операции"));
-    e->Tag = 2;
-    e->Edit1->setText(kinds->asString(QStringLiteral("vid")).trimmed());
-    e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Kind,
-                                         kinds->asLongLong(QStringLiteral("id")));
-    ui::showModal(e, this);
+    w_.Form9->openForChange(kinds->asLongLong(QStringLiteral("id")), kinds->asString(QStringLiteral("vid")).trimmed(),
+                            this);
 }
 
 void TForm8::Button3Click()

@@ -7,7 +7,7 @@
 
 struct Windows;
 
-class TForm8 : public ui::CatalogueWindow, public Ui::TForm8 {
+class TForm8 : public ui::CatalogueWindow, private Ui::TForm8 {
     Q_OBJECT
 public:
     explicit TForm8(Windows& windows, QWidget* parent = nullptr);

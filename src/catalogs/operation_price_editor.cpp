@@ -1,5 +1,6 @@
 #include "catalogs/operation_price_editor.h"
 
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
 #include "catalogs/operation_kinds_list.h"
 #include "catalogs/operation_prices_sql.h"
@@ -40,6 +41,34 @@ void TForm10::showEvent(QShowEvent* event)
 void TForm10::FormActivate()
 {
     Button3->setFocus();
+}
+
+qint32 TForm10::openForAdd(ui::Activatable* returnTo)
+{
+    Edit1->clear();
+    Edit2->clear();
+    ComboBox1->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Заведение новой цены за операцию"));
+    Tag = 1;
+    FNewOperId = 0;
+    ui::centerOnScreen(this);
+    if (ui::showModal(this, returnTo) != QDialog::Accepted)
+        return 0;
+    return FNewOperId;
+}
+
+void TForm10::openForChange(const Shown& operation, ui::Activatable* returnTo)
+{
+    setWindowTitle(QStringLiteral("Изменение данных о цене за операцию"));
+    Tag = 2;
+    Edit1->setText(operation.product);
+    Edit2->setText(operation.kind);
+    ComboBox1->setCurrentIndex(operation.finished ? 0 : 1);
+    FProductId = operation.productId;
+    FKindId = operation.kindId;
+    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Operation, operation.id);
+    ui::centerOnScreen(this);
+    ui::showModal(this, returnTo);
 }
 
 void TForm10::Button3Click()

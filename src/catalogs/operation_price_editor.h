@@ -8,10 +8,23 @@
 
 struct Windows;
 
-class TForm10 : public QDialog, public Ui::TForm10, public ui::Activatable {
+class TForm10 : public QDialog, private Ui::TForm10, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm10(Windows& windows, QWidget* parent = nullptr);
+
+    // Opens the editor for a new operation; returns the id of the operation it added, 0 for none.
+    qint32 openForAdd(ui::Activatable* returnTo);
+    // The operation as the price list shows it, opened for a change.
+    struct Shown {
+        qint64 id = 0;
+        QString product;
+        QString kind;
+        bool finished = false; // "Готовое" rather than the blank
+        qint32 productId = 0;
+        qint32 kindId = 0;
+    };
+    void openForChange(const Shown& operation, ui::Activatable* returnTo);
 
     // 1 adds an operation; any other value changes the current one of the price list.
     int Tag = 0;

@@ -11,8 +11,8 @@
 #include "ui/window_registry.h"
 
 #include <QCheckBox>
-#include <QScopeGuard>
 #include <QComboBox>
+#include <QScopeGuard>
 
 namespace sql = operation_prices_sql;
 using db::FieldType;
@@ -52,7 +52,8 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
     ui::connectGuarded(Button5, &QPushButton::clicked, this, &TForm4::Button5Click);
 
-    XLS_Rep = new db::Dataset(w_.DataModule6 ? w_.DataModule6->reportConnectionName() : QString(), QStringLiteral("XLS_Rep"), this);
+    XLS_Rep = new db::Dataset(w_.DataModule6 ? w_.DataModule6->reportConnectionName() : QString(),
+                              QStringLiteral("XLS_Rep"), this);
     XLS_Rep->setSqlLines(sql::kXlsRepLines);
     XLS_Rep->setFieldDefs({{"MARKA", FieldType::Text, 50},
                            {"VID", FieldType::Text, 50},
@@ -78,19 +79,11 @@ void TForm4::DBGrid1DblClick()
 
 void TForm4::Button1Click()
 {
-    TForm10* e = w_.Form10;
-    e->Edit1->clear();
-    e->Edit2->clear();
-    e->ComboBox1->setCurrentIndex(0);
-    e->setWindowTitle(QStringLiteral("Заведение новой цены за операцию"));
-    e->Tag = 1;
-    e->FNewOperId = 0;
-    ui::centerOnScreen(e);
-    if (ui::showModal(e, this) != QDialog::Accepted || e->FNewOperId == 0)
-        return;
     // A new operation has no norm yet, and the list shows only operations with norms: its first norm is entered
     // now, and the list then stands on it.
-    const qint32 id = e->FNewOperId;
+    const qint32 id = w_.Form10->openForAdd(this);
+    if (id == 0)
+        return;
     w_.Form22->showForOperation(id);
     db::Dataset* oper = w_.DataModule6->Oper;
     // Closed without a norm it would be in no list, and adding it again would find it: it is not kept.
@@ -119,18 +112,14 @@ void TForm4::Button2Click()
     }
     if (oper->isEmpty())
         return; // nothing to change
-    TForm10* e = w_.Form10;
-    e->setWindowTitle(QStringLiteral("Изменение данных о цене за операцию"));
-    e->Tag = 2;
-    e->Edit1->setText(oper->asString(QStringLiteral("MARKA")).trimmed());
-    e->Edit2->setText(oper->asString(QStringLiteral("VID")).trimmed());
-    e->ComboBox1->setCurrentIndex(oper->asInt(QStringLiteral("NAIMEN")) == 0 ? 0 : 1);
-    e->FProductId = oper->asInt(QStringLiteral("i_id"));
-    e->FKindId = oper->asInt(QStringLiteral("oper_vid"));
-    e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Operation,
-                                         oper->asLongLong(QStringLiteral("id")));
-    ui::centerOnScreen(e);
-    ui::showModal(e, this);
+    TForm10::Shown shown;
+    shown.id = oper->asLongLong(QStringLiteral("id"));
+    shown.product = oper->asString(QStringLiteral("MARKA")).trimmed();
+    shown.kind = oper->asString(QStringLiteral("VID")).trimmed();
+    shown.finished = oper->asInt(QStringLiteral("NAIMEN")) == 0;
+    shown.productId = oper->asInt(QStringLiteral("i_id"));
+    shown.kindId = oper->asInt(QStringLiteral("oper_vid"));
+    w_.Form10->openForChange(shown, this);
 }
 
 void TForm4::Button3Click()

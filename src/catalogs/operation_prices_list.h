@@ -12,7 +12,7 @@ namespace db {
 class Dataset;
 }
 
-class TForm4 : public ui::CatalogueWindow, public Ui::TForm4 {
+class TForm4 : public ui::CatalogueWindow, private Ui::TForm4 {
     Q_OBJECT
 public:
     explicit TForm4(Windows& windows, QWidget* parent = nullptr);

@@ -1,6 +1,7 @@
 #include "catalogs/product_editor.h"
 
 #include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
 #include "db/command.h"
 #include "db/data_module.h"
@@ -13,6 +14,7 @@
 
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QShowEvent>
 
 namespace {
@@ -44,7 +46,8 @@ QString rateProblem(const QString& text)
     if (whole.size() > kRateIntegerDigits)
         return QStringLiteral("Расценка слишком велика: не больше %1 цифр до точки.").arg(kRateIntegerDigits);
     const bool nonZero = !whole.isEmpty() || fraction.contains(QRegularExpression(QStringLiteral("[1-9]")));
-    const bool keptDigitsZero = whole.isEmpty() && !fraction.left(kRateScale).contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const bool keptDigitsZero =
+        whole.isEmpty() && !fraction.left(kRateScale).contains(QRegularExpression(QStringLiteral("[1-9]")));
     const bool roundsUp = fraction.size() > kRateScale && fraction.at(kRateScale) >= u'5';
     if (nonZero && keptDigitsZero && !roundsUp)
         return QStringLiteral("Расценка слишком мала: наименьшее значение больше нуля 0.000001.");
@@ -106,6 +109,30 @@ bool TForm7::eventFilter(QObject* watched, QEvent* event)
         return taken;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TForm7::openForAdd(ui::Activatable* returnTo)
+{
+    Edit1->clear();
+    Edit2->clear();
+    setWindowTitle(QStringLiteral("Заведение нового изделия"));
+    Tag = 1;
+    item->open();
+    const auto closeGroups = qScopeGuard([this] { item->close(); });
+    ui::showModal(this, returnTo);
+}
+
+void TForm7::openForChange(qint64 id, const QString& code, const QString& rate, qint64 group, ui::Activatable* returnTo)
+{
+    setWindowTitle(QStringLiteral("Изменение данных изделия"));
+    Tag = 2;
+    Edit1->setText(code);
+    Edit2->setText(rate);
+    item->open();
+    const auto closeGroups = qScopeGuard([this] { item->close(); });
+    cb_item->setKeyValue(group);
+    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Product, id);
+    ui::showModal(this, returnTo);
 }
 
 void TForm7::Button1Click()

@@ -11,10 +11,16 @@ namespace db {
 class Dataset;
 }
 
-class TForm7 : public QDialog, public Ui::TForm7, public ui::Activatable {
+class TForm7 : public QDialog, private Ui::TForm7, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm7(Windows& windows, QWidget* parent = nullptr);
+
+    // Opens the editor for a new product.
+    void openForAdd(ui::Activatable* returnTo);
+    // Opens the editor for a change of the product `id` (the current row of the products) as the list shows it:
+    // its grade code, its boxes as the editor writes them and its group.
+    void openForChange(qint64 id, const QString& code, const QString& rate, qint64 group, ui::Activatable* returnTo);
 
     // 1: the editor adds a product; anything else: it changes the current product of Izdel.
     int Tag = 0;

@@ -55,14 +55,7 @@ void TForm3::Button1Click()
 {
     db::Dataset* izdel = w_.DataModule6->Izdel;
     const int recNo = izdel->recNo();
-    TForm7* e = w_.Form7;
-    e->Edit1->clear();
-    e->Edit2->clear();
-    e->setWindowTitle(QStringLiteral("Заведение нового изделия"));
-    e->Tag = 1;
-    e->item->open();
-    ui::showModal(e, this);
-    e->item->close();
+    w_.Form7->openForAdd(this);
     if (izdel->isOpen())
         izdel->setRecNo(recNo);
 }
@@ -71,7 +64,6 @@ void TForm3::Button2Click()
 {
     db::Dataset* izdel = w_.DataModule6->Izdel;
     const int recNo = izdel->recNo();
-    TForm7* e = w_.Form7;
     if (choiceMode()) {
         // An empty list hands over an empty grade code and the key 0; the price editor refuses an empty product.
         const bool any = !izdel->isEmpty();
@@ -81,17 +73,11 @@ void TForm3::Button2Click()
         // Nothing to change in an empty list.
         if (izdel->isEmpty())
             return;
-        e->setWindowTitle(QStringLiteral("Изменение данных изделия"));
-        e->Tag = 2;
-        e->Edit1->setText(izdel->asString(QStringLiteral("marka")).trimmed());
-        e->Edit2->setText(rateText(izdel->value(QStringLiteral("massa"))).trimmed());
-        e->item->open();
-        e->cb_item->setKeyValue(izdel->asLongLong(QStringLiteral("id_class_item")));
-        e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Product,
-                                             izdel->asLongLong(QStringLiteral("id")));
-        ui::showModal(e, this);
+        w_.Form7->openForChange(izdel->asLongLong(QStringLiteral("id")),
+                                izdel->asString(QStringLiteral("marka")).trimmed(),
+                                rateText(izdel->value(QStringLiteral("massa"))).trimmed(),
+                                izdel->asLongLong(QStringLiteral("id_class_item")), this);
     }
-    e->item->close();
     if (izdel->isOpen())
         izdel->setRecNo(recNo);
 }

@@ -7,7 +7,7 @@
 
 struct Windows;
 
-class TForm3 : public ui::CatalogueWindow, public Ui::TForm3 {
+class TForm3 : public ui::CatalogueWindow, private Ui::TForm3 {
     Q_OBJECT
 public:
     explicit TForm3(Windows& windows, QWidget* parent = nullptr);

@@ -1,8 +1,8 @@
 #include "catalogs/worker_editor.h"
 
 #include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
-#include "db/command.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "ui/catalogue_window.h"
@@ -37,7 +37,6 @@ TForm2::TForm2(Windows& windows, QWidget* parent)
     department->setSql(catalogs_sql::kDepartment);
     roles = new db::Dataset(cn, QStringLiteral("roles"), this);
     roles->setSql(catalogs_sql::kRoles);
-    cmd_person = new db::Command(cn, QStringLiteral("cmd_person"), this);
 
     const QString key = QStringLiteral("id"), shown = QStringLiteral("s_caption");
     LCB_staffpos->setList(staffpos, key, shown);
@@ -63,6 +62,35 @@ void TForm2::showEvent(QShowEvent* event)
 void TForm2::FormActivate()
 {
     Edit1->setFocus();
+}
+
+void TForm2::reopenLookups()
+{
+    for (db::Dataset* list : {staffpos, roles, department}) {
+        list->close();
+        list->open();
+    }
+}
+
+bool TForm2::openForAdd(ui::Activatable* returnTo)
+{
+    Edit1->clear();
+    setWindowTitle(QStringLiteral("Заведение данных нового работника"));
+    Tag = 1;
+    reopenLookups();
+    return ui::showModal(this, returnTo) == QDialog::Accepted;
+}
+
+bool TForm2::openForChange(qint32 id, const QString& name, const QString& position, ui::Activatable* returnTo)
+{
+    setWindowTitle(QStringLiteral("Изменение данных работника"));
+    Tag = 2;
+    reopenLookups();
+    Edit1->setText(name);
+    FPersonId = id;
+    showStoredPosition(position);
+    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
+    return ui::showModal(this, returnTo) == QDialog::Accepted;
 }
 
 void TForm2::showStoredPosition(const QString& position)

@@ -8,14 +8,19 @@
 
 struct Windows;
 namespace db {
-class Command;
 class Dataset;
 } // namespace db
 
-class TForm2 : public QDialog, public Ui::TForm2, public ui::Activatable {
+class TForm2 : public QDialog, private Ui::TForm2, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm2(Windows& windows, QWidget* parent = nullptr);
+
+    // Opens the editor for a new worker; true when one was written.
+    bool openForAdd(ui::Activatable* returnTo);
+    // Opens the editor for a change of the worker `id` as the list shows it (name, stored position); true when it
+    // was written.
+    bool openForChange(qint32 id, const QString& name, const QString& position, ui::Activatable* returnTo);
 
     // 1: the editor adds a worker; anything else: it changes the worker FPersonId.
     int Tag = 0;
@@ -30,7 +35,6 @@ public:
     db::Dataset* staffpos = nullptr;
     db::Dataset* department = nullptr;
     db::Dataset* roles = nullptr;
-    db::Command* cmd_person = nullptr;
 
     void FormActivate() override;
     // Opened for a change: the boxes show the worker's stored position (the department of that name, when there
@@ -45,5 +49,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void reopenLookups();
+
     Windows& w_;
 };

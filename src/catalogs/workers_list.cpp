@@ -3,6 +3,7 @@
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/worker_editor.h"
+#include "db/command.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
@@ -34,23 +35,9 @@ TForm5::TForm5(Windows& windows, QWidget* parent)
     ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
 }
 
-void TForm5::reopenLookups()
-{
-    TForm2* e = w_.Form2;
-    for (db::Dataset* list : {e->staffpos, e->roles, e->department}) {
-        list->close();
-        list->open();
-    }
-}
-
 void TForm5::Button1Click()
 {
-    TForm2* e = w_.Form2;
-    e->Edit1->clear();
-    e->setWindowTitle(QStringLiteral("Заведение данных нового работника"));
-    e->Tag = 1;
-    reopenLookups();
-    const bool saved = ui::showModal(e, this) == QDialog::Accepted;
+    const bool saved = w_.Form2->openForAdd(this);
     db::Dataset* workers = w_.DataModule6->Workers;
     // After a committed change a failed re-read must not read as "not done": repeating it would add the worker twice.
     const auto reread = [workers] {
@@ -78,15 +65,9 @@ void TForm5::Button2Click()
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    TForm2* e = w_.Form2;
-    e->setWindowTitle(QStringLiteral("Изменение данных работника"));
-    e->Tag = 2;
-    reopenLookups();
-    e->Edit1->setText(workers->asString(QStringLiteral("fio")).trimmed());
-    e->FPersonId = workers->asInt(QStringLiteral("id"));
-    e->showStoredPosition(workers->asString(QStringLiteral("s_staffpos_hl")));
-    e->FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Worker, e->FPersonId);
-    if (ui::showModal(e, this) == QDialog::Accepted)
+    if (w_.Form2->openForChange(workers->asInt(QStringLiteral("id")),
+                                workers->asString(QStringLiteral("fio")).trimmed(),
+                                workers->asString(QStringLiteral("s_staffpos_hl")), this))
         db::rereadAfterCommit([&] { reloadAt(recNo); });
     else
         reloadAt(recNo);
@@ -100,10 +81,10 @@ void TForm5::Button3Click()
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    TForm2* e = w_.Form2;
-    e->cmd_person->setText(catalogs_sql::deleteWorker(workers->asInt(QStringLiteral("id"))));
+    db::Command del(w_.DataModule6->ADO_DB.name(), QStringLiteral("cmd_person"));
+    del.setText(catalogs_sql::deleteWorker(workers->asInt(QStringLiteral("id"))));
     try {
-        if (e->cmd_person->execute() == 0) {
+        if (del.execute() == 0) {
             // Deleted on another workstation already: said so, and the list shows what there is now.
             ui::Messages::error(QString::fromUtf8(db::kRowGoneMessage));
             reloadAt(recNo);

@@ -7,7 +7,7 @@
 
 struct Windows;
 
-class TForm5 : public ui::CatalogueWindow, public Ui::TForm5 {
+class TForm5 : public ui::CatalogueWindow, private Ui::TForm5 {
     Q_OBJECT
 public:
     explicit TForm5(Windows& windows, QWidget* parent = nullptr);
@@ -17,8 +17,5 @@ public:
     void Button3Click();
 
 private:
-    // The editor's three lookup lists, closed and reopened before each editing.
-    void reopenLookups();
-
     Windows& w_;
 };

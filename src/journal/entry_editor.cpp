@@ -93,8 +93,10 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
 
 // ---- openings ----
 
-void TForm11::prepareNew(const QDate& date)
+void TForm11::prepareNew(const QDate& date, int shift, bool dayOff)
 {
+    FShift = shift;
+    FDayOff = dayOff;
     DTimeP->setDate(date);
     Edit1->clear();
     Edit2->clear();
@@ -106,8 +108,10 @@ void TForm11::prepareNew(const QDate& date)
     Tag = 1;
 }
 
-void TForm11::prepareChange(db::Dataset* journal)
+void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
 {
+    FShift = shift;
+    FDayOff = dayOff;
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     Tag = 2;
     FPrice = journal->asDouble(QStringLiteral("cena"));
@@ -199,7 +203,7 @@ void TForm11::Button4Click()
     list->prepareChoice();
     oper->first();
     if (Tag != 1) {
-        db::Dataset* journal = w_.DataModule6->smenaQuery(w_.Form1->FShift);
+        db::Dataset* journal = w_.DataModule6->smenaQuery(FShift);
         if (!journal->isEmpty() && !oper->locate(QStringLiteral("id"), journal->asInt(QStringLiteral("o_id"))))
             oper->first();
     }
@@ -225,7 +229,7 @@ void TForm11::takeOperation()
     db::Dataset* oper = dm->Oper;
     FProductId = oper->asInt(QStringLiteral("i_id"));
     FOperId = oper->asInt(QStringLiteral("id"));
-    FPrice = finalPrice(oper->asDouble(QStringLiteral("cena")), w_.Form1->CBox1->isChecked(), w_.Form1->FShift);
+    FPrice = finalPrice(oper->asDouble(QStringLiteral("cena")), FDayOff, FShift);
     dm->Control->setSqlLines({journal_sql::productMark(FProductId)});
     dm->Control->open();
     const QString mark = dm->Control->isEmpty() ? QString() : dm->Control->asString(QStringLiteral("marka"));
@@ -304,7 +308,8 @@ bool TForm11::numbersFit()
         while (digits.size() > 1 && digits.front() == u'0')
             digits.remove(0, 1);
         const QString max = QString::fromLatin1(l.max);
-        const bool allDigits = std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const bool allDigits =
+            std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
         if (!allDigits)
             continue; // not a number at all: the conversion further on says so
         if (digits.size() > max.size() || (digits.size() == max.size() && digits > max)) {
@@ -345,7 +350,7 @@ void TForm11::Button1Click()
     row.quantity = quantity;
     row.rejects = rejects;
     row.hours = hours;
-    row.shift = w_.Form1->FShift;
+    row.shift = FShift;
     db::Dataset* journal = w_.DataModule6->smenaQuery(row.shift);
     row.color = color.isEmpty() ? 0 : wholeNumber(color);
     row.date = DTimeP->date();

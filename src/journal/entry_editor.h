@@ -15,7 +15,7 @@ namespace journal_sql {
 struct EntryRow;
 }
 
-class TForm11 : public QDialog, public Ui::TForm11, public ui::Activatable {
+class TForm11 : public QDialog, private Ui::TForm11, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm11(Windows& windows, QWidget* parent = nullptr);
@@ -29,9 +29,10 @@ public:
 
     db::Command* SmenaIU = nullptr;
 
-    // The journal's openings: for a new row on the given date, and for a change of the journal query's current row.
-    void prepareNew(const QDate& date);
-    void prepareChange(db::Dataset* journal);
+    // The journal's openings: for a new row on the given date, and for a change of the journal query's current row;
+    // each with the journal's shift and its day-off flag, which price the row.
+    void prepareNew(const QDate& date, int shift, bool dayOff);
+    void prepareChange(db::Dataset* journal, int shift, bool dayOff);
 
     void FormActivate() override;
     void Button3Click(); // worker chooser
@@ -61,4 +62,6 @@ private:
     void save(const journal_sql::EntryRow& row, bool change);
 
     Windows& w_;
+    int FShift = 1;
+    bool FDayOff = false;
 };

@@ -8,17 +8,17 @@
 #include "db/command.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
-#include "format/values.h"
 #include "db/db_error.h"
 #include "db/listener.h"
 #include "db/session.h"
 #include "db/timesheet_hours.h"
 #include "db/transaction.h"
+#include "format/values.h"
 #include "journal/access_codes.h"
 #include "journal/build_stamp.h"
+#include "journal/entry_editor.h"
 #include "journal/history_window.h"
 #include "journal/journal_changes.h"
-#include "journal/entry_editor.h"
 #include "journal/journal_sql.h"
 #include "reports/reports_window.h"
 #include "timesheet/timesheet_window.h"
@@ -27,10 +27,10 @@
 
 #include <QCalendarWidget>
 #include <QDateTime>
-#include <QScrollBar>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
 
@@ -212,8 +212,7 @@ void TForm1::FormCreate()
             w_.createAuthorization();
     } catch (const std::exception& e) {
         // Where the program looked and what the server or the network said, for whoever puts it right.
-        const db::ConnectionOptions where =
-            db::parseConnectionString(db::connectionStringFor(w_.arg1, w_.arg2));
+        const db::ConnectionOptions where = db::parseConnectionString(db::connectionStringFor(w_.arg1, w_.arg2));
         const QString details = QStringLiteral("Сервер: %1\nБаза данных: %2\nПричина: %3")
                                     .arg(where.server, where.database, QString::fromUtf8(e.what()).trimmed());
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
@@ -527,7 +526,7 @@ void TForm1::Button8Click()
 void TForm1::Button1Click()
 {
     FShiftQuery = shiftQuery();
-    w_.Form11->prepareNew(DateT->date());
+    w_.Form11->prepareNew(DateT->date(), FShift, CBox1->isChecked());
     ui::showModal(w_.Form11, this);
 }
 
@@ -537,7 +536,7 @@ void TForm1::Button2Click()
     if (FShiftQuery->isEmpty())
         return;
     const int recNo = FShiftQuery->recNo();
-    w_.Form11->prepareChange(FShiftQuery);
+    w_.Form11->prepareChange(FShiftQuery, FShift, CBox1->isChecked());
     ui::showModal(w_.Form11, this);
     // The activation has reopened the journal meanwhile; the number is clamped to the rows there are.
     FShiftQuery->setRecNo(recNo);
@@ -639,9 +638,7 @@ void TForm1::N8Click()
 
 void TForm1::N11Click()
 {
-    w_.Form19->SelectMonthOf(DateT->date());
-    w_.Form19->ComboBox1Change();
-    ui::showModal(w_.Form19, this);
+    w_.Form19->showMonthOf(DateT->date(), this);
     w_.DataModule6->H_Tabel_1->close();
     w_.DataModule6->H_Tabel_2->close();
     w_.DataModule6->H_Tabel_3->close();
@@ -651,9 +648,7 @@ void TForm1::N10Click()
 {
     // The previous calendar month: from its first day to the first day of this month.
     const auto [from, to] = reportPeriod(QDate::currentDate());
-    w_.Form18->DTPicker1->setDate(from);
-    w_.Form18->DTPicker2->setDate(to);
-    ui::showModal(w_.Form18, this);
+    w_.Form18->showPeriod(from, to, this);
 }
 
 std::pair<QDate, QDate> TForm1::reportPeriod(const QDate& today)

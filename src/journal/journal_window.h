@@ -27,7 +27,7 @@ class Command;
 class Dataset;
 } // namespace db
 
-class TForm1 : public QDialog, public Ui::TForm1, public ui::Activatable {
+class TForm1 : public QDialog, private Ui::TForm1, public ui::Activatable {
     Q_OBJECT
 public:
     explicit TForm1(Windows& windows, QWidget* parent = nullptr);

@@ -7,7 +7,7 @@
 
 struct Windows;
 
-class TForm21 : public PeriodReportForm, public Ui::TForm21 {
+class TForm21 : public PeriodReportForm, private Ui::TForm21 {
     Q_OBJECT
 public:
     explicit TForm21(Windows& windows, QWidget* parent = nullptr);

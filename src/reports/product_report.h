@@ -7,7 +7,7 @@
 
 struct Windows;
 
-class TForm17 : public PeriodReportForm, public Ui::TForm17 {
+class TForm17 : public PeriodReportForm, private Ui::TForm17 {
     Q_OBJECT
 public:
     explicit TForm17(Windows& windows, QWidget* parent = nullptr);

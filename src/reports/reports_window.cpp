@@ -39,7 +39,8 @@ TForm18::TForm18(Windows& windows, QWidget* parent)
     }
 
     const auto on = [this](QPushButton* b, void (TForm18::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
+        connect(b, &QPushButton::clicked, this,
+                [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
     };
     on(Button4, &TForm18::Button4Click);
     on(Button2, &TForm18::Button2Click);
@@ -47,6 +48,13 @@ TForm18::TForm18(Windows& windows, QWidget* parent)
     on(Button3, &TForm18::Button3Click);
     on(Button6, &TForm18::Button6Click);
     on(Button5, &TForm18::Button5Click);
+}
+
+void TForm18::showPeriod(const QDate& from, const QDate& to, ui::Activatable* returnTo)
+{
+    DTPicker1->setDate(from);
+    DTPicker2->setDate(to);
+    ui::showModal(this, returnTo);
 }
 
 int TForm18::radioGroup1ItemIndex() const

@@ -4,8 +4,9 @@
 #include "spreadsheet/spreadsheet.h"
 #include "ui_reports_window.h"
 
-#include <QDate>
+#include "ui/messages.h"
 #include "ui/roles.h"
+#include <QDate>
 
 #include <QDialog>
 
@@ -15,7 +16,7 @@ namespace db {
 class Dataset;
 } // namespace db
 
-class TForm18 : public QDialog, public Ui::TForm18 {
+class TForm18 : public QDialog, private Ui::TForm18 {
     Q_OBJECT
 public:
     explicit TForm18(Windows& windows, QWidget* parent = nullptr);
@@ -27,6 +28,9 @@ public:
     // The production export's query and the spreadsheet application it writes into.
     db::Dataset* XLS_Rep = nullptr;
     spreadsheet::Application excel_{QStringLiteral("Продукция")};
+
+    // Opens the window modally on the period from `from` to `to` (excluded); `returnTo` is activated afterwards.
+    void showPeriod(const QDate& from, const QDate& to, ui::Activatable* returnTo);
 
     // The product class chosen in "Вид продукции": 0 "Все", 1 "Готовая продукция", 2 "Заготовки".
     int radioGroup1ItemIndex() const;

@@ -7,7 +7,7 @@
 
 struct Windows;
 
-class TForm20 : public PeriodReportForm, public Ui::TForm20 {
+class TForm20 : public PeriodReportForm, private Ui::TForm20 {
     Q_OBJECT
 public:
     explicit TForm20(Windows& windows, QWidget* parent = nullptr);

@@ -7,7 +7,7 @@
 
 struct Windows;
 
-class TForm16 : public PeriodReportForm, public Ui::TForm16 {
+class TForm16 : public PeriodReportForm, private Ui::TForm16 {
     Q_OBJECT
 public:
     explicit TForm16(Windows& windows, QWidget* parent = nullptr);

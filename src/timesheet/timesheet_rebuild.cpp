@@ -7,7 +7,6 @@
 
 #include <QDate>
 
-
 namespace timesheet {
 
 void rebuildMonth(TDataModule6& dm, int month, int year, const std::function<void(int day)>& progress)

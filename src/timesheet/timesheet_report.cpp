@@ -31,6 +31,21 @@ TForm15::TForm15(Windows& windows, QWidget* parent)
     buildLayout();
 }
 
+db::Dataset& TForm15::openMonth(int month, int year)
+{
+    H_Tabel->close();
+    H_Tabel->setParam(QStringLiteral("mnth"), month);
+    H_Tabel->setParam(QStringLiteral("yea"), year);
+    H_Tabel->open();
+    return *H_Tabel;
+}
+
+reportengine::Document TForm15::prepareMonth(const QString& caption)
+{
+    QuickRep1.setText(QStringLiteral("QRLabel33"), caption);
+    return Prepare();
+}
+
 void TForm15::buildLayout()
 {
     Report& r = QuickRep1;

@@ -12,7 +12,7 @@ namespace db {
 class Dataset;
 }
 
-class TForm15 : public QDialog, public Ui::TForm15 {
+class TForm15 : public QDialog, private Ui::TForm15 {
     Q_OBJECT
 public:
     explicit TForm15(Windows& windows, QWidget* parent = nullptr);
@@ -24,6 +24,11 @@ public:
 
     // Lays the report out over the open H_Tabel.
     reportengine::Document Prepare() const;
+
+    // The month's hours read anew into H_Tabel, which the caller closes when it is done with them.
+    db::Dataset& openMonth(int month, int year);
+    // The open month laid out under its caption ("Март 2026 г.").
+    reportengine::Document prepareMonth(const QString& caption);
 
 private:
     void buildLayout();

@@ -21,13 +21,13 @@ const QStringList kHTabelLines = {
     QStringLiteral("year=:yea group by fio order by fio"),
 };
 
-const QString kDt =
-    QStringLiteral(" select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data group by smena,w_id;");
+const QString kDt = QStringLiteral(
+    " select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data group by smena,w_id;");
 
 QString deleteMonth(int month, int year)
 {
-    return QStringLiteral("delete from accounts_dep.h_tabel where month=") + number(month) + QStringLiteral(" and year=") +
-           number(year);
+    return QStringLiteral("delete from accounts_dep.h_tabel where month=") + number(month) +
+           QStringLiteral(" and year=") + number(year);
 }
 
 QString insertMonthFromJournal(int month, int year)
@@ -45,16 +45,16 @@ QString insertMonthFromJournal(int month, int year)
             s += QStringLiteral(", coalesce(sum(time) filter (where data=date '") +
                  first.addDays(d - 1).toString(Qt::ISODate) + QStringLiteral("'), 0)");
     }
-    s += QStringLiteral(" from accounts_dep.smena where data>=") + db::sql::toDate(first) + QStringLiteral(" and data<") +
-         db::sql::toDate(first.addMonths(1)) + QStringLiteral(" group by smena, w_id");
+    s += QStringLiteral(" from accounts_dep.smena where data>=") + db::sql::toDate(first) +
+         QStringLiteral(" and data<") + db::sql::toDate(first.addMonths(1)) + QStringLiteral(" group by smena, w_id");
     return s;
 }
 
 QString countRow(qint64 workerId, int shift, int month, int year)
 {
-    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=") + number(workerId) +
-           QStringLiteral(" and smena=") + number(shift) + QStringLiteral(" and month=") + number(month) +
-           QStringLiteral(" and year=") + number(year);
+    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=") +
+           number(workerId) + QStringLiteral(" and smena=") + number(shift) + QStringLiteral(" and month=") +
+           number(month) + QStringLiteral(" and year=") + number(year);
 }
 
 QString updateDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year)
@@ -67,8 +67,9 @@ QString updateDay(int day, qint64 hours, qint64 workerId, int shift, int month, 
 QString insertDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year)
 {
     return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + number(day) +
-           QStringLiteral(") values(") + number(shift) + QStringLiteral(", ") + number(workerId) + QStringLiteral(", ") +
-           number(month) + QStringLiteral(", ") + number(year) + QStringLiteral(", ") + number(hours) + u')';
+           QStringLiteral(") values(") + number(shift) + QStringLiteral(", ") + number(workerId) +
+           QStringLiteral(", ") + number(month) + QStringLiteral(", ") + number(year) + QStringLiteral(", ") +
+           number(hours) + u')';
 }
 
 } // namespace timesheet_sql

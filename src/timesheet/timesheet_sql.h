@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-
 namespace timesheet_sql {
 
 // The month's hours per worker name with every shift added (parameters mnth, yea).

@@ -1,22 +1,22 @@
 #include "timesheet/timesheet_window.h"
 
-#include "db/data_module.h"
 #include "db/closed_months.h"
+#include "db/data_module.h"
 #include "db/dataset.h"
 #include "db/listener.h"
-#include "ui/live_refresh.h"
 #include "reportengine/render.h"
 #include "timesheet/timesheet_export.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_sql.h"
 #include "ui/dataset_grid.h"
+#include "ui/live_refresh.h"
 #include "ui/window_place.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>
-#include <QScopeGuard>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 
@@ -63,8 +63,7 @@ protected:
         }
         if (selected)
             return;
-        const TForm19::CellLook cell =
-            TForm19::DBGrid1DrawColumnCell(column, index.data(Qt::EditRole), look, selected);
+        const TForm19::CellLook cell = TForm19::DBGrid1DrawColumnCell(column, index.data(Qt::EditRole), look, selected);
         if (cell.font.isValid())
             option->palette.setColor(QPalette::Text, cell.font);
         if (cell.bold)
@@ -95,8 +94,8 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
 
     dt = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("dt"), this);
     dt->setSql(timesheet_sql::kDt);
-    dt->setFieldDefs({{"smena", db::FieldType::SmallInt}, {"w_id", db::FieldType::Integer},
-                      {"tim", db::FieldType::BigInt}});
+    dt->setFieldDefs(
+        {{"smena", db::FieldType::SmallInt}, {"w_id", db::FieldType::Integer}, {"tim", db::FieldType::BigInt}});
 
     for (auto& grid : FColumns)
         for (ColumnLook& c : grid)
@@ -132,8 +131,9 @@ void TForm19::listenOnce()
     {
         db::Listener* listener = w_.DataModule6->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
-            const QString shown = QStringLiteral("%1-%2").arg(ComboBox2->currentText()).arg(
-                ComboBox1->currentIndex() + 1, 2, 10, QLatin1Char('0'));
+            const QString shown = QStringLiteral("%1-%2")
+                                      .arg(ComboBox2->currentText())
+                                      .arg(ComboBox1->currentIndex() + 1, 2, 10, QLatin1Char('0'));
             if (channel == QLatin1String(db::kTimesheetChannel) && payload == shown)
                 live_->changed();
         });
@@ -157,7 +157,8 @@ ui::DbGrid* TForm19::grid(int shift) const
 void TForm19::setUpGrid(ui::DbGrid* g, int index)
 {
     QList<ui::GridColumn> columns;
-    columns.append({QStringLiteral("fio"), QStringLiteral("Фамилия И. О."), Qt::AlignLeft | Qt::AlignVCenter, true, 180});
+    columns.append(
+        {QStringLiteral("fio"), QStringLiteral("Фамилия И. О."), Qt::AlignLeft | Qt::AlignVCenter, true, 180});
     for (int d = 1; d <= 31; ++d)
         columns.append({QStringLiteral("d%1").arg(d), QString::number(d), Qt::AlignCenter, true, 30});
     columns.append({QStringLiteral("summ"), QStringLiteral("Итого"), Qt::AlignCenter, true, 50});
@@ -195,6 +196,13 @@ void TForm19::changeEvent(QEvent* event)
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !exporting_)
         Button2->setText(QStringLiteral("Excel"));
+}
+
+void TForm19::showMonthOf(const QDate& date, ui::Activatable* returnTo)
+{
+    SelectMonthOf(date);
+    ComboBox1Change();
+    ui::showModal(this, returnTo);
 }
 
 void TForm19::SelectMonthOf(const QDate& date)
@@ -301,18 +309,13 @@ void TForm19::Button1Click()
 void TForm19::Button6Click()
 {
     TForm15* report = w_.Form15;
-    db::Dataset* q = report->H_Tabel;
-    q->close();
-    q->setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
-    q->setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
-    q->open();
+    db::Dataset* q = &report->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
     const QString month = ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г.");
-    report->QuickRep1.setText(QStringLiteral("QRLabel33"), month);
     reportengine::Document doc;
     {
         ui::WaitCursor wait;
-        doc = report->Prepare();
+        doc = report->prepareMonth(month);
         doc.sourceNote = db::standbyNote(q->connectionName());
         doc.title = QStringLiteral("Табель по времени — ") + month;
     }
@@ -321,11 +324,7 @@ void TForm19::Button6Click()
 
 void TForm19::Button2Click()
 {
-    db::Dataset* q = w_.Form15->H_Tabel;
-    q->close();
-    q->setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
-    q->setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
-    q->open();
+    db::Dataset* q = &w_.Form15->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
     ui::WaitCursor wait;
     exporting_ = true;
@@ -370,10 +369,11 @@ void TForm19::ButtonCloseClick()
                                        .arg(name),
                                    QStringLiteral("Закрытие месяца")))
             db::months::reopenMonth(cn, month, year);
-    } else if (ui::Messages::question(QStringLiteral("Закрыть месяц %1? Его записи журнала и табель больше нельзя будет "
-                                                     "менять, пока месяц не откроют снова.")
-                                          .arg(name),
-                                      QStringLiteral("Закрытие месяца"))) {
+    } else if (ui::Messages::question(
+                   QStringLiteral("Закрыть месяц %1? Его записи журнала и табель больше нельзя будет "
+                                  "менять, пока месяц не откроют снова.")
+                       .arg(name),
+                   QStringLiteral("Закрытие месяца"))) {
         db::months::closeMonth(cn, month, year);
     }
     showMonthState();

@@ -21,7 +21,7 @@ namespace ui {
 class LiveRefresh;
 }
 
-class TForm19 : public QDialog, public Ui::TForm19 {
+class TForm19 : public QDialog, private Ui::TForm19 {
     Q_OBJECT
 public:
     explicit TForm19(Windows& windows, QWidget* parent = nullptr);
@@ -44,6 +44,8 @@ public:
     std::array<std::array<ColumnLook, 33>, 3> FColumns;
 
     // Selects the month and the year of a date in the two lists (the opening from the journal).
+    // Opens the timesheet modally on the month of `date`, its rows read; `returnTo` is activated afterwards.
+    void showMonthOf(const QDate& date, ui::Activatable* returnTo);
     void SelectMonthOf(const QDate& date);
     void ComboBox1Change();
     void Button5Click();

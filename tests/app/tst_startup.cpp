@@ -8,6 +8,7 @@
 #include "journal/journal_window.h"
 #include "reports/reports_window.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QElapsedTimer>
@@ -306,8 +307,8 @@ private slots:
         QVERIFY(app.w.Form23->isVisible());
         QVERIFY(!app.w.Form1->isVisible());
         QTRY_COMPARE(app.w.Form23->windowTitle(), QStringLiteral("Авторизация (build: 20230211.56195)"));
-        QCOMPARE(app.w.Form23->Edit1->echoMode(), QLineEdit::Password);
-        QVERIFY(app.w.Form23->Button1->isDefault());
+        QCOMPARE(widget<QLineEdit>(app.w.Form23, "Edit1")->echoMode(), QLineEdit::Password);
+        QVERIFY(widget<QPushButton>(app.w.Form23, "Button1")->isDefault());
         QCOMPARE(db.scalar("select d from accounts_dep.ver").toInt(), 20230211);
     }
 
@@ -357,33 +358,37 @@ private slots:
         QVERIFY(authorizationHidden);
         QCOMPARE(j->FShift, 1);
         QCOMPARE(j->FAccessCode, code.trimmed().toUtf8());
-        const QMap<QString, bool> journalEnabled = {{"Button1", j->Button1->isEnabled()},
-                                                    {"Button2", j->Button2->isEnabled()},
-                                                    {"Button3", j->Button3->isEnabled()},
-                                                    {"Button8", j->Button8->isEnabled()},
-                                                    {"RadioButton1", j->RadioButton1->isEnabled()},
-                                                    {"RadioButton2", j->RadioButton2->isEnabled()},
-                                                    {"RadioButton3", j->RadioButton3->isEnabled()},
-                                                    {"RadioButton4", j->RadioButton4->isEnabled()},
-                                                    {"CBox1", j->CBox1->isEnabled()},
-                                                    {"DateT", j->DateT->isEnabled()},
-                                                    {"DBGrid2", j->DBGrid2->isEnabled()},
-                                                    {"N2", j->N2->menuAction()->isEnabled()},
-                                                    {"N11", j->N11->isEnabled()}};
+        const QMap<QString, bool> journalEnabled = {
+            {"Button1", widget<QPushButton>(j, "Button1")->isEnabled()},
+            {"Button2", widget<QPushButton>(j, "Button2")->isEnabled()},
+            {"Button3", widget<QPushButton>(j, "Button3")->isEnabled()},
+            {"Button8", widget<QPushButton>(j, "Button8")->isEnabled()},
+            {"RadioButton1", widget<QRadioButton>(j, "RadioButton1")->isEnabled()},
+            {"RadioButton2", widget<QRadioButton>(j, "RadioButton2")->isEnabled()},
+            {"RadioButton3", widget<QRadioButton>(j, "RadioButton3")->isEnabled()},
+            {"RadioButton4", widget<QRadioButton>(j, "RadioButton4")->isEnabled()},
+            {"CBox1", widget<QCheckBox>(j, "CBox1")->isEnabled()},
+            {"DateT", widget<ui::DateBox>(j, "DateT")->isEnabled()},
+            {"DBGrid2", widget<ui::DbGrid>(j, "DBGrid2")->isEnabled()},
+            {"N2", j->N2->menuAction()->isEnabled()},
+            {"N11", j->N11->isEnabled()}};
         for (auto it = journalEnabled.begin(); it != journalEnabled.end(); ++it)
             QVERIFY2(it.value() != journalOff.contains(it.key()), qPrintable("journal " + it.key()));
         QVERIFY(j->N7->menuAction()->isEnabled());
         QVERIFY(j->N5->isEnabled());
-        QVERIFY(j->Button4->isEnabled());
-        const QMap<QString, bool> reportsEnabled = {
-            {"Button1", r->Button1->isEnabled()}, {"Button2", r->Button2->isEnabled()},
-            {"Button3", r->Button3->isEnabled()}, {"Button4", r->Button4->isEnabled()},
-            {"Button6", r->Button6->isEnabled()}, {"RadioGroup1", r->RadioGroup1->isEnabled()}};
+        QVERIFY(widget<QPushButton>(j, "Button4")->isEnabled());
+        const QMap<QString, bool> reportsEnabled = {{"Button1", widget<QPushButton>(r, "Button1")->isEnabled()},
+                                                    {"Button2", widget<QPushButton>(r, "Button2")->isEnabled()},
+                                                    {"Button3", widget<QPushButton>(r, "Button3")->isEnabled()},
+                                                    {"Button4", widget<QPushButton>(r, "Button4")->isEnabled()},
+                                                    {"Button6", widget<QPushButton>(r, "Button6")->isEnabled()},
+                                                    {"RadioGroup1", widget<QGroupBox>(r, "RadioGroup1")->isEnabled()}};
         for (auto it = reportsEnabled.begin(); it != reportsEnabled.end(); ++it)
             QVERIFY2(it.value() != reportsOff.contains(it.key()), qPrintable("reports " + it.key()));
         QCOMPARE(r->radioGroup1ItemIndex(), productClass);
         // disabled, never hidden
-        QVERIFY(!j->Button1->isHidden() && !j->DBGrid2->isHidden() && !r->Button6->isHidden());
+        QVERIFY(!widget<QPushButton>(j, "Button1")->isHidden() && !widget<ui::DbGrid>(j, "DBGrid2")->isHidden() &&
+                !widget<QPushButton>(r, "Button6")->isHidden());
         // closing the journal ends the application
         QVERIFY(app.w.terminateRequested);
     }
@@ -405,26 +410,26 @@ private slots:
         TestDatabase db;
         AppFixture app(db);
         app.w.Form1->FShift = 3;
-        app.w.Form23->Edit1->setText(code);
-        app.w.Form23->Button1->click();
+        widget<QLineEdit>(app.w.Form23, "Edit1")->setText(code);
+        widget<QPushButton>(app.w.Form23, "Button1")->click();
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, QStringLiteral("Введены неверные данные."));
         QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
         QVERIFY(ui::shownModals().isEmpty());
         QVERIFY(app.w.Form23->isVisible());
-        QCOMPARE(app.w.Form23->Edit1->text(), code);
+        QCOMPARE(widget<QLineEdit>(app.w.Form23, "Edit1")->text(), code);
         QCOMPARE(app.w.Form1->FShift, 1);
         QVERIFY(!app.w.terminateRequested);
         // then the right code: its role applies and the journal starts on shift 1
         ui::Messages::clearShown();
-        app.w.Form1->RadioButton3->setChecked(true);
+        widget<QRadioButton>(app.w.Form1, "RadioButton3")->setChecked(true);
         app.w.Form1->FShift = 3;
         app.login("plinoth");
         QVERIFY(ui::Messages::shown().isEmpty());
         QCOMPARE(app.w.Form1->FShift, 1);
-        QVERIFY(app.w.Form1->Button1->isEnabled());
-        QVERIFY(!app.w.Form1->Button2->isEnabled());
+        QVERIFY(widget<QPushButton>(app.w.Form1, "Button1")->isEnabled());
+        QVERIFY(!widget<QPushButton>(app.w.Form1, "Button2")->isEnabled());
     }
 
     void cancelEndsApplication()

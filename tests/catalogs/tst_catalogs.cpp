@@ -12,6 +12,7 @@
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
@@ -139,40 +140,40 @@ private slots:
             ran = true;
             QCOMPARE(column(workers, "fio"),
                      QStringList({"Андреев А.А.", "Иванов И.И.", "О'Нил Д.", "Петрова А.С.", "иванова М.П."}));
-            type(list->Edit1, "ИВ");
+            type(widget<QLineEdit>(list, "Edit1"), "ИВ");
             QCOMPARE(column(workers, "fio"), QStringList({"Иванов И.И.", "иванова М.П."}));
             db.exec("insert into cmn_contractor.person (id, s_caption, s_code) values (6, 'Ивушкин Б.Б.', '6')");
             QCOMPARE(workers->recordCount(), 2); // the rows already loaded, nothing read again
-            list->Edit1->clear();
+            widget<QLineEdit>(list, "Edit1")->clear();
             QVERIFY(!workers->filtered());
-            type(list->Edit1, "о'н");
+            type(widget<QLineEdit>(list, "Edit1"), "о'н");
             QCOMPARE(column(workers, "fio"), QStringList({"О'Нил Д."}));
             QVERIFY(ui::Messages::shown().isEmpty());
-            list->Edit1->clear();
+            widget<QLineEdit>(list, "Edit1")->clear();
 
             workers->setRecNo(1);
-            QTest::keyClick(list->Edit1, Qt::Key_Down);
-            QTest::keyClick(list->Edit1, Qt::Key_Down);
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Down);
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Down);
             QCOMPARE(workers->recNo(), 3);
-            QTest::keyClick(list->Edit1, Qt::Key_Up);
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Up);
             QCOMPARE(workers->recNo(), 2);
-            QCOMPARE(list->DBGrid1->currentIndex().row(), 1);
+            QCOMPARE(widget<ui::DbGrid>(list, "DBGrid1")->currentIndex().row(), 1);
 
-            type(list->Edit1, "Пет");
-            list->Edit1->setCursorPosition(1);
+            type(widget<QLineEdit>(list, "Edit1"), "Пет");
+            widget<QLineEdit>(list, "Edit1")->setCursorPosition(1);
             for (Qt::Key k : {Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right, Qt::Key_Delete})
-                QTest::keyClick(list->Edit1, k);
-            QCOMPARE(list->Edit1->text(), QStringLiteral("Пет"));
-            QCOMPARE(list->Edit1->cursorPosition(), 1);
-            QTest::keyClick(list->Edit1, Qt::Key_Backspace);
-            QCOMPARE(list->Edit1->text(), QStringLiteral("ет"));
+                QTest::keyClick(widget<QLineEdit>(list, "Edit1"), k);
+            QCOMPARE(widget<QLineEdit>(list, "Edit1")->text(), QStringLiteral("Пет"));
+            QCOMPARE(widget<QLineEdit>(list, "Edit1")->cursorPosition(), 1);
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Backspace);
+            QCOMPARE(widget<QLineEdit>(list, "Edit1")->text(), QStringLiteral("ет"));
             QCOMPARE(workers->recordCount(), 0);
         });
         list->openCatalogue(nullptr);
         QVERIFY(ran);
         QVERIFY(!workers->isOpen());
         // the filter and the text stay for the next opening of the catalogue
-        QCOMPARE(list->Edit1->text(), QStringLiteral("ет"));
+        QCOMPARE(widget<QLineEdit>(list, "Edit1")->text(), QStringLiteral("ет"));
         QVERIFY(workers->filtered());
     }
 
@@ -184,11 +185,11 @@ private slots:
         AppFixture app(db);
         TForm3* list = app.w.Form3;
         ui::scriptModal("TForm3", [&](QDialog*) {
-            type(list->Edit1, "дм");
+            type(widget<QLineEdit>(list, "Edit1"), "дм");
             QCOMPARE(column(app.w.DataModule6->Izdel, "marka"), QStringList({"ДМ-101"}));
-            QTest::keyClick(list->Edit1, Qt::Key_Home);
-            QTest::keyClick(list->Edit1, Qt::Key_Delete);
-            QCOMPARE(list->Edit1->text(), QStringLiteral("м"));
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Home);
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Delete);
+            QCOMPARE(widget<QLineEdit>(list, "Edit1")->text(), QStringLiteral("м"));
         });
         list->openCatalogue(nullptr);
     }
@@ -204,19 +205,19 @@ private slots:
         TForm5* list = app.w.Form5;
         db::Dataset* workers = app.w.DataModule6->Workers;
         // a filter left by the catalogue is switched off by the choice opening
-        list->Edit1->setText("Пет");
+        widget<QLineEdit>(list, "Edit1")->setText("Пет");
         StandInOpener opener;
         ui::scriptModal("TForm5", [&](QDialog*) {
             QCOMPARE(list->Tag, 1);
-            QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
-            QVERIFY(list->Button2->isDefault());
-            QVERIFY(list->Button1->isHidden());
-            QVERIFY(list->Button3->isHidden());
-            QVERIFY(list->Edit1->isVisible());
-            QCOMPARE(list->Edit1->text(), QString());
+            QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
+            QVERIFY(widget<QPushButton>(list, "Button2")->isDefault());
+            QVERIFY(widget<QPushButton>(list, "Button1")->isHidden());
+            QVERIFY(widget<QPushButton>(list, "Button3")->isHidden());
+            QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
+            QCOMPARE(widget<QLineEdit>(list, "Edit1")->text(), QString());
             QCOMPARE(workers->recordCount(), 5);
             workers->setRecNo(3);
-            list->Button2->click();
+            widget<QPushButton>(list, "Button2")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("О'Нил Д."));
@@ -226,28 +227,28 @@ private slots:
 
         // Enter in the search box is "Выбрать"
         ui::scriptModal("TForm5", [&](QDialog*) {
-            type(list->Edit1, "Анд");
-            QTest::keyClick(list->Edit1, Qt::Key_Return);
+            type(widget<QLineEdit>(list, "Edit1"), "Анд");
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
         });
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("Андреев А.А."));
         QCOMPARE(opener.id, 5);
 
-        ui::scriptModal("TForm5", [&](QDialog*) { doubleClickRow(list->DBGrid1, 1); });
+        ui::scriptModal("TForm5", [&](QDialog*) { doubleClickRow(widget<ui::DbGrid>(list, "DBGrid1"), 1); });
         opener.pick(list);
         QCOMPARE(opener.id, 1);
 
         ui::scriptModal("TForm5", [&](QDialog*) {
             workers->setRecNo(2);
-            list->Button4->click();
+            widget<QPushButton>(list, "Button4")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.id, 1);
 
         ui::scriptModal("TForm5", [&](QDialog* d) {
-            type(list->Edit1, "Я");
+            type(widget<QLineEdit>(list, "Edit1"), "Я");
             QCOMPARE(workers->recordCount(), 0);
-            list->Button2->click();
+            widget<QPushButton>(list, "Button2")->click();
             QVERIFY(!d->isVisible());
         });
         opener.pick(list);
@@ -257,12 +258,12 @@ private slots:
         // the catalogue opened from the menu afterwards
         ui::scriptModal("TForm5", [&](QDialog*) {
             QCOMPARE(list->Tag, 0);
-            QCOMPARE(list->Button2->text(), QStringLiteral("Изменить"));
-            QVERIFY(!list->Button2->isDefault());
-            QVERIFY(list->Button1->isDefault());
-            QVERIFY(list->Button1->isVisible());
-            QVERIFY(list->Button3->isVisible());
-            QVERIFY(list->Edit1->isVisible());
+            QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Изменить"));
+            QVERIFY(!widget<QPushButton>(list, "Button2")->isDefault());
+            QVERIFY(widget<QPushButton>(list, "Button1")->isDefault());
+            QVERIFY(widget<QPushButton>(list, "Button1")->isVisible());
+            QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
+            QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
         });
         app.w.Form1->N1Click();
         QCOMPARE(ui::shownModals().count("TForm5"), 6);
@@ -283,19 +284,19 @@ private slots:
             ui::scriptModal("TForm2", [&](QDialog*) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных работника"));
                 QCOMPARE(editor->Tag, 2);
-                QCOMPARE(editor->Edit1->text(), QStringLiteral("О'Нил Д."));
+                QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("О'Нил Д."));
                 QCOMPARE(editor->FPersonId, 4);
-                editor->Edit1->setText("Аарон А.А.");
-                editor->Button1->click();
+                widget<QLineEdit>(editor, "Edit1")->setText("Аарон А.А.");
+                widget<QPushButton>(editor, "Button1")->click();
             });
-            doubleClickRow(list->DBGrid1, 2);
+            doubleClickRow(widget<ui::DbGrid>(list, "DBGrid1"), 2);
             QCOMPARE(column(workers, "fio"),
                      QStringList({"Аарон А.А.", "Андреев А.А.", "Иванов И.И.", "Петрова А.С.", "иванова М.П."}));
             QCOMPARE(workers->recNo(), 3);
 
             workers->setRecNo(5);
             ui::Messages::queueAnswer(true);
-            list->Button3->click();
+            widget<QPushButton>(list, "Button3")->click();
             QCOMPARE(workers->recordCount(), 4);
             QCOMPARE(workers->recNo(), 4);
         });
@@ -317,7 +318,7 @@ private slots:
         const auto focusList = [list] {
             list->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(list));
-            list->DBGrid1->setFocus();
+            widget<ui::DbGrid>(list, "DBGrid1")->setFocus();
         };
         QStringList editors;
         bool closedByEscape = false;
@@ -369,27 +370,28 @@ private slots:
             ui::scriptModal("TForm2", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение данных нового работника"));
                 QCOMPARE(editor->Tag, 1);
-                QCOMPARE(editor->Edit1->text(), QString());
-                QCOMPARE(editor->LCB_department->count(), 2);
-                QCOMPARE(editor->LCB_staffpos->count(), 3);
-                QCOMPARE(editor->LCB_roles->count(), 1);
-                QCOMPARE(editor->LCB_department->maxVisibleItems(), 10);
-                editor->Edit1->setText("  Сидоров С.С. ");
-                editor->LCB_department->setKeyValue(2);
-                editor->Button1->click();
+                QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QString());
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_department")->count(), 2);
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_staffpos")->count(), 3);
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_roles")->count(), 1);
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_department")->maxVisibleItems(), 10);
+                widget<QLineEdit>(editor, "Edit1")->setText("  Сидоров С.С. ");
+                widget<ui::LookupBox>(editor, "LCB_department")->setKeyValue(2);
+                widget<QPushButton>(editor, "Button1")->click();
                 QVERIFY(!d->isVisible());
             });
-            list->Button1->click();
+            widget<QPushButton>(list, "Button1")->click();
             QCOMPARE(workers->recNo(), 1);
             QCOMPARE(workers->recordCount(), 3);
             // without a department the position is written empty; the box keeps its last choice otherwise
             ui::scriptModal("TForm2", [&](QDialog*) {
-                QCOMPARE(editor->LCB_department->displayText(), QStringLiteral("Механический цех"));
-                editor->LCB_department->setKeyValue(QVariant());
-                editor->Edit1->setText("Быков Б.Б.");
-                editor->Button1->click();
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_department")->displayText(),
+                         QStringLiteral("Механический цех"));
+                widget<ui::LookupBox>(editor, "LCB_department")->setKeyValue(QVariant());
+                widget<QLineEdit>(editor, "Edit1")->setText("Быков Б.Б.");
+                widget<QPushButton>(editor, "Button1")->click();
             });
-            list->Button1->click();
+            widget<QPushButton>(list, "Button1")->click();
         });
         list->openCatalogue(nullptr);
         QCOMPARE(db.rows("select s_caption, s_staffpos_hl from cmn_contractor.person where id > 2 order by id"),
@@ -404,11 +406,14 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QVariant>("chosen"); // a department chosen before "Записать"; invalid: none
         QTest::addColumn<QString>("written");
-        QTest::newRow("a department, untouched") << "Цех покраски" << "Цех покраски" << QVariant() << "Цех покраски";
-        QTest::newRow("a text of its own, untouched") << "Склад №2 'Север'" << "" << QVariant() << "Склад №2 'Север'";
-        QTest::newRow("none, untouched") << "" << "" << QVariant() << "";
-        QTest::newRow("another department chosen") << "Цех покраски" << "Цех покраски" << QVariant(2)
-                                                   << "Механический цех";
+        QTest::newRow("a department, untouched") << "Цех покраски"
+                                                 << "Цех покраски" << QVariant() << "Цех покраски";
+        QTest::newRow("a text of its own, untouched") << "Склад №2 'Север'"
+                                                      << "" << QVariant() << "Склад №2 'Север'";
+        QTest::newRow("none, untouched") << ""
+                                         << "" << QVariant() << "";
+        QTest::newRow("another department chosen") << "Цех покраски"
+                                                   << "Цех покраски" << QVariant(2) << "Механический цех";
     }
 
     void workerChangeKeepsThePosition()
@@ -420,8 +425,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         loadLookups(db);
-        db.exec(QString("update cmn_contractor.person set s_staffpos_hl = %1 where id = 2")
-                    .arg(db::sql::quote(stored)));
+        db.exec(
+            QString("update cmn_contractor.person set s_staffpos_hl = %1 where id = 2").arg(db::sql::quote(stored)));
         AppFixture app(db);
         TForm5* list = app.w.Form5;
         TForm2* editor = app.w.Form2;
@@ -429,22 +434,22 @@ private slots:
         ui::scriptModal("TForm5", [&](QDialog*) {
             // an earlier opening chose "Механический цех", a position and a role
             ui::scriptModal("TForm2", [&](QDialog*) {
-                editor->LCB_department->setKeyValue(2);
-                editor->LCB_staffpos->setKeyValue(3);
-                editor->LCB_roles->setKeyValue(1);
+                widget<ui::LookupBox>(editor, "LCB_department")->setKeyValue(2);
+                widget<ui::LookupBox>(editor, "LCB_staffpos")->setKeyValue(3);
+                widget<ui::LookupBox>(editor, "LCB_roles")->setKeyValue(1);
             });
             QVERIFY(workers->locate("id", 1));
-            list->Button2->click();
+            widget<QPushButton>(list, "Button2")->click();
             ui::scriptModal("TForm2", [&](QDialog*) {
-                QCOMPARE(editor->LCB_department->displayText(), shown);
-                QCOMPARE(editor->LCB_staffpos->displayText(), QString());
-                QCOMPARE(editor->LCB_roles->displayText(), QString());
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_department")->displayText(), shown);
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_staffpos")->displayText(), QString());
+                QCOMPARE(widget<ui::LookupBox>(editor, "LCB_roles")->displayText(), QString());
                 if (chosen.isValid())
-                    editor->LCB_department->setKeyValue(chosen);
-                editor->Button1->click();
+                    widget<ui::LookupBox>(editor, "LCB_department")->setKeyValue(chosen);
+                widget<QPushButton>(editor, "Button1")->click();
             });
             QVERIFY(workers->locate("id", 2));
-            list->Button2->click();
+            widget<QPushButton>(list, "Button2")->click();
         });
         list->openCatalogue(nullptr);
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
@@ -457,8 +462,9 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db);
-        for (QGroupBox* box : {app.w.Form2->GroupBox1, app.w.Form7->GroupBox1,
-                               app.w.Form9->GroupBox1, app.w.Form11->GroupBox1}) {
+        for (QGroupBox* box :
+             {widget<QGroupBox>(app.w.Form2, "GroupBox1"), widget<QGroupBox>(app.w.Form7, "GroupBox1"),
+              widget<QGroupBox>(app.w.Form9, "GroupBox1"), widget<QGroupBox>(app.w.Form11, "GroupBox1")}) {
             QVERIFY(box);
             QVERIFY(box->font().bold());
             const QList<QWidget*> children = box->findChildren<QWidget*>();
@@ -493,12 +499,12 @@ private slots:
         TForm2* editor = app.w.Form2;
         bool stayedOpen = false;
         ui::scriptModal("TForm2", [&](QDialog* d) {
-            editor->Edit1->setText(name);
-            editor->Button1->click();
+            widget<QLineEdit>(editor, "Edit1")->setText(name);
+            widget<QPushButton>(editor, "Button1")->click();
             stayedOpen = d->isVisible();
         });
         app.w.Form5->Tag = 0;
-        ui::scriptModal("TForm5", [&](QDialog*) { app.w.Form5->Button1->click(); });
+        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(app.w.Form5, "Button1")->click(); });
         app.w.Form5->openCatalogue(nullptr);
         QVERIFY(stayedOpen);
         QCOMPARE(messages(), QStringList{"Ошибка|" + message});
@@ -514,20 +520,20 @@ private slots:
         AppFixture app(db);
         TForm2* worker = app.w.Form2;
         ui::scriptModal("TForm2", [&](QDialog*) {
-            worker->Edit1->setText(emoji(254));
-            worker->Button1->click();
+            widget<QLineEdit>(worker, "Edit1")->setText(emoji(254));
+            widget<QPushButton>(worker, "Button1")->click();
         });
-        ui::scriptModal("TForm5", [&](QDialog*) { app.w.Form5->Button1->click(); });
+        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(app.w.Form5, "Button1")->click(); });
         app.w.Form5->openCatalogue(nullptr);
         TForm7* product = app.w.Form7;
         for (const QString& rate : {QStringLiteral("0.0000005"), QStringLiteral("9999999999999999999999.5")}) {
             ui::scriptModal("TForm7", [&](QDialog*) {
-                product->Edit1->setText("НВ-" + rate.right(3));
-                product->Edit2->setText(rate);
-                product->cb_item->setKeyValue(10);
-                product->Button1->click();
+                widget<QLineEdit>(product, "Edit1")->setText("НВ-" + rate.right(3));
+                widget<QLineEdit>(product, "Edit2")->setText(rate);
+                widget<ui::LookupBox>(product, "cb_item")->setKeyValue(10);
+                widget<QPushButton>(product, "Button1")->click();
             });
-            ui::scriptModal("TForm3", [&](QDialog*) { app.w.Form3->Button1->click(); });
+            ui::scriptModal("TForm3", [&](QDialog*) { widget<QPushButton>(app.w.Form3, "Button1")->click(); });
             app.w.Form3->openCatalogue(nullptr);
         }
         QCOMPARE(messages(), QStringList{});
@@ -573,7 +579,7 @@ private slots:
             workers->setRecNo(3);
             QCOMPARE(workers->asInt("id"), 7);
             ui::Messages::queueAnswer(answer);
-            app.w.Form5->Button3->click();
+            widget<QPushButton>(app.w.Form5, "Button3")->click();
             QCOMPARE(workers->recordCount(), left);
         });
         app.w.Form5->openCatalogue(nullptr);
@@ -592,16 +598,16 @@ private slots:
         QVariant after;
         ui::scriptModal("TForm2", [&](QDialog* d) {
             QApplication::setActiveWindow(d);
-            editor->LCB_staffpos->setKeyValue(1);
-            editor->LCB_staffpos->setFocus();
-            QVERIFY(editor->LCB_staffpos->hasFocus());
-            const QPoint at = editor->LCB_staffpos->rect().center();
-            QWheelEvent down(at, editor->LCB_staffpos->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
-                             Qt::NoScrollPhase, false);
-            QApplication::sendEvent(editor->LCB_staffpos, &down);
-            after = editor->LCB_staffpos->keyValue();
+            widget<ui::LookupBox>(editor, "LCB_staffpos")->setKeyValue(1);
+            widget<ui::LookupBox>(editor, "LCB_staffpos")->setFocus();
+            QVERIFY(widget<ui::LookupBox>(editor, "LCB_staffpos")->hasFocus());
+            const QPoint at = widget<ui::LookupBox>(editor, "LCB_staffpos")->rect().center();
+            QWheelEvent down(at, widget<ui::LookupBox>(editor, "LCB_staffpos")->mapToGlobal(at), {}, {0, -120},
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(widget<ui::LookupBox>(editor, "LCB_staffpos"), &down);
+            after = widget<ui::LookupBox>(editor, "LCB_staffpos")->keyValue();
         });
-        ui::scriptModal("TForm5", [&](QDialog*) { app.w.Form5->Button1->click(); });
+        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(app.w.Form5, "Button1")->click(); });
         app.w.Form5->openCatalogue(nullptr);
         QCOMPARE(after.toInt(), 2);
     }
@@ -623,18 +629,18 @@ private slots:
             ui::scriptModal("TForm7", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового изделия"));
                 QCOMPARE(editor->Tag, 1);
-                QCOMPARE(editor->Edit1->text(), QString());
-                QCOMPARE(editor->Edit2->text(), QString());
-                QCOMPARE(editor->cb_item->count(), 2); // groups of level 2 only
-                QCOMPARE(editor->cb_item->itemText(0), QStringLiteral("Двери"));
-                editor->Edit1->setText(" АА-1 ");
-                type(editor->Edit2, "1x2,5"); // a comma is a full stop, letters are dropped
-                QCOMPARE(editor->Edit2->text(), QStringLiteral("12.5"));
-                editor->cb_item->setKeyValue(11);
-                editor->Button1->click();
+                QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QString());
+                QCOMPARE(widget<QLineEdit>(editor, "Edit2")->text(), QString());
+                QCOMPARE(widget<ui::LookupBox>(editor, "cb_item")->count(), 2); // groups of level 2 only
+                QCOMPARE(widget<ui::LookupBox>(editor, "cb_item")->itemText(0), QStringLiteral("Двери"));
+                widget<QLineEdit>(editor, "Edit1")->setText(" АА-1 ");
+                type(widget<QLineEdit>(editor, "Edit2"), "1x2,5"); // a comma is a full stop, letters are dropped
+                QCOMPARE(widget<QLineEdit>(editor, "Edit2")->text(), QStringLiteral("12.5"));
+                widget<ui::LookupBox>(editor, "cb_item")->setKeyValue(11);
+                widget<QPushButton>(editor, "Button1")->click();
                 QVERIFY(!d->isVisible());
             });
-            list->Button1->click();
+            widget<QPushButton>(list, "Button1")->click();
             QCOMPARE(column(izdel, "marka"), QStringList({"АА-1", "ДМ-101", "ОК-205"}));
             QCOMPARE(izdel->recNo(), 2);
 
@@ -642,18 +648,18 @@ private slots:
             ui::scriptModal("TForm7", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных изделия"));
                 QCOMPARE(editor->Tag, 2);
-                QCOMPARE(editor->Edit1->text(), QStringLiteral("ОК-205"));
-                QCOMPARE(editor->Edit2->text(), QStringLiteral("0.5"));
+                QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("ОК-205"));
+                QCOMPARE(widget<QLineEdit>(editor, "Edit2")->text(), QStringLiteral("0.5"));
                 // a product without a group opens with none and is not saved until one is chosen
-                QVERIFY(!editor->cb_item->keyValue().isValid());
-                editor->Button1->click();
+                QVERIFY(!widget<ui::LookupBox>(editor, "cb_item")->keyValue().isValid());
+                widget<QPushButton>(editor, "Button1")->click();
                 QVERIFY(d->isVisible());
-                editor->cb_item->setKeyValue(10);
-                editor->Edit1->setText("ок-205"); // its own code in another case
-                editor->Button1->click();
+                widget<ui::LookupBox>(editor, "cb_item")->setKeyValue(10);
+                widget<QLineEdit>(editor, "Edit1")->setText("ок-205"); // its own code in another case
+                widget<QPushButton>(editor, "Button1")->click();
                 QVERIFY(!d->isVisible());
             });
-            list->Button2->click();
+            widget<QPushButton>(list, "Button2")->click();
             QCOMPARE(izdel->recNo(), 3);
         });
         list->openCatalogue(nullptr);
@@ -692,9 +698,9 @@ private slots:
                                      << "1); drop table x; --" << 10 << notNumber;
         // The column holds 22 digits before the point and 6 after: the server would refuse the one in its own words
         // and store the other as 0 without a word.
-        QTest::newRow("rate of 23 digits") << "НВ-1"
-                                           << "12345678901234567890123" << 10
-                                           << "Расценка слишком велика: не больше 22 цифр до точки.";
+        QTest::newRow("rate of 23 digits")
+            << "НВ-1"
+            << "12345678901234567890123" << 10 << "Расценка слишком велика: не больше 22 цифр до точки.";
         QTest::newRow("rate that would be stored as 0") << "НВ-1"
                                                         << "0.0000001" << 10
                                                         << "Расценка слишком мала: наименьшее значение больше нуля "
@@ -715,13 +721,13 @@ private slots:
         TForm7* editor = app.w.Form7;
         bool stayedOpen = false;
         ui::scriptModal("TForm7", [&](QDialog* d) {
-            editor->Edit1->setText(code);
-            editor->Edit2->setText(rate);
-            editor->cb_item->setKeyValue(group ? QVariant(group) : QVariant());
-            editor->Button1->click();
+            widget<QLineEdit>(editor, "Edit1")->setText(code);
+            widget<QLineEdit>(editor, "Edit2")->setText(rate);
+            widget<ui::LookupBox>(editor, "cb_item")->setKeyValue(group ? QVariant(group) : QVariant());
+            widget<QPushButton>(editor, "Button1")->click();
             stayedOpen = d->isVisible();
         });
-        ui::scriptModal("TForm3", [&](QDialog*) { app.w.Form3->Button1->click(); });
+        ui::scriptModal("TForm3", [&](QDialog*) { widget<QPushButton>(app.w.Form3, "Button1")->click(); });
         app.w.Form3->openCatalogue(nullptr);
         QVERIFY(stayedOpen);
         QCOMPARE(messages(), QStringList{"Ошибка|" + message});
@@ -738,23 +744,23 @@ private slots:
         QVERIFY(list->findChild<QPushButton*>("Button3") == nullptr); // products are never deleted
         StandInOpener opener;
         ui::scriptModal("TForm3", [&](QDialog*) {
-            QVERIFY(list->Button1->isHidden());
-            type(list->Edit1, "ок");
-            list->Button2->click();
+            QVERIFY(widget<QPushButton>(list, "Button1")->isHidden());
+            type(widget<QLineEdit>(list, "Edit1"), "ок");
+            widget<QPushButton>(list, "Button2")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("ОК-205"));
         QCOMPARE(opener.id, 2);
         ui::scriptModal("TForm3", [&](QDialog*) {
-            type(list->Edit1, "Я");
-            list->Button2->click();
+            type(widget<QLineEdit>(list, "Edit1"), "Я");
+            widget<QPushButton>(list, "Button2")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.name, QString());
         QCOMPARE(opener.id, 0);
         ui::scriptModal("TForm3", [&](QDialog*) {
-            QVERIFY(list->Button1->isVisible());
-            QVERIFY(list->Edit1->isVisible());
+            QVERIFY(widget<QPushButton>(list, "Button1")->isVisible());
+            QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
         });
         list->openCatalogue(nullptr);
     }
@@ -772,15 +778,15 @@ private slots:
         TForm9* editor = app.w.Form9;
         db::Dataset* kinds = app.w.DataModule6->Vid_oper;
         ui::scriptModal("TForm8", [&](QDialog*) {
-            QVERIFY(list->Edit1->isHidden());
+            QVERIFY(widget<QLineEdit>(list, "Edit1")->isHidden());
             QCOMPARE(column(kinds, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
             ui::scriptModal("TForm9", [&](QDialog*) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового вида операций"));
                 QCOMPARE(editor->Tag, 1);
-                editor->Edit1->setText(" Гибка ");
-                editor->Button1->click();
+                widget<QLineEdit>(editor, "Edit1")->setText(" Гибка ");
+                widget<QPushButton>(editor, "Button1")->click();
             });
-            list->Button1->click();
+            widget<QPushButton>(list, "Button1")->click();
             QCOMPARE(column(kinds, "vid"), QStringList({"Гибка", "КРАСКА", "РЕЗКА"}));
             QCOMPARE(kinds->recNo(), 1);
 
@@ -788,24 +794,24 @@ private slots:
             ui::scriptModal("TForm9", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных вида операции"));
                 QCOMPARE(editor->Tag, 2);
-                QCOMPARE(editor->Edit1->text(), QStringLiteral("РЕЗКА"));
-                editor->Edit1->setText("Резка");
-                editor->Button1->click();
+                QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("РЕЗКА"));
+                widget<QLineEdit>(editor, "Edit1")->setText("Резка");
+                widget<QPushButton>(editor, "Button1")->click();
                 QVERIFY(!d->isVisible());
             });
-            doubleClickRow(list->DBGrid1, 2);
+            doubleClickRow(widget<ui::DbGrid>(list, "DBGrid1"), 2);
             QCOMPARE(column(kinds, "vid"), QStringList({"Гибка", "КРАСКА", "Резка"}));
 
             ui::Messages::queueAnswer(true);
             kinds->setRecNo(2); // КРАСКА, used by operation 2
-            list->Button3->click();
+            widget<QPushButton>(list, "Button3")->click();
             QCOMPARE(kinds->recordCount(), 3);
             ui::Messages::queueAnswer(false);
             kinds->setRecNo(1);
-            list->Button3->click();
+            widget<QPushButton>(list, "Button3")->click();
             QCOMPARE(kinds->recordCount(), 3);
             ui::Messages::queueAnswer(true);
-            list->Button3->click();
+            widget<QPushButton>(list, "Button3")->click();
             QCOMPARE(column(kinds, "vid"), QStringList({"КРАСКА", "Резка"}));
         });
         list->openCatalogue(nullptr);
@@ -848,13 +854,13 @@ private slots:
         TForm9* editor = app.w.Form9;
         bool stayedOpen = false;
         ui::scriptModal("TForm9", [&](QDialog* d) {
-            editor->Edit1->setText(name);
-            editor->Button1->click();
+            widget<QLineEdit>(editor, "Edit1")->setText(name);
+            widget<QPushButton>(editor, "Button1")->click();
             stayedOpen = d->isVisible();
         });
         ui::scriptModal("TForm8", [&](QDialog*) {
             app.w.DataModule6->Vid_oper->setRecNo(2); // РЕЗКА
-            (tag == 1 ? list->Button1 : list->Button2)->click();
+            (tag == 1 ? widget<QPushButton>(list, "Button1") : widget<QPushButton>(list, "Button2"))->click();
         });
         list->openCatalogue(nullptr);
         QVERIFY(stayedOpen);
@@ -872,32 +878,32 @@ private slots:
         TForm8* list = app.w.Form8;
         StandInOpener opener;
         ui::scriptModal("TForm8", [&](QDialog*) {
-            QVERIFY(list->Edit1->isVisible());
-            QVERIFY(list->Button3->isHidden());
-            type(list->Edit1, "ре");
-            QTest::keyClick(list->Edit1, Qt::Key_Return);
+            QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
+            QVERIFY(widget<QPushButton>(list, "Button3")->isHidden());
+            type(widget<QLineEdit>(list, "Edit1"), "ре");
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
         });
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("РЕЗКА"));
         QCOMPARE(opener.id, 1);
         ui::scriptModal("TForm8", [&](QDialog*) {
-            type(list->Edit1, "Я");
-            list->Button2->click();
+            type(widget<QLineEdit>(list, "Edit1"), "Я");
+            widget<QPushButton>(list, "Button2")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.name, QString());
         QCOMPARE(opener.id, 0);
         // opened from the menu after a narrowed choice, the catalogue lists every kind
         ui::scriptModal("TForm8", [&](QDialog*) {
-            type(list->Edit1, "КРА");
-            list->Button2->click();
+            type(widget<QLineEdit>(list, "Edit1"), "КРА");
+            widget<QPushButton>(list, "Button2")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("КРАСКА"));
         ui::scriptModal("TForm8", [&](QDialog*) {
-            QVERIFY(list->Edit1->isHidden());
-            QVERIFY(list->Button1->isVisible());
-            QVERIFY(list->Button3->isVisible());
+            QVERIFY(widget<QLineEdit>(list, "Edit1")->isHidden());
+            QVERIFY(widget<QPushButton>(list, "Button1")->isVisible());
+            QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
             QCOMPARE(column(app.w.DataModule6->Vid_oper, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
         });
         app.w.Form1->N6Click();

@@ -11,6 +11,7 @@
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/other_workstation.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QtTest>
@@ -157,7 +158,7 @@ private slots:
         e->Tag = 2;
         e->FPersonId = 2;
         e->FOpened = catalogs::openedVersion(app.w.DataModule6->ADO_DB.name(), catalogs_sql::Row::Worker, 2);
-        e->Edit1->setText("Петрова-Смирнова А.С.");
+        widget<QLineEdit>(e, "Edit1")->setText("Петрова-Смирнова А.С.");
         db.exec("update cmn_contractor.person set s_caption='Петрова А.С. (склад)' where id=2");
 
         ui::Messages::queueAnswer(false);
@@ -186,20 +187,21 @@ private slots:
         db::Dataset* workers = app.w.DataModule6->Workers;
         QMetaObject::Connection hook;
         ui::scriptModal("TForm2", [&](QDialog*) {
-            e->Edit1->setText("Новиков Н.Н.");
+            widget<QLineEdit>(e, "Edit1")->setText("Новиков Н.Н.");
             hook = connect(workers, &db::Dataset::aboutToOpen, this, [&] {
                 disconnect(hook);
                 db.exec("alter view accounts_dep.person rename to person_away");
             });
-            e->Button1->click();
+            widget<QPushButton>(e, "Button1")->click();
         });
-        ui::scriptModal("TForm5", [&](QDialog*) { list->Button1->click(); });
+        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(list, "Button1")->click(); });
         list->openCatalogue(nullptr);
         disconnect(hook);
         db.exec("alter view accounts_dep.person_away rename to person");
         const auto shown = ui::Messages::shown();
         QVERIFY(!shown.isEmpty());
-        QVERIFY2(shown.last().text.startsWith("Изменение сохранено, но список не обновлён."), qPrintable(shown.last().text));
+        QVERIFY2(shown.last().text.startsWith("Изменение сохранено, но список не обновлён."),
+                 qPrintable(shown.last().text));
         QCOMPARE(db.scalar("select count(*) from cmn_contractor.person where s_caption='Новиков Н.Н.'").toInt(), 1);
     }
 
@@ -220,12 +222,12 @@ private slots:
         });
         TForm10* e = app.w.Form10; // an operation that repeats operation 1
         e->Tag = 1;
-        e->Edit1->setText("ДМ-101");
-        e->Edit2->setText("РЕЗКА");
+        widget<QLineEdit>(e, "Edit1")->setText("ДМ-101");
+        widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
         e->FProductId = 1;
         e->FKindId = 1;
-        e->ComboBox1->setCurrentIndex(0);
-        e->Button1->click();
+        widget<QComboBox>(e, "ComboBox1")->setCurrentIndex(0);
+        widget<QPushButton>(e, "Button1")->click();
         ui::Messages::setOnShow({});
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].text, QStringLiteral("Операция с такими параметрами уже заведена!"));

@@ -3,6 +3,7 @@
 #include "catalogs/norms_editor.h"
 #include "db/data_module.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QLineEdit>
@@ -12,7 +13,7 @@ namespace {
 
 ui::DatasetModel* model(TForm22* f)
 {
-    return f->DBGrid1->datasetModel();
+    return widget<ui::DbGrid>(f, "DBGrid1")->datasetModel();
 }
 
 // The grid's column texts of every row, as shown.
@@ -27,10 +28,10 @@ QStringList shown(TForm22* f, int column)
 // Starts a new row the way a user does: the cursor on the last row, Down.
 void startNewRow(TForm22* f)
 {
-    f->DBGrid1->setFocus();
+    widget<ui::DbGrid>(f, "DBGrid1")->setFocus();
     if (model(f)->rowCount() > 0)
-        f->DBGrid1->setCurrentIndex(model(f)->index(model(f)->rowCount() - 1, 0));
-    QTest::keyClick(f->DBGrid1, Qt::Key_Down);
+        widget<ui::DbGrid>(f, "DBGrid1")->setCurrentIndex(model(f)->index(model(f)->rowCount() - 1, 0));
+    QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1"), Qt::Key_Down);
 }
 
 // A number as the workstation writes it (the program runs with the Russian decimal comma).
@@ -83,11 +84,11 @@ private slots:
             QVERIFY(type(f, 2, 0, "150"));
             QVERIFY(type(f, 2, 1, "9,5"));
             if (how == "column") {
-                f->DBGrid1->setCurrentIndex(model(f)->index(2, 2));
+                widget<ui::DbGrid>(f, "DBGrid1")->setCurrentIndex(model(f)->index(2, 2));
             } else if (how == "row") {
-                f->DBGrid1->setCurrentIndex(model(f)->index(0, 0));
+                widget<ui::DbGrid>(f, "DBGrid1")->setCurrentIndex(model(f)->index(0, 0));
             } else if (how == "save") {
-                f->Button1->click();
+                widget<QPushButton>(f, "Button1")->click();
             } else if (how == "escape") {
                 QTest::keyClick(f, Qt::Key_Escape);
             } // "close": the window is closed as by its close box
@@ -117,7 +118,7 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         TForm22* f = app.w.Form22;
-        ui::scriptModal("TForm22", [&](QDialog*) { f->Button2->click(); });
+        ui::scriptModal("TForm22", [&](QDialog*) { widget<QPushButton>(f, "Button2")->click(); });
         f->showForOperation(operation);
         QVERIFY(ui::Messages::shown().isEmpty());
         QCOMPARE(shown(f, 0), left);
@@ -141,7 +142,7 @@ private slots:
             QVERIFY(type(f, 1, 0, "80"));
             QVERIFY(type(f, 1, 1, "7.125"));
             QCOMPARE(shown(f, 1), (QStringList{decimal("30.00"), decimal("7.125")}));
-            f->Button1->click();
+            widget<QPushButton>(f, "Button1")->click();
             QVERIFY(!f->isVisible());
         });
         f->showForOperation(2);
@@ -157,15 +158,22 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("letters in the norm") << 0 << "abc" << "В поле «Норматив» нужно целое число, а «abc» не целое число.";
-        QTest::newRow("fraction in the norm") << 0 << "1,5" << "В поле «Норматив» нужно целое число, а «1,5» не целое число.";
+        QTest::newRow("letters in the norm") << 0 << "abc"
+                                             << "В поле «Норматив» нужно целое число, а «abc» не целое число.";
+        QTest::newRow("fraction in the norm") << 0 << "1,5"
+                                              << "В поле «Норматив» нужно целое число, а «1,5» не целое число.";
         QTest::newRow("norm too large")
-            << 0 << "99999999999" << "Число 99999999999 не помещается в поле «Норматив»: допустимо от -2147483648 до 2147483647.";
-        QTest::newRow("empty norm") << 0 << " " << "Поле «Норматив» должно быть заполнено.";
-        QTest::newRow("letters in the price") << 1 << "12р" << "В поле «Цена» нужно число, а «12р» не число.";
-        QTest::newRow("price too large") << 1 << "1e400" << "Число 1e400 слишком велико для поля «Цена».";
+            << 0 << "99999999999"
+            << "Число 99999999999 не помещается в поле «Норматив»: допустимо от -2147483648 до 2147483647.";
+        QTest::newRow("empty norm") << 0 << " "
+                                    << "Поле «Норматив» должно быть заполнено.";
+        QTest::newRow("letters in the price") << 1 << "12р"
+                                              << "В поле «Цена» нужно число, а «12р» не число.";
+        QTest::newRow("price too large") << 1 << "1e400"
+                                         << "Число 1e400 слишком велико для поля «Цена».";
         QTest::newRow("bonus too large")
-            << 2 << "3000000000" << "Число 3000000000 не помещается в поле «Премия, %»: допустимо от -2147483648 до 2147483647.";
+            << 2 << "3000000000"
+            << "Число 3000000000 не помещается в поле «Премия, %»: допустимо от -2147483648 до 2147483647.";
     }
 
     void badInputRefused()
@@ -181,22 +189,23 @@ private slots:
             // Typed into the cell's editor and confirmed with Enter: the message, and the cell open again with the
             // text.
             const QModelIndex cell = model(f)->index(0, column);
-            f->DBGrid1->setFocus();
-            f->DBGrid1->setCurrentIndex(cell);
-            f->DBGrid1->edit(cell);
-            auto* editor = f->DBGrid1->findChild<QLineEdit*>();
+            widget<ui::DbGrid>(f, "DBGrid1")->setFocus();
+            widget<ui::DbGrid>(f, "DBGrid1")->setCurrentIndex(cell);
+            widget<ui::DbGrid>(f, "DBGrid1")->edit(cell);
+            auto* editor = widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>();
             QVERIFY(editor);
             editor->setText(text);
             QTest::keyClick(editor, Qt::Key_Return);
             QTRY_COMPARE(ui::Messages::shown().size(), 1);
             QCOMPARE(ui::Messages::shown().first().text, message);
             QCOMPARE(ui::Messages::shown().first().caption, QStringLiteral("Ошибка"));
-            QTRY_VERIFY(f->DBGrid1->findChild<QLineEdit*>() && f->DBGrid1->findChild<QLineEdit*>()->isVisible());
-            QCOMPARE(f->DBGrid1->findChild<QLineEdit*>()->text(), text);
-            QCOMPARE(f->DBGrid1->currentIndex(), cell);
+            QTRY_VERIFY(widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>() &&
+                        widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>()->isVisible());
+            QCOMPARE(widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>()->text(), text);
+            QCOMPARE(widget<ui::DbGrid>(f, "DBGrid1")->currentIndex(), cell);
             QVERIFY(!f->norm->isModified());
-            QTest::keyClick(f->DBGrid1->findChild<QLineEdit*>(), Qt::Key_Escape); // dropped
-            f->Button1->click();
+            QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>(), Qt::Key_Escape); // dropped
+            widget<QPushButton>(f, "Button1")->click();
         });
         f->showForOperation(1);
         QCOMPARE(ui::Messages::shown().size(), 1);
@@ -214,11 +223,13 @@ private slots:
         ui::scriptModal("TForm22", [&](QDialog*) {
             startNewRow(f);
             QVERIFY(type(f, 1, 1, "5"));
-            f->DBGrid1->setCurrentIndex(model(f)->index(0, 0)); // moving away saves, which is refused
+            widget<ui::DbGrid>(f, "DBGrid1")
+                ->setCurrentIndex(model(f)->index(0, 0)); // moving away saves, which is refused
             QCOMPARE(ui::Messages::shown().last().text, QStringLiteral("Поле «Норматив» должно быть заполнено."));
             QCOMPARE(f->norm->state(), db::Dataset::State::Insert);
-            QCOMPARE(f->DBGrid1->currentIndex().row(), 1);
-            QTest::keyClick(f->DBGrid1, Qt::Key_Escape); // the grid drops the row; the window stays
+            QCOMPARE(widget<ui::DbGrid>(f, "DBGrid1")->currentIndex().row(), 1);
+            QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1"),
+                            Qt::Key_Escape); // the grid drops the row; the window stays
             QVERIFY(f->isVisible());
             QCOMPARE(model(f)->rowCount(), 1);
         });
@@ -234,28 +245,30 @@ private slots:
         AppFixture app(db);
         TForm22* f = app.w.Form22;
         ui::scriptModal("TForm22", [&](QDialog*) {
-            f->DBGrid1->setFocus();
-            f->DBGrid1->setCurrentIndex(model(f)->index(0, 0));
+            widget<ui::DbGrid>(f, "DBGrid1")->setFocus();
+            widget<ui::DbGrid>(f, "DBGrid1")->setCurrentIndex(model(f)->index(0, 0));
             QVERIFY(type(f, 0, 0, "300"));
-            f->DBGrid1->setCurrentIndex(model(f)->index(0, 1)); // leaving the changed column saves it
+            widget<ui::DbGrid>(f, "DBGrid1")
+                ->setCurrentIndex(model(f)->index(0, 1)); // leaving the changed column saves it
             QCOMPARE(shown(f, 0), (QStringList{"200", "300"}));
             QCOMPARE(f->norm->asInt("norma"), 300); // still on the changed row
 
             ui::Messages::queueAnswer(false);
-            QTest::keyClick(f->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+            QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1"), Qt::Key_Delete, Qt::ControlModifier);
             QCOMPARE(ui::Messages::shown().last().text, QStringLiteral("Удалить запись?"));
             QCOMPARE(model(f)->rowCount(), 2);
             ui::Messages::queueAnswer(true);
-            QTest::keyClick(f->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+            QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1"), Qt::Key_Delete, Qt::ControlModifier);
             QCOMPARE(shown(f, 0), QStringList{"200"});
             ui::Messages::clearShown();
-            QTest::keyClick(f->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+            QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1"), Qt::Key_Delete, Qt::ControlModifier);
             QCOMPARE(ui::Messages::shown().size(), 1);
             QCOMPARE(ui::Messages::shown().first().kind, ui::ShownMessage::Kind::Error);
             QCOMPARE(model(f)->rowCount(), 1);
         });
         f->showForOperation(1);
-        QCOMPARE(db.rows("select norma, price from accounts_dep.norm where o_id=1"), (QList<QVariantList>{{200, 10.25}}));
+        QCOMPARE(db.rows("select norma, price from accounts_dep.norm where o_id=1"),
+                 (QList<QVariantList>{{200, 10.25}}));
     }
 
     void priceText_data()

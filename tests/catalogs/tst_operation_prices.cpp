@@ -10,6 +10,7 @@
 #include "spreadsheet/cell_text.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "support/xlsx_reader.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
@@ -44,7 +45,8 @@ private slots:
                                 << "update accounts_dep.oper set vid=3, naimen=1,  i_id=27 where id=12";
         QTest::newRow("export")
             << sql::kXlsRepLines.join(u'\n')
-            << "select izdel.MARKA, vid_oper.VID, oper.NAIMEN,(SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE "
+            << "select izdel.MARKA, vid_oper.VID, oper.NAIMEN,(SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' "
+               "ELSE "
                "'Заготовки' END)) as nmn, oper.CENA_new as cena, oper.id, oper.i_id,\n oper.VID as oper_vid from "
                "accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where OPER.i_id=IZDEL.id \nand "
                "oper.vid=vid_oper.id order by izdel.marka, vid_oper.vid, oper.naimen";
@@ -71,32 +73,32 @@ private slots:
         dm->Oper->open();
         ui::scriptModal("TForm10", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой цены за операцию"));
-            QCOMPARE(e->ComboBox1->currentText(), QStringLiteral("Готовая продукция"));
-            e->Button3->click();
-            QCOMPARE(e->Edit1->text(), QStringLiteral("ОК-205"));
-            e->Button4->click();
-            QCOMPARE(e->Edit2->text(), QStringLiteral("РЕЗКА"));
-            e->Button1->click();
+            QCOMPARE(widget<QComboBox>(e, "ComboBox1")->currentText(), QStringLiteral("Готовая продукция"));
+            widget<QPushButton>(e, "Button3")->click();
+            QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("ОК-205"));
+            widget<QPushButton>(e, "Button4")->click();
+            QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("РЕЗКА"));
+            widget<QPushButton>(e, "Button1")->click();
             QVERIFY(!e->isVisible());
         });
         ui::scriptModal("TForm3", [&](QDialog* d) {
             QVERIFY(dm->Izdel->locate("id", 2));
-            static_cast<TForm3*>(d)->Button2->click();
+            widget<QPushButton>(static_cast<TForm3*>(d), "Button2")->click();
         });
         ui::scriptModal("TForm8", [&](QDialog* d) {
             QVERIFY(dm->Vid_oper->locate("ID", 1));
-            static_cast<TForm8*>(d)->Button2->click();
+            widget<QPushButton>(static_cast<TForm8*>(d), "Button2")->click();
         });
         ui::scriptModal("TForm22", [&](QDialog*) {
-            auto* m = norms->DBGrid1->datasetModel();
+            auto* m = widget<ui::DbGrid>(norms, "DBGrid1")->datasetModel();
             QCOMPARE(m->rowCount(), 0);
-            QTest::keyClick(norms->DBGrid1, Qt::Key_Down);
+            QTest::keyClick(widget<ui::DbGrid>(norms, "DBGrid1"), Qt::Key_Down);
             QCOMPARE(m->rowCount(), 1);
             QVERIFY(m->setData(m->index(0, 0), "40"));
             QVERIFY(m->setData(m->index(0, 1), "8"));
-            norms->Button1->click();
+            widget<QPushButton>(norms, "Button1")->click();
         });
-        list->Button1->click();
+        widget<QPushButton>(list, "Button1")->click();
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QCOMPARE(ui::shownModals(), (QStringList{"TForm10", "TForm3", "TForm8", "TForm22"}));
         const QList<QVariantList> added =
@@ -134,18 +136,18 @@ private slots:
         dm->Oper->open();
         ui::scriptModal("TForm10", [&](QDialog*) {
             e->FProductId = 2;
-            e->Edit1->setText("ОК-205");
+            widget<QLineEdit>(e, "Edit1")->setText("ОК-205");
             e->FKindId = 1;
-            e->Edit2->setText("РЕЗКА");
-            e->Button1->click();
+            widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
+            widget<QPushButton>(e, "Button1")->click();
         });
         ui::scriptModal("TForm22", [&](QDialog*) {
-            auto* m = norms->DBGrid1->datasetModel();
+            auto* m = widget<ui::DbGrid>(norms, "DBGrid1")->datasetModel();
             QCOMPARE(m->rowCount(), 0);
             if (typed) {
                 norms->activateWindow();
                 QVERIFY(QTest::qWaitForWindowActive(norms));
-                QTest::mouseClick(norms->DBGrid1->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+                QTest::mouseClick(widget<ui::DbGrid>(norms, "DBGrid1")->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
                 // each key goes where the keyboard is: the grid first, then the cell's editor it opened
                 // (a key that closes the cell's editor deletes it: nothing is released onto it then)
                 for (const int key : {Qt::Key_4, Qt::Key_0, Qt::Key_Tab, Qt::Key_8, Qt::Key_Return}) {
@@ -157,9 +159,9 @@ private slots:
                 }
                 QCOMPARE(m->rowCount(), 1);
             }
-            norms->Button1->click();
+            widget<QPushButton>(norms, "Button1")->click();
         });
-        list->Button1->click();
+        widget<QPushButton>(list, "Button1")->click();
         const QList<QVariantList> operations =
             db.rows("select id from accounts_dep.oper where vid = 1 and naimen = 0 and i_id = 2");
         if (!typed) {
@@ -220,12 +222,12 @@ private slots:
         app.w.DataModule6->Oper->open();
         QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
         e->Tag = tag;
-        e->Edit1->setText(product);
-        e->Edit2->setText("РЕЗКА");
+        widget<QLineEdit>(e, "Edit1")->setText(product);
+        widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
         e->FProductId = productId;
         e->FKindId = kindId;
-        e->ComboBox1->setCurrentIndex(flag);
-        e->Button1->click();
+        widget<QComboBox>(e, "ComboBox1")->setCurrentIndex(flag);
+        widget<QPushButton>(e, "Button1")->click();
         if (message.isEmpty()) {
             QVERIFY(ui::Messages::shown().isEmpty());
         } else {
@@ -259,13 +261,14 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         if (usedByJournal)
-            db.exec("insert into accounts_dep.smena (w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok)"
-                    " values (1, 1, 1, 12.5, 10, 0, current_date, 1, 0, 8, 'no')");
+            db.exec(
+                "insert into accounts_dep.smena (w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok)"
+                " values (1, 1, 1, 12.5, 10, 0, current_date, 1, 0, 8, 'no')");
         AppFixture app(db);
         app.w.DataModule6->Oper->open();
         QVERIFY(app.w.DataModule6->Oper->locate("id", operation));
         ui::Messages::queueAnswer(answer);
-        app.w.Form4->Button3->click();
+        widget<QPushButton>(app.w.Form4, "Button3")->click();
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.first().kind, ui::ShownMessage::Kind::Question);
         QCOMPARE(shown.first().text, QStringLiteral("Удалить операцию?"));
@@ -303,19 +306,20 @@ private slots:
         TForm4* list = app.w.Form4;
         app.w.DataModule6->Oper->open();
         QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
-        list->CheckBox1->setChecked(prices);
+        widget<QCheckBox>(list, "CheckBox1")->setChecked(prices);
         list->Tag = tag;
         QStringList normsShown;
         ui::scriptModal("TForm22", [&](QDialog*) {
-            for (int r = 0; r < app.w.Form22->DBGrid1->datasetModel()->rowCount(); ++r)
-                normsShown << app.w.Form22->DBGrid1->datasetModel()->index(r, 0).data().toString();
+            for (int r = 0; r < widget<ui::DbGrid>(app.w.Form22, "DBGrid1")->datasetModel()->rowCount(); ++r)
+                normsShown
+                    << widget<ui::DbGrid>(app.w.Form22, "DBGrid1")->datasetModel()->index(r, 0).data().toString();
         });
         list->DBGrid1DblClick();
         QCOMPARE(ui::shownModals(), opens.isEmpty() ? QStringList{} : QStringList{opens});
         if (opens == "TForm10") {
             QCOMPARE(app.w.Form10->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
-            QCOMPARE(app.w.Form10->Edit1->text(), QStringLiteral("ДМ-101"));
-            QCOMPARE(app.w.Form10->Edit2->text(), QStringLiteral("РЕЗКА"));
+            QCOMPARE(widget<QLineEdit>(app.w.Form10, "Edit1")->text(), QStringLiteral("ДМ-101"));
+            QCOMPARE(widget<QLineEdit>(app.w.Form10, "Edit2")->text(), QStringLiteral("РЕЗКА"));
             QCOMPARE(app.w.Form10->Tag, 2);
         }
         if (opens == "TForm22")
@@ -343,9 +347,9 @@ private slots:
         });
         TForm4* list = app.w.Form4;
         app.w.DataModule6->Oper->open();
-        list->Edit1->setText("ОК");
+        widget<QLineEdit>(list, "Edit1")->setText("ОК");
         QCOMPARE(app.w.DataModule6->Oper->recordCount(), 1);
-        list->Button5->click();
+        widget<QPushButton>(list, "Button5")->click();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
         QVERIFY(ui::Messages::shown().isEmpty());

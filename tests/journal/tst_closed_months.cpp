@@ -9,6 +9,7 @@
 #include "journal/journal_changes.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
@@ -123,8 +124,7 @@ private slots:
 
         QVERIFY(db::months::reopenMonth(dm.ADO_DB.name(), 10, 2026));
         act();
-        QVERIFY(db.rows("select id, ok, kol_vo::int from accounts_dep.smena") !=
-                QList<QVariantList>({{1, "no", 10}}) ||
+        QVERIFY(db.rows("select id, ok, kol_vo::int from accounts_dep.smena") != QList<QVariantList>({{1, "no", 10}}) ||
                 action == "rebuild" || action == "plain timesheet");
     }
 
@@ -142,11 +142,12 @@ private slots:
         app.login("9865", [&] {
             QCOMPARE(app.w.Form1->windowTitle(), QStringLiteral("Табель — месяц закрыт, записи не меняются"));
             ui::Messages::queueAnswer(true);
-            app.w.Form1->Button3->click();
+            widget<QPushButton>(app.w.Form1, "Button3")->click();
         });
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.last().kind, ui::ShownMessage::Kind::StandardError);
-        QVERIFY2(shown.last().text.startsWith(QString("Месяц %1.%2 закрыт").arg(today.month(), 2, 10, QChar('0')).arg(today.year())),
+        QVERIFY2(shown.last().text.startsWith(
+                     QString("Месяц %1.%2 закрыт").arg(today.month(), 2, 10, QChar('0')).arg(today.year())),
                  qPrintable(shown.last().text));
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
     }
@@ -161,7 +162,7 @@ private slots:
         t->FMayCloseMonths = true;
         t->SelectMonthOf(kDay);
         t->ComboBox1Change();
-        QCOMPARE(t->ButtonClose->text(), QStringLiteral("Закрыть месяц"));
+        QCOMPARE(widget<QPushButton>(t, "ButtonClose")->text(), QStringLiteral("Закрыть месяц"));
         ui::Messages::queueAnswer(false);
         t->ButtonCloseClick();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
@@ -169,7 +170,7 @@ private slots:
         t->ButtonCloseClick();
         QCOMPARE(db.rows("select year, month from accounts_dep.closed_month"), QList<QVariantList>({{2026, 10}}));
         QVERIFY2(t->windowTitle().startsWith("Табель по времени — месяц закрыт"), qPrintable(t->windowTitle()));
-        QCOMPARE(t->ButtonClose->text(), QStringLiteral("Открыть месяц"));
+        QCOMPARE(widget<QPushButton>(t, "ButtonClose")->text(), QStringLiteral("Открыть месяц"));
         ui::Messages::queueAnswer(true);
         t->ButtonCloseClick();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
@@ -177,7 +178,7 @@ private slots:
         // another role may not
         t->FMayCloseMonths = false;
         t->ComboBox1Change();
-        QVERIFY(!t->ButtonClose->isEnabled());
+        QVERIFY(!widget<QPushButton>(t, "ButtonClose")->isEnabled());
     }
 
     // Every change of a row leaves one entry with its values before and after, the role, the workstation and the

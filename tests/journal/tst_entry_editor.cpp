@@ -8,6 +8,7 @@
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QSqlDatabase>
@@ -43,23 +44,27 @@ void openJournal(AppFixture& app, int shift = 1)
     for (int s = 1; s <= 4; ++s)
         app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
     app.w.Form1->FormActivate();
-    QRadioButton* buttons[] = {app.w.Form1->RadioButton1, app.w.Form1->RadioButton2, app.w.Form1->RadioButton3,
-                               app.w.Form1->RadioButton4};
+    QRadioButton* buttons[] = {
+        widget<QRadioButton>(app.w.Form1, "RadioButton1"), widget<QRadioButton>(app.w.Form1, "RadioButton2"),
+        widget<QRadioButton>(app.w.Form1, "RadioButton3"), widget<QRadioButton>(app.w.Form1, "RadioButton4")};
     buttons[shift - 1]->setChecked(true);
 }
 
-// The editor as the two choosers leave it for a new row of operation 1 (base price 10.25) or 2 (painting, 30).
-void fillNew(TForm11* e, const QDate& date, int worker, int oper, const QString& quantity, const QString& hours)
+// The editor as the two choosers leave it for a new row of operation 1 (base price 10.25) or 2 (painting, 30) in
+// the journal's shift.
+void fillNew(TForm11* e, int shift, const QDate& date, int worker, int oper, const QString& quantity,
+             const QString& hours)
 {
-    e->prepareNew(date);
-    e->Edit1->setText(worker == 1 ? "Иванов И.И." : "Петрова А.С.");
+    e->prepareNew(date, shift, false);
+    widget<QLineEdit>(e, "Edit1")->setText(worker == 1 ? "Иванов И.И." : "Петрова А.С.");
     e->FWorkerId = worker;
-    e->Edit2->setText(oper == 1 ? "ДМ-101; РЕЗКА; Готовая продукция" : "ОК-205; КРАСКА; Заготовки");
+    widget<QLineEdit>(e, "Edit2")
+        ->setText(oper == 1 ? "ДМ-101; РЕЗКА; Готовая продукция" : "ОК-205; КРАСКА; Заготовки");
     e->FOperId = oper;
     e->FProductId = oper;
     e->FPrice = oper == 1 ? 10.25 : 30;
-    e->Edit3->setText(quantity);
-    e->Edit6->setText(hours);
+    widget<QLineEdit>(e, "Edit3")->setText(quantity);
+    widget<QLineEdit>(e, "Edit6")->setText(hours);
 }
 
 int cell(TestDatabase& db, int worker, int shift, const QDate& date)
@@ -118,7 +123,8 @@ private slots:
                "data=to_date('05.03.2026', 'DD.MM.YYYY') and smena=3 and id<>9001 and color=3";
         QTest::newRow("insert")
             << journal_sql::insertRow(r)
-            << "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
+            << "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, "
+               "vvod,ok, "
                "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(17, 31, 205, 12.3,40, 2, "
                "to_date('05.03.2026', 'DD.MM.YYYY HH24:MI:SS'), 3, 3, 8, '06.03.2026', 'no', 0, 0, 0, 0, 0, 0)";
         QTest::newRow("update")
@@ -158,20 +164,32 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("shownText");
         QTest::addColumn<QString>("statementText");
-        QTest::newRow("half to even, down") << 1.03125 << "1,0312" << "1.0312";
-        QTest::newRow("half to even, up") << 0.09375 << "0,0938" << "0.0938";
-        QTest::newRow("half to even, 2") << 0.15625 << "0,1562" << "0.1562";
+        QTest::newRow("half to even, down") << 1.03125 << "1,0312"
+                                            << "1.0312";
+        QTest::newRow("half to even, up") << 0.09375 << "0,0938"
+                                          << "0.0938";
+        QTest::newRow("half to even, 2") << 0.15625 << "0,1562"
+                                         << "0.1562";
         // stored a little above the half: the extended product keeps it above
-        QTest::newRow("0.00125 above its half") << 0.00125 << "0,0013" << "0.0013";
-        QTest::newRow("0.12345 above its half") << 0.12345 << "0,1235" << "0.1235";
-        QTest::newRow("0.00005 above its half") << 0.00005 << "0,0001" << "0.0001";
+        QTest::newRow("0.00125 above its half") << 0.00125 << "0,0013"
+                                                << "0.0013";
+        QTest::newRow("0.12345 above its half") << 0.12345 << "0,1235"
+                                                << "0.1235";
+        QTest::newRow("0.00005 above its half") << 0.00005 << "0,0001"
+                                                << "0.0001";
         // stored a little below the half
-        QTest::newRow("2.00005 below its half") << 2.00005 << "2" << "2";
-        QTest::newRow("10.25 x 1.2") << 10.25 * 1.2 << "12,3" << "12.3";
-        QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << "0,3" << "0.3";
-        QTest::newRow("below the last decimal") << 0.00004 << "0" << "0";
-        QTest::newRow("whole") << 30.0 << "30" << "30";
-        QTest::newRow("15 significant digits") << 123456789012.34567 << "123456789012,346" << "123456789012.346";
+        QTest::newRow("2.00005 below its half") << 2.00005 << "2"
+                                                << "2";
+        QTest::newRow("10.25 x 1.2") << 10.25 * 1.2 << "12,3"
+                                     << "12.3";
+        QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << "0,3"
+                                   << "0.3";
+        QTest::newRow("below the last decimal") << 0.00004 << "0"
+                                                << "0";
+        QTest::newRow("whole") << 30.0 << "30"
+                               << "30";
+        QTest::newRow("15 significant digits") << 123456789012.34567 << "123456789012,346"
+                                               << "123456789012.346";
     }
 
     void rounding()
@@ -216,8 +234,9 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         TForm11* e = app.w.Form11;
-        e->Edit5->setEnabled(true);
-        for (QLineEdit* box : {e->Edit3, e->Edit4, e->Edit5, e->Edit6}) {
+        widget<QLineEdit>(e, "Edit5")->setEnabled(true);
+        for (QLineEdit* box : {widget<QLineEdit>(e, "Edit3"), widget<QLineEdit>(e, "Edit4"),
+                               widget<QLineEdit>(e, "Edit5"), widget<QLineEdit>(e, "Edit6")}) {
             box->clear();
             QTest::keyClicks(box, "1a2,3.-4 5");
             QCOMPARE(box->text(), QStringLiteral("12345"));
@@ -234,25 +253,29 @@ private slots:
         TestDatabase db;
         AppFixture app(db);
         TForm11* e = app.w.Form11;
-        e->Edit5->setEnabled(true);
+        widget<QLineEdit>(e, "Edit5")->setEnabled(true);
         // The chain from "..." of the worker, narrowed to the controls that take Tab.
-        const QList<QWidget*> expected{e->Button3, e->Button4, e->Edit3,   e->Edit6,  e->Edit5,
-                                       e->DTimeP,  e->Edit4,   e->Button1, e->Button2};
+        const QList<QWidget*> expected{
+            widget<QPushButton>(e, "Button3"), widget<QPushButton>(e, "Button4"), widget<QLineEdit>(e, "Edit3"),
+            widget<QLineEdit>(e, "Edit6"),     widget<QLineEdit>(e, "Edit5"),     widget<ui::DateBox>(e, "DTimeP"),
+            widget<QLineEdit>(e, "Edit4"),     widget<QPushButton>(e, "Button1"), widget<QPushButton>(e, "Button2")};
         QList<QWidget*> order;
-        QWidget* w = e->Button3;
+        QWidget* w = widget<QPushButton>(e, "Button3");
         do {
             if (expected.contains(w) && !order.contains(w))
                 order << w;
             w = w->nextInFocusChain();
-        } while (w != e->Button3);
+        } while (w != widget<QPushButton>(e, "Button3"));
         QCOMPARE(order, expected);
-        for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit7, e->Edit8, e->Edit9}) {
+        for (QLineEdit* box :
+             {widget<QLineEdit>(e, "Edit1"), widget<QLineEdit>(e, "Edit2"), widget<QLineEdit>(e, "Edit7"),
+              widget<QLineEdit>(e, "Edit8"), widget<QLineEdit>(e, "Edit9")}) {
             QVERIFY(box->isReadOnly());
             QVERIFY(!(box->focusPolicy() & Qt::TabFocus));
         }
-        QVERIFY(e->Button1->isDefault());
-        QCOMPARE(e->GroupBox1->title(), QStringLiteral("Закрыто мастером"));
-        QVERIFY(e->GroupBox1->font().bold());
+        QVERIFY(widget<QPushButton>(e, "Button1")->isDefault());
+        QCOMPARE(widget<QGroupBox>(e, "GroupBox1")->title(), QStringLiteral("Закрыто мастером"));
+        QVERIFY(widget<QGroupBox>(e, "GroupBox1")->font().bold());
     }
 
     // A change typed with the keyboard only: the date box is one Tab stop, so a number typed after one Tab too
@@ -265,7 +288,7 @@ private slots:
         addRow(db, 1, 1, 1, day, 5);
         AppFixture app(db);
         openJournal(app);
-        app.w.Form1->DateT->setDate(day);
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
         app.w.Form1->DateTCloseUp();
         TForm11* e = app.w.Form11;
         bool shown = false;
@@ -273,32 +296,32 @@ private slots:
             shown = true;
             e->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(e));
-            e->Edit3->setFocus(Qt::TabFocusReason);
-            e->Edit3->selectAll();
+            widget<QLineEdit>(e, "Edit3")->setFocus(Qt::TabFocusReason);
+            widget<QLineEdit>(e, "Edit3")->selectAll();
             const auto typed = [e](const QString& text) { QTest::keyClicks(e->focusWidget(), text); };
             const auto tab = [e](Qt::KeyboardModifiers m = Qt::NoModifier) {
                 QTest::keyClick(e->focusWidget(), Qt::Key_Tab, m);
             };
             typed("251");
             tab();
-            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Edit6));
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QLineEdit>(e, "Edit6")));
             typed("6");
             tab(); // the colour box is off for this operation
-            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->DTimeP));
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<ui::DateBox>(e, "DTimeP")));
             tab();
-            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Edit4));
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QLineEdit>(e, "Edit4")));
             typed("2");
             tab(Qt::ShiftModifier);
-            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->DTimeP));
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<ui::DateBox>(e, "DTimeP")));
             // in the box, the arrows move between day, month and year and change the part they stand on
-            QTest::keyClick(e->DTimeP, Qt::Key_Up);
-            QCOMPARE(e->DTimeP->date(), day.addDays(1));
-            QTest::keyClick(e->DTimeP, Qt::Key_Down);
+            QTest::keyClick(widget<ui::DateBox>(e, "DTimeP"), Qt::Key_Up);
+            QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), day.addDays(1));
+            QTest::keyClick(widget<ui::DateBox>(e, "DTimeP"), Qt::Key_Down);
             tab();
-            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Edit4));
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QLineEdit>(e, "Edit4")));
             QTest::keyClick(e->focusWidget(), Qt::Key_Return);
         });
-        app.w.Form1->Button2->click();
+        widget<QPushButton>(app.w.Form1, "Button2")->click();
         QVERIFY(shown);
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QCOMPARE(db.rows("select data, kol_vo::int, time, brak from accounts_dep.smena where id = 1"),
@@ -327,30 +350,31 @@ private slots:
         ui::scriptModal("TForm11", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
             QCOMPARE(e->Tag, 2);
-            QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
-            QCOMPARE(e->Edit2->text(), painting ? QStringLiteral("ОК-205; КРАСКА; Заготовки")
-                                                : QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
-            QCOMPARE(e->Edit3->text(), QStringLiteral("7"));
-            QCOMPARE(e->Edit4->text(), QStringLiteral("1"));
-            QCOMPARE(e->Edit6->text(), QStringLiteral("6"));
-            QCOMPARE(e->Edit5->text(), painting ? QStringLiteral("14") : QString());
-            QCOMPARE(e->Edit5->isEnabled(), painting);
-            QCOMPARE(e->Label6->isEnabled(), painting);
-            QCOMPARE(e->Edit7->text(), QStringLiteral("12,3"));
-            QCOMPARE(e->Edit9->text(), QStringLiteral("86,1"));
-            QCOMPARE(e->DTimeP->date(), today);
+            QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
+            QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), painting
+                                                                ? QStringLiteral("ОК-205; КРАСКА; Заготовки")
+                                                                : QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit3")->text(), QStringLiteral("7"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit4")->text(), QStringLiteral("1"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("6"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit5")->text(), painting ? QStringLiteral("14") : QString());
+            QCOMPARE(widget<QLineEdit>(e, "Edit5")->isEnabled(), painting);
+            QCOMPARE(widget<QLabel>(e, "Label6")->isEnabled(), painting);
+            QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
+            QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), today);
             QCOMPARE(e->FWorkerId, 2);
             QCOMPARE(e->FOperId, painting ? 2 : 1);
             QCOMPARE(e->FProductId, painting ? 2 : 1);
             QVERIFY(!app.w.DataModule6->Oper->isOpen());
             QVERIFY(!app.w.DataModule6->Oper->filtered());
-            e->Edit3->setText("10");
+            widget<QLineEdit>(e, "Edit3")->setText("10");
             e->Edit6Exit();
-            QCOMPARE(e->Edit8->text(), QStringLiteral("0"));
-            QCOMPARE(e->Edit7->text(), QStringLiteral("12,3"));
-            QCOMPARE(e->Edit9->text(), QStringLiteral("123"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("0"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("123"));
         });
-        app.w.Form1->Button2->click();
+        widget<QPushButton>(app.w.Form1, "Button2")->click();
         QCOMPARE(ui::shownModals(), QStringList{"TForm11"});
         QVERIFY(messages().isEmpty());
     }
@@ -364,25 +388,26 @@ private slots:
         AppFixture app(db);
         openJournal(app, 3);
         TForm11* e = app.w.Form11;
-        fillNew(e, QDate(2026, 1, 1), 1, 2, "5", "7");
-        e->Edit5->setText("3");
-        e->Edit4->setText("2");
-        e->Edit7->setText("36");
+        fillNew(e, 3, QDate(2026, 1, 1), 1, 2, "5", "7");
+        widget<QLineEdit>(e, "Edit5")->setText("3");
+        widget<QLineEdit>(e, "Edit4")->setText("2");
+        widget<QLineEdit>(e, "Edit7")->setText("36");
         const QDate day(2026, 2, 14);
-        app.w.Form1->DateT->setDate(day);
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
         ui::scriptModal("TForm11", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
             QCOMPARE(e->Tag, 1);
-            QCOMPARE(e->DTimeP->date(), day);
-            for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit3, e->Edit5})
+            QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), day);
+            for (QLineEdit* box : {widget<QLineEdit>(e, "Edit1"), widget<QLineEdit>(e, "Edit2"),
+                                   widget<QLineEdit>(e, "Edit3"), widget<QLineEdit>(e, "Edit5")})
                 QVERIFY(box->text().isEmpty());
-            QCOMPARE(e->Edit4->text(), QStringLiteral("0"));
-            QCOMPARE(e->Edit6->text(), QStringLiteral("0"));
-            QCOMPARE(e->Edit7->text(), QStringLiteral("36"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit4")->text(), QStringLiteral("0"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("0"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("36"));
             QCOMPARE(e->FOperId, 2);
-            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(e->Button3));
+            QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QPushButton>(e, "Button3")));
         });
-        app.w.Form1->Button1->click();
+        widget<QPushButton>(app.w.Form1, "Button1")->click();
         QCOMPARE(ui::shownModals(), QStringList{"TForm11"});
     }
 
@@ -395,20 +420,21 @@ private slots:
         openJournal(app);
         TForm11* e = app.w.Form11;
         TDataModule6* dm = app.w.DataModule6;
-        e->prepareNew(QDate::currentDate());
+        e->prepareNew(QDate::currentDate(), 1, false);
         ui::scriptModal("TForm5", [&](QDialog* d) {
             auto* list = static_cast<TForm5*>(d);
-            QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
-            QTest::keyClick(list->Edit1, Qt::Key_Down);
-            QTest::keyClick(list->Edit1, Qt::Key_Return);
+            QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Down);
+            QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
         });
-        QTest::mouseClick(e->Edit1, Qt::LeftButton);
-        QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
+        QTest::mouseClick(widget<QLineEdit>(e, "Edit1"), Qt::LeftButton);
+        QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
         QCOMPARE(e->FWorkerId, 2);
         QVERIFY(!dm->Workers->isOpen());
-        ui::scriptModal("TForm5", [&](QDialog* d) { static_cast<TForm5*>(d)->Button4->click(); });
-        e->Button3->click();
-        QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
+        ui::scriptModal("TForm5",
+                        [&](QDialog* d) { widget<QPushButton>(static_cast<TForm5*>(d), "Button4")->click(); });
+        widget<QPushButton>(e, "Button3")->click();
+        QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
         QCOMPARE(e->FWorkerId, 2);
         QCOMPARE(ui::shownModals(), (QStringList{"TForm5", "TForm5"}));
     }
@@ -430,46 +456,47 @@ private slots:
         ui::scriptModal("TForm11", [&](QDialog*) {
             ui::scriptModal("TForm4", [&](QDialog* d) {
                 auto* list = static_cast<TForm4*>(d);
-                QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
-                QVERIFY(list->Button2->isDefault());
-                QVERIFY(!list->Button1->isVisible() && !list->Button3->isVisible());
+                QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
+                QVERIFY(widget<QPushButton>(list, "Button2")->isDefault());
+                QVERIFY(!widget<QPushButton>(list, "Button1")->isVisible() &&
+                        !widget<QPushButton>(list, "Button3")->isVisible());
                 QCOMPARE(dm->Oper->asInt("id"), 2);
-                QTest::keyClicks(list->Edit1, "zzz");
+                QTest::keyClicks(widget<QLineEdit>(list, "Edit1"), "zzz");
                 QVERIFY(dm->Oper->isEmpty());
-                QTest::keyClick(list->Edit1, Qt::Key_Return);
+                QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
             });
-            QTest::mouseClick(e->Edit2, Qt::LeftButton);
-            QCOMPARE(e->Edit2->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
+            QTest::mouseClick(widget<QLineEdit>(e, "Edit2"), Qt::LeftButton);
+            QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
             QCOMPARE(e->FOperId, 2);
             QCOMPARE(e->FPrice, 12.3);
-            QVERIFY(e->Edit5->isEnabled());
-            QCOMPARE(e->Edit5->text(), QStringLiteral("14"));
-            QCOMPARE(e->Edit9->text(), QStringLiteral("86,1"));
+            QVERIFY(widget<QLineEdit>(e, "Edit5")->isEnabled());
+            QCOMPARE(widget<QLineEdit>(e, "Edit5")->text(), QStringLiteral("14"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
             QVERIFY(dm->Oper->isOpen());
             QVERIFY(!dm->Oper->filtered());
-            e->Button2->click();
+            widget<QPushButton>(e, "Button2")->click();
         });
-        app.w.Form1->Button2->click();
+        widget<QPushButton>(app.w.Form1, "Button2")->click();
 
-        app.w.Form1->CBox1->setChecked(true);
+        widget<QCheckBox>(app.w.Form1, "CBox1")->setChecked(true);
         ui::scriptModal("TForm11", [&](QDialog*) {
-            e->Edit5->setText("9");
+            widget<QLineEdit>(e, "Edit5")->setText("9");
             ui::scriptModal("TForm4", [&](QDialog* d) {
                 auto* list = static_cast<TForm4*>(d);
                 QCOMPARE(dm->Oper->asInt("id"), 1);
-                list->Button2->click();
+                widget<QPushButton>(list, "Button2")->click();
             });
-            e->Button4->click();
-            QCOMPARE(e->Edit2->text(), QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
+            widget<QPushButton>(e, "Button4")->click();
+            QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
             QCOMPARE(e->FOperId, 1);
             QCOMPARE(e->FProductId, 1);
-            QCOMPARE(e->Edit8->text(), QStringLiteral("10,25"));
-            QCOMPARE(e->Edit7->text(), QStringLiteral("20,5"));
-            QVERIFY(!e->Edit5->isEnabled() && !e->Label6->isEnabled());
-            QVERIFY(e->Edit5->text().isEmpty());
-            e->Button2->click();
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("10,25"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("20,5"));
+            QVERIFY(!widget<QLineEdit>(e, "Edit5")->isEnabled() && !widget<QLabel>(e, "Label6")->isEnabled());
+            QVERIFY(widget<QLineEdit>(e, "Edit5")->text().isEmpty());
+            widget<QPushButton>(e, "Button2")->click();
         });
-        app.w.Form1->Button1->click();
+        widget<QPushButton>(app.w.Form1, "Button1")->click();
         QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4", "TForm11", "TForm4"}));
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
     }
@@ -488,24 +515,25 @@ private slots:
             ui::scriptModal("TForm4", [&](QDialog* d) {
                 auto* list = static_cast<TForm4*>(d);
                 QCOMPARE(dm->Oper->asInt("id"), 1);
-                list->Edit1->setText("ОК"); // as typed: the search runs on every change of the text
+                widget<QLineEdit>(list, "Edit1")
+                    ->setText("ОК"); // as typed: the search runs on every change of the text
                 QCOMPARE(dm->Oper->recordCount(), 1);
-                QTest::keyClick(list->Edit1, Qt::Key_Return);
+                QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
             });
-            e->Button4->click();
+            widget<QPushButton>(e, "Button4")->click();
             QCOMPARE(e->FOperId, 2);
             QVERIFY(!dm->Oper->filtered());
             QCOMPARE(dm->Oper->recordCount(), 2);
             QCOMPARE(dm->Oper->asInt("id"), 2);
-            QCOMPARE(e->Edit8->text(), QStringLiteral("30"));
-            QCOMPARE(e->Edit7->text(), QStringLiteral("30"));
-            e->Button2->click();
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("30"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("30"));
+            widget<QPushButton>(e, "Button2")->click();
         });
-        app.w.Form1->Button1->click();
+        widget<QPushButton>(app.w.Form1, "Button1")->click();
         QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4"}));
         // the price list opened from the menu afterwards: an empty search box over every operation
         ui::scriptModal("TForm4", [&](QDialog* d) {
-            QCOMPARE(static_cast<TForm4*>(d)->Edit1->text(), QString());
+            QCOMPARE(widget<QLineEdit>(static_cast<TForm4*>(d), "Edit1")->text(), QString());
             QVERIFY(!dm->Oper->filtered());
             QCOMPARE(dm->Oper->recordCount(), 2);
         });
@@ -526,80 +554,83 @@ private slots:
         TDataModule6* dm = app.w.DataModule6;
         TForm1* j = app.w.Form1;
         openJournal(app, 4); // overtime
-        j->CBox1->setChecked(true);
+        widget<QCheckBox>(j, "CBox1")->setChecked(true);
         TForm11* e = app.w.Form11;
         ui::scriptModal("TForm11", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
             ui::scriptModal("TForm5", [&](QDialog* d) {
                 auto* list = static_cast<TForm5*>(d);
-                QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
+                QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
                 QCOMPARE(dm->Workers->asString("fio"), QStringLiteral("Иванов И.И."));
-                QTest::keyClick(list->Edit1, Qt::Key_Down);
-                QTest::keyClick(list->Edit1, Qt::Key_Return);
+                QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Down);
+                QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
             });
-            QTest::mouseClick(e->Edit1, Qt::LeftButton);
-            QCOMPARE(e->Edit1->text(), QStringLiteral("Петрова А.С."));
+            QTest::mouseClick(widget<QLineEdit>(e, "Edit1"), Qt::LeftButton);
+            QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
             QVERIFY(!dm->Workers->isOpen());
             ui::scriptModal("TForm4", [&](QDialog* d) {
                 auto* list = static_cast<TForm4*>(d);
-                QCOMPARE(list->Button2->text(), QStringLiteral("Выбрать"));
+                QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
                 QVERIFY(dm->Oper->locate("id", 2));
-                list->Button2->click();
+                widget<QPushButton>(list, "Button2")->click();
             });
-            e->Button4->click();
-            QCOMPARE(e->Edit2->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
-            QVERIFY(e->Edit5->isEnabled());
-            QVERIFY(e->Label6->isEnabled());
+            widget<QPushButton>(e, "Button4")->click();
+            QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
+            QVERIFY(widget<QLineEdit>(e, "Edit5")->isEnabled());
+            QVERIFY(widget<QLabel>(e, "Label6")->isEnabled());
             // base 30, doubled for the day off, times 1.5 in overtime
-            QCOMPARE(e->Edit8->text(), QStringLiteral("30"));
-            QCOMPARE(e->Edit7->text(), QStringLiteral("90"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("30"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("90"));
             e->activateWindow(); // the offscreen platform does not give the activation back by itself
             QVERIFY(QTest::qWaitForWindowActive(e));
-            e->Edit3->setFocus();
-            QTest::keyClicks(e->Edit3, "12");
-            e->Edit6->setFocus(); // leaving the quantity recomputes the sum
-            QCOMPARE(e->Edit9->text(), QStringLiteral("1080"));
-            e->Edit6->selectAll();
-            QTest::keyClicks(e->Edit6, "8");
-            e->Edit5->setFocus();
-            QTest::keyClicks(e->Edit5, "7");
-            e->Edit4->setFocus();
-            e->Edit4->selectAll();
-            QTest::keyClicks(e->Edit4, "1");
-            e->Edit6->setFocus();
-            QTest::keyClick(e->Edit6, Qt::Key_Return);
+            widget<QLineEdit>(e, "Edit3")->setFocus();
+            QTest::keyClicks(widget<QLineEdit>(e, "Edit3"), "12");
+            widget<QLineEdit>(e, "Edit6")->setFocus(); // leaving the quantity recomputes the sum
+            QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("1080"));
+            widget<QLineEdit>(e, "Edit6")->selectAll();
+            QTest::keyClicks(widget<QLineEdit>(e, "Edit6"), "8");
+            widget<QLineEdit>(e, "Edit5")->setFocus();
+            QTest::keyClicks(widget<QLineEdit>(e, "Edit5"), "7");
+            widget<QLineEdit>(e, "Edit4")->setFocus();
+            widget<QLineEdit>(e, "Edit4")->selectAll();
+            QTest::keyClicks(widget<QLineEdit>(e, "Edit4"), "1");
+            widget<QLineEdit>(e, "Edit6")->setFocus();
+            QTest::keyClick(widget<QLineEdit>(e, "Edit6"), Qt::Key_Return);
             QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         });
-        j->Button1->click();
+        widget<QPushButton>(j, "Button1")->click();
         QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm5", "TForm4"}));
         QCOMPARE(db.rows("select w_id, o_id, i_id, cena, kol_vo::int, brak, time, color, smena, ok from "
                          "accounts_dep.smena where id <> 1"),
                  (QList<QVariantList>{{2, 2, 2, 90.0, 12, 1, 8, 7, 4, "no"}}));
-        for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit3, e->Edit4, e->Edit5, e->Edit6, e->Edit7, e->Edit8, e->Edit9})
+        for (QLineEdit* box :
+             {widget<QLineEdit>(e, "Edit1"), widget<QLineEdit>(e, "Edit2"), widget<QLineEdit>(e, "Edit3"),
+              widget<QLineEdit>(e, "Edit4"), widget<QLineEdit>(e, "Edit5"), widget<QLineEdit>(e, "Edit6"),
+              widget<QLineEdit>(e, "Edit7"), widget<QLineEdit>(e, "Edit8"), widget<QLineEdit>(e, "Edit9")})
             QVERIFY(box->text().isEmpty());
 
         // the journal, active again, shows today's overtime with the new row's mark in bold red
-        QCOMPARE(j->DBGrid2->dataset(), dm->Smena4);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), dm->Smena4);
         QVERIFY(dm->Smena4->locate("w_id", 2));
         const int row = dm->Smena4->recNo() - 1;
-        QCOMPARE(j->DBGrid2->model()->index(row, 10).data().toString(), QStringLiteral("no"));
-        QCOMPARE(j->DBGrid2->cellStyle(row, "ok").foreground, QColor(255, 0, 0));
-        QVERIFY(j->DBGrid2->cellStyle(row, "ok").bold);
-        QCOMPARE(j->DBGrid2->model()->index(row, 8).data().toString(), QStringLiteral("990"));
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->index(row, 10).data().toString(), QStringLiteral("no"));
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").foreground, QColor(255, 0, 0));
+        QVERIFY(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").bold);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->index(row, 8).data().toString(), QStringLiteral("990"));
         j->DBGrid2DblClick();
-        QCOMPARE(j->DBGrid2->cellStyle(row, "ok").foreground, QColor(0, 128, 0));
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").foreground, QColor(0, 128, 0));
         QCOMPARE(cell(db, 2, 4, today), 8);
 
         // "Изменить" on the second of the two rows: saved, it stays at its place
         QCOMPARE(dm->Smena4->recNo(), 2);
         ui::scriptModal("TForm11", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
-            e->Edit6->setText("9");
-            e->Button1->click();
+            widget<QLineEdit>(e, "Edit6")->setText("9");
+            widget<QPushButton>(e, "Button1")->click();
         });
-        j->Button2->click();
+        widget<QPushButton>(j, "Button2")->click();
         QCOMPARE(dm->Smena4->recNo(), 2);
-        QCOMPARE(j->DBGrid2->currentIndex().row(), 1);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->currentIndex().row(), 1);
         QCOMPARE(cell(db, 2, 4, today), 9);
     }
 
@@ -612,65 +643,88 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         TForm11* e = app.w.Form11;
-        fillNew(e, QDate::currentDate(), 1, 1, "", "");
+        fillNew(e, 1, QDate::currentDate(), 1, 1, "", "");
         TDataModule6* dm = app.w.DataModule6;
         dm->Oper->open();
         QVERIFY(dm->Oper->locate("id", 1));
         e->FPrice = 10.25 * 1.5;
         e->Edit6Exit();
-        QCOMPARE(e->Edit6->text(), QStringLiteral("0"));
-        QCOMPARE(e->Edit3->text(), QStringLiteral("0"));
-        QCOMPARE(e->Edit7->text(), QStringLiteral("15,375"));
-        QCOMPARE(e->Edit8->text(), QStringLiteral("10,25"));
-        QCOMPARE(e->Edit9->text(), QStringLiteral("0"));
-        e->Edit3->setText("3");
-        e->Edit6->setText("4294967296");
+        QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("0"));
+        QCOMPARE(widget<QLineEdit>(e, "Edit3")->text(), QStringLiteral("0"));
+        QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("15,375"));
+        QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("10,25"));
+        QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("0"));
+        widget<QLineEdit>(e, "Edit3")->setText("3");
+        widget<QLineEdit>(e, "Edit6")->setText("4294967296");
         ui::guarded([&] { e->Edit6Exit(); });
         QCOMPARE(ui::Messages::shown().last().kind, ui::ShownMessage::Kind::StandardError);
-        QCOMPARE(e->Edit9->text(), QStringLiteral("0"));
-        e->Edit6->setText("8");
+        QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("0"));
+        widget<QLineEdit>(e, "Edit6")->setText("8");
         e->Edit6Exit();
-        QCOMPARE(e->Edit9->text(), QStringLiteral("46,125"));
+        QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("46,125"));
     }
 
     // Refusals of "Запись", each leaving the database and the editor's input as they were; and what passes.
     void refusals_data()
     {
-        QTest::addColumn<QString>("box");   // the box given a text, or emptied
+        QTest::addColumn<QString>("box"); // the box given a text, or emptied
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message"); // empty: the row is written
         const QString all = "Все поля должны быть заполнены!";
-        QTest::newRow("worker empty") << "Edit1" << "" << all;
-        QTest::newRow("worker blanks") << "Edit1" << "   " << all;
-        QTest::newRow("operation empty") << "Edit2" << "" << all;
-        QTest::newRow("quantity empty") << "Edit3" << "" << all;
-        QTest::newRow("rejects empty") << "Edit4" << "" << all;
-        QTest::newRow("paint without colour") << "Edit2" << "ОК-205; краска; Заготовки" << all;
-        QTest::newRow("hours empty") << "Edit6" << "" << all;
-        QTest::newRow("duplicate") << "Edit5" << "4" << "Позиция с такими параметрами уже заведена!";
-        QTest::newRow("quantity too large") << "Edit3" << "1000000000000000"
+        QTest::newRow("worker empty") << "Edit1"
+                                      << "" << all;
+        QTest::newRow("worker blanks") << "Edit1"
+                                       << "   " << all;
+        QTest::newRow("operation empty") << "Edit2"
+                                         << "" << all;
+        QTest::newRow("quantity empty") << "Edit3"
+                                        << "" << all;
+        QTest::newRow("rejects empty") << "Edit4"
+                                       << "" << all;
+        QTest::newRow("paint without colour") << "Edit2"
+                                              << "ОК-205; краска; Заготовки" << all;
+        QTest::newRow("hours empty") << "Edit6"
+                                     << "" << all;
+        QTest::newRow("duplicate") << "Edit5"
+                                   << "4"
+                                   << "Позиция с такими параметрами уже заведена!";
+        QTest::newRow("quantity too large") << "Edit3"
+                                            << "1000000000000000"
                                             << "Число в поле \"Кол-во\" слишком велико: наибольшее допустимое "
                                                "значение 999999999999999.";
-        QTest::newRow("rejects too large") << "Edit4" << "32768"
+        QTest::newRow("rejects too large") << "Edit4"
+                                           << "32768"
                                            << "Число в поле \"Брак\" слишком велико: наибольшее допустимое значение "
                                               "32767.";
         // The hours go into the timesheet's day cell, a smallint: 40000 was the server's raw range error.
-        QTest::newRow("hours too large") << "Edit6" << "40000"
+        QTest::newRow("hours too large") << "Edit6"
+                                         << "40000"
                                          << "Число в поле \"Время\" слишком велико: наибольшее допустимое значение "
                                             "32767.";
         // One more hour on a day that already has 8 (the fixture's row) no longer fits the cell either.
-        QTest::newRow("day's hours too many") << "Edit6" << "32760"
+        QTest::newRow("day's hours too many") << "Edit6"
+                                              << "32760"
                                               << "Часов работника за этот день стало бы больше 32767, а столько табель "
                                                  "не вмещает. Запись не сохранена.";
-        QTest::newRow("more rejects than pieces") << "Edit4" << "11"
+        QTest::newRow("more rejects than pieces") << "Edit4"
+                                                  << "11"
                                                   << "Брак (11) не может быть больше количества (10)!";
-        QTest::newRow("as many rejects as pieces pass") << "Edit4" << "10" << "";
-        QTest::newRow("colour too large") << "Edit5" << "99999999999"
+        QTest::newRow("as many rejects as pieces pass") << "Edit4"
+                                                        << "10"
+                                                        << "";
+        QTest::newRow("colour too large") << "Edit5"
+                                          << "99999999999"
                                           << "Число в поле \"Цвет\" слишком велико: наибольшее допустимое значение "
                                              "2147483647.";
-        QTest::newRow("quantity and hours 0 pass") << "Edit3" << "0" << "";
-        QTest::newRow("leading zeros within the limit pass") << "Edit6" << "000032759" << "";
-        QTest::newRow("colour 04 is colour 4") << "Edit5" << "04" << "Позиция с такими параметрами уже заведена!";
+        QTest::newRow("quantity and hours 0 pass") << "Edit3"
+                                                   << "0"
+                                                   << "";
+        QTest::newRow("leading zeros within the limit pass") << "Edit6"
+                                                             << "000032759"
+                                                             << "";
+        QTest::newRow("colour 04 is colour 4") << "Edit5"
+                                               << "04"
+                                               << "Позиция с такими параметрами уже заведена!";
     }
 
     void refusals()
@@ -685,17 +739,17 @@ private slots:
         AppFixture app(db);
         openJournal(app, 2);
         TForm11* e = app.w.Form11;
-        fillNew(e, day, 1, 2, "10", "0");
-        e->Edit5->setEnabled(true);
-        e->Edit5->setText("5");
+        fillNew(e, 2, day, 1, 2, "10", "0");
+        widget<QLineEdit>(e, "Edit5")->setEnabled(true);
+        widget<QLineEdit>(e, "Edit5")->setText("5");
         e->findChild<QLineEdit*>(box)->setText(text);
         if (box == "Edit2")
-            e->Edit5->clear();
+            widget<QLineEdit>(e, "Edit5")->clear();
         e->Button1Click();
         if (message.isEmpty()) {
             QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
             QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 2);
-            QVERIFY(e->Edit1->text().isEmpty());
+            QVERIFY(widget<QLineEdit>(e, "Edit1")->text().isEmpty());
             return;
         }
         QCOMPARE(messages(), QStringList{message});
@@ -743,17 +797,17 @@ private slots:
         app.w.DataModule6->H_Tabel_1->setParam("yea", today.year());
         app.w.DataModule6->H_Tabel_1->open();
         TForm11* e = app.w.Form11;
-        fillNew(e, today, 1, 1, "40", "4");
+        fillNew(e, shift, today, 1, 1, "40", "4");
         e->FPrice = 10.25 * 1.5;
-        e->Edit4->setText("2");
+        widget<QLineEdit>(e, "Edit4")->setText("2");
         e->Button1Click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         const auto rows = db.rows("select w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod, ok, "
                                   "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use from "
                                   "accounts_dep.smena where id > 2");
         QCOMPARE(rows.size(), 1);
-        const QVariantList expected{1,     1, 1,  15.375, 40, 2, today, shift, 0, 4, QDateTime(today, QTime(0, 0)),
-                                    "no",  0, 0,  0,      0,  0, 0};
+        const QVariantList expected{1,    1, 1, 15.375, 40, 2, today, shift, 0, 4, QDateTime(today, QTime(0, 0)),
+                                    "no", 0, 0, 0,      0,  0, 0};
         for (int c = 0; c < expected.size(); ++c)
             QCOMPARE(rows[0][c].toString(), expected[c].toString());
         QCOMPARE(journal->recordCount(), 3);
@@ -763,7 +817,10 @@ private slots:
         if (timesheetRow)
             QCOMPARE(cell(db, 1, shift, today.addDays(other - day)), 6);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 1);
-        for (QLineEdit* box : {e->Edit1, e->Edit2, e->Edit3, e->Edit4, e->Edit5, e->Edit6, e->Edit7, e->Edit8, e->Edit9})
+        for (QLineEdit* box :
+             {widget<QLineEdit>(e, "Edit1"), widget<QLineEdit>(e, "Edit2"), widget<QLineEdit>(e, "Edit3"),
+              widget<QLineEdit>(e, "Edit4"), widget<QLineEdit>(e, "Edit5"), widget<QLineEdit>(e, "Edit6"),
+              widget<QLineEdit>(e, "Edit7"), widget<QLineEdit>(e, "Edit8"), widget<QLineEdit>(e, "Edit9")})
             QVERIFY(box->text().isEmpty());
         QCOMPARE(e->result(), int(QDialog::Accepted));
     }
@@ -786,22 +843,22 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate day(2026, 3, 5), moved = day.addDays(dayShift);
-        addRow(db, 1, 1, 1, day, 5);           // the row to change
+        addRow(db, 1, 1, 1, day, 5);          // the row to change
         addRow(db, 2, 1, 1, day, 2, true, 1); // stays with worker 1 on the day
         db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5, d6) values (1, 1, 3, 2026, 7, 0), "
                 "(2, 1, 3, 2026, 0, 0)");
         AppFixture app(db);
         openJournal(app);
-        app.w.Form1->DateT->setDate(day);
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
         app.w.Form1->DateTCloseUp();
         db::Dataset* journal = app.w.DataModule6->Smena1;
         QVERIFY(journal->locate("id", 1));
         TForm11* e = app.w.Form11;
-        e->prepareChange(journal);
-        e->Edit1->setText("other");
+        e->prepareChange(journal, 1, false);
+        widget<QLineEdit>(e, "Edit1")->setText("other");
         e->FWorkerId = newWorker;
-        e->DTimeP->setDate(moved);
-        e->Edit6->setText("6");
+        widget<ui::DateBox>(e, "DTimeP")->setDate(moved);
+        widget<QLineEdit>(e, "Edit6")->setText("6");
         e->Button1Click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QCOMPARE(db.rows("select w_id, data, time, cena from accounts_dep.smena where id = 1"),
@@ -821,10 +878,10 @@ private slots:
         db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5, d6) values (1, 1, 3, 2026, 5, 3)");
         AppFixture app(db);
         openJournal(app);
-        app.w.Form1->DateT->setDate(day);
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
         app.w.Form1->DateTCloseUp();
         TForm11* e = app.w.Form11;
-        e->prepareChange(app.w.DataModule6->Smena1);
+        e->prepareChange(app.w.DataModule6->Smena1, 1, false);
         e->FWorkerId = 2;
         e->Button1Click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
@@ -842,16 +899,16 @@ private slots:
         addRow(db, 1, 1, 1, day, 5);
         AppFixture app(db);
         openJournal(app);
-        app.w.Form1->DateT->setDate(day);
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
         app.w.Form1->DateTCloseUp();
         TForm11* e = app.w.Form11;
-        e->prepareChange(app.w.DataModule6->Smena1);
+        e->prepareChange(app.w.DataModule6->Smena1, 1, false);
         db.exec("delete from accounts_dep.smena");
         e->Button1Click();
         QCOMPARE(messages(), QStringList{"Запись не найдена: её изменили или удалили на другом рабочем месте."});
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
-        QCOMPARE(e->Edit1->text(), QStringLiteral("Иванов И.И."));
+        QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Иванов И.И."));
     }
 
     // A failing timesheet statement leaves no journal row; the error is shown and the input stays.
@@ -866,14 +923,14 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         TForm11* e = app.w.Form11;
-        fillNew(e, QDate::currentDate(), 1, 1, "40", "4");
+        fillNew(e, 1, QDate::currentDate(), 1, 1, "40", "4");
         ui::guarded([&] { e->Button1Click(); });
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].kind, ui::ShownMessage::Kind::StandardError);
         QVERIFY(messages()[0].contains("табель закрыт"));
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
-        QCOMPARE(e->Edit3->text(), QStringLiteral("40"));
-        QCOMPARE(e->Edit1->text(), QStringLiteral("Иванов И.И."));
+        QCOMPARE(widget<QLineEdit>(e, "Edit3")->text(), QStringLiteral("40"));
+        QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Иванов И.И."));
         // the same connection goes on working
         db.exec("drop trigger h_tabel_closed on accounts_dep.h_tabel");
         e->Button1Click();
@@ -891,7 +948,7 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         TForm11* e = app.w.Form11;
-        fillNew(e, day, 1, 1, "40", "4");
+        fillNew(e, 1, day, 1, 1, "40", "4");
 
         journal_sql::EntryRow row;
         row.workerId = 1;

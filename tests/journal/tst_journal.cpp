@@ -3,13 +3,14 @@
 #include "db/sql_text.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
 
 #include <QCalendarWidget>
-#include <QMessageBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QScreen>
 #include <QtTest>
 
@@ -90,27 +91,27 @@ private slots:
         AppFixture app(db);
         TForm1* j = app.w.Form1;
         openJournal(app);
-        QCOMPARE(j->DateT->date(), today);
-        QCOMPARE(j->DBGrid2->dataset(), app.w.DataModule6->Smena1);
-        QCOMPARE(j->DBGrid2->model()->rowCount(), 1);
-        j->RadioButton2->setChecked(true);
+        QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), today);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.DataModule6->Smena1);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
+        widget<QRadioButton>(j, "RadioButton2")->setChecked(true);
         QCOMPARE(j->FShift, 2);
-        QCOMPARE(j->DBGrid2->dataset(), app.w.DataModule6->Smena2);
-        QVERIFY(j->RadioButton2->font().bold());
-        QVERIFY(!j->RadioButton1->font().bold());
-        QCOMPARE(j->RadioButton2->palette().color(QPalette::Window), QColor(0, 128, 0));
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.DataModule6->Smena2);
+        QVERIFY(widget<QRadioButton>(j, "RadioButton2")->font().bold());
+        QVERIFY(!widget<QRadioButton>(j, "RadioButton1")->font().bold());
+        QCOMPARE(widget<QRadioButton>(j, "RadioButton2")->palette().color(QPalette::Window), QColor(0, 128, 0));
         // the user looks at yesterday, opens the timesheet and closes it
-        j->DateT->setDate(today.addDays(-1));
+        widget<ui::DateBox>(j, "DateT")->setDate(today.addDays(-1));
         j->DateTCloseUp();
         QCOMPARE(app.w.DataModule6->Smena2->recordCount(), 1);
         QCOMPARE(app.w.DataModule6->Smena2->asInt("id"), 3);
         addRow(db, 4, 1, 2, today, 2, "no");
         ui::showModal(app.w.Form19, j);
-        QCOMPARE(j->DateT->date(), today);
+        QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), today);
         QCOMPARE(j->FShift, 2);
-        QCOMPARE(j->DBGrid2->dataset(), app.w.DataModule6->Smena2);
-        QCOMPARE(j->DBGrid2->model()->rowCount(), 2);
-        QCOMPARE(j->CBox1->isChecked(), today.dayOfWeek() >= 6);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.DataModule6->Smena2);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 2);
+        QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), today.dayOfWeek() >= 6);
     }
 
     // The whole road through the authorization: the journal comes up on today's shift 1.
@@ -124,10 +125,10 @@ private slots:
         QString title;
         bool stillShown = false;
         app.login("9865", [&] {
-            rows = app.w.Form1->DBGrid2->model()->rowCount();
+            rows = widget<ui::DbGrid>(app.w.Form1, "DBGrid2")->model()->rowCount();
             title = app.w.Form1->windowTitle();
             // Escape does not end the program: only "Выход" and the window's close button do
-            QTest::keyClick(app.w.Form1->DBGrid2, Qt::Key_Escape);
+            QTest::keyClick(widget<ui::DbGrid>(app.w.Form1, "DBGrid2"), Qt::Key_Escape);
             QTest::keyClick(app.w.Form1, Qt::Key_Escape);
             stillShown = app.w.Form1->isVisible();
         });
@@ -159,13 +160,13 @@ private slots:
         AppFixture app(db);
         TForm1* j = app.w.Form1;
         openJournal(app);
-        j->CBox1->setChecked(checkedBefore);
-        j->DateT->setDate(day);
-        QTest::keyClick(j->DateT, Qt::Key_Return);
-        QCOMPARE(j->CBox1->isChecked(), dayOff);
-        QCOMPARE(j->CBox1->font().bold(), dayOff);
+        widget<QCheckBox>(j, "CBox1")->setChecked(checkedBefore);
+        widget<ui::DateBox>(j, "DateT")->setDate(day);
+        QTest::keyClick(widget<ui::DateBox>(j, "DateT"), Qt::Key_Return);
+        QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), dayOff);
+        QCOMPARE(widget<QCheckBox>(j, "CBox1")->font().bold(), dayOff);
         if (dayOff)
-            QCOMPARE(j->CBox1->palette().color(QPalette::Window), QColor(255, 0, 0));
+            QCOMPARE(widget<QCheckBox>(j, "CBox1")->palette().color(QPalette::Window), QColor(255, 0, 0));
         QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
         QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), day);
     }
@@ -195,9 +196,9 @@ private slots:
         TForm1* j = app.w.Form1;
         openJournal(app);
         j->show();
-        j->CBox1->setChecked(true);            // the user's check
-        j->DateT->setDate(QDate(2026, 12, 9)); // typed, not yet read
-        QCalendarWidget* calendar = j->DateT->calendarWidget();
+        widget<QCheckBox>(j, "CBox1")->setChecked(true);              // the user's check
+        widget<ui::DateBox>(j, "DateT")->setDate(QDate(2026, 12, 9)); // typed, not yet read
+        QCalendarWidget* calendar = widget<ui::DateBox>(j, "DateT")->calendarWidget();
         QWidget* popup = calendar->window();
         popup->show();
         QVERIFY(QTest::qWaitForWindowExposed(popup));
@@ -214,9 +215,9 @@ private slots:
         }
         QTRY_VERIFY(!popup->isVisible());
         QTRY_COMPARE(app.w.DataModule6->Smena1->recordCount(), shown.day() == 5 ? 1 : 2);
-        QCOMPARE(j->DateT->date(), shown);
+        QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), shown);
         QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), shown);
-        QCOMPARE(j->CBox1->isChecked(), shown.dayOfWeek() >= 6);
+        QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), shown.dayOfWeek() >= 6);
         j->hide();
     }
 
@@ -230,11 +231,11 @@ private slots:
         TForm1* j = app.w.Form1;
         openJournal(app);
         addRow(db, 1, 1, 3, today, 8, "no");
-        j->RadioButton3->setChecked(true);
-        QCOMPARE(j->DBGrid2->model()->rowCount(), 0);
-        j->Button8->click();
-        QCOMPARE(j->DBGrid2->model()->rowCount(), 1);
-        QCOMPARE(j->LabelTotals->text(),
+        widget<QRadioButton>(j, "RadioButton3")->setChecked(true);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 0);
+        widget<QPushButton>(j, "Button8")->click();
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
+        QCOMPARE(widget<QLabel>(j, "LabelTotals")->text(),
                  QStringLiteral("Записей: 1    Кол-во: 10    Брак: 0    Часы: 8    Итого (р.): 125,00"));
     }
 
@@ -251,13 +252,13 @@ private slots:
         AppFixture app(db);
         TForm1* j = app.w.Form1;
         openJournal(app);
-        auto* model = j->DBGrid2->model();
+        auto* model = widget<ui::DbGrid>(j, "DBGrid2")->model();
         QStringList titles;
         for (int c = 0; c < model->columnCount(); ++c)
             titles << model->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(titles, QStringList({"Фамилия И.О.", "Марка изделия", "Операция", "Вид", "Цвет", "Часы", "Кол-во",
                                       "Брак", "Итого (р.)", "Премия (%)", "OK", "Заведен"}));
-        QVERIFY(j->DBGrid2->isColumnHidden(9));
+        QVERIFY(widget<ui::DbGrid>(j, "DBGrid2")->isColumnHidden(9));
         QCOMPARE(model->rowCount(), 4);
         // shift 1 is ordered by worker, product, kind, flag, colour
         QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("Иванов И.И."));
@@ -272,12 +273,12 @@ private slots:
                                                  {"нет", QColor(255, 0, 0)}};
         for (int r = 0; r < 4; ++r) {
             const QString mark = model->index(r, 10).data().toString();
-            const ui::CellStyle s = j->DBGrid2->cellStyle(r, "ok");
+            const ui::CellStyle s = widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(r, "ok");
             QVERIFY(s.bold);
             QCOMPARE(s.foreground, expected.value(mark));
-            QVERIFY(!j->DBGrid2->cellStyle(r, "fio").bold);
+            QVERIFY(!widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(r, "fio").bold);
         }
-        QCOMPARE(j->LabelTotals->text(),
+        QCOMPARE(widget<QLabel>(j, "LabelTotals")->text(),
                  QStringLiteral("Записей: 4    Кол-во: 37    Брак: 9    Часы: 16    Итого (р.): 350,00"));
     }
 
@@ -318,13 +319,13 @@ private slots:
         AppFixture app(db);
         TForm1* j = app.w.Form1;
         openJournal(app, code);
-        j->DBGrid2->selectRow(1);
+        widget<ui::DbGrid>(j, "DBGrid2")->selectRow(1);
         QCOMPARE(app.w.DataModule6->Smena1->asInt("id"), 2);
         j->DBGrid2DblClick();
         QCOMPARE(db.scalar("select ok from accounts_dep.smena where id = 2").toString(), after);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena where ok = 'no' and id <> 2").toInt(), 2);
         QCOMPARE(app.w.DataModule6->Smena1->recNo(), 2);
-        QCOMPARE(j->DBGrid2->currentIndex().row(), 1);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->currentIndex().row(), 1);
         QCOMPARE(app.w.DataModule6->Smena1->asString("ok"), after);
     }
 
@@ -336,7 +337,7 @@ private slots:
         AppFixture app(db);
         TForm1* j = app.w.Form1;
         openJournal(app);
-        j->RadioButton4->setChecked(true);
+        widget<QRadioButton>(j, "RadioButton4")->setChecked(true);
         j->DBGrid2DblClick();
         QCOMPARE(marks(app.w.DataModule6->Smena4), QStringList{"ok"});
         j->DBGrid2DblClick();
@@ -384,10 +385,10 @@ private slots:
         AppFixture app(db);
         TForm1* j = app.w.Form1;
         openJournal(app);
-        j->RadioButton2->setChecked(true);
+        widget<QRadioButton>(j, "RadioButton2")->setChecked(true);
         QVERIFY(app.w.DataModule6->Smena2->locate("id", deleteId));
         ui::Messages::queueAnswer(answer);
-        j->Button3->click();
+        widget<QPushButton>(j, "Button3")->click();
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Question);
@@ -423,13 +424,13 @@ private slots:
         j->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(j));
         const auto press = [](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
-        j->DBGrid2->setFocus();
-        j->DBGrid2->selectRow(0);
+        widget<ui::DbGrid>(j, "DBGrid2")->setFocus();
+        widget<ui::DbGrid>(j, "DBGrid2")->selectRow(0);
         press(Qt::Key_Tab);
-        QVERIFY(QApplication::focusWidget() != j->DBGrid2);
-        for (int i = 0; i < 12 && QApplication::focusWidget() != j->Button1; ++i)
+        QVERIFY(QApplication::focusWidget() != widget<ui::DbGrid>(j, "DBGrid2"));
+        for (int i = 0; i < 12 && QApplication::focusWidget() != widget<QPushButton>(j, "Button1"); ++i)
             press(Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(j->Button1));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(widget<QPushButton>(j, "Button1")));
 
         QStringList titles;
         for (int i = 0; i < 3; ++i)
@@ -438,7 +439,7 @@ private slots:
         const auto back = [j] {
             j->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(j));
-            j->DBGrid2->setFocus();
+            widget<ui::DbGrid>(j, "DBGrid2")->setFocus();
         };
         press(Qt::Key_Insert);
         back();
@@ -446,8 +447,8 @@ private slots:
         back();
         press(Qt::Key_F2);
         back();
-        QCOMPARE(titles, (QStringList{"Заведение новой позиции", "Изменение данных о позиции",
-                                      "Изменение данных о позиции"}));
+        QCOMPARE(titles,
+                 (QStringList{"Заведение новой позиции", "Изменение данных о позиции", "Изменение данных о позиции"}));
 
         press(Qt::Key_Space);
         QCOMPARE(db.scalar("select ok from accounts_dep.smena where id = 1").toString(), QStringLiteral("ok"));
@@ -480,14 +481,14 @@ private slots:
             const QRect frame = app.w.Form1->frameGeometry();
             QVERIFY2(free.contains(frame), qPrintable(QString("%1x%2").arg(frame.width()).arg(frame.height())));
             app.w.Form1->setGeometry(left);
-            app.w.Form1->DBGrid2->horizontalHeader()->resizeSection(0, 260);
+            widget<ui::DbGrid>(app.w.Form1, "DBGrid2")->horizontalHeader()->resizeSection(0, 260);
             app.w.Form1->hide();
         }
         {
             AppFixture app(db);
             show(app);
             QCOMPARE(app.w.Form1->geometry(), left);
-            QCOMPARE(app.w.Form1->DBGrid2->horizontalHeader()->sectionSize(0), 260);
+            QCOMPARE(widget<ui::DbGrid>(app.w.Form1, "DBGrid2")->horizontalHeader()->sectionSize(0), 260);
             app.w.Form1->move(free.right() + 500, free.bottom() + 500); // a screen that is gone since
             app.w.Form1->hide();
         }
@@ -513,7 +514,7 @@ private slots:
             QTest::keyClick(box, Qt::Key_Return);
         });
         ui::Messages::setScripted(false);
-        app.w.Form1->Button3->click();
+        widget<QPushButton>(app.w.Form1, "Button3")->click();
         ui::Messages::setScripted(true);
         QVERIFY(defaultIsNo);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
@@ -535,7 +536,7 @@ private slots:
         TForm1* j = app.w.Form1;
         openJournal(app);
         ui::Messages::queueAnswer(true);
-        j->Button3->click();
+        widget<QPushButton>(j, "Button3")->click();
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].kind, ui::ShownMessage::Kind::StandardError);
@@ -544,7 +545,7 @@ private slots:
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
         QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(today.day())).toInt(), 8);
         // the window keeps working on the same connection
-        j->Button8->click();
+        widget<QPushButton>(j, "Button8")->click();
         QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
     }
 
@@ -562,9 +563,9 @@ private slots:
         AppFixture app(db);
         TForm1* j = app.w.Form1;
         openJournal(app);
-        j->DateT->setDate(other); // typed, no Enter
+        widget<ui::DateBox>(j, "DateT")->setDate(other); // typed, no Enter
         ui::Messages::queueAnswer(true);
-        j->Button3->click();
+        widget<QPushButton>(j, "Button3")->click();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena where id = 1").toInt(), 0);
         QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(today.day())).toInt(), 0);
         QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(other.day())).toInt(), 5);
@@ -575,7 +576,7 @@ private slots:
         TestDatabase db;
         AppFixture app(db);
         openJournal(app);
-        app.w.Form1->Button3->click();
+        widget<QPushButton>(app.w.Form1, "Button3")->click();
         QVERIFY(ui::Messages::shown().isEmpty());
     }
 

@@ -1,12 +1,13 @@
 // The live journal: another workstation's committed changes of the shown day and shift appear in the journal by
 // themselves (announced by the database's triggers), the current row kept; rolled-back changes cause nothing, a
 // burst one re-read, an editor open over the journal defers it, and a lost connection listens again.
+#include "catalogs/workers_list.h"
 #include "db/data_module.h"
 #include "journal/entry_editor.h"
-#include "catalogs/workers_list.h"
 #include "journal/journal_window.h"
-#include "timesheet/timesheet_window.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
+#include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
 
 #include <QtTest>
@@ -58,12 +59,13 @@ private slots:
             db::Dataset* q = app.w.DataModule6->Smena1;
             QCOMPARE(q->recordCount(), 2);
             QVERIFY(q->locate("id", 2));
-            j->Button1->setFocus();
+            widget<QPushButton>(j, "Button1")->setFocus();
             QWidget* focused = j->focusWidget();
             addRow(db, 3, 1, 1, today, 2);
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);
             QCOMPARE(q->asInt("id"), 2);
-            QVERIFY2(j->LabelTotals->text().startsWith("Записей: 3"), qPrintable(j->LabelTotals->text()));
+            QVERIFY2(widget<QLabel>(j, "LabelTotals")->text().startsWith("Записей: 3"),
+                     qPrintable(widget<QLabel>(j, "LabelTotals")->text()));
             db.exec("update accounts_dep.smena set ok='ok' where id=3");
             QTRY_COMPARE_WITH_TIMEOUT(markOf(q, 3), QStringLiteral("ok"), 1000);
             db.exec("delete from accounts_dep.smena where id=3");
@@ -139,7 +141,7 @@ private slots:
                 QTest::qWait(700);
                 underEditor = q->recordCount();
             });
-            app.w.Form1->Button1->click();
+            widget<QPushButton>(app.w.Form1, "Button1")->click();
             QCOMPARE(underEditor, 1);
             QCOMPARE(q->recordCount(), 2);
             ran = true;
@@ -192,8 +194,8 @@ private slots:
             db::Dataset* q = app.w.DataModule6->Smena1;
             db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() "
                     "and pid <> pg_backend_pid() and backend_type = 'client backend'");
-            addRow(db, 2, 2, 1, today, 4); // while the program is away
-            app.w.Form1->Button8->click(); // the next action connects again
+            addRow(db, 2, 2, 1, today, 4);                        // while the program is away
+            widget<QPushButton>(app.w.Form1, "Button8")->click(); // the next action connects again
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 1000);
             addRow(db, 3, 2, 1, today, 3);
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);

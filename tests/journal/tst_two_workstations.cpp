@@ -7,6 +7,7 @@
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/other_workstation.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QElapsedTimer>
@@ -54,8 +55,9 @@ void openJournal(AppFixture& app, int shift)
     for (int s = 1; s <= 4; ++s)
         app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
     app.w.Form1->FormActivate();
-    QRadioButton* buttons[] = {app.w.Form1->RadioButton1, app.w.Form1->RadioButton2, app.w.Form1->RadioButton3,
-                               app.w.Form1->RadioButton4};
+    QRadioButton* buttons[] = {
+        widget<QRadioButton>(app.w.Form1, "RadioButton1"), widget<QRadioButton>(app.w.Form1, "RadioButton2"),
+        widget<QRadioButton>(app.w.Form1, "RadioButton3"), widget<QRadioButton>(app.w.Form1, "RadioButton4")};
     buttons[shift - 1]->setChecked(true);
 }
 
@@ -77,7 +79,7 @@ void act(AppFixture& app, bool deleting)
 {
     if (deleting) {
         ui::Messages::queueAnswer(true);
-        app.w.Form1->Button3->click();
+        widget<QPushButton>(app.w.Form1, "Button3")->click();
     } else {
         // as the grid's double click runs it: through the handler guard that shows the error
         ui::guarded([&] { app.w.Form1->DBGrid2DblClick(); });
@@ -173,7 +175,7 @@ private slots:
         other->start();
         summedFuture.wait();
         ui::Messages::queueAnswer(true);
-        app.w.Form1->Button3->click();
+        widget<QPushButton>(app.w.Form1, "Button3")->click();
         other->wait();
         delete other;
         QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
@@ -213,7 +215,7 @@ private slots:
         db.exec("delete from accounts_dep.smena where id = 2");
         if (deleting) {
             ui::Messages::queueAnswer(true);
-            app.w.Form1->Button3->click();
+            widget<QPushButton>(app.w.Form1, "Button3")->click();
         } else {
             app.w.Form1->DBGrid2DblClick();
         }
@@ -351,7 +353,7 @@ private slots:
             QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"), done);
         }
         // the connection is there: the list reads again
-        app.w.Form1->Button8->click();
+        widget<QPushButton>(app.w.Form1, "Button8")->click();
         QCOMPARE(q->recordCount(), when != 1 && deleting ? 1 : 2);
     }
 
@@ -371,14 +373,14 @@ private slots:
         const int pid = programBackend(db);
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, SIGSTOP), 0);
-        app.w.Form1->Button8->click();
+        widget<QPushButton>(app.w.Form1, "Button8")->click();
         ::kill(pid, SIGCONT);
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.startsWith("Связь с базой данных была потеряна, соединение восстановлено. Действие не "
                                           "выполнено, повторите его."),
                  qPrintable(shown[0].text));
-        app.w.Form1->Button8->click();
+        widget<QPushButton>(app.w.Form1, "Button8")->click();
         QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
     }
 };

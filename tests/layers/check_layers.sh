@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program's libraries include only headers of their own and of the libraries below them, and a window includes
-# only its own generated form header (ui_NAME.h beside NAME.h / NAME.cpp). Prints every include that breaks this and
-# fails then.
+# only its own generated form header (ui_NAME.h beside NAME.h / NAME.cpp) and keeps it to itself (no window derives
+# from its form publicly, so no other code reaches its controls). Prints every line that breaks this and fails then.
 #
 #   tests/layers/check_layers.sh SRC_DIR
 set -uo pipefail
@@ -49,6 +49,10 @@ for dir in "$src"/*/; do
                     fi ;;
             esac
         done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")
+        while IFS= read -r line; do
+            echo "layers: $file hands its form to every caller: $line"
+            faults=$((faults + 1))
+        done < <(grep -E 'public[[:space:]]+Ui::' "$file")
     done
 done
 [ "$faults" -eq 0 ] && echo "layers: every include is in order"

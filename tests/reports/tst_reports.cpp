@@ -15,8 +15,9 @@
 #include "spreadsheet/cell_text.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
-#include "timesheet/timesheet_report.h"
+#include "support/widgets.h"
 #include "support/xlsx_reader.h"
+#include "timesheet/timesheet_report.h"
 #include "ui/messages.h"
 
 #include <QProcess>
@@ -80,13 +81,13 @@ QPushButton* reportButton(TForm18* r, int number)
 {
     switch (number) {
     case 4:
-        return r->Button4;
+        return widget<QPushButton>(r, "Button4");
     case 2:
-        return r->Button2;
+        return widget<QPushButton>(r, "Button2");
     case 1:
-        return r->Button1;
+        return widget<QPushButton>(r, "Button1");
     default:
-        return r->Button3;
+        return widget<QPushButton>(r, "Button3");
     }
 }
 
@@ -106,8 +107,8 @@ db::Dataset* reportQuery(Windows& w, int button)
 
 void setPeriod(TForm18* r, const QDate& from, const QDate& to)
 {
-    r->DTPicker1->setDate(from);
-    r->DTPicker2->setDate(to);
+    widget<ui::DateBox>(r, "DTPicker1")->setDate(from);
+    widget<ui::DateBox>(r, "DTPicker2")->setDate(to);
 }
 
 } // namespace
@@ -125,25 +126,25 @@ private slots:
         QTest::addColumn<int>("productClass");
         QTest::addColumn<QStringList>("lines");
         const QString page = "QRBand3: 1";
-        QTest::newRow("by worker, all")
-            << 4 << 0
-            << QStringList{"QRGroup1:    Отчет по рабочим за период с 01.11.2026 по 01.12.2026",
-                           "ChildBand1:",
-                           "QRGroup2: Иванов И.И.",
-                           "QRGroup3: Дверь металлическая",
-                           "QRBand1: Готовая продукция | КРАСКА |  (RAL: 5) | 6 | 180,000",
-                           "QRBand1: Готовая продукция | КРАСКА |  (грунт) | 4 | 120,000",
-                           "QRBand1: Готовая продукция | РЕЗКА |   | 9 | 112,500",
-                           "QRBand4: 19 | 412,500",
-                           "QRBand5: 412,50",
-                           "QRGroup2: Петрова А.С.",
-                           "QRGroup3: Окно",
-                           "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 7 | 210,000",
-                           "QRBand1: Заготовки | КРАСКА |  (грунт) | 2 | 60,000",
-                           "QRBand4: 9 | 270,000",
-                           "QRBand5: 270,00",
-                           "QRBand2: Итого: | 682,50",
-                           page};
+        QTest::newRow("by worker, all") << 4 << 0
+                                        << QStringList{
+                                               "QRGroup1:    Отчет по рабочим за период с 01.11.2026 по 01.12.2026",
+                                               "ChildBand1:",
+                                               "QRGroup2: Иванов И.И.",
+                                               "QRGroup3: Дверь металлическая",
+                                               "QRBand1: Готовая продукция | КРАСКА |  (RAL: 5) | 6 | 180,000",
+                                               "QRBand1: Готовая продукция | КРАСКА |  (грунт) | 4 | 120,000",
+                                               "QRBand1: Готовая продукция | РЕЗКА |   | 9 | 112,500",
+                                               "QRBand4: 19 | 412,500",
+                                               "QRBand5: 412,50",
+                                               "QRGroup2: Петрова А.С.",
+                                               "QRGroup3: Окно",
+                                               "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 7 | 210,000",
+                                               "QRBand1: Заготовки | КРАСКА |  (грунт) | 2 | 60,000",
+                                               "QRBand4: 9 | 270,000",
+                                               "QRBand5: 270,00",
+                                               "QRBand2: Итого: | 682,50",
+                                               page};
         QTest::newRow("by worker, finished")
             << 4 << 1
             << QStringList{"QRGroup1:    Отчет по рабочим за период с 01.11.2026 по 01.12.2026",
@@ -172,29 +173,31 @@ private slots:
         // Worker 3's five pieces count here; the total boxes 52.5 print as 53 under "#0".
         QTest::newRow("by product, all")
             << 2 << 0
-            << QStringList{"QRGroup1:    Отчет по продукции за период с 01.11.2026 по 01.12.2026 | Коробки | Количество",
-                           "ChildBand1:",
-                           "QRGroup2: Дверь металлическая",
-                           "QRBand1: Готовая продукция | КРАСКА |  (RAL: 5) | 12 | 6",
-                           "QRBand1: Готовая продукция | КРАСКА |  (грунт) | 8 | 4",
-                           "QRBand1: Готовая продукция | РЕЗКА |   | 28 | 14",
-                           "QRBand4: 48 | 24",
-                           "QRGroup2: Окно",
-                           "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 3,5 | 7",
-                           "QRBand1: Заготовки | КРАСКА |  (грунт) | 1 | 2",
-                           "QRBand4: 4,5 | 9",
-                           "QRBand2: Итого: | 53 | 33",
-                           page};
+            << QStringList{
+                   "QRGroup1:    Отчет по продукции за период с 01.11.2026 по 01.12.2026 | Коробки | Количество",
+                   "ChildBand1:",
+                   "QRGroup2: Дверь металлическая",
+                   "QRBand1: Готовая продукция | КРАСКА |  (RAL: 5) | 12 | 6",
+                   "QRBand1: Готовая продукция | КРАСКА |  (грунт) | 8 | 4",
+                   "QRBand1: Готовая продукция | РЕЗКА |   | 28 | 14",
+                   "QRBand4: 48 | 24",
+                   "QRGroup2: Окно",
+                   "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 3,5 | 7",
+                   "QRBand1: Заготовки | КРАСКА |  (грунт) | 1 | 2",
+                   "QRBand4: 4,5 | 9",
+                   "QRBand2: Итого: | 53 | 33",
+                   page};
         QTest::newRow("by product, blanks")
             << 2 << 2
-            << QStringList{"QRGroup1:    Отчет по продукции за период с 01.11.2026 по 01.12.2026 | Коробки | Количество",
-                           "ChildBand1:",
-                           "QRGroup2: Окно",
-                           "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 3,5 | 7",
-                           "QRBand1: Заготовки | КРАСКА |  (грунт) | 1 | 2",
-                           "QRBand4: 4,5 | 9",
-                           "QRBand2: Итого: | 5 | 9",
-                           page};
+            << QStringList{
+                   "QRGroup1:    Отчет по продукции за период с 01.11.2026 по 01.12.2026 | Коробки | Количество",
+                   "ChildBand1:",
+                   "QRGroup2: Окно",
+                   "QRBand1: Заготовки | КРАСКА |  (RAL: 5) | 3,5 | 7",
+                   "QRBand1: Заготовки | КРАСКА |  (грунт) | 1 | 2",
+                   "QRBand4: 4,5 | 9",
+                   "QRBand2: Итого: | 5 | 9",
+                   page};
         QTest::newRow("detailed by worker, all")
             << 1 << 0
             << QStringList{"QRGroup1:    Детальный отчет по рабочим за период с 01.11.2026 по 01.12.2026 | Брак | "
@@ -318,8 +321,8 @@ private slots:
         QStringList fields{"fio", "nom", "marka", "vid", "naimen", "color", "brk", "mass", "kolvo", "summa"};
         QList<QVariantList> rows;
         for (int i = 0; i < 3; ++i) // three rows of a third: the totals are 9 999 999 999 and 9 999 999 999,99
-            rows << QVariantList{longName, longName, "ДМ-101", "РЕЗКА", i % 2, 1000 + i, 999999999,
-                                 3333333333.0, 3333333333.0, 3333333333.33};
+            rows << QVariantList{longName, longName,  "ДМ-101",     "РЕЗКА",      i % 2,
+                                 1000 + i, 999999999, 3333333333.0, 3333333333.0, 3333333333.33};
         reportengine::Report report;
         if (layout == 4) {
             fields = QStringList{"fio"};
@@ -355,12 +358,13 @@ private slots:
                     QVERIFY2(screen.horizontalAdvance(item.text) * 25.4 / QFontMetricsF(font).fontDpi() <=
                                  item.rect.width(),
                              qPrintable(what));
-                    QVERIFY2(item.rect.left() >= band.rect.left() - 1e-6 && item.rect.right() <= band.rect.right() + 1e-6,
+                    QVERIFY2(item.rect.left() >= band.rect.left() - 1e-6 &&
+                                 item.rect.right() <= band.rect.right() + 1e-6,
                              qPrintable(what));
                 }
         QVERIFY(checked > 10);
         if (layout == 4) {
-            QVERIFY(texts.contains("744")); // 31 days of 24 hours
+            QVERIFY(texts.contains("744"));    // 31 days of 24 hours
             QVERIFY(texts.contains(longName)); // set smaller, whole
         } else if (layout == 0 || layout == 2 || layout == 3) {
             QVERIFY2(texts.contains(QStringLiteral("9999999999,99")), qPrintable(texts.join(" | ")));
@@ -414,7 +418,7 @@ private slots:
         setPeriod(r, kPeriodStart, kPeriodEnd);
         Preview p;
         PreviewCatcher catcher(p);
-        r->Button4->click();
+        widget<QPushButton>(r, "Button4")->click();
         QVERIFY(p.doc.has_value());
         QTemporaryDir dir;
         const QString file = dir.filePath("by_worker.pdf");
@@ -426,8 +430,8 @@ private slots:
         const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
         QCOMPARE(pages.size(), 1);
         for (const QString& expected :
-             {"Отчет по рабочим за период с 01.11.2026 по 01.12.2026", "Иванов И.И.", "Дверь металлическая",
-              "(RAL: 5)", "(грунт)", "412,500", "Петрова А.С.", "270,00", "Итого:", "682,50"})
+             {"Отчет по рабочим за период с 01.11.2026 по 01.12.2026", "Иванов И.И.", "Дверь металлическая", "(RAL: 5)",
+              "(грунт)", "412,500", "Петрова А.С.", "270,00", "Итого:", "682,50"})
             QVERIFY2(text.contains(expected), qPrintable(expected + " missing from:\n" + text));
         QVERIFY(!text.contains("Сидоров"));
 
@@ -453,7 +457,8 @@ private slots:
         const QStringList d1{"Дверь металлическая", "РЕЗКА", "Готовая продукция", "28", "14"},
             d2{"Дверь металлическая", "КРАСКА (грунт)", "Готовая продукция", "8", "4"},
             d3{"Дверь металлическая", "КРАСКА (цвет: 5)", "Готовая продукция", "12", "6"},
-            w1{"Окно", "КРАСКА (цвет: 5)", "Заготовки", "3.5", "7"}, w2{"Окно", "КРАСКА (грунт)", "Заготовки", "1", "2"};
+            w1{"Окно", "КРАСКА (цвет: 5)", "Заготовки", "3.5", "7"},
+            w2{"Окно", "КРАСКА (грунт)", "Заготовки", "1", "2"};
         QTest::newRow("all") << 0 << kPeriodStart << QList<QStringList>{d1, d2, d3, w1, w2} << "Excel (5 из 5)";
         QTest::newRow("blanks") << 2 << kPeriodStart << QList<QStringList>{w1, w2} << "Excel (2 из 2)";
         QTest::newRow("blanks, a month without them")
@@ -479,11 +484,11 @@ private slots:
             opened << f;
             return true;
         });
-        r->Button6->click();
+        widget<QPushButton>(r, "Button6")->click();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
         QCOMPARE(ui::Messages::shown().size(), 0);
-        QCOMPARE(r->Button6->text(), caption);
+        QCOMPARE(widget<QPushButton>(r, "Button6")->text(), caption);
         QVERIFY(!r->XLS_Rep->isOpen());
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
@@ -533,11 +538,11 @@ private slots:
             ++opened;
             return true;
         });
-        r->Button6->click();
+        widget<QPushButton>(r, "Button6")->click();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
         QCOMPARE(opened, 0);
-        QCOMPARE(r->Button6->text(), QString("Excel (0 из 0)"));
+        QCOMPARE(widget<QPushButton>(r, "Button6")->text(), QString("Excel (0 из 0)"));
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, QString("Ошибка открытия файла Microsoft Excel."));
@@ -557,7 +562,7 @@ private slots:
                 if (escape)
                     QTest::keyClick(d, Qt::Key_Escape);
                 else
-                    r->Button5->click();
+                    widget<QPushButton>(r, "Button5")->click();
                 QVERIFY(!d->isVisible());
             });
             ui::showModal(r);

@@ -3,6 +3,7 @@
 #include "app/authorization_window.h"
 #include "app/startup.h"
 #include "journal/journal_window.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -56,6 +57,6 @@ void AppFixture::login(const QString& code, const std::function<void()>& insideJ
             insideJournal();
         journal->close();
     });
-    w.Form23->Edit1->setText(code);
-    w.Form23->Button1->click();
+    widget<QLineEdit>(w.Form23, "Edit1")->setText(code);
+    widget<QPushButton>(w.Form23, "Button1")->click();
 }

@@ -5,10 +5,11 @@
 #include "db/sql_text.h"
 #include "db/timesheet_hours_sql.h"
 #include "journal/journal_window.h"
-#include "reportengine/render.h"
 #include "reportengine/preview_dialog.h"
+#include "reportengine/render.h"
 #include "spreadsheet/cell_text.h"
 #include "support/app_fixture.h"
+#include "support/widgets.h"
 #include "support/xlsx_reader.h"
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_sql.h"
@@ -42,7 +43,8 @@ void addRow(TestDatabase& db, int worker, int shift, const QDate& date, int hour
 
 void addTimesheet(TestDatabase& db, int worker, int shift, int month, int year, const QMap<int, int>& days)
 {
-    QString cols = "w_id, smena, month, year", vals = QString("%1, %2, %3, %4").arg(worker).arg(shift).arg(month).arg(year);
+    QString cols = "w_id, smena, month, year",
+            vals = QString("%1, %2, %3, %4").arg(worker).arg(shift).arg(month).arg(year);
     for (auto it = days.begin(); it != days.end(); ++it) {
         cols += QString(", d%1").arg(it.key());
         vals += QString(", %1").arg(it.value());
@@ -86,16 +88,16 @@ QStringList referenceOf(TestDatabase& db, int month, int year)
 
 void chooseMonth(TForm19* f, int month, int year)
 {
-    f->ComboBox1->setCurrentIndex(month - 1);
-    f->ComboBox2->setCurrentText(QString::number(year));
-    QCOMPARE(f->ComboBox2->currentText(), QString::number(year));
+    widget<QComboBox>(f, "ComboBox1")->setCurrentIndex(month - 1);
+    widget<QComboBox>(f, "ComboBox2")->setCurrentText(QString::number(year));
+    QCOMPARE(widget<QComboBox>(f, "ComboBox2")->currentText(), QString::number(year));
     f->ComboBox1Change();
 }
 
 // What another workstation's journal save does: the month's lock shared and the worker's, the row, the day's cell
 // from the sum.
-void saveOnOtherWorkstation(const QString& connectionString, const QString& server, const QString& database,
-                            int worker, int shift, const QDate& date, int hours, int holdMs, std::atomic<bool>* locked)
+void saveOnOtherWorkstation(const QString& connectionString, const QString& server, const QString& database, int worker,
+                            int shift, const QDate& date, int hours, int holdMs, std::atomic<bool>* locked)
 {
     Q_UNUSED(connectionString);
     const QString name = QString("other_%1").arg(quintptr(QThread::currentThreadId()));
@@ -155,7 +157,8 @@ void saveOnOtherWorkstation(const QString& connectionString, const QString& serv
 bool someoneWaitsForALock(TestDatabase& db)
 {
     for (int i = 0; i < 200; ++i) {
-        if (db.scalar("select count(*) from pg_stat_activity where datname=current_database() and wait_event_type='Lock'")
+        if (db.scalar(
+                  "select count(*) from pg_stat_activity where datname=current_database() and wait_event_type='Lock'")
                 .toInt() > 0)
             return true;
         QThread::msleep(25);
@@ -187,15 +190,17 @@ private slots:
                                       " group by smena,w_id;";
         QTest::newRow("delete month") << timesheet_sql::deleteMonth(2, 2026)
                                       << "delete from accounts_dep.h_tabel where month=2 and year=2026";
-        QTest::newRow("count") << timesheet_sql::countRow(17, 3, 11, 2025)
-                               << "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=17 and smena=3"
-                                  " and month=11 and year=2025";
+        QTest::newRow("count")
+            << timesheet_sql::countRow(17, 3, 11, 2025)
+            << "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=17 and smena=3"
+               " and month=11 and year=2025";
         QTest::newRow("update day") << timesheet_sql::updateDay(9, 12, 17, 3, 11, 2025)
                                     << "update accounts_dep.h_tabel set d9='12' where w_id=17 and smena=3 and month=11"
                                        " and year=2025";
-        QTest::newRow("insert day") << timesheet_sql::insertDay(9, 12, 17, 3, 11, 2025)
-                                    << "insert into accounts_dep.h_tabel(smena, w_id, month, year, d9) values(3, 17, 11,"
-                                       " 2025, 12)";
+        QTest::newRow("insert day")
+            << timesheet_sql::insertDay(9, 12, 17, 3, 11, 2025)
+            << "insert into accounts_dep.h_tabel(smena, w_id, month, year, d9) values(3, 17, 11,"
+               " 2025, 12)";
     }
 
     void statementTexts()
@@ -221,7 +226,8 @@ private slots:
         QTest::addColumn<QList<int>>("weekend");
         // February 2026: 28 days and its first day a Sunday.
         QTest::newRow("February 2026") << 2 << 2026 << 28 << QList<int>{1, 7, 8, 14, 15, 21, 22, 28};
-        QTest::newRow("March 2026 (starts on Sunday)") << 3 << 2026 << 31 << QList<int>{1, 7, 8, 14, 15, 21, 22, 28, 29};
+        QTest::newRow("March 2026 (starts on Sunday)")
+            << 3 << 2026 << 31 << QList<int>{1, 7, 8, 14, 15, 21, 22, 28, 29};
         QTest::newRow("leap February 2024") << 2 << 2024 << 29 << QList<int>{3, 4, 10, 11, 17, 18, 24, 25};
         QTest::newRow("April 2026") << 4 << 2026 << 30 << QList<int>{4, 5, 11, 12, 18, 19, 25, 26};
     }
@@ -320,7 +326,7 @@ private slots:
         addRow(db, 2, 3, QDate(2026, 2, 1), 7);
         addRow(db, 2, 4, QDate(2026, 2, 14), 2); // overtime
         addRow(db, 2, 2, QDate(2026, 2, 10), 0);
-        addRow(db, 1, 1, QDate(2026, 3, 1), 8); // next month: not part of February
+        addRow(db, 1, 1, QDate(2026, 3, 1), 8);            // next month: not part of February
         addTimesheet(db, 3, 1, 2, 2026, {{5, 8}});         // stale: worker 3 has no journal rows
         addTimesheet(db, 1, 1, 2, 2026, {{2, 1}, {3, 8}}); // stale values of a supported row
         addTimesheet(db, 3, 1, 1, 2026, {{5, 8}});         // January stays
@@ -328,12 +334,12 @@ private slots:
         TForm19* f = app.w.Form19;
         chooseMonth(f, 2, 2026);
         QList<int> progress;
-        QObject::connect(f->PB, &QProgressBar::valueChanged, f, [&](int v) {
+        QObject::connect(widget<QProgressBar>(f, "PB"), &QProgressBar::valueChanged, f, [&](int v) {
             progress << v;
-            QVERIFY(f->PB->isVisibleTo(f));
-            QCOMPARE(f->PB->maximum(), 28);
+            QVERIFY(widget<QProgressBar>(f, "PB")->isVisibleTo(f));
+            QCOMPARE(widget<QProgressBar>(f, "PB")->maximum(), 28);
         });
-        QTest::mouseClick(f->Button1, Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(f, "Button1"), Qt::LeftButton);
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
 
         const QStringList expected = referenceOf(db, 2, 2026);
@@ -342,7 +348,7 @@ private slots:
         QCOMPARE(db.scalar("select d2 from accounts_dep.h_tabel where w_id=1 and smena=1 and month=2").toInt(), 11);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel where month=1 and year=2026").toInt(), 1);
         QCOMPARE(progress.last(), 28);
-        QVERIFY(!f->PB->isVisibleTo(f));
+        QVERIFY(!widget<QProgressBar>(f, "PB")->isVisibleTo(f));
         QVERIFY(app.w.DataModule6->H_Tabel_1->isOpen());
         QCOMPARE(app.w.DataModule6->H_Tabel_1->recordCount(), 1);
         QCOMPARE(app.w.DataModule6->H_Tabel_2->recordCount(), 2);
@@ -362,11 +368,11 @@ private slots:
         const QStringList before = timesheetOf(db, 2, 2026);
         AppFixture app(db);
         chooseMonth(app.w.Form19, 2, 2026);
-        QTest::mouseClick(app.w.Form19->Button1, Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(app.w.Form19, "Button1"), Qt::LeftButton);
         QCOMPARE(ui::Messages::shown().size(), 1);
         QVERIFY(ui::Messages::shown().first().text.contains("запись табеля запрещена"));
         QCOMPARE(timesheetOf(db, 2, 2026), before);
-        QVERIFY(!app.w.Form19->PB->isVisibleTo(app.w.Form19));
+        QVERIFY(!widget<QProgressBar>(app.w.Form19, "PB")->isVisibleTo(app.w.Form19));
         QVERIFY(app.w.DataModule6->H_Tabel_1->isOpen());
     }
 
@@ -393,13 +399,14 @@ private slots:
         std::thread other;
         if (saveFirst) {
             std::atomic<bool> locked = false;
-            other = std::thread(saveOnOtherWorkstation, QString(), server, name, 2, 1, QDate(2026, 2, 3), 6, 600, &locked);
+            other =
+                std::thread(saveOnOtherWorkstation, QString(), server, name, 2, 1, QDate(2026, 2, 3), 6, 600, &locked);
             while (!locked)
                 QThread::msleep(5);
             f->Button1Click();
         } else {
             bool started = false;
-            QObject::connect(f->PB, &QProgressBar::valueChanged, f, [&](int day) {
+            QObject::connect(widget<QProgressBar>(f, "PB"), &QProgressBar::valueChanged, f, [&](int day) {
                 if (day < 2 || started) // the bar starts at 1: its first change comes with the rows written
                     return;
                 started = true;
@@ -440,7 +447,7 @@ private slots:
             QCOMPARE(doc.marginsMm, QMarginsF(10, 10, 10, 10));
             QCOMPARE(doc.title, QStringLiteral("Табель по времени — Февраль 2026 г."));
         });
-        QTest::mouseClick(f->Button6, Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(f, "Button6"), Qt::LeftButton);
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QVERIFY(maximised);
         QVERIFY(!app.w.Form15->H_Tabel->isOpen());
@@ -468,7 +475,8 @@ private slots:
         AppFixture app(db);
         chooseMonth(app.w.Form19, 7, 2026);
         QString dump;
-        reportengine::setPreviewHook([&](reportengine::PreviewDialog&, const reportengine::Document& doc) { dump = doc.dump(); });
+        reportengine::setPreviewHook(
+            [&](reportengine::PreviewDialog&, const reportengine::Document& doc) { dump = doc.dump(); });
         app.w.Form19->Button6Click();
         QVERIFY(dump.startsWith("page 1\nQRGroup1: Июль 2026 г. | 1 | 2 |"));
         QVERIFY(dump.endsWith("| 31 | Итого\nQRBand2: 1\n"));
@@ -495,11 +503,11 @@ private slots:
             opened << file;
             return true;
         });
-        QTest::mouseClick(f->Button2, Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(f, "Button2"), Qt::LeftButton);
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
-        QCOMPARE(f->Button2->text(), QStringLiteral("Excel (2 из 2)"));
+        QCOMPARE(widget<QPushButton>(f, "Button2")->text(), QStringLiteral("Excel (2 из 2)"));
         QVERIFY(!app.w.Form15->H_Tabel->isOpen());
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
@@ -545,7 +553,7 @@ private slots:
         app.w.Form19->Button2Click();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
-        QCOMPARE(app.w.Form19->Button2->text(), QStringLiteral("Excel (0 из 0)"));
+        QCOMPARE(widget<QPushButton>(app.w.Form19, "Button2")->text(), QStringLiteral("Excel (0 из 0)"));
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
         QCOMPARE(x.lastRow(), 2);
@@ -559,14 +567,14 @@ private slots:
         loadSmallShop(db);
         addTimesheet(db, 1, 1, 11, 2025, {{3, 8}});
         AppFixture app(db);
-        app.w.Form1->DateT->setDate(QDate(2025, 11, 20));
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(QDate(2025, 11, 20));
         bool inside = false;
         ui::scriptModal("TForm19", [&](QDialog*) {
             inside = true;
-            QCOMPARE(app.w.Form19->ComboBox1->currentText(), QStringLiteral("Ноябрь"));
-            QCOMPARE(app.w.Form19->ComboBox2->currentText(), QStringLiteral("2025"));
+            QCOMPARE(widget<QComboBox>(app.w.Form19, "ComboBox1")->currentText(), QStringLiteral("Ноябрь"));
+            QCOMPARE(widget<QComboBox>(app.w.Form19, "ComboBox2")->currentText(), QStringLiteral("2025"));
             QCOMPARE(app.w.DataModule6->H_Tabel_1->recordCount(), 1);
-            QCOMPARE(app.w.Form19->Button2->text(), QStringLiteral("Excel"));
+            QCOMPARE(widget<QPushButton>(app.w.Form19, "Button2")->text(), QStringLiteral("Excel"));
             QCOMPARE(app.w.Form19->FColumns[0][1].font, kRed); // 1 November 2025 is a Saturday
         });
         app.w.Form1->N11Click();
