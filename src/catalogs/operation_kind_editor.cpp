@@ -11,8 +11,6 @@
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
-#include <QShowEvent>
-
 namespace {
 
 // accounts_dep.vid_oper.vid holds at most this many characters.
@@ -21,7 +19,7 @@ constexpr int kNameLength = 50;
 } // namespace
 
 TForm9::TForm9(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     setupUi(this);
@@ -30,13 +28,6 @@ TForm9::TForm9(Windows& windows, QWidget* parent)
     ui::boldCaptionOnly(GroupBox1);
     ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm9::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-void TForm9::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TForm9::FormActivate()

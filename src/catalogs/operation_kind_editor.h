@@ -8,7 +8,7 @@
 
 struct Windows;
 
-class TForm9 : public QDialog, private Ui::TForm9, public ui::Activatable {
+class TForm9 : public ui::Dialog, private Ui::TForm9 {
     Q_OBJECT
 public:
     explicit TForm9(Windows& windows, QWidget* parent = nullptr);
@@ -27,8 +27,6 @@ public:
     void Button1Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     Windows& w_;
 };

@@ -10,12 +10,10 @@
 #include "ui/catalogue_window.h"
 #include "ui/window_registry.h"
 
-#include <QShowEvent>
-
 namespace sql = operation_prices_sql;
 
 TForm10::TForm10(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     setupUi(this);
@@ -29,13 +27,6 @@ TForm10::TForm10(Windows& windows, QWidget* parent)
     ui::connectGuarded(Button4, &QPushButton::clicked, this, &TForm10::Button4Click);
     ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm10::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-void TForm10::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TForm10::FormActivate()

@@ -8,7 +8,7 @@
 
 struct Windows;
 
-class TForm10 : public QDialog, private Ui::TForm10, public ui::Activatable {
+class TForm10 : public ui::Dialog, private Ui::TForm10 {
     Q_OBJECT
 public:
     explicit TForm10(Windows& windows, QWidget* parent = nullptr);
@@ -41,8 +41,6 @@ public:
     void Button1Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     Windows& w_;
 };

@@ -15,7 +15,6 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QShowEvent>
 
 namespace {
 
@@ -57,7 +56,7 @@ QString rateProblem(const QString& text)
 } // namespace
 
 TForm7::TForm7(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     setupUi(this);
@@ -72,13 +71,6 @@ TForm7::TForm7(Windows& windows, QWidget* parent)
     Edit2->installEventFilter(this);
     ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-void TForm7::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TForm7::FormActivate()

@@ -11,7 +11,7 @@ namespace db {
 class Dataset;
 }
 
-class TForm7 : public QDialog, private Ui::TForm7, public ui::Activatable {
+class TForm7 : public ui::Dialog, private Ui::TForm7 {
     Q_OBJECT
 public:
     explicit TForm7(Windows& windows, QWidget* parent = nullptr);
@@ -36,7 +36,6 @@ public:
     void Button1Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QShowEvent>
 #include <QWheelEvent>
 
 namespace {
@@ -22,7 +21,7 @@ constexpr int kNameLength = 254;
 } // namespace
 
 TForm2::TForm2(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     setupUi(this);
@@ -50,13 +49,6 @@ TForm2::TForm2(Windows& windows, QWidget* parent)
     installEventFilter(this);
     for (QWidget* box : {LCB_staffpos, LCB_department, LCB_roles})
         box->installEventFilter(this);
-}
-
-void TForm2::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TForm2::FormActivate()

@@ -11,7 +11,7 @@ namespace db {
 class Dataset;
 } // namespace db
 
-class TForm2 : public QDialog, private Ui::TForm2, public ui::Activatable {
+class TForm2 : public ui::Dialog, private Ui::TForm2 {
     Q_OBJECT
 public:
     explicit TForm2(Windows& windows, QWidget* parent = nullptr);
@@ -45,7 +45,6 @@ public:
     void FormMouseWheel(bool down);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -63,7 +63,7 @@ bool discardedKey(const QKeyEvent* key)
 } // namespace
 
 TForm11::TForm11(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     setupUi(this);
@@ -143,13 +143,10 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
         Edit5->setText(journal->asString(QStringLiteral("color")).trimmed());
 }
 
-void TForm11::showEvent(QShowEvent* event)
+void TForm11::placeOnShow(bool)
 {
-    QDialog::showEvent(event);
     if (parentWidget() == nullptr && w_.Form1)
         move(w_.Form1->geometry().center() - rect().center());
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TForm11::FormActivate()
@@ -230,10 +227,10 @@ void TForm11::takeOperation()
     FProductId = oper->asInt(QStringLiteral("i_id"));
     FOperId = oper->asInt(QStringLiteral("id"));
     FPrice = finalPrice(oper->asDouble(QStringLiteral("cena")), FDayOff, FShift);
-    dm->Control->setSqlLines({journal_sql::productMark(FProductId)});
-    dm->Control->open();
-    const QString mark = dm->Control->isEmpty() ? QString() : dm->Control->asString(QStringLiteral("marka"));
-    dm->Control->close();
+    db::Dataset product(dm->ADO_DB.name(), QStringLiteral("Control"));
+    product.setSqlLines({journal_sql::productMark(FProductId)});
+    product.open();
+    const QString mark = product.isEmpty() ? QString() : product.asString(QStringLiteral("marka"));
     Edit2->setText(mark.trimmed() + QStringLiteral("; ") + oper->asString(QStringLiteral("VID")).trimmed() +
                    QStringLiteral("; ") + kindText(oper->asInt(QStringLiteral("NAIMEN"))));
 }

@@ -15,7 +15,7 @@ namespace journal_sql {
 struct EntryRow;
 }
 
-class TForm11 : public QDialog, private Ui::TForm11, public ui::Activatable {
+class TForm11 : public ui::Dialog, private Ui::TForm11 {
     Q_OBJECT
 public:
     explicit TForm11(Windows& windows, QWidget* parent = nullptr);
@@ -49,7 +49,8 @@ public:
     static bool isPaint(const QString& text);
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // Centred over the journal.
+    void placeOnShow(bool spontaneous) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

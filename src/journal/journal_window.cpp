@@ -63,7 +63,7 @@ void setFlagLook(QWidget* w, bool on, const QColor& color)
 } // namespace
 
 TForm1::TForm1(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     w_.Form1 = this;
@@ -284,12 +284,9 @@ bool TForm1::runBuildStampCheck()
 
 // ---- activation, day, day-off flag, shift ----
 
-void TForm1::showEvent(QShowEvent* event)
+void TForm1::placeOnShow(bool)
 {
-    QDialog::showEvent(event);
     ui::restorePlace(this);
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TForm1::applyRole(const ui::RoleRights& rights)
@@ -586,7 +583,6 @@ void TForm1::Button3Click()
     const QString rowId = FShiftQuery->isEmpty() ? QString() : FShiftQuery->asString(QStringLiteral("id"));
     if (rowId.isEmpty())
         return;
-    dm->DelSmena->setText(journal_sql::deleteRow(rowId));
     if (!ui::Messages::question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
         FShiftQuery->requery();
         return;

@@ -27,7 +27,7 @@ class Command;
 class Dataset;
 } // namespace db
 
-class TForm1 : public QDialog, private Ui::TForm1, public ui::Activatable {
+class TForm1 : public ui::Dialog, private Ui::TForm1 {
     Q_OBJECT
 public:
     explicit TForm1(Windows& windows, QWidget* parent = nullptr);
@@ -100,7 +100,8 @@ public:
     void updateTotals();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // Where the user left it last time, each time it is shown.
+    void placeOnShow(bool spontaneous) override;
     // Escape does nothing here: closing this window ends the program, which only "Выход" and the close button do.
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

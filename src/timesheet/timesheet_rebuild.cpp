@@ -1,5 +1,6 @@
 #include "timesheet/timesheet_rebuild.h"
 
+#include "db/command.h"
 #include "db/data_module.h"
 #include "db/timesheet_hours.h"
 #include "db/transaction.h"
@@ -14,14 +15,12 @@ void rebuildMonth(TDataModule6& dm, int month, int year, const std::function<voi
     const int days = QDate(year, month, 1).daysInMonth();
     db::Transaction tx(dm.ADO_DB.name());
     db::hours::lockMonthExclusive(dm.ADO_DB.name(), month, year);
-    dm.DelSmena->setText(timesheet_sql::deleteMonth(month, year));
-    dm.DelSmena->execute();
+    db::execStatement(dm.ADO_DB.name(), timesheet_sql::deleteMonth(month, year));
     if (progress)
         progress(1);
     // One set-based statement instead of a statement per worker and day: a month of a large shop takes a few
     // round trips instead of tens of thousands.
-    dm.H_Tabel_ins->setText(timesheet_sql::insertMonthFromJournal(month, year));
-    dm.H_Tabel_ins->execute();
+    db::execStatement(dm.ADO_DB.name(), timesheet_sql::insertMonthFromJournal(month, year));
     if (progress)
         progress(days);
     tx.commit();

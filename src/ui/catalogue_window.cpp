@@ -16,7 +16,7 @@
 namespace ui {
 
 CatalogueWindow::CatalogueWindow(QWidget* parent)
-    : QDialog(parent)
+    : Dialog(parent)
 {
 }
 
@@ -292,13 +292,10 @@ void CatalogueWindow::reloadAt(int recNo)
         setup_.query->setRecNo(recNo);
 }
 
-void CatalogueWindow::showEvent(QShowEvent* event)
+void CatalogueWindow::placeOnShow(bool spontaneous)
 {
-    QDialog::showEvent(event);
-    if (!event->spontaneous()) {
+    if (!spontaneous)
         restorePlace(this);
-        guarded([this] { FormActivate(); });
-    }
 }
 
 bool CatalogueWindow::eventFilter(QObject* watched, QEvent* event)

@@ -31,7 +31,7 @@ struct CatalogueChoice {
     qint32 id = 0;
 };
 
-class CatalogueWindow : public QDialog, public Activatable {
+class CatalogueWindow : public Dialog {
     Q_OBJECT
 public:
     // The mode the opener chose: 0 catalogue mode, anything else choice mode.
@@ -109,7 +109,8 @@ protected:
     // Reopens the query and, when it holds rows, moves it to recNo (clamped to the rows there are).
     void reloadAt(int recNo);
 
-    void showEvent(QShowEvent* event) override;
+    // Where the user left it last time, each time the program shows it.
+    void placeOnShow(bool spontaneous) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

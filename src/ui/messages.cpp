@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QQueue>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 #include <cstdio>
@@ -171,6 +172,14 @@ void guarded(const std::function<void()>& body)
     if (state().noticeSource)
         for (const QString& text : state().noticeSource())
             Messages::information(text);
+}
+
+void Dialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    placeOnShow(event->spontaneous());
+    if (!event->spontaneous())
+        guarded([this] { FormActivate(); });
 }
 
 int showModal(QDialog* dialog, Activatable* returnTo)

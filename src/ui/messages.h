@@ -2,6 +2,7 @@
 // modal showing and the wait cursor; tests can script all of them.
 #pragma once
 
+#include <QDialog>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -67,6 +68,22 @@ class Activatable {
 public:
     virtual ~Activatable() = default;
     virtual void FormActivate() = 0;
+};
+
+// The base of the program's windows: each time the program shows one (not when the window system shows it again
+// after minimising), the window is placed and then activated, the one way every window runs its FormActivate.
+class Dialog : public QDialog, public Activatable {
+public:
+    explicit Dialog(QWidget* parent = nullptr)
+        : QDialog(parent)
+    {
+    }
+
+protected:
+    // Where the window stands before its activation; by default where the window system puts it. Also called for a
+    // show by the window system (spontaneous), which does not activate the window.
+    virtual void placeOnShow(bool spontaneous) { Q_UNUSED(spontaneous) }
+    void showEvent(QShowEvent* event) override;
 };
 
 // Shows a window modally and returns its result. When returnTo is given, its activation runs after the window
