@@ -12,9 +12,9 @@
 #include "journal/journal_window.h"
 #include "ui/window_registry.h"
 
-#include <QKeyEvent>
+#include <QFocusEvent>
 #include <QLocale>
-#include <QRegularExpressionValidator>
+#include <QMouseEvent>
 
 #include <algorithm>
 
@@ -47,19 +47,6 @@ double floatNumber(const QString& text)
     return v;
 }
 
-// The key filter of the number boxes: digits and Backspace pass, every other typed character is discarded.
-// Keys that type nothing (arrows, Delete) and control characters (Enter, Escape, Tab) keep their meaning.
-bool discardedKey(const QKeyEvent* key)
-{
-    const QString t = key->text();
-    if (t.isEmpty())
-        return false;
-    for (QChar c : t)
-        if (!(c >= u'0' && c <= u'9') && c.category() != QChar::Other_Control)
-            return true;
-    return false;
-}
-
 } // namespace
 
 TForm11::TForm11(Windows& windows, QWidget* parent)
@@ -70,12 +57,11 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ui::boldCaptionOnly(GroupBox1);
 
-    // Digits-only boxes: the key filter for typing, the validator for pasted text.
-    const QRegularExpression digits(QStringLiteral("[0-9]*"));
-    for (QLineEdit* box : {Edit3, Edit5, Edit4, Edit6}) {
-        box->setValidator(new QRegularExpressionValidator(digits, box));
-        box->installEventFilter(this);
-    }
+    for (QLineEdit* box : {Edit3, Edit5, Edit4, Edit6})
+        ui::digitsOnly(box);
+    // Leaving the quantity or the hours recalculates the price boxes.
+    Edit3->installEventFilter(this);
+    Edit6->installEventFilter(this);
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
     Edit5->setEnabled(false);
@@ -157,10 +143,6 @@ void TForm11::FormActivate()
 bool TForm11::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::KeyPress:
-        if (watched == Edit3 || watched == Edit5 || watched == Edit4 || watched == Edit6)
-            return discardedKey(static_cast<QKeyEvent*>(event));
-        break;
     case QEvent::MouseButtonRelease:
         if (watched == Edit1 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             ui::guarded([this] { Button3Click(); });

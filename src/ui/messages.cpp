@@ -6,9 +6,11 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QHash>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QQueue>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -229,6 +231,12 @@ void centerOnScreen(QWidget* window)
 {
     if (QScreen* s = window->screen())
         window->move(s->availableGeometry().center() - window->rect().center());
+}
+
+void digitsOnly(QLineEdit* box)
+{
+    static const QRegularExpression digits(QStringLiteral("[0-9]*"));
+    box->setValidator(new QRegularExpressionValidator(digits, box));
 }
 
 void boldCaptionOnly(QGroupBox* box)

@@ -12,6 +12,7 @@
 
 class QDialog;
 class QGroupBox;
+class QLineEdit;
 class QWidget;
 
 namespace ui {
@@ -102,6 +103,9 @@ void centerOnScreen(QWidget* window);
 
 // A group box whose caption is bold while its labels, boxes and drop-down lists keep the usual weight.
 void boldCaptionOnly(QGroupBox* box);
+
+// A box that takes digits only, typed or pasted: a key or a paste that would put anything else into it is refused.
+void digitsOnly(QLineEdit* box);
 
 // The hourglass cursor for the life of the object.
 class WaitCursor {
