@@ -1,5 +1,6 @@
 #include "db/closed_months.h"
 
+#include "db/batch.h"
 #include "db/command.h"
 #include "db/sql_text.h"
 
@@ -16,10 +17,25 @@ QString where(int month, int year)
 
 } // namespace
 
+QString closedStateStatement(int month, int year)
+{
+    return QStringLiteral("select closed_at, closed_by from accounts_dep.closed_month") + where(month, year);
+}
+
+Closed closedStateOf(const Batch& batch, int index)
+{
+    const FetchedRows rows = batch.rows(index, [](const QStringList&) {
+        return QVector<FieldType>{FieldType::DateTime, FieldType::Text};
+    });
+    Closed c;
+    if (!rows.rows.isEmpty())
+        c = {true, rows.rows[0].value(0).toDateTime(), rows.rows[0].value(1).toString()};
+    return c;
+}
+
 Closed closedState(const QString& cn, int month, int year)
 {
-    QSqlQuery q = execStatement(cn, QStringLiteral("select closed_at, closed_by from accounts_dep.closed_month") +
-                                        where(month, year));
+    QSqlQuery q = execStatement(cn, closedStateStatement(month, year));
     Closed c;
     if (q.next())
         c = {true, q.value(0).toDateTime(), q.value(1).toString()};

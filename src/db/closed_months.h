@@ -5,6 +5,10 @@
 #include <QDateTime>
 #include <QString>
 
+namespace db {
+class Batch;
+}
+
 namespace db::months {
 
 struct Closed {
@@ -14,6 +18,9 @@ struct Closed {
 };
 
 Closed closedState(const QString& connectionName, int month, int year);
+// The same read as part of a batch: its statement, and the state from the statement's result.
+QString closedStateStatement(int month, int year);
+Closed closedStateOf(const Batch& batch, int index);
 // Closes an open month (false: it was closed already) and opens a closed one (false: it was open).
 bool closeMonth(const QString& connectionName, int month, int year);
 bool reopenMonth(const QString& connectionName, int month, int year);

@@ -149,21 +149,37 @@ QVariant Dataset::convert(const QVariant& v, int column) const
     return v;
 }
 
+QVector<FieldType> Dataset::declaredTypes(const QStringList& names) const
+{
+    QVector<FieldType> types;
+    types.reserve(names.size());
+    for (const QString& n : names) {
+        const FieldDef* d = defFor(n);
+        types.append(d ? d->type : FieldType::Auto);
+    }
+    return types;
+}
+
 void Dataset::open()
 {
     if (isOpen())
         return;
     emit aboutToOpen();
+    openWith(fetchAll(connectionName_, bindParams(sql_, params_),
+                      [this](const QStringList& names) { return declaredTypes(names); }));
+}
+
+QString Dataset::statementToOpen()
+{
+    emit aboutToOpen();
+    return bindParams(sql_, params_);
+}
+
+void Dataset::openWith(FetchedRows&& fetched)
+{
+    if (isOpen())
+        return;
     const bool hasRowId = !table_.isEmpty() && keyField_.isEmpty();
-    FetchedRows fetched = fetchAll(connectionName_, bindParams(sql_, params_), [&](const QStringList& names) {
-        QVector<FieldType> types;
-        types.reserve(names.size());
-        for (const QString& n : names) {
-            const FieldDef* d = defFor(n);
-            types.append(d ? d->type : FieldType::Auto);
-        }
-        return types;
-    });
     fieldNames_ = fetched.names;
     rowIds_.clear();
     if (hasRowId && !fieldNames_.isEmpty() && fieldNames_.first() == kRowId) {

@@ -16,6 +16,8 @@
 
 namespace db {
 
+struct FetchedRows;
+
 enum class FieldType { Auto, Integer, SmallInt, BigInt, Double, Numeric, Text, NarrowText, DateTime };
 
 struct FieldDef {
@@ -63,6 +65,10 @@ public:
     QStringList paramNames() const;
 
     void open();
+    // Opening in two steps, for datasets read together with other statements (db::openTogether): the statement
+    // as it is to be sent (aboutToOpen emitted first), then the rows read for it.
+    QString statementToOpen();
+    void openWith(FetchedRows&& fetched);
     void close();
     void requery();
     bool isOpen() const { return state_ != State::Inactive; }
@@ -150,6 +156,7 @@ private:
     void resolveColumnDefs();
     void setCurrent(int index, bool notify = true);
     void requireOpen() const;
+    QVector<FieldType> declaredTypes(const QStringList& names) const;
 
     QString connectionName_;
     QString sql_;

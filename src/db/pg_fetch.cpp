@@ -188,6 +188,53 @@ struct ResultGuard {
 
 } // namespace
 
+FetchedRows readRows(const PGresult* res, const std::function<QVector<FieldType>(const QStringList&)>& typesFor)
+{
+    FetchedRows out;
+    const int cols = PQnfields(res);
+    const int rows = PQntuples(res);
+    for (int c = 0; c < cols; ++c)
+        out.names.append(QString::fromUtf8(PQfname(res, c)));
+    const QVector<FieldType> declared = typesFor ? typesFor(out.names) : QVector<FieldType>();
+    QVector<QMetaType::Type> types(cols);
+    QVector<Oid> oids(cols);
+    for (int c = 0; c < cols; ++c) {
+        oids[c] = PQftype(res, c);
+        types[c] = metaTypeFor(c < declared.size() ? declared[c] : FieldType::Auto, oids[c]);
+    }
+    // Neighbouring rows often repeat a value (the date, a name): the last one of each column is reused.
+    QVector<const char*> lastText(cols, nullptr); // into the result, which lives until the end
+    QVector<int> lastLength(cols, -1);
+    QVector<QVariant> lastValue(cols);
+    out.rows.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        QVector<QVariant> row(cols);
+        for (int c = 0; c < cols; ++c) {
+            if (PQgetisnull(res, r, c)) {
+                row[c] = QVariant(QMetaType(types[c]));
+                continue;
+            }
+            const char* s = PQgetvalue(res, r, c);
+            const int len = PQgetlength(res, r, c);
+            if (lastLength[c] == len && std::memcmp(lastText[c], s, len) == 0) {
+                row[c] = lastValue[c];
+                continue;
+            }
+            row[c] = convertText(s, len, types[c], oids[c]);
+            lastText[c] = s;
+            lastLength[c] = len;
+            lastValue[c] = row[c];
+        }
+        out.rows.append(std::move(row));
+    }
+    return out;
+}
+
+double readNumber(const char* text, int length)
+{
+    return parseNumber(text, length);
+}
+
 FetchedRows fetchAll(const QString& connectionName, const QString& text,
                      const std::function<QVector<FieldType>(const QStringList&)>& typesFor)
 {
@@ -212,44 +259,7 @@ FetchedRows fetchAll(const QString& connectionName, const QString& text,
         // Reading changes nothing: after a lost connection the list simply was not read.
         throwAfterFailure(connectionName, DbError(message, sqlState, severity), Outcome::NotDone);
     }
-    FetchedRows out;
-    const int cols = PQnfields(res.r);
-    const int rows = PQntuples(res.r);
-    for (int c = 0; c < cols; ++c)
-        out.names.append(QString::fromUtf8(PQfname(res.r, c)));
-    const QVector<FieldType> declared = typesFor ? typesFor(out.names) : QVector<FieldType>();
-    QVector<QMetaType::Type> types(cols);
-    QVector<Oid> oids(cols);
-    for (int c = 0; c < cols; ++c) {
-        oids[c] = PQftype(res.r, c);
-        types[c] = metaTypeFor(c < declared.size() ? declared[c] : FieldType::Auto, oids[c]);
-    }
-    // Neighbouring rows often repeat a value (the date, a name): the last one of each column is reused.
-    QVector<const char*> lastText(cols, nullptr); // into the result, which lives until the end
-    QVector<int> lastLength(cols, -1);
-    QVector<QVariant> lastValue(cols);
-    out.rows.reserve(rows);
-    for (int r = 0; r < rows; ++r) {
-        QVector<QVariant> row(cols);
-        for (int c = 0; c < cols; ++c) {
-            if (PQgetisnull(res.r, r, c)) {
-                row[c] = QVariant(QMetaType(types[c]));
-                continue;
-            }
-            const char* s = PQgetvalue(res.r, r, c);
-            const int len = PQgetlength(res.r, r, c);
-            if (lastLength[c] == len && std::memcmp(lastText[c], s, len) == 0) {
-                row[c] = lastValue[c];
-                continue;
-            }
-            row[c] = convertText(s, len, types[c], oids[c]);
-            lastText[c] = s;
-            lastLength[c] = len;
-            lastValue[c] = row[c];
-        }
-        out.rows.append(std::move(row));
-    }
-    return out;
+    return readRows(res.r, typesFor);
 }
 
 } // namespace db

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+typedef struct pg_result PGresult;
+
 namespace db {
 
 struct FetchedRows {
@@ -23,5 +25,11 @@ struct FetchedRows {
 // connection it connects again before throwing.
 FetchedRows fetchAll(const QString& connectionName, const QString& text,
                      const std::function<QVector<FieldType>(const QStringList& names)>& typesFor);
+
+// The rows of a result already read (see fetchAll for typesFor).
+FetchedRows readRows(const PGresult* result,
+                     const std::function<QVector<FieldType>(const QStringList& names)>& typesFor);
+// A number as the server writes it (text), independent of the C locale. Throws ConversionError.
+double readNumber(const char* text, int length);
 
 } // namespace db

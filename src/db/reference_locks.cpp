@@ -1,5 +1,6 @@
 #include "db/reference_locks.h"
 
+#include "db/batch.h"
 #include "db/command.h"
 #include "db/session.h"
 
@@ -20,6 +21,17 @@ bool holdIfPresent(const QString& connectionName, Ref ref, qint64 id)
     execStatement(connectionName, refs_sql::lockShared(ref, id));
     QSqlQuery q = execStatement(connectionName, refs_sql::presence(ref, id));
     return q.next() && q.value(0).toLongLong() > 0;
+}
+
+int addHold(Batch& batch, Ref ref, qint64 id)
+{
+    batch.add(refs_sql::lockShared(ref, id));
+    return batch.add(refs_sql::presence(ref, id));
+}
+
+bool present(const Batch& batch, int index)
+{
+    return batch.number(index, 0, 0) > 0;
 }
 
 void lockForDeletion(const QString& connectionName, Ref ref, qint64 id)

@@ -6,6 +6,10 @@
 
 #include <QString>
 
+namespace db {
+class Batch;
+}
+
 namespace db::refs {
 
 using refs_sql::Key;
@@ -14,6 +18,10 @@ using refs_sql::Ref;
 // Holds the row's lock shared until the transaction ends and tells whether the row is (still) there: a deletion
 // of it either committed before (false) or waits until this transaction ends and then finds the new use.
 bool holdIfPresent(const QString& connectionName, Ref ref, qint64 id);
+// holdIfPresent as part of a batch (inside the transaction the batch begins or continues): adds the lock and the
+// test, and returns the index whose result present() reads once the batch has run.
+int addHold(Batch& batch, Ref ref, qint64 id);
+bool present(const Batch& batch, int index);
 // Before a deletion counts the row's uses.
 void lockForDeletion(const QString& connectionName, Ref ref, qint64 id);
 // Before a duplicate test: two workstations testing the same key take turns, so the second sees the first's row.

@@ -1,5 +1,6 @@
 #include "db/transaction.h"
 
+#include "db/batch.h"
 #include "db/db_error.h"
 #include "db/session.h"
 
@@ -26,6 +27,17 @@ Transaction::Transaction(const QString& connectionName)
     }
     if (!begun)
         throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()), Outcome::NotDone);
+}
+
+Transaction::Transaction(const QString& connectionName, Batch& first)
+    : connectionName_(connectionName)
+{
+    openConnection(connectionName_);
+    if (transactionOpen(connectionName_)) {
+        done_ = true;
+        throw DbError(QStringLiteral("Внутренняя ошибка: транзакция уже открыта. Действие не выполнено."));
+    }
+    first.add(QStringLiteral("BEGIN"));
 }
 
 Transaction::~Transaction()
@@ -57,6 +69,17 @@ void Transaction::commit()
     // A connection lost at the commit leaves open whether the change was written.
     if (!committed)
         throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()), Outcome::Unknown);
+}
+
+void Transaction::commitWith(Batch& last)
+{
+    const int commit = last.add(QStringLiteral("COMMIT"));
+    // A connection lost at the end leaves open whether the change was written.
+    last.run(Outcome::Unknown);
+    done_ = true;
+    // A transaction that failed earlier ends with ROLLBACK instead (it cannot: a failure stops the batch before).
+    if (last.commandStatus(commit) != QLatin1String("COMMIT"))
+        throw DbError(QStringLiteral("Транзакция не подтверждена сервером. Действие не выполнено, повторите его."));
 }
 
 bool transactionOpen(const QString& connectionName)

@@ -8,16 +8,24 @@
 
 namespace db {
 
+class Batch;
+
 class Transaction {
 public:
     // Throws DbError when it cannot begin, also when a transaction is already open on the connection: a nested
     // BEGIN would only be warned about, and the inner COMMIT would end the outer change half-way.
     explicit Transaction(const QString& connectionName);
+    // Begins as the first statement of a batch, so that the transaction costs no round trip of its own; it is open
+    // once the batch has run.
+    Transaction(const QString& connectionName, Batch& first);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    void commit();   // throws DbError
+    void commit(); // throws DbError
+    // Commits as the last statement of a batch, which it runs; throws DbError as commit() does (a statement of the
+    // batch that fails leaves the transaction to be rolled back, and nothing is written).
+    void commitWith(Batch& last);
     void rollback(); // ends it without writing anything; never throws
 
 private:

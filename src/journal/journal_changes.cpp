@@ -1,5 +1,6 @@
 #include "journal/journal_changes.h"
 
+#include "db/batch.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
@@ -8,7 +9,6 @@
 #include "db/timesheet_hours.h"
 #include "db/transaction.h"
 
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <optional>
@@ -27,27 +27,28 @@ struct RowNow {
     ShownRow row;
 };
 
-// The row as it is now, locked for the rest of the transaction.
-RowNow lockRow(const QString& cn, qint64 id)
+// The row as it is now (journal_sql::rowNow, which locks it for the rest of the transaction), from a batch's result.
+RowNow rowFrom(const db::Batch& batch, int index, qint64 id)
 {
-    QSqlQuery q = db::execStatement(cn, journal_sql::rowNow(id));
     RowNow now;
-    if (!q.next())
+    const db::FetchedRows read = batch.rows(index);
+    if (read.rows.isEmpty())
         return now;
+    const QVector<QVariant>& v = read.rows.first();
     now.found = true;
     ShownRow& r = now.row;
     r.id = id;
-    r.workerId = q.value(0).toLongLong();
-    r.productId = q.value(1).toLongLong();
-    r.operId = q.value(2).toLongLong();
-    r.date = q.value(3).toDate();
-    r.shift = q.value(4).toInt();
-    r.color = q.value(5).toLongLong();
-    r.quantity = q.value(6).toDouble();
-    r.rejects = q.value(7).toLongLong();
-    r.hours = q.value(8).toLongLong();
-    r.price = q.value(9).toDouble();
-    r.mark = q.value(10).toString();
+    r.workerId = v.value(0).toLongLong();
+    r.productId = v.value(1).toLongLong();
+    r.operId = v.value(2).toLongLong();
+    r.date = v.value(3).toDate();
+    r.shift = v.value(4).toInt();
+    r.color = v.value(5).toLongLong();
+    r.quantity = v.value(6).toDouble();
+    r.rejects = v.value(7).toLongLong();
+    r.hours = v.value(8).toLongLong();
+    r.price = v.value(9).toDouble();
+    r.mark = v.value(10).toString();
     return now;
 }
 
@@ -104,44 +105,56 @@ QString message(Outcome outcome)
     return {};
 }
 
+// Each change sends its statements in as few batches as its decisions allow: one round trip to the server per batch
+// instead of one per statement. The statements and their order are those of one by one; a batch ends where the
+// program must see an answer before it knows what to send next (the row as it is now, the timesheet's sums).
+
 Outcome acceptRow(TDataModule6& dm, const ShownRow& shown, const QString& newMark)
 {
     const QString cn = dm.ADO_DB.name();
     // In a transaction, a connection lost before the commit means surely not written.
-    db::Transaction tx(cn);
-    const RowNow now = lockRow(cn, shown.id);
+    db::Batch lock(cn);
+    db::Transaction tx(cn, lock);
+    const int nowIndex = lock.add(journal_sql::rowNow(shown.id));
+    lock.run();
+    const RowNow now = rowFrom(lock, nowIndex, shown.id);
     if (!now.found)
         return Outcome::RowGone;
     if (!same(now.row, shown, true))
         return Outcome::RowChanged;
-    db::Command updtOK(cn, QStringLiteral("updtOK"));
-    updtOK.setText(journal_sql::kUpdtOK);
-    updtOK.setParam(QStringLiteral("id"), shown.id);
-    updtOK.setParam(QStringLiteral("ok"), newMark);
-    if (updtOK.execute() == 0)
-        return Outcome::RowGone;
-    tx.commit();
-    return Outcome::Done;
+    // The row is locked: the update finds it, and the commit goes with it.
+    db::Batch write(cn);
+    const int updated = write.add(db::bindParams(
+        journal_sql::kUpdtOK, {{QStringLiteral("id"), shown.id}, {QStringLiteral("ok"), newMark}}));
+    tx.commitWith(write);
+    return write.rowsAffected(updated) == 0 ? Outcome::RowGone : Outcome::Done;
 }
 
 Outcome deleteRow(TDataModule6& dm, const ShownRow& shown)
 {
     const QString cn = dm.ADO_DB.name();
     // The row and the day's hours in the timesheet change together or not at all.
-    db::Transaction tx(cn);
-    const RowNow now = lockRow(cn, shown.id);
+    db::Batch lock(cn);
+    db::Transaction tx(cn, lock);
+    const int nowIndex = lock.add(journal_sql::rowNow(shown.id));
+    lock.run();
+    const RowNow now = rowFrom(lock, nowIndex, shown.id);
     if (!now.found)
         return Outcome::RowGone;
     if (!same(now.row, shown, false))
         return Outcome::RowChanged;
-    db::Command del(cn, QStringLiteral("DelSmena"));
-    del.setText(journal_sql::deleteRow(QString::number(shown.id)));
-    if (del.execute() == 0)
+    // The row goes, and the cell it belonged to on the server is read under its locks; with no rows left the day's
+    // cell becomes 0, the month's other days stay.
+    db::Batch remove(cn);
+    const int deleted = remove.add(journal_sql::deleteRow(QString::number(shown.id)));
+    const db::hours::DayCell cell = db::hours::addDayReads(remove, now.row.workerId, now.row.shift, now.row.date,
+                                                           db::hours::MissingRow::InsertWhenHours);
+    remove.run();
+    if (remove.rowsAffected(deleted) == 0)
         return Outcome::RowGone;
-    // The cell the row belonged to on the server; with no rows left the day's cell becomes 0, the month's other
-    // days stay.
-    db::hours::rewriteDay(dm, now.row.workerId, now.row.shift, now.row.date, db::hours::MissingRow::InsertWhenHours);
-    tx.commit();
+    db::Batch write(cn);
+    db::hours::addDayWrite(write, remove, cell);
+    tx.commitWith(write);
     return Outcome::Done;
 }
 
@@ -149,42 +162,48 @@ Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row)
 {
     const QString cn = dm.ADO_DB.name();
     const bool change = !row.rowId.isEmpty();
-    // The check, the row and the timesheet are one step: a failure anywhere leaves nothing written, and a second
-    // workstation saving the same key waits for this one and then finds its row.
-    db::Transaction tx(cn);
-    db::execStatement(cn, journal_sql::lockRowKey(row));
-    if (dm.countOf(change ? journal_sql::duplicateOfChange(row) : journal_sql::duplicateOfNew(row)) > 0)
-        return Outcome::Duplicate;
-
-    std::optional<Cell> left;
+    qint64 id = 0;
     if (change) {
         bool ok = false;
-        const qint64 id = row.rowId.trimmed().toLongLong(&ok);
+        id = row.rowId.trimmed().toLongLong(&ok);
         if (!ok)
             throw db::ConversionError(QStringLiteral("'%1' не является целым числом").arg(row.rowId));
-        const RowNow now = lockRow(cn, id);
+    }
+    // The check, the row and the timesheet are one step: a failure anywhere leaves nothing written, and a second
+    // workstation saving the same key waits for this one and then finds its row.
+    // First batch: the key's lock, the duplicate test, the changed row locked as it is now, and what the row refers
+    // to held until the commit (a deletion of the worker or the operation that came first is seen here, one that
+    // comes later waits and then finds this row). The answers decide whether to go on; when one refuses, the
+    // transaction ends and releases what the others locked.
+    db::Batch checks(cn);
+    db::Transaction tx(cn, checks);
+    checks.add(journal_sql::lockRowKey(row));
+    const int duplicates = checks.add(change ? journal_sql::duplicateOfChange(row) : journal_sql::duplicateOfNew(row));
+    const int nowIndex = change ? checks.add(journal_sql::rowNow(id)) : -1;
+    using db::refs::Ref;
+    const int worker = db::refs::addHold(checks, Ref::Worker, row.workerId);
+    const int operation = db::refs::addHold(checks, Ref::Operation, row.operId);
+    const int product = db::refs::addHold(checks, Ref::Product, row.productId);
+    checks.run();
+    if (checks.number(duplicates, 0, 0) > 0)
+        return Outcome::Duplicate;
+    std::optional<Cell> left;
+    if (change) {
+        const RowNow now = rowFrom(checks, nowIndex, id);
         if (!now.found)
             return Outcome::RowGone;
         left = Cell{now.row.workerId, now.row.shift, now.row.date};
     }
-
-    // What the row refers to stays until the commit: a deletion of the worker or the operation that came first is
-    // seen here, one that comes later waits and then finds this row.
-    using db::refs::Ref;
-    if (!db::refs::holdIfPresent(cn, Ref::Worker, row.workerId))
+    if (!db::refs::present(checks, worker))
         return Outcome::WorkerGone;
-    if (!db::refs::holdIfPresent(cn, Ref::Operation, row.operId))
+    if (!db::refs::present(checks, operation))
         return Outcome::OperationGone;
-    if (!db::refs::holdIfPresent(cn, Ref::Product, row.productId))
+    if (!db::refs::present(checks, product))
         return Outcome::ProductGone;
 
-    db::Command smenaIU(cn, QStringLiteral("SmenaIU"));
-    smenaIU.setText(change ? journal_sql::updateRow(row) : journal_sql::insertRow(row));
-    if (smenaIU.execute() == 0)
-        return Outcome::RowGone;
-
-    // The row's cell, and the cell a change moved it away from (recomputed, 0 when nothing is left there). Taken in
-    // one order, so that two moves in opposite directions cannot wait for each other.
+    // Second batch: the row, and the locks and sums of the timesheet cells it reaches and leaves (recomputed, 0 when
+    // nothing is left there). Taken in one order, so that two moves in opposite directions cannot wait for each
+    // other.
     const Cell arrived{row.workerId, row.shift, row.date};
     std::vector<std::pair<Cell, db::hours::MissingRow>> cells{{arrived, db::hours::MissingRow::Insert}};
     if (left && *left != arrived)
@@ -195,13 +214,31 @@ Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row)
         return std::tuple(da.year(), da.month(), sa, wa, da.day()) <
                std::tuple(dateB.year(), dateB.month(), sb, wb, dateB.day());
     });
+    db::Batch reads(cn);
+    const int written = reads.add(change ? journal_sql::updateRow(row) : journal_sql::insertRow(row));
+    std::vector<db::hours::DayCell> dayCells;
+    for (const auto& [cell, missing] : cells)
+        dayCells.push_back(db::hours::addDayReads(reads, std::get<0>(cell), std::get<1>(cell), std::get<2>(cell), missing));
+    reads.run();
+    if (reads.rowsAffected(written) == 0)
+        return Outcome::RowGone;
+
+    // Last batch: the cells written and the commit. Two days of one timesheet row: the row the first inserted is the
+    // one the second updates.
+    db::Batch writes(cn);
     try {
-        for (const auto& [cell, missing] : cells)
-            db::hours::rewriteDay(dm, std::get<0>(cell), std::get<1>(cell), std::get<2>(cell), missing);
+        bool inserted = false;
+        for (size_t i = 0; i < dayCells.size(); ++i) {
+            const db::hours::DayCell& c = dayCells[i];
+            const bool sameRow = i > 0 && dayCells[i - 1].workerId == c.workerId && dayCells[i - 1].shift == c.shift &&
+                                 dayCells[i - 1].date.month() == c.date.month() &&
+                                 dayCells[i - 1].date.year() == c.date.year();
+            inserted = db::hours::addDayWrite(writes, reads, c, sameRow && inserted);
+        }
     } catch (const db::hours::TooManyHours&) {
         return Outcome::TooManyHours; // rolled back
     }
-    tx.commit();
+    tx.commitWith(writes);
     return Outcome::Done;
 }
 

@@ -19,6 +19,7 @@
 #include "journal/entry_editor.h"
 #include "journal/history_window.h"
 #include "journal/journal_changes.h"
+#include "journal/journal_day.h"
 #include "journal/journal_sql.h"
 #include "reports/reports_window.h"
 #include "timesheet/timesheet_window.h"
@@ -337,10 +338,8 @@ void TForm1::reread(int shift)
         DBGrid2->verticalScrollBar()->setValue(scroll);
 }
 
-void TForm1::showMonthState()
+void TForm1::showMonthState(bool closed)
 {
-    const QDate d = DateT->date();
-    const bool closed = db::months::closedState(w_.DataModule6->ADO_DB.name(), d.month(), d.year()).closed;
     setWindowTitle(closed ? QStringLiteral("Табель — месяц закрыт, записи не меняются") : QStringLiteral("Табель"));
     N12->menuAction()->setEnabled(FMayReadHistory);
 }
@@ -350,15 +349,7 @@ void TForm1::reopenShiftQueries()
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();
-    TDataModule6* dm = w_.DataModule6;
-    for (int s = 1; s <= 4; ++s)
-        dm->smenaQuery(s)->close();
-    for (int s = 1; s <= 4; ++s) {
-        db::Dataset* q = dm->smenaQuery(s);
-        q->setParam(QStringLiteral("data"), DateT->date());
-        q->open();
-    }
-    showMonthState();
+    showMonthState(journal::openDay(*w_.DataModule6, DateT->date()).closed);
 }
 
 // The keys of a desktop list: Insert adds, F2 (or Enter in the list) changes, Delete in the list deletes, F5 reads

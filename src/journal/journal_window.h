@@ -112,7 +112,7 @@ private:
     bool gridKey(QKeyEvent* key);
     void reopenShiftQueries();
     // The caption says when the shown day's month is closed.
-    void showMonthState();
+    void showMonthState(bool closed);
     void rowNotAsShown(journal::Outcome outcome);
     void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
