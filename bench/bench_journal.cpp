@@ -1,7 +1,7 @@
 // The journal window's activation on a large database, against the same four shift statements sent straight
 // through libpq.
 //
-//   bench_journal SOCKET_OR_HOST DATABASE [--repeat N]
+//   bench_journal SOCKET_OR_HOST DATABASE [--repeat N] [--rtt MS [--upstream HOST:PORT]]
 //
 // Program: TForm1::FormActivate() on the shown journal window, for today: the four shift queries closed, given
 // the day and opened again, the grid and the totals line following Smena1. It runs synchronously, so the time
@@ -10,6 +10,8 @@
 // with PQexec on a connection of our own with the same session settings, every cell read with PQgetvalue.
 // Also shown, to tell the driver's share from the program's: the same texts through QSqlQuery on the program's
 // own connection, every cell read with value().
+// The office bound: the same four texts sent together in one round trip (libpq's pipeline mode), i.e. one round
+// trip plus the statements' server time; over a link (--rtt) the program's day should open in that.
 // The runs are interleaved (the order rotates each iteration) so that machine noise falls on all of them alike.
 // Only ratios to the lower bound mean anything across machines; nothing here fails on a time.
 #include "bench_support.h"
@@ -39,6 +41,7 @@ namespace {
 
 constexpr int kWarmUp = 3;
 constexpr double kGoal = 1.3;
+constexpr double kOfficeGoal = 1.3;
 
 struct Stats {
     double median = 0;
@@ -54,7 +57,7 @@ Stats stats(const std::vector<double>& v)
 
 int main(int argc, char* argv[])
 {
-    bench::setProgram("bench_journal", "SOCKET_OR_HOST DATABASE [--repeat N]");
+    bench::setProgram("bench_journal", "SOCKET_OR_HOST DATABASE [--repeat N] [--rtt MS [--upstream HOST:PORT]]");
     bench::prepareEnvironment();
     QApplication app(argc, argv);
     QStringList args = QApplication::arguments().mid(1);
@@ -104,6 +107,12 @@ int main(int argc, char* argv[])
         for (int s = 0; s < 4; ++s)
             libpqRows[s] = pg.run(texts[s]);
     };
+    std::array<int, 4> pipelinedRows{};
+    auto runPipelined = [&] {
+        const std::vector<int> counts = pg.runTogether({texts.begin(), texts.end()});
+        for (int s = 0; s < 4 && s < int(counts.size()); ++s)
+            pipelinedRows[s] = counts[s];
+    };
     std::array<int, 4> qtsqlRows{};
     auto runQtSql = [&] {
         for (int s = 0; s < 4; ++s) {
@@ -122,11 +131,12 @@ int main(int argc, char* argv[])
     takeTexts();
     for (int i = 0; i < kWarmUp; ++i) {
         runLibpq();
+        runPipelined();
         runQtSql();
     }
 
-    bench::Timings tProgram, tLibpq, tQtSql;
-    const std::array<std::function<void()>, 3> kinds = {
+    bench::Timings tProgram, tLibpq, tPipelined, tQtSql;
+    const std::array<std::function<void()>, 4> kinds = {
         [&] { tProgram.time(activate); },
         [&] {
             takeTexts();
@@ -136,34 +146,43 @@ int main(int argc, char* argv[])
             takeTexts();
             tQtSql.time(runQtSql);
         },
+        [&] {
+            takeTexts();
+            tPipelined.time(runPipelined);
+        },
     };
     for (int i = 0; i < repeat; ++i)
-        for (int k = 0; k < 3; ++k)
-            kinds[(i + k) % 3]();
+        for (size_t k = 0; k < kinds.size(); ++k)
+            kinds[(i + k) % kinds.size()]();
     const double rssAfter = bench::peakRssMiB();
     bench::expectNoMessages();
 
     std::printf("database %s at %s, today %s, %d runs each after %d warm-up runs\n", qPrintable(database),
                 qPrintable(server), qPrintable(QDate::currentDate().toString(Qt::ISODate)), repeat, kWarmUp);
+    std::printf("server %s\n", bench::linkDescription().c_str());
     bool countsOk = gridRows == programRows[0];
     for (int s = 0; s < 4; ++s) {
         std::printf("  shift %d: program %d rows, libpq %d rows, QSqlQuery %d rows\n", s + 1, programRows[s],
                     libpqRows[s], qtsqlRows[s]);
-        countsOk = countsOk && programRows[s] > 0 && programRows[s] == libpqRows[s] && programRows[s] == qtsqlRows[s];
+        countsOk = countsOk && programRows[s] > 0 && programRows[s] == libpqRows[s] && programRows[s] == qtsqlRows[s] &&
+                   programRows[s] == pipelinedRows[s];
     }
     std::printf("  grid rows (shift 1 shown): %d\n", gridRows);
     if (!countsOk)
         bench::fail("row counts differ or a shift has no rows today (is the journal up to today? bench/make_large.sh)");
 
-    const Stats p = stats(tProgram.wall), l = stats(tLibpq.wall), q = stats(tQtSql.wall);
+    const Stats p = stats(tProgram.wall), l = stats(tLibpq.wall), q = stats(tQtSql.wall), o = stats(tPipelined.wall);
     const double lCpu = stats(tLibpq.cpu).median;
-    std::printf("%-34s %10s %10s %11s %11s %15s\n", "", "median ms", "min ms", "ratio(med)", "ratio(min)",
-                "client CPU ms");
+    std::printf("%-34s %10s %10s %11s %11s %15s %12s\n", "", "median ms", "min ms", "ratio(med)", "ratio(min)",
+                "client CPU ms", "round trips");
     auto line = [&](const char* name, const Stats& s, const bench::Timings& t) {
-        std::printf("%-34s %10.2f %10.2f %11.2f %11.2f %15.2f\n", name, s.median, s.min, s.median / l.median,
-                    s.min / l.min, stats(t.cpu).median);
+        const double trips = t.medianRoundTrips();
+        std::printf("%-34s %10.2f %10.2f %11.2f %11.2f %15.2f %12s\n", name, s.median, s.min, s.median / l.median,
+                    s.min / l.min, stats(t.cpu).median,
+                    trips < 0 ? "-" : QByteArray::number(trips, 'f', 0).constData());
     };
     line("libpq PQexec + PQgetvalue (bound)", l, tLibpq);
+    line("libpq pipelined (office bound)", o, tPipelined);
     line("QSqlQuery exec + value()", q, tQtSql);
     line("program FormActivate()", p, tProgram);
     std::printf("the program's own work over the bound: %.2f ms of client CPU per activation (median)\n",
@@ -172,6 +191,10 @@ int main(int argc, char* argv[])
                 rssAfter, rssAfter - rssBefore);
     std::printf("journal activation: program %.1f ms, libpq %.1f ms, ratio %.2f (goal <= %.1f); peak RSS %.0f MiB\n",
                 p.median, l.median, p.median / l.median, kGoal, rssAfter);
+    std::printf("office journal: program %.1f ms in %.0f round trips, libpq in one round trip %.1f ms\n", p.median,
+                tProgram.medianRoundTrips(), o.median);
+    std::printf("office journal ratio: %.2f (goal <= %.1f%s)\n", p.median / o.median, kOfficeGoal,
+                bench::overLink() ? "" : "; meant for a link: --rtt 2");
 
     destroyWindows(w);
     bench::keep(checksum + pg.checksum);

@@ -1,5 +1,7 @@
 #include "bench_support.h"
 
+#include "net_relay.h"
+
 #include "app/startup.h"
 #include "db/command.h"
 #include "db/data_module.h"
@@ -24,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace bench {
 
@@ -31,6 +34,7 @@ namespace {
 
 const char* programName = "bench";
 const char* usageLine = "";
+std::unique_ptr<Relay> relay;
 
 } // namespace
 
@@ -65,12 +69,74 @@ int takeInt(QStringList& args, const QString& name, int fallback, int min)
     return v;
 }
 
-void takeServerAndDatabase(const QStringList& args, QString& server, QString& database)
+double takeDouble(QStringList& args, const QString& name, double fallback)
 {
+    const qsizetype at = args.indexOf(name);
+    if (at < 0)
+        return fallback;
+    bool ok = false;
+    const double v = at + 1 < args.size() ? args[at + 1].toDouble(&ok) : 0;
+    if (!ok || v < 0)
+        usage();
+    args.remove(at, 2);
+    return v;
+}
+
+QString takeString(QStringList& args, const QString& name, const QString& fallback)
+{
+    const qsizetype at = args.indexOf(name);
+    if (at < 0)
+        return fallback;
+    if (at + 1 >= args.size())
+        usage();
+    const QString v = args[at + 1];
+    args.remove(at, 2);
+    return v;
+}
+
+void takeServerAndDatabase(QStringList& args, QString& server, QString& database)
+{
+    const double rtt = takeDouble(args, QStringLiteral("--rtt"), -1);
+    const QString upstream = takeString(args, QStringLiteral("--upstream"));
     if (args.size() != 2 || args[0].startsWith(u'-') || args[1].startsWith(u'-'))
         usage();
     server = args[0];
     database = args[1];
+    if (rtt < 0)
+        return;
+    // The program always connects to port 5432: the relay listens there, on a loopback address of its own.
+    const QString to = upstream.isEmpty() ? server + QStringLiteral("/.s.PGSQL.5432") : upstream;
+    try {
+        relay = std::make_unique<Relay>(freeLoopbackAddress(5432), 5432, to, rtt);
+    } catch (const std::exception& e) {
+        fail(e.what());
+    }
+    server = relay->address();
+}
+
+bool overLink()
+{
+    return relay != nullptr;
+}
+
+double linkRoundTripMs()
+{
+    return relay ? relay->roundTripMs() : 0;
+}
+
+quint64 roundTripsSoFar()
+{
+    return relay ? relay->roundTrips() : 0;
+}
+
+std::string linkDescription()
+{
+    if (!relay)
+        return "reached directly";
+    char text[160];
+    std::snprintf(text, sizeof text, "reached through a link with a round trip of %g ms (relay on %s:%d)",
+                  relay->roundTripMs(), qPrintable(relay->address()), relay->port());
+    return text;
 }
 
 double msSince(Clock::time_point t0)
@@ -131,9 +197,17 @@ void Timings::time(const std::function<void()>& body)
 {
     const double c0 = cpuMs();
     const auto t0 = Clock::now();
+    const quint64 r0 = roundTripsSoFar();
     body();
     wall.push_back(msSince(t0));
     cpu.push_back(cpuMs() - c0);
+    if (relay)
+        roundTrips.push_back(double(roundTripsSoFar() - r0));
+}
+
+double Timings::medianRoundTrips() const
+{
+    return roundTrips.empty() ? -1 : median(roundTrips);
 }
 
 double median(std::vector<double> v)
@@ -227,6 +301,46 @@ int PgSession::run(const QByteArray& text)
         }
     PQclear(r);
     return rows;
+}
+
+std::vector<int> PgSession::runTogether(const std::vector<QByteArray>& texts)
+{
+    std::vector<int> counts;
+    if (PQenterPipelineMode(conn_) != 1)
+        fail(std::string("libpq pipeline: ") + PQerrorMessage(conn_));
+    for (const QByteArray& t : texts)
+        if (PQsendQueryParams(conn_, t.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+            fail(std::string("libpq pipeline: ") + PQerrorMessage(conn_));
+    if (PQpipelineSync(conn_) != 1)
+        fail(std::string("libpq pipeline: ") + PQerrorMessage(conn_));
+    for (;;) {
+        PGresult* r = PQgetResult(conn_);
+        if (!r) {
+            if (PQstatus(conn_) != CONNECTION_OK)
+                fail(std::string("libpq pipeline: ") + PQerrorMessage(conn_));
+            continue;
+        }
+        const ExecStatusType st = PQresultStatus(r);
+        if (st == PGRES_PIPELINE_SYNC) {
+            PQclear(r);
+            break;
+        }
+        if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) {
+            const std::string err = PQresultErrorMessage(r);
+            PQclear(r);
+            fail("libpq pipeline: " + err);
+        }
+        const int rows = PQntuples(r), cols = PQnfields(r);
+        for (int i = 0; i < rows; ++i)
+            for (int c = 0; c < cols; ++c) {
+                const char* v = PQgetvalue(r, i, c);
+                checksum += std::strlen(v) + static_cast<unsigned char>(v[0]);
+            }
+        counts.push_back(rows);
+        PQclear(r);
+    }
+    PQexitPipelineMode(conn_);
+    return counts;
 }
 
 QString PgSession::value(const QByteArray& text)

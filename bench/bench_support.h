@@ -29,8 +29,22 @@ void setProgram(const char* name, const char* usageText);
 
 // Splits off "--name N"; the fallback when absent; usage() when N is not a whole number of at least min.
 int takeInt(QStringList& args, const QString& name, int fallback, int min = 1);
+// Splits off "--name X" for a number X of at least 0; the fallback when absent.
+double takeDouble(QStringList& args, const QString& name, double fallback);
+// Splits off "--name TEXT"; the fallback when absent.
+QString takeString(QStringList& args, const QString& name, const QString& fallback = {});
 // The two positional arguments SOCKET_OR_HOST DATABASE after the options are taken; usage() otherwise.
-void takeServerAndDatabase(const QStringList& args, QString& server, QString& database);
+// With "--rtt MS" (taken here, as "--upstream HOST:PORT|SOCKET_FILE") the benchmark runs over a slow link: a relay
+// with that round trip (net_relay.h) in front of the upstream (by default the server's socket, SOCKET_OR_HOST/
+// .s.PGSQL.5432), and server is set to the relay's address, so that the program and the lower bounds both go
+// through it.
+void takeServerAndDatabase(QStringList& args, QString& server, QString& database);
+// Whether the benchmark runs over the relay, its round trip in ms, and the round trips it has carried so far.
+bool overLink();
+double linkRoundTripMs();
+quint64 roundTripsSoFar();
+// A line that says how the server was reached ("local socket" or "a link with a round trip of 2 ms").
+std::string linkDescription();
 
 double msSince(Clock::time_point t0);
 // CPU time of this process (all its threads), in ms: the client's own work, without the server's and the waiting.
@@ -43,7 +57,10 @@ double timeMs(const std::function<void()>& body);
 struct Timings {
     std::vector<double> wall;
     std::vector<double> cpu;
+    std::vector<double> roundTrips; // counted by the relay (none without one)
     void time(const std::function<void()>& body);
+    // The median of the round trips of one run; -1 without a relay.
+    double medianRoundTrips() const;
 };
 
 double median(std::vector<double> v);
@@ -76,6 +93,8 @@ public:
 
     // Runs a statement and reads every cell of its rows (into checksum); returns the row count.
     int run(const QByteArray& text);
+    // Runs the statements in one round trip (pipeline mode), each read as run() reads; returns their row counts.
+    std::vector<int> runTogether(const std::vector<QByteArray>& texts);
     int run(const QString& text) { return run(text.toUtf8()); }
     // The first cell of the first row; empty when there is no row.
     QString value(const QByteArray& text);

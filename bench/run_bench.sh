@@ -6,7 +6,9 @@
 #
 #   bench/run_bench.sh NAME [OPTIONS] [DIR]
 #       NAME     journal, timesheet, save, reports or live (the program bench/bench_NAME)
-#       OPTIONS  the program's own, each with its value (--repeat N, --year YYYY, ...; see bench/README.md)
+#       OPTIONS  the program's own, each with its value (--repeat N, --year YYYY, ...; see bench/README.md);
+#                --rtt MS runs it over a slow link: the cluster listens on a loopback TCP address as well, and the
+#                benchmark reaches it through its relay with that round trip
 #       DIR      the large cluster's folder, /var/tmp/kesta-large by default
 set -euo pipefail
 
@@ -24,9 +26,11 @@ cluster=db/pgcluster.sh
 db=kesta_large
 dir=/var/tmp/kesta-large
 args=()
+rtt=
 while [ $# -gt 0 ]; do
     case "$1" in
         -*) [ $# -ge 2 ] || { echo "$me: $1 needs a value" >&2; exit 64; }
+            if [ "$1" = --rtt ]; then rtt=$2; fi
             args+=("$1" "$2"); shift 2 ;;
         *) dir=$1; shift ;;
     esac
@@ -63,6 +67,20 @@ fi
 if [ "$ready" != t ]; then
     echo "$me: making the large database in $dir (about half a minute)" >&2
     bench/make_large.sh "$dir" >&2
+fi
+
+if [ -n "$rtt" ]; then
+    # Over the link the server is reached by TCP, as across an office network: the cluster listens on a loopback
+    # address of its own (port 5432 free there), restarted for it when it listens only on its socket.
+    listen=$(cat "$dir/listen" 2>/dev/null || true)
+    if [ -z "$listen" ] || ! "$cluster" status "$dir" >/dev/null 2>&1; then
+        "$cluster" stop "$dir"
+        for n in $(seq 2 31); do
+            if ! (exec 3<>"/dev/tcp/127.0.0.$n/5432") 2>/dev/null; then listen=127.0.0.$n; break; fi
+        done
+        "$cluster" start "$dir" --listen "$listen"
+    fi
+    args+=(--upstream "$listen:5432")
 fi
 
 QT_QPA_PLATFORM=offscreen "$build/bench/bench_$name" "$("$cluster" socket "$dir")" "$db" "${args[@]}"

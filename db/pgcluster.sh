@@ -3,7 +3,8 @@
 # It never touches another server's data: everything lives under DIR, and the server listens on a
 # socket inside DIR (and, with --tcp, on 127.0.0.1).
 #
-#   pgcluster.sh start  DIR [--port N] [--tcp]   create the cluster if needed and start it
+#   pgcluster.sh start  DIR [--port N] [--tcp] [--listen A]   create the cluster if needed and start it
+#                                              (--tcp: also on 127.0.0.1, --listen: on the loopback address A)
 #   pgcluster.sh stop   DIR                      stop it (no error if it is not running)
 #   pgcluster.sh status DIR                      exit 0 when running
 #   pgcluster.sh psql   DIR [psql args...]       psql as the program's user "sys"
@@ -15,11 +16,12 @@ set -euo pipefail
 cmd=${1:-}; dir=${2:-}
 [ -n "$cmd" ] && [ -n "$dir" ] || { sed -n '2,12p' "$0"; exit 64; }
 shift 2
-port=5432; tcp=0
+port=5432; tcp=0; address=127.0.0.1
 while [ $# -gt 0 ] && [ "$cmd" != psql ]; do
     case "$1" in
         --port) port=$2; shift 2 ;;
         --tcp) tcp=1; shift ;;
+        --listen) tcp=1; address=$2; shift 2 ;;
         *) echo "pgcluster: unknown option $1" >&2; exit 64 ;;
     esac
 done
@@ -44,7 +46,7 @@ as_owner() {
 running() { [ -f "$data/postmaster.pid" ] && as_owner "$pgbin/pg_ctl" -D "$data" status >/dev/null 2>&1; }
 
 port_taken() {
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+    (exec 3<>"/dev/tcp/$address/$1") 2>/dev/null
 }
 
 case "$cmd" in
@@ -73,16 +75,17 @@ CONF
     listen="''"
     if [ "$tcp" = 1 ]; then
         if port_taken "$port"; then
-            echo "pgcluster: port $port on 127.0.0.1 is already taken by another program." >&2
+            echo "pgcluster: port $port on $address is already taken by another program." >&2
             echo "pgcluster: stop that server, or choose another port with --port N." >&2
             exit 2
         fi
-        listen=127.0.0.1
+        listen=$address
     fi
     as_owner "$pgbin/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 \
         -o "-p $port -c listen_addresses=$listen -k $sock" start >/dev/null \
         || { tail -n 20 "$dir/server.log" >&2; echo "pgcluster: the server did not start" >&2; exit 1; }
     echo "$port" > "$dir/port"
+    if [ "$tcp" = 1 ]; then echo "$address" > "$dir/listen"; else rm -f "$dir/listen"; fi
     ;;
 stop)
     if [ -f "$data/postmaster.pid" ]; then
