@@ -62,6 +62,14 @@ void Batch::run(Outcome outcomeIfLost)
     std::optional<DbError> failure;
     {
         ServerWait wait(conn);
+        // What a forward-only query of the generic SQL layer left unread (it stopped at its first row) is dropped,
+        // as PQexec would drop it.
+        while (PGresult* stale = PQgetResult(conn))
+            PQclear(stale);
+        // A forward-only query of the generic SQL layer asks for its rows one by one, and libpq keeps that mode until
+        // the next statement sent outside a pipeline starts: a start that sends nothing (a null text is refused after
+        // the mode is reset) ends it, so that each statement of the batch comes back whole.
+        PQsendQuery(conn, nullptr);
         if (PQenterPipelineMode(conn) != 1) {
             // The connection is busy with something else (it never is between statements): one by one instead.
             for (int i = 0; i < texts_.size() && !failure; ++i) {
@@ -95,6 +103,29 @@ void Batch::run(Outcome outcomeIfLost)
                 if (st == PGRES_PIPELINE_SYNC) {
                     PQclear(r);
                     break;
+                }
+                if (st == PGRES_SINGLE_TUPLE && index < int(results_.size())) {
+                    // Rows one by one after all (see above): gathered into one result.
+                    if (!results_[index]) {
+                        results_[index] = r;
+                        continue;
+                    }
+                    PGresult* whole = results_[index];
+                    const int row = PQntuples(whole);
+                    for (int c = 0; c < PQnfields(r); ++c)
+                        PQsetvalue(whole, row, c, PQgetisnull(r, 0, c) ? nullptr : PQgetvalue(r, 0, c),
+                                   PQgetisnull(r, 0, c) ? -1 : PQgetlength(r, 0, c));
+                    PQclear(r);
+                    continue;
+                }
+                if (st == PGRES_TUPLES_OK && index < int(results_.size()) && results_[index] &&
+                    PQresultStatus(results_[index]) == PGRES_SINGLE_TUPLE) {
+                    // The end of a statement's rows sent one by one.
+                    PGresult* whole = PQcopyResult(results_[index], PG_COPYRES_ATTRS | PG_COPYRES_TUPLES);
+                    PQclear(results_[index]);
+                    PQclear(r);
+                    results_[index++] = whole;
+                    continue;
                 }
                 if (index < int(results_.size()) && !results_[index]) {
                     results_[index] = r;
