@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -17,26 +16,28 @@ class FirstPaint : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::Paint || seen_)
+        if (!painting_) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (event->type() == QEvent::Paint && widget && widget->isWindow()) {
+                painting_ = true;
+                name_ = widget->objectName().toUtf8();
+            }
             return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || !widget->isWindow())
+        }
+        // The window and its children paint one after the other and reach the screen together; the first event of
+        // another kind comes once that is done (whatever the program does next).
+        if (event->type() == QEvent::Paint)
             return false;
-        seen_ = true;
-        const QByteArray name = widget->objectName().toUtf8();
-        // Once this round of painting has reached the screen.
-        QTimer::singleShot(0, [name] {
-            const int fd = qEnvironmentVariableIntValue("KESTA_STARTUP_FD");
-            const QByteArray line = "shown " + name + '\n';
-            if (fd > 0)
-                [[maybe_unused]] const ssize_t n = ::write(fd, line.constData(), size_t(line.size()));
-            ::_exit(0);
-        });
-        return false;
+        const int fd = qEnvironmentVariableIntValue("KESTA_STARTUP_FD");
+        const QByteArray line = "shown " + name_ + '\n';
+        if (fd > 0)
+            [[maybe_unused]] const ssize_t n = ::write(fd, line.constData(), size_t(line.size()));
+        ::_exit(0);
     }
 
 private:
-    bool seen_ = false;
+    bool painting_ = false;
+    QByteArray name_;
 };
 
 void install()

@@ -38,7 +38,20 @@ void TForm23::showEvent(QShowEvent* event)
     ui::centerOnScreen(this);
     if (!activated_) {
         activated_ = true;
+        if (holdActivation_) {
+            activationHeld_ = true;
+            return;
+        }
         // Activation runs once the window is on screen and the message loop runs.
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
+    }
+}
+
+void TForm23::releaseActivation()
+{
+    holdActivation_ = false;
+    if (activationHeld_) {
+        activationHeld_ = false;
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
     }
 }

@@ -21,6 +21,10 @@ public:
     void Timer1Timer();
 
     void reject() override;
+    // The activation (the build-stamp check, which reads and may write the database) waits while the other windows
+    // are built after this one is on the screen, so that it still comes after them; release() lets it run then.
+    void holdActivation() { holdActivation_ = true; }
+    void releaseActivation();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -29,4 +33,6 @@ protected:
 private:
     Windows& w_;
     bool activated_ = false;
+    bool holdActivation_ = false;
+    bool activationHeld_ = false;
 };

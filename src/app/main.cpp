@@ -1,6 +1,8 @@
 // Entry point: the application object, the windows in their order, the message loop.
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "db/connection_string.h"
+#include "db/data_module.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
@@ -55,12 +57,14 @@ int main(int argc, char* argv[])
     const QStringList args = QApplication::arguments();
     windows.arg1 = args.size() > 1 ? args[1] : QString();
     windows.arg2 = args.size() > 2 ? args[2] : QString();
+    // The server starts a process for the connection meanwhile: the first window is built while it does.
+    db::Connection::connectEarly(db::connectionStringFor(windows.arg1, windows.arg2));
     windows.buildDate = QStringLiteral(__DATE__);
     windows.buildTime = QStringLiteral(__TIME__);
 
     int result = 0;
     try {
-        createWindows(windows);
+        createWindows(windows, true);
         // A start refused before the loop (no connection) ends the program with a failure code.
         result = windows.terminateRequested ? 1 : app.exec();
         result = std::max(result, windows.exitCode);

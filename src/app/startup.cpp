@@ -22,13 +22,21 @@
 #include "timesheet/timesheet_window.h"
 #include "ui/window_registry.h"
 
-void createWindows(Windows& w)
+#include <QCoreApplication>
+
+void createWindows(Windows& w, bool paintFirstAtOnce)
 {
-    w.createAuthorization = [&w] {
+    w.createAuthorization = [&w, paintFirstAtOnce] {
         w.Form23 = new TForm23(w);
+        if (paintFirstAtOnce)
+            w.Form23->holdActivation();
         w.Form23->show();
     };
     w.Form1 = new TForm1(w);
+    // What the user waits for is the first window; the others are built while it is already there. Only painting
+    // and what Qt has queued run here, no input: the windows' own steps (the activation) wait until all are built.
+    if (paintFirstAtOnce && w.Form23 && !w.terminateRequested)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     w.Form2 = new TForm2(w);
     w.Form3 = new TForm3(w);
     w.Form4 = new TForm4(w);
@@ -46,6 +54,8 @@ void createWindows(Windows& w)
     w.Form17 = new TForm17(w);
     w.Form20 = new TForm20(w);
     w.Form22 = new TForm22(w);
+    if (w.Form23)
+        w.Form23->releaseActivation();
 }
 
 void destroyWindows(Windows& w)

@@ -8,11 +8,118 @@
 #include "db/transaction.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace db {
+
+namespace {
+
+// The connection started by Connection::connectEarly, until a Connection of its name takes it over.
+struct EarlyConnection {
+    QString name;
+    QString connectionString;
+    ServerRole role = ServerRole::Primary;
+    std::thread thread;
+    std::optional<DbError> failure;
+    bool nameGiven = false; // newConnectionName() has handed the name out
+};
+std::mutex earlyMutex;
+std::unique_ptr<EarlyConnection> early;
+
+// Makes the connection as Connection::open() does; throws DbError.
+void connectNamed(const QString& name, const QString& connectionString, ServerRole role)
+{
+    const ConnectionOptions o = parseConnectionString(connectionString);
+    QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
+                                                   : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    if (!db.isValid())
+        throw DbError(QStringLiteral("Драйвер PostgreSQL (QPSQL) недоступен."));
+    db.setDatabaseName(o.database);
+    db.setHostName(o.server);
+    db.setPort(o.port);
+    db.setUserName(o.user);
+    db.setPassword(o.password);
+    db.setConnectOptions(connectOptions(o.sslMode, role));
+    if (!db.open())
+        throw DbError::fromSqlError(db.lastError());
+    prepareSession(db);
+}
+
+// The early connection of that name, once its thread has ended (nullptr when there is none).
+std::unique_ptr<EarlyConnection> takeEarly(const QString& name)
+{
+    std::unique_ptr<EarlyConnection> e;
+    {
+        std::lock_guard lock(earlyMutex);
+        if (!early || early->name != name)
+            return nullptr;
+        e = std::move(early);
+    }
+    e->thread.join();
+    return e;
+}
+
+bool earlyPending(const QString& name)
+{
+    std::lock_guard lock(earlyMutex);
+    return early && early->name == name;
+}
+
+} // namespace
+
+namespace {
+
+// At the end of the program: a connection started early and never taken over is waited for.
+void joinEarly()
+{
+    std::unique_ptr<EarlyConnection> e;
+    {
+        std::lock_guard lock(earlyMutex);
+        e = std::move(early);
+    }
+    if (e)
+        e->thread.join();
+}
+
+} // namespace
+
+void Connection::connectEarly(const QString& connectionString, ServerRole role)
+{
+    if (!QCoreApplication::instance())
+        return;
+    const QString name = TDataModule6::newConnectionName();
+    std::lock_guard lock(earlyMutex);
+    if (early)
+        return;
+    qAddPostRoutine(joinEarly);
+    early = std::make_unique<EarlyConnection>();
+    early->name = name;
+    early->connectionString = connectionString;
+    early->role = role;
+    EarlyConnection* e = early.get();
+    QThread* mainThread = QCoreApplication::instance()->thread();
+    e->thread = std::thread([e, mainThread] {
+        try {
+            connectNamed(e->name, e->connectionString, e->role);
+        } catch (const DbError& error) {
+            e->failure = error;
+        }
+        // The connection is used on the main thread from now on (a connection belongs to the thread of its driver).
+        const QSqlDatabase db = QSqlDatabase::database(e->name, false);
+        if (db.driver())
+            db.driver()->moveToThread(mainThread);
+    });
+}
 
 Connection::Connection(const QString& name, ServerRole role)
     : name_(name)
@@ -22,6 +129,7 @@ Connection::Connection(const QString& name, ServerRole role)
 
 Connection::~Connection()
 {
+    takeEarly(name_);
     close();
     if (QSqlDatabase::contains(name_))
         QSqlDatabase::removeDatabase(name_);
@@ -29,25 +137,22 @@ Connection::~Connection()
 
 void Connection::open()
 {
+    if (const std::unique_ptr<EarlyConnection> e = takeEarly(name_)) {
+        if (e->connectionString == connectionString_ && e->role == role_) {
+            if (e->failure)
+                throw *e->failure;
+            return;
+        }
+    }
     close();
-    const ConnectionOptions o = parseConnectionString(connectionString_);
-    QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
-                                                    : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
-    if (!db.isValid())
-        throw DbError(QStringLiteral("Драйвер PostgreSQL (QPSQL) недоступен."));
-    db.setDatabaseName(o.database);
-    db.setHostName(o.server);
-    db.setPort(o.port);
-    db.setUserName(o.user);
-    db.setPassword(o.password);
-    db.setConnectOptions(connectOptions(o.sslMode, role_));
-    if (!db.open())
-        throw DbError::fromSqlError(db.lastError());
-    prepareSession(db);
+    connectNamed(name_, connectionString_, role_);
 }
 
 void Connection::close()
 {
+    // An early connection is not this one's until open() takes it over.
+    if (earlyPending(name_))
+        return;
     if (QSqlDatabase::contains(name_)) {
         QSqlDatabase db = QSqlDatabase::database(name_, false);
         if (db.isOpen())
@@ -57,7 +162,7 @@ void Connection::close()
 
 bool Connection::isOpen() const
 {
-    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+    return !earlyPending(name_) && QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
 }
 
 } // namespace db
@@ -129,6 +234,14 @@ QList<FieldDef> hTabelFields(int shift)
 
 QString TDataModule6::newConnectionName()
 {
+    {
+        // The early connection's name goes to the first connection asked for after it was started.
+        std::lock_guard lock(db::earlyMutex);
+        if (db::early && !db::early->nameGiven && !db::early->name.isEmpty()) {
+            db::early->nameGiven = true;
+            return db::early->name;
+        }
+    }
     static QAtomicInt counter;
     return QString::fromLatin1(db::kProgramConnectionPrefix) + QString::number(counter.fetchAndAddRelaxed(1));
 }
