@@ -8,6 +8,11 @@
 #   demo.sh reset    drop kesta_erp and generate it anew (journal dates move up to today)
 #   demo.sh psql [psql args]   psql into kesta_erp as the program's user
 #
+# Besides the program's built-in user sys, the demo has one personal login per group role of db/roles.sql
+# (demo_reporting, demo_foreman, demo_warehouse, demo_full; each login's password is its name), and in its folder a
+# service file and a password file for them, so that the program can be tried with a personal login at once:
+#   PGSERVICEFILE=DIR/pg_service.conf PGPASSFILE=DIR/pgpass kesta_tabel --service demo_reporting
+#
 # Folder: $KESTA_DEMO_DIR, else ~/.local/share/kesta-demo; as root /var/lib/kesta-demo, because the server
 # runs as the postgres user there and cannot reach into /root.
 # The program always connects to port 5432, so the demo server listens there on 127.0.0.1.
@@ -56,14 +61,39 @@ generate() {
     psql_quiet -d postgres -c "drop database if exists $tmp" >/dev/null
     psql_demo -d postgres -c "create database $tmp" >/dev/null
     psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -f "$here/schema.sql" >/dev/null
+    psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -f "$here/roles.sql" >/dev/null
     psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -v scale=demo -f "$here/generate.sql" >/dev/null
     psql_demo -d postgres -c "alter database $tmp rename to $db" >/dev/null
     source_checksum >"$dir/source.sha256"
     say "done in $((SECONDS - t0)) s: $(psql_demo -d "$db" -tAc "select count(*) from accounts_dep.smena") journal rows"
 }
 
-# What the demo was made from: the schema and the generator.
-source_checksum() { cat "$here/schema.sql" "$here/generate.sql" | sha256sum | cut -d' ' -f1; }
+# What the demo was made from: the schema, the grants and the generator.
+source_checksum() { cat "$here/schema.sql" "$here/roles.sql" "$here/generate.sql" | sha256sum | cut -d' ' -f1; }
+
+# The personal logins (roles belong to the server, not to the database: made once, kept across resets), and the
+# service and password files that name them.
+demo_logins() {
+    local g
+    for g in reporting foreman warehouse full; do
+        psql_quiet -d postgres -v ON_ERROR_STOP=1 >/dev/null <<SQL
+do \$\$ begin
+    if not exists (select 1 from pg_roles where rolname = 'demo_$g') then
+        create role demo_$g login password 'demo_$g';
+    end if;
+end \$\$;
+grant kesta_$g to demo_$g;
+SQL
+    done
+    umask 077
+    : >"$dir/pgpass"
+    : >"$dir/pg_service.conf"
+    for g in reporting foreman warehouse full; do
+        echo "localhost:5432:$db:demo_$g:demo_$g" >>"$dir/pgpass"
+        printf '[demo_%s]\nhost=localhost\nport=5432\ndbname=%s\nuser=demo_%s\n\n' "$g" "$db" "$g" >>"$dir/pg_service.conf"
+    done
+    umask 022
+}
 
 # True when the demo was made from other sources than the current ones (or before they were recorded).
 demo_outdated() { [ "$(cat "$dir/source.sha256" 2>/dev/null)" != "$(source_checksum)" ]; }
@@ -87,7 +117,9 @@ start() {
         psql_quiet -d postgres -c "drop database if exists $db with (force)" >/dev/null
     fi
     db_exists "$db" || generate
+    demo_logins
     say "running: database $db on localhost:5432 (data in $dir)"
+    say "personal logins: PGSERVICEFILE=$dir/pg_service.conf PGPASSFILE=$dir/pgpass kesta_tabel --service demo_reporting"
 }
 
 cmd=${1:-}
@@ -113,6 +145,7 @@ reset)
     if [ -d "$dir/data" ] && "$cluster" status "$dir"; then was_running=1; else "$cluster" start "$dir"; fi
     psql_quiet -d postgres -c "drop database if exists $db with (force)" >/dev/null
     generate
+    demo_logins
     [ "$was_running" = 1 ] || "$cluster" stop "$dir"
     ;;
 psql)
@@ -120,7 +153,7 @@ psql)
     psql_demo -d "$db" "$@"
     ;;
 *)
-    sed -n '2,13p' "$0" >&2
+    sed -n '2,18p' "$0" >&2
     exit 64
     ;;
 esac

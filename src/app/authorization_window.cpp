@@ -1,5 +1,6 @@
 #include "app/authorization_window.h"
 
+#include "app/login_check.h"
 #include "db/data_module.h"
 #include "db/session.h"
 #include "journal/access_codes.h"
@@ -80,6 +81,8 @@ void TForm23::Button1Click()
         ui::Messages::error(QStringLiteral("Введены неверные данные."));
         return;
     }
+    // A personal login whose group roles give less than the code: said once, before the journal opens.
+    warnWhenLoginLacksRole(w_, role);
     // Each window switches off for itself what the role may not use.
     const ui::RoleRights rights = ui::rightsOf(role);
     journal->applyRole(rights);

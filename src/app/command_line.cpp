@@ -33,13 +33,18 @@ QString versionText(const char* compilerDate, const char* compilerTime)
 QString helpText()
 {
     return QStringLiteral(
-        "Использование: kesta_tabel [БАЗА СЕРВЕР]\n"
+        "Использование: kesta_tabel [--service ИМЯ] [БАЗА СЕРВЕР]\n"
         "Журнал сдельных работ, справочники, табель учёта рабочего времени и отчёты.\n"
         "\n"
         "  kesta_tabel              встроенное подключение: база kesta_erp на сервере localhost\n"
         "  kesta_tabel БАЗА СЕРВЕР  база данных БАЗА на сервере СЕРВЕР (имя или адрес сервера либо папка\n"
         "                           с его сокетом); порт 5432, пользователь sys\n"
         "  Одна БАЗА без СЕРВЕРА подключение не меняет.\n"
+        "\n"
+        "  --service ИМЯ            личная учётная запись: подключение по службе ИМЯ из pg_service.conf\n"
+        "                           (сервер, база, учётная запись, шифрование sslmode; пароль из ~/.pgpass);\n"
+        "                           без этого ключа служба из PGSERVICE, иначе служба kesta, если она описана.\n"
+        "                           БАЗА и СЕРВЕР, если заданы, заменяют базу и сервер службы.\n"
         "\n"
         "  --version                версия программы и отметка сборки\n"
         "  --help                   эта справка\n"
@@ -65,4 +70,30 @@ std::optional<int> answerInfoOption(int argc, const char* const* argv, const cha
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     return std::nullopt;
+}
+
+StartArguments startArguments(const QStringList& arguments)
+{
+    StartArguments a;
+    QStringList positional;
+    const QString option = QStringLiteral("--service");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == option) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                a.error = QStringLiteral("После --service нужно имя службы подключения.");
+                continue;
+            }
+            a.service = arguments[++i];
+        } else if (arg.startsWith(option + u'=')) {
+            a.service = arg.mid(option.size() + 1);
+            if (a.service.isEmpty())
+                a.error = QStringLiteral("После --service нужно имя службы подключения.");
+        } else {
+            positional.append(arg);
+        }
+    }
+    a.arg1 = positional.value(0);
+    a.arg2 = positional.value(1);
+    return a;
 }

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
+#include "db/service.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
@@ -15,6 +16,7 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -53,12 +55,20 @@ int main(int argc, char* argv[])
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
+    const StartArguments args = startArguments(QApplication::arguments());
+    if (!args.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(args.error));
+        return 64;
+    }
     Windows windows;
-    const QStringList args = QApplication::arguments();
-    windows.arg1 = args.size() > 1 ? args[1] : QString();
-    windows.arg2 = args.size() > 2 ? args[2] : QString();
-    // The server starts a process for the connection meanwhile: the first window is built while it does.
-    db::Connection::connectEarly(db::connectionStringFor(windows.arg1, windows.arg2));
+    windows.arg1 = args.arg1;
+    windows.arg2 = args.arg2;
+    // A personal login when the administrator set up a connection service; the built-in connection otherwise.
+    windows.service = db::chooseService(args.service);
+    // The server starts a process for the built-in connection meanwhile: the first window is built while it does.
+    // A personal login connects as its service says when the data module opens it.
+    if (windows.service.isEmpty())
+        db::Connection::connectEarly(db::connectionStringFor(windows.arg1, windows.arg2));
     windows.buildDate = QStringLiteral(__DATE__);
     windows.buildTime = QStringLiteral(__TIME__);
 

@@ -1,5 +1,7 @@
 #include "db/connection_string.h"
 
+#include "db/service.h"
+
 namespace db {
 
 QString connectionStringValue(const QString& value)
@@ -98,6 +100,27 @@ ConnectionOptions parseConnectionString(const QString& text)
             o.sslMode = value;
     }
     return o;
+}
+
+QString connectionDescription(const QString& arg1, const QString& arg2, const QString& service)
+{
+    if (service.isEmpty()) {
+        const ConnectionOptions where = parseConnectionString(connectionStringFor(arg1, arg2));
+        return QStringLiteral("Сервер: %1\nБаза данных: %2").arg(where.server, where.database);
+    }
+    const ServiceDefinition def = findService(service);
+    const auto setting = [&](const char* key) {
+        const QString v = def.settings.value(QString::fromLatin1(key));
+        return v.isEmpty() ? QStringLiteral("(по умолчанию libpq)") : v;
+    };
+    if (!def.found)
+        return QStringLiteral("Служба подключения: %1 (не описана ни в одном файле служб)").arg(service);
+    const QString text = QStringLiteral("Служба подключения: %1 (%2)").arg(service, def.file);
+    if (!arg2.isEmpty())
+        return text + QStringLiteral("\nСервер: %1\nБаза данных: %2").arg(arg2, arg1);
+    return text + QStringLiteral("\nСервер: %1\nБаза данных: %2\nУчётная запись: %3")
+                      .arg(setting("host"), def.settings.value(QStringLiteral("dbname"), QString::fromLatin1(kDefaultDatabase)),
+                           setting("user"));
 }
 
 } // namespace db

@@ -30,6 +30,10 @@ struct ConnectionOptions {
     QString password;
     QString sslMode;
 };
+// Where a start connects, for the message of a failed connection: the server and the database, and the
+// connection service of a personal login with the file that defines it.
+QString connectionDescription(const QString& arg1, const QString& arg2, const QString& service);
+
 // Reads DATABASE, SERVER, PORT, UID, PWD and SSLmode (keys regardless of letter case; braced values unwrapped).
 ConnectionOptions parseConnectionString(const QString& text);
 

@@ -2,8 +2,9 @@
 
 #include "db/connection_string.h"
 #include "db/data_module_sql.h"
-#include "db/listener.h"
 #include "db/db_error.h"
+#include "db/listener.h"
+#include "db/service.h"
 #include "db/session.h"
 #include "db/transaction.h"
 
@@ -51,7 +52,7 @@ void connectNamed(const QString& name, const QString& connectionString, ServerRo
     db.setPassword(o.password);
     db.setConnectOptions(connectOptions(o.sslMode, role));
     if (!db.open())
-        throw DbError::fromSqlError(db.lastError());
+        throw explainConnectFailure(DbError::fromSqlError(db.lastError()));
     prepareSession(db);
 }
 
@@ -135,17 +136,51 @@ Connection::~Connection()
         QSqlDatabase::removeDatabase(name_);
 }
 
+void Connection::configure(const QString& arg1, const QString& arg2, const QString& service)
+{
+    service_ = service;
+    // With a service the arguments matter only as a pair, as they do for the built-in connection.
+    connectionString_ = service.isEmpty() || !arg2.isEmpty() ? connectionStringFor(arg1, arg2) : QString();
+}
+
 void Connection::open()
 {
     if (const std::unique_ptr<EarlyConnection> e = takeEarly(name_)) {
-        if (e->connectionString == connectionString_ && e->role == role_) {
+        // A personal login connects as its service says, never through the built-in connection started early.
+        if (service_.isEmpty() && e->connectionString == connectionString_ && e->role == role_) {
             if (e->failure)
                 throw *e->failure;
             return;
         }
     }
     close();
-    connectNamed(name_, connectionString_, role_);
+    if (service_.isEmpty()) {
+        connectNamed(name_, connectionString_, role_);
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
+                                                    : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    if (!db.isValid())
+        throw DbError(QStringLiteral("Драйвер PostgreSQL (QPSQL) недоступен."));
+    if (!validServiceName(service_))
+        throw DbError(QStringLiteral("Недопустимое имя службы подключения «%1».").arg(service_));
+    // Whatever the service leaves out, libpq takes from its environment and defaults; only the database has
+    // the program's own default, since libpq's (the login's name) is never the journal's database.
+    const ServiceDefinition def = findService(service_);
+    const ConnectionOptions o = parseConnectionString(connectionString_);
+    QString database = o.database;
+    if (connectionString_.isEmpty() && !def.settings.contains(QStringLiteral("dbname")) &&
+        qEnvironmentVariableIsEmpty("PGDATABASE"))
+        database = QString::fromLatin1(kDefaultDatabase);
+    db.setDatabaseName(database);
+    db.setHostName(o.server);
+    db.setPort(-1);
+    db.setUserName(QString());
+    db.setPassword(QString());
+    db.setConnectOptions(QStringLiteral("service=") + service_ + u';' + connectOptions(QString(), role_));
+    if (!db.open())
+        throw explainConnectFailure(DbError::fromSqlError(db.lastError()));
+    prepareSession(db);
 }
 
 void Connection::close()
@@ -253,6 +288,7 @@ TDataModule6::TDataModule6(QObject* parent)
 {
     db::registerOnDemand(Reports.name(), [this] {
         Reports.setConnectionString(ADO_DB.connectionString());
+        Reports.setService(ADO_DB.service());
         Reports.open();
     });
     setObjectName(QStringLiteral("DataModule6"));

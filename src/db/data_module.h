@@ -14,7 +14,8 @@ namespace db {
 
 class Listener;
 
-// The one connection of the program. Options come from the keys of the ODBC-style connection string.
+// The one connection of the program. Options come from the keys of the ODBC-style connection string, or, with a
+// connection service (a person's own login), from the service's settings.
 class Connection {
 public:
     explicit Connection(const QString& name, ServerRole role = ServerRole::Primary);
@@ -25,6 +26,15 @@ public:
     QString name() const { return name_; }
     QString connectionString() const { return connectionString_; }
     void setConnectionString(const QString& text) { connectionString_ = text; }
+    // A libpq service (pg_service.conf) to connect through instead of the built-in user: its settings give the
+    // server, the database, the login and how it proves itself (~/.pgpass, Kerberos, a certificate) and the
+    // encryption (sslmode). A connection string set as well gives only the database and the server, which then
+    // take the place of the service's. Empty: the connection string alone.
+    QString service() const { return service_; }
+    void setService(const QString& name) { service_ = name; }
+    // From the command line: arguments 1 and 2 (the database and the server, which select the assembled
+    // connection string as documented) and the service chosen for this start (db::chooseService).
+    void configure(const QString& arg1, const QString& arg2, const QString& service);
     // Connects and prepares the session (day-first dates, standard strings, UTF8). Throws DbError.
     void open();
     // Connecting takes a while (the server starts a process for each connection): the program starts its first
@@ -39,6 +49,7 @@ public:
 private:
     QString name_;
     QString connectionString_;
+    QString service_;
     ServerRole role_;
 };
 

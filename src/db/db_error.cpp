@@ -26,7 +26,7 @@ DbError DbError::explained(const QString& reason, const QString& advice, const D
 {
     const QString detail = cause.text().isEmpty() ? QString() : u'\n' + cause.text();
     const QString state = cause.sqlState();
-    DbError e(reason + u' ' + advice + detail, state, cause.severity());
+    DbError e((advice.isEmpty() ? reason : reason + u' ' + advice) + detail, state, cause.severity());
     e.withoutAdvice_ = reason + detail;
     return e;
 }

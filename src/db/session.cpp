@@ -417,6 +417,38 @@ FailureKind classify(const DbError& error, PGconn* conn)
     return FailureKind::Statement;
 }
 
+DbError explainConnectFailure(const DbError& error)
+{
+    const QString text = error.text();
+    const QString advice = QStringLiteral("Подключение не выполнено. Проверьте настройки подключения или обратитесь к "
+                                          "администратору базы данных.");
+    // OpenSSL's words come untranslated; libpq's own are matched in English, its translations fall through to
+    // the text as libpq gives it.
+    if (text.contains(QLatin1String("certificate verify failed")))
+        return DbError::explained(QStringLiteral("Сервер базы данных не подтвердил свою подлинность: его сертификат не "
+                                                 "подписан центром сертификации, указанным в настройках подключения "
+                                                 "(sslrootcert)."),
+                                  advice, error);
+    if (text.contains(QLatin1String("does not match host name")))
+        return DbError::explained(QStringLiteral("Сертификат сервера базы данных выдан на другое имя, чем имя сервера в "
+                                                 "настройках подключения."),
+                                  advice, error);
+    if (text.contains(QLatin1String("root certificate file")))
+        return DbError::explained(QStringLiteral("Не найден файл центра сертификации (sslrootcert), которым проверяется "
+                                                 "сервер базы данных."),
+                                  advice, error);
+    if (text.contains(QLatin1String("server does not support SSL")))
+        return DbError::explained(QStringLiteral("Сервер базы данных не принимает шифрованные соединения, а настройки "
+                                                 "подключения их требуют (sslmode)."),
+                                  advice, error);
+    if (text.contains(QLatin1String("password authentication failed")) ||
+        text.contains(QLatin1String("no password supplied")))
+        return DbError::explained(QStringLiteral("Сервер базы данных не принял пароль учётной записи (пароль берётся из "
+                                                 "файла ~/.pgpass)."),
+                                  advice, error);
+    return error;
+}
+
 void throwAfterFailure(const QString& connectionName, const DbError& error, Outcome outcome)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
@@ -425,6 +457,11 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
     case FailureKind::Statement:
         // A failed statement inside a transaction leaves the connection fine: it is kept. The closed-month guard's
         // refusal is said in its own words, without the server's prefix and context lines.
+        if (error.sqlState() == QLatin1String(sqlstate::kInsufficientPrivilege)) {
+            PGconn* conn = pgConnection(db);
+            const QString login = conn && PQuser(conn) ? QString::fromLocal8Bit(PQuser(conn)) : QString();
+            throw DbError::explained(QString::fromUtf8(kNoRightMessage).arg(login), QString(), error);
+        }
         if (error.sqlState() == QLatin1String(kClosedMonthState)) {
             QString text = error.text().section(u'\n', 0, 0).trimmed();
             if (text.startsWith(QLatin1String("ERROR:")))

@@ -85,6 +85,15 @@ enum class FailureKind { Statement, ConnectionLost, LockTimeout, StatementTimeou
 // From the connection's state, the SQLSTATE (class 08, 57P01..57P03) and the severity (FATAL, PANIC).
 FailureKind classify(const DbError& error, PGconn* conn);
 
+// A failed attempt to connect, explained in the user's words where the cause is known (the server's certificate,
+// encryption the server does not offer, a refused password), libpq's text after it.
+DbError explainConnectFailure(const DbError& error);
+
+// The refusal of a statement for want of a right (SQLSTATE 42501): the login may not do this; nothing is written.
+inline constexpr const char* kNoRightMessage =
+    "У учётной записи базы данных «%1» нет права на это действие. Ничего не записано. Права учётным записям "
+    "выдаёт администратор базы данных.";
+
 // After a failed statement: throws the error with the program's explanation. When the connection itself broke,
 // connects again first (the failed statement is not repeated).
 [[noreturn]] void throwAfterFailure(const QString& connectionName, const DbError& error,

@@ -198,7 +198,7 @@ void TForm1::FormCreate()
         const QString arg1 = w_.arg1;
         const QString arg2 = w_.arg2;
         dm->ADO_DB.close();
-        dm->ADO_DB.setConnectionString(db::connectionStringFor(arg1, arg2));
+        dm->ADO_DB.configure(arg1, arg2, w_.service);
         dm->ADO_DB.open();
 
         ver = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("ver"), this);
@@ -213,9 +213,8 @@ void TForm1::FormCreate()
             w_.createAuthorization();
     } catch (const std::exception& e) {
         // Where the program looked and what the server or the network said, for whoever puts it right.
-        const db::ConnectionOptions where = db::parseConnectionString(db::connectionStringFor(w_.arg1, w_.arg2));
-        const QString details = QStringLiteral("Сервер: %1\nБаза данных: %2\nПричина: %3")
-                                    .arg(where.server, where.database, QString::fromUtf8(e.what()).trimmed());
+        const QString details = db::connectionDescription(w_.arg1, w_.arg2, w_.service) +
+                                QStringLiteral("\nПричина: ") + QString::fromUtf8(e.what()).trimmed();
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
                                        QStringLiteral("Ошибка!"));
         w_.requestTermination(1);

@@ -54,6 +54,8 @@ struct Windows {
     // Command-line arguments 1 (database name) and 2 (server address), empty where absent.
     QString arg1;
     QString arg2;
+    // The connection service of a personal login (db::chooseService); empty for the built-in connection.
+    QString service;
     // The compiler's date ("Feb 11 2023") and time ("15:36:35") of the build of the program.
     QString buildDate;
     QString buildTime;

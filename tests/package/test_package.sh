@@ -50,6 +50,7 @@ expected=$(cat <<'LIST' | sort
 ./usr/share/kesta-tabel/db/demo.sh
 ./usr/share/kesta-tabel/db/generate.sql
 ./usr/share/kesta-tabel/db/pgcluster.sh
+./usr/share/kesta-tabel/db/roles.sql
 ./usr/share/kesta-tabel/db/schema.sql
 ./usr/share/man/man1/kesta_tabel.1.gz
 ./usr/share/man/ru/man1/kesta_tabel.1.gz

@@ -23,7 +23,13 @@ AppFixture::AppFixture(const QString& arg1, const QString& arg2, const QString& 
     start(arg1, arg2, buildDate, buildTime);
 }
 
-void AppFixture::start(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime)
+AppFixture::AppFixture(const Service& service, const QString& buildDate, const QString& buildTime)
+{
+    start({}, {}, buildDate, buildTime, service.name);
+}
+
+void AppFixture::start(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime,
+                       const QString& service)
 {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     // The windows' kept places and widths go to a folder of the test run's own, never the user's settings.
@@ -36,6 +42,7 @@ void AppFixture::start(const QString& arg1, const QString& arg2, const QString& 
     ui::clearModalScripts();
     w.arg1 = arg1;
     w.arg2 = arg2;
+    w.service = service;
     w.buildDate = buildDate;
     w.buildTime = buildTime;
     // Ending the real loop would make every later modal loop of the test return at once.

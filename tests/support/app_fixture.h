@@ -11,6 +11,12 @@ public:
     explicit AppFixture(TestDatabase& db, const QString& buildDate = QStringLiteral("Dec 10 2026"),
                         const QString& buildTime = QStringLiteral("10:00:00"));
     AppFixture(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime);
+    // Started with a connection service (a personal login) in place of the built-in connection.
+    struct Service {
+        QString name;
+    };
+    explicit AppFixture(const Service& service, const QString& buildDate = QStringLiteral("Dec 10 2026"),
+                        const QString& buildTime = QStringLiteral("10:00:00"));
     ~AppFixture();
 
     Windows w;
@@ -20,5 +26,6 @@ public:
     void login(const QString& code, const std::function<void()>& insideJournal = {});
 
 private:
-    void start(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime);
+    void start(const QString& arg1, const QString& arg2, const QString& buildDate, const QString& buildTime,
+               const QString& service = {});
 };

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts (or stops) the throwaway PostgreSQL cluster of one test run. The cluster lives in a new temporary
-# folder whose path is written to STATEFILE; the template database "kesta_template" holds the schema,
+# folder whose path is written to STATEFILE; the template database "kesta_template" holds the schema and its grants,
 # and every test makes its own database from it.
 set -euo pipefail
 cmd=$1; statefile=$2; dbdir=$3
@@ -18,6 +18,7 @@ start)
     "$cluster" start "$dir"
     "$cluster" psql "$dir" -d postgres -v ON_ERROR_STOP=1 -c "create database kesta_template"
     "$cluster" psql "$dir" -d kesta_template -v ON_ERROR_STOP=1 -f "$dbdir/schema.sql" >/dev/null
+    "$cluster" psql "$dir" -d kesta_template -v ON_ERROR_STOP=1 -f "$dbdir/roles.sql" >/dev/null
     echo "$dir" > "$statefile"
     echo "test cluster in $dir"
     ;;

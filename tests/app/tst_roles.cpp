@@ -1,0 +1,446 @@
+// The four group roles of db/roles.sql against what the program does: each of its changes and reads, run by a
+// personal login of each group (through a connection service), is allowed exactly where the group may act and
+// otherwise refused in the program's words with nothing written; the same for statements from a plain connection,
+// as anybody with the login could send them; and every object of the schema has its place in the grants.
+#include "catalogs/catalogs_sql.h"
+#include "catalogs/catalogue_changes.h"
+#include "db/closed_months.h"
+#include "db/command.h"
+#include "db/data_module.h"
+#include "db/data_module_sql.h"
+#include "db/db_error.h"
+#include "db/service.h"
+#include "db/session.h"
+#include "db/transaction.h"
+#include "journal/journal_changes.h"
+#include "journal/journal_sql.h"
+#include "reports/reports_sql.h"
+#include "support/personal_login.h"
+#include "support/test_database.h"
+#include "timesheet/timesheet_rebuild.h"
+#include "timesheet/timesheet_sql.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+const QStringList kGroups = {"kesta_reporting", "kesta_foreman", "kesta_warehouse", "kesta_full"};
+
+QString sourceFile(const char* name)
+{
+    QFile f(QStringLiteral(KESTA_DB_DIR "/") + QString::fromLatin1(name));
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", name);
+    return QString::fromUtf8(f.readAll());
+}
+
+// A small shop with one journal row of today (id 1, worker 1, operation 1), its timesheet cell, a worker without
+// journal rows (3) and an operation without journal rows (3, one norm).
+void loadShop(TestDatabase& db)
+{
+    loadSmallShop(db);
+    const QDate today = QDate::currentDate();
+    db.exec(
+        QStringLiteral(
+            "insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok,"
+            " vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values (1, 1, 1, 1, 10.25,"
+            " 10, 0, '%1', 1, 0, 4, 'no', '%1', 0, 0, 0, 0, 0, 0);"
+            "select setval('accounts_dep.smena_id_seq', 100);"
+            "insert into accounts_dep.h_tabel (w_id, smena, month, year, d%2) values (1, 1, %3, %4, 4);"
+            "insert into cmn_contractor.person (id, s_caption, s_code) values (3, 'Сидоров П.П.', '3');"
+            "insert into accounts_dep.oper (id, vid, naimen, i_id, cena_new) values (3, 1, 1, 1, 0);"
+            "insert into accounts_dep.norm (o_id, norma, price, prize) values (3, 10, 5, 0);"
+            "insert into cmn_classifier.item (id, id_level, s_caption) values (7, 2, 'Двери');"
+            "insert into accounts_dep.ver (d, t) values (20261210, 36000);")
+            .arg(today.toString(Qt::ISODate))
+            .arg(today.day())
+            .arg(today.month())
+            .arg(today.year()));
+}
+
+// Everything the program writes, as one text: equal before and after means nothing was written.
+QString contents(TestDatabase& db)
+{
+    QStringList parts;
+    for (const char* t : {"accounts_dep.smena", "accounts_dep.h_tabel", "accounts_dep.closed_month", "accounts_dep.ver",
+                          "accounts_dep.vid_oper", "accounts_dep.oper", "accounts_dep.norm", "cmn_contractor.person",
+                          "cmn_gds_and_srv.gds_and_srv"})
+        parts << db.scalar(QStringLiteral("select coalesce(string_agg(r::text, ';' order by r::text), '') from %1 r")
+                               .arg(QLatin1String(t)))
+                     .toString();
+    return parts.join(u'\n');
+}
+
+using Run = std::function<void(TDataModule6&)>;
+
+// Opens a statement of the program on a connection and reads its rows.
+void read(const QString& connection, const QStringList& lines, const QList<std::pair<QString, QVariant>>& params = {})
+{
+    db::Dataset q(connection, QStringLiteral("q"));
+    q.setSqlLines(lines);
+    for (const auto& [name, value] : params)
+        q.setParam(name, value);
+    q.open();
+}
+
+journal::ShownRow shownRow()
+{
+    journal::ShownRow r;
+    r.id = 1;
+    r.workerId = 1;
+    r.productId = 1;
+    r.operId = 1;
+    r.date = QDate::currentDate();
+    r.shift = 1;
+    r.quantity = 10;
+    r.hours = 4;
+    r.price = 10.25;
+    r.mark = QStringLiteral("no");
+    return r;
+}
+
+journal_sql::EntryRow entryRow(const QString& rowId)
+{
+    journal_sql::EntryRow r;
+    r.workerId = 2;
+    r.operId = 1;
+    r.productId = 1;
+    r.price = 10.25;
+    r.quantity = QStringLiteral("5");
+    r.rejects = QStringLiteral("0");
+    r.hours = QStringLiteral("2");
+    r.date = r.today = QDate::currentDate();
+    r.rowId = rowId;
+    return r;
+}
+
+void expectWritten(bool written)
+{
+    if (!written)
+        throw std::runtime_error("the change reported that nothing was written");
+}
+
+struct Action {
+    const char* name;
+    QStringList allowed; // group roles that may do it; kesta_full may do everything
+    Run run;
+};
+
+QList<Action> actions()
+{
+    using journal::Outcome;
+    const QList<std::pair<QString, QVariant>> period = {{QStringLiteral("data1"), QDate::currentDate().addDays(-40)},
+                                                        {QStringLiteral("data2"), QDate::currentDate().addDays(1)}};
+    const auto report = [period](const QStringList& lines) {
+        return [lines, period](TDataModule6& dm) { read(dm.reportConnectionName(), lines, period); };
+    };
+    const QStringList all = kGroups;
+    const QString full = QStringLiteral("kesta_full");
+    return {
+        {"journal of a day", all,
+         [](TDataModule6& dm) {
+             read(dm.ADO_DB.name(), db::dmsql::smenaLines(1),
+                  {{QStringLiteral("data"), QDate::currentDate()}, {QStringLiteral("ok"), QStringLiteral("ta")}});
+         }},
+        {"report by workers", all, report(reports_sql::kByWorker)},
+        {"report by products", all, report(reports_sql::kByProduct)},
+        {"detailed report by workers", all, report(reports_sql::kDetailByWorker)},
+        {"detailed report by products", all, report(reports_sql::kDetailByProduct)},
+        {"production export", all, report(reports_sql::kProduction)},
+        {"operations for the chooser",
+         {"kesta_foreman", full},
+         [](TDataModule6& dm) {
+             dm.Oper->open();
+             dm.Workers->open();
+         }},
+        {"save of a new row",
+         {"kesta_foreman", full},
+         [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow({})) == Outcome::Done); }},
+        {"save of a changed row",
+         {full},
+         [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow(QStringLiteral("1"))) == Outcome::Done); }},
+        {"acceptance",
+         {"kesta_warehouse", full},
+         [](TDataModule6& dm) {
+             expectWritten(journal::acceptRow(dm, shownRow(), QStringLiteral("ok")) == Outcome::Done);
+         }},
+        {"deletion",
+         {full},
+         [](TDataModule6& dm) { expectWritten(journal::deleteRow(dm, shownRow()) == Outcome::Done); }},
+        // The foreman's save reads the cells it rewrites, so the timesheet reads for the foreman too.
+        {"timesheet of a month",
+         {"kesta_foreman", full},
+         [](TDataModule6& dm) {
+             read(dm.ADO_DB.name(), timesheet_sql::kHTabelLines,
+                  {{QStringLiteral("mnth"), QDate::currentDate().month()},
+                   {QStringLiteral("yea"), QDate::currentDate().year()}});
+         }},
+        {"timesheet rebuild",
+         {full},
+         [](TDataModule6& dm) {
+             const QDate d = QDate::currentDate();
+             timesheet::rebuildMonth(dm, d.month(), d.year(), {});
+         }},
+        {"closing a month",
+         {full},
+         [](TDataModule6& dm) { expectWritten(db::months::closeMonth(dm.ADO_DB.name(), 1, 2020)); }},
+        {"history of a row",
+         {full},
+         [](TDataModule6& dm) { db::execStatement(dm.ADO_DB.name(), journal_sql::rowHistory(1)); }},
+        {"new worker",
+         {full},
+         [](TDataModule6& dm) {
+             expectWritten(catalogs::saveWorker(dm.ADO_DB.name(), QStringLiteral("Новиков А.А."), QStringLiteral("Цех"),
+                                                nullptr) == catalogs::Outcome::Written);
+         }},
+        {"changed worker",
+         {full},
+         [](TDataModule6& dm) {
+             catalogs::Change c;
+             c.id = 3;
+             expectWritten(catalogs::saveWorker(dm.ADO_DB.name(), QStringLiteral("Сидоров П.П."),
+                                                QStringLiteral("Склад"), &c) == catalogs::Outcome::Written);
+         }},
+        {"worker deletion",
+         {full},
+         [](TDataModule6& dm) {
+             db::Command c(dm.ADO_DB.name(), QStringLiteral("cmd_person"));
+             c.setText(catalogs_sql::deleteWorker(3));
+             expectWritten(c.execute() == 1);
+         }},
+        {"new product",
+         {full},
+         [](TDataModule6& dm) {
+             expectWritten(catalogs::saveProduct(dm.ADO_DB.name(), QStringLiteral("ШК-1"), QStringLiteral("1.5"), 7,
+                                                 nullptr) == catalogs::Outcome::Written);
+         }},
+        {"new operation kind",
+         {full},
+         [](TDataModule6& dm) {
+             dm.Vid_oper->open();
+             expectWritten(catalogs::saveKind(dm, QStringLiteral("СВАРКА"), nullptr) == catalogs::Outcome::Written);
+         }},
+        {"new operation",
+         {full},
+         [](TDataModule6& dm) {
+             qint32 id = 0;
+             expectWritten(catalogs::saveOperation(dm.ADO_DB.name(), 2, 0, 1, nullptr, &id) ==
+                           catalogs::Outcome::Written);
+         }},
+        {"new norm",
+         {full},
+         [](TDataModule6& dm) {
+             db::Dataset norm(dm.ADO_DB.name(), QStringLiteral("Norm"));
+             norm.setTable(QStringLiteral("accounts_dep.norm"), QStringLiteral("id"));
+             norm.open();
+             norm.append();
+             norm.setValue(QStringLiteral("o_id"), 3);
+             norm.setValue(QStringLiteral("norma"), 20);
+             norm.setValue(QStringLiteral("price"), 4.5);
+             norm.setValue(QStringLiteral("prize"), 0);
+             norm.post();
+         }},
+        {"norm deletion",
+         {full},
+         [](TDataModule6& dm) {
+             qint64 id = 0;
+             {
+                 QSqlQuery q = db::execStatement(dm.ADO_DB.name(),
+                                                 QStringLiteral("select min(id) from accounts_dep.norm where o_id=1"));
+                 q.next();
+                 id = q.value(0).toLongLong();
+             }
+             expectWritten(catalogs::deleteNorm(dm.ADO_DB.name(), id, 1) == catalogs::Outcome::Written);
+         }},
+        {"operation deletion",
+         {full},
+         [](TDataModule6& dm) {
+             expectWritten(catalogs::deleteOperation(dm.ADO_DB.name(), 3) == catalogs::Outcome::Written);
+         }},
+    };
+}
+
+bool allowedFor(const QStringList& allowed, const QString& group)
+{
+    return group == u"kesta_full" || allowed.contains(group);
+}
+
+} // namespace
+
+class TestRoles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { db::setWaitLimits({}); }
+
+    // Every object the schema makes is named in the grants, given to the groups that use it or said to need none.
+    void grantsNameEverySchemaObject()
+    {
+        const QString schema = sourceFile("schema.sql");
+        const QString roles = sourceFile("roles.sql");
+        QStringList objects;
+        static const QRegularExpression created(
+            QStringLiteral(R"(create\s+(?:or\s+replace\s+)?(?:table|view|sequence|function|procedure)\s+)"
+                           R"((?:if\s+not\s+exists\s+)?([a-z_0-9]+\.[a-z_0-9]+))"),
+            QRegularExpression::CaseInsensitiveOption);
+        for (auto it = created.globalMatch(schema); it.hasNext();)
+            objects << it.next().captured(1).toLower();
+        // serial columns make their sequences: table_column_seq
+        static const QRegularExpression table(
+            QStringLiteral(R"(create\s+table\s+([a-z_0-9]+\.[a-z_0-9]+)\s*\(([^;]*)\);)"),
+            QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression serial(QStringLiteral(R"((?:^|,)\s*([a-z_0-9]+)\s+(?:big|small)?serial\b)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        for (auto it = table.globalMatch(schema); it.hasNext();) {
+            const auto m = it.next();
+            for (auto c = serial.globalMatch(m.captured(2)); c.hasNext();)
+                objects << m.captured(1).toLower() + u'_' + c.next().captured(1).toLower() + QStringLiteral("_seq");
+        }
+        QVERIFY(objects.size() > 20);
+        QStringList missing;
+        for (const QString& o : objects)
+            if (!QRegularExpression(QStringLiteral("\\b") + QRegularExpression::escape(o) + QStringLiteral("\\b"))
+                     .match(roles)
+                     .hasMatch())
+                missing << o;
+        QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("not named in db/roles.sql: ") + missing.join(u", ")));
+    }
+
+    void programActions_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<bool>("allowed");
+        const QList<Action> list = actions();
+        for (int a = 0; a < list.size(); ++a)
+            for (const QString& g : kGroups)
+                QTest::addRow("%s: %s", list[a].name, qPrintable(g)) << g << a << allowedFor(list[a].allowed, g);
+    }
+
+    void programActions()
+    {
+        QFETCH(QString, group);
+        QFETCH(int, action);
+        QFETCH(bool, allowed);
+        TestDatabase db;
+        loadShop(db);
+        PersonalLogin login(db, group);
+        ServiceFile service(db, login.name());
+        const QString before = contents(db);
+        {
+            TDataModule6 dm;
+            dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
+            dm.ADO_DB.open();
+            QString failure, state;
+            try {
+                actions()[action].run(dm);
+            } catch (const db::DbError& e) {
+                failure = e.text();
+                state = e.sqlState();
+            }
+            QVERIFY(!db::anyTransactionOpen());
+            if (allowed) {
+                QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            } else {
+                QCOMPARE(state, QStringLiteral("42501"));
+                const QString expected = QString::fromUtf8(db::kNoRightMessage).arg(login.name());
+                QVERIFY2(failure.startsWith(expected), qPrintable(failure));
+                QCOMPARE(contents(db), before);
+            }
+        }
+    }
+
+    // What anybody with the login could send from psql: the group's rights, no more.
+    void plainConnection_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QStringList>("allowed");
+        const QStringList all = kGroups;
+        const QStringList none;
+        QTest::newRow("the journal read") << "select count(*) from accounts_dep.smena" << all;
+        QTest::newRow("the build stamp moved") << "update accounts_dep.ver set d=d+1, t=0" << all;
+        QTest::newRow("the build stamp's other column") << "update accounts_dep.ver set delim='x'" << QStringList{"-"};
+        QTest::newRow("a row added")
+            << "insert into accounts_dep.smena (w_id, i_id, o_id, data, smena, time, ok) values "
+               "(1, 1, 1, current_date, 1, 1, 'no')"
+            << QStringList{"kesta_foreman"};
+        QTest::newRow("a row's mark") << "update accounts_dep.smena set ok='ok' where id=1"
+                                      << QStringList{"kesta_warehouse"};
+        QTest::newRow("a row's quantity") << "update accounts_dep.smena set kol_vo=1000 where id=1" << none;
+        QTest::newRow("a row's price and mark") << "update accounts_dep.smena set ok='ok', cena=99 where id=1" << none;
+        QTest::newRow("a row deleted") << "delete from accounts_dep.smena where id=1" << none;
+        QTest::newRow("a timesheet cell")
+            << "update accounts_dep.h_tabel set d1=8 where w_id=1" << QStringList{"kesta_foreman"};
+        QTest::newRow("a timesheet row's worker") << "update accounts_dep.h_tabel set w_id=2 where w_id=1" << none;
+        QTest::newRow("the timesheet emptied") << "delete from accounts_dep.h_tabel" << none;
+        QTest::newRow("a month closed") << "insert into accounts_dep.closed_month (year, month) values (2020, 1)"
+                                        << none;
+        QTest::newRow("the history read") << "select count(*) from accounts_dep.smena_history" << none;
+        QTest::newRow("the history forged")
+            << "insert into accounts_dep.smena_history (row_id, action) values (1, 'D')" << QStringList{"-"};
+        QTest::newRow("the history erased") << "delete from accounts_dep.smena_history" << QStringList{"-"};
+        QTest::newRow("a norm's price") << "update accounts_dep.norm set price=100" << none;
+        QTest::newRow("a worker renamed") << "update cmn_contractor.person set s_caption='X' where id=1" << none;
+        QTest::newRow("a product renamed") << "update cmn_gds_and_srv.gds_and_srv set s_caption='X' where id=1" << none;
+        QTest::newRow("the staff positions read") << "select count(*) from hrms_staffpos.staffpos" << none;
+    }
+
+    void plainConnection()
+    {
+        QFETCH(QString, statement);
+        QFETCH(QStringList, allowed);
+        TestDatabase db;
+        loadShop(db);
+        for (const QString& group : kGroups) {
+            // "-": nobody, kesta_full included (what the program never writes, or only its triggers do)
+            const bool expected =
+                allowed.contains(group) || (group == u"kesta_full" && !allowed.contains(QStringLiteral("-")));
+            PersonalLogin login(db, group);
+            const QString cn = QStringLiteral("plain_") + group;
+            {
+                QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), cn);
+                c.setHostName(db.server());
+                c.setDatabaseName(db.name());
+                c.setUserName(login.name());
+                QVERIFY2(c.open(), qPrintable(c.lastError().text()));
+                QSqlQuery q(c);
+                QVERIFY(q.exec(QStringLiteral("begin")));
+                const bool done = q.exec(statement);
+                const QString state = q.lastError().nativeErrorCode();
+                QVERIFY(QSqlQuery(c).exec(QStringLiteral("rollback")));
+                c.close();
+                QVERIFY2(done == expected,
+                         qPrintable(group + QStringLiteral(": ") + (done ? QStringLiteral("allowed") : state)));
+                if (!done)
+                    QCOMPARE(state, QStringLiteral("42501"));
+            }
+            QSqlDatabase::removeDatabase(cn);
+        }
+    }
+
+    // The history of a row names the person who changed it, though nobody may write it by hand.
+    void historyNamesTheLogin()
+    {
+        TestDatabase db;
+        loadShop(db);
+        PersonalLogin login(db, QStringLiteral("kesta_warehouse"));
+        ServiceFile service(db, login.name());
+        {
+            TDataModule6 dm;
+            dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
+            dm.ADO_DB.open();
+            QCOMPARE(journal::acceptRow(dm, shownRow(), QStringLiteral("ok")), journal::Outcome::Done);
+        }
+        QCOMPARE(db.scalar("select login from accounts_dep.smena_history where row_id=1 and action='U'").toString(),
+                 login.name());
+    }
+};
+
+QTEST_MAIN(TestRoles)
+#include "tst_roles.moc"
