@@ -190,7 +190,7 @@ else
 fi
 # --help in any position, e.g. after a database name
 if out=$(run kesta_erp --help 2>"$tmp/err"); then
-    grep -q '^Использование: kesta_tabel \[БАЗА СЕРВЕР\]' <<<"$out" || fail "--help printed: $out"
+    grep -q '^Использование: kesta_tabel \[--service ИМЯ\] \[БАЗА СЕРВЕР\]' <<<"$out" || fail "--help printed: $out"
 else
     fail "--help failed: $(cat "$tmp/err")"
 fi
