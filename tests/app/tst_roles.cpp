@@ -27,6 +27,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -130,6 +131,7 @@ struct Action {
     const char* name;
     QStringList allowed; // group roles that may do it; kesta_full may do everything
     Run run;
+    bool readsOnly = false;
 };
 
 QList<Action> actions()
@@ -147,18 +149,20 @@ QList<Action> actions()
          [](TDataModule6& dm) {
              read(dm.ADO_DB.name(), db::dmsql::smenaLines(1),
                   {{QStringLiteral("data"), QDate::currentDate()}, {QStringLiteral("ok"), QStringLiteral("ta")}});
-         }},
-        {"report by workers", all, report(reports_sql::kByWorker)},
-        {"report by products", all, report(reports_sql::kByProduct)},
-        {"detailed report by workers", all, report(reports_sql::kDetailByWorker)},
-        {"detailed report by products", all, report(reports_sql::kDetailByProduct)},
-        {"production export", all, report(reports_sql::kProduction)},
+         },
+         true},
+        {"report by workers", all, report(reports_sql::kByWorker), true},
+        {"report by products", all, report(reports_sql::kByProduct), true},
+        {"detailed report by workers", all, report(reports_sql::kDetailByWorker), true},
+        {"detailed report by products", all, report(reports_sql::kDetailByProduct), true},
+        {"production export", all, report(reports_sql::kProduction), true},
         {"operations for the chooser",
          {"kesta_foreman", full},
          [](TDataModule6& dm) {
              dm.Oper->open();
              dm.Workers->open();
-         }},
+         },
+         true},
         {"save of a new row",
          {"kesta_foreman", full},
          [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow({})) == Outcome::Done); }},
@@ -180,7 +184,8 @@ QList<Action> actions()
              read(dm.ADO_DB.name(), timesheet_sql::kHTabelLines,
                   {{QStringLiteral("mnth"), QDate::currentDate().month()},
                    {QStringLiteral("yea"), QDate::currentDate().year()}});
-         }},
+         },
+         true},
         {"timesheet rebuild",
          {full},
          [](TDataModule6& dm) {
@@ -192,7 +197,8 @@ QList<Action> actions()
          [](TDataModule6& dm) { expectWritten(db::months::closeMonth(dm.ADO_DB.name(), 1, 2020)); }},
         {"history of a row",
          {full},
-         [](TDataModule6& dm) { db::execStatement(dm.ADO_DB.name(), journal_sql::rowHistory(1)); }},
+         [](TDataModule6& dm) { db::execStatement(dm.ADO_DB.name(), journal_sql::rowHistory(1)); },
+         true},
         {"new worker",
          {full},
          [](TDataModule6& dm) {
@@ -276,8 +282,25 @@ bool allowedFor(const QStringList& allowed, const QString& group)
 class TestRoles : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<TestDatabase> shared_;
+    QMap<QString, std::shared_ptr<PersonalLogin>> sharedLogins_;
+
 private slots:
     void init() { db::setWaitLimits({}); }
+
+    void initTestCase()
+    {
+        shared_ = std::make_unique<TestDatabase>();
+        loadShop(*shared_);
+        for (const QString& g : kGroups)
+            sharedLogins_.insert(g, std::make_shared<PersonalLogin>(*shared_, g));
+    }
+
+    void cleanupTestCase()
+    {
+        sharedLogins_.clear();
+        shared_.reset();
+    }
 
     // Every object the schema makes is named in the grants, given to the groups that use it or said to need none.
     void grantsNameEverySchemaObject()
@@ -328,11 +351,21 @@ private slots:
         QFETCH(QString, group);
         QFETCH(int, action);
         QFETCH(bool, allowed);
-        TestDatabase db;
-        loadShop(db);
-        PersonalLogin login(db, group);
-        ServiceFile service(db, login.name());
-        const QString before = contents(db);
+        // A change that the group may make gets a database of its own; a read, or a change the database refuses,
+        // leaves the shared one as it was (which the refusal's check proves).
+        std::unique_ptr<TestDatabase> own;
+        std::unique_ptr<PersonalLogin> ownLogin;
+        TestDatabase* db = shared_.get();
+        PersonalLogin* login = sharedLogins_.value(group).get();
+        if (allowed && !actions()[action].readsOnly) {
+            own = std::make_unique<TestDatabase>();
+            loadShop(*own);
+            ownLogin = std::make_unique<PersonalLogin>(*own, group);
+            db = own.get();
+            login = ownLogin.get();
+        }
+        ServiceFile service(*db, login->name());
+        const QString before = contents(*db);
         {
             TDataModule6 dm;
             dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
@@ -349,10 +382,11 @@ private slots:
                 QVERIFY2(failure.isEmpty(), qPrintable(failure));
             } else {
                 QCOMPARE(state, QStringLiteral("42501"));
-                const QString expected = QString::fromUtf8(db::kNoRightMessage).arg(login.name());
+                const QString expected = QString::fromUtf8(db::kNoRightMessage).arg(login->name());
                 QVERIFY2(failure.startsWith(expected), qPrintable(failure));
-                QCOMPARE(contents(db), before);
             }
+            if (!allowed || actions()[action].readsOnly)
+                QCOMPARE(contents(*db), before);
         }
     }
 
