@@ -10,9 +10,11 @@
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/personal_login.h"
+#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -236,16 +238,15 @@ private slots:
         bool saved = false;
         app.login("63175042", [&] {
             TForm11* e = app.w.Form11;
-            const QDate today = QDate::currentDate();
-            e->prepareNew(today);
-            e->Edit1->setText("Иванов И.И.");
+            e->prepareNew(QDate::currentDate(), 1, false);
+            widget<QLineEdit>(e, "Edit1")->setText("Иванов И.И.");
             e->FWorkerId = 1;
-            e->Edit2->setText("ДМ-101; РЕЗКА; Готовая продукция");
+            widget<QLineEdit>(e, "Edit2")->setText("ДМ-101; РЕЗКА; Готовая продукция");
             e->FOperId = 1;
             e->FProductId = 1;
             e->FPrice = 10.25;
-            e->Edit3->setText("5");
-            e->Edit6->setText("2");
+            widget<QLineEdit>(e, "Edit3")->setText("5");
+            widget<QLineEdit>(e, "Edit6")->setText("2");
             ui::guarded([&] { e->Button1Click(); });
             saved = true;
         });
