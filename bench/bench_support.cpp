@@ -343,6 +343,32 @@ std::vector<int> PgSession::runTogether(const std::vector<QByteArray>& texts)
     return counts;
 }
 
+int PgSession::runHeld(const std::vector<QByteArray>& texts)
+{
+    std::vector<PGresult*> held;
+    int rows = 0;
+    for (const QByteArray& text : texts) {
+        PGresult* r = PQexec(conn_, text.constData());
+        held.push_back(r);
+        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+            const std::string err = PQresultErrorMessage(r);
+            for (PGresult* h : held)
+                PQclear(h);
+            fail("libpq: " + text.left(200).toStdString() + ": " + err);
+        }
+        const int n = PQntuples(r), cols = PQnfields(r);
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < cols; ++c) {
+                const char* v = PQgetvalue(r, i, c);
+                checksum += std::strlen(v) + static_cast<unsigned char>(v[0]);
+            }
+        rows += n;
+    }
+    for (PGresult* h : held)
+        PQclear(h);
+    return rows;
+}
+
 QString PgSession::value(const QByteArray& text)
 {
     PGresult* r = PQexec(conn_, text.constData());

@@ -96,6 +96,9 @@ public:
     // Runs the statements in one round trip (pipeline mode), each read as run() reads; returns their row counts.
     std::vector<int> runTogether(const std::vector<QByteArray>& texts);
     int run(const QString& text) { return run(text.toUtf8()); }
+    // Runs the statements one after another and reads every cell, holding every result until the last is read (as
+    // a window holds the datasets it shows); returns the rows of all.
+    int runHeld(const std::vector<QByteArray>& texts);
     // The first cell of the first row; empty when there is no row.
     QString value(const QByteArray& text);
     QString value(const QString& text) { return value(text.toUtf8()); }

@@ -28,8 +28,8 @@ Closed closedStateOf(const Batch& batch, int index)
         return QVector<FieldType>{FieldType::DateTime, FieldType::Text};
     });
     Closed c;
-    if (!rows.rows.isEmpty())
-        c = {true, rows.rows[0].value(0).toDateTime(), rows.rows[0].value(1).toString()};
+    if (rows.rows.rowCount() != 0)
+        c = {true, rows.rows.value(0, 0).toDateTime(), rows.rows.value(0, 1).toString()};
     return c;
 }
 

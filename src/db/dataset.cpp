@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace db {
@@ -22,6 +23,273 @@ QVariant nullOf(QMetaType::Type t)
 }
 
 } // namespace
+
+// ---- rows ----
+
+QVariant RowStore::cell(const Column& c, int row)
+{
+    if (c.asVariants)
+        return c.variants[row];
+    if (c.nulls[row])
+        return nullOf(c.type);
+    const quint64 b = c.cells[row];
+    switch (c.type) {
+    case QMetaType::Int:
+        return QVariant(static_cast<int>(static_cast<qint64>(b)));
+    case QMetaType::LongLong:
+        return QVariant(static_cast<qlonglong>(b));
+    case QMetaType::Bool:
+        return QVariant(b != 0);
+    case QMetaType::Double:
+        return QVariant(std::bit_cast<double>(b));
+    case QMetaType::QDate:
+        return QVariant(QDate::fromJulianDay(static_cast<qint64>(b)));
+    case QMetaType::QDateTime:
+        return QVariant(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(b), Qt::UTC));
+    case QMetaType::QString:
+        return QVariant(c.texts[qsizetype(b)]);
+    default:
+        return {};
+    }
+}
+
+QVariant RowStore::value(int row, int column) const
+{
+    return cell(columns_[size_t(column)], row);
+}
+
+QVector<QVariant> RowStore::row(int row) const
+{
+    QVector<QVariant> out;
+    out.reserve(qsizetype(columns_.size()));
+    for (const Column& c : columns_)
+        out.append(cell(c, row));
+    return out;
+}
+
+// Whether a value is stored as it is read back: of the column's type, and a date or time that the compact form
+// gives back exactly.
+bool RowStore::fits(const Column& c, const QVariant& v)
+{
+    if (c.asVariants)
+        return true;
+    if (v.typeId() != c.type)
+        return false;
+    if (v.isNull())
+        return true;
+    switch (c.type) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Bool:
+    case QMetaType::Double:
+    case QMetaType::QString:
+        return true;
+    case QMetaType::QDate:
+        return v.toDate().isValid();
+    case QMetaType::QDateTime: {
+        const QDateTime t = v.toDateTime();
+        return t.isValid() && t.timeSpec() == Qt::UTC;
+    }
+    default:
+        return false;
+    }
+}
+
+void RowStore::toVariants(Column& c)
+{
+    if (c.asVariants)
+        return;
+    c.variants.reserve(qsizetype(c.nulls.size()));
+    for (int r = 0; r < int(c.nulls.size()); ++r)
+        c.variants.append(cell(c, r));
+    c.asVariants = true;
+    c.cells = {};
+    c.nulls = {};
+}
+
+void RowStore::put(Column& c, int row, const QVariant& v)
+{
+    if (!fits(c, v))
+        toVariants(c);
+    const bool append = row == (c.asVariants ? int(c.variants.size()) : int(c.nulls.size()));
+    if (c.asVariants) {
+        if (append)
+            c.variants.append(v);
+        else
+            c.variants[row] = v;
+        return;
+    }
+    quint64 b = 0;
+    const bool null = v.isNull();
+    if (!null) {
+        switch (c.type) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+            b = static_cast<quint64>(v.toLongLong());
+            break;
+        case QMetaType::Bool:
+            b = v.toBool() ? 1 : 0;
+            break;
+        case QMetaType::Double:
+            b = std::bit_cast<quint64>(v.toDouble());
+            break;
+        case QMetaType::QDate:
+            b = static_cast<quint64>(v.toDate().toJulianDay());
+            break;
+        case QMetaType::QDateTime:
+            b = static_cast<quint64>(v.toDateTime().toMSecsSinceEpoch());
+            break;
+        case QMetaType::QString: {
+            const QString text = v.toString();
+            if (!append && !c.nulls[row] && c.texts[qsizetype(c.cells[row])] == text) {
+                b = c.cells[row]; // unchanged: no second copy
+            } else {
+                c.texts.append(text);
+                b = quint64(c.texts.size() - 1);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (append) {
+        c.cells.push_back(b);
+        c.nulls.push_back(null);
+    } else {
+        c.cells[size_t(row)] = b;
+        c.nulls[size_t(row)] = null;
+    }
+}
+
+void RowStore::appendRow(const QVector<QVariant>& values)
+{
+    for (size_t i = 0; i < columns_.size(); ++i)
+        put(columns_[i], rows_, values.value(qsizetype(i)));
+    ++rows_;
+}
+
+void RowStore::setRow(int row, const QVector<QVariant>& values)
+{
+    for (size_t i = 0; i < columns_.size(); ++i)
+        put(columns_[i], row, values.value(qsizetype(i)));
+}
+
+void RowStore::removeRow(int row)
+{
+    for (Column& c : columns_) {
+        if (c.asVariants) {
+            c.variants.remove(row);
+        } else {
+            c.cells.erase(c.cells.begin() + row);
+            c.nulls.erase(c.nulls.begin() + row);
+        }
+    }
+    --rows_;
+}
+
+void RowStore::removeColumn(int column)
+{
+    columns_.erase(columns_.begin() + column);
+}
+
+void RowStore::clear()
+{
+    columns_.clear();
+    rows_ = 0;
+}
+
+void RowStore::setColumns(const QVector<QMetaType::Type>& types)
+{
+    clear();
+    columns_.resize(size_t(types.size()));
+    for (qsizetype i = 0; i < types.size(); ++i)
+        columns_[size_t(i)].type = types[i];
+}
+
+void RowStore::reserve(int rows)
+{
+    for (Column& c : columns_) {
+        c.cells.reserve(size_t(rows));
+        c.nulls.reserve(size_t(rows));
+    }
+}
+
+void RowStore::appendNull(int column)
+{
+    Column& c = columns_[size_t(column)];
+    if (c.asVariants) {
+        c.variants.append(nullOf(c.type));
+        return;
+    }
+    c.cells.push_back(0);
+    c.nulls.push_back(true);
+}
+
+void RowStore::appendInteger(int column, qint64 v)
+{
+    Column& c = columns_[size_t(column)];
+    if (c.asVariants || (c.type != QMetaType::Int && c.type != QMetaType::LongLong && c.type != QMetaType::Bool)) {
+        put(c, rows_, c.type == QMetaType::Bool  ? QVariant(v != 0)
+                      : c.type == QMetaType::Int ? QVariant(static_cast<int>(v))
+                                                 : QVariant(static_cast<qlonglong>(v)));
+        return;
+    }
+    c.cells.push_back(c.type == QMetaType::Bool ? (v != 0 ? 1 : 0) : static_cast<quint64>(v));
+    c.nulls.push_back(false);
+}
+
+void RowStore::appendDouble(int column, double v)
+{
+    Column& c = columns_[size_t(column)];
+    if (c.asVariants || c.type != QMetaType::Double) {
+        put(c, rows_, QVariant(v));
+        return;
+    }
+    c.cells.push_back(std::bit_cast<quint64>(v));
+    c.nulls.push_back(false);
+}
+
+void RowStore::appendDate(int column, QDate v)
+{
+    put(columns_[size_t(column)], rows_, QVariant(v));
+}
+
+void RowStore::appendDateTime(int column, const QDateTime& v)
+{
+    put(columns_[size_t(column)], rows_, QVariant(v));
+}
+
+quint32 RowStore::addText(int column, const QString& text)
+{
+    Column& c = columns_[size_t(column)];
+    c.texts.append(text);
+    return quint32(c.texts.size() - 1);
+}
+
+void RowStore::appendText(int column, quint32 index)
+{
+    Column& c = columns_[size_t(column)];
+    if (c.asVariants || c.type != QMetaType::QString) {
+        put(c, rows_, QVariant(c.texts[qsizetype(index)]));
+        return;
+    }
+    c.cells.push_back(index);
+    c.nulls.push_back(false);
+}
+
+void RowStore::appendSameAsLast(int column)
+{
+    Column& c = columns_[size_t(column)];
+    if (c.asVariants) {
+        c.variants.append(c.variants.last());
+        return;
+    }
+    c.cells.push_back(c.cells.back());
+    c.nulls.push_back(c.nulls.back());
+}
+
+// ---- dataset ----
 
 Dataset::Dataset(const QString& connectionName, const QString& name, QObject* parent)
     : QObject(parent)
@@ -184,11 +452,10 @@ void Dataset::openWith(FetchedRows&& fetched)
     rowIds_.clear();
     if (hasRowId && !fieldNames_.isEmpty() && fieldNames_.first() == kRowId) {
         fieldNames_.removeFirst();
-        rowIds_.reserve(fetched.rows.size());
-        for (QVector<QVariant>& row : fetched.rows) {
-            rowIds_.append(row.first().toString());
-            row.removeFirst();
-        }
+        rowIds_.reserve(fetched.rows.rowCount());
+        for (int r = 0; r < fetched.rows.rowCount(); ++r)
+            rowIds_.append(fetched.rows.value(r, 0).toString());
+        fetched.rows.removeColumn(0);
     }
     fieldIndex_.clear();
     for (int c = 0; c < fieldNames_.size(); ++c)
@@ -237,8 +504,8 @@ void Dataset::applyOrder()
     if (c < 0)
         return;
     std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
-        const QVariant& x = rows_[a][c];
-        const QVariant& y = rows_[b][c];
+        const QVariant x = rows_.value(a, c);
+        const QVariant y = rows_.value(b, c);
         const bool xn = !x.isValid() || x.isNull(), yn = !y.isValid() || y.isNull();
         if (xn || yn)
             return xn && !yn;
@@ -269,18 +536,17 @@ void Dataset::setFiltered(bool on)
 void Dataset::applyFilter()
 {
     visible_.clear();
-    visible_.reserve(rows_.size());
+    visible_.reserve(rows_.rowCount());
     if (!filtered_ || filterExpr_.isEmpty()) {
-        for (int i = 0; i < rows_.size(); ++i)
+        for (int i = 0; i < rows_.rowCount(); ++i)
             visible_.append(i);
     } else {
-        for (int i = 0; i < rows_.size(); ++i) {
-            const QVector<QVariant>& row = rows_[i];
+        for (int i = 0; i < rows_.rowCount(); ++i) {
             const bool ok = filterExpr_.matches([&](const QString& name) -> QVariant {
                 const int c = fieldIndex(name);
                 if (c < 0)
                     return QVariant();
-                const QVariant& v = row[c];
+                const QVariant v = rows_.value(i, c);
                 return v.isValid() ? v : nullOf(QMetaType::QString);
             });
             if (ok)
@@ -384,7 +650,7 @@ QVariant Dataset::value(const QString& field) const
         return buffer_[c];
     if (current_ < 0)
         return QVariant();
-    return rows_[visible_[current_]][c];
+    return rows_.value(visible_[current_], c);
 }
 
 QString Dataset::asString(const QString& field) const
@@ -455,7 +721,7 @@ QVariant Dataset::valueAt(int row, int column) const
 {
     if (row < 0 || row >= visible_.size() || column < 0 || column >= fieldNames_.size())
         return QVariant();
-    return rows_[visible_[row]][column];
+    return rows_.value(visible_[row], column);
 }
 
 bool Dataset::locate(const QString& field, const QVariant& wanted)
@@ -466,7 +732,7 @@ bool Dataset::locate(const QString& field, const QVariant& wanted)
     if (c < 0)
         throw DbError(QStringLiteral("%1: поле '%2' не найдено").arg(objectName(), field));
     for (int i = 0; i < visible_.size(); ++i) {
-        const QVariant& v = rows_[visible_[i]][c];
+        const QVariant v = rows_.value(visible_[i], c);
         if (v.isNull() || !wanted.isValid() || wanted.isNull())
             continue;
         bool match;
@@ -525,7 +791,7 @@ void Dataset::edit()
         append();
         return;
     }
-    buffer_ = rows_[visible_[current_]];
+    buffer_ = rows_.row(visible_[current_]);
     state_ = State::Edit;
     modified_ = false;
     emit editingChanged();
@@ -564,7 +830,7 @@ void Dataset::refresh()
     QVariant key;
     const bool byKey = !keyField_.isEmpty() && fieldIndex(keyField_) >= 0;
     if (current_ >= 0)
-        key = byKey ? rows_[visible_[current_]][fieldIndex(keyField_)]
+        key = byKey ? rows_.value(visible_[current_], fieldIndex(keyField_))
                     : (rowIds_.isEmpty() ? QVariant() : QVariant(rowIds_[visible_[current_]]));
     requery();
     if (!key.isValid())
@@ -617,8 +883,8 @@ void Dataset::post()
             if (keyField_.isEmpty())
                 rowIds_.append(q.value(0).toString());
         }
-        rows_.append(row);
-        const int added = static_cast<int>(rows_.size()) - 1;
+        rows_.appendRow(row);
+        const int added = rows_.rowCount() - 1;
         visible_.append(added);
         applyOrder();
         state_ = State::Browse;
@@ -632,7 +898,7 @@ void Dataset::post()
         return;
     }
     const int rowIndex = visible_[current_];
-    const QVector<QVariant>& old = rows_[rowIndex];
+    const QVector<QVariant> old = rows_.row(rowIndex);
     QStringList sets;
     for (int c = 0; c < fieldNames_.size(); ++c) {
         if (old[c] == buffer_[c] && old[c].isNull() == buffer_[c].isNull())
@@ -655,7 +921,7 @@ void Dataset::post()
         if (keyField_.isEmpty())
             rowIds_[rowIndex] = q.value(0).toString();
     }
-    rows_[rowIndex] = buffer_;
+    rows_.setRow(rowIndex, buffer_);
     applyOrder();
     state_ = State::Browse;
     buffer_.clear();
@@ -692,9 +958,9 @@ void Dataset::remove()
     const int rowIndex = visible_[current_];
     const QString where = keyField_.isEmpty()
                               ? QStringLiteral("ctid=") + sql::quote(rowIds_[rowIndex]) + QStringLiteral("::tid")
-                              : keyField_ + u'=' + sql::literal(rows_[rowIndex][fieldIndex(keyField_)]);
+                              : keyField_ + u'=' + sql::literal(rows_.value(rowIndex, fieldIndex(keyField_)));
     execStatement(connectionName_, QStringLiteral("delete from ") + table_ + QStringLiteral(" where ") + where);
-    rows_.remove(rowIndex);
+    rows_.removeRow(rowIndex);
     if (!rowIds_.isEmpty())
         rowIds_.remove(rowIndex);
     const int keep = current_;

@@ -5,6 +5,7 @@
 
 #include "db/filter_expression.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -13,6 +14,7 @@
 #include <QVector>
 
 #include <functional>
+#include <vector>
 
 namespace db {
 
@@ -28,6 +30,56 @@ struct FieldDef {
     bool readOnly = false;
     bool required = false; // a row cannot be saved with it empty
     QString label;         // the name users know the field by, for messages
+};
+
+// The rows of an open dataset, column by column: a number, a date or a time in 8 bytes, a text as the index of one
+// of its column's distinct texts, a null as a bit. A year's report holds about a hundred thousand rows, and one
+// QVariant per cell made them several times the size of the server's result. A cell reads as the QVariant it was
+// stored as; a column takes QVariants as they come from the first value written into it that is not of its type.
+class RowStore {
+public:
+    int rowCount() const { return rows_; }
+    int columnCount() const { return int(columns_.size()); }
+    QVariant value(int row, int column) const;
+    QVector<QVariant> row(int row) const;
+    void appendRow(const QVector<QVariant>& values);
+    void setRow(int row, const QVector<QVariant>& values);
+    void removeRow(int row);
+    void removeColumn(int column);
+    void clear();
+
+    // Loading: the columns and their types (Int, LongLong, Double, Bool, QDate, QDateTime in UTC or QString), then
+    // each row's cells column by column, and finishRow() after them.
+    void setColumns(const QVector<QMetaType::Type>& types);
+    void reserve(int rows);
+    void appendNull(int column);
+    void appendInteger(int column, qint64 v); // Int, LongLong and Bool columns
+    void appendDouble(int column, double v);
+    void appendDate(int column, QDate v);
+    void appendDateTime(int column, const QDateTime& v);
+    // A text column's distinct text: its index, for appendText().
+    quint32 addText(int column, const QString& text);
+    void appendText(int column, quint32 index);
+    // The same cell as the column's last one (neighbouring rows often repeat a value).
+    void appendSameAsLast(int column);
+    void finishRow() { ++rows_; }
+
+private:
+    struct Column {
+        QMetaType::Type type = QMetaType::UnknownType; // as loaded
+        bool asVariants = false;                       // the cells are in variants
+        std::vector<quint64> cells;                    // numbers, dates, times, text indices
+        std::vector<bool> nulls;
+        QList<QString> texts;
+        QVector<QVariant> variants;
+    };
+    static QVariant cell(const Column& c, int row);
+    static bool fits(const Column& c, const QVariant& v);
+    static void toVariants(Column& c);
+    static void put(Column& c, int row, const QVariant& v); // row == the column's size: appended
+
+    std::vector<Column> columns_;
+    int rows_ = 0;
 };
 
 class Dataset : public QObject {
@@ -170,7 +222,7 @@ private:
     QStringList fieldNames_;
     QHash<QString, int> fieldIndex_; // lower-case name -> column
     QVector<int> columnDefs_;        // column -> index into fieldDefs_, -1 when undeclared
-    QVector<QVector<QVariant>> rows_;
+    RowStore rows_;
     QVector<QString> rowIds_; // row addresses of a table dataset without key
     QVector<int> visible_;    // indices into rows_
     int current_ = -1;        // index into visible_

@@ -15,6 +15,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace db {
 
@@ -155,32 +158,6 @@ double parseNumber(const char* s, int len)
     return negative ? -v : v;
 }
 
-QVariant convertText(const char* s, int len, QMetaType::Type type, Oid oid)
-{
-    switch (type) {
-    case QMetaType::Int: {
-        const double v = std::round(parseNumber(s, len));
-        if (v < INT32_MIN || v > INT32_MAX)
-            throw ConversionError(QStringLiteral("Число %1 вне допустимого диапазона").arg(QString::fromUtf8(s, len)));
-        return QVariant(static_cast<int>(v));
-    }
-    case QMetaType::LongLong:
-        return QVariant(static_cast<qlonglong>(std::llround(parseNumber(s, len))));
-    case QMetaType::Double:
-        return QVariant(parseNumber(s, len));
-    case QMetaType::Bool:
-        return QVariant(s[0] == 't');
-    case QMetaType::QDate:
-        return QVariant(parseDate(s));
-    case QMetaType::QDateTime:
-        if (oid == kDate)
-            return QVariant(QDateTime(parseDate(s), QTime(0, 0), Qt::UTC));
-        return QVariant(parseTimestamp(s));
-    default:
-        return QVariant(QString::fromUtf8(s, len));
-    }
-}
-
 struct ResultGuard {
     PGresult* r;
     ~ResultGuard() { PQclear(r); }
@@ -202,30 +179,63 @@ FetchedRows readRows(const PGresult* res, const std::function<QVector<FieldType>
         oids[c] = PQftype(res, c);
         types[c] = metaTypeFor(c < declared.size() ? declared[c] : FieldType::Auto, oids[c]);
     }
-    // Neighbouring rows often repeat a value (the date, a name): the last one of each column is reused.
+    out.rows.setColumns(types);
+    out.rows.reserve(rows);
+    // Neighbouring rows often repeat a value (the date, a name): the column's last cell is repeated. A text seen
+    // before in the column is kept once.
     QVector<const char*> lastText(cols, nullptr); // into the result, which lives until the end
     QVector<int> lastLength(cols, -1);
-    QVector<QVariant> lastValue(cols);
-    out.rows.reserve(rows);
+    std::vector<std::unordered_map<std::string_view, quint32>> textIndex(static_cast<size_t>(cols));
     for (int r = 0; r < rows; ++r) {
-        QVector<QVariant> row(cols);
         for (int c = 0; c < cols; ++c) {
             if (PQgetisnull(res, r, c)) {
-                row[c] = QVariant(QMetaType(types[c]));
+                out.rows.appendNull(c);
+                lastLength[c] = -1;
                 continue;
             }
             const char* s = PQgetvalue(res, r, c);
             const int len = PQgetlength(res, r, c);
-            if (lastLength[c] == len && std::memcmp(lastText[c], s, len) == 0) {
-                row[c] = lastValue[c];
+            if (lastLength[c] == len && std::memcmp(lastText[c], s, size_t(len)) == 0) {
+                out.rows.appendSameAsLast(c);
                 continue;
             }
-            row[c] = convertText(s, len, types[c], oids[c]);
             lastText[c] = s;
             lastLength[c] = len;
-            lastValue[c] = row[c];
+            switch (types[c]) {
+            case QMetaType::Int: {
+                const double v = std::round(parseNumber(s, len));
+                if (v < INT32_MIN || v > INT32_MAX)
+                    throw ConversionError(
+                        QStringLiteral("Число %1 вне допустимого диапазона").arg(QString::fromUtf8(s, len)));
+                out.rows.appendInteger(c, static_cast<qint64>(v));
+                break;
+            }
+            case QMetaType::LongLong:
+                out.rows.appendInteger(c, std::llround(parseNumber(s, len)));
+                break;
+            case QMetaType::Double:
+                out.rows.appendDouble(c, parseNumber(s, len));
+                break;
+            case QMetaType::Bool:
+                out.rows.appendInteger(c, s[0] == 't' ? 1 : 0);
+                break;
+            case QMetaType::QDate:
+                out.rows.appendDate(c, parseDate(s));
+                break;
+            case QMetaType::QDateTime:
+                out.rows.appendDateTime(c, oids[c] == kDate ? QDateTime(parseDate(s), QTime(0, 0), Qt::UTC)
+                                                            : parseTimestamp(s));
+                break;
+            default: {
+                auto [it, added] = textIndex[size_t(c)].try_emplace(std::string_view(s, size_t(len)), 0);
+                if (added)
+                    it->second = out.rows.addText(c, QString::fromUtf8(s, len));
+                out.rows.appendText(c, it->second);
+                break;
+            }
+            }
         }
-        out.rows.append(std::move(row));
+        out.rows.finishRow();
     }
     return out;
 }

@@ -17,7 +17,7 @@ namespace db {
 
 struct FetchedRows {
     QStringList names;
-    QVector<QVector<QVariant>> rows;
+    RowStore rows;
 };
 
 // Runs a statement on the named connection and reads every row. typesFor gets the column names and gives the

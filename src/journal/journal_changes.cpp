@@ -32,23 +32,23 @@ RowNow rowFrom(const db::Batch& batch, int index, qint64 id)
 {
     RowNow now;
     const db::FetchedRows read = batch.rows(index);
-    if (read.rows.isEmpty())
+    if (read.rows.rowCount() == 0)
         return now;
-    const QVector<QVariant>& v = read.rows.first();
+    const auto v = [&read](int column) { return read.rows.value(0, column); };
     now.found = true;
     ShownRow& r = now.row;
     r.id = id;
-    r.workerId = v.value(0).toLongLong();
-    r.productId = v.value(1).toLongLong();
-    r.operId = v.value(2).toLongLong();
-    r.date = v.value(3).toDate();
-    r.shift = v.value(4).toInt();
-    r.color = v.value(5).toLongLong();
-    r.quantity = v.value(6).toDouble();
-    r.rejects = v.value(7).toLongLong();
-    r.hours = v.value(8).toLongLong();
-    r.price = v.value(9).toDouble();
-    r.mark = v.value(10).toString();
+    r.workerId = v(0).toLongLong();
+    r.productId = v(1).toLongLong();
+    r.operId = v(2).toLongLong();
+    r.date = v(3).toDate();
+    r.shift = v(4).toInt();
+    r.color = v(5).toLongLong();
+    r.quantity = v(6).toDouble();
+    r.rejects = v(7).toLongLong();
+    r.hours = v(8).toLongLong();
+    r.price = v(9).toDouble();
+    r.mark = v(10).toString();
     return now;
 }
 

@@ -64,26 +64,78 @@ QVariant DatasetSource::value(int row, int field) const
 
 // ---- page model ----
 
+const ItemLook& PlacedItem::look() const
+{
+    static const ItemLook plain;
+    return look_ ? *look_ : plain;
+}
+
+ItemLook& PlacedItem::ownLook()
+{
+    if (!look_)
+        look_ = new ItemLook;
+    else
+        look_.detach();
+    return *look_;
+}
+
+void PlacedItem::setRect(const QRectF& rect)
+{
+    if (rect.left() != look().left || rect.width() != look().width || rect.height() != look().height) {
+        ItemLook& l = ownLook();
+        l.left = rect.left();
+        l.width = rect.width();
+        l.height = rect.height();
+    }
+    top_ = rect.top();
+}
+
+const BandLook& PlacedBand::look() const
+{
+    static const BandLook plain;
+    return look_ ? *look_ : plain;
+}
+
+BandLook& PlacedBand::ownLook()
+{
+    if (!look_)
+        look_ = new BandLook;
+    else
+        look_.detach();
+    return *look_;
+}
+
+void PlacedBand::setRect(const QRectF& rect)
+{
+    if (rect.left() != look().left || rect.width() != look().width || rect.height() != look().height) {
+        BandLook& l = ownLook();
+        l.left = rect.left();
+        l.width = rect.width();
+        l.height = rect.height();
+    }
+    top_ = rect.top();
+}
+
 QStringList PlacedBand::texts() const
 {
     QList<const PlacedItem*> sorted;
     for (const PlacedItem& i : items)
         sorted.append(&i);
     std::stable_sort(sorted.begin(), sorted.end(), [](const PlacedItem* a, const PlacedItem* b) {
-        if (a->rect.left() != b->rect.left())
-            return a->rect.left() < b->rect.left();
-        return a->rect.top() < b->rect.top();
+        if (a->rect().left() != b->rect().left())
+            return a->rect().left() < b->rect().left();
+        return a->rect().top() < b->rect().top();
     });
     QStringList out;
     for (const PlacedItem* i : sorted)
-        out.append(i->text);
+        out.append(i->text());
     return out;
 }
 
 const PlacedItem* PlacedBand::item(const QString& itemName) const
 {
     for (const PlacedItem& i : items)
-        if (i.name == itemName)
+        if (i.name() == itemName)
             return &i;
     return nullptr;
 }
@@ -94,7 +146,7 @@ QString Document::dump() const
     for (const Page& p : pages) {
         out += QStringLiteral("page %1\n").arg(p.number);
         for (const PlacedBand& b : p.bands)
-            out += b.name + QStringLiteral(": ") + b.texts().join(QStringLiteral(" | ")) + u'\n';
+            out += b.name() + QStringLiteral(": ") + b.texts().join(QStringLiteral(" | ")) + u'\n';
     }
     return out;
 }
@@ -104,17 +156,17 @@ QList<const PlacedBand*> Document::bands(const QString& name) const
     QList<const PlacedBand*> out;
     for (const Page& p : pages)
         for (const PlacedBand& b : p.bands)
-            if (b.name == name)
+            if (b.name() == name)
                 out.append(&b);
     return out;
 }
 
 QFont fontOf(const PlacedItem& item)
 {
-    QFont f(item.family);
-    f.setPointSizeF(item.pointSize);
-    f.setBold(item.bold);
-    f.setItalic(item.italic);
+    QFont f(item.family());
+    f.setPointSizeF(item.pointSize());
+    f.setBold(item.bold());
+    f.setItalic(item.italic());
     return f;
 }
 
@@ -149,17 +201,27 @@ bool looksNumeric(const QString& text)
     return number.match(text).hasMatch();
 }
 
+// The font of a text: a look's family and style at a size.
+QFont fontAt(const ItemLook& look, double pointSize)
+{
+    QFont f(look.family);
+    f.setPointSizeF(pointSize);
+    f.setBold(look.bold);
+    f.setItalic(look.italic);
+    return f;
+}
+
 // Font metrics of the few fonts a report uses, with the widths of the texts already measured (names, kinds and
 // flags repeat on every page).
 class Measurer {
 public:
     // True when the text surely fits: the sum of its characters' own advances, with room to spare for kerning,
     // is within the room. Most texts are decided so, without shaping them.
-    bool surelyFits(const PlacedItem& item, double roomMm)
+    bool surelyFits(const ItemLook& look, double pointSize, const QString& text, double roomMm)
     {
-        Font& f = fontOf(item);
+        Font& f = fontOf(look, pointSize);
         double sum = 0;
-        for (const QChar c : item.text) {
+        for (const QChar c : text) {
             const char16_t u = c.unicode();
             if (u >= f.advances.size())
                 return false;
@@ -171,21 +233,21 @@ public:
         return sum * 1.05 <= roomMm;
     }
 
-    double widthMm(const PlacedItem& item)
+    double widthMm(const ItemLook& look, double pointSize, const QString& text)
     {
-        Font& f = fontOf(item);
-        auto it = f.widths.constFind(item.text);
+        Font& f = fontOf(look, pointSize);
+        auto it = f.widths.constFind(text);
         if (it != f.widths.constEnd())
             return *it;
-        const double w = f.metrics.horizontalAdvance(item.text) * 25.4 / kMeasureDpi;
+        const double w = f.metrics.horizontalAdvance(text) * 25.4 / kMeasureDpi;
         if (f.widths.size() < 100000)
-            f.widths.insert(item.text, w);
+            f.widths.insert(text, w);
         return w;
     }
 
-    QString elided(const PlacedItem& item, double widthMm)
+    QString elided(const ItemLook& look, double pointSize, const QString& text, double widthMm)
     {
-        return fontOf(item).metrics.elidedText(item.text, Qt::ElideRight, widthMm * kMeasureDpi / 25.4);
+        return fontOf(look, pointSize).metrics.elidedText(text, Qt::ElideRight, widthMm * kMeasureDpi / 25.4);
     }
 
 private:
@@ -198,14 +260,13 @@ private:
         std::vector<double> advances = std::vector<double>(0x500, -1.0); // Latin and Cyrillic, mm; -1 not yet
     };
 
-    Font& fontOf(const PlacedItem& item)
+    Font& fontOf(const ItemLook& look, double pointSize)
     {
         for (Font& f : fonts_)
-            if (f.pointSize == item.pointSize && f.bold == item.bold && f.italic == item.italic &&
-                f.family == item.family)
+            if (f.pointSize == pointSize && f.bold == look.bold && f.italic == look.italic && f.family == look.family)
                 return f;
-        Font f{item.family, item.pointSize, item.bold, item.italic,
-               QFontMetricsF(reportengine::fontOf(item), &measuringDevice()), {}};
+        Font f{look.family, pointSize, look.bold, look.italic,
+               QFontMetricsF(fontAt(look, pointSize), &measuringDevice()), {}};
         fonts_.push_back(std::move(f));
         return fonts_.back();
     }
@@ -214,35 +275,36 @@ private:
 };
 
 // A text wider than its item is never cut silently: it is set smaller; a number that would still not fit is given
-// the room it needs within the band, and a name is shortened with an ellipsis.
-void fitText(PlacedItem& item, const QRectF& band, Measurer& m)
+// the room it needs within the band, and a name is shortened with an ellipsis. Returns false when the text fits
+// as it is; otherwise the size, the rectangle and the text are as they are to be printed.
+bool fitText(const ItemLook& look, QString& text, double& pointSize, QRectF& rect, const QRectF& band, Measurer& m)
 {
-    const double room = item.rect.width() - 2 * kSidePaddingMm;
-    if (m.surelyFits(item, room))
-        return;
-    double w = m.widthMm(item);
+    const double room = rect.width() - 2 * kSidePaddingMm;
+    if (m.surelyFits(look, pointSize, text, room))
+        return false;
+    double w = m.widthMm(look, pointSize, text);
     if (w <= room)
-        return;
-    const bool number = looksNumeric(item.text);
-    const double smallest = std::min(item.pointSize, number ? kSmallestNumberPoints : kSmallestTextPoints);
-    while (w > room && item.pointSize > smallest) {
-        double next = std::floor(item.pointSize * room / w * 2) / 2; // half points
-        if (next >= item.pointSize)
-            next = item.pointSize - 0.5;
-        item.pointSize = std::max(smallest, next);
-        w = m.widthMm(item);
+        return false;
+    const bool number = looksNumeric(text);
+    const double smallest = std::min(pointSize, number ? kSmallestNumberPoints : kSmallestTextPoints);
+    while (w > room && pointSize > smallest) {
+        double next = std::floor(pointSize * room / w * 2) / 2; // half points
+        if (next >= pointSize)
+            next = pointSize - 0.5;
+        pointSize = std::max(smallest, next);
+        w = m.widthMm(look, pointSize, text);
     }
     if (w <= room)
-        return;
+        return true;
     if (!number) {
-        item.text = m.elided(item, room);
-        return;
+        text = m.elided(look, pointSize, text, room);
+        return true;
     }
     const double grow = w - room + 0.2;
-    QRectF r = item.rect;
-    if (item.align == Align::Right)
+    QRectF r = rect;
+    if (look.align == Align::Right)
         r.setLeft(r.left() - grow);
-    else if (item.align == Align::Left)
+    else if (look.align == Align::Left)
         r.setRight(r.right() + grow);
     else
         r.adjust(-grow / 2, 0, grow / 2, 0);
@@ -250,24 +312,38 @@ void fitText(PlacedItem& item, const QRectF& band, Measurer& m)
         r.moveLeft(band.left());
     if (r.right() > band.right())
         r.moveRight(band.right());
-    item.rect = r;
+    rect = r;
+    return true;
 }
 
 } // namespace
 
 double textWidthMm(const PlacedItem& item)
 {
-    return QFontMetricsF(fontOf(item), &measuringDevice()).horizontalAdvance(item.text) * 25.4 / kMeasureDpi;
+    return QFontMetricsF(fontOf(item), &measuringDevice()).horizontalAdvance(item.text()) * 25.4 / kMeasureDpi;
 }
 
 double textRoomMm(const PlacedItem& item)
 {
-    return item.rect.width() - 2 * kSidePaddingMm;
+    return item.rect().width() - 2 * kSidePaddingMm;
 }
 
 // ---- layout ----
 
 class Engine {
+    // What every placement of a band or item shares, made once.
+    struct ItemDef {
+        QExplicitlySharedDataPointer<ItemLook> look;
+        std::vector<QExplicitlySharedDataPointer<ItemLook>> fitted;
+        int field = -1;
+        Expression* expression = nullptr;
+        QString lastText;
+    };
+    struct BandDef {
+        QExplicitlySharedDataPointer<BandLook> look;
+        std::vector<ItemDef> items;
+    };
+
 public:
     Engine(const Report& report, const DataSource& source)
         : r_(report)
@@ -403,20 +479,64 @@ private:
 
     void compile(const Band& band)
     {
+        BandDef& def = bandDefs_[&band];
+        def.look = new BandLook;
+        def.look->name = band.name();
+        def.look->kind = band.kind();
+        def.look->background = band.backgroundColor();
+        def.look->frame = band.frameLines();
+        def.look->left = doc_.marginsMm.left();
+        def.look->width = r_.usableWidth();
+        def.look->height = band.height();
+        const FontSpec bandFont = band.font().over(r_.baseFont());
+        def.items.reserve(band.items().size());
         for (const Item& item : band.items()) {
+            ItemDef d;
+            d.look = new ItemLook;
+            ItemLook& l = *d.look;
+            l.name = item.name();
+            l.align = item.alignment();
+            const FontSpec f = item.font().over(bandFont);
+            l.family = f.family.value_or(QStringLiteral("Arial"));
+            l.pointSize = f.pointSize.value_or(10);
+            l.bold = f.bold.value_or(false);
+            l.italic = f.italic.value_or(false);
+            l.color = item.textColor();
+            l.background = item.backgroundColor();
+            l.frame = item.frameLines();
+            l.left = doc_.marginsMm.left() + item.x();
+            l.width = item.width();
+            l.height = item.height() > 0 ? item.height() : band.height() - item.y();
             if (item.kind() == Item::Kind::Field) {
                 int index = src_.fieldIndex(item.text());
                 if (index < 0 && item.text().contains(u'.'))
                     index = src_.fieldIndex(item.text().mid(item.text().lastIndexOf(u'.') + 1));
                 if (index < 0)
                     throw ReportError(QStringLiteral("Элемент %1: нет поля %2").arg(item.name(), item.text()));
-                fields_[&item] = index;
+                d.field = index;
             } else if (item.kind() == Item::Kind::Expression) {
                 auto [it, inserted] = exprs_.emplace(&item, Expression::compile(item.text(), resolver()));
+                d.expression = &it->second;
                 if (it->second.hasAggregate())
                     aggregates_.push_back(&it->second);
             }
+            def.items.push_back(std::move(d));
         }
+    }
+
+    // The look of an item whose text was set smaller or given more room: shared by the items fitted alike.
+    static QExplicitlySharedDataPointer<ItemLook> fittedLook(ItemDef& d, double pointSize, const QRectF& rect)
+    {
+        for (const auto& l : d.fitted)
+            if (l->pointSize == pointSize && l->left == rect.left() && l->width == rect.width())
+                return l;
+        QExplicitlySharedDataPointer<ItemLook> l(new ItemLook(*d.look));
+        l->pointSize = pointSize;
+        l->left = rect.left();
+        l->width = rect.width();
+        if (d.fitted.size() < 64) // numbers widened each to their own width are not worth keeping
+            d.fitted.push_back(l);
+        return l;
     }
 
     static bool sameKey(const QVariant& a, const QVariant& b)
@@ -495,47 +615,43 @@ private:
     // Places the band at y and moves y below it; children of a body band may go to the next page.
     void place(const Band& band, double& y)
     {
-        PlacedBand pb;
-        pb.name = band.name();
-        pb.kind = band.kind();
-        pb.rect = QRectF(doc_.marginsMm.left(), y, r_.usableWidth(), band.height());
-        pb.background = band.backgroundColor();
-        pb.frame = band.frameLines();
-        const FontSpec bandFont = band.font().over(r_.baseFont());
+        BandDef& def = bandDefs_.at(&band);
+        PlacedBand pb(def.look, y);
+        const QRectF bandRect = pb.rect();
         const Expression::Context ctx = context();
         pb.items.reserve(band.items().size());
-        for (const Item& item : band.items()) {
-            PlacedItem pi;
-            pi.name = item.name();
-            const double h = item.height() > 0 ? item.height() : band.height() - item.y();
-            pi.rect = QRectF(doc_.marginsMm.left() + item.x(), y + item.y(), item.width(), h);
-            pi.align = item.alignment();
-            const FontSpec f = item.font().over(bandFont);
-            pi.family = f.family.value_or(QStringLiteral("Arial"));
-            pi.pointSize = f.pointSize.value_or(10);
-            pi.bold = f.bold.value_or(false);
-            pi.italic = f.italic.value_or(false);
-            pi.color = item.textColor();
-            pi.background = item.backgroundColor();
-            pi.frame = item.frameLines();
+        for (int k = 0; k < band.items().size(); ++k) {
+            const Item& item = band.items()[k];
+            ItemDef& d = def.items[k];
+            const double top = y + item.y();
+            QString text;
             switch (item.kind()) {
             case Item::Kind::Label:
-                pi.text = item.text();
+                text = item.text();
                 break;
             case Item::Kind::Field:
-                pi.text = formatValue(src_.value(row_, fields_.at(&item)), item.picture());
+                text = formatValue(src_.value(row_, d.field), item.picture());
                 break;
-            case Item::Kind::Expression: {
-                Expression& e = exprs_.at(&item);
-                pi.text = formatValue(e.evaluate(ctx), item.picture());
+            case Item::Kind::Expression:
+                text = formatValue(d.expression->evaluate(ctx), item.picture());
                 if (item.resetsAfterPrint())
-                    e.reset();
+                    d.expression->reset();
                 break;
             }
+            // Neighbouring rows repeat most texts: they share one copy.
+            if (text == d.lastText)
+                text = d.lastText;
+            else
+                d.lastText = text;
+            if (item.kind() != Item::Kind::Label && !text.isEmpty()) {
+                double pointSize = d.look->pointSize;
+                QRectF rect(d.look->left, top, d.look->width, d.look->height);
+                if (fitText(*d.look, text, pointSize, rect, bandRect, measurer_)) {
+                    pb.items.append(PlacedItem(fittedLook(d, pointSize, rect), text, top));
+                    continue;
+                }
             }
-            if (item.kind() != Item::Kind::Label && !pi.text.isEmpty())
-                fitText(pi, pb.rect, measurer_);
-            pb.items.append(std::move(pi));
+            pb.items.append(PlacedItem(d.look, text, top));
         }
         doc_.pages.last().bands.append(std::move(pb));
         y += band.height();
@@ -551,7 +667,7 @@ private:
     const DataSource& src_;
     Document doc_;
     Measurer measurer_;
-    std::unordered_map<const Item*, int> fields_;
+    std::unordered_map<const Band*, BandDef> bandDefs_;
     std::unordered_map<const Item*, Expression> exprs_;
     std::vector<Expression*> aggregates_;
     std::vector<std::optional<Expression>> groupKeys_;

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QList>
 #include <QRectF>
+#include <QSharedData>
 #include <QStringList>
 #include <QVariant>
 
@@ -53,11 +54,11 @@ private:
     const db::Dataset& dataset_;
 };
 
-// One placed item: its rectangle on the page in millimetres from the paper's top-left corner, and its text.
-struct PlacedItem {
+// What the items printed from one definition share: their name, font, colours, frame and place across the page.
+// A year's report places hundreds of thousands of items from a dozen definitions, so each item keeps only its
+// text and its top and points to the look it shares.
+struct ItemLook : QSharedData {
     QString name;
-    QString text;
-    QRectF rect;
     Align align = Align::Left;
     QString family;
     double pointSize = 10;
@@ -66,19 +67,98 @@ struct PlacedItem {
     QColor color;
     QColor background; // invalid: none
     Frame frame;
+    double left = 0, width = 0, height = 0; // mm
 };
 
-struct PlacedBand {
+// One placed item: its rectangle on the page in millimetres from the paper's top-left corner, and its text.
+// The setters give the item a look of its own when it shares one.
+class PlacedItem {
+public:
+    PlacedItem() = default;
+    PlacedItem(const QExplicitlySharedDataPointer<ItemLook>& look, const QString& text, double top)
+        : look_(look)
+        , text_(text)
+        , top_(top)
+    {
+    }
+
+    const QString& name() const { return look().name; }
+    const QString& text() const { return text_; }
+    QRectF rect() const { return QRectF(look().left, top_, look().width, look().height); }
+    Align align() const { return look().align; }
+    const QString& family() const { return look().family; }
+    double pointSize() const { return look().pointSize; }
+    bool bold() const { return look().bold; }
+    bool italic() const { return look().italic; }
+    const QColor& color() const { return look().color; }
+    const QColor& background() const { return look().background; }
+    const Frame& frame() const { return look().frame; }
+    const ItemLook& look() const;
+    // Items of the same look draw with the same font and colours.
+    bool sharesLookWith(const PlacedItem& other) const { return look_ == other.look_; }
+
+    void setName(const QString& name) { ownLook().name = name; }
+    void setText(const QString& text) { text_ = text; }
+    void setRect(const QRectF& rect);
+    void setAlign(Align align) { ownLook().align = align; }
+    void setFamily(const QString& family) { ownLook().family = family; }
+    void setPointSize(double points) { ownLook().pointSize = points; }
+    void setBold(bool on) { ownLook().bold = on; }
+    void setItalic(bool on) { ownLook().italic = on; }
+    void setColor(const QColor& c) { ownLook().color = c; }
+    void setBackground(const QColor& c) { ownLook().background = c; }
+    void setFrame(const Frame& f) { ownLook().frame = f; }
+
+private:
+    ItemLook& ownLook();
+
+    QExplicitlySharedDataPointer<ItemLook> look_; // null: the default look
+    QString text_;
+    double top_ = 0;
+};
+
+// What the bands printed from one definition share.
+struct BandLook : QSharedData {
     QString name;
-    Band::Kind kind;
-    QRectF rect; // mm on the page
+    Band::Kind kind = Band::Kind::Detail;
     QColor background;
     Frame frame;
+    double left = 0, width = 0, height = 0; // mm
+};
+
+class PlacedBand {
+public:
+    PlacedBand() = default;
+    PlacedBand(const QExplicitlySharedDataPointer<BandLook>& look, double top)
+        : look_(look)
+        , top_(top)
+    {
+    }
+
+    const QString& name() const { return look().name; }
+    Band::Kind kind() const { return look().kind; }
+    QRectF rect() const { return QRectF(look().left, top_, look().width, look().height); } // mm on the page
+    const QColor& background() const { return look().background; }
+    const Frame& frame() const { return look().frame; }
+    const BandLook& look() const;
+
+    void setName(const QString& name) { ownLook().name = name; }
+    void setKind(Band::Kind kind) { ownLook().kind = kind; }
+    void setRect(const QRectF& rect);
+    void setBackground(const QColor& c) { ownLook().background = c; }
+    void setFrame(const Frame& f) { ownLook().frame = f; }
+
     QList<PlacedItem> items;
 
     // The texts of the items, left to right (then top to bottom).
     QStringList texts() const;
     const PlacedItem* item(const QString& name) const;
+
+private:
+    BandLook& ownLook();
+
+    QExplicitlySharedDataPointer<BandLook> look_; // null: the default look
+    double top_ = 0;
 };
 
 struct Page {

@@ -815,16 +815,16 @@ public:
         height_ = heightPt;
         state_ = State{};
         for (const PlacedBand& b : page.bands) {
-            if (b.background.isValid())
-                fillRect(b.rect, b.background);
+            if (b.background().isValid())
+                fillRect(b.rect(), b.background());
             for (const PlacedItem& i : b.items) {
-                if (i.background.isValid())
-                    fillRect(i.rect, i.background);
-                if (!i.text.isEmpty())
+                if (i.background().isValid())
+                    fillRect(i.rect(), i.background());
+                if (!i.text().isEmpty())
                     text(i);
-                frame(i.rect, i.frame);
+                frame(i.rect(), i.frame());
             }
-            frame(b.rect, b.frame);
+            frame(b.rect(), b.frame());
         }
         lastSize_ = out_.size();
         return std::move(out_);
@@ -931,9 +931,11 @@ private:
 
     EmbeddedFont* fontFor(const PlacedItem& i)
     {
-        if (fontOwner_ && fontOwner_->family == i.family && fontOwner_->bold == i.bold && fontOwner_->italic == i.italic)
+        if (fontOwner_ && (fontOwner_->sharesLookWith(i) || (fontOwner_->family() == i.family() &&
+                                                            fontOwner_->bold() == i.bold() &&
+                                                            fontOwner_->italic() == i.italic())))
             return currentFont_;
-        const QString key = i.family + (i.bold ? u'B' : u'-') + (i.italic ? u'I' : u'-');
+        const QString key = i.family() + (i.bold() ? u'B' : u'-') + (i.italic() ? u'I' : u'-');
         auto it = byKey_.find(key);
         if (it == byKey_.end()) {
             fonts_.push_back(EmbeddedFont::load(fontOf(i), int(fonts_.size()) + 1));
@@ -947,21 +949,21 @@ private:
     void text(const PlacedItem& i)
     {
         EmbeddedFont* font = fontFor(i);
-        const double size = i.pointSize;
-        const long long advance = font->shape(i.text);
+        const double size = i.pointSize();
+        const long long advance = font->shape(i.text());
         if (advance < 0) {
             painterText(i);
             return;
         }
         const double width = font->width(advance, size);
-        const double left = x(i.rect.left() + 0.5), right = x(i.rect.right() - 0.5);
+        const double left = x(i.rect().left() + 0.5), right = x(i.rect().right() - 0.5);
         double tx = left;
-        if (i.align == Align::Center)
+        if (i.align() == Align::Center)
             tx += (right - left - width) / 2;
-        else if (i.align == Align::Right)
+        else if (i.align() == Align::Right)
             tx = right - width;
         // the line centred vertically, as the painter centres it
-        const double baseline = y(i.rect.center().y()) - (font->ascent(size) - font->descent(size)) / 2;
+        const double baseline = y(i.rect().center().y()) - (font->ascent(size) - font->descent(size)) / 2;
         // Only a text wider than its room is clipped, to that room (the item less half a millimetre each side),
         // as the painter's drawing into a rectangle does.
         const bool clip = width > right - left;
@@ -969,10 +971,10 @@ private:
         if (clip) {
             saved = state_;
             out_ += "q ";
-            rect(i.rect.adjusted(0.5, 0, -0.5, 0));
+            rect(i.rect().adjusted(0.5, 0, -0.5, 0));
             out_ += " W n\n";
         }
-        setFill(i.color.isValid() ? i.color : QColor(Qt::black));
+        setFill(i.color().isValid() ? i.color() : QColor(Qt::black));
         out_ += "BT ";
         if (font != state_.font || size != state_.size) {
             out_ += '/';
@@ -1007,10 +1009,10 @@ private:
         if (device.fills().empty())
             return;
         const QFontMetricsF metrics(fontOf(i), &device);
-        const bool clip = metrics.horizontalAdvance(i.text) > (i.rect.width() - 1) * OutlineDevice::kDpi / 25.4;
+        const bool clip = metrics.horizontalAdvance(i.text()) > (i.rect().width() - 1) * OutlineDevice::kDpi / 25.4;
         out_ += "q\n";
         if (clip) {
-            rect(i.rect.adjusted(0.5, 0, -0.5, 0));
+            rect(i.rect().adjusted(0.5, 0, -0.5, 0));
             out_ += " W n\n";
         }
         const double k = 72.0 / OutlineDevice::kDpi;

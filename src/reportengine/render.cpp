@@ -74,28 +74,28 @@ namespace {
 // The item's text with the painter's font already set to the item's, and its metrics.
 void drawItemText(const PlacedItem& i, QPainter& painter, const QFontMetricsF& metrics, double k)
 {
-    const QColor c = i.color.isValid() ? i.color : QColor(Qt::black);
+    const QColor c = i.color().isValid() ? i.color() : QColor(Qt::black);
     if (painter.pen().color() != c) // frames set their own pens
         painter.setPen(c);
-    const QRectF ir = scaled(i.rect, k);
+    const QRectF ir = scaled(i.rect(), k);
     const QRectF text = ir.adjusted(0.5 * k, 0, -0.5 * k, 0);
-    const double width = metrics.horizontalAdvance(i.text);
+    const double width = metrics.horizontalAdvance(i.text());
     if (width <= text.width()) {
         double x = text.left();
-        if (i.align == Align::Center)
+        if (i.align() == Align::Center)
             x += (text.width() - width) / 2;
-        else if (i.align == Align::Right)
+        else if (i.align() == Align::Right)
             x = text.right() - width;
         // the line centred vertically, as drawing into the rectangle with AlignVCenter does
         const double baseline = text.center().y() + (metrics.ascent() - metrics.descent()) / 2;
-        painter.drawText(QPointF(x, baseline), i.text);
+        painter.drawText(QPointF(x, baseline), i.text());
     } else {
         int flags = Qt::AlignVCenter | Qt::TextSingleLine;
         flags |=
-            i.align == Align::Center ? Qt::AlignHCenter : (i.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft);
+            i.align() == Align::Center ? Qt::AlignHCenter : (i.align() == Align::Right ? Qt::AlignRight : Qt::AlignLeft);
         painter.save();
         painter.setClipRect(ir);
-        painter.drawText(text, flags, i.text);
+        painter.drawText(text, flags, i.text());
         painter.restore();
     }
 }
@@ -104,7 +104,7 @@ void drawItemText(const PlacedItem& i, QPainter& painter, const QFontMetricsF& m
 
 void paintItemText(const PlacedItem& item, QPainter& painter)
 {
-    if (item.text.isEmpty())
+    if (item.text().isEmpty())
         return;
     painter.setFont(fontOf(item));
     drawItemText(item, painter, QFontMetricsF(painter.font(), painter.device()), painter.device()->logicalDpiX() / 25.4);
@@ -123,25 +123,26 @@ void paintPage(const Document& doc, int pageIndex, QPainter& painter)
     const PlacedItem* fontOwner = nullptr;
     std::optional<QFontMetricsF> metrics;
     for (const PlacedBand& b : page.bands) {
-        const QRectF br = scaled(b.rect, k);
-        if (b.background.isValid())
-            painter.fillRect(br, b.background);
+        const QRectF br = scaled(b.rect(), k);
+        if (b.background().isValid())
+            painter.fillRect(br, b.background());
         for (const PlacedItem& i : b.items) {
-            const QRectF ir = scaled(i.rect, k);
-            if (i.background.isValid())
-                painter.fillRect(ir, i.background);
-            if (!i.text.isEmpty()) {
-                if (!fontOwner || fontOwner->family != i.family || fontOwner->pointSize != i.pointSize ||
-                    fontOwner->bold != i.bold || fontOwner->italic != i.italic) {
+            const QRectF ir = scaled(i.rect(), k);
+            if (i.background().isValid())
+                painter.fillRect(ir, i.background());
+            if (!i.text().isEmpty()) {
+                if (!fontOwner || (!fontOwner->sharesLookWith(i) &&
+                                   (fontOwner->family() != i.family() || fontOwner->pointSize() != i.pointSize() ||
+                                    fontOwner->bold() != i.bold() || fontOwner->italic() != i.italic()))) {
                     painter.setFont(fontOf(i));
                     metrics.emplace(painter.font(), painter.device());
                     fontOwner = &i;
                 }
                 drawItemText(i, painter, *metrics, k);
             }
-            paintFrame(painter, ir, i.frame, k);
+            paintFrame(painter, ir, i.frame(), k);
         }
-        paintFrame(painter, br, b.frame, k);
+        paintFrame(painter, br, b.frame(), k);
     }
     painter.restore();
 }

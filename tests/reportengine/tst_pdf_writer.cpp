@@ -63,11 +63,11 @@ void painterPdf(const Document& doc, const QString& path)
 PlacedItem item(const QString& text, const QRectF& rect, Align align = Align::Left, double size = 10)
 {
     PlacedItem i;
-    i.text = text;
-    i.rect = rect;
-    i.align = align;
-    i.family = QStringLiteral("Arial");
-    i.pointSize = size;
+    i.setText(text);
+    i.setRect(rect);
+    i.setAlign(align);
+    i.setFamily(QStringLiteral("Arial"));
+    i.setPointSize(size);
     return i;
 }
 
@@ -90,7 +90,7 @@ void inFamily(Document& doc, const QString& family)
     for (Page& p : doc.pages)
         for (PlacedBand& b : p.bands)
             for (PlacedItem& i : b.items)
-                i.family = family;
+                i.setFamily(family);
 }
 
 // A report's kinds of drawing: a bold centred title on grey in a frame, group lines with bold and italic
@@ -106,48 +106,52 @@ Document sample(int pages)
         Page page;
         page.number = p;
         PlacedBand title;
-        title.rect = QRectF(10, 10, 190, 9);
-        title.background = QColor(220, 220, 220);
-        title.frame = Frame::all(Line::solid(QColor(0, 0, 0), 0.4));
-        PlacedItem t = item(QStringLiteral("Детальный отчет по рабочим за период"), title.rect, Align::Center, 12);
-        t.bold = true;
+        title.setRect(QRectF(10, 10, 190, 9));
+        title.setBackground(QColor(220, 220, 220));
+        title.setFrame(Frame::all(Line::solid(QColor(0, 0, 0), 0.4)));
+        PlacedItem t = item(QStringLiteral("Детальный отчет по рабочим за период"), title.rect(), Align::Center, 12);
+        t.setBold(true);
         title.items << t;
         page.bands << title;
 
         PlacedBand group;
-        group.rect = QRectF(10, 22, 190, 7);
-        group.background = QColor(192, 192, 192);
+        group.setRect(QRectF(10, 22, 190, 7));
+        group.setBackground(QColor(192, 192, 192));
         PlacedItem name = item(QStringLiteral("Иванов Пётр Сергеевич"), QRectF(10, 22, 80, 7));
-        name.bold = true;
+        name.setBold(true);
         PlacedItem total = item(QStringLiteral("Итого:"), QRectF(90, 22, 50, 7), Align::Right);
-        total.italic = true;
+        total.setItalic(true);
         PlacedItem sum = item(QStringLiteral("1 234,56"), QRectF(140, 22, 60, 7), Align::Right);
-        sum.frame.bottom = Line::dash(QColor(0, 0, 160), 0.3);
+        Frame sumFrame;
+        sumFrame.bottom = Line::dash(QColor(0, 0, 160), 0.3);
+        sum.setFrame(sumFrame);
         group.items << name << total << sum;
         page.bands << group;
 
         for (int r = 0; r < 8; ++r) {
             PlacedBand detail;
             const double y = 32 + r * 6;
-            detail.rect = QRectF(10, y, 190, 6);
+            detail.setRect(QRectF(10, y, 190, 6));
             PlacedItem kind = item(QStringLiteral("ФРЕЗЕРОВКА (RAL: %1)").arg(r + p), QRectF(15, y, 70, 6));
-            kind.frame = Frame::all(Line::dot());
+            kind.setFrame(Frame::all(Line::dot()));
             PlacedItem flag = item(QStringLiteral("Готовая продукция"), QRectF(85, y, 50, 6), Align::Center, 8);
-            flag.color = QColor(0, 100, 0);
+            flag.setColor(QColor(0, 100, 0));
             PlacedItem amount = item(QString::number(r * 111.25, 'f', 2), QRectF(140, y, 60, 6), Align::Right);
             detail.items << kind << flag << amount;
             page.bands << detail;
         }
 
         PlacedBand clipped;
-        clipped.rect = QRectF(10, 90, 190, 8);
+        clipped.setRect(QRectF(10, 90, 190, 8));
         clipped.items << item(kTooWide, QRectF(10, 90, 25, 8)) << item(kTooWide, QRectF(120, 90, 25, 8), Align::Center);
         page.bands << clipped;
 
         PlacedBand footer;
-        footer.rect = QRectF(10, 280, 190, 6);
-        footer.frame.top = Line::solid();
-        footer.items << item(QString::number(p), footer.rect, Align::Right);
+        footer.setRect(QRectF(10, 280, 190, 6));
+        Frame footerFrame;
+        footerFrame.top = Line::solid();
+        footer.setFrame(footerFrame);
+        footer.items << item(QString::number(p), footer.rect(), Align::Right);
         page.bands << footer;
         doc.pages << page;
     }
@@ -322,10 +326,10 @@ void TestPdfWriter::characterWithoutGlyphGoesThroughThePainter()
     PlacedItem* name = nullptr;
     for (PlacedBand& b : doc.pages[0].bands)
         for (PlacedItem& i : b.items)
-            if (i.text.startsWith(QStringLiteral("Иванов")))
+            if (i.text().startsWith(QStringLiteral("Иванов")))
                 name = &i;
     QVERIFY(name);
-    const QRawFont raw = QRawFont::fromFont(QFont(name->family));
+    const QRawFont raw = QRawFont::fromFont(QFont(name->family()));
     QString missing;
     for (const char32_t c : {U'\u2713', U'\u263A', U'\u4E2D', U'\U0001F600'})
         if (!raw.supportsCharacter(c)) {
@@ -334,14 +338,14 @@ void TestPdfWriter::characterWithoutGlyphGoesThroughThePainter()
         }
     if (missing.isEmpty())
         QSKIP("the report's face has a glyph for every candidate character");
-    name->text += u' ' + missing;
+    name->setText(name->text() + u' ' + missing);
     const QString path = dir_.filePath(QStringLiteral("missing-glyph.pdf"));
     QVERIFY(writePdfDirect(doc, path));
     const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
     QVERIFY2(text.contains(QStringLiteral("Детальный отчет по рабочим за период")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("ФРЕЗЕРОВКА (RAL: 1)")), qPrintable(text));
     constexpr int dpi = 100;
-    QVERIFY(inkIn(raster(path, 1, dpi), name->rect, dpi) > 0.05); // the painter's outlines are there
+    QVERIFY(inkIn(raster(path, 1, dpi), name->rect(), dpi) > 0.05); // the painter's outlines are there
 }
 
 // Texts that reorder, join, combine or hold characters drawn as nothing or as a gap, and a plain one: each looks in
@@ -367,7 +371,7 @@ void TestPdfWriter::textsLookAsThePainterDraws()
     doc.pageSize = QPageSize(QPageSize::A4);
     doc.paperMm = QSizeF(210, 297);
     PlacedBand band;
-    band.rect = QRectF(10, 20, 190, 12);
+    band.setRect(QRectF(10, 20, 190, 12));
     band.items << item(text, QRectF(20, 20, 150, 12), Align(align), 18);
     doc.pages << Page{1, {band}};
     const QString ours = dir_.filePath(QStringLiteral("case-ours.pdf")), qt = dir_.filePath(QStringLiteral("case-qt.pdf"));
@@ -446,7 +450,7 @@ void TestPdfWriter::invisibleCharactersDrawNothing()
     QFETCH(QString, text);
     Document doc = sample(1);
     PlacedBand band;
-    band.rect = QRectF(10, 110, 190, 8);
+    band.setRect(QRectF(10, 110, 190, 8));
     band.items << item(text, QRectF(10, 110, 40, 8)) << item(text, QRectF(120, 110, 40, 8), Align::Center);
     doc.pages[0].bands << band;
     const QString pdf = dir_.filePath(QStringLiteral("invisible.pdf"));
@@ -454,7 +458,7 @@ void TestPdfWriter::invisibleCharactersDrawNothing()
     constexpr int dpi = 100;
     const QImage page = raster(pdf, 1, dpi);
     QVERIFY(inkIn(page, QRectF(10, 10, 190, 9), dpi) > 0.05); // the title is drawn
-    QCOMPARE(inkIn(page, band.rect, dpi), 0.0);
+    QCOMPARE(inkIn(page, band.rect(), dpi), 0.0);
 }
 
 // A disk that fills up (here: a file-size limit) while either writer writes: the report says it could not write

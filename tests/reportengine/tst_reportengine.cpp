@@ -246,13 +246,13 @@ void TestReportEngine::groupsSubtotalsAndGrandTotal()
 
     // Bands stack from the top margin; the page footer sits on the bottom margin.
     const Page& page = doc.pages.first();
-    QCOMPARE(page.bands[0].rect, QRectF(10, 10, 190, 6));
-    QCOMPARE(page.bands[1].rect.top(), 16.0);
-    QCOMPARE(page.bands.last().rect, QRectF(10, 297 - 10 - 5, 190, 5));
+    QCOMPARE(page.bands[0].rect(), QRectF(10, 10, 190, 6));
+    QCOMPARE(page.bands[1].rect().top(), 16.0);
+    QCOMPARE(page.bands.last().rect(), QRectF(10, 297 - 10 - 5, 190, 5));
     const PlacedItem* title = page.bands[0].item(QStringLiteral("QRLabel1"));
-    QVERIFY(title->bold);
-    QCOMPARE(title->family, QStringLiteral("Arial"));
-    QCOMPARE(title->pointSize, 10.0);
+    QVERIFY(title->bold());
+    QCOMPARE(title->family(), QStringLiteral("Arial"));
+    QCOMPARE(title->pointSize(), 10.0);
 }
 
 void TestReportEngine::headerRepeatedOnEveryPageWithPageNumbers()
@@ -278,14 +278,14 @@ void TestReportEngine::headerRepeatedOnEveryPageWithPageNumbers()
     QCOMPARE(doc.pages.size(), 3);
     int seen = 0;
     for (const Page& p : doc.pages) {
-        QCOMPARE(p.bands.first().name, QStringLiteral("QRGroup1"));
+        QCOMPARE(p.bands.first().name(), QStringLiteral("QRGroup1"));
         QCOMPARE(p.bands.first().texts(), QStringList{QStringLiteral("Данные за:")});
-        QCOMPARE(p.bands.last().name, QStringLiteral("QRBand2"));
+        QCOMPARE(p.bands.last().name(), QStringLiteral("QRBand2"));
         QCOMPARE(p.bands.last().texts(), QStringList{QString::number(p.number)});
         for (const PlacedBand& b : p.bands) {
-            if (b.name == u"Detail") {
+            if (b.name() == u"Detail") {
                 QCOMPARE(b.texts(), QStringList{QString::number(++seen)});
-                QVERIFY(b.rect.bottom() <= 210 - 10 - 10 + 1e-9);
+                QVERIFY(b.rect().bottom() <= 210 - 10 - 10 + 1e-9);
             }
         }
     }
@@ -349,16 +349,16 @@ void TestReportEngine::tooWideTextsAreFitted()
     const PlacedItem* f = doc.pages[0].bands[0].item(QStringLiteral("F"));
     const PlacedItem* l = doc.pages[0].bands[0].item(QStringLiteral("L"));
     if (printed == QStringLiteral("…"))
-        QVERIFY2(f->text.endsWith(printed) && f->text.size() > 5, qPrintable(f->text));
+        QVERIFY2(f->text().endsWith(printed) && f->text().size() > 5, qPrintable(f->text()));
     else
-        QCOMPARE(QString(f->text).remove(QLocale().decimalPoint()), printed.remove(u'.'));
+        QCOMPARE(QString(f->text()).remove(QLocale().decimalPoint()), printed.remove(u'.'));
     QVERIFY(textWidthMm(*f) <= textRoomMm(*f) + 1e-6);
-    QCOMPARE(f->pointSize < 10, smaller);
-    QCOMPARE(f->rect.width() > width + 1e-6, wider);
+    QCOMPARE(f->pointSize() < 10, smaller);
+    QCOMPARE(f->rect().width() > width + 1e-6, wider);
     if (wider && Align(align) == Align::Right)
-        QCOMPARE(f->rect.right(), r.marginsMm().left() + 100 + width); // grown to the left, its free side
-    QCOMPARE(l->pointSize, 10.0);
-    QCOMPARE(l->text, value.toString());
+        QCOMPARE(f->rect().right(), r.marginsMm().left() + 100 + width); // grown to the left, its free side
+    QCOMPARE(l->pointSize(), 10.0);
+    QCOMPARE(l->text(), value.toString());
 }
 
 void TestReportEngine::pdfReadsBackAsText()

@@ -345,21 +345,21 @@ private slots:
         for (const reportengine::Page& page : doc.pages)
             for (const reportengine::PlacedBand& band : page.bands)
                 for (const reportengine::PlacedItem& item : band.items) {
-                    if (item.text.trimmed().isEmpty())
+                    if (item.text().trimmed().isEmpty())
                         continue;
-                    texts << item.text;
+                    texts << item.text();
                     ++checked;
-                    const QString what = band.name + "/" + item.name + ": " + item.text;
+                    const QString what = band.name() + "/" + item.name() + ": " + item.text();
                     // at the printer's resolution within the item less its margins, on the screen within the item
                     QVERIFY2(reportengine::textWidthMm(item) <= reportengine::textRoomMm(item) + 1e-6,
                              qPrintable(what));
                     const QFont font = reportengine::fontOf(item);
                     const QFontMetricsF screen(font);
-                    QVERIFY2(screen.horizontalAdvance(item.text) * 25.4 / QFontMetricsF(font).fontDpi() <=
-                                 item.rect.width(),
+                    QVERIFY2(screen.horizontalAdvance(item.text()) * 25.4 / QFontMetricsF(font).fontDpi() <=
+                                 item.rect().width(),
                              qPrintable(what));
-                    QVERIFY2(item.rect.left() >= band.rect.left() - 1e-6 &&
-                                 item.rect.right() <= band.rect.right() + 1e-6,
+                    QVERIFY2(item.rect().left() >= band.rect().left() - 1e-6 &&
+                                 item.rect().right() <= band.rect().right() + 1e-6,
                              qPrintable(what));
                 }
         QVERIFY(checked > 10);
@@ -402,7 +402,7 @@ private slots:
         const QString name = layout == 0 || layout == 2 ? "Иванов И.И." : "Дверь ДМ-101";
         for (int p = 1; p < doc.pages.size(); ++p) {
             const reportengine::PlacedBand& first = doc.pages[p].bands.first();
-            QCOMPARE(first.name, groupBand);
+            QCOMPARE(first.name(), groupBand);
             QCOMPARE(first.texts(), QStringList{name});
         }
         QCOMPARE(doc.bands(groupBand).size(), doc.pages.size()); // once per page, never twice on one
