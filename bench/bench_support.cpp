@@ -177,6 +177,12 @@ double peakRssSinceResetMiB()
     return 0;
 }
 
+double heapInUseMiB()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return double(m.uordblks + m.hblkhd) / (1024.0 * 1024.0);
+}
+
 double currentRssMiB()
 {
     QFile f(QStringLiteral("/proc/self/statm"));

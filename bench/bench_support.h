@@ -51,6 +51,8 @@ double msSince(Clock::time_point t0);
 double cpuMs();
 double peakRssMiB();
 double currentRssMiB();
+// Heap memory in use by the program's allocations (all arenas, mapped blocks included), MiB.
+double heapInUseMiB();
 double timeMs(const std::function<void()>& body);
 
 // One kind of run: wall times and the client's CPU times.

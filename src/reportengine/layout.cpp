@@ -70,6 +70,12 @@ const ItemLook& PlacedItem::look() const
     return look_ ? *look_ : plain;
 }
 
+const QString& PlacedItem::text() const
+{
+    static const QString empty;
+    return text_ ? text_->text : empty;
+}
+
 ItemLook& PlacedItem::ownLook()
 {
     if (!look_)
@@ -337,8 +343,10 @@ class Engine {
         std::vector<QExplicitlySharedDataPointer<ItemLook>> fitted;
         int field = -1;
         Expression* expression = nullptr;
-        QString lastText;
+        QExplicitlySharedDataPointer<PlacedItem::Text> last;
+        QHash<QString, QExplicitlySharedDataPointer<PlacedItem::Text>> texts;
     };
+    static constexpr qsizetype kSharedTexts = 1024;
     struct BandDef {
         QExplicitlySharedDataPointer<BandLook> look;
         std::vector<ItemDef> items;
@@ -524,6 +532,22 @@ private:
         }
     }
 
+    // Rows repeat most texts (names, kinds, flags, small numbers): the items of a definition share one copy of each,
+    // up to a number of distinct texts beyond which the texts are taken to be each their own (sums).
+    static QExplicitlySharedDataPointer<PlacedItem::Text> shared(ItemDef& d, const QString& text)
+    {
+        if (d.last && d.last->text == text)
+            return d.last;
+        if (auto it = d.texts.constFind(text); it != d.texts.constEnd()) {
+            d.last = *it;
+            return d.last;
+        }
+        d.last = new PlacedItem::Text(text);
+        if (d.texts.size() < kSharedTexts)
+            d.texts.insert(text, d.last);
+        return d.last;
+    }
+
     // The look of an item whose text was set smaller or given more room: shared by the items fitted alike.
     static QExplicitlySharedDataPointer<ItemLook> fittedLook(ItemDef& d, double pointSize, const QRectF& rect)
     {
@@ -638,20 +662,15 @@ private:
                     d.expression->reset();
                 break;
             }
-            // Neighbouring rows repeat most texts: they share one copy.
-            if (text == d.lastText)
-                text = d.lastText;
-            else
-                d.lastText = text;
             if (item.kind() != Item::Kind::Label && !text.isEmpty()) {
                 double pointSize = d.look->pointSize;
                 QRectF rect(d.look->left, top, d.look->width, d.look->height);
                 if (fitText(*d.look, text, pointSize, rect, bandRect, measurer_)) {
-                    pb.items.append(PlacedItem(fittedLook(d, pointSize, rect), text, top));
+                    pb.items.append(PlacedItem(fittedLook(d, pointSize, rect), shared(d, text), top));
                     continue;
                 }
             }
-            pb.items.append(PlacedItem(d.look, text, top));
+            pb.items.append(PlacedItem(d.look, shared(d, text), top));
         }
         doc_.pages.last().bands.append(std::move(pb));
         y += band.height();

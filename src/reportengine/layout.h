@@ -75,7 +75,17 @@ struct ItemLook : QSharedData {
 class PlacedItem {
 public:
     PlacedItem() = default;
-    PlacedItem(const QExplicitlySharedDataPointer<ItemLook>& look, const QString& text, double top)
+    // A text shared by the items that print it.
+    struct Text : QSharedData {
+        explicit Text(const QString& t)
+            : text(t)
+        {
+        }
+        QString text;
+    };
+
+    PlacedItem(const QExplicitlySharedDataPointer<ItemLook>& look, const QExplicitlySharedDataPointer<Text>& text,
+               double top)
         : look_(look)
         , text_(text)
         , top_(top)
@@ -83,7 +93,7 @@ public:
     }
 
     const QString& name() const { return look().name; }
-    const QString& text() const { return text_; }
+    const QString& text() const;
     QRectF rect() const { return QRectF(look().left, top_, look().width, look().height); }
     Align align() const { return look().align; }
     const QString& family() const { return look().family; }
@@ -98,7 +108,7 @@ public:
     bool sharesLookWith(const PlacedItem& other) const { return look_ == other.look_; }
 
     void setName(const QString& name) { ownLook().name = name; }
-    void setText(const QString& text) { text_ = text; }
+    void setText(const QString& text) { text_ = new Text(text); }
     void setRect(const QRectF& rect);
     void setAlign(Align align) { ownLook().align = align; }
     void setFamily(const QString& family) { ownLook().family = family; }
@@ -113,7 +123,7 @@ private:
     ItemLook& ownLook();
 
     QExplicitlySharedDataPointer<ItemLook> look_; // null: the default look
-    QString text_;
+    QExplicitlySharedDataPointer<Text> text_;     // null: empty
     double top_ = 0;
 };
 

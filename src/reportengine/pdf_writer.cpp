@@ -275,8 +275,11 @@ public:
             advance += pos[i].x_advance;
         }
         markUsed(text);
-        if (shaped_.size() < 200000)
-            shaped_.insert(text, Shaped{glyphs_, kerns_, advance});
+        // Kept for the texts that repeat (names, kinds, flags, small numbers); a year of sums, each its own, would
+        // hold more than the page model, so the cache starts again when full.
+        if (shaped_.size() >= kShapedKept)
+            shaped_.clear();
+        shaped_.insert(text, Shaped{glyphs_, kerns_, advance});
         return advance;
     }
 
@@ -651,6 +654,7 @@ private:
     hb_face_t* hbFace_ = nullptr;
     hb_font_t* hbFont_ = nullptr;
     hb_buffer_t* hbBuffer_ = nullptr;
+    static constexpr qsizetype kShapedKept = 8192;
     QHash<QString, Shaped> shaped_; // names, kinds and flags repeat on every page
     std::vector<quint16> glyphs_;                  // of the text shaped last
     std::vector<std::pair<size_t, int>> kerns_;    // before which glyph, how much (font units)

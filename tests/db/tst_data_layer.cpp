@@ -4,6 +4,7 @@
 #include "db/connection_string.h"
 #include "db/data_module.h"
 #include "db/data_module_sql.h"
+#include "db/dataset.h"
 #include "db/db_error.h"
 #include "db/filter_expression.h"
 #include "db/session.h"
@@ -478,6 +479,84 @@ private slots:
         c.dm.Control->open();
         std::setlocale(LC_NUMERIC, previous.constData());
         QCOMPARE(c.dm.Control->value("v").toDouble(), literal.toDouble());
+    }
+
+    // Rows are kept column by column; every cell reads back as the value and type the server's text gives, nulls of
+    // the column's type, repeats and nulls in any order.
+    void cellsReadAsStored_data()
+    {
+        QTest::addColumn<QString>("array");
+        QTest::addColumn<QVariantList>("expected");
+        const QVariant nullInt{QMetaType(QMetaType::Int)}, nullText{QMetaType(QMetaType::QString)};
+        QTest::newRow("int4") << "array[7, 7, null, 7, -2147483648]::int4[]"
+                              << QVariantList{7, 7, nullInt, 7, int(INT32_MIN)};
+        QTest::newRow("int8") << "array[9000000000, null]::int8[]"
+                              << QVariantList{qlonglong(9000000000), QVariant(QMetaType(QMetaType::LongLong))};
+        QTest::newRow("bool") << "array[true, false, false, null]"
+                              << QVariantList{true, false, false, QVariant(QMetaType(QMetaType::Bool))};
+        QTest::newRow("numeric") << "array[12.5, -0.1, 12.5, null]::numeric[]"
+                                 << QVariantList{12.5, -0.1, 12.5, QVariant(QMetaType(QMetaType::Double))};
+        QTest::newRow("date") << "array['2026-01-05', '1899-12-31', null]::date[]"
+                              << QVariantList{QDate(2026, 1, 5), QDate(1899, 12, 31), QVariant(QMetaType(QMetaType::QDate))};
+        QTest::newRow("timestamp") << "array['2026-01-05 10:11:12.345', '1960-02-29 23:59:59']::timestamp[]"
+                                   << QVariantList{QDateTime(QDate(2026, 1, 5), QTime(10, 11, 12, 345), Qt::UTC),
+                                                   QDateTime(QDate(1960, 2, 29), QTime(23, 59, 59), Qt::UTC)};
+        QTest::newRow("text") << "array['Иванов', 'Иванов', null, 'Иванов', 'Петров', '', 'Петров']::text[]"
+                              << QVariantList{QStringLiteral("Иванов"), QStringLiteral("Иванов"), nullText,
+                                              QStringLiteral("Иванов"), QStringLiteral("Петров"), QString(""),
+                                              QStringLiteral("Петров")};
+    }
+
+    void cellsReadAsStored()
+    {
+        QFETCH(QString, array);
+        QFETCH(QVariantList, expected);
+        Connected c;
+        c.dm.Control->setSqlLines({"select unnest(" + array + ") as v, 1 as n"});
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->recordCount(), expected.size());
+        for (int r = 0; r < expected.size(); ++r) {
+            const QVariant v = c.dm.Control->valueAt(r, 0);
+            QCOMPARE(v.typeId(), expected[r].typeId());
+            QCOMPARE(v.isNull(), expected[r].isNull());
+            QCOMPARE(v, expected[r]);
+            if (v.typeId() == QMetaType::QDateTime)
+                QCOMPARE(v.toDateTime().timeSpec(), Qt::UTC);
+        }
+    }
+
+    // Rows written back keep every value as written: a value not of its column's type (a text typed into a number,
+    // a null without a type, a local time) turns the column into plain values without changing the other rows.
+    void storedRowsTakeAnyValue()
+    {
+        db::RowStore rows;
+        rows.setColumns({QMetaType::Int, QMetaType::QString, QMetaType::QDateTime});
+        const QDateTime utc(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
+        rows.appendInteger(0, 5);
+        rows.appendText(1, rows.addText(1, QStringLiteral("Иванов")));
+        rows.appendDateTime(2, utc);
+        rows.finishRow();
+        rows.appendSameAsLast(0);
+        rows.appendNull(1);
+        rows.appendNull(2);
+        rows.finishRow();
+        const QVector<QVariant> first = rows.row(0), second = rows.row(1);
+        QCOMPARE(first, (QVector<QVariant>{5, QStringLiteral("Иванов"), utc}));
+        QCOMPARE(second[0], QVariant(5));
+        QCOMPARE(second[1].typeId(), int(QMetaType::QString));
+        QVERIFY(second[1].isNull() && second[2].isNull());
+
+        const QDateTime local(QDate(2026, 3, 2), QTime(9, 30), Qt::LocalTime);
+        rows.appendRow({QStringLiteral("12a"), QVariant(), local});
+        QCOMPARE(rows.row(2), (QVector<QVariant>{QStringLiteral("12a"), QVariant(), local}));
+        QCOMPARE(rows.row(2)[2].toDateTime().timeSpec(), Qt::LocalTime);
+        QCOMPARE(rows.row(0), first); // the earlier rows as they were
+        QCOMPARE(rows.value(1, 1).typeId(), int(QMetaType::QString));
+        rows.setRow(0, {6, QStringLiteral("Петров"), utc.addDays(1)});
+        QCOMPARE(rows.row(0), (QVector<QVariant>{6, QStringLiteral("Петров"), utc.addDays(1)}));
+        rows.removeRow(1);
+        QCOMPARE(rows.rowCount(), 2);
+        QCOMPARE(rows.row(1), (QVector<QVariant>{QStringLiteral("12a"), QVariant(), local}));
     }
 
     // The refusal goes to whatever the window layer installed; without it the message still reaches the user as
