@@ -14,19 +14,6 @@
 
 namespace {
 
-void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours)
-{
-    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
-                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
-                           " id_cons_use) values (%1, %2, 1, 1, 12.5, 10, 0, '%3', %4, 0, %5, 'no', '%3', 0, 0, 0,"
-                           " 0, 0, 0)")
-                .arg(id)
-                .arg(worker)
-                .arg(date.toString(Qt::ISODate))
-                .arg(shift)
-                .arg(hours));
-}
-
 QString markOf(db::Dataset* q, int id)
 {
     for (int r = 0; r < q->recordCount(); ++r)
@@ -50,8 +37,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
-        addRow(db, 1, 1, 1, today, 4);
-        addRow(db, 2, 2, 1, today, 4);
+        addJournalRow(db, 1, 1, 1, today, 4);
+        addJournalRow(db, 2, 2, 1, today, 4);
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
@@ -61,7 +48,7 @@ private slots:
             QVERIFY(q->locate("id", 2));
             widget<QPushButton>(j, "Button1")->setFocus();
             QWidget* focused = j->focusWidget();
-            addRow(db, 3, 1, 1, today, 2);
+            addJournalRow(db, 3, 1, 1, today, 2);
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);
             QCOMPARE(q->asInt("id"), 2);
             QVERIFY2(widget<QLabel>(j, "LabelTotals")->text().startsWith("Записей: 3"),
@@ -75,8 +62,8 @@ private slots:
             // another day or shift is not read again
             int reads = 0;
             connect(q, &db::Dataset::aboutToOpen, this, [&] { ++reads; });
-            addRow(db, 4, 1, 2, today, 2);
-            addRow(db, 5, 1, 1, today.addDays(-1), 2);
+            addJournalRow(db, 4, 1, 2, today, 2);
+            addJournalRow(db, 5, 1, 1, today.addDays(-1), 2);
             QTest::qWait(600);
             QCOMPARE(reads, 0);
             ran = true;
@@ -92,7 +79,7 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
-        addRow(db, 1, 1, 1, today, 4);
+        addJournalRow(db, 1, 1, 1, today, 4);
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
@@ -130,14 +117,14 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
-        addRow(db, 1, 1, 1, today, 4);
+        addJournalRow(db, 1, 1, 1, today, 4);
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
             db::Dataset* q = app.w.DataModule6->Smena1;
             int underEditor = -1;
             ui::scriptModal("TForm11", [&](QDialog*) {
-                addRow(db, 2, 2, 1, today, 4);
+                addJournalRow(db, 2, 2, 1, today, 4);
                 QTest::qWait(700);
                 underEditor = q->recordCount();
             });
@@ -187,17 +174,17 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
-        addRow(db, 1, 1, 1, today, 4);
+        addJournalRow(db, 1, 1, 1, today, 4);
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
             db::Dataset* q = app.w.DataModule6->Smena1;
             db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() "
                     "and pid <> pg_backend_pid() and backend_type = 'client backend'");
-            addRow(db, 2, 2, 1, today, 4);                        // while the program is away
+            addJournalRow(db, 2, 2, 1, today, 4);                        // while the program is away
             widget<QPushButton>(app.w.Form1, "Button8")->click(); // the next action connects again
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 1000);
-            addRow(db, 3, 2, 1, today, 3);
+            addJournalRow(db, 3, 2, 1, today, 3);
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);
             ran = true;
         });

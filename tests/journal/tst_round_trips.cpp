@@ -28,19 +28,6 @@ std::unique_ptr<bench::Relay> relayTo(double rttMs)
                                           TestDatabase::clusterSocket() + QStringLiteral("/.s.PGSQL.5432"), rttMs);
 }
 
-void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours)
-{
-    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
-                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
-                           " id_cons_use) values (%1, %2, 1, 1, 12.5, 10, 0, '%3', %4, 0, %5, 'no', '%3', 0, 0, 0,"
-                           " 0, 0, 0)")
-                .arg(id)
-                .arg(worker)
-                .arg(date.toString(Qt::ISODate))
-                .arg(shift)
-                .arg(hours));
-}
-
 journal_sql::EntryRow entry(const QString& rowId, const QDate& date, int hours)
 {
     journal_sql::EntryRow r;
@@ -119,9 +106,9 @@ private slots:
         QFETCH(int, roundTrips);
         TestDatabase db;
         loadSmallShop(db);
-        addRow(db, 1001, 1, 1, kDay, 4);
-        addRow(db, 1002, 1, 2, kDay, 5);
-        addRow(db, 1003, 2, 3, kDay.addMonths(-1), 6); // worker 2 has no timesheet row in kDay's month
+        addJournalRow(db, 1001, 1, 1, kDay, 4);
+        addJournalRow(db, 1002, 1, 2, kDay, 5);
+        addJournalRow(db, 1003, 2, 3, kDay.addMonths(-1), 6); // worker 2 has no timesheet row in kDay's month
         db.exec("insert into accounts_dep.h_tabel (smena, w_id, month, year, d10) values (1, 1, 11, 2026, 4)");
         auto relay = relayTo(0);
         AppFixture app(db.name(), relay->address(), QStringLiteral("Dec 10 2026"), QStringLiteral("10:00:00"));

@@ -23,19 +23,6 @@
 
 namespace {
 
-void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours)
-{
-    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
-                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
-                           " id_cons_use) values (%1, %2, 1, 1, 12.5, 10, 0, '%3', %4, 0, %5, 'no', '%3', 0, 0, 0,"
-                           " 0, 0, 0)")
-                .arg(id)
-                .arg(worker)
-                .arg(date.toString(Qt::ISODate))
-                .arg(shift)
-                .arg(hours));
-}
-
 int cell(TestDatabase& db, int worker, int shift, const QDate& date)
 {
     return db
@@ -125,8 +112,8 @@ private slots:
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
         const int shift = 2, worker = 1;
-        addRow(db, 1, worker, shift, today, 4);
-        addRow(db, 2, worker, shift, today, 4);
+        addJournalRow(db, 1, worker, shift, today, 4);
+        addJournalRow(db, 2, worker, shift, today, 4);
         db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (%2, %3, %4, "
                                "%5, 8)")
                     .arg(today.day())
@@ -200,9 +187,9 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
-        addRow(db, 1, 1, 1, today, 4);
-        addRow(db, 2, 2, 1, today, 4);
-        addRow(db, 3, 2, 1, today, 3);
+        addJournalRow(db, 1, 1, 1, today, 4);
+        addJournalRow(db, 2, 2, 1, today, 4);
+        addJournalRow(db, 3, 2, 1, today, 3);
         db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (2, 1, %2, %3, "
                                "7)")
                     .arg(today.day())
@@ -248,8 +235,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
-        addRow(db, 1, 1, 1, today, 4);
-        addRow(db, 2, 1, 1, today, 4);
+        addJournalRow(db, 1, 1, 1, today, 4);
+        addJournalRow(db, 2, 1, 1, today, 4);
         db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (1, 1, %2, %3, "
                                "8)")
                     .arg(today.day())
@@ -303,8 +290,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
-        addRow(db, 1, 1, 1, today, 4);
-        addRow(db, 2, 1, 1, today, 4);
+        addJournalRow(db, 1, 1, 1, today, 4);
+        addJournalRow(db, 2, 1, 1, today, 4);
         AppFixture app(db);
         openJournal(app, 1);
         db::Dataset* q = app.w.DataModule6->Smena1;
@@ -367,7 +354,7 @@ private slots:
         db::setWaitLimits(limits);
         TestDatabase db;
         loadSmallShop(db);
-        addRow(db, 1, 1, 1, QDate::currentDate(), 4);
+        addJournalRow(db, 1, 1, 1, QDate::currentDate(), 4);
         AppFixture app(db);
         openJournal(app, 1);
         const int pid = programBackend(db);

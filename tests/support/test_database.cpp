@@ -143,3 +143,16 @@ void loadSmallShop(TestDatabase& db)
         "insert into accounts_dep.norm (o_id, norma, price, prize) values (1, 100, 12.5, 0), (1, 200, 10.25, 5),"
         " (2, 50, 30, 0);"));
 }
+
+void addJournalRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours)
+{
+    db.exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, i_id, o_id, cena, kol_vo, brak, data, smena,"
+                           " color, time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use,"
+                           " id_cons_use) values (%1, %2, 1, 1, 12.5, 10, 0, '%3', %4, 0, %5, 'no', '%3', 0, 0, 0,"
+                           " 0, 0, 0)")
+                .arg(id)
+                .arg(worker)
+                .arg(date.toString(Qt::ISODate))
+                .arg(shift)
+                .arg(hours));
+}

@@ -1,6 +1,8 @@
 // A fresh database for one test, made from the template that the test cluster holds.
 #pragma once
 
+#include <QDate>
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
@@ -36,3 +38,6 @@ private:
 // Returns nothing; ids are fixed: workers 1 and 2, products 1 and 2, kinds 1 (РЕЗКА) and 2 (КРАСКА),
 // operations 1 (product 1, РЕЗКА, finished) and 2 (product 2, КРАСКА, blank).
 void loadSmallShop(TestDatabase& db);
+
+// A journal row of operation 1 (price 12.5, 10 pieces, not accepted) for the worker, shift, date and hours.
+void addJournalRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, int hours);
