@@ -5,9 +5,10 @@
 //
 // Both are started as processes with the same environment (offscreen platform, the same locale) and the same
 // preloaded probe (bench/startup_probe.cpp), which reports the first top-level window painted and ends the process;
-// the time is from the start of the process to that report. The program connects to the database before its
-// authorization window appears (a failed connection is said instead), so over a link (--rtt) its round trips count,
-// and are printed. Runs are interleaved; the ratio of the medians is the figure.
+// the time is from the start of the process to that report. The program starts connecting to the database once its
+// authorization window is on the screen (and hides it again to say a failed connection), so a link (--rtt) should not
+// delay the window; the round trips made up to the report are printed all the same. Runs are interleaved; the ratio
+// of the medians is the figure.
 #include "bench_support.h"
 
 #include <QCoreApplication>

@@ -65,10 +65,13 @@ int main(int argc, char* argv[])
     windows.arg2 = args.arg2;
     // A personal login when the administrator set up a connection service; the built-in connection otherwise.
     windows.service = db::chooseService(args.service);
-    // The server starts a process for the built-in connection meanwhile: the first window is built while it does.
-    // A personal login connects as its service says when the data module opens it.
+    // The built-in connection is made on a thread once the first window is on the screen (the server starts a
+    // process for it meanwhile); the journal window takes it over. A personal login connects as its service says
+    // when the data module opens it.
     if (windows.service.isEmpty())
-        db::Connection::connectEarly(db::connectionStringFor(windows.arg1, windows.arg2));
+        windows.startConnection = [&windows] {
+            db::Connection::connectEarly(db::connectionStringFor(windows.arg1, windows.arg2));
+        };
     windows.buildDate = QStringLiteral(__DATE__);
     windows.buildTime = QStringLiteral(__TIME__);
 

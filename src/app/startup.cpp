@@ -23,20 +23,37 @@
 #include "ui/window_registry.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 void createWindows(Windows& w, bool paintFirstAtOnce)
 {
-    w.createAuthorization = [&w, paintFirstAtOnce] {
-        w.Form23 = new TForm23(w);
-        if (paintFirstAtOnce)
-            w.Form23->holdActivation();
+    // What the user waits for is the authorization window: it is made and shown first, and only then is the
+    // connection made, on a thread (the journal window, below, waits for it and takes it over). The window takes no
+    // input until then: only painting and what Qt has queued run. When the connection fails, the window is hidden
+    // again before the failure is said. The windows' own steps (the activation) wait until all are built.
+    new TForm23(w);
+    if (paintFirstAtOnce) {
+        w.Form23->holdActivation();
         w.Form23->show();
-    };
-    w.Form1 = new TForm1(w);
-    // What the user waits for is the first window; the others are built while it is already there. Only painting
-    // and what Qt has queued run here, no input: the windows' own steps (the activation) wait until all are built.
-    if (paintFirstAtOnce && w.Form23 && !w.terminateRequested)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (w.startConnection) {
+        w.startConnection();
+        QEventLoop waiting;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &waiting, [&waiting] {
+            if (!db::Connection::connectingEarly())
+                waiting.quit();
+        });
+        poll.start(1);
+        if (db::Connection::connectingEarly())
+            waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    // Shown by the journal window once connected (already shown at start).
+    w.createAuthorization = [&w] { w.Form23->show(); };
+    w.withdrawAuthorization = [&w] { w.Form23->hide(); };
+    w.Form1 = new TForm1(w);
     w.Form2 = new TForm2(w);
     w.Form3 = new TForm3(w);
     w.Form4 = new TForm4(w);

@@ -17,6 +17,7 @@
 #include <QThread>
 
 #include <memory>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -32,7 +33,8 @@ struct EarlyConnection {
     ServerRole role = ServerRole::Primary;
     std::thread thread;
     std::optional<DbError> failure;
-    bool nameGiven = false; // newConnectionName() has handed the name out
+    bool nameGiven = false;         // newConnectionName() has handed the name out
+    std::atomic<bool> done = false; // the thread has made the connection or failed to
 };
 std::mutex earlyMutex;
 std::unique_ptr<EarlyConnection> early;
@@ -119,7 +121,14 @@ void Connection::connectEarly(const QString& connectionString, ServerRole role)
         const QSqlDatabase db = QSqlDatabase::database(e->name, false);
         if (db.driver())
             db.driver()->moveToThread(mainThread);
+        e->done = true;
     });
+}
+
+bool Connection::connectingEarly()
+{
+    std::lock_guard lock(earlyMutex);
+    return early && !early->done;
 }
 
 Connection::Connection(const QString& name, ServerRole role)

@@ -43,6 +43,8 @@ public:
     // the same connection string and role (waiting for it if need be, and throwing its failure as open() would), and
     // drops it otherwise. Needs the application object.
     static void connectEarly(const QString& connectionString, ServerRole role = ServerRole::Primary);
+    // Whether the connection started early is still being made.
+    static bool connectingEarly();
     void close();
     bool isOpen() const;
 

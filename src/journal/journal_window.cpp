@@ -68,6 +68,31 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     w_.Form1 = this;
+    // The connection and the authorization window come first: the user waits for that window, and this one, hidden
+    // until the code is accepted, is built while it is already on the screen.
+    FormCreate();
+    buildWindow();
+    if (ver) { // connected
+        DBGrid2->setDataset(w_.DataModule6->Smena1);
+        RadioButtonClick(FShift);
+        Timer1->start();
+        for (int s = 1; s <= 4; ++s)
+            live_[s] = new ui::LiveRefresh(this, [this, s] { reread(s); });
+        db::Listener* listener = w_.DataModule6->announcements();
+        connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
+            if (channel == QLatin1String(db::kJournalChannel))
+                journalChanged(payload);
+        });
+        // Announcements sent while the connection was away are lost: every shift is read again.
+        connect(listener, &db::Listener::reconnected, this, [this] {
+            for (int s = 1; s <= 4; ++s)
+                live_[s]->changed();
+        });
+    }
+}
+
+void TForm1::buildWindow()
+{
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // Resizable, its list growing with it; it opens where and as large as it was left, within the screen.
@@ -165,24 +190,6 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
 
     styleShiftButtons();
     CBox1Click();
-
-    FormCreate();
-    if (ver) { // connected
-        RadioButtonClick(FShift);
-        Timer1->start();
-        for (int s = 1; s <= 4; ++s)
-            live_[s] = new ui::LiveRefresh(this, [this, s] { reread(s); });
-        db::Listener* listener = w_.DataModule6->announcements();
-        connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
-            if (channel == QLatin1String(db::kJournalChannel))
-                journalChanged(payload);
-        });
-        // Announcements sent while the connection was away are lost: every shift is read again.
-        connect(listener, &db::Listener::reconnected, this, [this] {
-            for (int s = 1; s <= 4; ++s)
-                live_[s]->changed();
-        });
-    }
 }
 
 // ---- start-up ----
@@ -207,11 +214,13 @@ void TForm1::FormCreate()
             {{"d", db::FieldType::Integer}, {"t", db::FieldType::Integer}, {"delim", db::FieldType::Text, 255}});
         updtOK = new db::Command(dm->ADO_DB.name(), QStringLiteral("updtOK"), this);
         updtOK->setText(journal_sql::kUpdtOK);
-        DBGrid2->setDataset(dm->Smena1);
 
         if (w_.createAuthorization)
             w_.createAuthorization();
     } catch (const std::exception& e) {
+        // The authorization window, shown while the connection was being made, goes before the failure is said.
+        if (w_.withdrawAuthorization)
+            w_.withdrawAuthorization();
         // Where the program looked and what the server or the network said, for whoever puts it right.
         const QString details = db::connectionDescription(w_.arg1, w_.arg2, w_.service) +
                                 QStringLiteral("\nПричина: ") + QString::fromUtf8(e.what()).trimmed();

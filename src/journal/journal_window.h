@@ -107,6 +107,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's controls, menu, grid columns and keys.
+    void buildWindow();
     void setUpKeys();
     // Enter, Delete and Space in the list; true when the key was the list's.
     bool gridKey(QKeyEvent* key);

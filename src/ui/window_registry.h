@@ -60,8 +60,14 @@ struct Windows {
     QString buildDate;
     QString buildTime;
 
-    // Creates the authorization window; the journal window calls it while it is being created.
+    // Starts connecting on a thread (the built-in connection), once the first window is on the screen; empty when
+    // the data module connects by itself.
+    std::function<void()> startConnection;
+    // Shows the authorization window (made before the connection); the journal window calls it once connected,
+    // before it builds its own controls.
     std::function<void()> createAuthorization;
+    // Hides the authorization window again when the connection it was shown before has failed.
+    std::function<void()> withdrawAuthorization;
     // The authorization window's timer that ends a refused build.
     QTimer* authorizationTimer = nullptr;
 
