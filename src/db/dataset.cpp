@@ -107,11 +107,16 @@ void RowStore::toVariants(Column& c)
     c.nulls = {};
 }
 
+int RowStore::size(const Column& c)
+{
+    return c.asVariants ? int(c.variants.size()) : int(c.nulls.size());
+}
+
 void RowStore::put(Column& c, int row, const QVariant& v)
 {
     if (!fits(c, v))
         toVariants(c);
-    const bool append = row == (c.asVariants ? int(c.variants.size()) : int(c.nulls.size()));
+    const bool append = row == size(c);
     if (c.asVariants) {
         if (append)
             c.variants.append(v);
@@ -230,7 +235,7 @@ void RowStore::appendInteger(int column, qint64 v)
 {
     Column& c = columns_[size_t(column)];
     if (c.asVariants || (c.type != QMetaType::Int && c.type != QMetaType::LongLong && c.type != QMetaType::Bool)) {
-        put(c, rows_, c.type == QMetaType::Bool  ? QVariant(v != 0)
+        put(c, size(c), c.type == QMetaType::Bool  ? QVariant(v != 0)
                       : c.type == QMetaType::Int ? QVariant(static_cast<int>(v))
                                                  : QVariant(static_cast<qlonglong>(v)));
         return;
@@ -243,7 +248,7 @@ void RowStore::appendDouble(int column, double v)
 {
     Column& c = columns_[size_t(column)];
     if (c.asVariants || c.type != QMetaType::Double) {
-        put(c, rows_, QVariant(v));
+        put(c, size(c), QVariant(v));
         return;
     }
     c.cells.push_back(std::bit_cast<quint64>(v));
@@ -252,12 +257,12 @@ void RowStore::appendDouble(int column, double v)
 
 void RowStore::appendDate(int column, QDate v)
 {
-    put(columns_[size_t(column)], rows_, QVariant(v));
+    put(columns_[size_t(column)], size(columns_[size_t(column)]), QVariant(v));
 }
 
 void RowStore::appendDateTime(int column, const QDateTime& v)
 {
-    put(columns_[size_t(column)], rows_, QVariant(v));
+    put(columns_[size_t(column)], size(columns_[size_t(column)]), QVariant(v));
 }
 
 quint32 RowStore::addText(int column, const QString& text)
@@ -271,7 +276,7 @@ void RowStore::appendText(int column, quint32 index)
 {
     Column& c = columns_[size_t(column)];
     if (c.asVariants || c.type != QMetaType::QString) {
-        put(c, rows_, QVariant(c.texts[qsizetype(index)]));
+        put(c, size(c), QVariant(c.texts[qsizetype(index)]));
         return;
     }
     c.cells.push_back(index);

@@ -49,7 +49,8 @@ public:
     void clear();
 
     // Loading: the columns and their types (Int, LongLong, Double, Bool, QDate, QDateTime in UTC or QString), then
-    // each row's cells column by column, and finishRow() after them.
+    // each row's cells column by column and finishRow() after them, or each column's cells (different columns may be
+    // filled on different threads) and finishRows() after all.
     void setColumns(const QVector<QMetaType::Type>& types);
     void reserve(int rows);
     void appendNull(int column);
@@ -63,6 +64,7 @@ public:
     // The same cell as the column's last one (neighbouring rows often repeat a value).
     void appendSameAsLast(int column);
     void finishRow() { ++rows_; }
+    void finishRows(int rows) { rows_ = rows; }
 
 private:
     struct Column {
@@ -74,6 +76,7 @@ private:
         QVector<QVariant> variants;
     };
     static QVariant cell(const Column& c, int row);
+    static int size(const Column& c); // cells so far
     static bool fits(const Column& c, const QVariant& v);
     static void toVariants(Column& c);
     static void put(Column& c, int row, const QVariant& v); // row == the column's size: appended

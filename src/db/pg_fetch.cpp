@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <thread>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -181,26 +183,26 @@ FetchedRows readRows(const PGresult* res, const std::function<QVector<FieldType>
     }
     out.rows.setColumns(types);
     out.rows.reserve(rows);
-    // Neighbouring rows often repeat a value (the date, a name): the column's last cell is repeated. A text seen
-    // before in the column is kept once.
-    QVector<const char*> lastText(cols, nullptr); // into the result, which lives until the end
-    QVector<int> lastLength(cols, -1);
-    std::vector<std::unordered_map<std::string_view, quint32>> textIndex(static_cast<size_t>(cols));
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < cols; ++c) {
-            if (PQgetisnull(res, r, c)) {
+    // Each column is read on its own, all its rows at once. Neighbouring rows often repeat a value (the date, a
+    // name): the column's last cell is repeated. A text seen before in the column is kept once.
+    auto readColumn = [&](int c) {
+        const char* lastText = nullptr; // into the result, which lives until the end
+        int lastLength = -1;
+        std::unordered_map<std::string_view, quint32> textIndex;
+        for (int r = 0; r < rows; ++r) {
+            const int len = PQgetlength(res, r, c);
+            if (len == 0 && PQgetisnull(res, r, c)) {
                 out.rows.appendNull(c);
-                lastLength[c] = -1;
+                lastLength = -1;
                 continue;
             }
             const char* s = PQgetvalue(res, r, c);
-            const int len = PQgetlength(res, r, c);
-            if (lastLength[c] == len && std::memcmp(lastText[c], s, size_t(len)) == 0) {
+            if (lastLength == len && std::memcmp(lastText, s, size_t(len)) == 0) {
                 out.rows.appendSameAsLast(c);
                 continue;
             }
-            lastText[c] = s;
-            lastLength[c] = len;
+            lastText = s;
+            lastLength = len;
             switch (types[c]) {
             case QMetaType::Int: {
                 const double v = std::round(parseNumber(s, len));
@@ -227,7 +229,7 @@ FetchedRows readRows(const PGresult* res, const std::function<QVector<FieldType>
                                                             : parseTimestamp(s));
                 break;
             default: {
-                auto [it, added] = textIndex[size_t(c)].try_emplace(std::string_view(s, size_t(len)), 0);
+                auto [it, added] = textIndex.try_emplace(std::string_view(s, size_t(len)), 0);
                 if (added)
                     it->second = out.rows.addText(c, QString::fromUtf8(s, len));
                 out.rows.appendText(c, it->second);
@@ -235,8 +237,30 @@ FetchedRows readRows(const PGresult* res, const std::function<QVector<FieldType>
             }
             }
         }
-        out.rows.finishRow();
+    };
+    // A large result (a year's report) is read by two threads, each taking every other column; a day's rows by one.
+    constexpr qint64 kCellsForTwoThreads = 100000;
+    if (cols > 1 && qint64(rows) * cols >= kCellsForTwoThreads) {
+        std::exception_ptr failures[2];
+        auto readEveryOther = [&](int first) {
+            try {
+                for (int c = first; c < cols; c += 2)
+                    readColumn(c);
+            } catch (...) {
+                failures[first] = std::current_exception();
+            }
+        };
+        std::thread other(readEveryOther, 1);
+        readEveryOther(0);
+        other.join();
+        for (const std::exception_ptr& failure : failures)
+            if (failure)
+                std::rethrow_exception(failure);
+    } else {
+        for (int c = 0; c < cols; ++c)
+            readColumn(c);
     }
+    out.rows.finishRows(rows);
     return out;
 }
 

@@ -525,6 +525,42 @@ private slots:
         }
     }
 
+    // A year's report is read by two threads, a column each in turn: every cell as stored, and a value that does not
+    // fit, met by either thread, fails the whole reading.
+    void largeResultsReadOnTwoThreads()
+    {
+        Connected c;
+        const int rows = 40000; // four columns: enough cells for two threads
+        c.dm.Control->setSqlLines({"select g as n, ('Рабочий ' || g % 7)::text as t,",
+                                   "case when g % 5 = 0 then null else g * 0.5 end as d,",
+                                   "date '2025-01-01' + g % 30 as day from generate_series(1, " +
+                                       QString::number(rows) + ") g order by g"});
+        c.dm.Control->open();
+        QCOMPARE(c.dm.Control->recordCount(), rows);
+        for (int r = 0; r < rows; ++r) {
+            const int g = r + 1;
+            QCOMPARE(c.dm.Control->valueAt(r, 0), QVariant(g));
+            QCOMPARE(c.dm.Control->valueAt(r, 1), QVariant(QStringLiteral("Рабочий ") + QString::number(g % 7)));
+            if (g % 5 == 0)
+                QVERIFY(c.dm.Control->valueAt(r, 2).isNull());
+            else
+                QCOMPARE(c.dm.Control->valueAt(r, 2), QVariant(g * 0.5));
+            QCOMPARE(c.dm.Control->valueAt(r, 3), QVariant(QDate(2025, 1, 1).addDays(g % 30)));
+        }
+        c.dm.Control->close();
+
+        for (const QString& big : {QStringLiteral("first"), QStringLiteral("second")}) {
+            // the value that does not fit an integer in the column the main thread reads, then in the other's
+            c.dm.Control->setSqlLines({big == u"first" ? "select g::int8 * 100000 as big, g as n"
+                                                       : "select g as n, g::int8 * 100000 as big",
+                                       "from generate_series(1, 60000) g"});
+            c.dm.Control->setFieldDefs({{"big", db::FieldType::Integer}});
+            QVERIFY_THROWS_EXCEPTION(db::ConversionError, c.dm.Control->open());
+            QVERIFY(!c.dm.Control->isOpen());
+            c.dm.Control->setFieldDefs({});
+        }
+    }
+
     // Rows written back keep every value as written: a value not of its column's type (a text typed into a number,
     // a null without a type, a local time) turns the column into plain values without changing the other rows.
     void storedRowsTakeAnyValue()

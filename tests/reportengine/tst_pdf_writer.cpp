@@ -199,6 +199,7 @@ class TestPdfWriter : public QObject {
 private slots:
     void textReadsBack();
     void fontsEmbeddedAndPagesCounted();
+    void glyphsOfEveryPageEmbedded();
     void looksAsThePainterDraws();
     void unwritableFileIsAnErrorAndLeavesNoFile();
     void faceWithoutTrueTypeOutlinesGoesThroughThePainter();
@@ -255,6 +256,34 @@ void TestPdfWriter::fontsEmbeddedAndPagesCounted()
     }
     QVERIFY2(styles.filter(QStringLiteral("Bold")).size() == 1, qPrintable(styles.join(u',')));
     QVERIFY2(styles.filter(QStringLiteral("Italic")).size() == 1, qPrintable(styles.join(u',')));
+}
+
+// The pages are drawn by two writers, every other page each: a face is embedded once, with the glyphs of every
+// page, whichever writer drew it (letters only the middle page shows, in each style); a text for the painter is
+// drawn on the second writer's thread as on the first.
+void TestPdfWriter::glyphsOfEveryPageEmbedded()
+{
+    Document doc = sample(3);
+    const QString only = QStringLiteral("ЩЭЮЯ ЖЦ");
+    for (int style = 0; style < 3; ++style) {
+        PlacedItem i = item(only, QRectF(20 + 60 * style, 200, 50, 8));
+        i.setBold(style == 1);
+        i.setItalic(style == 2);
+        doc.pages[1].bands.last().items << i;
+    }
+    // and a text only the painter draws (right to left), drawn by the second writer's thread
+    doc.pages[1].bands.last().items << item(QStringLiteral("שלום עולם"), QRectF(20, 220, 50, 8));
+    const QString pdf = dir_.filePath(QStringLiteral("every.pdf"));
+    QVERIFY(writePdfDirect(doc, pdf));
+    QCOMPARE(poppler(QStringLiteral("pdffonts"), {pdf}).split(u'\n', Qt::SkipEmptyParts).mid(2).size(), 3);
+    const QString middle = poppler(QStringLiteral("pdftotext"),
+                                   {QStringLiteral("-f"), QStringLiteral("2"), QStringLiteral("-l"), QStringLiteral("2"),
+                                    QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QCOMPARE(middle.count(only), 3);
+    const QImage page = raster(pdf, 2, 100);
+    for (int style = 0; style < 3; ++style)
+        QVERIFY2(inkIn(page, QRectF(21 + 60 * style, 201, 40, 6), 100) > 0.05, qPrintable(QString::number(style)));
+    QVERIFY(inkIn(page, QRectF(21, 221, 40, 6), 100) > 0.05);
 }
 
 void TestPdfWriter::looksAsThePainterDraws()
