@@ -38,8 +38,8 @@ public:
     // Connects and prepares the session (day-first dates, standard strings, UTF8). Throws DbError.
     void open();
     // Connecting takes a while (the server starts a process for each connection): the program starts its first
-    // connection on a thread of its own while it builds its first window, with the same statements in the same
-    // order. The next connection named by TDataModule6::newConnectionName() takes it over in open() when it is for
+    // connection on a thread of its own once its first window is on the screen, with the same statements in the
+    // same order. The next connection named by TDataModule6::newConnectionName() takes it over in open() when it is for
     // the same connection string and role (waiting for it if need be, and throwing its failure as open() would), and
     // drops it otherwise. Needs the application object.
     static void connectEarly(const QString& connectionString, ServerRole role = ServerRole::Primary);
