@@ -50,8 +50,11 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
         if (db::Connection::connectingEarly())
             waiting.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    // Shown by the journal window once connected (already shown at start).
-    w.createAuthorization = [&w] { w.Form23->show(); };
+    // Shown by the journal window once connected (already on the screen at start, unless closed meanwhile).
+    w.showAuthorization = [&w] {
+        if (!w.terminateRequested)
+            w.Form23->show();
+    };
     w.withdrawAuthorization = [&w] { w.Form23->hide(); };
     w.Form1 = new TForm1(w);
     w.Form2 = new TForm2(w);

@@ -16,8 +16,8 @@
 #include <QSqlQuery>
 #include <QThread>
 
-#include <memory>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>

@@ -257,12 +257,14 @@ void RowStore::appendDouble(int column, double v)
 
 void RowStore::appendDate(int column, QDate v)
 {
-    put(columns_[size_t(column)], size(columns_[size_t(column)]), QVariant(v));
+    Column& c = columns_[size_t(column)];
+    put(c, size(c), QVariant(v));
 }
 
 void RowStore::appendDateTime(int column, const QDateTime& v)
 {
-    put(columns_[size_t(column)], size(columns_[size_t(column)]), QVariant(v));
+    Column& c = columns_[size_t(column)];
+    put(c, size(c), QVariant(v));
 }
 
 quint32 RowStore::addText(int column, const QString& text)

@@ -10,16 +10,10 @@ namespace {
 
 constexpr char kLibpq[] = "libpq.so.5";
 
-void* libpq()
-{
-    static void* const handle = db::openLibrary(kLibpq);
-    return handle;
-}
-
 } // namespace
 
 #define KESTA_LIBPQ(Result, name, parameters, arguments)                                                              \
-    KESTA_FUNCTION_ON_DEMAND(libpq, kLibpq, Result, name, parameters, arguments)
+    KESTA_FUNCTION_ON_DEMAND(kLibpq, Result, name, parameters, arguments)
 
 KESTA_LIBPQ(char*, PQuser, (const PGconn* conn), (conn))
 KESTA_LIBPQ(char*, PQhost, (const PGconn* conn), (conn))

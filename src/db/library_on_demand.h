@@ -12,18 +12,14 @@
 
 namespace db {
 
-// The library (its soname), opened once; throws std::runtime_error when it cannot be loaded.
-inline void* openLibrary(const char* soname)
-{
-    void* handle = ::dlopen(soname, RTLD_NOW | RTLD_GLOBAL);
-    if (!handle)
-        throw std::runtime_error(std::string("Не удалось загрузить библиотеку ") + soname + ": " + ::dlerror());
-    return handle;
-}
-
+// The library's function `name`; the library (by its soname) is opened on the first call for any of its functions,
+// later ones find it open. Throws std::runtime_error when the library cannot be loaded or lacks the function.
 template <typename F>
-F functionOf(void* library, const char* soname, const char* name)
+F functionOf(const char* soname, const char* name)
 {
+    void* library = ::dlopen(soname, RTLD_NOW | RTLD_GLOBAL);
+    if (!library)
+        throw std::runtime_error(std::string("Не удалось загрузить библиотеку ") + soname + ": " + ::dlerror());
     void* f = ::dlsym(library, name);
     if (!f)
         throw std::runtime_error(std::string("В библиотеке ") + soname + " нет функции " + name);
@@ -32,11 +28,11 @@ F functionOf(void* library, const char* soname, const char* name)
 
 } // namespace db
 
-// Defines the library's function `name` as a forwarder to the library's own, found on the first call; Library is
-// a function giving the library's handle, Soname its soname.
-#define KESTA_FUNCTION_ON_DEMAND(Library, Soname, Result, name, parameters, arguments)                               \
+// Defines the library's function `name` as a forwarder to the library's own, found on its first call; Soname names
+// the library.
+#define KESTA_FUNCTION_ON_DEMAND(Soname, Result, name, parameters, arguments)                                         \
     extern "C" Result name parameters                                                                                 \
     {                                                                                                                  \
-        static const auto f = db::functionOf<Result(*) parameters>(Library(), Soname, #name);                         \
+        static const auto f = db::functionOf<Result(*) parameters>(Soname, #name);                                    \
         return f arguments;                                                                                            \
     }

@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <thread>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 

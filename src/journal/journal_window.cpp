@@ -215,8 +215,8 @@ void TForm1::FormCreate()
         updtOK = new db::Command(dm->ADO_DB.name(), QStringLiteral("updtOK"), this);
         updtOK->setText(journal_sql::kUpdtOK);
 
-        if (w_.createAuthorization)
-            w_.createAuthorization();
+        if (w_.showAuthorization)
+            w_.showAuthorization();
     } catch (const std::exception& e) {
         // The authorization window, shown while the connection was being made, goes before the failure is said.
         if (w_.withdrawAuthorization)

@@ -9,16 +9,10 @@ namespace {
 
 constexpr char kXlsxwriter[] = "libxlsxwriter.so.4";
 
-void* xlsxwriter()
-{
-    static void* const handle = db::openLibrary(kXlsxwriter);
-    return handle;
-}
-
 } // namespace
 
 #define KESTA_XLSXWRITER(Result, name, parameters, arguments)                                                         \
-    KESTA_FUNCTION_ON_DEMAND(xlsxwriter, kXlsxwriter, Result, name, parameters, arguments)
+    KESTA_FUNCTION_ON_DEMAND(kXlsxwriter, Result, name, parameters, arguments)
 
 KESTA_XLSXWRITER(lxw_workbook*, workbook_new_opt, (const char* filename, lxw_workbook_options* options),
                  (filename, options))

@@ -65,7 +65,7 @@ struct Windows {
     std::function<void()> startConnection;
     // Shows the authorization window (made before the connection); the journal window calls it once connected,
     // before it builds its own controls.
-    std::function<void()> createAuthorization;
+    std::function<void()> showAuthorization;
     // Hides the authorization window again when the connection it was shown before has failed.
     std::function<void()> withdrawAuthorization;
     // The authorization window's timer that ends a refused build.
