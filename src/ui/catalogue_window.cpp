@@ -80,9 +80,13 @@ bool CatalogueWindow::gridKey(QKeyEvent* key)
     if (key->modifiers() & ~Qt::KeypadModifier)
         return false;
     QPushButton* button = nullptr;
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-        button = setup_.second;
-    else if (key->key() == Qt::Key_Delete)
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        // Enter in the list does what a double click does (the norms of an operation, where the list has them).
+        if (setup_.second->isVisible() && setup_.second->isEnabled())
+            guarded([this] { DBGrid1DblClick(); });
+        return true;
+    }
+    if (key->key() == Qt::Key_Delete)
         button = setup_.remove;
     else
         return false;
