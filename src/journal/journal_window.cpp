@@ -319,6 +319,9 @@ void TForm1::FormActivate()
     if (isWeekend(today))
         setWeekendFlag(true);
     reopenShiftQueries();
+    // After logging in and whenever a window opened from here closes, the keys act on the list.
+    if (DBGrid2->isEnabled())
+        DBGrid2->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::journalChanged(const QString& payload)

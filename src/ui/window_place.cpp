@@ -2,7 +2,9 @@
 
 #include "ui/messages.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QTimer>
 #include <QHeaderView>
 #include <QPointer>
 #include <QScreen>
@@ -83,7 +85,40 @@ private:
     QList<QPointer<QTableView>> grids_;
 };
 
+class WindowRules : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show || !watched->isWidgetType())
+            return false;
+        auto* w = static_cast<QWidget*>(watched);
+        if (!w->isWindow() || (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog))
+            return false;
+        w->setAttribute(Qt::WA_KeyboardFocusChange);
+        fitToScreen(w);
+        // Again once the window system has put its frame around it.
+        QPointer<QWidget> shown(w);
+        QTimer::singleShot(0, w, [shown] {
+            if (shown && shown->isVisible() && !shown->isMaximized() && !shown->isFullScreen())
+                fitToScreen(shown);
+        });
+        return false;
+    }
+};
+
 } // namespace
+
+void installWindowRules()
+{
+    if (!qApp || qApp->findChild<WindowRules*>(QStringLiteral("windowRules"), Qt::FindDirectChildrenOnly))
+        return;
+    auto* rules = new WindowRules(qApp);
+    rules->setObjectName(QStringLiteral("windowRules"));
+    qApp->installEventFilter(rules);
+}
 
 void rememberPlace(QWidget* window, const QList<QTableView*>& grids)
 {

@@ -17,5 +17,9 @@ void rememberPlace(QWidget* window, const QList<QTableView*>& grids = {});
 void restorePlace(QWidget* window);
 // Shrinks a window larger than its screen's free area to fit it, and moves it back inside.
 void fitToScreen(QWidget* window);
+// For every window the application shows from now on (once per application): it is fitted to the screen when it
+// shows, and its focus is drawn from the start (styles otherwise draw it only once the user has pressed Tab, so a
+// user who starts with the arrows cannot tell where the focus is).
+void installWindowRules();
 
 } // namespace ui
