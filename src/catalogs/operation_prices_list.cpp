@@ -22,7 +22,6 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     setupUi(this);
-    setFixedSize(size());
     const auto left = Qt::AlignLeft | Qt::AlignVCenter;
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
     DBGrid1->setColumns({

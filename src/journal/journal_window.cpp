@@ -125,16 +125,21 @@ void TForm1::buildWindow()
     N5->setObjectName(QStringLiteral("N5"));
     layout()->setMenuBar(MainMenu1);
 
+    // Numbers are never cut: their columns hold ten digits (and the kopecks).
     DBGrid2->setColumns({
         {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), Qt::AlignLeft | Qt::AlignVCenter, true, 190},
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
         {QStringLiteral("vid"), QStringLiteral("Операция"), Qt::AlignLeft | Qt::AlignVCenter, true, 110},
         {QStringLiteral("nmn"), QStringLiteral("Вид"), Qt::AlignLeft | Qt::AlignVCenter, true, 130},
         {QStringLiteral("color"), QStringLiteral("Цвет"), Qt::AlignCenter, true, 50},
-        {QStringLiteral("time"), QStringLiteral("Часы"), Qt::AlignRight | Qt::AlignVCenter, true, 50},
-        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter, true, 60},
-        {QStringLiteral("brak"), QStringLiteral("Брак"), Qt::AlignRight | Qt::AlignVCenter, true, 50},
-        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), Qt::AlignRight | Qt::AlignVCenter, true, 80},
+        {QStringLiteral("time"), QStringLiteral("Часы"), Qt::AlignRight | Qt::AlignVCenter, true, 50, {}, {},
+         QStringLiteral("0000000000")},
+        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter, true, 60, {}, {},
+         QStringLiteral("0000000000")},
+        {QStringLiteral("brak"), QStringLiteral("Брак"), Qt::AlignRight | Qt::AlignVCenter, true, 50, {}, {},
+         QStringLiteral("0000000000")},
+        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), Qt::AlignRight | Qt::AlignVCenter, true, 80, {}, {},
+         QStringLiteral("0000000000,00")},
         {QStringLiteral("prize"), QStringLiteral("Премия (%)"), Qt::AlignRight | Qt::AlignVCenter, false, 0},
         {QStringLiteral("ok"), QStringLiteral("OK"), Qt::AlignCenter, true, 50},
         {QStringLiteral("vvod"), QStringLiteral("Заведен"), Qt::AlignCenter, true, 90},

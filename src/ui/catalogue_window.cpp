@@ -27,6 +27,8 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
         live_ = new LiveRefresh(this, [this] { liveReread(); });
 
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Resizable, the list growing with the window; it opens where and as large as it was left, within the screen.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     // Enter goes to the one default button the mode chooses, never to the button that has the focus.
     for (QPushButton* b : {setup_.add, setup_.second, setup_.remove, setup_.exit})
         if (b)

@@ -391,8 +391,12 @@ void DbGrid::setColumns(const QList<GridColumn>& columns)
     model_->setColumns(columns);
     for (int i = 0; i < columns.size(); ++i) {
         setColumnHidden(i, !columns[i].visible);
-        if (columns[i].width > 0)
-            setColumnWidth(i, columns[i].width);
+        int width = columns[i].width;
+        if (!columns[i].widest.isEmpty()) // the text, the cell's margins on both sides, and a little air
+            width = std::max(width, fontMetrics().horizontalAdvance(columns[i].widest) +
+                                        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 8);
+        if (width > 0)
+            setColumnWidth(i, width);
     }
 }
 

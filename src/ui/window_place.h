@@ -12,6 +12,8 @@ namespace ui {
 
 // Kept from now on: the window's place when it hides, the grids' column widths with it.
 void rememberPlace(QWidget* window, const QList<QTableView*>& grids = {});
+// Both: kept, and restored each time the program shows the window (for windows without a showing step of their own).
+void keepPlace(QWidget* window, const QList<QTableView*>& grids = {});
 // Called when the window is about to show (instead of centring it): the kept place and widths, or the window
 // centred at a size that fits the screen when nothing is kept yet.
 void restorePlace(QWidget* window);

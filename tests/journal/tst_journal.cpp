@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -240,6 +241,30 @@ private slots:
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
         QCOMPARE(widget<QLabel>(j, "LabelTotals")->text(),
                  QStringLiteral("Записей: 1    Кол-во: 10    Брак: 0    Часы: 8    Итого (р.): 125,00"));
+    }
+
+    // Nine- and ten-digit figures show whole in the grid (the cell draws "12345…" when its column is too narrow).
+    void largeFiguresShowWhole()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 8, "ok", false, 1234567890, 32000);
+        db.exec("update accounts_dep.smena set cena = 0.5 where id = 1");
+        addRow(db, 2, 2, 1, today, 8, "ok", false, 123456789, 0);
+        AppFixture app(db);
+        openJournal(app);
+        auto* grid = widget<ui::DbGrid>(app.w.Form1, "DBGrid2");
+        const int margin = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+        QStringList seen;
+        for (int r = 0; r < 2; ++r)
+            for (int c : {5, 6, 7, 8}) { // Часы, Кол-во, Брак, Итого (р.)
+                const QString text = grid->model()->index(r, c).data().toString();
+                seen << text;
+                QVERIFY2(grid->fontMetrics().horizontalAdvance(text) + margin <= grid->columnWidth(c), qPrintable(text));
+            }
+        QVERIFY2(seen.contains("1234567890") && seen.contains("1543209862,5"),
+                 qPrintable(seen.join(u' ')));
     }
 
     // Grid columns, hidden bonus column, the coloured acceptance mark and the totals line.
@@ -500,6 +525,34 @@ private slots:
         show(app);
         QVERIFY(free.intersects(app.w.Form1->frameGeometry()));
         QVERIFY(free.contains(app.w.Form1->geometry().topLeft()));
+    }
+
+    // A kept size that fits stands even where the toolkit refuses the kept geometry (it does for a geometry kept on a
+    // screen much wider or narrower than the one the window opens on).
+    void keptSizeStandsWhereTheGeometryIsRefused()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        QSize kept;
+        {
+            AppFixture app(db);
+            openJournal(app);
+            app.w.Form1->show();
+            QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
+            kept = app.w.Form1->minimumSizeHint() + QSize(30, 20);
+            app.w.Form1->resize(kept);
+            app.w.Form1->hide();
+        }
+        {
+            QSettings s(QSettings::IniFormat, QSettings::UserScope, "kesta", "kesta_tabel");
+            s.setValue("windows/TForm1/geometry", QByteArray("saved on another screen"));
+        }
+        AppFixture app(db);
+        openJournal(app);
+        app.w.Form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
+        QCOMPARE(app.w.Form1->size(), kept);
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(app.w.Form1->geometry()));
     }
 
     // The deletion question as the user meets it: "Нет" is its default button, so Enter keeps the row.
