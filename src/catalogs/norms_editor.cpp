@@ -39,6 +39,7 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
     DBGrid1->setEditable(true);
     // Resizable and kept where and as large as it was left, within the screen.
     ui::keepPlace(this, {DBGrid1});
+    DBGrid1->setAccessibleName(QStringLiteral("Нормативы"));
     // The grid's own deletion asks first; it keeps the operation's last norm, without which the operation would
     // drop out of the price list. The list may be old: the server counts again under the operation's lock.
     DBGrid1->setCanDelete([this] {

@@ -59,6 +59,7 @@ TForm24::TForm24(QWidget* parent)
     List->setSelectionBehavior(QAbstractItemView::SelectRows);
     List->verticalHeader()->hide();
     ui::keepPlace(this, {List});
+    List->setAccessibleName(QStringLiteral("История"));
     auto* close = new QPushButton(QStringLiteral("Выход"), this);
     close->setObjectName(QStringLiteral("Button1"));
     connect(close, &QPushButton::clicked, this, &QDialog::accept);

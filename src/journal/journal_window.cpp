@@ -388,6 +388,9 @@ void TForm1::setUpKeys()
     Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
     Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
     DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
+    DBGrid2->setAccessibleName(QStringLiteral("Записи смены"));
+    DateT->setAccessibleName(QStringLiteral("Дата"));
+    DateT->setToolTip(QStringLiteral("Дата журнала; Enter — показать этот день"));
     DBGrid2->installEventFilter(this);
 }
 

@@ -36,11 +36,16 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
     if (setup_.add)
         setup_.add->setDefault(true);
     if (setup_.grid) {
+        // A screen reader names the list after its window.
+        if (setup_.grid->accessibleName().isEmpty())
+            setup_.grid->setAccessibleName(windowTitle());
         setup_.grid->setDataset(setup_.query);
         setup_.grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
         connectGuarded(setup_.grid, &QAbstractItemView::doubleClicked, this, &CatalogueWindow::DBGrid1DblClick);
     }
     if (setup_.search) {
+        setup_.search->setAccessibleName(QStringLiteral("Поиск"));
+        setup_.search->setToolTip(QStringLiteral("Поиск по началу; Up и Down — по списку"));
         connectGuarded(setup_.search, &QLineEdit::textChanged, this, &CatalogueWindow::Edit1Change);
         setup_.search->installEventFilter(this);
         setup_.search->setVisible(setup_.searchInCatalogueMode);
