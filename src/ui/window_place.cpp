@@ -108,12 +108,14 @@ protected:
             return false;
         w->setAttribute(Qt::WA_KeyboardFocusChange);
         fitToScreen(w);
-        // Again once the window system has put its frame around it.
+        // Again once the window manager has put its frame around it, which it tells a moment after the showing.
         QPointer<QWidget> shown(w);
-        QTimer::singleShot(0, w, [shown] {
+        const auto refit = [shown] {
             if (shown && shown->isVisible() && !shown->isMaximized() && !shown->isFullScreen())
                 fitToScreen(shown);
-        });
+        };
+        QTimer::singleShot(0, w, refit);
+        QTimer::singleShot(250, w, refit);
         return false;
     }
 };
