@@ -265,7 +265,9 @@ void TForm1::CheckBuildStamp()
     if (stampOlder(FBuildDate, FBuildTime, d, t)) {
         if (w_.authorizationTimer)
             w_.authorizationTimer->start();
-        ui::Messages::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+        ui::Messages::errorWithDetails(
+            QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."),
+            buildRefusalDetails(FBuildDate, FBuildTime, d, t), QStringLiteral("Ошибка"));
         w_.requestTermination(1);
     }
     ver->close();
