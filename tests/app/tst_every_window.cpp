@@ -198,6 +198,9 @@ private slots:
         app.login(QStringLiteral("63175042"), [&] {
             TForm1* j = w.Form1;
             in.inspect(j, QStringLiteral("journal"));
+            // the focus on a shift button, as it shows
+            j->findChild<QWidget*>("RadioButton1")->setFocus(Qt::OtherFocusReason);
+            in.inspect(j, QStringLiteral("journal shift focused"));
 
             ui::scriptModal("TForm11", closing("entry editor", [&](QDialog* e) {
                                 ui::scriptModal("TForm5", closing("workers chooser"));
@@ -259,7 +262,7 @@ private slots:
             j->findChild<QAction*>("N13")->trigger();
         });
 
-        QCOMPARE(in.seen, (QStringList{"authorization", "journal", "entry editor", "workers chooser",
+        QCOMPARE(in.seen, (QStringList{"authorization", "journal", "journal shift focused", "entry editor", "workers chooser",
                                        "operations chooser", "workers", "worker editor", "products", "product editor",
                                        "operations", "operation editor", "products chooser", "kinds chooser", "norms",
                                        "kinds", "kind editor", "timesheet", "reports", "preview", "history"}));

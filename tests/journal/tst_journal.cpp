@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
 #include <QtTest>
@@ -265,6 +266,31 @@ private slots:
             }
         QVERIFY2(seen.contains("1234567890") && seen.contains("1543209862,5"),
                  qPrintable(seen.join(u' ')));
+    }
+
+    // Where the focus is shows from the start, without a Tab pressed first: on a shift button (its green look
+    // included) and in the list, whose current row is framed and whose selection is pale without the focus.
+    void focusIsVisible()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, QDate::currentDate(), 8, "no");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->show();
+        QVERIFY(QTest::qWaitForWindowActive(j));
+        auto* grid = widget<ui::DbGrid>(j, "DBGrid2");
+        auto* shift = widget<QRadioButton>(j, "RadioButton1");
+        auto* other = widget<QPushButton>(j, "Button8");
+        const auto look = [](QWidget* w) { return w->grab().toImage(); };
+        for (QWidget* w : {static_cast<QWidget*>(shift), static_cast<QWidget*>(grid)}) {
+            w->setFocus(Qt::OtherFocusReason);
+            QVERIFY(w->hasFocus());
+            const QImage focused = look(w);
+            other->setFocus(Qt::OtherFocusReason);
+            QVERIFY2(look(w) != focused, w->objectName().toLatin1());
+        }
     }
 
     // Grid columns, hidden bonus column, the coloured acceptance mark and the totals line.
