@@ -481,8 +481,14 @@ void TForm1::RadioButtonClick(int shift)
 void TForm1::styleShiftButtons()
 {
     QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
-    for (QRadioButton* b : buttons)
+    for (QRadioButton* b : buttons) {
         setFlagLook(b, b->isChecked(), kShiftGreen);
+        // The style's thin focus mark is lost on the green of the shown shift: a frame says where the focus is.
+        b->setStyleSheet(QStringLiteral("QRadioButton { border: 2px solid transparent; padding: 1px 3px; %1 }"
+                                        "QRadioButton:focus { border-color: black; }")
+                             .arg(b->isChecked() ? QStringLiteral("background-color: %1;").arg(kShiftGreen.name())
+                                                 : QString()));
+    }
 }
 
 db::Dataset* TForm1::shiftQuery() const
