@@ -136,7 +136,7 @@ void TForm7::Button1Click()
     if (code.isEmpty() || Edit2->text().trimmed().isEmpty() || noGroup) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
         // on the first box still empty
-        (code.isEmpty() ? static_cast<QWidget*>(Edit1)
+        (code.isEmpty()                      ? static_cast<QWidget*>(Edit1)
          : Edit2->text().trimmed().isEmpty() ? static_cast<QWidget*>(Edit2)
                                              : static_cast<QWidget*>(cb_item))
             ->setFocus();

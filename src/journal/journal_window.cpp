@@ -125,25 +125,27 @@ void TForm1::buildWindow()
     N5->setObjectName(QStringLiteral("N5"));
     layout()->setMenuBar(MainMenu1);
 
-    // Numbers are never cut: their columns hold ten digits (and the kopecks).
-    DBGrid2->setColumns({
+    QList<ui::GridColumn> columns{
         {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), Qt::AlignLeft | Qt::AlignVCenter, true, 190},
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
         {QStringLiteral("vid"), QStringLiteral("Операция"), Qt::AlignLeft | Qt::AlignVCenter, true, 110},
         {QStringLiteral("nmn"), QStringLiteral("Вид"), Qt::AlignLeft | Qt::AlignVCenter, true, 130},
         {QStringLiteral("color"), QStringLiteral("Цвет"), Qt::AlignCenter, true, 50},
-        {QStringLiteral("time"), QStringLiteral("Часы"), Qt::AlignRight | Qt::AlignVCenter, true, 50, {}, {},
-         QStringLiteral("0000000000")},
-        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter, true, 60, {}, {},
-         QStringLiteral("0000000000")},
-        {QStringLiteral("brak"), QStringLiteral("Брак"), Qt::AlignRight | Qt::AlignVCenter, true, 50, {}, {},
-         QStringLiteral("0000000000")},
-        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), Qt::AlignRight | Qt::AlignVCenter, true, 80, {}, {},
-         QStringLiteral("0000000000,00")},
+        {QStringLiteral("time"), QStringLiteral("Часы"), Qt::AlignRight | Qt::AlignVCenter, true, 50},
+        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter, true, 60},
+        {QStringLiteral("brak"), QStringLiteral("Брак"), Qt::AlignRight | Qt::AlignVCenter, true, 50},
+        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), Qt::AlignRight | Qt::AlignVCenter, true, 80},
         {QStringLiteral("prize"), QStringLiteral("Премия (%)"), Qt::AlignRight | Qt::AlignVCenter, false, 0},
         {QStringLiteral("ok"), QStringLiteral("OK"), Qt::AlignCenter, true, 50},
         {QStringLiteral("vvod"), QStringLiteral("Заведен"), Qt::AlignCenter, true, 90},
-    });
+    };
+    // Numbers are never cut: their columns hold ten digits (and the kopecks).
+    for (ui::GridColumn& c : columns)
+        if (c.field == u"summa")
+            c.widest = QStringLiteral("0000000000,00");
+        else if (c.field == u"time" || c.field == u"kol_vo" || c.field == u"brak")
+            c.widest = QStringLiteral("0000000000");
+    DBGrid2->setColumns(columns);
     // The acceptance mark: bold, green when accepted, red otherwise; other cells as usual.
     DBGrid2->setCellStyler([this](int row, const QString& field) {
         ui::CellStyle s;
@@ -484,10 +486,10 @@ void TForm1::styleShiftButtons()
     for (QRadioButton* b : buttons) {
         setFlagLook(b, b->isChecked(), kShiftGreen);
         // The style's thin focus mark is lost on the green of the shown shift: a frame says where the focus is.
-        b->setStyleSheet(QStringLiteral("QRadioButton { border: 2px solid transparent; padding: 1px 3px; %1 }"
-                                        "QRadioButton:focus { border-color: black; }")
-                             .arg(b->isChecked() ? QStringLiteral("background-color: %1;").arg(kShiftGreen.name())
-                                                 : QString()));
+        b->setStyleSheet(
+            QStringLiteral("QRadioButton { border: 2px solid transparent; padding: 1px 3px; %1 }"
+                           "QRadioButton:focus { border-color: black; }")
+                .arg(b->isChecked() ? QStringLiteral("background-color: %1;").arg(kShiftGreen.name()) : QString()));
     }
 }
 

@@ -88,7 +88,7 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
     PageControl1->setAccessibleName(QStringLiteral("Смены"));
     for (int i = 0; i < PageControl1->count(); ++i)
         PageControl1->widget(i)->findChild<QTableView*>()->setAccessibleName(QStringLiteral("Часы: ") +
-                                                                            PageControl1->tabText(i));
+                                                                             PageControl1->tabText(i));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ComboBox2->addItems(yearItems(QDate::currentDate().year()));
     ComboBox1->setCurrentIndex(0);

@@ -94,7 +94,8 @@ private:
                 continue;
             }
             // A box the toolkit names after the group it sits in has no label of its own.
-            const bool box = qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractSpinBox*>(c);
+            const bool box =
+                qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractSpinBox*>(c);
             if (auto* group = qobject_cast<QGroupBox*>(c->parentWidget());
                 box && group && c->accessibleName().isEmpty() && name == group->title())
                 problems << what + QStringLiteral(" is named only by its group \"") + name + u'"';
@@ -118,13 +119,16 @@ private:
                 continue;
             }
             if (table->rowCount() != grid->model()->rowCount())
-                problems << what + QStringLiteral(" gives %1 rows of %2").arg(table->rowCount()).arg(grid->model()->rowCount());
+                problems
+                    << what +
+                           QStringLiteral(" gives %1 rows of %2").arg(table->rowCount()).arg(grid->model()->rowCount());
             for (int c = 0; c < grid->model()->columnCount(); ++c) {
                 if (grid->isColumnHidden(c))
                     continue;
                 const QString heading = grid->model()->headerData(c, Qt::Horizontal).toString();
                 if (table->columnDescription(c) != heading)
-                    problems << what + QStringLiteral(" column %1 heading \"%2\"").arg(c).arg(table->columnDescription(c));
+                    problems << what +
+                                    QStringLiteral(" column %1 heading \"%2\"").arg(c).arg(table->columnDescription(c));
                 QAccessibleInterface* cell = table->cellAt(0, c);
                 const QString text = grid->model()->index(0, c).data().toString();
                 if (!cell || cell->text(QAccessible::Name) != text)
@@ -247,12 +251,12 @@ private slots:
             j->findChild<QAction*>("N11")->trigger();
 
             ui::scriptModal("TForm18", closing("reports", [&](QDialog* d) {
-                                reportengine::setPreviewHook([&](reportengine::PreviewDialog& preview,
-                                                                 const reportengine::Document&) {
-                                    preview.show();
-                                    in.inspect(&preview, QStringLiteral("preview"));
-                                    preview.hide();
-                                });
+                                reportengine::setPreviewHook(
+                                    [&](reportengine::PreviewDialog& preview, const reportengine::Document&) {
+                                        preview.show();
+                                        in.inspect(&preview, QStringLiteral("preview"));
+                                        preview.hide();
+                                    });
                                 press(d, "Button3");
                                 reportengine::setPreviewHook({});
                             }));
@@ -262,10 +266,27 @@ private slots:
             j->findChild<QAction*>("N13")->trigger();
         });
 
-        QCOMPARE(in.seen, (QStringList{"authorization", "journal", "journal shift focused", "entry editor", "workers chooser",
-                                       "operations chooser", "workers", "worker editor", "products", "product editor",
-                                       "operations", "operation editor", "products chooser", "kinds chooser", "norms",
-                                       "kinds", "kind editor", "timesheet", "reports", "preview", "history"}));
+        QCOMPARE(in.seen, (QStringList{"authorization",
+                                       "journal",
+                                       "journal shift focused",
+                                       "entry editor",
+                                       "workers chooser",
+                                       "operations chooser",
+                                       "workers",
+                                       "worker editor",
+                                       "products",
+                                       "product editor",
+                                       "operations",
+                                       "operation editor",
+                                       "products chooser",
+                                       "kinds chooser",
+                                       "norms",
+                                       "kinds",
+                                       "kind editor",
+                                       "timesheet",
+                                       "reports",
+                                       "preview",
+                                       "history"}));
         QVERIFY2(in.problems.isEmpty(), qPrintable(in.problems.join(u'\n')));
     }
 };

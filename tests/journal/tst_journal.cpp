@@ -262,10 +262,10 @@ private slots:
             for (int c : {5, 6, 7, 8}) { // Часы, Кол-во, Брак, Итого (р.)
                 const QString text = grid->model()->index(r, c).data().toString();
                 seen << text;
-                QVERIFY2(grid->fontMetrics().horizontalAdvance(text) + margin <= grid->columnWidth(c), qPrintable(text));
+                QVERIFY2(grid->fontMetrics().horizontalAdvance(text) + margin <= grid->columnWidth(c),
+                         qPrintable(text));
             }
-        QVERIFY2(seen.contains("1234567890") && seen.contains("1543209862,5"),
-                 qPrintable(seen.join(u' ')));
+        QVERIFY2(seen.contains("1234567890") && seen.contains("1543209862,5"), qPrintable(seen.join(u' ')));
     }
 
     // Where the focus is shows from the start, without a Tab pressed first: on a shift button (its green look
