@@ -305,6 +305,17 @@ QString lastErrorText(const QSqlDatabase& db)
     return t;
 }
 
+// No server of the list took the connection. When libpq's answer shows that one answered but only as a standby,
+// that is said, since it is what the administrator must put right (promote the standby).
+QString unreachableReason(const QString& libpqText)
+{
+    if (libpqText.contains(QLatin1String("session is read-only")) ||
+        libpqText.contains(QLatin1String("server is in hot standby mode")))
+        return QStringLiteral("Нет связи с основным сервером базы данных: отвечает только резервный сервер, "
+                              "изменения на нём невозможны.");
+    return QStringLiteral("Нет связи с базой данных.");
+}
+
 } // namespace
 
 QSqlDatabase openConnection(const QString& connectionName)
@@ -323,11 +334,17 @@ QSqlDatabase openConnection(const QString& connectionName)
             throw DbError(QStringLiteral("Нет подключения к базе данных."));
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    // Nothing of the coming action has been sent yet: when the server cannot be reached, nothing was written.
+    const auto unreachable = [&db] {
+        DbError cause(lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
+        cause.setConnectionDown(true);
+        return DbError::explained(unreachableReason(cause.text()), QString::fromUtf8(kNotDoneAdvice), cause);
+    };
     if (idleButGone(db)) {
-        // Nothing of the coming action has been sent: connecting again and going on loses nothing.
+        // Connecting again and going on loses nothing.
         QString switched;
         if (!reconnect(db, &switched))
-            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
+            throw unreachable();
         notice(switched.isEmpty() ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
                                   : switched);
         return db;
@@ -335,7 +352,7 @@ QSqlDatabase openConnection(const QString& connectionName)
     if (broken(db)) {
         QString switched;
         if (!reconnect(db, &switched))
-            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
+            throw unreachable();
         if (!switched.isEmpty())
             notice(switched);
     }
@@ -420,39 +437,69 @@ FailureKind classify(const DbError& error, PGconn* conn)
 DbError explainConnectFailure(const DbError& error)
 {
     const QString text = error.text();
+    const auto has = [&text](const char* words) { return text.contains(QLatin1String(words)); };
     const QString advice = QStringLiteral("Подключение не выполнено. Проверьте настройки подключения или обратитесь к "
                                           "администратору базы данных.");
-    // OpenSSL's words come untranslated; libpq's own are matched in English, its translations fall through to
-    // the text as libpq gives it.
-    if (text.contains(QLatin1String("certificate verify failed")))
-        return DbError::explained(QStringLiteral("Сервер базы данных не подтвердил свою подлинность: его сертификат не "
-                                                 "подписан центром сертификации, указанным в настройках подключения "
-                                                 "(sslrootcert)."),
-                                  advice, error);
-    if (text.contains(QLatin1String("does not match host name")))
-        return DbError::explained(QStringLiteral("Сертификат сервера базы данных выдан на другое имя, чем имя сервера в "
-                                                 "настройках подключения."),
-                                  advice, error);
-    if (text.contains(QLatin1String("root certificate file")))
-        return DbError::explained(QStringLiteral("Не найден файл центра сертификации (sslrootcert), которым проверяется "
-                                                 "сервер базы данных."),
-                                  advice, error);
-    if (text.contains(QLatin1String("server does not support SSL")))
-        return DbError::explained(QStringLiteral("Сервер базы данных не принимает шифрованные соединения, а настройки "
-                                                 "подключения их требуют (sslmode)."),
-                                  advice, error);
-    if (text.contains(QLatin1String("password authentication failed")) ||
-        text.contains(QLatin1String("no password supplied")))
-        return DbError::explained(QStringLiteral("Сервер базы данных не принял пароль учётной записи (пароль берётся из "
-                                                 "файла ~/.pgpass)."),
-                                  advice, error);
+    const auto explain = [&](const QString& reason) {
+        DbError e = DbError::explained(reason, advice, error);
+        e.setConnectionDown(true);
+        return e;
+    };
+    // libpq's and the server's words are matched in English (the program asks for no translation of them); OpenSSL's
+    // come untranslated anyway. What is not recognised is shown as libpq gives it.
+    if (has("certificate verify failed"))
+        return explain(QStringLiteral("Сервер базы данных не подтвердил свою подлинность: его сертификат не "
+                                      "подписан центром сертификации, указанным в настройках подключения "
+                                      "(sslrootcert)."));
+    if (has("does not match host name"))
+        return explain(QStringLiteral("Сертификат сервера базы данных выдан на другое имя, чем имя сервера в "
+                                      "настройках подключения."));
+    if (has("root certificate file"))
+        return explain(QStringLiteral("Не найден файл центра сертификации (sslrootcert), которым проверяется "
+                                      "сервер базы данных."));
+    if (has("certificate") || has("SSL error") || has("tlsv1 alert") || has("sslv3 alert"))
+        return explain(QStringLiteral("Не удалось установить шифрованное соединение с сервером базы данных: "
+                                      "сертификат сервера или клиента не принят."));
+    if (has("server does not support SSL"))
+        return explain(QStringLiteral("Сервер базы данных не принимает шифрованные соединения, а настройки "
+                                      "подключения их требуют (sslmode)."));
+    // pg_hba.conf has no line for an unencrypted connection from here: the server wants encryption.
+    if (has("no encryption"))
+        return explain(QStringLiteral("Сервер базы данных принимает с этого компьютера только шифрованные "
+                                      "соединения, а настройки подключения шифрования не требуют (sslmode)."));
+    if (has("no pg_hba.conf entry"))
+        return explain(QStringLiteral("Сервер базы данных не принимает подключения этой учётной записи с этого "
+                                      "компьютера (настройки доступа сервера, pg_hba.conf)."));
+    // The server does not tell an expired password from a wrong one.
+    if (has("password authentication failed") || has("no password supplied"))
+        return explain(QStringLiteral("Сервер базы данных не принял пароль учётной записи: пароль неверен или срок "
+                                      "его действия истёк (пароль берётся из файла ~/.pgpass или из настроек "
+                                      "подключения)."));
+    if (has("role \"") && has("does not exist"))
+        return explain(QStringLiteral("На сервере базы данных нет такой учётной записи (пользователя)."));
+    if (has("is not permitted to log in"))
+        return explain(QStringLiteral("Учётной записи базы данных запрещён вход на сервер."));
+    if (has("timeout expired"))
+        return explain(QStringLiteral("Сервер базы данных не ответил за отведённое время."));
+    if (has("Connection refused") || has("No such file or directory") || has("could not translate host name") ||
+        has("No route to host") || has("Network is unreachable") || has("could not connect to server") ||
+        has("server closed the connection unexpectedly"))
+        return explain(QStringLiteral("Сервер базы данных недоступен: он не запущен, или адрес сервера в "
+                                      "настройках подключения неверен, или сеть не пропускает соединение."));
+    if (has("the database system is starting up") || has("the database system is shutting down") ||
+        has("the database system is in recovery mode"))
+        return explain(QStringLiteral("Сервер базы данных запускается или останавливается и пока не принимает "
+                                      "подключения."));
+    if (has("session is read-only") || has("server is in hot standby mode"))
+        return explain(QStringLiteral("Основной сервер базы данных недоступен: отвечает только резервный сервер, "
+                                      "изменения на нём невозможны."));
     return error;
 }
 
 void throwAfterFailure(const QString& connectionName, const DbError& error, Outcome outcome)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    const QString notDone = QStringLiteral("Действие не выполнено, повторите его.");
+    const QString notDone = QString::fromUtf8(kNotDoneAdvice);
     switch (classify(error, pgConnection(db))) {
     case FailureKind::Statement:
         // A failed statement inside a transaction leaves the connection fine: it is kept. The closed-month guard's
@@ -481,19 +528,21 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
     case FailureKind::ConnectionLost:
         break;
     }
-    const QString advice = outcome == Outcome::NotDone
-                               ? notDone
-                               : QStringLiteral("Неизвестно, успело ли действие выполниться: нажмите «Обновить» и "
-                                                "проверьте, прежде чем повторять его.");
-    const DbError cause(error.text(), error.sqlState().isEmpty() ? QString::fromLatin1(sqlstate::kConnectionFailure) : error.sqlState(),
-                        error.severity());
+    const QString advice = QString::fromUtf8(outcome == Outcome::NotDone ? kNotDoneAdvice : kUnknownAdvice);
+    DbError cause(error.text(),
+                  error.sqlState().isEmpty() ? QString::fromLatin1(sqlstate::kConnectionFailure) : error.sqlState(),
+                  error.severity());
     QString switched;
     if (reconnect(db, &switched))
         throw DbError::explained(switched.isEmpty()
                                      ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
                                      : QStringLiteral("Связь с базой данных была потеряна. ") + switched,
                                  advice, cause);
-    throw DbError::explained(QStringLiteral("Нет связи с базой данных."), advice, cause);
+    const QString reconnectText = lastErrorText(db);
+    if (!reconnectText.isEmpty())
+        cause.setDetails(reconnectText);
+    cause.setConnectionDown(true);
+    throw DbError::explained(unreachableReason(reconnectText), advice, cause);
 }
 
 } // namespace db

@@ -86,8 +86,15 @@ enum class FailureKind { Statement, ConnectionLost, LockTimeout, StatementTimeou
 FailureKind classify(const DbError& error, PGconn* conn);
 
 // A failed attempt to connect, explained in the user's words where the cause is known (the server's certificate,
-// encryption the server does not offer, a refused password), libpq's text after it.
+// encryption offered or demanded, a refused password or login, a server that cannot be reached or does not
+// answer), libpq's text in the details.
 DbError explainConnectFailure(const DbError& error);
+
+// What a failure says about the user's change: nothing was written (the connection broke before the commit was
+// sent, or the server refused), or it is unknown (the connection broke at the commit).
+inline constexpr const char* kNotDoneAdvice = "Действие не выполнено, повторите его.";
+inline constexpr const char* kUnknownAdvice =
+    "Неизвестно, успело ли действие выполниться: нажмите «Обновить» и проверьте, прежде чем повторять его.";
 
 // The refusal of a statement for want of a right (SQLSTATE 42501): the login may not do this; nothing is written.
 inline constexpr const char* kNoRightMessage =

@@ -222,8 +222,11 @@ void TForm1::FormCreate()
         if (w_.withdrawAuthorization)
             w_.withdrawAuthorization();
         // Where the program looked and what the server or the network said, for whoever puts it right.
+        QString cause = QString::fromUtf8(e.what()).trimmed();
+        if (const auto* dbError = dynamic_cast<const db::DbError*>(&e); dbError && !dbError->details().isEmpty())
+            cause += u'\n' + dbError->details();
         const QString details = db::connectionDescription(w_.arg1, w_.arg2, w_.service) +
-                                QStringLiteral("\nПричина: ") + QString::fromUtf8(e.what()).trimmed();
+                                QStringLiteral("\nПричина: ") + cause;
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
                                        QStringLiteral("Ошибка!"));
         w_.requestTermination(1);
@@ -283,11 +286,24 @@ bool TForm1::runBuildStampCheck()
         return false;
     checkRunning_ = true;
     bool finished = false;
-    ui::guarded([&] {
+    // Nobody asked for this check at this moment: its failure is never put over another box or modal window, and a
+    // lost connection is said once, and its end once (ui::Messages decides).
+    try {
         CheckBuildStamp();
         finished = true;
-    });
+    } catch (const db::DbError& e) {
+        ui::Messages::backgroundProblem(e.text(), e.details(), e.connectionDown(), this);
+    } catch (const std::exception& e) {
+        ui::Messages::backgroundProblem(QString::fromUtf8(e.what()), QString(), false, this);
+    }
     checkRunning_ = false;
+    if (finished) {
+        ui::Messages::backgroundFine(this);
+        // A connection the check made again is said now, when nothing else is open; else by the user's next action.
+        if (!ui::Messages::othersOpen(this))
+            for (const QString& text : db::takeNotices())
+                ui::Messages::information(text);
+    }
     return finished;
 }
 
