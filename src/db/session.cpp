@@ -1,5 +1,6 @@
 #include "db/session.h"
 
+#include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -77,7 +78,68 @@ QString currentSessionRole()
     return sessionRole;
 }
 
+QString serverMemoryOverride;
+
+// A primary that a failover left behind still thinks it is the primary: its timeline is older than the one the new
+// primary started when it was promoted. The workstation remembers, per system, the newest timeline it wrote on, and
+// refuses a primary of that system on an older one, so that a restarted old server never takes changes the new
+// one does not see. A standby (in recovery) writes nothing and follows whichever primary feeds it: not checked.
+void refuseFormerPrimary(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    {
+        ServerWait wait(pgConnection(db));
+        if (!q.exec(QStringLiteral("select pg_is_in_recovery(), (select system_identifier::text from "
+                                   "pg_control_system()), case when pg_is_in_recovery() then null else "
+                                   "pg_walfile_name(pg_current_wal_lsn()) end")) ||
+            !q.next())
+            throw DbError::fromSqlError(q.lastError());
+    }
+    if (q.value(0).toBool())
+        return;
+    const QString system = q.value(1).toString();
+    bool ok = false;
+    // The first eight hex digits of a WAL file's name are its timeline.
+    const qint64 timeline = q.value(2).toString().left(8).toLongLong(&ok, 16);
+    if (system.isEmpty() || !ok)
+        return;
+    QSettings memory = serverMemoryOverride.isEmpty()
+                           ? QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("kesta"),
+                                       QStringLiteral("kesta_tabel"))
+                           : QSettings(serverMemoryOverride, QSettings::IniFormat);
+    const QString key = QStringLiteral("primaries/") + system;
+    const qint64 known = memory.value(key + QStringLiteral("/timeline"), 0).toLongLong();
+    const QString server = serverOf(db);
+    if (timeline < known) {
+        const QString newer = memory.value(key + QStringLiteral("/server")).toString();
+        DbError e(QStringLiteral("Сервер базы данных %1 — прежний основной сервер: после переключения основным стал "
+                                 "другой сервер%2, и эта программа уже записывала данные на него. Изменения, "
+                                 "записанные на %1 теперь, не попали бы в общую базу, поэтому программа к нему не "
+                                 "подключается. Администратору: сделайте %1 резервным сервером нового основного "
+                                 "(db/standby.sh rewind) или уберите его из адреса сервера.")
+                      .arg(server, newer.isEmpty() || newer == server ? QString() : QStringLiteral(" (%1)").arg(newer)),
+                  QString::fromLatin1(kFormerPrimaryState));
+        e.setDetails(QStringLiteral("Система %1: линия времени сервера %2, программа записывала на линии %3.")
+                         .arg(system)
+                         .arg(timeline)
+                         .arg(known));
+        e.setConnectionDown(true);
+        db.close();
+        throw e;
+    }
+    if (timeline > known || memory.value(key + QStringLiteral("/server")).toString() != server) {
+        memory.setValue(key + QStringLiteral("/timeline"), timeline);
+        memory.setValue(key + QStringLiteral("/server"), server);
+        memory.sync();
+    }
+}
+
 } // namespace
+
+void setServerMemoryFile(const QString& path)
+{
+    serverMemoryOverride = path;
+}
 
 void setSessionRole(const QString& role)
 {
@@ -115,6 +177,7 @@ void prepareSession(QSqlDatabase& db)
         if (!q.exec(s))
             throw DbError::fromSqlError(q.lastError());
     }
+    refuseFormerPrimary(db);
     std::lock_guard lock(noticesMutex);
     lastServers[db.connectionName()] = serverOf(db);
 }
@@ -280,8 +343,10 @@ bool reconnect(QSqlDatabase& db, QString* switched = nullptr)
         return false;
     try {
         prepareSession(db);
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         db.close();
+        if (e.sqlState() == QLatin1String(kFormerPrimaryState))
+            throw; // said in its own words, not as a server that cannot be reached
         return false;
     }
     std::vector<std::function<void(const QString&)>> handlers;

@@ -39,6 +39,13 @@ QString connectOptions(const QString& sslMode, ServerRole role = ServerRole::Pri
 // statement timeouts.
 void prepareSession(QSqlDatabase& db);
 
+// A refusal of a former primary (SQLSTATE of the program's own): a server of the system this workstation last wrote
+// to, on an older timeline than the one it wrote to, i.e. a primary that a failover left behind.
+inline constexpr const char* kFormerPrimaryState = "KM090";
+// Where the workstation remembers, per database system, the timeline of the last primary it connected to for
+// writing. For tests: another settings file.
+void setServerMemoryFile(const QString& path);
+
 // Who changes the data, for the database's history of journal rows: the program's role (reporting, foreman,
 // warehouse, full) once the access code has decided it, on every connection from then on (also after a
 // reconnection). The workstation's host name is given from the first connection on.

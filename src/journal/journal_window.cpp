@@ -10,6 +10,7 @@
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/listener.h"
+#include "db/service.h"
 #include "db/session.h"
 #include "db/timesheet_hours.h"
 #include "db/transaction.h"
@@ -202,6 +203,19 @@ void TForm1::FormCreate()
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
         ui::Messages::setNoticeSource(&db::takeNotices);
+        if (w_.service.isEmpty() && !db::builtinConnectionAllowed()) {
+            // The administrator allows only personal logins here, and none is set up for this user.
+            if (w_.withdrawAuthorization)
+                w_.withdrawAuthorization();
+            const QString details =
+                QStringLiteral("Настройка рабочего места: builtin_connection = off в %1\n").arg(db::workstationSettingsFile()) +
+                db::connectionDescription(w_.arg1, w_.arg2, QString::fromLatin1(db::kDefaultService));
+            ui::Messages::errorWithDetails(QString::fromUtf8(db::kBuiltinConnectionOffMessage), details,
+                                           QStringLiteral("Ошибка!"));
+            w_.requestTermination(1);
+            close();
+            return;
+        }
         const QString arg1 = w_.arg1;
         const QString arg2 = w_.arg2;
         dm->ADO_DB.close();
@@ -297,13 +311,10 @@ bool TForm1::runBuildStampCheck()
         ui::Messages::backgroundProblem(QString::fromUtf8(e.what()), QString(), false, this);
     }
     checkRunning_ = false;
-    if (finished) {
-        ui::Messages::backgroundFine(this);
-        // A connection the check made again is said now, when nothing else is open; else by the user's next action.
-        if (!ui::Messages::othersOpen(this))
-            for (const QString& text : db::takeNotices())
-                ui::Messages::information(text);
-    }
+    // A connection the check made again is said now, when nothing else is open; else at a later turn or by the
+    // user's next action.
+    if (finished)
+        ui::Messages::backgroundFine(this, &db::takeNotices);
     return finished;
 }
 

@@ -157,14 +157,18 @@ void Messages::backgroundProblem(const QString& text, const QString& details, bo
     standardError(text, details);
 }
 
-void Messages::backgroundFine(const QWidget* own)
+void Messages::backgroundFine(const QWidget* own, const std::function<QStringList()>& takeNotices)
 {
     State& s = state();
     s.backgroundSaid.clear();
-    if (!s.connectionSaid || othersOpen(own))
+    if (othersOpen(own))
         return;
+    const QStringList notices = takeNotices ? takeNotices() : QStringList();
+    if (s.connectionSaid && notices.isEmpty())
+        information(QString::fromUtf8(kConnectionBackMessage));
     s.connectionSaid = false;
-    information(QString::fromUtf8(kConnectionBackMessage));
+    for (const QString& text : notices)
+        information(text);
 }
 
 void Messages::connectionProblemSaid()

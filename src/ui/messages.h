@@ -62,8 +62,11 @@ public:
     // once. own: the window that runs the work (the journal window is itself shown modally).
     static void backgroundProblem(const QString& text, const QString& details, bool connectionDown,
                                   const QWidget* own);
-    // The background work went through: a connection problem said before is over, which is said once.
-    static void backgroundFine(const QWidget* own);
+    // The background work went through: a problem said before is over. notices: what the data layer has to tell
+    // (a connection made again, to which server); they say the end of a lost connection, else it is said in
+    // general words, once. Nothing is shown (and the notices are left for later) while another box or modal window
+    // is open.
+    static void backgroundFine(const QWidget* own, const std::function<QStringList()>& takeNotices);
     // Marks a lost connection as said (a user's action showed it).
     static void connectionProblemSaid();
 };
