@@ -535,11 +535,11 @@ DbError explainConnectFailure(const DbError& error)
     if (has("no pg_hba.conf entry"))
         return explain(QStringLiteral("Сервер базы данных не принимает подключения этой учётной записи с этого "
                                       "компьютера (настройки доступа сервера, pg_hba.conf)."));
-    // The server does not tell an expired password from a wrong one.
+    // The server does not tell an expired password from a wrong one, nor (with a password) an unknown login.
     if (has("password authentication failed") || has("no password supplied"))
-        return explain(QStringLiteral("Сервер базы данных не принял пароль учётной записи: пароль неверен или срок "
-                                      "его действия истёк (пароль берётся из файла ~/.pgpass или из настроек "
-                                      "подключения)."));
+        return explain(QStringLiteral("Сервер базы данных не принял учётную запись и пароль: такой учётной записи "
+                                      "нет, пароль неверен или срок его действия истёк (сервер не говорит, что "
+                                      "именно). Пароль берётся из файла ~/.pgpass или из настроек подключения."));
     if (has("role \"") && has("does not exist"))
         return explain(QStringLiteral("На сервере базы данных нет такой учётной записи (пользователя)."));
     if (has("is not permitted to log in"))

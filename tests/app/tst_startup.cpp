@@ -236,6 +236,10 @@ private slots:
             const auto shown = ui::Messages::shown();
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+            // why, in words, before libpq's own text
+            QVERIFY2(shown[0].details.contains(QStringLiteral("Причина: Сервер базы данных не ответил за отведённое "
+                                                              "время.")),
+                     qPrintable(shown[0].details));
             QVERIFY(app.w.terminateRequested);
         }
         db::setWaitLimits(db::WaitLimits{});
