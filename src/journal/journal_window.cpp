@@ -306,7 +306,8 @@ bool TForm1::runBuildStampCheck()
         CheckBuildStamp();
         finished = true;
     } catch (const db::DbError& e) {
-        ui::Messages::backgroundProblem(e.text(), e.details(), e.connectionDown(), this);
+        // Its reason only: the advice to repeat an action speaks to a user who took one.
+        ui::Messages::backgroundProblem(e.textWithoutAdvice(), e.details(), e.connectionDown(), this);
     } catch (const std::exception& e) {
         ui::Messages::backgroundProblem(QString::fromUtf8(e.what()), QString(), false, this);
     }

@@ -13,6 +13,7 @@
 #include "support/widgets.h"
 #include "ui/messages.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QSqlError>
@@ -287,6 +288,29 @@ private slots:
         QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::StandardError);
         QVERIFY(shown[0].text.contains("accounts_dep.ver"));
         QVERIFY(!app.w.terminateRequested);
+    }
+
+    // The 30-second check that fails while another window of the program is open modally (a preview, an editor)
+    // puts no box over it; at the first tick with nothing open it says the problem, once.
+    void failingCheckWaitsForModalWindows()
+    {
+        TestDatabase db;
+        db.exec("drop table accounts_dep.ver");
+        AppFixture app(db);
+        ui::Messages::clearShown();
+        QDialog other;
+        bool wasModal = false;
+        ui::scriptModal(QStringLiteral("QDialog"), [&](QDialog* shown) {
+            wasModal = QApplication::activeModalWidget() == shown;
+            app.w.Form1->Timer1Timer();
+        });
+        ui::showModal(&other);
+        QVERIFY(wasModal);
+        QCOMPARE(ui::Messages::shown().size(), 0);
+        app.w.Form1->Timer1Timer();
+        app.w.Form1->Timer1Timer();
+        QCOMPARE(ui::Messages::shown().size(), 1);
+        QVERIFY(ui::Messages::shown()[0].text.contains("accounts_dep.ver"));
     }
 
     void connectionFailure()
