@@ -282,7 +282,8 @@ PgSession::PgSession(const QString& server, const QString& database, bool asSupe
         if (f.open(QIODevice::ReadOnly))
             user = f.readAll().trimmed();
     }
-    const char* values[] = {host.constData(), "5432", name.constData(), user.constData(), "wumbral", "allow", "10", nullptr};
+    const char* values[] = {host.constData(), "5432", name.constData(), user.constData(), "wumbral",
+                            "allow",          "10",   nullptr};
     conn_ = PQconnectdbParams(keys, values, 0);
     if (PQstatus(conn_) != CONNECTION_OK)
         fail(std::string("libpq connection: ") + PQerrorMessage(conn_));

@@ -208,7 +208,8 @@ void TForm1::FormCreate()
             if (w_.withdrawAuthorization)
                 w_.withdrawAuthorization();
             const QString details =
-                QStringLiteral("Настройка рабочего места: builtin_connection = off в %1\n").arg(db::workstationSettingsFile()) +
+                QStringLiteral("Настройка рабочего места: builtin_connection = off в %1\n")
+                    .arg(db::workstationSettingsFile()) +
                 db::connectionDescription(w_.arg1, w_.arg2, QString::fromLatin1(db::kDefaultService));
             ui::Messages::errorWithDetails(QString::fromUtf8(db::kBuiltinConnectionOffMessage), details,
                                            QStringLiteral("Ошибка!"));
@@ -239,8 +240,8 @@ void TForm1::FormCreate()
         QString cause = QString::fromUtf8(e.what()).trimmed();
         if (const auto* dbError = dynamic_cast<const db::DbError*>(&e); dbError && !dbError->details().isEmpty())
             cause += u'\n' + dbError->details();
-        const QString details = db::connectionDescription(w_.arg1, w_.arg2, w_.service) +
-                                QStringLiteral("\nПричина: ") + cause;
+        const QString details =
+            db::connectionDescription(w_.arg1, w_.arg2, w_.service) + QStringLiteral("\nПричина: ") + cause;
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
                                        QStringLiteral("Ошибка!"));
         w_.requestTermination(1);

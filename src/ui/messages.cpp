@@ -38,8 +38,6 @@ struct State {
     bool connectionSaid = false; // a lost connection was said and its end not yet
 };
 
-
-
 State& state()
 {
     static State s;
@@ -142,8 +140,7 @@ bool Messages::othersOpen(const QWidget* own)
     return modal && modal != own && modal->isVisible();
 }
 
-void Messages::backgroundProblem(const QString& text, const QString& details, bool connectionDown,
-                                 const QWidget* own)
+void Messages::backgroundProblem(const QString& text, const QString& details, bool connectionDown, const QWidget* own)
 {
     State& s = state();
     if (connectionDown ? s.connectionSaid : s.backgroundSaid == text)

@@ -60,8 +60,7 @@ public:
     // modal window of the program is open (else at a later turn), and a lasting one once. A lost connection is one
     // problem however often and wherever it shows (a box of the user's own action included), and its end is said
     // once. own: the window that runs the work (the journal window is itself shown modally).
-    static void backgroundProblem(const QString& text, const QString& details, bool connectionDown,
-                                  const QWidget* own);
+    static void backgroundProblem(const QString& text, const QString& details, bool connectionDown, const QWidget* own);
     // The background work went through: a problem said before is over. notices: what the data layer has to tell
     // (a connection made again, to which server); they say the end of a lost connection, else it is said in
     // general words, once. Nothing is shown (and the notices are left for later) while another box or modal window

@@ -194,8 +194,7 @@ private slots:
         QTest::newRow("command on its own") << "command"
                                             << lost + "Неизвестно, успело ли действие выполниться: нажмите "
                                                       "«Обновить» и проверьте, прежде чем повторять его.";
-        QTest::newRow("command in a transaction")
-            << "in transaction" << lost + "Действие не выполнено, повторите его.";
+        QTest::newRow("command in a transaction") << "in transaction" << lost + "Действие не выполнено, повторите его.";
         QTest::newRow("commit") << "commit"
                                 << lost + "Неизвестно, успело ли действие выполниться: нажмите «Обновить» и проверьте, "
                                           "прежде чем повторять его.";

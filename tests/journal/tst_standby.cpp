@@ -4,9 +4,9 @@
 #include "db/command.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
+#include "db/service.h"
 #include "db/session.h"
 #include "db/transaction.h"
-#include "db/service.h"
 #include "journal/journal_changes.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
@@ -78,16 +78,16 @@ private slots:
         standby_ = dir_.filePath(QStringLiteral("standby"));
         script(QStringLiteral("pgcluster.sh"), {QStringLiteral("start"), primary_});
         script(QStringLiteral("pgcluster.sh"),
-               {QStringLiteral("admin"), primary_, QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-                QStringLiteral("create database kesta_erp owner sys")});
+               {QStringLiteral("admin"), primary_, QStringLiteral("-d"), QStringLiteral("postgres"),
+                QStringLiteral("-c"), QStringLiteral("create database kesta_erp owner sys")});
         script(QStringLiteral("pgcluster.sh"), {QStringLiteral("psql"), primary_, QStringLiteral("-d"),
                                                 QStringLiteral("kesta_erp"), QStringLiteral("-v"),
                                                 QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-f"),
                                                 kDbDir + QStringLiteral("/schema.sql")});
-        script(QStringLiteral("pgcluster.sh"), {QStringLiteral("admin"), primary_, QStringLiteral("-d"),
-                                                QStringLiteral("kesta_erp"), QStringLiteral("-v"),
-                                                QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-f"),
-                                                kDbDir + QStringLiteral("/roles.sql")});
+        script(QStringLiteral("pgcluster.sh"),
+               {QStringLiteral("admin"), primary_, QStringLiteral("-d"), QStringLiteral("kesta_erp"),
+                QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-f"),
+                kDbDir + QStringLiteral("/roles.sql")});
         script(QStringLiteral("pgcluster.sh"),
                {QStringLiteral("psql"), primary_, QStringLiteral("-d"), QStringLiteral("kesta_erp"), QStringLiteral("-c"),
                 QStringLiteral("insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1');"
@@ -198,7 +198,9 @@ private slots:
         QCOMPARE(one(cn, "select count(*) from accounts_dep.smena where kol_vo in (13, 14)").toInt(), 1);
         QCOMPARE(one(cn, "select count(*) from accounts_dep.smena where kol_vo = 12").toInt(), 1);
         QCOMPARE(one(cn, "select sum(d" + QString::number(QDate::currentDate().day()) +
-                             ") from accounts_dep.h_tabel where smena = 2").toInt(), 4);
+                             ") from accounts_dep.h_tabel where smena = 2")
+                     .toInt(),
+                 4);
     }
 
     // The old primary started again after the failover: the workstation, which wrote on the new primary's
@@ -218,8 +220,9 @@ private slots:
                 state = e.sqlState();
             }
             QCOMPARE(state, QString::fromLatin1(db::kFormerPrimaryState));
-            QVERIFY2(refusal.startsWith(QStringLiteral("Сервер базы данных %1 — прежний основной сервер").arg(primarySock_)),
-                     qPrintable(refusal));
+            QVERIFY2(
+                refusal.startsWith(QStringLiteral("Сервер базы данных %1 — прежний основной сервер").arg(primarySock_)),
+                qPrintable(refusal));
         }
         {
             AppFixture app(QStringLiteral("kesta_erp"), primarySock_ + u',' + standbySock_,
@@ -227,12 +230,14 @@ private slots:
             QVERIFY(app.w.terminateRequested);
             const QList<ui::ShownMessage> shown = ui::Messages::shown();
             QCOMPARE(shown.size(), 1);
-            QVERIFY2(shown[0].details.contains(QStringLiteral("прежний основной сервер")), qPrintable(shown[0].details));
+            QVERIFY2(shown[0].details.contains(QStringLiteral("прежний основной сервер")),
+                     qPrintable(shown[0].details));
         }
         // Nothing of the refused server was taken as the data: the row saved after the failover is not there.
         QCOMPARE(script(QStringLiteral("pgcluster.sh"),
                         {QStringLiteral("psql"), primary_, QStringLiteral("-d"), QStringLiteral("kesta_erp"),
-                         QStringLiteral("-Atc"), QStringLiteral("select count(*) from accounts_dep.smena where kol_vo = 14")}),
+                         QStringLiteral("-Atc"),
+                         QStringLiteral("select count(*) from accounts_dep.smena where kol_vo = 14")}),
                  QStringLiteral("0"));
 
         script(QStringLiteral("standby.sh"), {QStringLiteral("rewind"), primary_, standby_});
