@@ -60,6 +60,12 @@ private slots:
         p.start(kScript, {QStringLiteral("start"), dir_.path(), QString::number(port_), kDbDir});
         QVERIFY(p.waitForFinished(180000));
         QVERIFY2(p.exitCode() == 0, p.readAll().constData());
+        // A login whose password expired long ago.
+        QVERIFY(QProcess::execute(kDbDir + QStringLiteral("/pgcluster.sh"),
+                                  {QStringLiteral("admin"), path("pg"), QStringLiteral("-d"), QStringLiteral("postgres"),
+                                   QStringLiteral("-c"),
+                                   QStringLiteral("create role expired_login login password 'old-password' valid until "
+                                                  "'2000-01-01'")}) == 0);
 
         QFile services(path("pg_service.conf"));
         QVERIFY(services.open(QIODevice::WriteOnly));
@@ -73,10 +79,12 @@ private slots:
                                       "password=not-the-password\nsslmode=verify-full\nsslrootcert=%2\n\n"
                                       "[unknown_login]\nhost=localhost\nport=%5\ndbname=postgres\nuser=nobody_here\n"
                                       "password=wumbral\nsslmode=verify-full\nsslrootcert=%2\n\n"
+                                      "[expired_password]\nhost=localhost\nport=%5\ndbname=postgres\n"
+                                      "user=expired_login\npassword=old-password\nsslmode=verify-full\nsslrootcert=%2\n\n"
                                       "[unreachable]\nhost=localhost\nport=%6\ndbname=postgres\nuser=sys\n")
                            .arg(common, path("ca.crt"), path("other-ca.crt"), path("missing.crt"))
                            .arg(port_)
-                           .arg(port_ + 1)
+                           .arg(freePort())
                            .toUtf8());
         services.close();
         QFile pgpass(path("pgpass"));
@@ -113,6 +121,8 @@ private slots:
                                      << "Сервер базы данных принимает с этого компьютера только шифрованные соединения";
         QTest::newRow("wrong password") << "wrong_password"
                                         << "Сервер базы данных не принял учётную запись и пароль";
+        QTest::newRow("expired password") << "expired_password"
+                                          << "Сервер базы данных не принял учётную запись и пароль";
         QTest::newRow("unknown login") << "unknown_login"
                                        << "Сервер базы данных не принял учётную запись и пароль";
         QTest::newRow("nothing listens") << "unreachable"
