@@ -10,6 +10,7 @@
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/listener.h"
+#include "db/service.h"
 #include "db/session.h"
 #include "db/timesheet_hours.h"
 #include "db/transaction.h"
@@ -209,6 +210,20 @@ void TForm1::FormCreate()
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
         ui::Messages::setNoticeSource(&db::takeNotices);
+        if (w_.service.isEmpty() && !db::builtinConnectionAllowed()) {
+            // The administrator allows only personal logins here, and none is set up for this user.
+            if (w_.withdrawAuthorization)
+                w_.withdrawAuthorization();
+            const QString details =
+                QStringLiteral("Настройка рабочего места: builtin_connection = off в %1\n")
+                    .arg(db::workstationSettingsFile()) +
+                db::connectionDescription(w_.arg1, w_.arg2, QString::fromLatin1(db::kDefaultService));
+            ui::Messages::errorWithDetails(QString::fromUtf8(db::kBuiltinConnectionOffMessage), details,
+                                           QStringLiteral("Ошибка!"));
+            w_.requestTermination(1);
+            close();
+            return;
+        }
         const QString arg1 = w_.arg1;
         const QString arg2 = w_.arg2;
         dm->ADO_DB.close();
@@ -229,8 +244,11 @@ void TForm1::FormCreate()
         if (w_.withdrawAuthorization)
             w_.withdrawAuthorization();
         // Where the program looked and what the server or the network said, for whoever puts it right.
-        const QString details = db::connectionDescription(w_.arg1, w_.arg2, w_.service) +
-                                QStringLiteral("\nПричина: ") + QString::fromUtf8(e.what()).trimmed();
+        QString cause = QString::fromUtf8(e.what()).trimmed();
+        if (const auto* dbError = dynamic_cast<const db::DbError*>(&e); dbError && !dbError->details().isEmpty())
+            cause += u'\n' + dbError->details();
+        const QString details =
+            db::connectionDescription(w_.arg1, w_.arg2, w_.service) + QStringLiteral("\nПричина: ") + cause;
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
                                        QStringLiteral("Ошибка!"));
         w_.requestTermination(1);
@@ -292,11 +310,22 @@ bool TForm1::runBuildStampCheck()
         return false;
     checkRunning_ = true;
     bool finished = false;
-    ui::guarded([&] {
+    // Nobody asked for this check at this moment: its failure is never put over another box or modal window, and a
+    // lost connection is said once, and its end once (ui::Messages decides).
+    try {
         CheckBuildStamp();
         finished = true;
-    });
+    } catch (const db::DbError& e) {
+        // Its reason only: the advice to repeat an action speaks to a user who took one.
+        ui::Messages::backgroundProblem(e.textWithoutAdvice(), e.details(), e.connectionDown(), this);
+    } catch (const std::exception& e) {
+        ui::Messages::backgroundProblem(QString::fromUtf8(e.what()), QString(), false, this);
+    }
     checkRunning_ = false;
+    // A connection the check made again is said now, when nothing else is open; else at a later turn or by the
+    // user's next action.
+    if (finished)
+        ui::Messages::backgroundFine(this, &db::takeNotices);
     return finished;
 }
 
