@@ -100,6 +100,7 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
     FDayOff = dayOff;
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     Tag = 2;
+    opened_ = journal::ShownRow::current(*journal);
     FPrice = journal->asDouble(QStringLiteral("cena"));
     Edit7->setText(shown(FPrice));
     Edit9->setText(shown(journal->asDouble(QStringLiteral("kol_vo")) * FPrice));
@@ -181,11 +182,8 @@ void TForm11::Button4Click()
     db::Dataset* oper = w_.DataModule6->Oper;
     list->prepareChoice();
     oper->first();
-    if (Tag != 1) {
-        db::Dataset* journal = w_.DataModule6->smenaQuery(FShift);
-        if (!journal->isEmpty() && !oper->locate(QStringLiteral("id"), journal->asInt(QStringLiteral("o_id"))))
-            oper->first();
-    }
+    if (Tag != 1 && !oper->locate(QStringLiteral("id"), opened_.operId))
+        oper->first();
     const ui::CatalogueChoice choice = list->runChoice(this);
     // A list that shows no row hands nothing over: the editor keeps the operation it had.
     const bool onRow = oper->isOpen() && !oper->isEmpty();
@@ -330,13 +328,12 @@ void TForm11::Button1Click()
     row.rejects = rejects;
     row.hours = hours;
     row.shift = FShift;
-    db::Dataset* journal = w_.DataModule6->smenaQuery(row.shift);
     row.color = color.isEmpty() ? 0 : wholeNumber(color);
     row.date = DTimeP->date();
     row.today = QDate::currentDate();
     const bool change = Tag != 1;
     if (change)
-        row.rowId = journal->isEmpty() ? QString() : journal->asString(QStringLiteral("id"));
+        row.rowId = QString::number(opened_.id);
     save(row, change);
 }
 
@@ -347,8 +344,18 @@ void TForm11::save(const journal_sql::EntryRow& row, bool change)
     if (!change)
         written.rowId.clear();
     // Nothing is shown while the transaction is open: a refusal comes back as the outcome, after the rollback.
-    const journal::Outcome outcome = journal::saveRow(*dm, written);
+    const journal::Outcome outcome = journal::saveRow(*dm, written, change ? &opened_ : nullptr);
     if (outcome != journal::Outcome::Done) {
+        if (outcome == journal::Outcome::RowChanged || outcome == journal::Outcome::RowGone) {
+            // The list behind the editor shows the row as it is now; the user's values stay in the editor.
+            ui::guarded([&] {
+                db::Dataset* journal = dm->smenaQuery(row.shift);
+                if (journal->isOpen()) {
+                    journal->requery();
+                    journal->locate(QStringLiteral("id"), opened_.id);
+                }
+            });
+        }
         ui::Messages::error(journal::message(outcome));
         return;
     }

@@ -1,6 +1,7 @@
 // The journal entry editor: one row of the shift journal, typed in or changed, priced and saved.
 #pragma once
 
+#include "journal/journal_changes.h"
 #include "ui/messages.h"
 #include "ui_entry_editor.h"
 
@@ -65,4 +66,6 @@ private:
     Windows& w_;
     int FShift = 1;
     bool FDayOff = false;
+    // The row a change opened, as the journal showed it: the save changes this row only while it is still so.
+    journal::ShownRow opened_;
 };
