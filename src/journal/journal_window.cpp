@@ -315,9 +315,13 @@ void TForm1::applyRole(const ui::RoleRights& rights)
 void TForm1::FormActivate()
 {
     const QDate today = QDate::currentDate();
+    // The day-off mark belongs to the day it was set for: a reset to another day sets it by that day, as the
+    // calendar does, so a Saturday's mark never prices the next weekday's rows. A reset to the day already shown
+    // keeps the user's choice (a holiday checked by hand).
+    const bool otherDay = today != shownDay_;
     DateT->setDate(today);
-    if (isWeekend(today))
-        setWeekendFlag(true);
+    if (otherDay)
+        setWeekendFlag(isWeekend(today));
     reopenShiftQueries();
 }
 
@@ -325,7 +329,7 @@ void TForm1::journalChanged(const QString& payload)
 {
     const QDate day = QDate::fromString(payload.section(u'/', 0, 0), Qt::ISODate);
     const int shift = payload.section(u'/', 1, 1).toInt();
-    if (day == DateT->date() && shift >= 1 && shift <= 4)
+    if (day == shownDay_ && shift >= 1 && shift <= 4)
         live_[shift]->changed();
 }
 
@@ -354,6 +358,7 @@ void TForm1::showMonthState(bool closed)
 
 void TForm1::reopenShiftQueries()
 {
+    shownDay_ = DateT->date();
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();

@@ -96,6 +96,8 @@ public:
 
     // The journal query of FShift.
     db::Dataset* shiftQuery() const;
+    // The day the shift queries were last opened for (the date box may hold a day typed and not yet read).
+    QDate shownDay() const { return shownDay_; }
     // The line under the grid: rows and totals of the shown shift.
     void updateTotals();
 
@@ -130,4 +132,5 @@ private:
     bool checkRunning_ = false;
     TForm24* history_ = nullptr;
     QWidget* calendarPopup_ = nullptr;
+    QDate shownDay_;
 };
