@@ -79,10 +79,11 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
 
 // ---- openings ----
 
-void TForm11::prepareNew(const QDate& date, int shift, bool dayOff)
+void TForm11::prepareNew(const QDate& date, int shift, bool dayOff, const QDate& shownDay)
 {
     FShift = shift;
     FDayOff = dayOff;
+    expectedDay_ = shownDay.isValid() ? shownDay : date;
     DTimeP->setDate(date);
     Edit1->clear();
     Edit2->clear();
@@ -101,6 +102,7 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     Tag = 2;
     opened_ = journal::ShownRow::current(*journal);
+    expectedDay_ = opened_.date;
     FPrice = journal->asDouble(QStringLiteral("cena"));
     Edit7->setText(shown(FPrice));
     Edit9->setText(shown(journal->asDouble(QStringLiteral("kol_vo")) * FPrice));
@@ -319,6 +321,9 @@ void TForm11::Button1Click()
         return;
     }
 
+    if (!otherDayConfirmed(DTimeP->date(), Tag != 1))
+        return;
+
     journal_sql::EntryRow row;
     row.workerId = FWorkerId;
     row.operId = FOperId;
@@ -335,6 +340,24 @@ void TForm11::Button1Click()
     if (change)
         row.rowId = QString::number(opened_.id);
     save(row, change);
+}
+
+bool TForm11::otherDayConfirmed(const QDate& day, bool change)
+{
+    if (!expectedDay_.isValid() || day == expectedDay_)
+        return true;
+    const QString format = QStringLiteral("dd.MM.yyyy");
+    const QString to = day.toString(format), from = expectedDay_.toString(format);
+    const QString text =
+        change ? QStringLiteral("Дата записи меняется с %1 на %2: в списке за %1 её больше не будет.\n"
+                                "Сохранить запись на %2?")
+                     .arg(from, to)
+               : QStringLiteral("Журнал показывает %1, а запись будет сохранена на %2.\nСохранить запись на %2?")
+                     .arg(from, to);
+    if (ui::Messages::question(text, QStringLiteral("Другой день")))
+        return true;
+    DTimeP->setFocus(Qt::OtherFocusReason);
+    return false;
 }
 
 void TForm11::save(const journal_sql::EntryRow& row, bool change)

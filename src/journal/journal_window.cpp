@@ -527,7 +527,7 @@ void TForm1::Button8Click()
 void TForm1::Button1Click()
 {
     FShiftQuery = shiftQuery();
-    w_.Form11->prepareNew(DateT->date(), FShift, CBox1->isChecked());
+    w_.Form11->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
     ui::showModal(w_.Form11, this);
 }
 

@@ -825,6 +825,79 @@ private slots:
         QCOMPARE(e->result(), int(QDialog::Accepted));
     }
 
+    // One digit typed into the date and Enter: a row saved on another day than the list shows (a new row) or than
+    // it had (a change) would vanish from the user's view, so the save asks first, naming both days; "Нет" (also
+    // the default) writes nothing and leaves the editor open on the date.
+    void saveOnAnotherDayAsks_data()
+    {
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("new row, no") << false << false;
+        QTest::newRow("new row, yes") << false << true;
+        QTest::newRow("change, no") << true << false;
+        QTest::newRow("change, yes") << true << true;
+    }
+
+    void saveOnAnotherDayAsks()
+    {
+        QFETCH(bool, change);
+        QFETCH(bool, yes);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 11), typed(2026, 3, 2);
+        addRow(db, 1, 1, 1, day, 5);
+        AppFixture app(db);
+        openJournal(app);
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
+        app.w.Form1->DateTCloseUp();
+        TForm11* e = app.w.Form11;
+        const QString rows = "select id, data, kol_vo::int from accounts_dep.smena order by id";
+        const QList<QVariantList> before = db.rows(rows);
+        bool stayed = false;
+        QWidget* focus = nullptr;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            if (!change) {
+                widget<QLineEdit>(e, "Edit1")->setText("Петрова А.С.");
+                e->FWorkerId = 2;
+                widget<QLineEdit>(e, "Edit2")->setText("ДМ-101; РЕЗКА; Готовая продукция");
+                e->FOperId = e->FProductId = 1;
+                e->FPrice = 10.25;
+            }
+            widget<QLineEdit>(e, "Edit3")->setText("9");
+            e->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            auto* date = widget<ui::DateBox>(e, "DTimeP");
+            date->setFocus(Qt::TabFocusReason);
+            date->setSelectedSection(QDateTimeEdit::DaySection);
+            QTest::keyClick(date, Qt::Key_2);
+            ui::Messages::queueAnswer(yes);
+            QTest::keyClick(date, Qt::Key_Return);
+            stayed = e->isVisible();
+            focus = e->focusWidget();
+            if (stayed)
+                widget<QPushButton>(e, "Button2")->click();
+        });
+        widget<QPushButton>(app.w.Form1, change ? "Button2" : "Button1")->click();
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Question);
+        QCOMPARE(shown[0].caption, QStringLiteral("Другой день"));
+        QCOMPARE(shown[0].text,
+                 change ? QStringLiteral("Дата записи меняется с 11.03.2026 на 02.03.2026: в списке за 11.03.2026 её "
+                                         "больше не будет.\nСохранить запись на 02.03.2026?")
+                        : QStringLiteral("Журнал показывает 11.03.2026, а запись будет сохранена на 02.03.2026.\n"
+                                         "Сохранить запись на 02.03.2026?"));
+        QCOMPARE(stayed, !yes);
+        if (!yes) {
+            QCOMPARE(db.rows(rows), before);
+            QCOMPARE(focus, static_cast<QWidget*>(widget<ui::DateBox>(e, "DTimeP")));
+        } else if (change) {
+            QCOMPARE(db.rows(rows), (QList<QVariantList>{{1, typed, 9}}));
+        } else {
+            QCOMPARE(db.rows(rows), (QList<QVariantList>{{1, day, 7}, {2, typed, 9}}));
+        }
+    }
+
     // A change keeps its own row out of the duplicate check; moving a row to another worker or date rewrites
     // the cell it arrives at and the cell it left (0 when nothing is left there, the other rows' sum otherwise).
     void changeRewritesBothCells_data()
@@ -859,8 +932,10 @@ private slots:
         e->FWorkerId = newWorker;
         widget<ui::DateBox>(e, "DTimeP")->setDate(moved);
         widget<QLineEdit>(e, "Edit6")->setText("6");
+        if (dayShift != 0)
+            ui::Messages::queueAnswer(true); // the move to another day is asked first
         e->Button1Click();
-        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(messages().size(), dayShift != 0 ? 1 : 0);
         QCOMPARE(db.rows("select w_id, data, time, cena from accounts_dep.smena where id = 1"),
                  (QList<QVariantList>{{newWorker, moved, 6, 12.3}}));
         QCOMPARE(cell(db, newWorker, 1, moved), newWorker == 1 && dayShift == 0 ? 8 : 6);
