@@ -13,6 +13,7 @@
 #include "ui/window_registry.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 
@@ -66,6 +67,12 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
     Edit2->installEventFilter(this);
     Edit5->setEnabled(false);
     Label6->setEnabled(false);
+    // Enter saves from every box: only "Запись" is the default, whichever button had the focus before (a "..." that
+    // had it would otherwise stay the default and open its chooser). Enter on a focused button still presses it.
+    for (QPushButton* b : {Button3, Button4, Button2}) {
+        b->setAutoDefault(false);
+        b->installEventFilter(this);
+    }
 
     if (w_.DataModule6) {
         SmenaIU = new db::Command(w_.DataModule6->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
@@ -152,6 +159,15 @@ bool TForm11::eventFilter(QObject* watched, QEvent* event)
         else if (watched == Edit2 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             ui::guarded([this] { Button4Click(); });
         break;
+    case QEvent::KeyPress:
+        if (watched == Button3 || watched == Button4 || watched == Button2) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->modifiers()) {
+                static_cast<QPushButton*>(watched)->click();
+                return true;
+            }
+        }
+        break;
     case QEvent::FocusOut:
         // Leaving the box for another control of the editor; not a message box or another window coming up.
         if (watched == Edit3 || watched == Edit6) {
@@ -176,6 +192,7 @@ void TForm11::Button3Click()
         Edit1->setText(choice.name.trimmed());
         FWorkerId = choice.id;
     }
+    focusAfterChooser(Button3, choice.made);
 }
 
 void TForm11::Button4Click()
@@ -200,6 +217,45 @@ void TForm11::Button4Click()
 
     setPaint(isPaint(Edit2->text()));
     Edit6Exit();
+    focusAfterChooser(Button4, choice.made && onRow);
+}
+
+void TForm11::focusAfterChooser(QPushButton* chooser, bool chosen)
+{
+    if (!chosen) {
+        focusOn(chooser);
+        return;
+    }
+    const QList<QWidget*> road{Button3, Button4, Edit3, Edit6, Edit5, DTimeP, Edit4, Button1};
+    const auto needsValue = [this](QWidget* w) {
+        if (w == Button3)
+            return Edit1->text().trimmed().isEmpty();
+        if (w == Button4)
+            return Edit2->text().trimmed().isEmpty();
+        auto* box = qobject_cast<QLineEdit*>(w);
+        return box && box->isEnabled() && box->text().trimmed().isEmpty();
+    };
+    const int from = static_cast<int>(road.indexOf(chooser));
+    for (int i = 1; i < road.size(); ++i) {
+        QWidget* w = road[(from + i) % road.size()];
+        if (needsValue(w)) {
+            focusOn(w);
+            return;
+        }
+    }
+    for (int i = from + 1; i < road.size(); ++i)
+        if (road[i]->isEnabled()) {
+            focusOn(road[i]);
+            return;
+        }
+}
+
+void TForm11::focusOn(QWidget* control)
+{
+    // Given now, it is the editor's focus also when the editor is made active again only afterwards.
+    control->setFocus(Qt::TabFocusReason);
+    if (auto* box = qobject_cast<QLineEdit*>(control))
+        box->selectAll();
 }
 
 void TForm11::takeOperation()
@@ -308,9 +364,24 @@ void TForm11::Button1Click()
     const QString rejects = Edit4->text().trimmed();
     const QString color = Edit5->text().trimmed();
     const QString hours = Edit6->text().trimmed();
-    if (worker.isEmpty() || operation.isEmpty() || quantity.isEmpty() || rejects.isEmpty() ||
-        (isPaint(Edit2->text()) && color.isEmpty()) || hours.isEmpty()) {
+    // The first empty field, in the order of the checks; the focus goes there once the message is read (the
+    // worker and the operation through their "...").
+    QWidget* empty = nullptr;
+    if (worker.isEmpty())
+        empty = Button3;
+    else if (operation.isEmpty())
+        empty = Button4;
+    else if (quantity.isEmpty())
+        empty = Edit3;
+    else if (rejects.isEmpty())
+        empty = Edit4;
+    else if (isPaint(Edit2->text()) && color.isEmpty())
+        empty = Edit5;
+    else if (hours.isEmpty())
+        empty = Edit6;
+    if (empty) {
         ui::Messages::error(kAllFields);
+        focusOn(empty);
         return;
     }
     if (!numbersFit())

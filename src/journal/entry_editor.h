@@ -60,6 +60,10 @@ private:
     // row of the price list.
     void takeOperation();
     void setPaint(bool on); // the colour box and its label; off also clears the box
+    // The focus after a chooser: the next control of the row's road that still needs a value (the road's next
+    // control when none does); back on the chooser's own button when nothing was chosen.
+    void focusAfterChooser(QPushButton* chooser, bool chosen);
+    void focusOn(QWidget* control);
     // A number too large for its column is refused with a message naming the box; false then.
     bool numbersFit();
     void save(const journal_sql::EntryRow& row, bool change);

@@ -282,6 +282,18 @@ void CatalogueWindow::handOver(const CatalogueChoice& choice)
     accept();
 }
 
+bool CatalogueWindow::emptyChoiceRefused()
+{
+    if (!setup_.query->isOpen() || !setup_.query->isEmpty())
+        return false;
+    Messages::error(QStringLiteral("В списке нет ни одной строки: выбрать нечего. Измените текст поиска или нажмите "
+                                   "«%1».")
+                        .arg(setup_.exit ? setup_.exit->text().remove(u'&') : QStringLiteral("Выход")));
+    if (setup_.search && setup_.search->isVisible())
+        setup_.search->setFocus();
+    return true;
+}
+
 void CatalogueWindow::reloadAt(int recNo)
 {
     if (live_)

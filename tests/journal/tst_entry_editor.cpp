@@ -464,6 +464,12 @@ private slots:
                 QTest::keyClicks(widget<QLineEdit>(list, "Edit1"), "zzz");
                 QVERIFY(dm->Oper->isEmpty());
                 QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
+                // an empty choice is said in the list, which stays open
+                QVERIFY(list->isVisible());
+                QCOMPARE(messages(), QStringList{"В списке нет ни одной строки: выбрать нечего. Измените текст поиска "
+                                                 "или нажмите «Выход»."});
+                ui::Messages::clearShown();
+                QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Escape);
             });
             QTest::mouseClick(widget<QLineEdit>(e, "Edit2"), Qt::LeftButton);
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
@@ -499,6 +505,59 @@ private slots:
         widget<QPushButton>(app.w.Form1, "Button1")->click();
         QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4", "TForm11", "TForm4"}));
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+    }
+
+    // The road of a new row by keyboard: after a chooser the focus goes on to the next control that still needs a
+    // value (not back to the first "..."), back to its own "..." when nothing was chosen, to the colour after a
+    // painting operation; Enter on a "..." opens its chooser, and Enter in "Кол-во" saves.
+    void focusAfterChoosers()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        openJournal(app);
+        TForm11* e = app.w.Form11;
+        QStringList focus;
+        const auto chooseInList = [](const char* list, int downs) {
+            ui::scriptModal(list, [downs](QDialog* d) {
+                auto* search = widget<QLineEdit>(d, "Edit1");
+                for (int i = 0; i < downs; ++i)
+                    QTest::keyClick(search, Qt::Key_Down);
+                QTest::keyClick(search, Qt::Key_Return);
+            });
+        };
+        const auto enterOnFocus = [e, &focus] {
+            e->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            QTest::keyClick(e->focusWidget(), Qt::Key_Return);
+            focus << e->focusWidget()->objectName();
+        };
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            focus << e->focusWidget()->objectName();
+            chooseInList("TForm5", 1); // Петрова
+            enterOnFocus();
+            ui::scriptModal("TForm4", [](QDialog* d) { QTest::keyClick(widget<QLineEdit>(d, "Edit1"), Qt::Key_Escape); });
+            enterOnFocus();
+            chooseInList("TForm4", 0); // РЕЗКА
+            enterOnFocus();
+            QTest::keyClicks(e->focusWidget(), "5");
+            chooseInList("TForm4", 1); // the painting operation instead: the colour is what is missing now
+            QTest::keyClick(widget<QPushButton>(e, "Button4"), Qt::Key_Space);
+            focus << e->focusWidget()->objectName();
+            chooseInList("TForm4", 0); // back to РЕЗКА: nothing is missing, the road goes on to "Кол-во"
+            QTest::keyClick(widget<QPushButton>(e, "Button4"), Qt::Key_Space);
+            focus << e->focusWidget()->objectName();
+            e->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            QTest::keyClick(e->focusWidget(), Qt::Key_7); // the selected quantity typed over
+            QTest::keyClick(e->focusWidget(), Qt::Key_Return);
+        });
+        widget<QPushButton>(app.w.Form1, "Button1")->click();
+        QCOMPARE(focus, (QStringList{"Button3", "Button4", "Button4", "Edit3", "Edit5", "Edit3"}));
+        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm5", "TForm4", "TForm4", "TForm4", "TForm4"}));
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(db.rows("select w_id, o_id, kol_vo::int, time from accounts_dep.smena"),
+                 (QList<QVariantList>{{2, 1, 7, 0}}));
     }
 
     // A choice made in a list narrowed by its search box: switching the filter off afterwards leaves the list on
@@ -758,6 +817,12 @@ private slots:
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
         QCOMPARE(e->findChild<QLineEdit*>(box)->text(), text);
+        // an empty field: the focus on it (the worker and the operation through their "...")
+        if (message == "Все поля должны быть заполнены!") {
+            const QString empty = box == "Edit1" ? "Button3" : box != "Edit2" ? box : text.isEmpty() ? "Button4" : "Edit5";
+            QVERIFY(e->focusWidget());
+            QCOMPARE(e->focusWidget()->objectName(), empty);
+        }
     }
 
     // A new row: written as the user typed it, with the price of the choice and the mark "no"; the journal query
