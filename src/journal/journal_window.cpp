@@ -33,6 +33,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTime>
 #include <QTimer>
 
 namespace {
@@ -76,14 +77,27 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
         DBGrid2->setDataset(w_.DataModule6->Smena1);
         RadioButtonClick(FShift);
         Timer1->start();
-        for (int s = 1; s <= 4; ++s)
+        for (int s = 1; s <= 4; ++s) {
             live_[s] = new ui::LiveRefresh(this, [this, s] { reread(s); });
+            // A failed re-read keeps the rows and says so under the list, not in a box.
+            connect(live_[s], &ui::LiveRefresh::readFailed, this, [this] { updateTotals(); });
+            connect(live_[s], &ui::LiveRefresh::current, this, [this] { updateTotals(); });
+        }
         db::Listener* listener = w_.DataModule6->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             if (channel == QLatin1String(db::kJournalChannel))
                 journalChanged(payload);
         });
-        // Announcements sent while the connection was away are lost: every shift is read again.
+        // Announcements sent while the connection was away are lost: every shift is read again. A connection found
+        // lost while nobody acted is said once under the list (a user's action says it after the action).
+        connect(listener, &db::Listener::lostWhileIdle, this, [this] {
+            const QStringList notices = db::takeNotices(); // said here, not in a box after the user's next action
+            const QString said = QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.");
+            connectionNote_ = (notices.isEmpty() ? said : notices.join(u' ')) +
+                              QStringLiteral(" Список прочитан заново (%1).")
+                                  .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+            updateTotals();
+        });
         connect(listener, &db::Listener::reconnected, this, [this] {
             for (int s = 1; s <= 4; ++s)
                 live_[s]->changed();
@@ -336,13 +350,12 @@ void TForm1::journalChanged(const QString& payload)
 void TForm1::reread(int shift)
 {
     db::Dataset* q = w_.DataModule6->smenaQuery(shift);
-    if (!q->isOpen())
-        return;
     const bool shown = shift == FShift;
-    const QVariant id = q->isEmpty() ? QVariant() : q->value(QStringLiteral("id"));
+    const QVariant id = q->isOpen() && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
     const int scroll = shown ? DBGrid2->verticalScrollBar()->value() : 0;
-    q->requery();
+    // A failure leaves the rows shown (the caller marks them as not current and tries again).
+    q->rereadKeepingRows();
     // the same row by its key, or the same place when it is gone
     if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
         q->setRecNo(recNo);
@@ -359,10 +372,11 @@ void TForm1::showMonthState(bool closed)
 void TForm1::reopenShiftQueries()
 {
     shownDay_ = DateT->date();
+    connectionNote_.clear();
+    showMonthState(journal::openDay(*w_.DataModule6, DateT->date()).closed);
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();
-    showMonthState(journal::openDay(*w_.DataModule6, DateT->date()).closed);
 }
 
 // The keys of a desktop list: Insert adds, F2 (or Enter in the list) changes, Delete in the list deletes, F5 reads
@@ -504,12 +518,18 @@ void TForm1::updateTotals()
     }
     QLocale loc;
     loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    LabelTotals->setText(QStringLiteral("Записей: %1    Кол-во: %2    Брак: %3    Часы: %4    Итого (р.): %5")
-                             .arg(n)
-                             .arg(loc.toString(kol, 'g', 15))
-                             .arg(brak)
-                             .arg(hours)
-                             .arg(format::sumText(sum)));
+    QString text = QStringLiteral("Записей: %1    Кол-во: %2    Брак: %3    Часы: %4    Итого (р.): %5")
+                       .arg(n)
+                       .arg(loc.toString(kol, 'g', 15))
+                       .arg(brak)
+                       .arg(hours)
+                       .arg(format::sumText(sum));
+    if (live_[FShift] && !live_[FShift]->isCurrent())
+        text += QStringLiteral("    Список не обновлён: база данных не ответила, новая попытка через несколько "
+                               "секунд (F5 — прочитать сейчас).");
+    else if (!connectionNote_.isEmpty())
+        text += QStringLiteral("    ") + connectionNote_;
+    LabelTotals->setText(text);
 }
 
 void TForm1::Button8Click()
@@ -520,6 +540,11 @@ void TForm1::Button8Click()
         dm->smenaQuery(s)->close();
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->open();
+    connectionNote_.clear();
+    for (int s = 1; s <= 4; ++s)
+        if (live_[s])
+            live_[s]->readAll();
+    updateTotals();
 }
 
 // ---- new and changed rows ----

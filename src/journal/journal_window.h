@@ -133,4 +133,6 @@ private:
     TForm24* history_ = nullptr;
     QWidget* calendarPopup_ = nullptr;
     QDate shownDay_;
+    // A connection found lost and made again while nobody acted, said once under the list.
+    QString connectionNote_;
 };

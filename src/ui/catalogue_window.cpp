@@ -178,7 +178,7 @@ void CatalogueWindow::liveReread()
     const bool keyed = q->hasField(QStringLiteral("id"));
     const QVariant id = keyed && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
-    q->requery();
+    q->rereadKeepingRows(); // a failure keeps the rows shown; tried again
     if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
         if (!q->isEmpty())
             q->setRecNo(recNo);
