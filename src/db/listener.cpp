@@ -66,7 +66,7 @@ bool Listener::listen()
         return false;
     QSqlDriver* driver = db.driver();
     const QStringList subscribed = driver->subscribedToNotifications();
-    for (const char* channel : {kJournalChannel, kTimesheetChannel, kCatalogueChannel}) {
+    for (const char* channel : {kJournalChannel, kTimesheetChannel, kCatalogueChannel, kMonthChannel}) {
         const QString name = QString::fromLatin1(channel);
         if (!subscribed.contains(name) && !driver->subscribeToNotification(name))
             return false;

@@ -1,5 +1,6 @@
 // The database's announcements of committed changes (NOTIFY from its triggers), heard on the program's connection.
-// Channels: kesta_journal ('YYYY-MM-DD/S'), kesta_timesheet ('YYYY-MM'), kesta_catalogue (a catalogue's name).
+// Channels: kesta_journal ('YYYY-MM-DD/S'), kesta_timesheet ('YYYY-MM'), kesta_catalogue (a catalogue's name),
+// kesta_month ('YYYY-MM', a month closed or opened).
 #pragma once
 
 #include <QObject>
@@ -13,6 +14,7 @@ namespace db {
 inline constexpr const char* kJournalChannel = "kesta_journal";
 inline constexpr const char* kTimesheetChannel = "kesta_timesheet";
 inline constexpr const char* kCatalogueChannel = "kesta_catalogue";
+inline constexpr const char* kMonthChannel = "kesta_month";
 
 class Listener : public QObject {
     Q_OBJECT

@@ -87,6 +87,8 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             if (channel == QLatin1String(db::kJournalChannel))
                 journalChanged(payload);
+            else if (channel == QLatin1String(db::kMonthChannel))
+                monthAnnounced(payload);
         });
         // Announcements sent while the connection was away are lost: every shift is read again. A connection found
         // lost while nobody acted is said once under the list (a user's action says it after the action).
@@ -317,9 +319,8 @@ void TForm1::applyRole(const ui::RoleRights& rights)
     for (QWidget* c : std::initializer_list<QWidget*>{Button8, RadioButton1, RadioButton2, RadioButton3, RadioButton4,
                                                       CBox1, DateT, DBGrid2})
         c->setEnabled(rights.changesDays);
-    Button1->setEnabled(rights.changesDays && rights.addsRows);
-    Button2->setEnabled(rights.changesDays && rights.changesRows);
-    Button3->setEnabled(rights.changesDays && rights.changesRows);
+    rights_ = rights;
+    enableRowButtons();
     N2->setEnabled(rights.opensCatalogues);
     N2->menuAction()->setEnabled(rights.opensCatalogues);
     N11->setEnabled(rights.opensTimesheet);
@@ -365,8 +366,30 @@ void TForm1::reread(int shift)
 
 void TForm1::showMonthState(bool closed)
 {
+    monthClosed_ = closed;
     setWindowTitle(closed ? QStringLiteral("Табель — месяц закрыт, записи не меняются") : QStringLiteral("Табель"));
     N12->menuAction()->setEnabled(FMayReadHistory);
+    enableRowButtons();
+}
+
+void TForm1::enableRowButtons()
+{
+    // A closed month's rows do not change: the buttons say so before the database has to refuse.
+    const bool open = !monthClosed_;
+    Button1->setEnabled(rights_.changesDays && rights_.addsRows && open);
+    Button2->setEnabled(rights_.changesDays && rights_.changesRows && open);
+    Button3->setEnabled(rights_.changesDays && rights_.changesRows && open);
+}
+
+void TForm1::monthAnnounced(const QString& payload)
+{
+    if (!shownDay_.isValid() || payload != shownDay_.toString(QStringLiteral("yyyy-MM")) || db::anyTransactionOpen())
+        return;
+    try {
+        showMonthState(db::months::closedState(w_.DataModule6->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
+    } catch (const std::exception&) {
+        // Nobody asked for this read: the month's state is read again with the day.
+    }
 }
 
 void TForm1::reopenShiftQueries()

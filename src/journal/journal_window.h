@@ -117,6 +117,10 @@ private:
     void reopenShiftQueries();
     // The caption says when the shown day's month is closed.
     void showMonthState(bool closed);
+    // "Добавить", "Изменить", "Удалить" by the role's rights and the month's state.
+    void enableRowButtons();
+    // Another workstation closed or opened a month ('YYYY-MM'): the shown day's month state is read again.
+    void monthAnnounced(const QString& payload);
     void rowNotAsShown(journal::Outcome outcome);
     void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
@@ -135,4 +139,6 @@ private:
     QDate shownDay_;
     // A connection found lost and made again while nobody acted, said once under the list.
     QString connectionNote_;
+    ui::RoleRights rights_;
+    bool monthClosed_ = false;
 };
