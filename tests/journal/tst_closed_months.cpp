@@ -289,6 +289,28 @@ private slots:
         QCOMPARE(window.List->rowCount(), 1);
         QCOMPARE(window.List->item(0, 1)->text(), QStringLiteral("Удалена"));
     }
+
+    // The history names the worker, the product and the operation where it holds their ids (an id no longer in the
+    // catalogues stays a number).
+    void historyShowsNames()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, kDay);
+        db.exec("update accounts_dep.smena set w_id = 2, i_id = 2, o_id = 2 where id = 1");
+        db.exec("update accounts_dep.smena set w_id = 777 where id = 1");
+        AppFixture app(db);
+        TForm24 window;
+        window.showRow(app.w.DataModule6->ADO_DB.name(), 1);
+        QCOMPARE(window.List->rowCount(), 3);
+        QCOMPARE(window.List->item(0, 5)->text(), QStringLiteral("Работник: Петрова А.С. → 777"));
+        QCOMPARE(window.List->item(1, 5)->text(),
+                 QStringLiteral("Работник: Иванов И.И. → Петрова А.С.; Изделие: ДМ-101 → ОК-205; Операция: РЕЗКА; "
+                                "Готовая продукция → КРАСКА; Заготовки"));
+        QVERIFY2(window.List->item(2, 5)->text().startsWith(
+                     "Работник: Иванов И.И.; Изделие: ДМ-101; Операция: РЕЗКА; Готовая продукция; Дата: 2026-10-05"),
+                 qPrintable(window.List->item(2, 5)->text()));
+    }
 };
 
 QTEST_MAIN(TestClosedMonths)
