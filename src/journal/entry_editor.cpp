@@ -91,6 +91,7 @@ void TForm11::prepareNew(const QDate& date, int shift, bool dayOff, const QDate&
     FShift = shift;
     FDayOff = dayOff;
     expectedDay_ = shownDay.isValid() ? shownDay : date;
+    rowBasePrice_ = 0;
     DTimeP->setDate(date);
     Edit1->clear();
     Edit2->clear();
@@ -125,13 +126,16 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
     FOperId = journal->asInt(QStringLiteral("o_id"));
     Edit6->setText(QString::number(journal->asInt(QStringLiteral("time"))));
 
-    // The price list is closed while the editor is open (the base price box then reads 0).
+    // The price list is closed while the editor is open; the base price box shows the row's operation's base price,
+    // read while the list stands on it.
     db::Dataset* oper = w_.DataModule6->Oper;
     oper->setFilter(QStringLiteral("id=") + QString::number(FOperId));
     oper->setFiltered(true);
     oper->open();
+    rowBasePrice_ = oper->isEmpty() ? 0.0 : oper->asDouble(QStringLiteral("cena"));
     oper->setFiltered(false);
     oper->close();
+    Edit8->setText(shown(rowBasePrice_));
 
     // On opening only the operation kind decides whether the row is a painting one.
     setPaint(isPaint(vid));
@@ -206,13 +210,19 @@ void TForm11::Button4Click()
     const ui::CatalogueChoice choice = list->runChoice(this);
     // A list that shows no row hands nothing over: the editor keeps the operation it had.
     const bool onRow = oper->isOpen() && !oper->isEmpty();
-    if (choice.made && onRow)
+    if (choice.made && onRow) {
         takeOperation();
+        rowBasePrice_ = oper->asDouble(QStringLiteral("cena"));
+    }
     // Switching the search's filter off moves the list to its first row; it stays on the row it was left on
     // (the chosen one), whose base price the recalculation shows.
     const qint32 leftOn = onRow ? oper->asInt(QStringLiteral("id")) : 0;
     oper->setFiltered(false);
-    if (onRow)
+    // Without a choice, a changed row keeps its operation, whose base price the box goes on showing.
+    const bool keepsOwn = Tag != 1 && !(choice.made && onRow);
+    if (keepsOwn)
+        oper->locate(QStringLiteral("id"), FOperId);
+    else if (onRow)
         oper->locate(QStringLiteral("id"), leftOn);
 
     setPaint(isPaint(Edit2->text()));
@@ -316,7 +326,8 @@ void TForm11::Edit6Exit()
     Edit7->setText(shown(FPrice));
     db::Dataset* oper = w_.DataModule6->Oper;
     const bool hasRow = oper->isOpen() && !oper->isEmpty();
-    Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : 0.0));
+    // A changed row not priced again: the base price of its own operation, not 0 or another row's.
+    Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : rowBasePrice_));
     Edit9->setText(shown(floatNumber(Edit3->text()) * FPrice));
 }
 

@@ -78,4 +78,6 @@ private:
     journal::ShownRow opened_;
     // The day a save is expected on: the journal's day for a new row, the row's stored day for a change.
     QDate expectedDay_;
+    // The base price of the operation the row is priced from, shown while the price list is closed.
+    double rowBasePrice_ = 0;
 };

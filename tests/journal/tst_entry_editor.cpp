@@ -368,9 +368,12 @@ private slots:
             QCOMPARE(e->FProductId, painting ? 2 : 1);
             QVERIFY(!app.w.DataModule6->Oper->isOpen());
             QVERIFY(!app.w.DataModule6->Oper->filtered());
+            // the base price of the row's own operation (not 0 with the list closed)
+            const QString base = painting ? QStringLiteral("30") : QStringLiteral("10,25");
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             widget<QLineEdit>(e, "Edit3")->setText("10");
             e->Edit6Exit();
-            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("0"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("123"));
         });
@@ -478,6 +481,7 @@ private slots:
             QVERIFY(widget<QLineEdit>(e, "Edit5")->isEnabled());
             QCOMPARE(widget<QLineEdit>(e, "Edit5")->text(), QStringLiteral("14"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("30")); // still the row's operation
             QVERIFY(dm->Oper->isOpen());
             QVERIFY(!dm->Oper->filtered());
             widget<QPushButton>(e, "Button2")->click();
