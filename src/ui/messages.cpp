@@ -1,5 +1,7 @@
 #include "ui/messages.h"
 
+#include "ui/early_keys.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -205,6 +207,7 @@ int showModal(QDialog* dialog, Activatable* returnTo)
                 guard->reject();
         });
     }
+    keepEarlyKeysFor(dialog);
     const int result = dialog->exec();
     if (returnTo)
         guarded([&] { returnTo->FormActivate(); });
