@@ -141,7 +141,7 @@ void TForm1::buildWindow()
     N5->setObjectName(QStringLiteral("N5"));
     layout()->setMenuBar(MainMenu1);
 
-    DBGrid2->setColumns({
+    QList<ui::GridColumn> columns{
         {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), Qt::AlignLeft | Qt::AlignVCenter, true, 190},
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
         {QStringLiteral("vid"), QStringLiteral("Операция"), Qt::AlignLeft | Qt::AlignVCenter, true, 110},
@@ -154,7 +154,14 @@ void TForm1::buildWindow()
         {QStringLiteral("prize"), QStringLiteral("Премия (%)"), Qt::AlignRight | Qt::AlignVCenter, false, 0},
         {QStringLiteral("ok"), QStringLiteral("OK"), Qt::AlignCenter, true, 50},
         {QStringLiteral("vvod"), QStringLiteral("Заведен"), Qt::AlignCenter, true, 90},
-    });
+    };
+    // Numbers are never cut: their columns hold ten digits (and the kopecks).
+    for (ui::GridColumn& c : columns)
+        if (c.field == u"summa")
+            c.widest = QStringLiteral("0000000000,00");
+        else if (c.field == u"time" || c.field == u"kol_vo" || c.field == u"brak")
+            c.widest = QStringLiteral("0000000000");
+    DBGrid2->setColumns(columns);
     // The acceptance mark: bold, green when accepted, red otherwise; other cells as usual.
     DBGrid2->setCellStyler([this](int row, const QString& field) {
         ui::CellStyle s;
@@ -276,7 +283,9 @@ void TForm1::CheckBuildStamp()
     if (stampOlder(FBuildDate, FBuildTime, d, t)) {
         if (w_.authorizationTimer)
             w_.authorizationTimer->start();
-        ui::Messages::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+        ui::Messages::errorWithDetails(
+            QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."),
+            buildRefusalDetails(FBuildDate, FBuildTime, d, t), QStringLiteral("Ошибка"));
         w_.requestTermination(1);
     }
     ver->close();
@@ -338,6 +347,9 @@ void TForm1::FormActivate()
     if (otherDay)
         setWeekendFlag(isWeekend(today));
     reopenShiftQueries();
+    // After logging in and whenever a window opened from here closes, the keys act on the list.
+    if (DBGrid2->isEnabled())
+        DBGrid2->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::journalChanged(const QString& payload)
@@ -422,6 +434,9 @@ void TForm1::setUpKeys()
     Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
     Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
     DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
+    DBGrid2->setAccessibleName(QStringLiteral("Записи смены"));
+    DateT->setAccessibleName(QStringLiteral("Дата"));
+    DateT->setToolTip(QStringLiteral("Дата журнала; Enter — показать этот день"));
     DBGrid2->installEventFilter(this);
 }
 
@@ -510,8 +525,14 @@ void TForm1::RadioButtonClick(int shift)
 void TForm1::styleShiftButtons()
 {
     QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
-    for (QRadioButton* b : buttons)
+    for (QRadioButton* b : buttons) {
         setFlagLook(b, b->isChecked(), kShiftGreen);
+        // The style's thin focus mark is lost on the green of the shown shift: a frame says where the focus is.
+        b->setStyleSheet(
+            QStringLiteral("QRadioButton { border: 2px solid transparent; padding: 1px 3px; %1 }"
+                           "QRadioButton:focus { border-color: black; }")
+                .arg(b->isChecked() ? QStringLiteral("background-color: %1;").arg(kShiftGreen.name()) : QString()));
+    }
 }
 
 db::Dataset* TForm1::shiftQuery() const

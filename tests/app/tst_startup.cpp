@@ -114,6 +114,13 @@ private slots:
             QCOMPARE(shown[0].text,
                      QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
             QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
+            // the details, which standard error prints too, say both builds
+            const QDate d(stored.first / 10000, stored.first / 100 % 100, stored.first % 100);
+            QCOMPARE(shown[0].details,
+                     QStringLiteral("Сборка программы: 10.12.2026 10:00:00\n"
+                                    "Сборка, записанная в базе данных (accounts_dep.ver): ") +
+                         d.toString("dd.MM.yyyy ") + QTime::fromMSecsSinceStartOfDay(stored.second * 1000).toString() +
+                         QStringLiteral("\nС этой базой работают сборки не старше записанной в ней."));
         } else {
             QVERIFY(shown.isEmpty());
         }
