@@ -109,5 +109,6 @@ alter function accounts_dep.smena_history_delete() security definer set search_p
 -- Trigger functions run as part of the change that fires them and need no grant: the defaults of persons
 -- (cmn_contractor.person_default_code), the guards against deleting what the journal uses
 -- (accounts_dep.person_in_journal, accounts_dep.vid_oper_in_use, accounts_dep.oper_in_journal), the announcements
--- (accounts_dep.announce_journal, accounts_dep.announce_timesheet, accounts_dep.announce_catalogue) and the
+-- (accounts_dep.announce_journal, accounts_dep.announce_timesheet, accounts_dep.announce_catalogue,
+-- accounts_dep.announce_month) and the
 -- closed-month guards (accounts_dep.journal_month_open, accounts_dep.timesheet_month_open).

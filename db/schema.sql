@@ -426,3 +426,26 @@ create trigger smena_history_update after update on accounts_dep.smena
     execute function accounts_dep.smena_history_update();
 create trigger smena_history_delete after delete on accounts_dep.smena
     referencing old table as old_rows for each statement execute function accounts_dep.smena_history_delete();
+
+-- A month closed or opened again is announced, so that every window showing it follows at once (its caption, and
+-- the buttons that change rows):
+--   kesta_month      'YYYY-MM'        a month closed or opened
+create function accounts_dep.announce_month() returns trigger language plpgsql as $$
+begin
+    if tg_op in ('INSERT', 'UPDATE') then
+        perform pg_notify('kesta_month', year || '-' || lpad(month::text, 2, '0'))
+        from (select distinct year, month from new_rows) m;
+    end if;
+    if tg_op in ('DELETE', 'UPDATE') then
+        perform pg_notify('kesta_month', year || '-' || lpad(month::text, 2, '0'))
+        from (select distinct year, month from old_rows) m;
+    end if;
+    return null;
+end $$;
+create trigger announce_month_insert after insert on accounts_dep.closed_month
+    referencing new table as new_rows for each statement execute function accounts_dep.announce_month();
+create trigger announce_month_update after update on accounts_dep.closed_month
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.announce_month();
+create trigger announce_month_delete after delete on accounts_dep.closed_month
+    referencing old table as old_rows for each statement execute function accounts_dep.announce_month();

@@ -4,6 +4,7 @@
 #include "db/connection_string.h"
 #include "db/data_module.h"
 #include "db/service.h"
+#include "format/c_numbers.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
@@ -43,6 +44,9 @@ int main(int argc, char* argv[])
         return *exitCode;
 
     QApplication app(argc, argv);
+    // The application object took the C library's locale from the environment; numbers written into files and
+    // statements keep the C notation (QLocale decides what windows show).
+    format::useCNumbers();
     QApplication::setApplicationName(QStringLiteral("kesta_tabel"));
     QApplication::setApplicationVersion(QStringLiteral(KESTA_VERSION));
     // Ties the windows to the menu entry (kesta-tabel.desktop) on desktops that match them by this name.

@@ -102,11 +102,9 @@ void TForm4::Button2Click()
 {
     db::Dataset* oper = w_.DataModule6->Oper;
     if (choiceMode()) {
-        // An empty list hands nothing over: the entry editor keeps the operation it had.
-        if (oper->isEmpty()) {
-            reject();
+        // An empty list hands nothing over: said here, and the entry editor keeps the operation it had.
+        if (emptyChoiceRefused())
             return;
-        }
         handOver({true, oper->asString(QStringLiteral("MARKA")).trimmed(), oper->asInt(QStringLiteral("id"))});
         return;
     }

@@ -53,10 +53,8 @@ void TForm5::Button2Click()
 {
     db::Dataset* workers = w_.DataModule6->Workers;
     if (choiceMode()) {
-        if (workers->isEmpty()) {
-            accept();
+        if (emptyChoiceRefused())
             return;
-        }
         handOver({true, workers->asString(QStringLiteral("fio")).trimmed(), workers->asInt(QStringLiteral("id"))});
         return;
     }

@@ -497,6 +497,18 @@ void Dataset::requery()
     open();
 }
 
+void Dataset::rereadKeepingRows()
+{
+    if (!isOpen()) {
+        open();
+        return;
+    }
+    FetchedRows fetched = fetchAll(connectionName_, statementToOpen(),
+                                   [this](const QStringList& names) { return declaredTypes(names); });
+    close();
+    openWith(std::move(fetched));
+}
+
 void Dataset::setSort(const QString& field)
 {
     sortField_ = field;

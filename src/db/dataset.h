@@ -126,6 +126,9 @@ public:
     void openWith(FetchedRows&& fetched);
     void close();
     void requery();
+    // Reads the rows again for a view that must not go blank: the rows are read first and replace the shown ones only
+    // once they are all there; when the read fails (throws), the dataset keeps the rows it had. Opens a closed one.
+    void rereadKeepingRows();
     bool isOpen() const { return state_ != State::Inactive; }
     State state() const { return state_; }
 

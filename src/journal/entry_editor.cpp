@@ -13,6 +13,7 @@
 #include "ui/window_registry.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 
@@ -66,6 +67,12 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
     Edit2->installEventFilter(this);
     Edit5->setEnabled(false);
     Label6->setEnabled(false);
+    // Enter saves from every box: only "Запись" is the default, whichever button had the focus before (a "..." that
+    // had it would otherwise stay the default and open its chooser). Enter on a focused button still presses it.
+    for (QPushButton* b : {Button3, Button4, Button2}) {
+        b->setAutoDefault(false);
+        b->installEventFilter(this);
+    }
 
     if (w_.DataModule6) {
         SmenaIU = new db::Command(w_.DataModule6->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
@@ -79,10 +86,12 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
 
 // ---- openings ----
 
-void TForm11::prepareNew(const QDate& date, int shift, bool dayOff)
+void TForm11::prepareNew(const QDate& date, int shift, bool dayOff, const QDate& shownDay)
 {
     FShift = shift;
     FDayOff = dayOff;
+    expectedDay_ = shownDay.isValid() ? shownDay : date;
+    rowBasePrice_ = 0;
     DTimeP->setDate(date);
     Edit1->clear();
     Edit2->clear();
@@ -100,6 +109,8 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
     FDayOff = dayOff;
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     Tag = 2;
+    opened_ = journal::ShownRow::current(*journal);
+    expectedDay_ = opened_.date;
     FPrice = journal->asDouble(QStringLiteral("cena"));
     Edit7->setText(shown(FPrice));
     Edit9->setText(shown(journal->asDouble(QStringLiteral("kol_vo")) * FPrice));
@@ -115,13 +126,16 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
     FOperId = journal->asInt(QStringLiteral("o_id"));
     Edit6->setText(QString::number(journal->asInt(QStringLiteral("time"))));
 
-    // The price list is closed while the editor is open (the base price box then reads 0).
+    // The price list is closed while the editor is open; the base price box shows the row's operation's base price,
+    // read while the list stands on it.
     db::Dataset* oper = w_.DataModule6->Oper;
     oper->setFilter(QStringLiteral("id=") + QString::number(FOperId));
     oper->setFiltered(true);
     oper->open();
+    rowBasePrice_ = oper->isEmpty() ? 0.0 : oper->asDouble(QStringLiteral("cena"));
     oper->setFiltered(false);
     oper->close();
+    Edit8->setText(shown(rowBasePrice_));
 
     // On opening only the operation kind decides whether the row is a painting one.
     setPaint(isPaint(vid));
@@ -149,6 +163,15 @@ bool TForm11::eventFilter(QObject* watched, QEvent* event)
         else if (watched == Edit2 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             ui::guarded([this] { Button4Click(); });
         break;
+    case QEvent::KeyPress:
+        if (watched == Button3 || watched == Button4 || watched == Button2) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->modifiers()) {
+                static_cast<QPushButton*>(watched)->click();
+                return true;
+            }
+        }
+        break;
     case QEvent::FocusOut:
         // Leaving the box for another control of the editor; not a message box or another window coming up.
         if (watched == Edit3 || watched == Edit6) {
@@ -173,6 +196,7 @@ void TForm11::Button3Click()
         Edit1->setText(choice.name.trimmed());
         FWorkerId = choice.id;
     }
+    focusAfterChooser(Button3, choice.made);
 }
 
 void TForm11::Button4Click()
@@ -181,25 +205,67 @@ void TForm11::Button4Click()
     db::Dataset* oper = w_.DataModule6->Oper;
     list->prepareChoice();
     oper->first();
-    if (Tag != 1) {
-        db::Dataset* journal = w_.DataModule6->smenaQuery(FShift);
-        if (!journal->isEmpty() && !oper->locate(QStringLiteral("id"), journal->asInt(QStringLiteral("o_id"))))
-            oper->first();
-    }
+    if (Tag != 1 && !oper->locate(QStringLiteral("id"), opened_.operId))
+        oper->first();
     const ui::CatalogueChoice choice = list->runChoice(this);
     // A list that shows no row hands nothing over: the editor keeps the operation it had.
     const bool onRow = oper->isOpen() && !oper->isEmpty();
-    if (choice.made && onRow)
+    if (choice.made && onRow) {
         takeOperation();
+        rowBasePrice_ = oper->asDouble(QStringLiteral("cena"));
+    }
     // Switching the search's filter off moves the list to its first row; it stays on the row it was left on
     // (the chosen one), whose base price the recalculation shows.
     const qint32 leftOn = onRow ? oper->asInt(QStringLiteral("id")) : 0;
     oper->setFiltered(false);
-    if (onRow)
+    // Without a choice, a changed row keeps its operation, whose base price the box goes on showing.
+    const bool keepsOwn = Tag != 1 && !(choice.made && onRow);
+    if (keepsOwn)
+        oper->locate(QStringLiteral("id"), FOperId);
+    else if (onRow)
         oper->locate(QStringLiteral("id"), leftOn);
 
     setPaint(isPaint(Edit2->text()));
     Edit6Exit();
+    focusAfterChooser(Button4, choice.made && onRow);
+}
+
+void TForm11::focusAfterChooser(QPushButton* chooser, bool chosen)
+{
+    if (!chosen) {
+        focusOn(chooser);
+        return;
+    }
+    const QList<QWidget*> road{Button3, Button4, Edit3, Edit6, Edit5, DTimeP, Edit4, Button1};
+    const auto needsValue = [this](QWidget* w) {
+        if (w == Button3)
+            return Edit1->text().trimmed().isEmpty();
+        if (w == Button4)
+            return Edit2->text().trimmed().isEmpty();
+        auto* box = qobject_cast<QLineEdit*>(w);
+        return box && box->isEnabled() && box->text().trimmed().isEmpty();
+    };
+    const int from = static_cast<int>(road.indexOf(chooser));
+    for (int i = 1; i < road.size(); ++i) {
+        QWidget* w = road[(from + i) % road.size()];
+        if (needsValue(w)) {
+            focusOn(w);
+            return;
+        }
+    }
+    for (int i = from + 1; i < road.size(); ++i)
+        if (road[i]->isEnabled()) {
+            focusOn(road[i]);
+            return;
+        }
+}
+
+void TForm11::focusOn(QWidget* control)
+{
+    // Given now, it is the editor's focus also when the editor is made active again only afterwards.
+    control->setFocus(Qt::TabFocusReason);
+    if (auto* box = qobject_cast<QLineEdit*>(control))
+        box->selectAll();
 }
 
 void TForm11::takeOperation()
@@ -260,7 +326,8 @@ void TForm11::Edit6Exit()
     Edit7->setText(shown(FPrice));
     db::Dataset* oper = w_.DataModule6->Oper;
     const bool hasRow = oper->isOpen() && !oper->isEmpty();
-    Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : 0.0));
+    // A changed row not priced again: the base price of its own operation, not 0 or another row's.
+    Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : rowBasePrice_));
     Edit9->setText(shown(floatNumber(Edit3->text()) * FPrice));
 }
 
@@ -308,9 +375,24 @@ void TForm11::Button1Click()
     const QString rejects = Edit4->text().trimmed();
     const QString color = Edit5->text().trimmed();
     const QString hours = Edit6->text().trimmed();
-    if (worker.isEmpty() || operation.isEmpty() || quantity.isEmpty() || rejects.isEmpty() ||
-        (isPaint(Edit2->text()) && color.isEmpty()) || hours.isEmpty()) {
+    // The first empty field, in the order of the checks; the focus goes there once the message is read (the
+    // worker and the operation through their "...").
+    QWidget* empty = nullptr;
+    if (worker.isEmpty())
+        empty = Button3;
+    else if (operation.isEmpty())
+        empty = Button4;
+    else if (quantity.isEmpty())
+        empty = Edit3;
+    else if (rejects.isEmpty())
+        empty = Edit4;
+    else if (isPaint(Edit2->text()) && color.isEmpty())
+        empty = Edit5;
+    else if (hours.isEmpty())
+        empty = Edit6;
+    if (empty) {
         ui::Messages::error(kAllFields);
+        focusOn(empty);
         return;
     }
     if (!numbersFit())
@@ -321,6 +403,9 @@ void TForm11::Button1Click()
         return;
     }
 
+    if (!otherDayConfirmed(DTimeP->date(), Tag != 1))
+        return;
+
     journal_sql::EntryRow row;
     row.workerId = FWorkerId;
     row.operId = FOperId;
@@ -330,14 +415,31 @@ void TForm11::Button1Click()
     row.rejects = rejects;
     row.hours = hours;
     row.shift = FShift;
-    db::Dataset* journal = w_.DataModule6->smenaQuery(row.shift);
     row.color = color.isEmpty() ? 0 : wholeNumber(color);
     row.date = DTimeP->date();
     row.today = QDate::currentDate();
     const bool change = Tag != 1;
     if (change)
-        row.rowId = journal->isEmpty() ? QString() : journal->asString(QStringLiteral("id"));
+        row.rowId = QString::number(opened_.id);
     save(row, change);
+}
+
+bool TForm11::otherDayConfirmed(const QDate& day, bool change)
+{
+    if (!expectedDay_.isValid() || day == expectedDay_)
+        return true;
+    const QString format = QStringLiteral("dd.MM.yyyy");
+    const QString to = day.toString(format), from = expectedDay_.toString(format);
+    const QString text =
+        change ? QStringLiteral("Дата записи меняется с %1 на %2: в списке за %1 её больше не будет.\n"
+                                "Сохранить запись на %2?")
+                     .arg(from, to)
+               : QStringLiteral("Журнал показывает %1, а запись будет сохранена на %2.\nСохранить запись на %2?")
+                     .arg(from, to);
+    if (ui::Messages::question(text, QStringLiteral("Другой день")))
+        return true;
+    DTimeP->setFocus(Qt::OtherFocusReason);
+    return false;
 }
 
 void TForm11::save(const journal_sql::EntryRow& row, bool change)
@@ -347,8 +449,18 @@ void TForm11::save(const journal_sql::EntryRow& row, bool change)
     if (!change)
         written.rowId.clear();
     // Nothing is shown while the transaction is open: a refusal comes back as the outcome, after the rollback.
-    const journal::Outcome outcome = journal::saveRow(*dm, written);
+    const journal::Outcome outcome = journal::saveRow(*dm, written, change ? &opened_ : nullptr);
     if (outcome != journal::Outcome::Done) {
+        if (outcome == journal::Outcome::RowChanged || outcome == journal::Outcome::RowGone) {
+            // The list behind the editor shows the row as it is now; the user's values stay in the editor.
+            ui::guarded([&] {
+                db::Dataset* journal = dm->smenaQuery(row.shift);
+                if (journal->isOpen()) {
+                    journal->requery();
+                    journal->locate(QStringLiteral("id"), opened_.id);
+                }
+            });
+        }
         ui::Messages::error(journal::message(outcome));
         return;
     }

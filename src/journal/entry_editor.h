@@ -1,6 +1,7 @@
 // The journal entry editor: one row of the shift journal, typed in or changed, priced and saved.
 #pragma once
 
+#include "journal/journal_changes.h"
 #include "ui/messages.h"
 #include "ui_entry_editor.h"
 
@@ -31,7 +32,8 @@ public:
 
     // The journal's openings: for a new row on the given date, and for a change of the journal query's current row;
     // each with the journal's shift and its day-off flag, which price the row.
-    void prepareNew(const QDate& date, int shift, bool dayOff);
+    // shownDay: the day the journal's list shows (the date box's day when not given); a save on another day asks.
+    void prepareNew(const QDate& date, int shift, bool dayOff, const QDate& shownDay = {});
     void prepareChange(db::Dataset* journal, int shift, bool dayOff);
 
     void FormActivate() override;
@@ -58,11 +60,24 @@ private:
     // row of the price list.
     void takeOperation();
     void setPaint(bool on); // the colour box and its label; off also clears the box
+    // The focus after a chooser: the next control of the row's road that still needs a value (the road's next
+    // control when none does); back on the chooser's own button when nothing was chosen.
+    void focusAfterChooser(QPushButton* chooser, bool chosen);
+    void focusOn(QWidget* control);
     // A number too large for its column is refused with a message naming the box; false then.
     bool numbersFit();
     void save(const journal_sql::EntryRow& row, bool change);
+    // A row saved on another day than the list shows (a new row) or than it had (a change) leaves the user's view:
+    // asked first, "Нет" by default. True to go on.
+    bool otherDayConfirmed(const QDate& day, bool change);
 
     Windows& w_;
     int FShift = 1;
     bool FDayOff = false;
+    // The row a change opened, as the journal showed it: the save changes this row only while it is still so.
+    journal::ShownRow opened_;
+    // The day a save is expected on: the journal's day for a new row, the row's stored day for a change.
+    QDate expectedDay_;
+    // The base price of the operation the row is priced from, shown while the price list is closed.
+    double rowBasePrice_ = 0;
 };

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -21,6 +22,15 @@ const std::pair<const char*, const char*> kColumns[] = {
     {"color", "Цвет"},    {"time", "Часы"},    {"kol_vo", "Кол-во"}, {"brak", "Брак"},  {"cena", "Цена"},
     {"ok", "OK"},         {"vvod", "Заведен"},
 };
+
+// An id by its name; an id no longer in the catalogue as it is.
+QString named(const QJsonValue& v, const QHash<qint64, QString>* names)
+{
+    if (!names || !v.isDouble())
+        return {};
+    const auto it = names->constFind(static_cast<qint64>(v.toDouble()));
+    return it == names->cend() ? QString() : it->trimmed();
+}
 
 QString shown(const QJsonValue& v)
 {
@@ -68,18 +78,26 @@ TForm24::TForm24(QWidget* parent)
     layout->addWidget(close, 0, Qt::AlignRight);
 }
 
-QString TForm24::changes(const QString& action, const QString& oldJson, const QString& newJson)
+QString TForm24::changes(const QString& action, const QString& oldJson, const QString& newJson, const Names& names)
 {
     const QJsonObject before = QJsonDocument::fromJson(oldJson.toUtf8()).object();
     const QJsonObject after = QJsonDocument::fromJson(newJson.toUtf8()).object();
     QStringList parts;
     for (const auto& [column, caption] : kColumns) {
         const QString c = QString::fromLatin1(column), name = QString::fromUtf8(caption);
+        const QHash<qint64, QString>* catalogue = c == u"w_id"   ? &names.workers
+                                                  : c == u"i_id" ? &names.products
+                                                  : c == u"o_id" ? &names.operations
+                                                                 : nullptr;
+        const auto text = [&](const QJsonValue& v) {
+            const QString n = named(v, catalogue);
+            return n.isEmpty() ? shown(v) : n;
+        };
         if (action == u"U") {
             if (before.value(c) != after.value(c))
-                parts << name + QStringLiteral(": ") + shown(before.value(c)) + QStringLiteral(" → ") + shown(after.value(c));
+                parts << name + QStringLiteral(": ") + text(before.value(c)) + QStringLiteral(" → ") + text(after.value(c));
         } else {
-            parts << name + QStringLiteral(": ") + shown((action == u"D" ? before : after).value(c));
+            parts << name + QStringLiteral(": ") + text((action == u"D" ? before : after).value(c));
         }
     }
     return parts.join(QStringLiteral("; "));
@@ -88,14 +106,45 @@ QString TForm24::changes(const QString& action, const QString& oldJson, const QS
 void TForm24::fill(const QString& cn, const QString& statement)
 {
     List->setRowCount(0);
-    QSqlQuery q = db::execStatement(cn, statement);
-    while (q.next()) {
+    struct Entry {
+        QDateTime at;
+        QString action, role, host, login, oldRow, newRow;
+    };
+    QList<Entry> entries;
+    QSet<qint64> workers, products, operations;
+    {
+        QSqlQuery q = db::execStatement(cn, statement);
+        while (q.next()) {
+            entries.append({q.value(0).toDateTime(), q.value(1).toString(), q.value(2).toString(),
+                            q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
+                            q.value(6).toString()});
+            for (const QString& json : {entries.last().oldRow, entries.last().newRow}) {
+                const QJsonObject row = QJsonDocument::fromJson(json.toUtf8()).object();
+                for (const auto& [column, ids] : {std::pair{"w_id", &workers}, std::pair{"i_id", &products},
+                                                  std::pair{"o_id", &operations}})
+                    if (row.value(QLatin1String(column)).isDouble())
+                        ids->insert(static_cast<qint64>(row.value(QLatin1String(column)).toDouble()));
+            }
+        }
+    }
+    // The ids the rows hold, by their names: one statement per catalogue.
+    Names names;
+    const auto read = [&cn](const QSet<qint64>& ids, const auto& statement, QHash<qint64, QString>& into) {
+        if (ids.isEmpty())
+            return;
+        QSqlQuery q = db::execStatement(cn, statement(QList<qint64>(ids.begin(), ids.end())));
+        while (q.next())
+            into.insert(q.value(0).toLongLong(), q.value(1).toString());
+    };
+    read(workers, journal_sql::workerNames, names.workers);
+    read(products, journal_sql::productNames, names.products);
+    read(operations, journal_sql::operationNames, names.operations);
+    for (const Entry& e : entries) {
         const int r = List->rowCount();
         List->insertRow(r);
-        const QString action = q.value(1).toString();
-        const QStringList cells{q.value(0).toDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), actionText(action),
-                                q.value(2).toString(), q.value(3).toString(), q.value(4).toString(),
-                                changes(action, q.value(5).toString(), q.value(6).toString())};
+        const QString& action = e.action;
+        const QStringList cells{e.at.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), actionText(action), e.role,
+                                e.host, e.login, changes(action, e.oldRow, e.newRow, names)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c == 5 && action == u"U") { // the changed values stand out

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDialog>
+#include <QHash>
 
 class QTableWidget;
 
@@ -16,9 +17,14 @@ public:
     void showRow(const QString& connectionName, qint64 rowId);
     void showDeletedOf(const QString& connectionName, const QDate& day);
 
-    // One entry's changed columns as the list shows them: "Кол-во: 10 → 12; OK: no → ok" (a new row's or a deleted
-    // row's values without arrows). Exposed for tests.
-    static QString changes(const QString& action, const QString& oldJson, const QString& newJson);
+    // The names shown for the ids a history row holds (the current names: the history keeps only the ids).
+    struct Names {
+        QHash<qint64, QString> workers, products, operations;
+    };
+    // One entry's changed columns as the list shows them: "Кол-во: 10 → 12; OK: no → ok", the worker, product and
+    // operation by name (a new row's or a deleted row's values without arrows). Exposed for tests.
+    static QString changes(const QString& action, const QString& oldJson, const QString& newJson,
+                           const Names& names = {});
 
     QTableWidget* List = nullptr;
 

@@ -158,7 +158,7 @@ Outcome deleteRow(TDataModule6& dm, const ShownRow& shown)
     return Outcome::Done;
 }
 
-Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row)
+Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row, const ShownRow* opened)
 {
     const QString cn = dm.ADO_DB.name();
     const bool change = !row.rowId.isEmpty();
@@ -192,6 +192,9 @@ Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row)
         const RowNow now = rowFrom(checks, nowIndex, id);
         if (!now.found)
             return Outcome::RowGone;
+        // Another workstation's change saved meanwhile is not overwritten unseen.
+        if (opened && !same(now.row, *opened, false))
+            return Outcome::RowChanged;
         left = Cell{now.row.workerId, now.row.shift, now.row.date};
     }
     if (!db::refs::present(checks, worker))

@@ -55,6 +55,7 @@ Outcome acceptRow(TDataModule6& dm, const ShownRow& shown, const QString& newMar
 Outcome deleteRow(TDataModule6& dm, const ShownRow& shown);
 // The entry editor's save: a new row, or a change of row.rowId. The duplicate test serialised per key, the worker,
 // the operation and the product held against deletion, the row and the timesheet cells it reaches and leaves.
-Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row);
+// A change is refused (RowChanged) when the row on the server is no longer the one the editor opened.
+Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row, const ShownRow* opened = nullptr);
 
 } // namespace journal

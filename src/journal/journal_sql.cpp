@@ -140,4 +140,34 @@ QString deletedOfDay(const QDate& day)
            QStringLiteral(" order by id desc");
 }
 
+namespace {
+
+QString idList(const QList<qint64>& ids)
+{
+    QStringList parts;
+    for (qint64 id : ids)
+        parts << number(id);
+    return parts.isEmpty() ? QStringLiteral("null") : parts.join(u',');
+}
+
+} // namespace
+
+QString workerNames(const QList<qint64>& ids)
+{
+    return QStringLiteral("select id, fio from accounts_dep.person where id in (") + idList(ids) + u')';
+}
+
+QString productNames(const QList<qint64>& ids)
+{
+    return QStringLiteral("select id, marka from accounts_dep.izdel where id in (") + idList(ids) + u')';
+}
+
+QString operationNames(const QList<qint64>& ids)
+{
+    return QStringLiteral("select oper.id, vid_oper.vid || '; ' || (case oper.naimen when 0 then 'Готовая продукция' "
+                          "else 'Заготовки' end) from accounts_dep.oper join accounts_dep.vid_oper on "
+                          "vid_oper.id = oper.vid where oper.id in (") +
+           idList(ids) + u')';
+}
+
 } // namespace journal_sql

@@ -50,5 +50,10 @@ QString rowNow(qint64 rowId);
 QString rowHistory(qint64 rowId);
 // The rows of a day deleted, newest first, in the same columns.
 QString deletedOfDay(const QDate& day);
+// The names the history shows for the ids its rows hold (id, name): workers, products, and operations (the
+// operation kind and whether it makes finished goods or blanks, as the editor writes it after the product).
+QString workerNames(const QList<qint64>& ids);
+QString productNames(const QList<qint64>& ids);
+QString operationNames(const QList<qint64>& ids);
 
 } // namespace journal_sql

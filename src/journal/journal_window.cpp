@@ -34,6 +34,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTime>
 #include <QTimer>
 
 namespace {
@@ -77,14 +78,29 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
         DBGrid2->setDataset(w_.DataModule6->Smena1);
         RadioButtonClick(FShift);
         Timer1->start();
-        for (int s = 1; s <= 4; ++s)
+        for (int s = 1; s <= 4; ++s) {
             live_[s] = new ui::LiveRefresh(this, [this, s] { reread(s); });
+            // A failed re-read keeps the rows and says so under the list, not in a box.
+            connect(live_[s], &ui::LiveRefresh::readFailed, this, [this] { updateTotals(); });
+            connect(live_[s], &ui::LiveRefresh::current, this, [this] { updateTotals(); });
+        }
         db::Listener* listener = w_.DataModule6->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             if (channel == QLatin1String(db::kJournalChannel))
                 journalChanged(payload);
+            else if (channel == QLatin1String(db::kMonthChannel))
+                monthAnnounced(payload);
         });
-        // Announcements sent while the connection was away are lost: every shift is read again.
+        // Announcements sent while the connection was away are lost: every shift is read again. A connection found
+        // lost while nobody acted is said once under the list (a user's action says it after the action).
+        connect(listener, &db::Listener::lostWhileIdle, this, [this] {
+            const QStringList notices = db::takeNotices(); // said here, not in a box after the user's next action
+            const QString said = QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.");
+            connectionNote_ = (notices.isEmpty() ? said : notices.join(u' ')) +
+                              QStringLiteral(" Список прочитан заново (%1).")
+                                  .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+            updateTotals();
+        });
         connect(listener, &db::Listener::reconnected, this, [this] {
             for (int s = 1; s <= 4; ++s)
                 live_[s]->changed();
@@ -341,9 +357,8 @@ void TForm1::applyRole(const ui::RoleRights& rights)
     for (QWidget* c : std::initializer_list<QWidget*>{Button8, RadioButton1, RadioButton2, RadioButton3, RadioButton4,
                                                       CBox1, DateT, DBGrid2})
         c->setEnabled(rights.changesDays);
-    Button1->setEnabled(rights.changesDays && rights.addsRows);
-    Button2->setEnabled(rights.changesDays && rights.changesRows);
-    Button3->setEnabled(rights.changesDays && rights.changesRows);
+    rights_ = rights;
+    enableRowButtons();
     N2->setEnabled(rights.opensCatalogues);
     N2->menuAction()->setEnabled(rights.opensCatalogues);
     N11->setEnabled(rights.opensTimesheet);
@@ -353,9 +368,13 @@ void TForm1::applyRole(const ui::RoleRights& rights)
 void TForm1::FormActivate()
 {
     const QDate today = QDate::currentDate();
+    // The day-off mark belongs to the day it was set for: a reset to another day sets it by that day, as the
+    // calendar does, so a Saturday's mark never prices the next weekday's rows. A reset to the day already shown
+    // keeps the user's choice (a holiday checked by hand).
+    const bool otherDay = today != shownDay_;
     DateT->setDate(today);
-    if (isWeekend(today))
-        setWeekendFlag(true);
+    if (otherDay)
+        setWeekendFlag(isWeekend(today));
     reopenShiftQueries();
     // After logging in and whenever a window opened from here closes, the keys act on the list.
     if (DBGrid2->isEnabled())
@@ -366,20 +385,19 @@ void TForm1::journalChanged(const QString& payload)
 {
     const QDate day = QDate::fromString(payload.section(u'/', 0, 0), Qt::ISODate);
     const int shift = payload.section(u'/', 1, 1).toInt();
-    if (day == DateT->date() && shift >= 1 && shift <= 4)
+    if (day == shownDay_ && shift >= 1 && shift <= 4)
         live_[shift]->changed();
 }
 
 void TForm1::reread(int shift)
 {
     db::Dataset* q = w_.DataModule6->smenaQuery(shift);
-    if (!q->isOpen())
-        return;
     const bool shown = shift == FShift;
-    const QVariant id = q->isEmpty() ? QVariant() : q->value(QStringLiteral("id"));
+    const QVariant id = q->isOpen() && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
     const int scroll = shown ? DBGrid2->verticalScrollBar()->value() : 0;
-    q->requery();
+    // A failure leaves the rows shown (the caller marks them as not current and tries again).
+    q->rereadKeepingRows();
     // the same row by its key, or the same place when it is gone
     if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
         q->setRecNo(recNo);
@@ -389,16 +407,40 @@ void TForm1::reread(int shift)
 
 void TForm1::showMonthState(bool closed)
 {
+    monthClosed_ = closed;
     setWindowTitle(closed ? QStringLiteral("Табель — месяц закрыт, записи не меняются") : QStringLiteral("Табель"));
     N12->menuAction()->setEnabled(FMayReadHistory);
+    enableRowButtons();
+}
+
+void TForm1::enableRowButtons()
+{
+    // A closed month's rows do not change: the buttons say so before the database has to refuse.
+    const bool open = !monthClosed_;
+    Button1->setEnabled(rights_.changesDays && rights_.addsRows && open);
+    Button2->setEnabled(rights_.changesDays && rights_.changesRows && open);
+    Button3->setEnabled(rights_.changesDays && rights_.changesRows && open);
+}
+
+void TForm1::monthAnnounced(const QString& payload)
+{
+    if (!shownDay_.isValid() || payload != shownDay_.toString(QStringLiteral("yyyy-MM")) || db::anyTransactionOpen())
+        return;
+    try {
+        showMonthState(db::months::closedState(w_.DataModule6->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
+    } catch (const std::exception&) {
+        // Nobody asked for this read: the month's state is read again with the day.
+    }
 }
 
 void TForm1::reopenShiftQueries()
 {
+    shownDay_ = DateT->date();
+    connectionNote_.clear();
+    showMonthState(journal::openDay(*w_.DataModule6, DateT->date()).closed);
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();
-    showMonthState(journal::openDay(*w_.DataModule6, DateT->date()).closed);
 }
 
 // The keys of a desktop list: Insert adds, F2 (or Enter in the list) changes, Delete in the list deletes, F5 reads
@@ -549,12 +591,18 @@ void TForm1::updateTotals()
     }
     QLocale loc;
     loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    LabelTotals->setText(QStringLiteral("Записей: %1    Кол-во: %2    Брак: %3    Часы: %4    Итого (р.): %5")
-                             .arg(n)
-                             .arg(loc.toString(kol, 'g', 15))
-                             .arg(brak)
-                             .arg(hours)
-                             .arg(format::sumText(sum)));
+    QString text = QStringLiteral("Записей: %1    Кол-во: %2    Брак: %3    Часы: %4    Итого (р.): %5")
+                       .arg(n)
+                       .arg(loc.toString(kol, 'g', 15))
+                       .arg(brak)
+                       .arg(hours)
+                       .arg(format::sumText(sum));
+    if (live_[FShift] && !live_[FShift]->isCurrent())
+        text += QStringLiteral("    Список не обновлён: база данных не ответила, новая попытка через несколько "
+                               "секунд (F5 — прочитать сейчас).");
+    else if (!connectionNote_.isEmpty())
+        text += QStringLiteral("    ") + connectionNote_;
+    LabelTotals->setText(text);
 }
 
 void TForm1::Button8Click()
@@ -565,6 +613,11 @@ void TForm1::Button8Click()
         dm->smenaQuery(s)->close();
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->open();
+    connectionNote_.clear();
+    for (int s = 1; s <= 4; ++s)
+        if (live_[s])
+            live_[s]->readAll();
+    updateTotals();
 }
 
 // ---- new and changed rows ----
@@ -572,7 +625,7 @@ void TForm1::Button8Click()
 void TForm1::Button1Click()
 {
     FShiftQuery = shiftQuery();
-    w_.Form11->prepareNew(DateT->date(), FShift, CBox1->isChecked());
+    w_.Form11->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
     ui::showModal(w_.Form11, this);
 }
 

@@ -96,6 +96,8 @@ public:
 
     // The journal query of FShift.
     db::Dataset* shiftQuery() const;
+    // The day the shift queries were last opened for (the date box may hold a day typed and not yet read).
+    QDate shownDay() const { return shownDay_; }
     // The line under the grid: rows and totals of the shown shift.
     void updateTotals();
 
@@ -115,6 +117,10 @@ private:
     void reopenShiftQueries();
     // The caption says when the shown day's month is closed.
     void showMonthState(bool closed);
+    // "Добавить", "Изменить", "Удалить" by the role's rights and the month's state.
+    void enableRowButtons();
+    // Another workstation closed or opened a month ('YYYY-MM'): the shown day's month state is read again.
+    void monthAnnounced(const QString& payload);
     void rowNotAsShown(journal::Outcome outcome);
     void openCatalogue(db::Dataset* list, QDialog* window);
     void setWeekendFlag(bool checked);
@@ -130,4 +136,9 @@ private:
     bool checkRunning_ = false;
     TForm24* history_ = nullptr;
     QWidget* calendarPopup_ = nullptr;
+    QDate shownDay_;
+    // A connection found lost and made again while nobody acted, said once under the list.
+    QString connectionNote_;
+    ui::RoleRights rights_;
+    bool monthClosed_ = false;
 };

@@ -1,5 +1,6 @@
 #include "spreadsheet/spreadsheet.h"
 
+#include "format/c_numbers.h"
 #include "spreadsheet/cell_text.h"
 #include "ui/messages.h"
 
@@ -226,6 +227,8 @@ QString Application::finish()
 {
     if (book_->fitAll)
         book_->fitted = book_->widest;
+    // The library writes the cells' numbers and the columns' widths here, with printf.
+    const format::CNumbersScope cNumbers;
     for (const auto& [column, width] : book_->fitted)
         worksheet_set_column(book_->sheet, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1),
                              width, nullptr);

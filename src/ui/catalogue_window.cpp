@@ -189,7 +189,7 @@ void CatalogueWindow::liveReread()
     const bool keyed = q->hasField(QStringLiteral("id"));
     const QVariant id = keyed && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
-    q->requery();
+    q->rereadKeepingRows(); // a failure keeps the rows shown; tried again
     if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
         if (!q->isEmpty())
             q->setRecNo(recNo);
@@ -291,6 +291,18 @@ void CatalogueWindow::handOver(const CatalogueChoice& choice)
     choice_ = choice;
     choice_.made = true;
     accept();
+}
+
+bool CatalogueWindow::emptyChoiceRefused()
+{
+    if (!setup_.query->isOpen() || !setup_.query->isEmpty())
+        return false;
+    Messages::error(QStringLiteral("В списке нет ни одной строки: выбрать нечего. Измените текст поиска или нажмите "
+                                   "«%1».")
+                        .arg(setup_.exit ? setup_.exit->text().remove(u'&') : QStringLiteral("Выход")));
+    if (setup_.search && setup_.search->isVisible())
+        setup_.search->setFocus();
+    return true;
 }
 
 void CatalogueWindow::reloadAt(int recNo)

@@ -104,6 +104,9 @@ protected:
 
     // Choice mode hands the current row over and closes the window.
     void handOver(const CatalogueChoice& choice);
+    // A choice confirmed on a list that shows no row (a search that matches nothing, say): said here, in the list,
+    // which stays open for another search or "Выход". True when refused.
+    bool emptyChoiceRefused();
     bool choiceMode() const { return Tag != 0; }
 
     // Reopens the query and, when it holds rows, moves it to recNo (clamped to the rows there are).

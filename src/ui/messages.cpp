@@ -1,6 +1,7 @@
 #include "ui/messages.h"
 
 #include "db/db_error.h"
+#include "ui/early_keys.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -277,6 +278,7 @@ int showModal(QDialog* dialog, Activatable* returnTo)
                 guard->reject();
         });
     }
+    keepEarlyKeysFor(dialog);
     const int result = dialog->exec();
     if (returnTo)
         guarded([&] { returnTo->FormActivate(); });

@@ -128,7 +128,8 @@ private slots:
                 action == "rebuild" || action == "plain timesheet");
     }
 
-    // The journal says that the shown day's month is closed, and a deletion there is refused with the message.
+    // The journal says that the shown day's month is closed and offers no change of its rows; the database refuses
+    // one all the same (a deletion through the program's procedure) with the message.
     void journalSaysSo()
     {
         TestDatabase db;
@@ -141,15 +142,68 @@ private slots:
         AppFixture app(db);
         app.login("9865", [&] {
             QCOMPARE(app.w.Form1->windowTitle(), QStringLiteral("Табель — месяц закрыт, записи не меняются"));
-            ui::Messages::queueAnswer(true);
-            widget<QPushButton>(app.w.Form1, "Button3")->click();
+            for (const char* button : {"Button1", "Button2", "Button3"})
+                QVERIFY(!widget<QPushButton>(app.w.Form1, button)->isEnabled());
+            QTest::keyClick(widget<ui::DbGrid>(app.w.Form1, "DBGrid2"), Qt::Key_Delete); // nothing
+            QVERIFY(ui::Messages::shown().isEmpty());
+            ui::guarded([&] {
+                journal::deleteRow(*app.w.DataModule6, journal::ShownRow::current(*app.w.DataModule6->Smena1));
+            });
         });
         const auto shown = ui::Messages::shown();
-        QCOMPARE(shown.last().kind, ui::ShownMessage::Kind::StandardError);
+        QCOMPARE(shown.size(), 1);
         QVERIFY2(shown.last().text.startsWith(
                      QString("Месяц %1.%2 закрыт").arg(today.month(), 2, 10, QChar('0')).arg(today.year())),
                  qPrintable(shown.last().text));
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+    }
+
+    // Another workstation closes the shown month and opens it again: the journal's caption and its row buttons follow
+    // at once (announced by the database), and the role's own limits stay.
+    void closeElsewhereShows_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("changes"); // "Изменить" and "Удалить" for the role
+        QTest::newRow("full access") << "9865" << true;
+        QTest::newRow("foreman") << "plinoth" << false;
+    }
+
+    void closeElsewhereShows()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, changes);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, today);
+        AppFixture app(db);
+        bool ran = false;
+        app.login(code, [&] {
+            TForm1* j = app.w.Form1;
+            auto* add = widget<QPushButton>(j, "Button1");
+            QCOMPARE(j->windowTitle(), QStringLiteral("Табель"));
+            QVERIFY(add->isEnabled());
+            QCOMPARE(widget<QPushButton>(j, "Button2")->isEnabled(), changes);
+            db.exec(QString("insert into accounts_dep.closed_month (year, month) values (%1, %2)")
+                        .arg(today.year())
+                        .arg(today.month()));
+            QTRY_COMPARE_WITH_TIMEOUT(j->windowTitle(), QStringLiteral("Табель — месяц закрыт, записи не меняются"),
+                                      2000);
+            for (const char* button : {"Button1", "Button2", "Button3"})
+                QVERIFY(!widget<QPushButton>(j, button)->isEnabled());
+            // another month's close changes nothing here
+            db.exec("insert into accounts_dep.closed_month (year, month) values (2001, 1)");
+            db.exec(QString("delete from accounts_dep.closed_month where year = %1 and month = %2")
+                        .arg(today.year())
+                        .arg(today.month()));
+            QTRY_COMPARE_WITH_TIMEOUT(j->windowTitle(), QStringLiteral("Табель"), 2000);
+            QVERIFY(add->isEnabled());
+            QCOMPARE(widget<QPushButton>(j, "Button2")->isEnabled(), changes);
+            QCOMPARE(widget<QPushButton>(j, "Button3")->isEnabled(), changes);
+            ran = true;
+        });
+        QVERIFY(ran);
+        QVERIFY(ui::Messages::shown().isEmpty());
     }
 
     // The full-access role closes and opens the shown month from the timesheet, after a question; the caption says so.
@@ -234,6 +288,28 @@ private slots:
         window.showDeletedOf(dm.ADO_DB.name(), kDay);
         QCOMPARE(window.List->rowCount(), 1);
         QCOMPARE(window.List->item(0, 1)->text(), QStringLiteral("Удалена"));
+    }
+
+    // The history names the worker, the product and the operation where it holds their ids (an id no longer in the
+    // catalogues stays a number).
+    void historyShowsNames()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, kDay);
+        db.exec("update accounts_dep.smena set w_id = 2, i_id = 2, o_id = 2 where id = 1");
+        db.exec("update accounts_dep.smena set w_id = 777 where id = 1");
+        AppFixture app(db);
+        TForm24 window;
+        window.showRow(app.w.DataModule6->ADO_DB.name(), 1);
+        QCOMPARE(window.List->rowCount(), 3);
+        QCOMPARE(window.List->item(0, 5)->text(), QStringLiteral("Работник: Петрова А.С. → 777"));
+        QCOMPARE(window.List->item(1, 5)->text(),
+                 QStringLiteral("Работник: Иванов И.И. → Петрова А.С.; Изделие: ДМ-101 → ОК-205; Операция: РЕЗКА; "
+                                "Готовая продукция → КРАСКА; Заготовки"));
+        QVERIFY2(window.List->item(2, 5)->text().startsWith(
+                     "Работник: Иванов И.И.; Изделие: ДМ-101; Операция: РЕЗКА; Готовая продукция; Дата: 2026-10-05"),
+                 qPrintable(window.List->item(2, 5)->text()));
     }
 };
 

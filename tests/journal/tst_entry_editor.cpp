@@ -368,9 +368,12 @@ private slots:
             QCOMPARE(e->FProductId, painting ? 2 : 1);
             QVERIFY(!app.w.DataModule6->Oper->isOpen());
             QVERIFY(!app.w.DataModule6->Oper->filtered());
+            // the base price of the row's own operation (not 0 with the list closed)
+            const QString base = painting ? QStringLiteral("30") : QStringLiteral("10,25");
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             widget<QLineEdit>(e, "Edit3")->setText("10");
             e->Edit6Exit();
-            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("0"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("123"));
         });
@@ -464,6 +467,12 @@ private slots:
                 QTest::keyClicks(widget<QLineEdit>(list, "Edit1"), "zzz");
                 QVERIFY(dm->Oper->isEmpty());
                 QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
+                // an empty choice is said in the list, which stays open
+                QVERIFY(list->isVisible());
+                QCOMPARE(messages(), QStringList{"В списке нет ни одной строки: выбрать нечего. Измените текст поиска "
+                                                 "или нажмите «Выход»."});
+                ui::Messages::clearShown();
+                QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Escape);
             });
             QTest::mouseClick(widget<QLineEdit>(e, "Edit2"), Qt::LeftButton);
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
@@ -472,6 +481,7 @@ private slots:
             QVERIFY(widget<QLineEdit>(e, "Edit5")->isEnabled());
             QCOMPARE(widget<QLineEdit>(e, "Edit5")->text(), QStringLiteral("14"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
+            QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("30")); // still the row's operation
             QVERIFY(dm->Oper->isOpen());
             QVERIFY(!dm->Oper->filtered());
             widget<QPushButton>(e, "Button2")->click();
@@ -499,6 +509,59 @@ private slots:
         widget<QPushButton>(app.w.Form1, "Button1")->click();
         QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4", "TForm11", "TForm4"}));
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+    }
+
+    // The road of a new row by keyboard: after a chooser the focus goes on to the next control that still needs a
+    // value (not back to the first "..."), back to its own "..." when nothing was chosen, to the colour after a
+    // painting operation; Enter on a "..." opens its chooser, and Enter in "Кол-во" saves.
+    void focusAfterChoosers()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        openJournal(app);
+        TForm11* e = app.w.Form11;
+        QStringList focus;
+        const auto chooseInList = [](const char* list, int downs) {
+            ui::scriptModal(list, [downs](QDialog* d) {
+                auto* search = widget<QLineEdit>(d, "Edit1");
+                for (int i = 0; i < downs; ++i)
+                    QTest::keyClick(search, Qt::Key_Down);
+                QTest::keyClick(search, Qt::Key_Return);
+            });
+        };
+        const auto enterOnFocus = [e, &focus] {
+            e->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            QTest::keyClick(e->focusWidget(), Qt::Key_Return);
+            focus << e->focusWidget()->objectName();
+        };
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            focus << e->focusWidget()->objectName();
+            chooseInList("TForm5", 1); // Петрова
+            enterOnFocus();
+            ui::scriptModal("TForm4", [](QDialog* d) { QTest::keyClick(widget<QLineEdit>(d, "Edit1"), Qt::Key_Escape); });
+            enterOnFocus();
+            chooseInList("TForm4", 0); // РЕЗКА
+            enterOnFocus();
+            QTest::keyClicks(e->focusWidget(), "5");
+            chooseInList("TForm4", 1); // the painting operation instead: the colour is what is missing now
+            QTest::keyClick(widget<QPushButton>(e, "Button4"), Qt::Key_Space);
+            focus << e->focusWidget()->objectName();
+            chooseInList("TForm4", 0); // back to РЕЗКА: nothing is missing, the road goes on to "Кол-во"
+            QTest::keyClick(widget<QPushButton>(e, "Button4"), Qt::Key_Space);
+            focus << e->focusWidget()->objectName();
+            e->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            QTest::keyClick(e->focusWidget(), Qt::Key_7); // the selected quantity typed over
+            QTest::keyClick(e->focusWidget(), Qt::Key_Return);
+        });
+        widget<QPushButton>(app.w.Form1, "Button1")->click();
+        QCOMPARE(focus, (QStringList{"Button3", "Button4", "Button4", "Edit3", "Edit5", "Edit3"}));
+        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm5", "TForm4", "TForm4", "TForm4", "TForm4"}));
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(db.rows("select w_id, o_id, kol_vo::int, time from accounts_dep.smena"),
+                 (QList<QVariantList>{{2, 1, 7, 0}}));
     }
 
     // A choice made in a list narrowed by its search box: switching the filter off afterwards leaves the list on
@@ -758,6 +821,12 @@ private slots:
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
         QCOMPARE(e->findChild<QLineEdit*>(box)->text(), text);
+        // an empty field: the focus on it (the worker and the operation through their "...")
+        if (message == "Все поля должны быть заполнены!") {
+            const QString empty = box == "Edit1" ? "Button3" : box != "Edit2" ? box : text.isEmpty() ? "Button4" : "Edit5";
+            QVERIFY(e->focusWidget());
+            QCOMPARE(e->focusWidget()->objectName(), empty);
+        }
     }
 
     // A new row: written as the user typed it, with the price of the choice and the mark "no"; the journal query
@@ -825,6 +894,79 @@ private slots:
         QCOMPARE(e->result(), int(QDialog::Accepted));
     }
 
+    // One digit typed into the date and Enter: a row saved on another day than the list shows (a new row) or than
+    // it had (a change) would vanish from the user's view, so the save asks first, naming both days; "Нет" (also
+    // the default) writes nothing and leaves the editor open on the date.
+    void saveOnAnotherDayAsks_data()
+    {
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("new row, no") << false << false;
+        QTest::newRow("new row, yes") << false << true;
+        QTest::newRow("change, no") << true << false;
+        QTest::newRow("change, yes") << true << true;
+    }
+
+    void saveOnAnotherDayAsks()
+    {
+        QFETCH(bool, change);
+        QFETCH(bool, yes);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate day(2026, 3, 11), typed(2026, 3, 2);
+        addRow(db, 1, 1, 1, day, 5);
+        AppFixture app(db);
+        openJournal(app);
+        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
+        app.w.Form1->DateTCloseUp();
+        TForm11* e = app.w.Form11;
+        const QString rows = "select id, data, kol_vo::int from accounts_dep.smena order by id";
+        const QList<QVariantList> before = db.rows(rows);
+        bool stayed = false;
+        QWidget* focus = nullptr;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            if (!change) {
+                widget<QLineEdit>(e, "Edit1")->setText("Петрова А.С.");
+                e->FWorkerId = 2;
+                widget<QLineEdit>(e, "Edit2")->setText("ДМ-101; РЕЗКА; Готовая продукция");
+                e->FOperId = e->FProductId = 1;
+                e->FPrice = 10.25;
+            }
+            widget<QLineEdit>(e, "Edit3")->setText("9");
+            e->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(e));
+            auto* date = widget<ui::DateBox>(e, "DTimeP");
+            date->setFocus(Qt::TabFocusReason);
+            date->setSelectedSection(QDateTimeEdit::DaySection);
+            QTest::keyClick(date, Qt::Key_2);
+            ui::Messages::queueAnswer(yes);
+            QTest::keyClick(date, Qt::Key_Return);
+            stayed = e->isVisible();
+            focus = e->focusWidget();
+            if (stayed)
+                widget<QPushButton>(e, "Button2")->click();
+        });
+        widget<QPushButton>(app.w.Form1, change ? "Button2" : "Button1")->click();
+        const auto shown = ui::Messages::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Question);
+        QCOMPARE(shown[0].caption, QStringLiteral("Другой день"));
+        QCOMPARE(shown[0].text,
+                 change ? QStringLiteral("Дата записи меняется с 11.03.2026 на 02.03.2026: в списке за 11.03.2026 её "
+                                         "больше не будет.\nСохранить запись на 02.03.2026?")
+                        : QStringLiteral("Журнал показывает 11.03.2026, а запись будет сохранена на 02.03.2026.\n"
+                                         "Сохранить запись на 02.03.2026?"));
+        QCOMPARE(stayed, !yes);
+        if (!yes) {
+            QCOMPARE(db.rows(rows), before);
+            QCOMPARE(focus, static_cast<QWidget*>(widget<ui::DateBox>(e, "DTimeP")));
+        } else if (change) {
+            QCOMPARE(db.rows(rows), (QList<QVariantList>{{1, typed, 9}}));
+        } else {
+            QCOMPARE(db.rows(rows), (QList<QVariantList>{{1, day, 7}, {2, typed, 9}}));
+        }
+    }
+
     // A change keeps its own row out of the duplicate check; moving a row to another worker or date rewrites
     // the cell it arrives at and the cell it left (0 when nothing is left there, the other rows' sum otherwise).
     void changeRewritesBothCells_data()
@@ -859,8 +1001,10 @@ private slots:
         e->FWorkerId = newWorker;
         widget<ui::DateBox>(e, "DTimeP")->setDate(moved);
         widget<QLineEdit>(e, "Edit6")->setText("6");
+        if (dayShift != 0)
+            ui::Messages::queueAnswer(true); // the move to another day is asked first
         e->Button1Click();
-        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+        QCOMPARE(messages().size(), dayShift != 0 ? 1 : 0);
         QCOMPARE(db.rows("select w_id, data, time, cena from accounts_dep.smena where id = 1"),
                  (QList<QVariantList>{{newWorker, moved, 6, 12.3}}));
         QCOMPARE(cell(db, newWorker, 1, moved), newWorker == 1 && dayShift == 0 ? 8 : 6);

@@ -176,6 +176,46 @@ private slots:
         QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), day);
     }
 
+    // The journal's own reset to today (each time it is active again) sets the day-off mark by today, as the calendar
+    // does, when it moves to another day: a Saturday's mark does not carry over to the next weekday's rows. A reset
+    // to the day already shown keeps the user's choice.
+    void resetToTodaySetsDayOffFlag_data()
+    {
+        const QDate today = QDate::currentDate();
+        QDate saturday = today.addDays(Qt::Saturday - today.dayOfWeek());
+        if (saturday >= today)
+            saturday = saturday.addDays(-7);
+        QDate weekday = today.addDays(-1);
+        while (weekday.dayOfWeek() >= Qt::Saturday)
+            weekday = weekday.addDays(-1);
+        QTest::addColumn<QDate>("shown");
+        QTest::addColumn<bool>("checkedByHand");
+        QTest::addColumn<bool>("afterReset");
+        QTest::newRow("from a Saturday") << saturday << true << (today.dayOfWeek() >= Qt::Saturday);
+        QTest::newRow("from a weekday checked by hand") << weekday << true << (today.dayOfWeek() >= Qt::Saturday);
+        QTest::newRow("today, a holiday checked by hand") << today << true << true;
+        QTest::newRow("today, unchecked by hand") << today << false << false;
+    }
+
+    void resetToTodaySetsDayOffFlag()
+    {
+        QFETCH(QDate, shown);
+        QFETCH(bool, checkedByHand);
+        QFETCH(bool, afterReset);
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        widget<ui::DateBox>(j, "DateT")->setDate(shown);
+        j->DateTCloseUp();
+        widget<QCheckBox>(j, "CBox1")->setChecked(checkedByHand);
+        ui::showModal(app.w.Form19, j); // any window opened from the journal and closed again
+        QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), QDate::currentDate());
+        QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), afterReset);
+        QCOMPARE(widget<QCheckBox>(j, "CBox1")->font().bold(), afterReset);
+    }
+
     // However the calendar closes, the day change runs: the rows of the box's day are read and the day-off flag
     // follows that day (a user's check on a weekday is reset).
     void calendarCloseRunsDayChange_data()

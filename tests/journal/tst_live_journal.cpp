@@ -5,7 +5,9 @@
 #include "db/data_module.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
+#include "db/session.h"
 #include "support/app_fixture.h"
+#include "support/other_workstation.h"
 #include "support/widgets.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
@@ -165,6 +167,93 @@ private slots:
         app.w.Form1->FormActivate(); // today, whose month the timesheet opens on
         app.w.Form1->N11Click();
         QCOMPARE(rowsAfter, 1);
+    }
+
+    // A re-read after an announcement that fails (here the table held by another workstation past the lock timeout)
+    // keeps the rows shown, says under the list that they are not current, shows no box, and is tried again: by the
+    // next announcement, or by itself a little later; the list is then current again.
+    void failedRereadKeepsRowsAndRetries_data()
+    {
+        QTest::addColumn<bool>("byAnnouncement");
+        QTest::newRow("the next announcement") << true;
+        QTest::newRow("tried again by itself") << false;
+    }
+
+    void failedRereadKeepsRowsAndRetries()
+    {
+        QFETCH(bool, byAnnouncement);
+        db::WaitLimits limits;
+        limits.lockTimeoutMs = 300;
+        db::setWaitLimits(limits);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addJournalRow(db, 1, 1, 1, today, 4);
+        AppFixture app(db);
+        bool ran = false;
+        app.login("63175042", [&] {
+            TForm1* j = app.w.Form1;
+            db::Dataset* q = app.w.DataModule6->Smena1;
+            QLabel* status = widget<QLabel>(j, "LabelTotals");
+            int failedReads = 0;
+            connect(q, &db::Dataset::aboutToOpen, this, [&] { ++failedReads; });
+            {
+                QSqlDatabase other = connectAs(QStringLiteral("holder"), db);
+                run(other, "begin");
+                run(other, "lock table accounts_dep.smena in access exclusive mode");
+                const QString announce = QString("select pg_notify('kesta_journal', '%1/1')").arg(today.toString(Qt::ISODate));
+                db.exec(announce);
+                QTRY_VERIFY_WITH_TIMEOUT(status->text().contains("Список не обновлён"), 3000);
+                QCOMPARE(q->recordCount(), 1);
+                QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
+                QVERIFY2(status->text().startsWith("Записей: 1"), qPrintable(status->text()));
+                run(other, "rollback");
+                other.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+            addJournalRow(db, 2, 2, 1, today, 4);
+            if (byAnnouncement)
+                QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 1000);
+            else
+                db.exec("select pg_notify('nothing', '')"); // no announcement of the journal: the retry reads
+            QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 5000);
+            QVERIFY2(status->text().startsWith("Записей: 2"), qPrintable(status->text()));
+            QVERIFY2(!status->text().contains("не обновлён"), qPrintable(status->text()));
+            QVERIFY(failedReads >= 2);
+            ran = true;
+        });
+        QVERIFY(ran);
+        QCOMPARE(ui::Messages::shown().size(), 0);
+        db::setWaitLimits(db::WaitLimits{});
+    }
+
+    // The server ends the program's idle connection while nobody acts: noticed within seconds, the connection made
+    // again, the journal read again (what was announced meanwhile is lost) and the line under the list says so once;
+    // no box.
+    void lostConnectionNoticedWithoutAnAction()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addJournalRow(db, 1, 1, 1, today, 4);
+        AppFixture app(db);
+        bool ran = false;
+        app.login("63175042", [&] {
+            db::Dataset* q = app.w.DataModule6->Smena1;
+            QLabel* status = widget<QLabel>(app.w.Form1, "LabelTotals");
+            db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() "
+                    "and pid <> pg_backend_pid() and backend_type = 'client backend'");
+            addJournalRow(db, 2, 2, 1, today, 4); // while the program is away
+            QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 6000);
+            QTRY_VERIFY_WITH_TIMEOUT(status->text().contains("Связь с базой данных была потеряна, соединение "
+                                                             "восстановлено."),
+                                     1000);
+            addJournalRow(db, 3, 2, 1, today, 3); // listening again
+            QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);
+            ran = true;
+        });
+        QVERIFY(ran);
+        QCOMPARE(ui::Messages::shown().size(), 0);
     }
 
     // The server ends the program's connection: announcements sent meanwhile are lost, so once the connection is

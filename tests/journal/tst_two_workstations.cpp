@@ -3,6 +3,7 @@
 #include "db/data_module.h"
 #include "db/session.h"
 #include "db/timesheet_hours_sql.h"
+#include "journal/entry_editor.h"
 #include "journal/journal_changes.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
@@ -87,6 +88,14 @@ journal_sql::EntryRow newRow(int worker, int oper, const QDate& date, int shift,
     r.date = date;
     r.today = date;
     return r;
+}
+
+QStringList messages()
+{
+    QStringList out;
+    for (const ui::ShownMessage& m : ui::Messages::shown())
+        out << m.text;
+    return out;
 }
 
 } // namespace
@@ -265,6 +274,65 @@ private slots:
         QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"),
                  deleting ? QList<QVariantList>({{2, "no"}}) : QList<QVariantList>({{1, "ok"}, {2, "no"}}));
         QCOMPARE(cell(db, 1, 1, today), deleting ? 4 : 8);
+    }
+
+    // A row opened for a change and changed by another workstation before the save: the save writes nothing (the
+    // other's values stay, the timesheet too), says so, and the editor stays open with what the user typed. A
+    // change of what the editor neither shows nor saves (the acceptance mark) does not stop the save.
+    void changeAfterAnotherChange_data()
+    {
+        QTest::addColumn<QString>("otherChange");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("hours") << "time=5" << true;
+        QTest::newRow("quantity") << "kol_vo=11" << true;
+        QTest::newRow("rejects") << "brak=1" << true;
+        QTest::newRow("worker") << "w_id=2" << true;
+        QTest::newRow("day") << "data=data-1" << true;
+        QTest::newRow("price") << "cena=13" << true;
+        QTest::newRow("operation") << "o_id=2, i_id=2, color=4" << true;
+        QTest::newRow("acceptance mark only") << "ok='ok'" << false;
+    }
+
+    void changeAfterAnotherChange()
+    {
+        QFETCH(QString, otherChange);
+        QFETCH(bool, refused);
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addJournalRow(db, 1, 1, 1, today, 8);
+        db.exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d%1) values (1, 1, %2, %3, "
+                               "8)")
+                    .arg(today.day())
+                    .arg(today.month())
+                    .arg(today.year()));
+        AppFixture app(db);
+        openJournal(app, 1);
+        const QString before = "select w_id, o_id, data, cena, kol_vo::int, brak, time, ok from accounts_dep.smena";
+        TForm11* e = app.w.Form11;
+        bool stayed = false;
+        QList<QVariantList> otherRow;
+        ui::scriptModal("TForm11", [&](QDialog*) {
+            db.exec("update accounts_dep.smena set " + otherChange + " where id = 1");
+            otherRow = db.rows(before);
+            widget<QLineEdit>(e, "Edit3")->setText("25");
+            widget<QPushButton>(e, "Button1")->click();
+            stayed = e->isVisible();
+            if (stayed)
+                widget<QPushButton>(e, "Button2")->click();
+        });
+        widget<QPushButton>(app.w.Form1, "Button2")->click();
+        if (refused) {
+            QVERIFY(stayed);
+            QCOMPARE(messages(), QStringList{QString::fromUtf8(db::kRowChangedMessage)});
+            QCOMPARE(widget<QLineEdit>(e, "Edit3")->text(), QStringLiteral("25"));
+            QCOMPARE(db.rows(before), otherRow);
+            QCOMPARE(cell(db, 1, 1, today), 8);
+        } else {
+            QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
+            QVERIFY(!stayed);
+            QCOMPARE(db.scalar("select kol_vo::int from accounts_dep.smena where id = 1").toInt(), 25);
+        }
     }
 
     // The server process ends under the program. While the connection is idle (a restarted or failed-over server):
