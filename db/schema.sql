@@ -183,13 +183,10 @@ create table accounts_dep.smena (
 -- the save and the deletion sum one worker's hours of a shift and date.
 create index smena_data_smena_idx on accounts_dep.smena (data, smena);
 create index smena_w_id_smena_data_idx on accounts_dep.smena (w_id, smena, data);
--- The mark takes the values the program writes: "no" for a new or withdrawn row, "ok" when accepted; "да", an
--- acceptance of older programs, stays readable.
-alter table accounts_dep.smena add constraint smena_ok_mark check (ok in ('no', 'ok', 'да'));
-
 -- What a row may hold, whatever client writes it. A row's id never changes (its history follows it). For every login
 -- but the owner of the table (who loads and repairs data): a new row is not accepted yet (the acceptance is the
--- warehouse's); its worker, product and operation exist; a price it writes is the operation's lowest norm price now
+-- warehouse's) and a mark written is one the program writes ("no" or "ok"; "да" of older programs stays readable, and
+-- the owner may load any); its worker, product and operation exist; a price it writes is the operation's lowest norm price now
 -- times a factor its shift allows (day off x2; shift 3 x1.2, overtime x1.5) to the 4 decimals the program stores,
 -- while a change that leaves the stored price keeps it (norms change, old rows keep what they were paid); quantity,
 -- rejects, colour and hours are what the entry editor lets through, and the columns the editor writes as 0 stay 0.

@@ -462,7 +462,7 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
             const QString login = conn && PQuser(conn) ? QString::fromLocal8Bit(PQuser(conn)) : QString();
             throw DbError::explained(QString::fromUtf8(kNoRightMessage).arg(login), QString(), error);
         }
-        if (error.sqlState() == QLatin1String(kClosedMonthState)) {
+        if (error.sqlState().startsWith(QLatin1String(kOwnStatePrefix))) {
             QString text = error.text().section(u'\n', 0, 0).trimmed();
             if (text.startsWith(QLatin1String("ERROR:")))
                 text = text.mid(6).trimmed();

@@ -12,6 +12,8 @@ extern const QString kUpdtOK;
 extern const QString kVerOrder;
 // Taken by the build-stamp check for its transaction, so two programs starting at once take turns.
 extern const QString kLockBuildStamp;
+// Moves the build stamp forward to the program's through the owner's function (refused for a stamp from the future).
+QString raiseBuildStamp(int date, int time);
 QString deleteRow(const QString& rowId);
 
 // The values of one journal row as the entry editor writes it.
