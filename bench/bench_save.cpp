@@ -6,8 +6,8 @@
 // Program: TForm11::Button1Click() on an editor filled as the two choosers and the typing leave it, for a
 // painting operation of today's shift 1 in the journal: the row-key lock, the duplicate check, the INSERT, the
 // timesheet cell rewritten by the database's function (month and worker locks, the day's sum, the cell) and the
-// commit, then the journal query of the shift re-read for the whole day, the timesheet queries closed and the boxes cleared.
-// Lower bound: the same statement texts (the program's own builders, for the same values) through PQexec on a
+// commit, then the journal query of the shift re-read for the whole day, the timesheet queries closed and the boxes
+// cleared. Lower bound: the same statement texts (the program's own builders, for the same values) through PQexec on a
 // connection of our own, in one transaction, the journal's rows read cell by cell with PQgetvalue.
 // Each save writes its own row (the colour number differs), so no save is refused as a duplicate; the rows are
 // removed and the timesheet cell recomputed at the end. Runs are interleaved; only the ratio means anything.

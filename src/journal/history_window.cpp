@@ -90,8 +90,16 @@ void TForm24::fill(const QString& cn, const QString& statement)
         const int r = List->rowCount();
         List->insertRow(r);
         const QString action = q.value(1).toString();
-        const QStringList cells{q.value(0).toDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), actionText(action),
-                                q.value(2).toString(), q.value(3).toString(), q.value(4).toString(),
+        // What the program claimed, and beside it what the server saw (the login's group, its address).
+        const auto claimed = [](const QVariant& said, const QVariant& seen) {
+            return seen.toString().isEmpty() ? said.toString()
+                                             : said.toString() + QStringLiteral(" (") + seen.toString() + u')';
+        };
+        const QStringList cells{q.value(0).toDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                                actionText(action),
+                                claimed(q.value(2), q.value(7)),
+                                claimed(q.value(3), q.value(8)),
+                                q.value(4).toString(),
                                 changes(action, q.value(5).toString(), q.value(6).toString())};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);

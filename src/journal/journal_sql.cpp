@@ -131,7 +131,8 @@ QString rowNow(qint64 rowId)
 namespace {
 
 const QString kHistoryColumns = QStringLiteral(
-    "select changed_at, action, role, host, login, old_row::text, new_row::text from accounts_dep.smena_history ");
+    "select changed_at, action, role, host, login, old_row::text, new_row::text, login_group, host(address) "
+    "from accounts_dep.smena_history ");
 
 } // namespace
 

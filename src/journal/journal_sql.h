@@ -48,7 +48,8 @@ QString rowPlace(const QString& rowId);
 // The row as it is now, locked until the transaction ends: the columns the journal shows, to compare with what the
 // user acted on.
 QString rowNow(qint64 rowId);
-// A row's history, newest first: changed_at, action, role, host, login, old_row, new_row.
+// A row's history, newest first: changed_at, action, role, host, login, old_row, new_row, and what the server saw
+// of who: the login's group role and the address it connected from.
 QString rowHistory(qint64 rowId);
 // The rows of a day deleted, newest first, in the same columns.
 QString deletedOfDay(const QDate& day);

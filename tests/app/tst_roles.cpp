@@ -166,6 +166,15 @@ QList<Action> actions()
         {"save of a new row",
          {"kesta_foreman", full},
          [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow({})) == Outcome::Done); }},
+        // The price as the editor computes it (lowest norm price x day off x shift 3), rounded on writing.
+        {"save of a day-off row of shift 3",
+         {"kesta_foreman", full},
+         [](TDataModule6& dm) {
+             journal_sql::EntryRow r = entryRow({});
+             r.shift = 3;
+             r.price = 10.25 * 2 * 1.2;
+             expectWritten(journal::saveRow(dm, r) == Outcome::Done);
+         }},
         {"save of a changed row",
          {full},
          [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow(QStringLiteral("1"))) == Outcome::Done); }},
@@ -276,11 +285,24 @@ QList<Action> actions()
 // today), with some columns' values replaced.
 QString journalRow(const QMap<QString, QString>& replaced)
 {
-    const QList<std::pair<QString, QString>> columns = {
-        {"w_id", "2"},       {"i_id", "1"},     {"o_id", "1"},  {"cena", "10.25"},         {"kol_vo", "5"},
-        {"brak", "0"},       {"data", "current_date"}, {"smena", "1"}, {"color", "0"},     {"time", "2"},
-        {"ok", "'no'"},      {"vvod", "current_date"}, {"prize", "0"}, {"id_doc", "0"},    {"id_doc_item", "0"},
-        {"f_gds_qty_use", "0"}, {"id_gds_use", "0"}, {"id_cons_use", "0"}};
+    const QList<std::pair<QString, QString>> columns = {{"w_id", "2"},
+                                                        {"i_id", "1"},
+                                                        {"o_id", "1"},
+                                                        {"cena", "10.25"},
+                                                        {"kol_vo", "5"},
+                                                        {"brak", "0"},
+                                                        {"data", "current_date"},
+                                                        {"smena", "1"},
+                                                        {"color", "0"},
+                                                        {"time", "2"},
+                                                        {"ok", "'no'"},
+                                                        {"vvod", "current_date"},
+                                                        {"prize", "0"},
+                                                        {"id_doc", "0"},
+                                                        {"id_doc_item", "0"},
+                                                        {"f_gds_qty_use", "0"},
+                                                        {"id_gds_use", "0"},
+                                                        {"id_cons_use", "0"}};
     QStringList names, values;
     for (const auto& [name, value] : columns) {
         names << name;
@@ -455,30 +477,30 @@ private slots:
 
         QTest::newRow("the journal read") << "select count(*) from accounts_dep.smena" << all << none << right;
         QTest::newRow("the history read") << "select count(*) from accounts_dep.smena_history" << none << none << right;
-        QTest::newRow("the staff positions read") << "select count(*) from hrms_staffpos.staffpos" << none << none
-                                                  << right;
+        QTest::newRow("the staff positions read")
+            << "select count(*) from hrms_staffpos.staffpos" << none << none << right;
 
         // The build stamp: only through the owner's function, never into the future.
         QTest::newRow("the build stamp written") << "update accounts_dep.ver set d=29991231" << nobody << none << right;
-        QTest::newRow("a build stamp row added") << "insert into accounts_dep.ver (d, t) values (20991231, 0)" << nobody
-                                                 << none << right;
-        QTest::newRow("the build stamp raised") << "select accounts_dep.raise_build_stamp(20261210, 36001)" << all
-                                                << none << right;
+        QTest::newRow("a build stamp row added")
+            << "insert into accounts_dep.ver (d, t) values (20991231, 0)" << nobody << none << right;
+        QTest::newRow("the build stamp raised")
+            << "select accounts_dep.raise_build_stamp(20261210, 36001)" << all << none << right;
         QTest::newRow("a build stamp from the future")
-            << QString("select accounts_dep.raise_build_stamp(%1, 0)").arg(tomorrow.toString("yyyyMMdd")) << none
-            << all << "KM002";
+            << QString("select accounts_dep.raise_build_stamp(%1, 0)").arg(tomorrow.toString("yyyyMMdd")) << none << all
+            << "KM002";
 
         // New journal rows: the program's row passes, a forged one is refused whoever may add rows.
         QTest::newRow("a row added") << journalRow({}) << writers << none << right;
         QTest::newRow("a row at the day-off price") << journalRow({{"cena", "20.5"}}) << writers << none << right;
-        QTest::newRow("a row of shift 3 at its price") << journalRow({{"cena", "12.3"}, {"smena", "3"}}) << writers
-                                                       << none << right;
-        QTest::newRow("a row of overtime on a day off") << journalRow({{"cena", "30.75"}, {"smena", "4"}}) << writers
-                                                        << none << right;
+        QTest::newRow("a row of shift 3 at its price")
+            << journalRow({{"cena", "12.3"}, {"smena", "3"}}) << writers << none << right;
+        QTest::newRow("a row of overtime on a day off")
+            << journalRow({{"cena", "30.75"}, {"smena", "4"}}) << writers << none << right;
         QTest::newRow("a row already accepted") << journalRow({{"ok", "'ok'"}}) << none << writers << check;
         QTest::newRow("a row at a price of a million") << journalRow({{"cena", "1000000"}}) << none << writers << check;
-        QTest::newRow("a row of shift 3 without its factor") << journalRow({{"smena", "3"}}) << none << writers
-                                                             << check;
+        QTest::newRow("a row of shift 3 without its factor")
+            << journalRow({{"smena", "3"}}) << none << writers << check;
         QTest::newRow("a row of a missing worker") << journalRow({{"w_id", "99"}}) << none << writers << missing;
         QTest::newRow("a row of a missing product") << journalRow({{"i_id", "99"}}) << none << writers << missing;
         QTest::newRow("a row of a missing operation") << journalRow({{"o_id", "99"}}) << none << writers << missing;
@@ -492,33 +514,32 @@ private slots:
                                       << QStringList{"kesta_warehouse"} << none << right;
         QTest::newRow("a row's mark of any text") << "update accounts_dep.smena set ok='принято' where id=1" << none
                                                   << QStringList{"kesta_warehouse", "kesta_full"} << check;
-        QTest::newRow("a row's quantity") << "update accounts_dep.smena set kol_vo=1000 where id=1" << none << none
-                                          << right;
-        QTest::newRow("a row's quantity, its old price kept")
-            << "update accounts_dep.norm set price=11 where o_id=1; "
-               "update accounts_dep.smena set kol_vo=1000 where id=1"
-            << none << none << right;
+        QTest::newRow("a row's quantity")
+            << "update accounts_dep.smena set kol_vo=1000 where id=1" << none << none << right;
+        QTest::newRow("a row's quantity, its old price kept") << "update accounts_dep.norm set price=11 where o_id=1; "
+                                                                 "update accounts_dep.smena set kol_vo=1000 where id=1"
+                                                              << none << none << right;
         QTest::newRow("a row's price") << "update accounts_dep.smena set cena=99 where id=1" << none << full << check;
-        QTest::newRow("a row's price and mark") << "update accounts_dep.smena set ok='ok', cena=99 where id=1" << none
-                                                << full << check;
+        QTest::newRow("a row's price and mark")
+            << "update accounts_dep.smena set ok='ok', cena=99 where id=1" << none << full << check;
         QTest::newRow("a row's id") << "update accounts_dep.smena set id=500 where id=1" << none << full << check;
-        QTest::newRow("a row's worker gone") << "update accounts_dep.smena set w_id=99 where id=1" << none << full
-                                             << missing;
+        QTest::newRow("a row's worker gone")
+            << "update accounts_dep.smena set w_id=99 where id=1" << none << full << missing;
         QTest::newRow("a row deleted") << "delete from accounts_dep.smena where id=1" << none << none << right;
         QTest::newRow("the journal truncated") << "truncate accounts_dep.smena" << nobody << none << right;
 
         // The timesheet: only the database's functions write it.
-        QTest::newRow("a timesheet cell") << "update accounts_dep.h_tabel set d1=24 where w_id=1" << nobody << none
-                                          << right;
+        QTest::newRow("a timesheet cell")
+            << "update accounts_dep.h_tabel set d1=24 where w_id=1" << nobody << none << right;
         QTest::newRow("a timesheet row added")
             << "insert into accounts_dep.h_tabel (w_id, smena, month, year, d1) values (2, 1, 1, 2020, 24)" << nobody
             << none << right;
-        QTest::newRow("a timesheet row's worker") << "update accounts_dep.h_tabel set w_id=2 where w_id=1" << nobody
-                                                  << none << right;
+        QTest::newRow("a timesheet row's worker")
+            << "update accounts_dep.h_tabel set w_id=2 where w_id=1" << nobody << none << right;
         QTest::newRow("the timesheet emptied") << "delete from accounts_dep.h_tabel" << nobody << none << right;
         QTest::newRow("the timesheet truncated") << "truncate accounts_dep.h_tabel" << nobody << none << right;
-        QTest::newRow("a worker's day recomputed") << "select accounts_dep.timesheet_day(1, 1, current_date, true)"
-                                                   << writers << none << right;
+        QTest::newRow("a worker's day recomputed")
+            << "select accounts_dep.timesheet_day(1, 1, current_date, true)" << writers << none << right;
         QTest::newRow("a month rebuilt") << "select accounts_dep.rebuild_timesheet_month(1, 2020)" << full << none
                                          << right;
 
@@ -532,12 +553,12 @@ private slots:
 
         // Catalogues.
         QTest::newRow("a norm's price") << "update accounts_dep.norm set price=100" << none << none << right;
-        QTest::newRow("a worker renamed") << "update cmn_contractor.person set s_caption='X' where id=1" << none
-                                          << none << right;
-        QTest::newRow("a product renamed") << "update cmn_gds_and_srv.gds_and_srv set s_caption='X' where id=1" << none
-                                           << none << right;
-        QTest::newRow("a used product deleted") << "delete from cmn_gds_and_srv.gds_and_srv where id=1" << nobody
-                                                << none << right;
+        QTest::newRow("a worker renamed")
+            << "update cmn_contractor.person set s_caption='X' where id=1" << none << none << right;
+        QTest::newRow("a product renamed")
+            << "update cmn_gds_and_srv.gds_and_srv set s_caption='X' where id=1" << none << none << right;
+        QTest::newRow("a used product deleted")
+            << "delete from cmn_gds_and_srv.gds_and_srv where id=1" << nobody << none << right;
     }
 
     void plainConnection()
@@ -548,8 +569,8 @@ private slots:
         QFETCH(QString, ruleState);
         for (const QString& group : kGroups) {
             const bool expected =
-                allowed.contains(group) || (group == u"kesta_full" && !allowed.contains(QStringLiteral("-")) &&
-                                            !ruled.contains(group));
+                allowed.contains(group) ||
+                (group == u"kesta_full" && !allowed.contains(QStringLiteral("-")) && !ruled.contains(group));
             const QString state = runAs(*shared_, sharedLogins_.value(group)->name(), statement);
             QVERIFY2(state.isEmpty() == expected,
                      qPrintable(group + QStringLiteral(": ") + (state.isEmpty() ? QStringLiteral("allowed") : state)));
@@ -566,14 +587,24 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("state");
         const QDate today = QDate::currentDate();
-        QTest::newRow("a newer build") << "20261210, 36001" << "20261210/36001" << "";
-        QTest::newRow("an older build") << "20261209, 80000" << "20261210/36000" << "";
-        QTest::newRow("the same build") << "20261210, 36000" << "20261210/36000" << "";
-        QTest::newRow("a build of tomorrow") << today.addDays(1).toString("yyyyMMdd") + ", 0" << "20261210/36000"
+        QTest::newRow("a newer build") << "20261210, 36001"
+                                       << "20261210/36001"
+                                       << "";
+        QTest::newRow("an older build") << "20261209, 80000"
+                                        << "20261210/36000"
+                                        << "";
+        QTest::newRow("the same build") << "20261210, 36000"
+                                        << "20261210/36000"
+                                        << "";
+        QTest::newRow("a build of tomorrow") << today.addDays(1).toString("yyyyMMdd") + ", 0"
+                                             << "20261210/36000"
                                              << "KM002";
         QTest::newRow("a build of the last second of today") << today.toString("yyyyMMdd") + ", 86399"
-                                                             << "20261210/36000" << "KM002";
-        QTest::newRow("no such day") << "20261332, 0" << "20261210/36000" << "KM002";
+                                                             << "20261210/36000"
+                                                             << "KM002";
+        QTest::newRow("no such day") << "20261332, 0"
+                                     << "20261210/36000"
+                                     << "KM002";
     }
 
     void buildStampOnlyForward()
@@ -610,10 +641,14 @@ private slots:
         const QString close = QStringLiteral("insert into accounts_dep.closed_month (year, month) values (%1, %2); ")
                                   .arg(today.year())
                                   .arg(today.month());
-        const QString closeOther = QStringLiteral("insert into accounts_dep.closed_month (year, month) values (2020, 1); ");
-        QTest::newRow("a row's id") << "update accounts_dep.smena set id=500 where id=1" << "23514";
-        QTest::newRow("a used product deleted") << "delete from cmn_gds_and_srv.gds_and_srv where id=1" << "23503";
-        QTest::newRow("an unused product deleted") << "delete from cmn_gds_and_srv.gds_and_srv where id=2" << "";
+        const QString closeOther =
+            QStringLiteral("insert into accounts_dep.closed_month (year, month) values (2020, 1); ");
+        QTest::newRow("a row's id") << "update accounts_dep.smena set id=500 where id=1"
+                                    << "23514";
+        QTest::newRow("a used product deleted") << "delete from cmn_gds_and_srv.gds_and_srv where id=1"
+                                                << "23503";
+        QTest::newRow("an unused product deleted") << "delete from cmn_gds_and_srv.gds_and_srv where id=2"
+                                                   << "";
         QTest::newRow("a forged row") << journalRow({{"cena", "1000000"}, {"ok", "'ok'"}}) << "";
         for (const char* table : {"accounts_dep.smena", "accounts_dep.h_tabel", "accounts_dep.smena_history"}) {
             QTest::addRow("%s truncated in a closed month", table) << close + "truncate " + table << "KM001";
@@ -662,8 +697,8 @@ private slots:
             c = {};
             QSqlDatabase::removeDatabase(login->name());
         }
-        QCOMPARE(db.rows("select role, host, login, login_group, address::text is not distinct from "
-                         + (address.isNull() ? QString("null") : "'" + address.toString() + "'") +
+        QCOMPARE(db.rows("select role, host, login, login_group, address::text is not distinct from " +
+                         (address.isNull() ? QString("null") : "'" + address.toString() + "'") +
                          " from accounts_dep.smena_history where action='I' and row_id<>1"),
                  QList<QVariantList>({{"full", "director-pc", foreman.name(), "kesta_foreman", true}}));
         QCOMPARE(db.rows("select closed_by, closed_at > now() - interval '1 minute' from accounts_dep.closed_month"),
