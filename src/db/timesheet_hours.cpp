@@ -23,21 +23,6 @@ void requireTransaction(const QString& connectionName)
 
 } // namespace
 
-void lockMonthShared(const QString& connectionName, int month, int year)
-{
-    execStatement(connectionName, hours_sql::lockMonthShared(month, year));
-}
-
-void lockMonthExclusive(const QString& connectionName, int month, int year)
-{
-    execStatement(connectionName, hours_sql::lockMonthExclusive(month, year));
-}
-
-void lockWorkerMonth(const QString& connectionName, qint64 workerId, int shift, int month, int year)
-{
-    execStatement(connectionName, hours_sql::lockWorkerMonth(workerId, shift, month, year));
-}
-
 int addDayRewrite(Batch& batch, qint64 workerId, int shift, const QDate& date, MissingRow missing)
 {
     if (!date.isValid())

@@ -15,13 +15,6 @@ class Batch;
 
 namespace db::hours {
 
-// Locks held until the caller's transaction ends. Every change of one worker's day takes its month shared and
-// then the worker's lock; the month's rebuild takes the month exclusive, so it waits for the changes in flight
-// and they wait for it. Throws DbError (a lock wait longer than the session's lock_timeout among others).
-void lockMonthShared(const QString& connectionName, int month, int year);
-void lockMonthExclusive(const QString& connectionName, int month, int year);
-void lockWorkerMonth(const QString& connectionName, qint64 workerId, int shift, int month, int year);
-
 // The most hours one day's cell of the timesheet holds.
 inline constexpr qint64 kMaxDayHours = 32767;
 // The day's sum would not fit the cell; nothing was written by the rewrite.

@@ -21,8 +21,9 @@ QString insertDay(int shift, qint64 workerId, int month, int year, int day, qint
 // of the shift and month is added even when the day has no hours.
 QString rewriteDay(qint64 workerId, int shift, const QDate& date, bool addRow);
 
-// Transaction-scoped advisory locks: the month of the timesheet (taken shared by a change of one worker's day,
-// exclusive by the month's rebuild) and one worker's row of a shift and month.
+// Transaction-scoped advisory locks: the month of the timesheet (taken shared by a change of one worker's day and
+// by the closed-month guards, exclusive by the month's rebuild and its closing) and one worker's row of a shift and
+// month. The database's functions take them (db/schema.sql); these texts let another client take the same.
 QString lockMonthShared(int month, int year);
 QString lockMonthExclusive(int month, int year);
 QString lockWorkerMonth(qint64 workerId, int shift, int month, int year);
