@@ -258,7 +258,8 @@ begin
         if base is null or new.cena is null or not exists (
                select 1 from unnest(factors) f
                where abs(new.cena::numeric - (base::numeric * f::numeric)) <= 0.0000501) then
-            raise exception 'Цена % не равна расценке операции % (%) с надбавкой смены.', new.cena, new.o_id, base
+            raise exception 'Цена % не равна расценке операции % (%) с надбавкой смены: выберите операцию заново.',
+                new.cena, new.o_id, base
                 using errcode = 'check_violation', constraint = 'smena_row_price';
         end if;
     end if;

@@ -579,6 +579,31 @@ private slots:
         }
     }
 
+    // A save the database's rules refuse (here a price from a norm that is not the operation's lowest any more) is
+    // said in the rule's words, and nothing is written.
+    void programSaysTheRule()
+    {
+        ServiceFile service(*shared_, sharedLogins_.value(QStringLiteral("kesta_foreman"))->name());
+        const QString before = contents(*shared_);
+        QString refusal;
+        {
+            TDataModule6 dm;
+            dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
+            dm.ADO_DB.open();
+            journal_sql::EntryRow r = entryRow({});
+            r.price = 12.5;
+            try {
+                journal::saveRow(dm, r);
+            } catch (const db::DbError& e) {
+                refusal = e.text();
+            }
+            QVERIFY(!db::anyTransactionOpen());
+        }
+        QCOMPARE(refusal, QStringLiteral("Цена 12.5 не равна расценке операции 1 (10.25) с надбавкой смены: выберите "
+                                         "операцию заново."));
+        QCOMPARE(contents(*shared_), before);
+    }
+
     // The build stamp moves only forward and never past the server's clock, whoever calls the owner's function; a
     // login of the reporting group (every program's start) is enough to call it, and nothing more.
     void buildStampOnlyForward_data()
