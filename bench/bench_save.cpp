@@ -112,7 +112,7 @@ int main(int argc, char* argv[])
     const int month = today.month(), year = today.year(), day = today.day();
     // The same statements on a connection whose triggers are off (session_replication_role = replica): what the
     // database's own rules (announcements, closed months, history) cost the save.
-    bench::PgSession bare(server, database);
+    bench::PgSession bare(server, database, true); // the setting is a superuser's
     bare.run(QByteArrayLiteral("set session_replication_role = replica"));
     auto libpqSaveOn = [&](bench::PgSession& pg) {
         journal_sql::EntryRow row;

@@ -271,12 +271,19 @@ void expectNoMessages()
         fail("the program showed a message: " + ui::Messages::shown().constFirst().text.toStdString());
 }
 
-PgSession::PgSession(const QString& server, const QString& database)
+PgSession::PgSession(const QString& server, const QString& database, bool asSuperuser)
 {
     // The program's own connection settings (db::assembleConnectionString): port 5432, user sys.
     const char* keys[] = {"host", "port", "dbname", "user", "password", "sslmode", "connect_timeout", nullptr};
     const QByteArray host = server.toUtf8(), name = database.toUtf8();
-    const char* values[] = {host.constData(), "5432", name.constData(), "sys", "wumbral", "allow", "10", nullptr};
+    QByteArray user = "sys";
+    if (asSuperuser) {
+        QFile f(server + QStringLiteral("/../superuser"));
+        if (f.open(QIODevice::ReadOnly))
+            user = f.readAll().trimmed();
+    }
+    const char* values[] = {host.constData(), "5432", name.constData(), user.constData(), "wumbral",
+                            "allow",          "10",   nullptr};
     conn_ = PQconnectdbParams(keys, values, 0);
     if (PQstatus(conn_) != CONNECTION_OK)
         fail(std::string("libpq connection: ") + PQerrorMessage(conn_));

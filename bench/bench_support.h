@@ -88,7 +88,9 @@ double peakRssSinceResetMiB();
 
 class PgSession {
 public:
-    PgSession(const QString& server, const QString& database);
+    // As the program's user sys; asSuperuser: as the cluster's superuser (db/pgcluster.sh names it beside the socket
+    // folder), for settings sys may not make.
+    PgSession(const QString& server, const QString& database, bool asSuperuser = false);
     ~PgSession();
     PgSession(const PgSession&) = delete;
     PgSession& operator=(const PgSession&) = delete;

@@ -16,8 +16,10 @@ db=kesta_large
 "$cluster" start "$dir"
 dir=$(cd "$dir" && pwd)
 q() { PGOPTIONS="-c client_min_messages=warning" "$cluster" psql "$dir" -v ON_ERROR_STOP=1 "$@"; }
+# databases are made by the cluster's superuser, owned by the program's user sys (no superuser)
+qa() { PGOPTIONS="-c client_min_messages=warning" "$cluster" admin "$dir" -v ON_ERROR_STOP=1 "$@"; }
 
-q -d postgres -c "drop database if exists $db with (force)" -c "create database $db"
+qa -d postgres -c "drop database if exists $db with (force)" -c "create database $db owner sys"
 q -d "$db" -f "$root/db/schema.sql" >/dev/null
 # The benchmarks make the database anew when the schema it was made with has changed since.
 sha256sum < "$root/db/schema.sql" | cut -d' ' -f1 > "$dir/schema.sha256"

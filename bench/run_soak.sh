@@ -40,7 +40,9 @@ if ! "$cluster" status "$dir" >/dev/null 2>&1; then
     "$cluster" start "$dir"
 fi
 q() { PGOPTIONS="-c client_min_messages=warning" "$cluster" psql "$dir" -v ON_ERROR_STOP=1 "$@"; }
-q -d postgres -c "drop database if exists $db with (force)" -c "create database $db" >/dev/null
+# databases are made by the cluster's superuser, owned by the program's user sys (no superuser)
+qa() { PGOPTIONS="-c client_min_messages=warning" "$cluster" admin "$dir" -v ON_ERROR_STOP=1 "$@"; }
+qa -d postgres -c "drop database if exists $db with (force)" -c "create database $db owner sys" >/dev/null
 q -d "$db" -f db/schema.sql >/dev/null
 
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}

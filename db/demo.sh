@@ -46,8 +46,8 @@ check_reachable() {
 }
 
 psql_demo() { "$cluster" psql "$dir" "$@"; }
-# the same, without the server's notices ("does not exist, skipping")
-psql_quiet() { PGOPTIONS="${PGOPTIONS:-} -c client_min_messages=warning" "$cluster" psql "$dir" "$@"; }
+# as the cluster's superuser: databases, roles and grants (the program's user sys is no superuser)
+psql_admin() { PGOPTIONS="${PGOPTIONS:-} -c client_min_messages=warning" "$cluster" admin "$dir" "$@"; }
 
 db_exists() {
     [ "$(psql_demo -d postgres -tAc "select 1 from pg_database where datname = '$1'")" = 1 ]
@@ -58,12 +58,12 @@ db_exists() {
 generate() {
     local tmp=${db}_building t0=$SECONDS
     say "generating the demo data into $db ..."
-    psql_quiet -d postgres -c "drop database if exists $tmp" >/dev/null
-    psql_demo -d postgres -c "create database $tmp" >/dev/null
+    psql_admin -d postgres -c "drop database if exists $tmp" >/dev/null
+    psql_admin -d postgres -c "create database $tmp owner sys" >/dev/null
     psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -f "$here/schema.sql" >/dev/null
-    psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -f "$here/roles.sql" >/dev/null
+    psql_admin -d "$tmp" -v ON_ERROR_STOP=1 -f "$here/roles.sql" >/dev/null
     psql_demo -d "$tmp" -v ON_ERROR_STOP=1 -v scale=demo -f "$here/generate.sql" >/dev/null
-    psql_demo -d postgres -c "alter database $tmp rename to $db" >/dev/null
+    psql_admin -d postgres -c "alter database $tmp rename to $db" >/dev/null
     source_checksum >"$dir/source.sha256"
     say "done in $((SECONDS - t0)) s: $(psql_demo -d "$db" -tAc "select count(*) from accounts_dep.smena") journal rows"
 }
@@ -76,7 +76,7 @@ source_checksum() { cat "$here/schema.sql" "$here/roles.sql" "$here/generate.sql
 demo_logins() {
     local g
     for g in reporting foreman warehouse full; do
-        psql_quiet -d postgres -v ON_ERROR_STOP=1 >/dev/null <<SQL
+        psql_admin -d postgres -v ON_ERROR_STOP=1 >/dev/null <<SQL
 do \$\$ begin
     if not exists (select 1 from pg_roles where rolname = 'demo_$g') then
         create role demo_$g login password 'demo_$g';
@@ -114,10 +114,14 @@ start() {
     fi
     if db_exists "$db" && demo_outdated; then
         say "db/schema.sql or db/generate.sql changed since the demo data was made: making it again"
-        psql_quiet -d postgres -c "drop database if exists $db with (force)" >/dev/null
+        psql_admin -d postgres -c "drop database if exists $db with (force)" >/dev/null
     fi
     db_exists "$db" || generate
     demo_logins
+    if [ "$("$cluster" superuser "$dir")" = sys ]; then
+        say "this demo cluster was made by an older version, in which the program's user sys is the superuser."
+        say "to have sys without superuser rights, as on a shop's server: $0 stop; rm -r $dir; $0 start"
+    fi
     say "running: database $db on localhost:5432 (data in $dir)"
     say "personal logins: PGSERVICEFILE=$dir/pg_service.conf PGPASSFILE=$dir/pgpass kesta_tabel --service demo_reporting"
 }
@@ -143,7 +147,7 @@ reset)
     # A stopped server is started on its socket only (no port needed) and stopped again afterwards.
     was_running=0
     if [ -d "$dir/data" ] && "$cluster" status "$dir"; then was_running=1; else "$cluster" start "$dir"; fi
-    psql_quiet -d postgres -c "drop database if exists $db with (force)" >/dev/null
+    psql_admin -d postgres -c "drop database if exists $db with (force)" >/dev/null
     generate
     demo_logins
     [ "$was_running" = 1 ] || "$cluster" stop "$dir"

@@ -377,4 +377,6 @@ where current_setting('kesta.scale') = 'demo';
 
 commit;
 
-analyze;
+-- The tables filled here (the program's user, their owner, may not analyze the server's own catalogues).
+analyze cmn_contractor.person, cmn_gds_and_srv.gds_and_srv, accounts_dep.vid_oper, accounts_dep.oper, accounts_dep.norm,
+    accounts_dep.smena, accounts_dep.h_tabel, accounts_dep.closed_month, accounts_dep.smena_history;

@@ -68,7 +68,7 @@ int main(int argc, char* argv[])
     // The built-in connection is made on a thread once the first window is on the screen (the server starts a
     // process for it meanwhile); the journal window takes it over. A personal login connects as its service says
     // when the data module opens it.
-    if (windows.service.isEmpty())
+    if (windows.service.isEmpty() && db::builtinConnectionAllowed())
         windows.startConnection = [&windows] {
             db::Connection::connectEarly(db::connectionStringFor(windows.arg1, windows.arg2));
         };

@@ -20,6 +20,7 @@
 #include "reports/worker_report.h"
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_window.h"
+#include "ui/window_place.h"
 #include "ui/window_registry.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,7 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
     // connection made, on a thread (the journal window, below, waits for it and takes it over). The window takes no
     // input until then: only painting and what Qt has queued run. When the connection fails, the window is hidden
     // again before the failure is said. The windows' own steps (the activation) wait until all are built.
+    ui::installWindowRules();
     new TForm23(w);
     if (paintFirstAtOnce) {
         w.Form23->holdActivation();

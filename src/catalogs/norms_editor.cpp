@@ -5,6 +5,7 @@
 #include "db/transaction.h"
 #include "reportengine/format.h"
 #include "ui/messages.h"
+#include "ui/window_place.h"
 #include "ui/window_registry.h"
 
 #include <QKeyEvent>
@@ -16,8 +17,7 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     setupUi(this);
-    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(size());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     norm = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("norm"), this);
     norm->setTable(QStringLiteral("accounts_dep.norm"), QStringLiteral("id"));
@@ -37,6 +37,9 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
                          {QStringLiteral("prize"), QStringLiteral("Премия, %"), right, true, 110}});
     DBGrid1->setDataset(norm);
     DBGrid1->setEditable(true);
+    // Resizable and kept where and as large as it was left, within the screen.
+    ui::keepPlace(this, {DBGrid1});
+    DBGrid1->setAccessibleName(QStringLiteral("Нормативы"));
     // The grid's own deletion asks first; it keeps the operation's last norm, without which the operation would
     // drop out of the price list. The list may be old: the server counts again under the operation's lock.
     DBGrid1->setCanDelete([this] {
@@ -70,7 +73,6 @@ void TForm22::showForOperation(int operId)
     norm->setFilter(QStringLiteral("o_id=") + QString::number(operId));
     norm->setFiltered(true);
     norm->open();
-    ui::centerOnScreen(this);
     DBGrid1->setFocus();
     ui::showModal(this);
 }

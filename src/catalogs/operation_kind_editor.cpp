@@ -59,6 +59,7 @@ void TForm9::Button1Click()
     const QString name = Edit1->text().trimmed();
     if (name.isEmpty()) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
+        Edit1->setFocus();
         return;
     }
     // Refused before anything is sent: the column would not hold it, and cutting it would store another name.

@@ -84,6 +84,8 @@ void TForm10::Button1Click()
 {
     if (Edit1->text().trimmed().isEmpty() || Edit2->text().trimmed().isEmpty()) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
+        // The boxes are filled by their choosers: the chooser of the first empty one takes the focus.
+        (Edit1->text().trimmed().isEmpty() ? Button3 : Button4)->setFocus();
         return;
     }
     TDataModule6* dm = w_.DataModule6;

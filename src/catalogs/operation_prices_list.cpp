@@ -22,7 +22,6 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     setupUi(this);
-    setFixedSize(size());
     const auto left = Qt::AlignLeft | Qt::AlignVCenter;
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
     DBGrid1->setColumns({
@@ -48,6 +47,7 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     s.blankSearchShowsAll = true;
     s.liveName = QStringLiteral("operations");
     setUpCatalogue(s);
+    CheckBox1->setToolTip(QStringLiteral("Отмечено: Enter или двойной щелчок в списке открывают нормы операции"));
     ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
     ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
     ui::connectGuarded(Button5, &QPushButton::clicked, this, &TForm4::Button5Click);

@@ -135,6 +135,11 @@ void TForm7::Button1Click()
     const bool noGroup = !group.isValid() || group.isNull() || group.toLongLong() == 0;
     if (code.isEmpty() || Edit2->text().trimmed().isEmpty() || noGroup) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
+        // on the first box still empty
+        (code.isEmpty()                      ? static_cast<QWidget*>(Edit1)
+         : Edit2->text().trimmed().isEmpty() ? static_cast<QWidget*>(Edit2)
+                                             : static_cast<QWidget*>(cb_item))
+            ->setFocus();
         return;
     }
     // The text goes into the statement as a number: anything else is refused here, not by the server.

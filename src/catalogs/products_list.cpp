@@ -32,7 +32,6 @@ TForm3::TForm3(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     setupUi(this);
-    setFixedSize(size());
     DBGrid1->setColumns({
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 220},
         {QStringLiteral("massa"), QStringLiteral("Коробки"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},

@@ -98,6 +98,7 @@ void TForm2::Button1Click()
     const QString name = Edit1->text().trimmed();
     if (name.isEmpty()) {
         ui::Messages::error(QStringLiteral("ФИО нужно заполнить!"));
+        Edit1->setFocus();
         return;
     }
     // Counted as the server counts: characters, not the two halves of an emoji.

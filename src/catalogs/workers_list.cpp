@@ -14,7 +14,6 @@ TForm5::TForm5(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     setupUi(this);
-    setFixedSize(size());
     DBGrid1->setColumns({
         {QStringLiteral("fio"), QStringLiteral("ФИО"), Qt::AlignLeft | Qt::AlignVCenter, true, 260},
         {QStringLiteral("s_staffpos_hl"), QStringLiteral("Должность"), Qt::AlignLeft | Qt::AlignVCenter, true, 240},

@@ -60,6 +60,8 @@ void Batch::run(Outcome outcomeIfLost)
     results_.assign(texts_.size(), nullptr);
 
     std::optional<DbError> failure;
+    // The statement whose answer was the failure; -1 when the connection broke without one.
+    int failedIndex = -1;
     {
         ServerWait wait(conn);
         // What a forward-only query of the generic SQL layer left unread (it stopped at its first row) is dropped,
@@ -75,8 +77,10 @@ void Batch::run(Outcome outcomeIfLost)
             for (int i = 0; i < texts_.size() && !failure; ++i) {
                 results_[i] = PQexec(conn, texts_[i].toUtf8().constData());
                 const ExecStatusType st = PQresultStatus(results_[i]);
-                if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK)
+                if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) {
                     failure = errorOf(results_[i], conn);
+                    failedIndex = i;
+                }
             }
         } else {
             bool sent = true;
@@ -129,8 +133,10 @@ void Batch::run(Outcome outcomeIfLost)
                 }
                 if (index < int(results_.size()) && !results_[index]) {
                     results_[index] = r;
-                    if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK && !failure)
+                    if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK && !failure) {
                         failure = errorOf(r, conn);
+                        failedIndex = index;
+                    }
                     ++index;
                 } else {
                     PQclear(r);
@@ -139,6 +145,11 @@ void Batch::run(Outcome outcomeIfLost)
             PQexitPipelineMode(conn);
         }
     }
+    // The server answers in order: a statement before the last that failed (a backend ended while it waited for a
+    // lock, say) aborted the transaction before the commit at the end ran, so nothing was written. Only a failure at
+    // the last statement, or a connection that broke without an answer, leaves the outcome open.
+    if (failure && failedIndex >= 0 && failedIndex < int(texts_.size()) - 1)
+        outcomeIfLost = Outcome::NotDone;
     if (failure)
         throwAfterFailure(connectionName_, *failure, outcomeIfLost);
 }

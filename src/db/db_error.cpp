@@ -24,10 +24,13 @@ DbError DbError::fromSqlError(const QSqlError& error)
 
 DbError DbError::explained(const QString& reason, const QString& advice, const DbError& cause)
 {
-    const QString detail = cause.text().isEmpty() ? QString() : u'\n' + cause.text();
-    const QString state = cause.sqlState();
-    DbError e((advice.isEmpty() ? reason : reason + u' ' + advice) + detail, state, cause.severity());
-    e.withoutAdvice_ = reason + detail;
+    QString detail = cause.details();
+    if (!cause.text().isEmpty() && cause.text() != reason)
+        detail = detail.isEmpty() ? cause.text() : cause.text() + u'\n' + detail;
+    DbError e(advice.isEmpty() ? reason : reason + u' ' + advice, cause.sqlState(), cause.severity());
+    e.withoutAdvice_ = reason;
+    e.details_ = detail.trimmed();
+    e.connectionDown_ = cause.connectionDown_;
     return e;
 }
 

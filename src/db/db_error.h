@@ -35,11 +35,19 @@ class DbError : public std::runtime_error {
 public:
     explicit DbError(const QString& text, const QString& sqlState = {}, const QString& severity = {});
     static DbError fromSqlError(const QSqlError& error);
-    // The program's explanation of a failure: what happened, what to do, then the server's text.
+    // The program's explanation of a failure: what happened and what to do; the server's or libpq's own text goes
+    // to the details, never into the message a person reads.
     static DbError explained(const QString& reason, const QString& advice, const DbError& cause);
     // The text without the advice (for a failure that the caller explains in its own words).
     QString textWithoutAdvice() const { return withoutAdvice_.isEmpty() ? text_ : withoutAdvice_; }
     QString text() const { return text_; }
+    // What the server or libpq said, for whoever puts it right (the box's "Подробнее"); empty when the text is
+    // the server's own.
+    QString details() const { return details_; }
+    void setDetails(const QString& details) { details_ = details; }
+    // The connection is down after the failure (no server of the list answered): a lasting problem, said once.
+    bool connectionDown() const { return connectionDown_; }
+    void setConnectionDown(bool down) { connectionDown_ = down; }
     QString sqlState() const { return sqlState_; }
     // The server's severity, not translated (ERROR, FATAL, PANIC); empty when unknown.
     QString severity() const { return severity_; }
@@ -49,6 +57,8 @@ private:
     QString sqlState_;
     QString severity_;
     QString withoutAdvice_;
+    QString details_;
+    bool connectionDown_ = false;
 };
 
 // A value could not be converted (text to number, a malformed filter, a value that cannot go into a statement).

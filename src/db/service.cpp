@@ -97,6 +97,38 @@ QString chooseService(const QString& fromCommandLine)
     return findService(standard).found ? standard : QString();
 }
 
+namespace {
+QString settingsFileOverride;
+} // namespace
+
+QString workstationSettingsFile()
+{
+    return settingsFileOverride.isEmpty() ? QString::fromLatin1(kWorkstationSettingsFile) : settingsFileOverride;
+}
+
+void setWorkstationSettingsFile(const QString& path)
+{
+    settingsFileOverride = path;
+}
+
+bool builtinConnectionAllowed()
+{
+    QFile f(workstationSettingsFile());
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return true;
+    bool allowed = true;
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QString line = in.readLine().section(u'#', 0, 0).trimmed();
+        if (line.section(u'=', 0, 0).trimmed().compare(QLatin1String("builtin_connection"), Qt::CaseInsensitive))
+            continue;
+        const QString value = line.section(u'=', 1).trimmed().toLower();
+        // Anything but a plain "on" switches it off: a typing error must not leave the connection open.
+        allowed = value == u"on" || value == u"yes" || value == u"true" || value == u"1";
+    }
+    return allowed;
+}
+
 bool validServiceName(const QString& name)
 {
     static const QRegularExpression re(QStringLiteral("^[A-Za-z0-9_.-]+$"));

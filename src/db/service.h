@@ -25,6 +25,21 @@ ServiceDefinition findService(const QString& name);
 // defined; empty for the built-in connection.
 QString chooseService(const QString& fromCommandLine);
 
+// The workstation's own settings, written by its administrator (not by the user): a text file of "key = value"
+// lines, "#" starting a comment. One key so far: "builtin_connection = off" switches the built-in connection
+// (the program's user sys) off, so that the program connects only through a service with a person's login.
+inline constexpr const char* kWorkstationSettingsFile = "/etc/kesta_tabel.conf";
+QString workstationSettingsFile();
+// For tests: another file in place of the system's.
+void setWorkstationSettingsFile(const QString& path);
+// False when the workstation's settings switch the built-in connection off.
+bool builtinConnectionAllowed();
+// What the program says when it cannot start: the built-in connection is off and no service was found.
+inline constexpr const char* kBuiltinConnectionOffMessage =
+    "Встроенное подключение к базе данных на этом компьютере отключено администратором, а служба подключения с "
+    "личной учётной записью не найдена. Программа не может подключиться к базе данных: обратитесь к "
+    "администратору.";
+
 // A service name as libpq accepts it in a connection's options (letters, digits, "_", "-", ".").
 bool validServiceName(const QString& name);
 

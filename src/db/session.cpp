@@ -1,5 +1,6 @@
 #include "db/session.h"
 
+#include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -77,7 +78,68 @@ QString currentSessionRole()
     return sessionRole;
 }
 
+QString serverMemoryOverride;
+
+// A primary that a failover left behind still thinks it is the primary: its timeline is older than the one the new
+// primary started when it was promoted. The workstation remembers, per system, the newest timeline it wrote on, and
+// refuses a primary of that system on an older one, so that a restarted old server never takes changes the new
+// one does not see. A standby (in recovery) writes nothing and follows whichever primary feeds it: not checked.
+void refuseFormerPrimary(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    {
+        ServerWait wait(pgConnection(db));
+        if (!q.exec(QStringLiteral("select pg_is_in_recovery(), (select system_identifier::text from "
+                                   "pg_control_system()), case when pg_is_in_recovery() then null else "
+                                   "pg_walfile_name(pg_current_wal_lsn()) end")) ||
+            !q.next())
+            throw DbError::fromSqlError(q.lastError());
+    }
+    if (q.value(0).toBool())
+        return;
+    const QString system = q.value(1).toString();
+    bool ok = false;
+    // The first eight hex digits of a WAL file's name are its timeline.
+    const qint64 timeline = q.value(2).toString().left(8).toLongLong(&ok, 16);
+    if (system.isEmpty() || !ok)
+        return;
+    QSettings memory = serverMemoryOverride.isEmpty()
+                           ? QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("kesta"),
+                                       QStringLiteral("kesta_tabel"))
+                           : QSettings(serverMemoryOverride, QSettings::IniFormat);
+    const QString key = QStringLiteral("primaries/") + system;
+    const qint64 known = memory.value(key + QStringLiteral("/timeline"), 0).toLongLong();
+    const QString server = serverOf(db);
+    if (timeline < known) {
+        const QString newer = memory.value(key + QStringLiteral("/server")).toString();
+        DbError e(QStringLiteral("Сервер базы данных %1 — прежний основной сервер: после переключения основным стал "
+                                 "другой сервер%2, и эта программа уже записывала данные на него. Изменения, "
+                                 "записанные на %1 теперь, не попали бы в общую базу, поэтому программа к нему не "
+                                 "подключается. Администратору: сделайте %1 резервным сервером нового основного "
+                                 "(db/standby.sh rewind) или уберите его из адреса сервера.")
+                      .arg(server, newer.isEmpty() || newer == server ? QString() : QStringLiteral(" (%1)").arg(newer)),
+                  QString::fromLatin1(kFormerPrimaryState));
+        e.setDetails(QStringLiteral("Система %1: линия времени сервера %2, программа записывала на линии %3.")
+                         .arg(system)
+                         .arg(timeline)
+                         .arg(known));
+        e.setConnectionDown(true);
+        db.close();
+        throw e;
+    }
+    if (timeline > known || memory.value(key + QStringLiteral("/server")).toString() != server) {
+        memory.setValue(key + QStringLiteral("/timeline"), timeline);
+        memory.setValue(key + QStringLiteral("/server"), server);
+        memory.sync();
+    }
+}
+
 } // namespace
+
+void setServerMemoryFile(const QString& path)
+{
+    serverMemoryOverride = path;
+}
 
 void setSessionRole(const QString& role)
 {
@@ -115,6 +177,7 @@ void prepareSession(QSqlDatabase& db)
         if (!q.exec(s))
             throw DbError::fromSqlError(q.lastError());
     }
+    refuseFormerPrimary(db);
     std::lock_guard lock(noticesMutex);
     lastServers[db.connectionName()] = serverOf(db);
 }
@@ -280,8 +343,10 @@ bool reconnect(QSqlDatabase& db, QString* switched = nullptr)
         return false;
     try {
         prepareSession(db);
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         db.close();
+        if (e.sqlState() == QLatin1String(kFormerPrimaryState))
+            throw; // said in its own words, not as a server that cannot be reached
         return false;
     }
     std::vector<std::function<void(const QString&)>> handlers;
@@ -305,6 +370,17 @@ QString lastErrorText(const QSqlDatabase& db)
     return t;
 }
 
+// No server of the list took the connection. When libpq's answer shows that one answered but only as a standby,
+// that is said, since it is what the administrator must put right (promote the standby).
+QString unreachableReason(const QString& libpqText)
+{
+    if (libpqText.contains(QLatin1String("session is read-only")) ||
+        libpqText.contains(QLatin1String("server is in hot standby mode")))
+        return QStringLiteral("Нет связи с основным сервером базы данных: отвечает только резервный сервер, "
+                              "изменения на нём невозможны.");
+    return QStringLiteral("Нет связи с базой данных.");
+}
+
 } // namespace
 
 QSqlDatabase openConnection(const QString& connectionName)
@@ -323,11 +399,17 @@ QSqlDatabase openConnection(const QString& connectionName)
             throw DbError(QStringLiteral("Нет подключения к базе данных."));
     }
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    // Nothing of the coming action has been sent yet: when the server cannot be reached, nothing was written.
+    const auto unreachable = [&db] {
+        DbError cause(lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
+        cause.setConnectionDown(true);
+        return DbError::explained(unreachableReason(cause.text()), QString::fromUtf8(kNotDoneAdvice), cause);
+    };
     if (idleButGone(db)) {
-        // Nothing of the coming action has been sent: connecting again and going on loses nothing.
+        // Connecting again and going on loses nothing.
         QString switched;
         if (!reconnect(db, &switched))
-            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
+            throw unreachable();
         notice(switched.isEmpty() ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
                                   : switched);
         return db;
@@ -335,7 +417,7 @@ QSqlDatabase openConnection(const QString& connectionName)
     if (broken(db)) {
         QString switched;
         if (!reconnect(db, &switched))
-            throw DbError(QStringLiteral("Нет связи с базой данных.\n") + lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
+            throw unreachable();
         if (!switched.isEmpty())
             notice(switched);
     }
@@ -420,39 +502,69 @@ FailureKind classify(const DbError& error, PGconn* conn)
 DbError explainConnectFailure(const DbError& error)
 {
     const QString text = error.text();
+    const auto has = [&text](const char* words) { return text.contains(QLatin1String(words)); };
     const QString advice = QStringLiteral("Подключение не выполнено. Проверьте настройки подключения или обратитесь к "
                                           "администратору базы данных.");
-    // OpenSSL's words come untranslated; libpq's own are matched in English, its translations fall through to
-    // the text as libpq gives it.
-    if (text.contains(QLatin1String("certificate verify failed")))
-        return DbError::explained(QStringLiteral("Сервер базы данных не подтвердил свою подлинность: его сертификат не "
-                                                 "подписан центром сертификации, указанным в настройках подключения "
-                                                 "(sslrootcert)."),
-                                  advice, error);
-    if (text.contains(QLatin1String("does not match host name")))
-        return DbError::explained(QStringLiteral("Сертификат сервера базы данных выдан на другое имя, чем имя сервера в "
-                                                 "настройках подключения."),
-                                  advice, error);
-    if (text.contains(QLatin1String("root certificate file")))
-        return DbError::explained(QStringLiteral("Не найден файл центра сертификации (sslrootcert), которым проверяется "
-                                                 "сервер базы данных."),
-                                  advice, error);
-    if (text.contains(QLatin1String("server does not support SSL")))
-        return DbError::explained(QStringLiteral("Сервер базы данных не принимает шифрованные соединения, а настройки "
-                                                 "подключения их требуют (sslmode)."),
-                                  advice, error);
-    if (text.contains(QLatin1String("password authentication failed")) ||
-        text.contains(QLatin1String("no password supplied")))
-        return DbError::explained(QStringLiteral("Сервер базы данных не принял пароль учётной записи (пароль берётся из "
-                                                 "файла ~/.pgpass)."),
-                                  advice, error);
+    const auto explain = [&](const QString& reason) {
+        DbError e = DbError::explained(reason, advice, error);
+        e.setConnectionDown(true);
+        return e;
+    };
+    // libpq's and the server's words are matched in English (the program asks for no translation of them); OpenSSL's
+    // come untranslated anyway. What is not recognised is shown as libpq gives it.
+    if (has("certificate verify failed"))
+        return explain(QStringLiteral("Сервер базы данных не подтвердил свою подлинность: его сертификат не "
+                                      "подписан центром сертификации, указанным в настройках подключения "
+                                      "(sslrootcert)."));
+    if (has("does not match host name"))
+        return explain(QStringLiteral("Сертификат сервера базы данных выдан на другое имя, чем имя сервера в "
+                                      "настройках подключения."));
+    if (has("root certificate file"))
+        return explain(QStringLiteral("Не найден файл центра сертификации (sslrootcert), которым проверяется "
+                                      "сервер базы данных."));
+    if (has("certificate") || has("SSL error") || has("tlsv1 alert") || has("sslv3 alert"))
+        return explain(QStringLiteral("Не удалось установить шифрованное соединение с сервером базы данных: "
+                                      "сертификат сервера или клиента не принят."));
+    if (has("server does not support SSL"))
+        return explain(QStringLiteral("Сервер базы данных не принимает шифрованные соединения, а настройки "
+                                      "подключения их требуют (sslmode)."));
+    // pg_hba.conf has no line for an unencrypted connection from here: the server wants encryption.
+    if (has("no encryption"))
+        return explain(QStringLiteral("Сервер базы данных принимает с этого компьютера только шифрованные "
+                                      "соединения, а настройки подключения шифрования не требуют (sslmode)."));
+    if (has("no pg_hba.conf entry"))
+        return explain(QStringLiteral("Сервер базы данных не принимает подключения этой учётной записи с этого "
+                                      "компьютера (настройки доступа сервера, pg_hba.conf)."));
+    // The server does not tell an expired password from a wrong one, nor (with a password) an unknown login.
+    if (has("password authentication failed") || has("no password supplied"))
+        return explain(QStringLiteral("Сервер базы данных не принял учётную запись и пароль: такой учётной записи "
+                                      "нет, пароль неверен или срок его действия истёк (сервер не говорит, что "
+                                      "именно). Пароль берётся из файла ~/.pgpass или из настроек подключения."));
+    if (has("role \"") && has("does not exist"))
+        return explain(QStringLiteral("На сервере базы данных нет такой учётной записи (пользователя)."));
+    if (has("is not permitted to log in"))
+        return explain(QStringLiteral("Учётной записи базы данных запрещён вход на сервер."));
+    if (has("timeout expired"))
+        return explain(QStringLiteral("Сервер базы данных не ответил за отведённое время."));
+    if (has("Connection refused") || has("No such file or directory") || has("could not translate host name") ||
+        has("No route to host") || has("Network is unreachable") || has("could not connect to server") ||
+        has("server closed the connection unexpectedly"))
+        return explain(QStringLiteral("Сервер базы данных недоступен: он не запущен, или адрес сервера в "
+                                      "настройках подключения неверен, или сеть не пропускает соединение."));
+    if (has("the database system is starting up") || has("the database system is shutting down") ||
+        has("the database system is in recovery mode"))
+        return explain(QStringLiteral("Сервер базы данных запускается или останавливается и пока не принимает "
+                                      "подключения."));
+    if (has("session is read-only") || has("server is in hot standby mode"))
+        return explain(QStringLiteral("Основной сервер базы данных недоступен: отвечает только резервный сервер, "
+                                      "изменения на нём невозможны."));
     return error;
 }
 
 void throwAfterFailure(const QString& connectionName, const DbError& error, Outcome outcome)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    const QString notDone = QStringLiteral("Действие не выполнено, повторите его.");
+    const QString notDone = QString::fromUtf8(kNotDoneAdvice);
     switch (classify(error, pgConnection(db))) {
     case FailureKind::Statement:
         // A failed statement inside a transaction leaves the connection fine: it is kept. The database's own refusals
@@ -483,19 +595,21 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
     case FailureKind::ConnectionLost:
         break;
     }
-    const QString advice = outcome == Outcome::NotDone
-                               ? notDone
-                               : QStringLiteral("Неизвестно, успело ли действие выполниться: нажмите «Обновить» и "
-                                                "проверьте, прежде чем повторять его.");
-    const DbError cause(error.text(), error.sqlState().isEmpty() ? QString::fromLatin1(sqlstate::kConnectionFailure) : error.sqlState(),
-                        error.severity());
+    const QString advice = QString::fromUtf8(outcome == Outcome::NotDone ? kNotDoneAdvice : kUnknownAdvice);
+    DbError cause(error.text(),
+                  error.sqlState().isEmpty() ? QString::fromLatin1(sqlstate::kConnectionFailure) : error.sqlState(),
+                  error.severity());
     QString switched;
     if (reconnect(db, &switched))
         throw DbError::explained(switched.isEmpty()
                                      ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
                                      : QStringLiteral("Связь с базой данных была потеряна. ") + switched,
                                  advice, cause);
-    throw DbError::explained(QStringLiteral("Нет связи с базой данных."), advice, cause);
+    const QString reconnectText = lastErrorText(db);
+    if (!reconnectText.isEmpty())
+        cause.setDetails(reconnectText);
+    cause.setConnectionDown(true);
+    throw DbError::explained(unreachableReason(reconnectText), advice, cause);
 }
 
 } // namespace db

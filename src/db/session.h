@@ -39,6 +39,13 @@ QString connectOptions(const QString& sslMode, ServerRole role = ServerRole::Pri
 // statement timeouts.
 void prepareSession(QSqlDatabase& db);
 
+// A refusal of a former primary (SQLSTATE of the program's own): a server of the system this workstation last wrote
+// to, on an older timeline than the one it wrote to, i.e. a primary that a failover left behind.
+inline constexpr const char* kFormerPrimaryState = "KM090";
+// Where the workstation remembers, per database system, the timeline of the last primary it connected to for
+// writing. For tests: another settings file.
+void setServerMemoryFile(const QString& path);
+
 // Who changes the data, for the database's history of journal rows: the program's role (reporting, foreman,
 // warehouse, full) once the access code has decided it, on every connection from then on (also after a
 // reconnection). The workstation's host name is given from the first connection on.
@@ -89,8 +96,15 @@ enum class FailureKind { Statement, ConnectionLost, LockTimeout, StatementTimeou
 FailureKind classify(const DbError& error, PGconn* conn);
 
 // A failed attempt to connect, explained in the user's words where the cause is known (the server's certificate,
-// encryption the server does not offer, a refused password), libpq's text after it.
+// encryption offered or demanded, a refused password or login, a server that cannot be reached or does not
+// answer), libpq's text in the details.
 DbError explainConnectFailure(const DbError& error);
+
+// What a failure says about the user's change: nothing was written (the connection broke before the commit was
+// sent, or the server refused), or it is unknown (the connection broke at the commit).
+inline constexpr const char* kNotDoneAdvice = "Действие не выполнено, повторите его.";
+inline constexpr const char* kUnknownAdvice =
+    "Неизвестно, успело ли действие выполниться: нажмите «Обновить» и проверьте, прежде чем повторять его.";
 
 // The refusal of a statement for want of a right (SQLSTATE 42501): the login may not do this; nothing is written.
 inline constexpr const char* kNoRightMessage =

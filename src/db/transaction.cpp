@@ -108,7 +108,10 @@ void rereadAfterCommit(const std::function<void()>& reread)
         reread();
     } catch (const DbError& e) {
         // The re-read's own advice ("not done, repeat it") would speak of the change: only the reason is kept.
-        throw DbError(QString::fromUtf8(kSavedNotRefreshedMessage) + u'\n' + e.textWithoutAdvice(), e.sqlState());
+        DbError saved(QString::fromUtf8(kSavedNotRefreshedMessage) + u'\n' + e.textWithoutAdvice(), e.sqlState());
+        saved.setDetails(e.details());
+        saved.setConnectionDown(e.connectionDown());
+        throw saved;
     }
 }
 

@@ -39,6 +39,29 @@ int buildTimeNumber(const QString& text)
     return total;
 }
 
+namespace {
+
+QString stampText(int d, int t)
+{
+    return QStringLiteral("%1.%2.%3 %4:%5:%6")
+        .arg(d % 100, 2, 10, QLatin1Char('0'))
+        .arg(d / 100 % 100, 2, 10, QLatin1Char('0'))
+        .arg(d / 10000, 4, 10, QLatin1Char('0'))
+        .arg(t / 3600, 2, 10, QLatin1Char('0'))
+        .arg(t / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(t % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString buildRefusalDetails(int programDate, int programTime, int databaseDate, int databaseTime)
+{
+    return QStringLiteral("Сборка программы: ") + stampText(programDate, programTime) +
+           QStringLiteral("\nСборка, записанная в базе данных (accounts_dep.ver): ") +
+           stampText(databaseDate, databaseTime) +
+           QStringLiteral("\nС этой базой работают сборки не старше записанной в ней.");
+}
+
 bool stampOlder(int d1, int t1, int d2, int t2)
 {
     return d1 < d2 || (d1 == d2 && t1 < t2);

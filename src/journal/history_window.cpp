@@ -2,6 +2,7 @@
 
 #include "db/command.h"
 #include "journal/journal_sql.h"
+#include "ui/window_place.h"
 
 #include <QDateTime>
 #include <QHeaderView>
@@ -57,6 +58,8 @@ TForm24::TForm24(QWidget* parent)
     List->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List->setSelectionBehavior(QAbstractItemView::SelectRows);
     List->verticalHeader()->hide();
+    ui::keepPlace(this, {List});
+    List->setAccessibleName(QStringLiteral("История"));
     auto* close = new QPushButton(QStringLiteral("Выход"), this);
     close->setObjectName(QStringLiteral("Button1"));
     connect(close, &QPushButton::clicked, this, &QDialog::accept);

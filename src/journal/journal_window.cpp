@@ -10,6 +10,7 @@
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/listener.h"
+#include "db/service.h"
 #include "db/session.h"
 #include "db/timesheet_hours.h"
 #include "db/transaction.h"
@@ -125,7 +126,7 @@ void TForm1::buildWindow()
     N5->setObjectName(QStringLiteral("N5"));
     layout()->setMenuBar(MainMenu1);
 
-    DBGrid2->setColumns({
+    QList<ui::GridColumn> columns{
         {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), Qt::AlignLeft | Qt::AlignVCenter, true, 190},
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
         {QStringLiteral("vid"), QStringLiteral("Операция"), Qt::AlignLeft | Qt::AlignVCenter, true, 110},
@@ -138,7 +139,14 @@ void TForm1::buildWindow()
         {QStringLiteral("prize"), QStringLiteral("Премия (%)"), Qt::AlignRight | Qt::AlignVCenter, false, 0},
         {QStringLiteral("ok"), QStringLiteral("OK"), Qt::AlignCenter, true, 50},
         {QStringLiteral("vvod"), QStringLiteral("Заведен"), Qt::AlignCenter, true, 90},
-    });
+    };
+    // Numbers are never cut: their columns hold ten digits (and the kopecks).
+    for (ui::GridColumn& c : columns)
+        if (c.field == u"summa")
+            c.widest = QStringLiteral("0000000000,00");
+        else if (c.field == u"time" || c.field == u"kol_vo" || c.field == u"brak")
+            c.widest = QStringLiteral("0000000000");
+    DBGrid2->setColumns(columns);
     // The acceptance mark: bold, green when accepted, red otherwise; other cells as usual.
     DBGrid2->setCellStyler([this](int row, const QString& field) {
         ui::CellStyle s;
@@ -202,6 +210,20 @@ void TForm1::FormCreate()
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
         ui::Messages::setNoticeSource(&db::takeNotices);
+        if (w_.service.isEmpty() && !db::builtinConnectionAllowed()) {
+            // The administrator allows only personal logins here, and none is set up for this user.
+            if (w_.withdrawAuthorization)
+                w_.withdrawAuthorization();
+            const QString details =
+                QStringLiteral("Настройка рабочего места: builtin_connection = off в %1\n")
+                    .arg(db::workstationSettingsFile()) +
+                db::connectionDescription(w_.arg1, w_.arg2, QString::fromLatin1(db::kDefaultService));
+            ui::Messages::errorWithDetails(QString::fromUtf8(db::kBuiltinConnectionOffMessage), details,
+                                           QStringLiteral("Ошибка!"));
+            w_.requestTermination(1);
+            close();
+            return;
+        }
         const QString arg1 = w_.arg1;
         const QString arg2 = w_.arg2;
         dm->ADO_DB.close();
@@ -222,8 +244,11 @@ void TForm1::FormCreate()
         if (w_.withdrawAuthorization)
             w_.withdrawAuthorization();
         // Where the program looked and what the server or the network said, for whoever puts it right.
-        const QString details = db::connectionDescription(w_.arg1, w_.arg2, w_.service) +
-                                QStringLiteral("\nПричина: ") + QString::fromUtf8(e.what()).trimmed();
+        QString cause = QString::fromUtf8(e.what()).trimmed();
+        if (const auto* dbError = dynamic_cast<const db::DbError*>(&e); dbError && !dbError->details().isEmpty())
+            cause += u'\n' + dbError->details();
+        const QString details =
+            db::connectionDescription(w_.arg1, w_.arg2, w_.service) + QStringLiteral("\nПричина: ") + cause;
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
                                        QStringLiteral("Ошибка!"));
         w_.requestTermination(1);
@@ -262,7 +287,9 @@ void TForm1::CheckBuildStamp()
     if (stampOlder(FBuildDate, FBuildTime, d, t)) {
         if (w_.authorizationTimer)
             w_.authorizationTimer->start();
-        ui::Messages::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+        ui::Messages::errorWithDetails(
+            QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."),
+            buildRefusalDetails(FBuildDate, FBuildTime, d, t), QStringLiteral("Ошибка"));
         w_.requestTermination(1);
     }
     ver->close();
@@ -285,11 +312,22 @@ bool TForm1::runBuildStampCheck()
         return false;
     checkRunning_ = true;
     bool finished = false;
-    ui::guarded([&] {
+    // Nobody asked for this check at this moment: its failure is never put over another box or modal window, and a
+    // lost connection is said once, and its end once (ui::Messages decides).
+    try {
         CheckBuildStamp();
         finished = true;
-    });
+    } catch (const db::DbError& e) {
+        // Its reason only: the advice to repeat an action speaks to a user who took one.
+        ui::Messages::backgroundProblem(e.textWithoutAdvice(), e.details(), e.connectionDown(), this);
+    } catch (const std::exception& e) {
+        ui::Messages::backgroundProblem(QString::fromUtf8(e.what()), QString(), false, this);
+    }
     checkRunning_ = false;
+    // A connection the check made again is said now, when nothing else is open; else at a later turn or by the
+    // user's next action.
+    if (finished)
+        ui::Messages::backgroundFine(this, &db::takeNotices);
     return finished;
 }
 
@@ -321,6 +359,9 @@ void TForm1::FormActivate()
     if (isWeekend(today))
         setWeekendFlag(true);
     reopenShiftQueries();
+    // After logging in and whenever a window opened from here closes, the keys act on the list.
+    if (DBGrid2->isEnabled())
+        DBGrid2->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::journalChanged(const QString& payload)
@@ -382,6 +423,9 @@ void TForm1::setUpKeys()
     Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
     Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
     DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
+    DBGrid2->setAccessibleName(QStringLiteral("Записи смены"));
+    DateT->setAccessibleName(QStringLiteral("Дата"));
+    DateT->setToolTip(QStringLiteral("Дата журнала; Enter — показать этот день"));
     DBGrid2->installEventFilter(this);
 }
 
@@ -470,8 +514,14 @@ void TForm1::RadioButtonClick(int shift)
 void TForm1::styleShiftButtons()
 {
     QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
-    for (QRadioButton* b : buttons)
+    for (QRadioButton* b : buttons) {
         setFlagLook(b, b->isChecked(), kShiftGreen);
+        // The style's thin focus mark is lost on the green of the shown shift: a frame says where the focus is.
+        b->setStyleSheet(
+            QStringLiteral("QRadioButton { border: 2px solid transparent; padding: 1px 3px; %1 }"
+                           "QRadioButton:focus { border-color: black; }")
+                .arg(b->isChecked() ? QStringLiteral("background-color: %1;").arg(kShiftGreen.name()) : QString()));
+    }
 }
 
 db::Dataset* TForm1::shiftQuery() const

@@ -309,28 +309,20 @@ PreviewDialog::PreviewDialog(const Document* doc, LayoutRun* run, Zoom zoom, QWi
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    action(QStringLiteral("firstPageAction"), QStringLiteral("Первая страница"), QStyle::SP_MediaSkipBackward,
-           QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { showPage(0); });
-    action(QStringLiteral("previousPageAction"), QStringLiteral("Предыдущая страница"), QStyle::SP_MediaSeekBackward,
-           QKeySequence(), [this] { showPage(currentPage() - 1); });
-    pageBox_ = new QSpinBox(toolbar);
-    pageBox_->setObjectName(QStringLiteral("pageNumber"));
-    pageBox_->setRange(1, 1);
-    pageBox_->setKeyboardTracking(false);
-    pageBox_->setToolTip(QStringLiteral("Номер страницы"));
-    toolbar->addWidget(pageBox_);
-    pageTotal_ = new QLabel(toolbar);
-    pageTotal_->setObjectName(QStringLiteral("pageTotal"));
-    pageTotal_->setContentsMargins(4, 0, 4, 0);
-    toolbar->addWidget(pageTotal_);
-    action(QStringLiteral("nextPageAction"), QStringLiteral("Следующая страница"), QStyle::SP_MediaSeekForward,
-           QKeySequence(), [this] { showPage(currentPage() + 1); });
-    action(QStringLiteral("lastPageAction"), QStringLiteral("Последняя страница"), QStyle::SP_MediaSkipForward,
-           QKeySequence(Qt::CTRL | Qt::Key_End), [this] {
-               finishLayout();
-               showPage(pageCount() - 1);
-           });
+    // Printing and saving first, then the fits: what the bar cannot show on a narrow screen goes behind its "»" from
+    // the end, where the page buttons are, which the keys of the pages replace.
+    QAction* print = action(QStringLiteral("printAction"), QStringLiteral("Печать"), QStyle::SP_DialogSaveButton,
+                            QKeySequence(Qt::CTRL | Qt::Key_P), [this] { printDocument(); });
+    QAction* save = action(QStringLiteral("savePdf"), QStringLiteral("Сохранить в PDF"), QStyle::SP_DriveFDIcon,
+                           QKeySequence(Qt::CTRL | Qt::Key_S), [this] { savePdf(); });
     toolbar->addSeparator();
+    fitWidth_ = action(QStringLiteral("fitWidthAction"), QStringLiteral("По ширине"),
+                       QStyle::SP_ToolBarHorizontalExtensionButton, QKeySequence(Qt::CTRL | Qt::Key_2),
+                       [this] { fitWidth(); });
+    fitPage_ = action(QStringLiteral("fitPageAction"), QStringLiteral("Страница целиком"), QStyle::SP_TitleBarNormalButton,
+                      QKeySequence(Qt::CTRL | Qt::Key_0), [this] { fitPage(); });
+    fitWidth_->setCheckable(true);
+    fitPage_->setCheckable(true);
     action(QStringLiteral("zoomOutAction"), QStringLiteral("Уменьшить"), QStyle::SP_ArrowDown,
            QKeySequence(QKeySequence::ZoomOut), [this] { setZoomFactor(zoomFactor() / 1.25); });
     zoomBox_ = new QComboBox(toolbar);
@@ -340,27 +332,57 @@ PreviewDialog::PreviewDialog(const Document* doc, LayoutRun* run, Zoom zoom, QWi
     for (int percent : {25, 50, 75, 100, 125, 150, 200, 300, 400})
         zoomBox_->addItem(QString::number(percent) + u'%');
     zoomBox_->setToolTip(QStringLiteral("Масштаб"));
+    zoomBox_->setAccessibleName(QStringLiteral("Масштаб"));
     toolbar->addWidget(zoomBox_);
     action(QStringLiteral("zoomInAction"), QStringLiteral("Увеличить"), QStyle::SP_ArrowUp,
            QKeySequence(QKeySequence::ZoomIn), [this] { setZoomFactor(zoomFactor() * 1.25); });
-    fitWidth_ = action(QStringLiteral("fitWidthAction"), QStringLiteral("По ширине страницы"),
-                       QStyle::SP_ToolBarHorizontalExtensionButton, QKeySequence(), [this] { fitWidth(); });
-    fitPage_ = action(QStringLiteral("fitPageAction"), QStringLiteral("Страница целиком"), QStyle::SP_TitleBarNormalButton,
-                      QKeySequence(), [this] { fitPage(); });
-    fitWidth_->setCheckable(true);
-    fitPage_->setCheckable(true);
     toolbar->addSeparator();
-    action(QStringLiteral("printAction"), QStringLiteral("Печать"), QStyle::SP_DialogSaveButton,
-           QKeySequence(QKeySequence::Print), [this] { printDocument(); });
-    action(QStringLiteral("savePdf"), QStringLiteral("Сохранить в PDF"), QStyle::SP_DriveFDIcon, QKeySequence(),
-           [this] { savePdf(); });
-    // Going through pages and zooming read from their icons (and tooltips); fitting, printing and saving are said in
-    // words too. So the whole bar fits a narrow screen.
+    action(QStringLiteral("firstPageAction"), QStringLiteral("Первая страница"), QStyle::SP_MediaSkipBackward,
+           QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { showPage(0); });
+    action(QStringLiteral("previousPageAction"), QStringLiteral("Предыдущая страница"), QStyle::SP_MediaSeekBackward,
+           QKeySequence(Qt::Key_PageUp), [this] { showPage(currentPage() - 1); });
+    pageBox_ = new QSpinBox(toolbar);
+    pageBox_->setObjectName(QStringLiteral("pageNumber"));
+    pageBox_->setRange(1, 1);
+    pageBox_->setKeyboardTracking(false);
+    pageBox_->setToolTip(QStringLiteral("Номер страницы"));
+    pageBox_->setAccessibleName(QStringLiteral("Номер страницы"));
+    toolbar->addWidget(pageBox_);
+    pageTotal_ = new QLabel(toolbar);
+    pageTotal_->setObjectName(QStringLiteral("pageTotal"));
+    pageTotal_->setContentsMargins(4, 0, 4, 0);
+    toolbar->addWidget(pageTotal_);
+    action(QStringLiteral("nextPageAction"), QStringLiteral("Следующая страница"), QStyle::SP_MediaSeekForward,
+           QKeySequence(Qt::Key_PageDown), [this] { showPage(currentPage() + 1); });
+    action(QStringLiteral("lastPageAction"), QStringLiteral("Последняя страница"), QStyle::SP_MediaSkipForward,
+           QKeySequence(Qt::CTRL | Qt::Key_End), [this] {
+               finishLayout();
+               showPage(pageCount() - 1);
+           });
+    // Going through pages and zooming read from their icons (and tooltips); printing, saving and fitting are said in
+    // words too. Every button is a Tab stop that Enter or Space presses, named for a screen reader by its text.
     toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    for (QAction* a : {fitWidth_, fitPage_, findChild<QAction*>(QStringLiteral("printAction")),
-                       findChild<QAction*>(QStringLiteral("savePdf"))})
-        if (auto* button = qobject_cast<QToolButton*>(toolbar->widgetForAction(a)))
+    for (QAction* a : toolbar->actions()) {
+        auto* button = qobject_cast<QToolButton*>(toolbar->widgetForAction(a));
+        if (!button)
+            continue;
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(a->text());
+        button->installEventFilter(this);
+        if (a == print || a == save || a == fitWidth_ || a == fitPage_)
             button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
+    view_->setAccessibleName(QStringLiteral("Страницы отчета"));
+    // Tab goes through the bar in its order, then to the pages.
+    QWidget* previous = nullptr;
+    for (QAction* a : toolbar->actions())
+        if (QWidget* w = toolbar->widgetForAction(a); w && w->focusPolicy() != Qt::NoFocus) {
+            if (previous)
+                setTabOrder(previous, w);
+            previous = w;
+        }
+    if (previous)
+        setTabOrder(previous, view_);
 
     connect(pageBox_, &QSpinBox::valueChanged, this, [this](int n) {
         if (syncing_)
@@ -393,6 +415,20 @@ PreviewDialog::PreviewDialog(const Document* doc, LayoutRun* run, Zoom zoom, QWi
 }
 
 PreviewDialog::~PreviewDialog() = default;
+
+bool PreviewDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on a focused button presses it, as Space does.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !(key->modifiers() & ~Qt::KeypadModifier))
+            if (auto* button = qobject_cast<QToolButton*>(watched)) {
+                button->click();
+                return true;
+            }
+    }
+    return QDialog::eventFilter(watched, event);
+}
 
 int PreviewDialog::pageCount() const
 {

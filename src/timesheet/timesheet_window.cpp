@@ -84,6 +84,11 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
     , w_(windows)
 {
     setupUi(this);
+    // For a screen reader: the tabs are the shifts, each grid is its shift's hours.
+    PageControl1->setAccessibleName(QStringLiteral("Смены"));
+    for (int i = 0; i < PageControl1->count(); ++i)
+        PageControl1->widget(i)->findChild<QTableView*>()->setAccessibleName(QStringLiteral("Часы: ") +
+                                                                             PageControl1->tabText(i));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ComboBox2->addItems(yearItems(QDate::currentDate().year()));
     ComboBox1->setCurrentIndex(0);

@@ -27,6 +27,8 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
         live_ = new LiveRefresh(this, [this] { liveReread(); });
 
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Resizable, the list growing with the window; it opens where and as large as it was left, within the screen.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     // Enter goes to the one default button the mode chooses, never to the button that has the focus.
     for (QPushButton* b : {setup_.add, setup_.second, setup_.remove, setup_.exit})
         if (b)
@@ -34,11 +36,16 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
     if (setup_.add)
         setup_.add->setDefault(true);
     if (setup_.grid) {
+        // A screen reader names the list after its window.
+        if (setup_.grid->accessibleName().isEmpty())
+            setup_.grid->setAccessibleName(windowTitle());
         setup_.grid->setDataset(setup_.query);
         setup_.grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
         connectGuarded(setup_.grid, &QAbstractItemView::doubleClicked, this, &CatalogueWindow::DBGrid1DblClick);
     }
     if (setup_.search) {
+        setup_.search->setAccessibleName(QStringLiteral("Поиск"));
+        setup_.search->setToolTip(QStringLiteral("Поиск по началу; Up и Down — по списку"));
         connectGuarded(setup_.search, &QLineEdit::textChanged, this, &CatalogueWindow::Edit1Change);
         setup_.search->installEventFilter(this);
         setup_.search->setVisible(setup_.searchInCatalogueMode);
@@ -80,9 +87,13 @@ bool CatalogueWindow::gridKey(QKeyEvent* key)
     if (key->modifiers() & ~Qt::KeypadModifier)
         return false;
     QPushButton* button = nullptr;
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-        button = setup_.second;
-    else if (key->key() == Qt::Key_Delete)
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        // Enter in the list does what a double click does (the norms of an operation, where the list has them).
+        if (setup_.second->isVisible() && setup_.second->isEnabled())
+            guarded([this] { DBGrid1DblClick(); });
+        return true;
+    }
+    if (key->key() == Qt::Key_Delete)
         button = setup_.remove;
     else
         return false;

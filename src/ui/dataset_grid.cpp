@@ -288,6 +288,14 @@ protected:
         const CellStyle s = grid_->cellStyle(index.row(), cols[index.column()].field);
         if (s.bold)
             option->font.setBold(true);
+        // The selection of a list without the focus is pale, so that a user can tell which list the keys act on.
+        if ((option->state & QStyle::State_Selected) && !grid_->hasFocus()) {
+            const QColor h = option->palette.color(QPalette::Highlight);
+            const QColor b = option->palette.color(QPalette::Base);
+            option->palette.setColor(QPalette::Highlight, QColor((h.red() + 2 * b.red()) / 3, (h.green() + 2 * b.green()) / 3,
+                                                                 (h.blue() + 2 * b.blue()) / 3));
+            option->palette.setColor(QPalette::HighlightedText, option->palette.color(QPalette::Text));
+        }
         if (s.foreground.isValid()) {
             option->palette.setColor(QPalette::Text, s.foreground);
             option->palette.setColor(QPalette::HighlightedText, s.foreground);
@@ -383,8 +391,12 @@ void DbGrid::setColumns(const QList<GridColumn>& columns)
     model_->setColumns(columns);
     for (int i = 0; i < columns.size(); ++i) {
         setColumnHidden(i, !columns[i].visible);
-        if (columns[i].width > 0)
-            setColumnWidth(i, columns[i].width);
+        int width = columns[i].width;
+        if (!columns[i].widest.isEmpty()) // the text, the cell's margins on both sides, and a little air
+            width = std::max(width, fontMetrics().horizontalAdvance(columns[i].widest) +
+                                        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 8);
+        if (width > 0)
+            setColumnWidth(i, width);
     }
 }
 
@@ -526,6 +538,37 @@ void DbGrid::deleteCurrentRow()
             d->remove();
     });
     syncSelectionFromDataset();
+}
+
+// Where the focus is, whatever the style: a frame around the current row (the current cell in an editable grid)
+// while the grid has the focus.
+void DbGrid::paintEvent(QPaintEvent* event)
+{
+    QTableView::paintEvent(event);
+    const QModelIndex current = currentIndex();
+    if (!hasFocus() || !current.isValid())
+        return;
+    QRect r = visualRect(current);
+    if (selectionBehavior() == QAbstractItemView::SelectRows)
+        for (int c = 0; c < model_->columnCount(); ++c)
+            if (!isColumnHidden(c))
+                r = r.united(visualRect(model_->index(current.row(), c)));
+    QPainter p(viewport());
+    p.setPen(QPen(palette().color(QPalette::Text), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(r.adjusted(1, 1, -1, -1));
+}
+
+void DbGrid::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    viewport()->update();
+}
+
+void DbGrid::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
 }
 
 void DbGrid::keyPressEvent(QKeyEvent* event)

@@ -23,6 +23,8 @@ struct GridColumn {
     // How the column shows a value; empty: displayText.
     std::function<QString(const QVariant&)> format;
     QColor titleColor; // invalid: the header's own
+    // The widest value the column must show whole (e.g. "0000000000,00"): the column is at least as wide.
+    QString widest;
 };
 
 // Text of a value as the grid shows it: dates day first, numbers without grouping.
@@ -114,6 +116,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void syncSelectionFromDataset();

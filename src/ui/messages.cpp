@@ -1,5 +1,7 @@
 #include "ui/messages.h"
 
+#include "db/db_error.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -31,6 +33,9 @@ struct State {
     std::function<QStringList()> noticeSource;
     QHash<QString, QQueue<std::function<void(QDialog*)>>> modalScripts;
     QStringList shownModals;
+    int boxesOpen = 0;           // boxes being shown (nested when a box's loop runs a timer that shows another)
+    QString backgroundSaid;      // the background problem said last and not yet over; "" when none
+    bool connectionSaid = false; // a lost connection was said and its end not yet
 };
 
 State& state()
@@ -38,6 +43,14 @@ State& state()
     static State s;
     return s;
 }
+
+// A box is open from its record to its end (scripted too: the test's hook runs while it is "open").
+struct BoxOpen {
+    BoxOpen() { ++state().boxesOpen; }
+    ~BoxOpen() { --state().boxesOpen; }
+    BoxOpen(const BoxOpen&) = delete;
+    BoxOpen& operator=(const BoxOpen&) = delete;
+};
 
 void record(const ShownMessage& m)
 {
@@ -69,6 +82,7 @@ int execBox(QMessageBox& box)
 
 void Messages::error(const QString& text, const QString& caption)
 {
+    BoxOpen open;
     record({ShownMessage::Kind::Error, caption, text});
     if (state().scripted)
         return;
@@ -78,6 +92,7 @@ void Messages::error(const QString& text, const QString& caption)
 
 void Messages::errorWithDetails(const QString& text, const QString& details, const QString& caption)
 {
+    BoxOpen open;
     std::fprintf(stderr, "%s\n%s\n", qUtf8Printable(text), qUtf8Printable(details));
     record({ShownMessage::Kind::Error, caption, text, details});
     if (state().scripted)
@@ -89,6 +104,7 @@ void Messages::errorWithDetails(const QString& text, const QString& details, con
 
 bool Messages::question(const QString& text, const QString& caption)
 {
+    BoxOpen open;
     record({ShownMessage::Kind::Question, caption, text});
     if (state().scripted)
         return state().answers.isEmpty() ? false : state().answers.dequeue();
@@ -100,19 +116,66 @@ bool Messages::question(const QString& text, const QString& caption)
     return execBox(box) == QMessageBox::Yes;
 }
 
-void Messages::standardError(const QString& text)
+void Messages::standardError(const QString& text, const QString& details)
 {
+    BoxOpen open;
     // The standard error box carries the application's title.
     const QString caption = QStringLiteral("Табель");
-    record({ShownMessage::Kind::StandardError, caption, text});
+    if (!details.isEmpty())
+        std::fprintf(stderr, "%s\n%s\n", qUtf8Printable(text), qUtf8Printable(details));
+    record({ShownMessage::Kind::StandardError, caption, text, details});
     if (state().scripted)
         return;
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, activeParent());
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     execBox(box);
+}
+
+bool Messages::othersOpen(const QWidget* own)
+{
+    if (state().boxesOpen > 0)
+        return true;
+    const QWidget* modal = QApplication::activeModalWidget();
+    return modal && modal != own && modal->isVisible();
+}
+
+void Messages::backgroundProblem(const QString& text, const QString& details, bool connectionDown, const QWidget* own)
+{
+    State& s = state();
+    if (connectionDown ? s.connectionSaid : s.backgroundSaid == text)
+        return;
+    if (othersOpen(own))
+        return; // said at a later turn, when nothing else is open
+    if (connectionDown)
+        s.connectionSaid = true;
+    else
+        s.backgroundSaid = text;
+    standardError(text, details);
+}
+
+void Messages::backgroundFine(const QWidget* own, const std::function<QStringList()>& takeNotices)
+{
+    State& s = state();
+    s.backgroundSaid.clear();
+    if (othersOpen(own))
+        return;
+    const QStringList notices = takeNotices ? takeNotices() : QStringList();
+    if (s.connectionSaid && notices.isEmpty())
+        information(QString::fromUtf8(kConnectionBackMessage));
+    s.connectionSaid = false;
+    for (const QString& text : notices)
+        information(text);
+}
+
+void Messages::connectionProblemSaid()
+{
+    state().connectionSaid = true;
 }
 
 void Messages::information(const QString& text, const QString& caption)
 {
+    BoxOpen open;
     record({ShownMessage::Kind::Information, caption, text});
     if (state().scripted)
         return;
@@ -159,12 +222,19 @@ void Messages::clearShown()
 {
     state().shown.clear();
     state().answers.clear();
+    state().backgroundSaid.clear();
+    state().connectionSaid = false;
 }
 
 void guarded(const std::function<void()>& body)
 {
     try {
         body();
+    } catch (const db::DbError& e) {
+        // The program's words in the box; what the server or libpq said under "Подробнее".
+        if (e.connectionDown())
+            Messages::connectionProblemSaid();
+        Messages::standardError(e.text(), e.details());
     } catch (const std::exception& e) {
         Messages::standardError(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -172,8 +242,10 @@ void guarded(const std::function<void()>& body)
     }
     // Told once the handler has ended, when nothing of it holds the database any more.
     if (state().noticeSource)
-        for (const QString& text : state().noticeSource())
+        for (const QString& text : state().noticeSource()) {
+            state().connectionSaid = false; // the connection is back, and this says so
             Messages::information(text);
+        }
 }
 
 void Dialog::showEvent(QShowEvent* event)

@@ -33,8 +33,9 @@ public:
     static void errorWithDetails(const QString& text, const QString& details, const QString& caption);
     // A question with Yes and No; true for Yes.
     static bool question(const QString& text, const QString& caption = QStringLiteral("Удаление"));
-    // The application's standard error box, for errors that end a handler.
-    static void standardError(const QString& text);
+    // The application's standard error box, for errors that end a handler; details (what the server or libpq said)
+    // under "Подробнее".
+    static void standardError(const QString& text, const QString& details = {});
     // Something the user should know that refuses nothing: information icon, OK button.
     static void information(const QString& text, const QString& caption = QStringLiteral("Сообщение"));
     // Where the handler guard finds what to tell the user once a handler has ended (the data layer's notices).
@@ -51,7 +52,26 @@ public:
     // as the box waits for the user: it is reported as a warning (which the tests turn into a failure).
     static void setTransactionProbe(std::function<bool()> probe);
     static void clearShown();
+
+    // Whether a box of the program is open (being shown, also when scripted), or a modal window other than own.
+    static bool othersOpen(const QWidget* own = nullptr);
+
+    // For work nobody asked for at that moment (the 30-second check): a problem is said only when no other box or
+    // modal window of the program is open (else at a later turn), and a lasting one once. A lost connection is one
+    // problem however often and wherever it shows (a box of the user's own action included), and its end is said
+    // once. own: the window that runs the work (the journal window is itself shown modally).
+    static void backgroundProblem(const QString& text, const QString& details, bool connectionDown, const QWidget* own);
+    // The background work went through: a problem said before is over. notices: what the data layer has to tell
+    // (a connection made again, to which server); they say the end of a lost connection, else it is said in
+    // general words, once. Nothing is shown (and the notices are left for later) while another box or modal window
+    // is open.
+    static void backgroundFine(const QWidget* own, const std::function<QStringList()>& takeNotices);
+    // Marks a lost connection as said (a user's action showed it).
+    static void connectionProblemSaid();
 };
+
+// The text said once when the connection comes back after it was said to be lost.
+inline constexpr const char* kConnectionBackMessage = "Связь с базой данных восстановлена.";
 
 // Runs an event handler's body; a failure is shown in the standard error box and never crosses the event loop.
 void guarded(const std::function<void()>& body);

@@ -2,7 +2,9 @@
 
 #include "ui/messages.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QTimer>
 #include <QHeaderView>
 #include <QPointer>
 #include <QScreen>
@@ -27,9 +29,10 @@ QString keyOf(const QWidget* window)
 // Saves the place when the window hides; holds the grids whose columns go with it.
 class PlaceKeeper : public QObject {
 public:
-    PlaceKeeper(QWidget* window, const QList<QTableView*>& grids)
+    PlaceKeeper(QWidget* window, const QList<QTableView*>& grids, bool restoreOnShow)
         : QObject(window)
         , window_(window)
+        , restoreOnShow_(restoreOnShow)
     {
         setObjectName(QStringLiteral("placeKeeper"));
         for (QTableView* g : grids)
@@ -42,6 +45,11 @@ public:
         QSettings s = settings();
         const QString key = keyOf(window_);
         s.setValue(key + QStringLiteral("/geometry"), window_->saveGeometry());
+        // The toolkit refuses a kept geometry on a screen much narrower or wider than the one it was kept on: the
+        // size alone then still stands wherever it fits.
+        s.setValue(key + QStringLiteral("/size"), window_->isMaximized() || window_->isFullScreen()
+                                                      ? window_->normalGeometry().size()
+                                                      : window_->size());
         for (int i = 0; i < grids_.size(); ++i) {
             if (!grids_[i])
                 continue;
@@ -75,19 +83,62 @@ protected:
     {
         if (watched == window_ && event->type() == QEvent::Hide && !event->spontaneous())
             save();
+        if (restoreOnShow_ && watched == window_ && event->type() == QEvent::Show && !event->spontaneous())
+            restorePlace(window_);
         return false;
     }
 
 private:
     QWidget* window_;
+    bool restoreOnShow_ = false;
     QList<QPointer<QTableView>> grids_;
+};
+
+class WindowRules : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show || !watched->isWidgetType())
+            return false;
+        auto* w = static_cast<QWidget*>(watched);
+        if (!w->isWindow() || (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog))
+            return false;
+        w->setAttribute(Qt::WA_KeyboardFocusChange);
+        fitToScreen(w);
+        // Again once the window manager has put its frame around it, which it tells a moment after the showing.
+        QPointer<QWidget> shown(w);
+        const auto refit = [shown] {
+            if (shown && shown->isVisible() && !shown->isMaximized() && !shown->isFullScreen())
+                fitToScreen(shown);
+        };
+        QTimer::singleShot(0, w, refit);
+        QTimer::singleShot(250, w, refit);
+        return false;
+    }
 };
 
 } // namespace
 
+void installWindowRules()
+{
+    if (!qApp || qApp->findChild<WindowRules*>(QStringLiteral("windowRules"), Qt::FindDirectChildrenOnly))
+        return;
+    auto* rules = new WindowRules(qApp);
+    rules->setObjectName(QStringLiteral("windowRules"));
+    qApp->installEventFilter(rules);
+}
+
 void rememberPlace(QWidget* window, const QList<QTableView*>& grids)
 {
-    new PlaceKeeper(window, grids);
+    new PlaceKeeper(window, grids, false);
+}
+
+void keepPlace(QWidget* window, const QList<QTableView*>& grids)
+{
+    new PlaceKeeper(window, grids, true);
 }
 
 void fitToScreen(QWidget* window)
@@ -116,10 +167,13 @@ void fitToScreen(QWidget* window)
 void restorePlace(QWidget* window)
 {
     const auto* keeper = window->findChild<PlaceKeeper*>(QStringLiteral("placeKeeper"), Qt::FindDirectChildrenOnly);
-    const QByteArray kept = keeper ? settings().value(keyOf(window) + QStringLiteral("/geometry")).toByteArray()
-                                   : QByteArray();
+    QSettings s = settings();
+    const QByteArray kept = keeper ? s.value(keyOf(window) + QStringLiteral("/geometry")).toByteArray() : QByteArray();
     // restoreGeometry itself moves a window whose place is on no screen now onto the screen
     if (kept.isEmpty() || !window->restoreGeometry(kept)) {
+        const QSize size = keeper ? s.value(keyOf(window) + QStringLiteral("/size")).toSize() : QSize();
+        if (size.isValid() && window->minimumSize() != window->maximumSize())
+            window->resize(size.expandedTo(window->minimumSize()));
         fitToScreen(window);
         centerOnScreen(window);
     }

@@ -2,15 +2,18 @@
 #include "app/authorization_window.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
+#include "db/service.h"
 #include "db/session.h"
 #include "journal/build_stamp.h"
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
 #include "reports/reports_window.h"
 #include "support/app_fixture.h"
+#include "support/personal_login.h"
 #include "support/widgets.h"
 #include "ui/messages.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QSqlError>
@@ -21,6 +24,7 @@
 #include <QtTest>
 
 #include <future>
+#include <optional>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -114,6 +118,13 @@ private slots:
             QCOMPARE(shown[0].text,
                      QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
             QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
+            // the details, which standard error prints too, say both builds
+            const QDate d(stored.first / 10000, stored.first / 100 % 100, stored.first % 100);
+            QCOMPARE(shown[0].details,
+                     QStringLiteral("Сборка программы: 10.12.2026 10:00:00\n"
+                                    "Сборка, записанная в базе данных (accounts_dep.ver): ") +
+                         d.toString("dd.MM.yyyy ") + QTime::fromMSecsSinceStartOfDay(stored.second * 1000).toString() +
+                         QStringLiteral("\nС этой базой работают сборки не старше записанной в ней."));
         } else {
             QVERIFY(shown.isEmpty());
         }
@@ -233,6 +244,10 @@ private slots:
             const auto shown = ui::Messages::shown();
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+            // why, in words, before libpq's own text
+            QVERIFY2(shown[0].details.contains(QStringLiteral("Причина: Сервер базы данных не ответил за отведённое "
+                                                              "время.")),
+                     qPrintable(shown[0].details));
             QVERIFY(app.w.terminateRequested);
         }
         db::setWaitLimits(db::WaitLimits{});
@@ -282,6 +297,29 @@ private slots:
         QVERIFY(!app.w.terminateRequested);
     }
 
+    // The 30-second check that fails while another window of the program is open modally (a preview, an editor)
+    // puts no box over it; at the first tick with nothing open it says the problem, once.
+    void failingCheckWaitsForModalWindows()
+    {
+        TestDatabase db;
+        db.exec("drop table accounts_dep.ver");
+        AppFixture app(db);
+        ui::Messages::clearShown();
+        QDialog other;
+        bool wasModal = false;
+        ui::scriptModal(QStringLiteral("QDialog"), [&](QDialog* shown) {
+            wasModal = QApplication::activeModalWidget() == shown;
+            app.w.Form1->Timer1Timer();
+        });
+        ui::showModal(&other);
+        QVERIFY(wasModal);
+        QCOMPARE(ui::Messages::shown().size(), 0);
+        app.w.Form1->Timer1Timer();
+        app.w.Form1->Timer1Timer();
+        QCOMPARE(ui::Messages::shown().size(), 1);
+        QVERIFY(ui::Messages::shown()[0].text.contains("accounts_dep.ver"));
+    }
+
     void connectionFailure()
     {
         AppFixture app("no_such_database", TestDatabase::clusterSocket(), "Dec 10 2026", "10:00:00");
@@ -297,6 +335,76 @@ private slots:
         QVERIFY(app.w.terminateRequested);
         QCOMPARE(app.w.exitCode, 1);
         QVERIFY(!app.w.Form23->isVisible()); // made while connecting, never shown
+    }
+
+    // The workstation's setting switches the built-in connection off: without a service the start is refused with
+    // its own message, before anything connects; a person's login through the service still starts.
+    void builtinConnectionSwitchedOff_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("withService");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("off, no service") << "builtin_connection = off" << false << true;
+        QTest::newRow("misspelt value switches it off too") << "builtin_connection = of" << false << true;
+        QTest::newRow("on, no service") << "# the administrator's note\nbuiltin_connection = on" << false << false;
+        QTest::newRow("off, a service") << "builtin_connection = off" << true << false;
+    }
+
+    void builtinConnectionSwitchedOff()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, withService);
+        QFETCH(bool, refused);
+        TestDatabase db;
+        QTemporaryDir dir;
+        QFile conf(dir.filePath("kesta_tabel.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(setting.toUtf8() + '\n');
+        conf.close();
+        db::setWorkstationSettingsFile(conf.fileName());
+        std::optional<PersonalLogin> login;
+        std::optional<ServiceFile> service;
+        if (withService) {
+            login.emplace(db, QStringLiteral("kesta_full"));
+            service.emplace(db, login->name());
+        }
+        {
+            std::optional<AppFixture> app;
+            if (withService)
+                app.emplace(AppFixture::Service{QStringLiteral("kesta")});
+            else
+                app.emplace(db);
+            const auto shown = ui::Messages::shown();
+            QCOMPARE(app->w.terminateRequested, refused);
+            if (refused) {
+                QCOMPARE(shown.size(), 1);
+                QCOMPARE(shown[0].text, QString::fromUtf8(db::kBuiltinConnectionOffMessage));
+                QVERIFY2(shown[0].details.contains(conf.fileName()), qPrintable(shown[0].details));
+                QCOMPARE(app->w.exitCode, 1);
+                // nothing reached the server: the build stamp was never written
+                QCOMPARE(db.scalar("select count(*) from accounts_dep.ver").toInt(), 0);
+            } else {
+                QVERIFY(shown.isEmpty());
+                // connected: the authorization window's check writes the build stamp once it is on the screen
+                QTRY_COMPARE(db.scalar("select count(*) from accounts_dep.ver").toInt(), 1);
+            }
+        }
+        db::setWorkstationSettingsFile({});
+    }
+
+    // The program's user sys owns the program's objects without a superuser's rights: it cannot run commands on the
+    // server or read the password hashes of other logins.
+    void builtinUserIsNoSuperuser()
+    {
+        TestDatabase db;
+        QCOMPARE(db.scalar("select rolsuper or rolcreaterole from pg_roles where rolname = current_user").toBool(),
+                 false);
+        QCOMPARE(db.scalar("select current_user").toString(), QStringLiteral("sys"));
+        QCOMPARE(db.scalar("select count(*) from pg_tables where schemaname = 'accounts_dep' and tableowner <> 'sys'")
+                     .toInt(),
+                 0);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.scalar("select count(*) from pg_authid"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.exec("copy (select 1) to program 'true'"));
     }
 
     // The whole application on the test database: the authorization window comes up with its caption.

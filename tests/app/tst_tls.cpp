@@ -60,6 +60,12 @@ private slots:
         p.start(kScript, {QStringLiteral("start"), dir_.path(), QString::number(port_), kDbDir});
         QVERIFY(p.waitForFinished(180000));
         QVERIFY2(p.exitCode() == 0, p.readAll().constData());
+        // A login whose password expired long ago.
+        QVERIFY(QProcess::execute(kDbDir + QStringLiteral("/pgcluster.sh"),
+                                  {QStringLiteral("admin"), path("pg"), QStringLiteral("-d"), QStringLiteral("postgres"),
+                                   QStringLiteral("-c"),
+                                   QStringLiteral("create role expired_login login password 'old-password' valid until "
+                                                  "'2000-01-01'")}) == 0);
 
         QFile services(path("pg_service.conf"));
         QVERIFY(services.open(QIODevice::WriteOnly));
@@ -68,8 +74,17 @@ private slots:
                                       "[other_authority]\nhost=localhost\n%1sslmode=verify-full\nsslrootcert=%3\n\n"
                                       "[other_name]\nhost=127.0.0.1\n%1sslmode=verify-full\nsslrootcert=%2\n\n"
                                       "[no_authority_file]\nhost=localhost\n%1sslmode=verify-full\nsslrootcert=%4\n\n"
-                                      "[unencrypted]\nhost=localhost\n%1sslmode=disable\n")
+                                      "[unencrypted]\nhost=localhost\n%1sslmode=disable\n\n"
+                                      "[wrong_password]\nhost=localhost\nport=%5\ndbname=postgres\nuser=sys\n"
+                                      "password=not-the-password\nsslmode=verify-full\nsslrootcert=%2\n\n"
+                                      "[unknown_login]\nhost=localhost\nport=%5\ndbname=postgres\nuser=nobody_here\n"
+                                      "password=wumbral\nsslmode=verify-full\nsslrootcert=%2\n\n"
+                                      "[expired_password]\nhost=localhost\nport=%5\ndbname=postgres\n"
+                                      "user=expired_login\npassword=old-password\nsslmode=verify-full\nsslrootcert=%2\n\n"
+                                      "[unreachable]\nhost=localhost\nport=%6\ndbname=postgres\nuser=sys\n")
                            .arg(common, path("ca.crt"), path("other-ca.crt"), path("missing.crt"))
+                           .arg(port_)
+                           .arg(freePort())
                            .toUtf8());
         services.close();
         QFile pgpass(path("pgpass"));
@@ -100,9 +115,18 @@ private slots:
                                                    << "Сертификат сервера базы данных выдан на другое имя";
         QTest::newRow("verify-full, no authority file") << "no_authority_file"
                                                         << "Не найден файл центра сертификации";
-        // The server insists: its own refusal, as the server words it.
+        // The server insists on encryption, refuses a password (it does not say whether the login exists or the
+        // password expired), or is not there: said in words, libpq's text only in the details.
         QTest::newRow("unencrypted") << "unencrypted"
-                                     << "no encryption";
+                                     << "Сервер базы данных принимает с этого компьютера только шифрованные соединения";
+        QTest::newRow("wrong password") << "wrong_password"
+                                        << "Сервер базы данных не принял учётную запись и пароль";
+        QTest::newRow("expired password") << "expired_password"
+                                          << "Сервер базы данных не принял учётную запись и пароль";
+        QTest::newRow("unknown login") << "unknown_login"
+                                       << "Сервер базы данных не принял учётную запись и пароль";
+        QTest::newRow("nothing listens") << "unreachable"
+                                         << "Сервер базы данных недоступен";
     }
 
     void connections()
@@ -111,11 +135,12 @@ private slots:
         QFETCH(QString, reason);
         db::Connection c(QStringLiteral("tls_") + service);
         c.setService(service);
-        QString failure;
+        QString failure, details;
         try {
             c.open();
         } catch (const db::DbError& e) {
             failure = e.text();
+            details = e.details();
         }
         if (reason.isEmpty()) {
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
@@ -123,7 +148,8 @@ private slots:
             QVERIFY(q.exec("select ssl from pg_stat_ssl where pid = pg_backend_pid()") && q.next());
             QVERIFY(q.value(0).toBool());
         } else {
-            QVERIFY2(failure.contains(reason), qPrintable(failure));
+            QVERIFY2(failure.startsWith(reason), qPrintable(failure));
+            QVERIFY2(!details.isEmpty() && !failure.contains(details), qPrintable(failure));
         }
     }
 

@@ -3,6 +3,7 @@
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/operation_kind_editor.h"
 #include "catalogs/operation_kinds_list.h"
+#include "catalogs/operation_price_editor.h"
 #include "catalogs/product_editor.h"
 #include "catalogs/products_list.h"
 #include "catalogs/worker_editor.h"
@@ -122,6 +123,53 @@ class TestCatalogs : public QObject {
 
 private slots:
     void init() { ui::Messages::clearShown(); }
+
+    // "Все поля должны быть заполнены!" leaves the focus on the first box still empty (on the chooser of a box that
+    // a chooser fills), so that the user can type on.
+    void refusalFocusesTheFirstEmptyBox_data()
+    {
+        QTest::addColumn<QString>("editor");
+        QTest::addColumn<QStringList>("filled"); // the boxes' texts; a product's third is its group key
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("product: nothing") << "TForm7" << QStringList{"", "", ""} << "Edit1";
+        QTest::newRow("product: code") << "TForm7" << QStringList{"К-1", "", ""} << "Edit2";
+        QTest::newRow("product: code, rate") << "TForm7" << QStringList{"К-1", "5", ""} << "cb_item";
+        QTest::newRow("product: rate, group") << "TForm7" << QStringList{"", "5", "group"} << "Edit1";
+        QTest::newRow("kind: blanks") << "TForm9" << QStringList{"  "} << "Edit1";
+        QTest::newRow("operation: nothing") << "TForm10" << QStringList{"", ""} << "Button3";
+        QTest::newRow("operation: product") << "TForm10" << QStringList{"ДМ-101", ""} << "Button4";
+    }
+
+    void refusalFocusesTheFirstEmptyBox()
+    {
+        QFETCH(QString, editor);
+        QFETCH(QStringList, filled);
+        QFETCH(QString, focused);
+        TestDatabase db;
+        loadSmallShop(db);
+        AppFixture app(db);
+        QString focus;
+        ui::scriptModal(editor, [&](QDialog* d) {
+            if (editor == "TForm7" && filled[2] == "group")
+                widget<ui::LookupBox>(d, "cb_item")->setCurrentIndex(0);
+            if (editor == "TForm7" && filled[2].isEmpty())
+                widget<ui::LookupBox>(d, "cb_item")->setKeyValue(0);
+            for (int i = 0; i < filled.size() && !(editor == "TForm7" && i == 2); ++i)
+                widget<QLineEdit>(d, QStringLiteral("Edit%1").arg(i + 1).toLatin1().constData())->setText(filled[i]);
+            widget<QPushButton>(d, "Button1")->setFocus();
+            widget<QPushButton>(d, "Button1")->click();
+            focus = d->focusWidget() ? d->focusWidget()->objectName() : QString();
+            d->reject();
+        });
+        if (editor == "TForm7")
+            app.w.Form7->openForAdd(nullptr);
+        else if (editor == "TForm9")
+            app.w.Form9->openForAdd(nullptr);
+        else
+            app.w.Form10->openForAdd(nullptr);
+        QCOMPARE(messages(), QStringList{"Ошибка|Все поля должны быть заполнены!"});
+        QCOMPARE(focus, focused);
+    }
 
     // ---- the shared pattern, on the workers list ----
 

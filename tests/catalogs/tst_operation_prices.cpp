@@ -284,38 +284,56 @@ private slots:
         QCOMPARE(app.w.DataModule6->Oper->recordCount(), operationsLeft);
     }
 
-    // The double click: the norms of the row with "Цены" checked, otherwise what the second button does.
+    // The double click and Enter in the list: the norms of the row with "Цены" checked, otherwise what the second
+    // button does.
     void doubleClick_data()
     {
         QTest::addColumn<bool>("prices");
         QTest::addColumn<int>("tag");
+        QTest::addColumn<bool>("byEnter");
         QTest::addColumn<QString>("opens");
-        QTest::newRow("Цены unchecked: change") << false << 0 << "TForm10";
-        QTest::newRow("Цены checked: norms") << true << 0 << "TForm22";
-        QTest::newRow("choice mode: hand-over") << true << 1 << "";
+        for (bool enter : {false, true}) {
+            const char* how = enter ? "Enter" : "double click";
+            QTest::addRow("%s, Цены unchecked: change", how) << false << 0 << enter << "TForm10";
+            QTest::addRow("%s, Цены checked: norms", how) << true << 0 << enter << "TForm22";
+            QTest::addRow("%s, choice mode: hand-over", how) << true << 1 << enter << "";
+        }
     }
 
     void doubleClick()
     {
         QFETCH(bool, prices);
         QFETCH(int, tag);
+        QFETCH(bool, byEnter);
         QFETCH(QString, opens);
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
         TForm4* list = app.w.Form4;
-        app.w.DataModule6->Oper->open();
-        QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
         widget<QCheckBox>(list, "CheckBox1")->setChecked(prices);
-        list->Tag = tag;
         QStringList normsShown;
         ui::scriptModal("TForm22", [&](QDialog*) {
             for (int r = 0; r < widget<ui::DbGrid>(app.w.Form22, "DBGrid1")->datasetModel()->rowCount(); ++r)
                 normsShown
                     << widget<ui::DbGrid>(app.w.Form22, "DBGrid1")->datasetModel()->index(r, 0).data().toString();
         });
-        list->DBGrid1DblClick();
-        QCOMPARE(ui::shownModals(), opens.isEmpty() ? QStringList{} : QStringList{opens});
+        ui::scriptModal("TForm4", [&](QDialog* d) {
+            QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
+            auto* grid = widget<ui::DbGrid>(list, "DBGrid1");
+            if (byEnter) {
+                grid->setFocus();
+                QTest::keyClick(grid, Qt::Key_Return);
+            } else {
+                list->DBGrid1DblClick();
+            }
+            if (d->isVisible())
+                d->reject();
+        });
+        if (tag == 0)
+            list->openCatalogue(nullptr);
+        else
+            list->choose(nullptr);
+        QCOMPARE(ui::shownModals(), opens.isEmpty() ? QStringList{"TForm4"} : (QStringList{"TForm4", opens}));
         if (opens == "TForm10") {
             QCOMPARE(app.w.Form10->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
             QCOMPARE(widget<QLineEdit>(app.w.Form10, "Edit1")->text(), QStringLiteral("ДМ-101"));

@@ -11,7 +11,9 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -124,7 +126,9 @@ private slots:
         int rows = -1;
         QString title;
         bool stillShown = false;
+        QWidget* focused = nullptr;
         app.login("9865", [&] {
+            focused = app.w.Form1->focusWidget();
             rows = widget<ui::DbGrid>(app.w.Form1, "DBGrid2")->model()->rowCount();
             title = app.w.Form1->windowTitle();
             // Escape does not end the program: only "Выход" and the window's close button do
@@ -133,6 +137,7 @@ private slots:
             stillShown = app.w.Form1->isVisible();
         });
         QCOMPARE(rows, 1);
+        QCOMPARE(focused, static_cast<QWidget*>(widget<ui::DbGrid>(app.w.Form1, "DBGrid2")));
         QCOMPARE(title, QStringLiteral("Табель"));
         QVERIFY(stillShown);
         QVERIFY(app.w.terminateRequested);
@@ -237,6 +242,55 @@ private slots:
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
         QCOMPARE(widget<QLabel>(j, "LabelTotals")->text(),
                  QStringLiteral("Записей: 1    Кол-во: 10    Брак: 0    Часы: 8    Итого (р.): 125,00"));
+    }
+
+    // Nine- and ten-digit figures show whole in the grid (the cell draws "12345…" when its column is too narrow).
+    void largeFiguresShowWhole()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        const QDate today = QDate::currentDate();
+        addRow(db, 1, 1, 1, today, 8, "ok", false, 1234567890, 32000);
+        db.exec("update accounts_dep.smena set cena = 0.5 where id = 1");
+        addRow(db, 2, 2, 1, today, 8, "ok", false, 123456789, 0);
+        AppFixture app(db);
+        openJournal(app);
+        auto* grid = widget<ui::DbGrid>(app.w.Form1, "DBGrid2");
+        const int margin = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+        QStringList seen;
+        for (int r = 0; r < 2; ++r)
+            for (int c : {5, 6, 7, 8}) { // Часы, Кол-во, Брак, Итого (р.)
+                const QString text = grid->model()->index(r, c).data().toString();
+                seen << text;
+                QVERIFY2(grid->fontMetrics().horizontalAdvance(text) + margin <= grid->columnWidth(c),
+                         qPrintable(text));
+            }
+        QVERIFY2(seen.contains("1234567890") && seen.contains("1543209862,5"), qPrintable(seen.join(u' ')));
+    }
+
+    // Where the focus is shows from the start, without a Tab pressed first: on a shift button (its green look
+    // included) and in the list, whose current row is framed and whose selection is pale without the focus.
+    void focusIsVisible()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        addRow(db, 1, 1, 1, QDate::currentDate(), 8, "no");
+        AppFixture app(db);
+        TForm1* j = app.w.Form1;
+        openJournal(app);
+        j->show();
+        QVERIFY(QTest::qWaitForWindowActive(j));
+        auto* grid = widget<ui::DbGrid>(j, "DBGrid2");
+        auto* shift = widget<QRadioButton>(j, "RadioButton1");
+        auto* other = widget<QPushButton>(j, "Button8");
+        const auto look = [](QWidget* w) { return w->grab().toImage(); };
+        for (QWidget* w : {static_cast<QWidget*>(shift), static_cast<QWidget*>(grid)}) {
+            w->setFocus(Qt::OtherFocusReason);
+            QVERIFY(w->hasFocus());
+            const QImage focused = look(w);
+            other->setFocus(Qt::OtherFocusReason);
+            QVERIFY2(look(w) != focused, w->objectName().toLatin1());
+        }
     }
 
     // Grid columns, hidden bonus column, the coloured acceptance mark and the totals line.
@@ -435,11 +489,12 @@ private slots:
         QStringList titles;
         for (int i = 0; i < 3; ++i)
             ui::scriptModal("TForm11", [&](QDialog* d) { titles << d->windowTitle(); });
-        // back in the journal after each window, with the list focused (as the journal does it itself)
+        // back in the journal after each window, the list focused by the journal itself (Insert was pressed on
+        // "Добавить")
         const auto back = [j] {
             j->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(j));
-            widget<ui::DbGrid>(j, "DBGrid2")->setFocus();
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(widget<ui::DbGrid>(j, "DBGrid2")));
         };
         press(Qt::Key_Insert);
         back();
@@ -496,6 +551,34 @@ private slots:
         show(app);
         QVERIFY(free.intersects(app.w.Form1->frameGeometry()));
         QVERIFY(free.contains(app.w.Form1->geometry().topLeft()));
+    }
+
+    // A kept size that fits stands even where the toolkit refuses the kept geometry (it does for a geometry kept on a
+    // screen much wider or narrower than the one the window opens on).
+    void keptSizeStandsWhereTheGeometryIsRefused()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        QSize kept;
+        {
+            AppFixture app(db);
+            openJournal(app);
+            app.w.Form1->show();
+            QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
+            kept = app.w.Form1->minimumSizeHint() + QSize(30, 20);
+            app.w.Form1->resize(kept);
+            app.w.Form1->hide();
+        }
+        {
+            QSettings s(QSettings::IniFormat, QSettings::UserScope, "kesta", "kesta_tabel");
+            s.setValue("windows/TForm1/geometry", QByteArray("saved on another screen"));
+        }
+        AppFixture app(db);
+        openJournal(app);
+        app.w.Form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
+        QCOMPARE(app.w.Form1->size(), kept);
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(app.w.Form1->geometry()));
     }
 
     // The deletion question as the user meets it: "Нет" is its default button, so Enter keeps the row.

@@ -47,11 +47,13 @@ expected=$(cat <<'LIST' | sort
 ./usr/share/icons/hicolor/48x48/apps/kesta-tabel.png
 ./usr/share/icons/hicolor/64x64/apps/kesta-tabel.png
 ./usr/share/icons/hicolor/scalable/apps/kesta-tabel.svg
+./usr/share/metainfo/example.kesta.tabel.metainfo.xml
 ./usr/share/kesta-tabel/db/demo.sh
 ./usr/share/kesta-tabel/db/generate.sql
 ./usr/share/kesta-tabel/db/pgcluster.sh
 ./usr/share/kesta-tabel/db/roles.sql
 ./usr/share/kesta-tabel/db/schema.sql
+./usr/share/kesta-tabel/db/standby.sh
 ./usr/share/man/man1/kesta_tabel.1.gz
 ./usr/share/man/ru/man1/kesta_tabel.1.gz
 LIST
@@ -67,7 +69,7 @@ fi
 awk '$2 != "root/root" {print "FAIL: not owned by root: " $6; bad=1} END {exit bad}' "$tmp/contents" >&2 \
     || failures=$((failures + 1))
 executables=$(awk '$1 ~ /^-..x/ {print $6}' "$tmp/contents" | sort | tr '\n' ' ')
-[ "$executables" = "./usr/bin/kesta_tabel ./usr/share/kesta-tabel/db/demo.sh ./usr/share/kesta-tabel/db/pgcluster.sh " ] \
+[ "$executables" = "./usr/bin/kesta_tabel ./usr/share/kesta-tabel/db/demo.sh ./usr/share/kesta-tabel/db/pgcluster.sh ./usr/share/kesta-tabel/db/standby.sh " ] \
     || fail "executable files: $executables"
 
 # --- unpack into a temporary root
@@ -81,6 +83,12 @@ desktop-file-validate "$desktop" || fail "desktop-file-validate refused the menu
 grep -qx 'Exec=kesta_tabel' "$desktop" || fail "the menu entry does not start kesta_tabel without arguments"
 grep -qx 'Icon=kesta-tabel' "$desktop" || fail "the menu entry's icon is not kesta-tabel"
 grep -qx 'Name=Табель сдельных работ' "$desktop" || fail "the menu entry's name is not the Russian one"
+# --- the AppStream metadata: valid without warnings, for the menu entry, of this version
+metainfo=$root/usr/share/metainfo/example.kesta.tabel.metainfo.xml
+appstreamcli validate --no-net "$metainfo" >"$tmp/appstream.log" 2>&1 || { cat "$tmp/appstream.log" >&2; fail "appstreamcli refused the metainfo"; }
+grep -E '^[WE]:' "$tmp/appstream.log" >&2 && fail "appstreamcli warns about the metainfo"
+grep -q '<launchable type="desktop-id">kesta-tabel.desktop</launchable>' "$metainfo" || fail "the metainfo does not name the menu entry"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo's release is not $version"
 for f in "$root"/usr/share/icons/hicolor/*x*/apps/kesta-tabel.png; do
     size=$(basename "$(dirname "$(dirname "$f")")")
     file -b "$f" | grep "PNG image data, ${size/x/ x }," >/dev/null || fail "$f is not a ${size} PNG: $(file -b "$f")"

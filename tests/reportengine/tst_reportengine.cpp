@@ -6,7 +6,12 @@
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
 
+#include <QAbstractButton>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QToolBar>
 #include <QLocale>
 #include <QPrinter>
 #include <QProcess>
@@ -86,6 +91,9 @@ private slots:
     void pdfReadsBackAsText();
     void previewOpensMaximisedAtTheAskedZoom();
     void previewShowsTheFirstPageWhileTheLayoutGoesOn();
+    void previewByKeys();
+    void previewButtonsShowOnSmallScreens_data();
+    void previewButtonsShowOnSmallScreens();
     void printedPagesComeInOrder();
     void pdfFileName_data();
     void pdfFileName();
@@ -454,6 +462,116 @@ void TestReportEngine::previewShowsTheFirstPageWhileTheLayoutGoesOn()
     QTRY_VERIFY(painted.contains(399));
     // on demand: none of the pages between was painted
     QVERIFY(std::none_of(painted.cbegin(), painted.cend(), [](int i) { return i > 3 && i < 396; }));
+}
+
+namespace {
+
+// Runs `then` on the modal window of class T once it shows (a file or print dialog opened by a key).
+template <class T> void whenModalShows(std::function<void(T*)> then)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, then] {
+        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            then(d);
+        }
+    });
+    poll->start();
+}
+
+} // namespace
+
+// The preview by keys alone: Tab reaches every button (each named for a screen reader) and the pages; Enter presses
+// the focused button; Ctrl+0 and Ctrl+2 fit, Ctrl+S saves the PDF, Ctrl+P prints, each key shown in its tooltip.
+void TestReportEngine::previewByKeys()
+{
+    const Document doc = layout(numberedReport(), numberedRows(260));
+    PreviewDialog dialog(doc, Zoom::PageWidth);
+    dialog.resize(1024, 700);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QWidget* pages = dialog.findChild<QWidget*>(QStringLiteral("pageView"));
+    QCOMPARE(QApplication::focusWidget(), pages);
+
+    QStringList reached;
+    for (int i = 0; i < 20 && (reached.isEmpty() || QApplication::focusWidget() != pages); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->accessibleName();
+    }
+    QCOMPARE(reached, (QStringList{"Печать", "Сохранить в PDF", "По ширине", "Страница целиком", "Уменьшить", "Масштаб",
+                                   "Увеличить", "Первая страница", "Предыдущая страница", "Номер страницы",
+                                   "Следующая страница", "Последняя страница", "Страницы отчета"}));
+
+    auto* fitWidth = dialog.findChild<QAction*>(QStringLiteral("fitWidthAction"));
+    auto* fitPage = dialog.findChild<QAction*>(QStringLiteral("fitPageAction"));
+    QTest::keyClick(pages, Qt::Key_0, Qt::ControlModifier);
+    QVERIFY(fitPage->isChecked() && !fitWidth->isChecked());
+    QTest::keyClick(pages, Qt::Key_2, Qt::ControlModifier);
+    QVERIFY(fitWidth->isChecked() && !fitPage->isChecked());
+    QTest::keyClick(pages, Qt::Key_PageDown);
+    QCOMPARE(dialog.currentPage(), 1);
+    auto* toolbar = dialog.findChild<QToolBar*>(QStringLiteral("previewToolBar"));
+    QWidget* fitPageButton = toolbar->widgetForAction(fitPage);
+    fitPageButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(fitPageButton, Qt::Key_Return);
+    QVERIFY(fitPage->isChecked());
+    for (const char* name : {"printAction", "savePdf", "fitWidthAction", "fitPageAction"}) {
+        QAction* a = dialog.findChild<QAction*>(QLatin1String(name));
+        QVERIFY2(a->toolTip().endsWith(u'(' + a->shortcut().toString(QKeySequence::NativeText) + u')'), name);
+    }
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("by_keys.pdf"));
+    bool saveAsked = false;
+    whenModalShows<QFileDialog>([&](QFileDialog* d) {
+        saveAsked = true;
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->selectAll();
+        QTest::keyClicks(name, pdf);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::keyClick(pages, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(saveAsked);
+    QFile written(pdf);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.read(5) == "%PDF-");
+
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    bool printAsked = false;
+    whenModalShows<QPrintDialog>([&](QPrintDialog* d) {
+        printAsked = true;
+        QTest::keyClick(d, Qt::Key_Escape);
+    });
+    QTest::keyClick(pages, Qt::Key_P, Qt::ControlModifier);
+    QVERIFY(printAsked);
+}
+
+// Printing, saving and the fits stay on the bar, not behind its "»", on a 1024-pixel screen and on 1440x900 at
+// scale 2 (720 by 450 of the program's pixels).
+void TestReportEngine::previewButtonsShowOnSmallScreens_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1024x768") << QSize(1024, 740);
+    QTest::newRow("1440x900 at scale 2") << QSize(720, 420);
+}
+
+void TestReportEngine::previewButtonsShowOnSmallScreens()
+{
+    QFETCH(QSize, size);
+    const Document doc = layout(numberedReport(), numberedRows(10));
+    PreviewDialog dialog(doc, Zoom::PageWidth);
+    dialog.resize(size);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* toolbar = dialog.findChild<QToolBar*>(QStringLiteral("previewToolBar"));
+    for (const char* name : {"printAction", "savePdf", "fitWidthAction", "fitPageAction"}) {
+        QWidget* button = toolbar->widgetForAction(dialog.findChild<QAction*>(QLatin1String(name)));
+        QVERIFY2(button && button->isVisible(), name);
+        QVERIFY2(button->geometry().right() < toolbar->width(), name);
+    }
 }
 
 // Printing prints the pages asked for, in order, on the paper of the report.

@@ -549,6 +549,31 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
+    // A report button that has the focus runs on Enter, as on Space; Enter on "Выход" closes the window.
+    void enterRunsTheFocusedButton()
+    {
+        TestDatabase db;
+        AppFixture app(db);
+        TForm18* r = app.w.Form18;
+        Preview p;
+        PreviewCatcher catcher(p);
+        bool closedByEnter = false;
+        ui::scriptModal("TForm18", [&](QDialog* d) {
+            for (int number : {4, 2, 1, 3}) {
+                QPushButton* b = reportButton(r, number);
+                b->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(b, Qt::Key_Return);
+            }
+            widget<QPushButton>(r, "Button5")->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(widget<QPushButton>(r, "Button5"), Qt::Key_Return);
+            closedByEnter = !d->isVisible();
+        });
+        r->showPeriod(QDate(2026, 11, 1), QDate(2026, 12, 1), nullptr);
+        QCOMPARE(p.shown, 4);
+        QVERIFY(closedByEnter);
+        QVERIFY(ui::Messages::shown().isEmpty());
+    }
+
     // "Выход" and Escape close the window.
     void exitAndEscape()
     {

@@ -8,7 +8,7 @@ PersonalLogin::PersonalLogin(TestDatabase& db, const QString& group)
     : db_(db)
     , name_(db.name() + u'_' + group.section(u'_', 1))
 {
-    db_.exec(QStringLiteral("create role %1 login in role %2").arg(name_, group));
+    db_.execAdmin(QStringLiteral("create role %1 login in role %2").arg(name_, group));
 }
 
 PersonalLogin::~PersonalLogin()

@@ -16,9 +16,11 @@ start)
     dir=$(mktemp -d /tmp/kesta-test-pg.XXXXXX)
     chmod 755 "$dir"
     "$cluster" start "$dir"
-    "$cluster" psql "$dir" -d postgres -v ON_ERROR_STOP=1 -c "create database kesta_template"
+    # As on a shop's server: the program's user sys owns the database and its objects without superuser rights;
+    # the group roles and their grants are the superuser's.
+    "$cluster" admin "$dir" -d postgres -v ON_ERROR_STOP=1 -c "create database kesta_template owner sys"
     "$cluster" psql "$dir" -d kesta_template -v ON_ERROR_STOP=1 -f "$dbdir/schema.sql" >/dev/null
-    "$cluster" psql "$dir" -d kesta_template -v ON_ERROR_STOP=1 -f "$dbdir/roles.sql" >/dev/null
+    "$cluster" admin "$dir" -d kesta_template -v ON_ERROR_STOP=1 -f "$dbdir/roles.sql" >/dev/null
     echo "$dir" > "$statefile"
     echo "test cluster in $dir"
     ;;

@@ -14,12 +14,20 @@
 
 namespace {
 
-QSqlDatabase adminConnection(const QString& socket, const QString& database, const QString& name)
+// The cluster's superuser (db/pgcluster.sh writes its name beside the socket folder).
+QString superuserOf(const QString& socket)
+{
+    QFile f(socket + QStringLiteral("/../superuser"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QStringLiteral("sys");
+}
+
+// As the program's user sys, or (admin) as the cluster's superuser, who makes and drops databases and logins.
+QSqlDatabase connectTo(const QString& socket, const QString& database, const QString& name, bool admin)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     db.setHostName(socket);
     db.setPort(5432);
-    db.setUserName(QStringLiteral("sys"));
+    db.setUserName(admin ? superuserOf(socket) : QStringLiteral("sys"));
     db.setPassword(QStringLiteral("wumbral"));
     db.setDatabaseName(database);
     if (!db.open())
@@ -51,14 +59,14 @@ TestDatabase::TestDatabase()
     server_ = clusterSocket();
     name_ = QStringLiteral("t_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
     {
-        QSqlDatabase admin = adminConnection(server_, QStringLiteral("postgres"), QStringLiteral("admin_") + name_);
+        QSqlDatabase admin = connectTo(server_, QStringLiteral("postgres"), QStringLiteral("admin_") + name_, true);
         run(admin, QStringLiteral("drop database if exists ") + name_);
-        run(admin, QStringLiteral("create database ") + name_ + QStringLiteral(" template kesta_template"));
+        run(admin, QStringLiteral("create database ") + name_ + QStringLiteral(" template kesta_template owner sys"));
         admin.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("admin_") + name_);
     connection_ = QStringLiteral("test_") + name_;
-    adminConnection(server_, name_, connection_);
+    connectTo(server_, name_, connection_, false);
 }
 
 TestDatabase::~TestDatabase()
@@ -70,7 +78,7 @@ TestDatabase::~TestDatabase()
     QSqlDatabase::removeDatabase(connection_);
     try {
         {
-            QSqlDatabase admin = adminConnection(server_, QStringLiteral("postgres"), QStringLiteral("drop_") + name_);
+            QSqlDatabase admin = connectTo(server_, QStringLiteral("postgres"), QStringLiteral("drop_") + name_, true);
             run(admin, QStringLiteral("drop database if exists ") + name_ + QStringLiteral(" with (force)"));
             admin.close();
         }
@@ -104,7 +112,7 @@ void TestDatabase::execAdmin(const QString& sql)
 {
     const QString name = QStringLiteral("maint_") + name_;
     {
-        QSqlDatabase admin = adminConnection(server_, QStringLiteral("postgres"), name);
+        QSqlDatabase admin = connectTo(server_, QStringLiteral("postgres"), name, true);
         run(admin, sql);
         admin.close();
     }

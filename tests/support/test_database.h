@@ -23,7 +23,8 @@ public:
     void exec(const QString& sql);
     QVariant scalar(const QString& sql);
     QList<QVariantList> rows(const QString& sql);
-    // A statement on the cluster's maintenance database, for what cannot be done from inside this one.
+    // A statement on the cluster's maintenance database as its superuser, for what the program's user sys may not do
+    // (logins, databases).
     void execAdmin(const QString& sql);
 
     static QString clusterSocket();
