@@ -5,9 +5,9 @@
 //
 // Program: TForm11::Button1Click() on an editor filled as the two choosers and the typing leave it, for a
 // painting operation of today's shift 1 in the journal: the row-key lock, the duplicate check, the INSERT, the
-// timesheet cell rewritten (month and worker locks, row count, the day's sum, the update) and the commit, then
-// the journal query of the shift re-read for the whole day, the timesheet queries closed and the boxes cleared.
-// Lower bound: the same statement texts (the program's own builders, for the same values) through PQexec on a
+// timesheet cell rewritten by the database's function (month and worker locks, the day's sum, the cell) and the
+// commit, then the journal query of the shift re-read for the whole day, the timesheet queries closed and the boxes
+// cleared. Lower bound: the same statement texts (the program's own builders, for the same values) through PQexec on a
 // connection of our own, in one transaction, the journal's rows read cell by cell with PQgetvalue.
 // Each save writes its own row (the colour number differs), so no save is refused as a duplicate; the rows are
 // removed and the timesheet cell recomputed at the end. Runs are interleaved; only the ratio means anything.
@@ -138,12 +138,8 @@ int main(int argc, char* argv[])
             pg.run(db::refs_sql::presence(ref, id));
         }
         pg.run(journal_sql::insertRow(row));
-        pg.run(db::hours_sql::lockMonthShared(month, year));
-        pg.run(db::hours_sql::lockWorkerMonth(worker, 1, month, year));
-        const int rows = pg.value(db::hours_sql::timesheetRowCount(worker, 1, month, year)).toInt();
-        const qint64 hours = pg.value(db::hours_sql::hoursOfDay(worker, 1, today)).toLongLong();
-        pg.run(rows ? db::hours_sql::setDay(day, hours, worker, 1, month, year)
-                    : db::hours_sql::insertDay(1, worker, month, year, day, hours));
+        // The timesheet's cell is the database's to write (the owner's function, as the program calls it).
+        pg.run(db::hours_sql::rewriteDay(worker, 1, today, true));
         pg.run(QByteArrayLiteral("commit"));
         pg.run(journalText);
     };

@@ -368,8 +368,9 @@ alter table accounts_dep.smena enable trigger smena_history_insert;
 
 -- In the demo the year's months before last month are paid: closed, as a shop's would be, so that a newcomer meets a
 -- closed month at once. (The large database keeps every month open: its benchmarks rebuild past months.)
-insert into accounts_dep.closed_month (year, month, closed_by)
-select extract(year from m)::smallint, extract(month from m)::smallint, 'генератор'
+-- (When and by whom are the database's: now, and the login that loads the demo.)
+insert into accounts_dep.closed_month (year, month)
+select extract(year from m)::smallint, extract(month from m)::smallint
 from generate_series(date_trunc('month', current_date) - interval '13 months',
                      date_trunc('month', current_date) - interval '2 months', interval '1 month') m
 where current_setting('kesta.scale') = 'demo';

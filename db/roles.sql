@@ -3,10 +3,13 @@
 -- them (see README.md, "Deployment"); the program's built-in user sys keeps what it has.
 --
 --   kesta_reporting  the journal of today, the reports
---   kesta_foreman    + new journal rows and the timesheet cells they rewrite
+--   kesta_foreman    + new journal rows (the timesheet cells they reach rewritten by the database)
 --   kesta_warehouse  + the acceptance mark of journal rows (the column ok, nothing else)
---   kesta_full       + changes and deletions of journal rows, the timesheet (its rebuild, closed months), the
+--   kesta_full       + changes and deletions of journal rows, the timesheet's rebuild, closed months, the
 --                      catalogues, the history of journal rows
+--
+-- What a journal row may hold, the timesheet's cells, the build stamp and the history are the database's: no group
+-- writes the timesheet or the build stamp, and the owner's functions below do it for them.
 --
 -- kesta_foreman and kesta_warehouse are members of kesta_reporting, and kesta_full of both, so a login of a group
 -- also has what the groups below it have; the program reads this when it starts.
@@ -44,8 +47,10 @@ revoke all on schema accounts_dep, cmn_contractor, cmn_gds_and_srv, cmn_classifi
 grant usage on schema public, accounts_dep, cmn_contractor to kesta_reporting;
 -- Casts of the journal's and the reports' statements.
 grant usage on domain public.t_id, public.t_integer to kesta_reporting;
--- The build stamp: every start reads it, and a newer build moves it forward, whoever starts it.
-grant select, insert, update (d, t) on accounts_dep.ver to kesta_reporting;
+-- The build stamp: every start reads it, and a newer build moves it forward, whoever starts it, through the owner's
+-- function, which moves it only forward and never past the server's clock.
+grant select on accounts_dep.ver to kesta_reporting;
+grant execute on function accounts_dep.raise_build_stamp(integer, integer) to kesta_reporting;
 -- Advisory locks: the build-stamp check takes one; the changes below take the others.
 grant execute on function pg_catalog.pg_advisory_xact_lock(integer, integer),
     pg_catalog.pg_advisory_xact_lock_shared(integer, integer) to kesta_reporting;
@@ -59,13 +64,13 @@ grant select on accounts_dep.smena, accounts_dep.oper, accounts_dep.vid_oper, ac
 
 -- The entry editor's chooser of workers (accounts_dep.person, a view over cmn_contractor.person).
 grant select on accounts_dep.person to kesta_foreman;
--- The save: the row, then the worker's hours of that day in the timesheet (a cell rewritten, or the month's row
--- of the worker and shift added). The closed-month guard refuses a closed month with refuse_closed.
+-- The save: the row (checked by accounts_dep.smena_row_allowed), then the worker's hours of that day recomputed
+-- into the timesheet by the owner's function; the timesheet itself is only read. The closed-month guard refuses a
+-- closed month with refuse_closed.
 grant insert on accounts_dep.smena to kesta_foreman;
 grant usage on sequence accounts_dep.smena_id_seq to kesta_foreman;
-grant select, insert, update (d1, d2, d3, d4, d5, d6, d7, d8, d9, d10, d11, d12, d13, d14, d15, d16, d17, d18, d19,
-    d20, d21, d22, d23, d24, d25, d26, d27, d28, d29, d30, d31) on accounts_dep.h_tabel to kesta_foreman;
-grant usage on sequence accounts_dep.h_tabel_id_seq to kesta_foreman;
+grant select on accounts_dep.h_tabel to kesta_foreman;
+grant execute on function accounts_dep.timesheet_day(integer, integer, date, boolean) to kesta_foreman;
 grant execute on function accounts_dep.refuse_closed(integer, integer) to kesta_foreman;
 
 -- ---- kesta_warehouse: the acceptance mark ----
@@ -78,9 +83,10 @@ grant execute on function accounts_dep.refuse_closed(integer, integer) to kesta_
 -- ---- kesta_full: everything the program does ----
 
 grant usage on schema cmn_gds_and_srv, cmn_classifier, hrms_staffpos, cmn_department, adm_role to kesta_full;
--- Journal rows changed and deleted; the timesheet rebuilt (the month's rows deleted and written from the journal)
--- and its months closed and opened again; the history of journal rows read.
-grant select, insert, update, delete on accounts_dep.smena, accounts_dep.h_tabel to kesta_full;
+-- Journal rows changed and deleted; the timesheet rebuilt (by the owner's function) and its months closed and
+-- opened again; the history of journal rows read.
+grant select, insert, update, delete on accounts_dep.smena to kesta_full;
+grant execute on function accounts_dep.rebuild_timesheet_month(integer, integer) to kesta_full;
 grant select, insert, delete on accounts_dep.closed_month to kesta_full;
 grant select on accounts_dep.smena_history to kesta_full;
 -- The catalogues: workers (through the view accounts_dep.person; a change locks the person's row, which takes an
@@ -98,17 +104,34 @@ grant select on cmn_classifier.item, hrms_staffpos.staffpos, cmn_department.depa
 -- ---- what no role is granted ----
 
 -- Sequences of rows the program never adds: cmn_classifier.item_id_seq, cmn_department.department_id_seq,
--- hrms_staffpos.staffpos_id_seq, adm_role.roles_id_seq.
+-- hrms_staffpos.staffpos_id_seq, adm_role.roles_id_seq; nor does any login add timesheet rows
+-- (accounts_dep.h_tabel_id_seq): the owner's functions do.
+--
+-- Functions that run as the owner: only the groups above call them (a function is anybody's to call unless taken
+-- from PUBLIC), each with a search path of its own so that a caller's objects cannot stand in for the owner's.
+revoke all on function accounts_dep.raise_build_stamp(integer, integer),
+    accounts_dep.timesheet_day(integer, integer, date, boolean), accounts_dep.rebuild_timesheet_month(integer, integer)
+    from public;
+alter function accounts_dep.raise_build_stamp(integer, integer) security definer
+    set search_path = pg_catalog, pg_temp;
+alter function accounts_dep.timesheet_day(integer, integer, date, boolean) security definer
+    set search_path = pg_catalog, pg_temp;
+alter function accounts_dep.rebuild_timesheet_month(integer, integer) security definer
+    set search_path = pg_catalog, pg_temp;
 --
 -- The history of journal rows is written by its triggers alone, so nobody can write or rewrite it by hand: they
 -- run as the owner of the table (accounts_dep.smena_history and accounts_dep.smena_history_id_seq get no grant).
 alter function accounts_dep.smena_history_insert() security definer set search_path = pg_catalog, pg_temp;
 alter function accounts_dep.smena_history_update() security definer set search_path = pg_catalog, pg_temp;
 alter function accounts_dep.smena_history_delete() security definer set search_path = pg_catalog, pg_temp;
+alter function accounts_dep.month_history() security definer set search_path = pg_catalog, pg_temp;
+-- The group and address it records (accounts_dep.login_group) are the server's: session_user, whoever runs it.
 --
 -- Trigger functions run as part of the change that fires them and need no grant: the defaults of persons
 -- (cmn_contractor.person_default_code), the guards against deleting what the journal uses
--- (accounts_dep.person_in_journal, accounts_dep.vid_oper_in_use, accounts_dep.oper_in_journal), the announcements
--- (accounts_dep.announce_journal, accounts_dep.announce_timesheet, accounts_dep.announce_catalogue,
--- accounts_dep.announce_month) and the
--- closed-month guards (accounts_dep.journal_month_open, accounts_dep.timesheet_month_open).
+-- (accounts_dep.person_in_journal, accounts_dep.vid_oper_in_use, accounts_dep.oper_in_journal,
+-- accounts_dep.product_in_journal), the announcements (accounts_dep.announce_journal, accounts_dep.announce_timesheet,
+-- accounts_dep.announce_catalogue, accounts_dep.announce_month), the closed-month guards
+-- (accounts_dep.journal_month_open, accounts_dep.timesheet_month_open, accounts_dep.closing_month,
+-- accounts_dep.truncate_closed) and what a journal row may hold (accounts_dep.smena_row_allowed, which reads with the
+-- rights of the login that writes).

@@ -20,6 +20,7 @@ inline constexpr const char* kSavedNotRefreshedMessage =
 // SQLSTATE codes the program answers in its own words.
 namespace sqlstate {
 inline constexpr const char* kForeignKeyViolation = "23503"; // a row still used by another table's rows
+inline constexpr const char* kCheckViolation = "23514";      // a rule of what a row may hold
 inline constexpr const char* kInsufficientPrivilege = "42501"; // the login has no right for the statement
 inline constexpr const char* kConnectionFailure = "08006";
 inline constexpr const char* kQueryCanceled = "57014";       // the statement's time ran out

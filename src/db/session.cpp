@@ -567,14 +567,16 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
     const QString notDone = QString::fromUtf8(kNotDoneAdvice);
     switch (classify(error, pgConnection(db))) {
     case FailureKind::Statement:
-        // A failed statement inside a transaction leaves the connection fine: it is kept. The closed-month guard's
-        // refusal is said in its own words, without the server's prefix and context lines.
+        // A failed statement inside a transaction leaves the connection fine: it is kept. The database's own refusals
+        // (closed month, build stamp, what a row may hold) are said in their words, without the server's prefix and
+        // context lines.
         if (error.sqlState() == QLatin1String(sqlstate::kInsufficientPrivilege)) {
             PGconn* conn = pgConnection(db);
             const QString login = conn && PQuser(conn) ? QString::fromLocal8Bit(PQuser(conn)) : QString();
             throw DbError::explained(QString::fromUtf8(kNoRightMessage).arg(login), QString(), error);
         }
-        if (error.sqlState() == QLatin1String(kClosedMonthState)) {
+        if (error.sqlState().startsWith(QLatin1String(kOwnStatePrefix)) ||
+            error.sqlState() == QLatin1String(sqlstate::kCheckViolation)) {
             QString text = error.text().section(u'\n', 0, 0).trimmed();
             if (text.startsWith(QLatin1String("ERROR:")))
                 text = text.mid(6).trimmed();

@@ -53,6 +53,9 @@ void setSessionRole(const QString& role);
 
 // A refusal of the database's closed-month guard (SQLSTATE KM001).
 inline constexpr const char* kClosedMonthState = "KM001";
+// The database's own refusals (KM001 closed month, KM002 build stamp, KM003 hours of a day, KM004 a month that could
+// not be closed for changes under way) are said in their own words.
+inline constexpr const char* kOwnStatePrefix = "KM";
 
 // The libpq handle under a QPSQL connection, or nullptr.
 PGconn* pgConnection(const QSqlDatabase& db);

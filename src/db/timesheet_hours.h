@@ -15,13 +15,6 @@ class Batch;
 
 namespace db::hours {
 
-// Locks held until the caller's transaction ends. Every change of one worker's day takes its month shared and
-// then the worker's lock; the month's rebuild takes the month exclusive, so it waits for the changes in flight
-// and they wait for it. Throws DbError (a lock wait longer than the session's lock_timeout among others).
-void lockMonthShared(const QString& connectionName, int month, int year);
-void lockMonthExclusive(const QString& connectionName, int month, int year);
-void lockWorkerMonth(const QString& connectionName, qint64 workerId, int shift, int month, int year);
-
 // The most hours one day's cell of the timesheet holds.
 inline constexpr qint64 kMaxDayHours = 32767;
 // The day's sum would not fit the cell; nothing was written by the rewrite.
@@ -37,29 +30,20 @@ enum class MissingRow {
 };
 
 // Rewrites the day's cell of the worker's timesheet row of that shift and month with the sum of the worker's
-// journal hours of that shift and date, as committed by others and written by the caller's own transaction.
-// Must run inside the caller's transaction, after the journal row was written: it takes the month's lock shared,
-// then the worker's lock, and only then sums, so a concurrent change of the same cell is either wholly before or
-// wholly after this one. Returns the hours written. Throws DbError (also when no transaction is open).
+// journal hours of that shift and date, as committed by others and written by the caller's own transaction. No login
+// writes the timesheet: the owner's function accounts_dep.timesheet_day does, under the month's lock (shared) and the
+// worker's, so a concurrent change of the same cell is either wholly before or wholly after this one. Must run
+// inside the caller's transaction, after the journal row was written. Returns the hours written. Throws TooManyHours,
+// DbError (also when no transaction is open).
 qint64 rewriteDay(TDataModule6& dm, qint64 workerId, int shift, const QDate& date,
                   MissingRow missing = MissingRow::Insert);
 
-// The same rewrite in two batches of a change that sends its statements together (inside its transaction, after the
-// journal row's statement): the locks and the reads of the cell added to one batch, and once that has run, the
-// write added to the next. Cells of one change are added in one order (see the save), so that two changes cannot
-// wait for each other.
-struct DayCell {
-    qint64 workerId = 0;
-    int shift = 0;
-    QDate date;
-    MissingRow missing = MissingRow::Insert;
-    int rowCountIndex = -1;
-    int hoursIndex = -1;
-};
-DayCell addDayReads(Batch& batch, qint64 workerId, int shift, const QDate& date, MissingRow missing);
-// Adds the write of the cell to next (nothing when there is no row and nothing to write). rowWritten: the worker's
-// timesheet row of that shift and month was inserted by an earlier cell of the same change, after the reads.
-// Throws TooManyHours. Returns whether it inserts the row.
-bool addDayWrite(Batch& next, const Batch& ran, const DayCell& cell, bool rowWritten = false);
+// The same rewrite as one statement of a batch that a change sends together (inside its transaction, after the
+// journal row's statement); returns the index of its result (the hours written). Cells of one change are added in
+// one order (see the save), so that two changes cannot wait for each other.
+int addDayRewrite(Batch& batch, qint64 workerId, int shift, const QDate& date, MissingRow missing);
+// The function's refusal of a sum that does not fit the cell (SQLSTATE KM003); nothing of the batch was written.
+bool isTooManyHours(const DbError& error);
+inline constexpr const char* kTooManyHoursState = "KM003";
 
 } // namespace db::hours

@@ -61,6 +61,15 @@ QString insertDay(int shift, qint64 workerId, int month, int year, int day, qint
            number(hours) + u')';
 }
 
+QString rewriteDay(qint64 workerId, int shift, const QDate& date, bool addRow)
+{
+    if (workerId < std::numeric_limits<qint32>::min() || workerId > std::numeric_limits<qint32>::max())
+        throw ConversionError(QStringLiteral("Недопустимый код работника: %1").arg(workerId));
+    return QStringLiteral("select accounts_dep.timesheet_day(") + number(workerId) + QStringLiteral(", ") +
+           number(shift) + QStringLiteral(", ") + db::sql::toDate(date) + QStringLiteral(", ") +
+           (addRow ? QStringLiteral("true") : QStringLiteral("false")) + u')';
+}
+
 QString lockMonthShared(int month, int year)
 {
     return advisoryLock("pg_advisory_xact_lock_shared", kMonthLockClass, monthKey(month, year));

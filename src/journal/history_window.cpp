@@ -108,7 +108,7 @@ void TForm24::fill(const QString& cn, const QString& statement)
     List->setRowCount(0);
     struct Entry {
         QDateTime at;
-        QString action, role, host, login, oldRow, newRow;
+        QString action, role, host, login, oldRow, newRow, loginGroup, address;
     };
     QList<Entry> entries;
     QSet<qint64> workers, products, operations;
@@ -117,7 +117,7 @@ void TForm24::fill(const QString& cn, const QString& statement)
         while (q.next()) {
             entries.append({q.value(0).toDateTime(), q.value(1).toString(), q.value(2).toString(),
                             q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
-                            q.value(6).toString()});
+                            q.value(6).toString(), q.value(7).toString(), q.value(8).toString()});
             for (const QString& json : {entries.last().oldRow, entries.last().newRow}) {
                 const QJsonObject row = QJsonDocument::fromJson(json.toUtf8()).object();
                 for (const auto& [column, ids] : {std::pair{"w_id", &workers}, std::pair{"i_id", &products},
@@ -143,8 +143,13 @@ void TForm24::fill(const QString& cn, const QString& statement)
         const int r = List->rowCount();
         List->insertRow(r);
         const QString& action = e.action;
-        const QStringList cells{e.at.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), actionText(action), e.role,
-                                e.host, e.login, changes(action, e.oldRow, e.newRow, names)};
+        // What the program claimed, and beside it what the server saw (the login's group, its address).
+        const auto claimed = [](const QString& said, const QString& seen) {
+            return seen.isEmpty() ? said : said + QStringLiteral(" (") + seen + u')';
+        };
+        const QStringList cells{e.at.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), actionText(action),
+                                claimed(e.role, e.loginGroup), claimed(e.host, e.address), e.login,
+                                changes(action, e.oldRow, e.newRow, names)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c == 5 && action == u"U") { // the changed values stand out

@@ -143,19 +143,15 @@ Outcome deleteRow(TDataModule6& dm, const ShownRow& shown)
         return Outcome::RowGone;
     if (!same(now.row, shown, false))
         return Outcome::RowChanged;
-    // The row goes, and the cell it belonged to on the server is read under its locks; with no rows left the day's
-    // cell becomes 0, the month's other days stay.
+    // The row goes, and the cell it belonged to on the server is recomputed by the database from what is left (0
+    // when nothing is; the month's other days stay), with the commit. The row is locked since the first batch, so the
+    // deletion finds it.
     db::Batch remove(cn);
     const int deleted = remove.add(journal_sql::deleteRow(QString::number(shown.id)));
-    const db::hours::DayCell cell = db::hours::addDayReads(remove, now.row.workerId, now.row.shift, now.row.date,
-                                                           db::hours::MissingRow::InsertWhenHours);
-    remove.run();
-    if (remove.rowsAffected(deleted) == 0)
-        return Outcome::RowGone;
-    db::Batch write(cn);
-    db::hours::addDayWrite(write, remove, cell);
-    tx.commitWith(write);
-    return Outcome::Done;
+    db::hours::addDayRewrite(remove, now.row.workerId, now.row.shift, now.row.date,
+                             db::hours::MissingRow::InsertWhenHours);
+    tx.commitWith(remove);
+    return remove.rowsAffected(deleted) == 0 ? Outcome::RowGone : Outcome::Done;
 }
 
 Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row, const ShownRow* opened)
@@ -204,9 +200,9 @@ Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row, const ShownR
     if (!db::refs::present(checks, product))
         return Outcome::ProductGone;
 
-    // Second batch: the row, and the locks and sums of the timesheet cells it reaches and leaves (recomputed, 0 when
-    // nothing is left there). Taken in one order, so that two moves in opposite directions cannot wait for each
-    // other.
+    // Second and last batch: the row, the timesheet cells it reaches and leaves recomputed by the database from the
+    // journal (0 when nothing is left there), and the commit. Taken in one order, so that two moves in opposite
+    // directions cannot wait for each other. A changed row is locked since the first batch, so the update finds it.
     const Cell arrived{row.workerId, row.shift, row.date};
     std::vector<std::pair<Cell, db::hours::MissingRow>> cells{{arrived, db::hours::MissingRow::Insert}};
     if (left && *left != arrived)
@@ -217,32 +213,18 @@ Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row, const ShownR
         return std::tuple(da.year(), da.month(), sa, wa, da.day()) <
                std::tuple(dateB.year(), dateB.month(), sb, wb, dateB.day());
     });
-    db::Batch reads(cn);
-    const int written = reads.add(change ? journal_sql::updateRow(row) : journal_sql::insertRow(row));
-    std::vector<db::hours::DayCell> dayCells;
+    db::Batch write(cn);
+    const int written = write.add(change ? journal_sql::updateRow(row) : journal_sql::insertRow(row));
     for (const auto& [cell, missing] : cells)
-        dayCells.push_back(db::hours::addDayReads(reads, std::get<0>(cell), std::get<1>(cell), std::get<2>(cell), missing));
-    reads.run();
-    if (reads.rowsAffected(written) == 0)
-        return Outcome::RowGone;
-
-    // Last batch: the cells written and the commit. Two days of one timesheet row: the row the first inserted is the
-    // one the second updates.
-    db::Batch writes(cn);
+        db::hours::addDayRewrite(write, std::get<0>(cell), std::get<1>(cell), std::get<2>(cell), missing);
     try {
-        bool inserted = false;
-        for (size_t i = 0; i < dayCells.size(); ++i) {
-            const db::hours::DayCell& c = dayCells[i];
-            const bool sameRow = i > 0 && dayCells[i - 1].workerId == c.workerId && dayCells[i - 1].shift == c.shift &&
-                                 dayCells[i - 1].date.month() == c.date.month() &&
-                                 dayCells[i - 1].date.year() == c.date.year();
-            inserted = db::hours::addDayWrite(writes, reads, c, sameRow && inserted);
-        }
-    } catch (const db::hours::TooManyHours&) {
-        return Outcome::TooManyHours; // rolled back
+        tx.commitWith(write);
+    } catch (const db::DbError& e) {
+        if (db::hours::isTooManyHours(e))
+            return Outcome::TooManyHours; // rolled back
+        throw;
     }
-    tx.commitWith(writes);
-    return Outcome::Done;
+    return write.rowsAffected(written) == 0 ? Outcome::RowGone : Outcome::Done;
 }
 
 } // namespace journal

@@ -11,6 +11,12 @@ const QString kUpdtOK = QStringLiteral("update accounts_dep.smena set ok=:ok whe
 const QString kVerOrder = QStringLiteral("coalesce(d, 0) desc, coalesce(t, 0) desc");
 const QString kLockBuildStamp = QStringLiteral("select pg_advisory_xact_lock(1263730688, 0)");
 
+QString raiseBuildStamp(int date, int time)
+{
+    return QStringLiteral("select accounts_dep.raise_build_stamp(") + db::sql::number(date) + QStringLiteral(", ") +
+           db::sql::number(time) + u')';
+}
+
 QString deleteRow(const QString& rowId)
 {
     // The id comes from the row as text; only a whole number may go into the statement.
@@ -125,7 +131,8 @@ QString rowNow(qint64 rowId)
 namespace {
 
 const QString kHistoryColumns = QStringLiteral(
-    "select changed_at, action, role, host, login, old_row::text, new_row::text from accounts_dep.smena_history ");
+    "select changed_at, action, role, host, login, old_row::text, new_row::text, login_group, host(address) "
+    "from accounts_dep.smena_history ");
 
 } // namespace
 

@@ -12,6 +12,8 @@ extern const QString kUpdtOK;
 extern const QString kVerOrder;
 // Taken by the build-stamp check for its transaction, so two programs starting at once take turns.
 extern const QString kLockBuildStamp;
+// Moves the build stamp forward to the program's through the owner's function (refused for a stamp from the future).
+QString raiseBuildStamp(int date, int time);
 QString deleteRow(const QString& rowId);
 
 // The values of one journal row as the entry editor writes it.
@@ -46,7 +48,8 @@ QString rowPlace(const QString& rowId);
 // The row as it is now, locked until the transaction ends: the columns the journal shows, to compare with what the
 // user acted on.
 QString rowNow(qint64 rowId);
-// A row's history, newest first: changed_at, action, role, host, login, old_row, new_row.
+// A row's history, newest first: changed_at, action, role, host, login, old_row, new_row, and what the server saw
+// of who: the login's group role and the address it connected from.
 QString rowHistory(qint64 rowId);
 // The rows of a day deleted, newest first, in the same columns.
 QString deletedOfDay(const QDate& day);

@@ -2,7 +2,6 @@
 
 #include "db/command.h"
 #include "db/data_module.h"
-#include "db/timesheet_hours.h"
 #include "db/transaction.h"
 #include "timesheet/timesheet_sql.h"
 
@@ -14,15 +13,13 @@ void rebuildMonth(TDataModule6& dm, int month, int year, const std::function<voi
 {
     const int days = QDate(year, month, 1).daysInMonth();
     db::Transaction tx(dm.ADO_DB.name());
-    db::hours::lockMonthExclusive(dm.ADO_DB.name(), month, year);
-    db::execStatement(dm.ADO_DB.name(), timesheet_sql::deleteMonth(month, year));
-    if (progress)
+    // No login writes the timesheet: the owner's function takes the month's lock exclusive, removes its rows and
+    // writes them anew from the journal in one set-based statement.
+    db::execStatement(dm.ADO_DB.name(), timesheet_sql::rebuildMonth(month, year));
+    if (progress) {
         progress(1);
-    // One set-based statement instead of a statement per worker and day: a month of a large shop takes a few
-    // round trips instead of tens of thousands.
-    db::execStatement(dm.ADO_DB.name(), timesheet_sql::insertMonthFromJournal(month, year));
-    if (progress)
         progress(days);
+    }
     tx.commit();
 }
 

@@ -24,30 +24,16 @@ const QStringList kHTabelLines = {
 const QString kDt = QStringLiteral(
     " select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data group by smena,w_id;");
 
+QString rebuildMonth(int month, int year)
+{
+    return QStringLiteral("select accounts_dep.rebuild_timesheet_month(") + number(month) + QStringLiteral(", ") +
+           number(year) + u')';
+}
+
 QString deleteMonth(int month, int year)
 {
     return QStringLiteral("delete from accounts_dep.h_tabel where month=") + number(month) +
            QStringLiteral(" and year=") + number(year);
-}
-
-QString insertMonthFromJournal(int month, int year)
-{
-    const QDate first(year, month, 1);
-    QString s = QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year");
-    for (int d = 1; d <= 31; ++d)
-        s += QStringLiteral(", d") + number(d);
-    s += QStringLiteral(") select smena, w_id, ") + number(month) + QStringLiteral(", ") + number(year);
-    for (int d = 1; d <= 31; ++d) {
-        if (d > first.daysInMonth())
-            s += QStringLiteral(", 0");
-        else
-            // A typed literal: to_date() here would run once per journal row and day column.
-            s += QStringLiteral(", coalesce(sum(time) filter (where data=date '") +
-                 first.addDays(d - 1).toString(Qt::ISODate) + QStringLiteral("'), 0)");
-    }
-    s += QStringLiteral(" from accounts_dep.smena where data>=") + db::sql::toDate(first) +
-         QStringLiteral(" and data<") + db::sql::toDate(first.addMonths(1)) + QStringLiteral(" group by smena, w_id");
-    return s;
 }
 
 QString countRow(qint64 workerId, int shift, int month, int year)

@@ -11,12 +11,12 @@ extern const QStringList kHTabelLines;
 // The day's hours per shift and worker (parameter data).
 extern const QString kDt;
 
-// Removes every shift's rows of a month.
-QString deleteMonth(int month, int year);
+// The month rebuilt by the owner's function (its rows removed and written again from the journal, under the month's
+// lock), in one set-based statement per month.
+QString rebuildMonth(int month, int year);
 
-// The month's rows rebuilt from the journal in one statement: per worker and shift with journal rows in the month,
-// each day the sum of that day's hours (0 when none), days past the month's end 0.
-QString insertMonthFromJournal(int month, int year);
+// Removes every shift's rows of a month (the old rebuild's first step, kept for the benchmark).
+QString deleteMonth(int month, int year);
 
 // The statement-by-statement rebuild of one worker's day, as the program once did it (kept for the benchmark).
 QString countRow(qint64 workerId, int shift, int month, int year);

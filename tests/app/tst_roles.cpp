@@ -166,6 +166,15 @@ QList<Action> actions()
         {"save of a new row",
          {"kesta_foreman", full},
          [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow({})) == Outcome::Done); }},
+        // The price as the editor computes it (lowest norm price x day off x shift 3), rounded on writing.
+        {"save of a day-off row of shift 3",
+         {"kesta_foreman", full},
+         [](TDataModule6& dm) {
+             journal_sql::EntryRow r = entryRow({});
+             r.shift = 3;
+             r.price = 10.25 * 2 * 1.2;
+             expectWritten(journal::saveRow(dm, r) == Outcome::Done);
+         }},
         {"save of a changed row",
          {full},
          [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow(QStringLiteral("1"))) == Outcome::Done); }},
@@ -270,6 +279,62 @@ QList<Action> actions()
              expectWritten(catalogs::deleteOperation(dm.ADO_DB.name(), 3) == catalogs::Outcome::Written);
          }},
     };
+}
+
+// A journal row as the entry editor inserts it (worker 2, operation 1 whose lowest norm price is 10.25, shift 1,
+// today), with some columns' values replaced.
+QString journalRow(const QMap<QString, QString>& replaced)
+{
+    const QList<std::pair<QString, QString>> columns = {{"w_id", "2"},
+                                                        {"i_id", "1"},
+                                                        {"o_id", "1"},
+                                                        {"cena", "10.25"},
+                                                        {"kol_vo", "5"},
+                                                        {"brak", "0"},
+                                                        {"data", "current_date"},
+                                                        {"smena", "1"},
+                                                        {"color", "0"},
+                                                        {"time", "2"},
+                                                        {"ok", "'no'"},
+                                                        {"vvod", "current_date"},
+                                                        {"prize", "0"},
+                                                        {"id_doc", "0"},
+                                                        {"id_doc_item", "0"},
+                                                        {"f_gds_qty_use", "0"},
+                                                        {"id_gds_use", "0"},
+                                                        {"id_cons_use", "0"}};
+    QStringList names, values;
+    for (const auto& [name, value] : columns) {
+        names << name;
+        values << replaced.value(name, value);
+    }
+    return QStringLiteral("insert into accounts_dep.smena (%1) values (%2)").arg(names.join(", "), values.join(", "));
+}
+
+// Runs the statements ("; " between them) as the login in a transaction that is rolled back; the SQLSTATE of the
+// refusal, empty when done.
+QString runAs(TestDatabase& db, const QString& login, const QString& statement)
+{
+    const QString cn = QStringLiteral("plain_") + login;
+    QString state;
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), cn);
+        c.setHostName(db.server());
+        c.setDatabaseName(db.name());
+        c.setUserName(login);
+        if (!c.open())
+            qFatal("%s", qPrintable(c.lastError().text()));
+        QSqlQuery q(c);
+        q.exec(QStringLiteral("begin"));
+        // One statement at a time (a second statement's error would not be seen), the first refusal ending them.
+        for (const QString& one : statement.split(QStringLiteral("; ")))
+            if (state.isEmpty() && !q.exec(one))
+                state = q.lastError().nativeErrorCode();
+        QSqlQuery(c).exec(QStringLiteral("rollback"));
+        c.close();
+    }
+    QSqlDatabase::removeDatabase(cn);
+    return state;
 }
 
 bool allowedFor(const QStringList& allowed, const QString& group)
@@ -390,72 +455,281 @@ private slots:
         }
     }
 
-    // What anybody with the login could send from psql: the group's rights, no more.
+    // What anybody with the login could send from psql: the group's rights and the database's rules, no more. Each
+    // statement runs in a transaction that is rolled back, so all share one database. allowed: the groups that may
+    // (kesta_full too unless "-" says nobody); ruled: groups that hold the right but whose statement a rule of the
+    // database refuses, with that rule's SQLSTATE; every other group is refused for want of a right (42501).
     void plainConnection_data()
     {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QStringList>("allowed");
+        QTest::addColumn<QStringList>("ruled");
+        QTest::addColumn<QString>("ruleState");
         const QStringList all = kGroups;
         const QStringList none;
-        QTest::newRow("the journal read") << "select count(*) from accounts_dep.smena" << all;
-        QTest::newRow("the build stamp moved") << "update accounts_dep.ver set d=d+1, t=0" << all;
-        QTest::newRow("the build stamp's other column") << "update accounts_dep.ver set delim='x'" << QStringList{"-"};
-        QTest::newRow("a row added")
-            << "insert into accounts_dep.smena (w_id, i_id, o_id, data, smena, time, ok) values "
-               "(1, 1, 1, current_date, 1, 1, 'no')"
-            << QStringList{"kesta_foreman"};
+        const QStringList nobody{"-"};
+        const QStringList writers{"kesta_foreman", "kesta_full"};
+        const QStringList full{"kesta_full"};
+        const QString right = QStringLiteral("42501");
+        const QString check = QStringLiteral("23514");
+        const QString missing = QStringLiteral("23503");
+        const QDate tomorrow = QDate::currentDate().addDays(1);
+
+        QTest::newRow("the journal read") << "select count(*) from accounts_dep.smena" << all << none << right;
+        QTest::newRow("the history read") << "select count(*) from accounts_dep.smena_history" << none << none << right;
+        QTest::newRow("the staff positions read")
+            << "select count(*) from hrms_staffpos.staffpos" << none << none << right;
+
+        // The build stamp: only through the owner's function, never into the future.
+        QTest::newRow("the build stamp written") << "update accounts_dep.ver set d=29991231" << nobody << none << right;
+        QTest::newRow("a build stamp row added")
+            << "insert into accounts_dep.ver (d, t) values (20991231, 0)" << nobody << none << right;
+        QTest::newRow("the build stamp raised")
+            << "select accounts_dep.raise_build_stamp(20261210, 36001)" << all << none << right;
+        QTest::newRow("a build stamp from the future")
+            << QString("select accounts_dep.raise_build_stamp(%1, 0)").arg(tomorrow.toString("yyyyMMdd")) << none << all
+            << "KM002";
+
+        // New journal rows: the program's row passes, a forged one is refused whoever may add rows.
+        QTest::newRow("a row added") << journalRow({}) << writers << none << right;
+        QTest::newRow("a row at the day-off price") << journalRow({{"cena", "20.5"}}) << writers << none << right;
+        QTest::newRow("a row of shift 3 at its price")
+            << journalRow({{"cena", "12.3"}, {"smena", "3"}}) << writers << none << right;
+        QTest::newRow("a row of overtime on a day off")
+            << journalRow({{"cena", "30.75"}, {"smena", "4"}}) << writers << none << right;
+        QTest::newRow("a row already accepted") << journalRow({{"ok", "'ok'"}}) << none << writers << check;
+        QTest::newRow("a row at a price of a million") << journalRow({{"cena", "1000000"}}) << none << writers << check;
+        QTest::newRow("a row of shift 3 without its factor")
+            << journalRow({{"smena", "3"}}) << none << writers << check;
+        QTest::newRow("a row of a missing worker") << journalRow({{"w_id", "99"}}) << none << writers << missing;
+        QTest::newRow("a row of a missing product") << journalRow({{"i_id", "99"}}) << none << writers << missing;
+        QTest::newRow("a row of a missing operation") << journalRow({{"o_id", "99"}}) << none << writers << missing;
+        QTest::newRow("a row with more rejects than pieces") << journalRow({{"brak", "6"}}) << none << writers << check;
+        QTest::newRow("a row of 40000 hours") << journalRow({{"time", "40000"}}) << none << writers << check;
+        QTest::newRow("a row of a fifth shift") << journalRow({{"smena", "5"}}) << none << writers << check;
+        QTest::newRow("a row with a bonus") << journalRow({{"prize", "50"}}) << none << writers << check;
+
+        // Changes of a row.
         QTest::newRow("a row's mark") << "update accounts_dep.smena set ok='ok' where id=1"
-                                      << QStringList{"kesta_warehouse"};
-        QTest::newRow("a row's quantity") << "update accounts_dep.smena set kol_vo=1000 where id=1" << none;
-        QTest::newRow("a row's price and mark") << "update accounts_dep.smena set ok='ok', cena=99 where id=1" << none;
-        QTest::newRow("a row deleted") << "delete from accounts_dep.smena where id=1" << none;
+                                      << QStringList{"kesta_warehouse"} << none << right;
+        QTest::newRow("a row's mark of any text") << "update accounts_dep.smena set ok='принято' where id=1" << none
+                                                  << QStringList{"kesta_warehouse", "kesta_full"} << check;
+        QTest::newRow("a row's quantity")
+            << "update accounts_dep.smena set kol_vo=1000 where id=1" << none << none << right;
+        QTest::newRow("a row's quantity, its old price kept") << "update accounts_dep.norm set price=11 where o_id=1; "
+                                                                 "update accounts_dep.smena set kol_vo=1000 where id=1"
+                                                              << none << none << right;
+        QTest::newRow("a row's price") << "update accounts_dep.smena set cena=99 where id=1" << none << full << check;
+        QTest::newRow("a row's price and mark")
+            << "update accounts_dep.smena set ok='ok', cena=99 where id=1" << none << full << check;
+        QTest::newRow("a row's id") << "update accounts_dep.smena set id=500 where id=1" << none << full << check;
+        QTest::newRow("a row's worker gone")
+            << "update accounts_dep.smena set w_id=99 where id=1" << none << full << missing;
+        QTest::newRow("a row deleted") << "delete from accounts_dep.smena where id=1" << none << none << right;
+        QTest::newRow("the journal truncated") << "truncate accounts_dep.smena" << nobody << none << right;
+
+        // The timesheet: only the database's functions write it.
         QTest::newRow("a timesheet cell")
-            << "update accounts_dep.h_tabel set d1=8 where w_id=1" << QStringList{"kesta_foreman"};
-        QTest::newRow("a timesheet row's worker") << "update accounts_dep.h_tabel set w_id=2 where w_id=1" << none;
-        QTest::newRow("the timesheet emptied") << "delete from accounts_dep.h_tabel" << none;
+            << "update accounts_dep.h_tabel set d1=24 where w_id=1" << nobody << none << right;
+        QTest::newRow("a timesheet row added")
+            << "insert into accounts_dep.h_tabel (w_id, smena, month, year, d1) values (2, 1, 1, 2020, 24)" << nobody
+            << none << right;
+        QTest::newRow("a timesheet row's worker")
+            << "update accounts_dep.h_tabel set w_id=2 where w_id=1" << nobody << none << right;
+        QTest::newRow("the timesheet emptied") << "delete from accounts_dep.h_tabel" << nobody << none << right;
+        QTest::newRow("the timesheet truncated") << "truncate accounts_dep.h_tabel" << nobody << none << right;
+        QTest::newRow("a worker's day recomputed")
+            << "select accounts_dep.timesheet_day(1, 1, current_date, true)" << writers << none << right;
+        QTest::newRow("a month rebuilt") << "select accounts_dep.rebuild_timesheet_month(1, 2020)" << full << none
+                                         << right;
+
+        // Closed months and the history.
         QTest::newRow("a month closed") << "insert into accounts_dep.closed_month (year, month) values (2020, 1)"
-                                        << none;
-        QTest::newRow("the history read") << "select count(*) from accounts_dep.smena_history" << none;
+                                        << none << none << right;
         QTest::newRow("the history forged")
-            << "insert into accounts_dep.smena_history (row_id, action) values (1, 'D')" << QStringList{"-"};
-        QTest::newRow("the history erased") << "delete from accounts_dep.smena_history" << QStringList{"-"};
-        QTest::newRow("a norm's price") << "update accounts_dep.norm set price=100" << none;
-        QTest::newRow("a worker renamed") << "update cmn_contractor.person set s_caption='X' where id=1" << none;
-        QTest::newRow("a product renamed") << "update cmn_gds_and_srv.gds_and_srv set s_caption='X' where id=1" << none;
-        QTest::newRow("the staff positions read") << "select count(*) from hrms_staffpos.staffpos" << none;
+            << "insert into accounts_dep.smena_history (row_id, action) values (1, 'D')" << nobody << none << right;
+        QTest::newRow("the history erased") << "delete from accounts_dep.smena_history" << nobody << none << right;
+        QTest::newRow("the history truncated") << "truncate accounts_dep.smena_history" << nobody << none << right;
+
+        // Catalogues.
+        QTest::newRow("a norm's price") << "update accounts_dep.norm set price=100" << none << none << right;
+        QTest::newRow("a worker renamed")
+            << "update cmn_contractor.person set s_caption='X' where id=1" << none << none << right;
+        QTest::newRow("a product renamed")
+            << "update cmn_gds_and_srv.gds_and_srv set s_caption='X' where id=1" << none << none << right;
+        QTest::newRow("a used product deleted")
+            << "delete from cmn_gds_and_srv.gds_and_srv where id=1" << nobody << none << right;
     }
 
     void plainConnection()
     {
         QFETCH(QString, statement);
         QFETCH(QStringList, allowed);
+        QFETCH(QStringList, ruled);
+        QFETCH(QString, ruleState);
+        for (const QString& group : kGroups) {
+            const bool expected =
+                allowed.contains(group) ||
+                (group == u"kesta_full" && !allowed.contains(QStringLiteral("-")) && !ruled.contains(group));
+            const QString state = runAs(*shared_, sharedLogins_.value(group)->name(), statement);
+            QVERIFY2(state.isEmpty() == expected,
+                     qPrintable(group + QStringLiteral(": ") + (state.isEmpty() ? QStringLiteral("allowed") : state)));
+            if (!expected)
+                QCOMPARE(state, ruled.contains(group) ? ruleState : QStringLiteral("42501"));
+        }
+    }
+
+    // A save the database's rules refuse (here a price from a norm that is not the operation's lowest any more) is
+    // said in the rule's words, and nothing is written.
+    void programSaysTheRule()
+    {
+        ServiceFile service(*shared_, sharedLogins_.value(QStringLiteral("kesta_foreman"))->name());
+        const QString before = contents(*shared_);
+        QString refusal;
+        {
+            TDataModule6 dm;
+            dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
+            dm.ADO_DB.open();
+            journal_sql::EntryRow r = entryRow({});
+            r.price = 12.5;
+            try {
+                journal::saveRow(dm, r);
+            } catch (const db::DbError& e) {
+                refusal = e.text();
+            }
+            QVERIFY(!db::anyTransactionOpen());
+        }
+        QCOMPARE(refusal, QStringLiteral("Цена 12.5 не равна расценке операции 1 (10.25) с надбавкой смены: выберите "
+                                         "операцию заново."));
+        QCOMPARE(contents(*shared_), before);
+    }
+
+    // The build stamp moves only forward and never past the server's clock, whoever calls the owner's function; a
+    // login of the reporting group (every program's start) is enough to call it, and nothing more.
+    void buildStampOnlyForward_data()
+    {
+        QTest::addColumn<QString>("raised");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("state");
+        const QDate today = QDate::currentDate();
+        QTest::newRow("a newer build") << "20261210, 36001"
+                                       << "20261210/36001"
+                                       << "";
+        QTest::newRow("an older build") << "20261209, 80000"
+                                        << "20261210/36000"
+                                        << "";
+        QTest::newRow("the same build") << "20261210, 36000"
+                                        << "20261210/36000"
+                                        << "";
+        QTest::newRow("a build of tomorrow") << today.addDays(1).toString("yyyyMMdd") + ", 0"
+                                             << "20261210/36000"
+                                             << "KM002";
+        QTest::newRow("a build of the last second of today") << today.toString("yyyyMMdd") + ", 86399"
+                                                             << "20261210/36000"
+                                                             << "KM002";
+        QTest::newRow("no such day") << "20261332, 0"
+                                     << "20261210/36000"
+                                     << "KM002";
+    }
+
+    void buildStampOnlyForward()
+    {
+        QFETCH(QString, raised);
+        QFETCH(QString, stored);
+        QFETCH(QString, state);
         TestDatabase db;
         loadShop(db);
-        for (const QString& group : kGroups) {
-            // "-": nobody, kesta_full included (what the program never writes, or only its triggers do)
-            const bool expected =
-                allowed.contains(group) || (group == u"kesta_full" && !allowed.contains(QStringLiteral("-")));
-            PersonalLogin login(db, group);
-            const QString cn = QStringLiteral("plain_") + group;
-            {
-                QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), cn);
-                c.setHostName(db.server());
-                c.setDatabaseName(db.name());
-                c.setUserName(login.name());
-                QVERIFY2(c.open(), qPrintable(c.lastError().text()));
-                QSqlQuery q(c);
-                QVERIFY(q.exec(QStringLiteral("begin")));
-                const bool done = q.exec(statement);
-                const QString state = q.lastError().nativeErrorCode();
-                QVERIFY(QSqlQuery(c).exec(QStringLiteral("rollback")));
-                c.close();
-                QVERIFY2(done == expected,
-                         qPrintable(group + QStringLiteral(": ") + (done ? QStringLiteral("allowed") : state)));
-                if (!done)
-                    QCOMPARE(state, QStringLiteral("42501"));
-            }
-            QSqlDatabase::removeDatabase(cn);
+        PersonalLogin login(db, QStringLiteral("kesta_reporting"));
+        const QString cn = QStringLiteral("stamp");
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), cn);
+            c.setHostName(db.server());
+            c.setDatabaseName(db.name());
+            c.setUserName(login.name());
+            QVERIFY(c.open());
+            QSqlQuery q(c);
+            const bool done = q.exec(QStringLiteral("select accounts_dep.raise_build_stamp(%1)").arg(raised));
+            QCOMPARE(done ? QString() : q.lastError().nativeErrorCode(), state);
+            c.close();
         }
+        QSqlDatabase::removeDatabase(cn);
+        QCOMPARE(db.scalar("select string_agg(d || '/' || t, ';') from accounts_dep.ver").toString(), stored);
+    }
+
+    // The owner loads and repairs data and is spared the checks of a row's values, but not these: a row's id stays,
+    // a used product stays, and a closed month's rows are not emptied at one stroke (opened, they may be).
+    void ownerRefused_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("state");
+        const QDate today = QDate::currentDate();
+        const QString close = QStringLiteral("insert into accounts_dep.closed_month (year, month) values (%1, %2); ")
+                                  .arg(today.year())
+                                  .arg(today.month());
+        const QString closeOther =
+            QStringLiteral("insert into accounts_dep.closed_month (year, month) values (2020, 1); ");
+        QTest::newRow("a row's id") << "update accounts_dep.smena set id=500 where id=1"
+                                    << "23514";
+        QTest::newRow("a used product deleted") << "delete from cmn_gds_and_srv.gds_and_srv where id=1"
+                                                << "23503";
+        QTest::newRow("an unused product deleted") << "delete from cmn_gds_and_srv.gds_and_srv where id=2"
+                                                   << "";
+        QTest::newRow("a forged row") << journalRow({{"cena", "1000000"}, {"ok", "'ok'"}}) << "";
+        for (const char* table : {"accounts_dep.smena", "accounts_dep.h_tabel", "accounts_dep.smena_history"}) {
+            QTest::addRow("%s truncated in a closed month", table) << close + "truncate " + table << "KM001";
+            // (the history keeps the closing itself, dated in the month closed)
+            QTest::addRow("%s truncated, another month closed", table)
+                << closeOther + "truncate " + table << (QLatin1String(table).endsWith(u"history") ? "KM001" : "");
+            QTest::addRow("%s truncated, no month closed", table) << QString("truncate ") + table << "";
+        }
+    }
+
+    void ownerRefused()
+    {
+        QFETCH(QString, statement);
+        QFETCH(QString, state);
+        const QString owner = shared_->scalar("select tableowner from pg_tables where tablename='smena'").toString();
+        QCOMPARE(runAs(*shared_, owner, statement), state);
+    }
+
+    // What the history and the closed months record of who did it is what the server saw: the login, its group role
+    // and the address it connected from (none for the local socket), beside what the client claims.
+    void serverSeesWho()
+    {
+        TestDatabase db;
+        loadShop(db);
+        PersonalLogin foreman(db, QStringLiteral("kesta_foreman"));
+        PersonalLogin full(db, QStringLiteral("kesta_full"));
+        QVariant address;
+        for (const PersonalLogin* login : {&foreman, &full}) {
+            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), login->name());
+            c.setHostName(db.server());
+            c.setDatabaseName(db.name());
+            c.setUserName(login->name());
+            QVERIFY(c.open());
+            QSqlQuery q(c);
+            QVERIFY(q.exec("set kesta.role to 'full'"));
+            QVERIFY(q.exec("set kesta.host to 'director-pc'"));
+            QVERIFY(q.exec("select inet_client_addr()::text") && q.next());
+            address = q.value(0);
+            if (login == &foreman)
+                QVERIFY2(q.exec(journalRow({})), qPrintable(q.lastError().text()));
+            else
+                QVERIFY2(q.exec("insert into accounts_dep.closed_month (year, month, closed_by, closed_at) values"
+                                " (2020, 1, 'director', '2000-01-01')"),
+                         qPrintable(q.lastError().text()));
+            c.close();
+            c = {};
+            QSqlDatabase::removeDatabase(login->name());
+        }
+        QCOMPARE(db.rows("select role, host, login, login_group, address::text is not distinct from " +
+                         (address.isNull() ? QString("null") : "'" + address.toString() + "'") +
+                         " from accounts_dep.smena_history where action='I' and row_id<>1"),
+                 QList<QVariantList>({{"full", "director-pc", foreman.name(), "kesta_foreman", true}}));
+        QCOMPARE(db.rows("select closed_by, closed_at > now() - interval '1 minute' from accounts_dep.closed_month"),
+                 QList<QVariantList>({{full.name(), true}}));
+        QCOMPARE(db.rows("select action, login, login_group, day from accounts_dep.smena_history where row_id=0"),
+                 QList<QVariantList>({{"C", full.name(), "kesta_full", QDate(2020, 1, 1)}}));
     }
 
     // The history of a row names the person who changed it, though nobody may write it by hand.

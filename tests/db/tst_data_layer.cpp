@@ -345,6 +345,9 @@ private slots:
         QTest::newRow("new timesheet row") << db::hours_sql::insertDay(3, 17, 2, 2026, 9, 12)
                                            << "insert into accounts_dep.h_tabel(smena, w_id, month, year, d9) "
                                               "values(3, 17, 2, 2026, 12)";
+        QTest::newRow("a day rewritten by the database") << db::hours_sql::rewriteDay(17, 3, QDate(2026, 2, 9), false)
+                                                         << "select accounts_dep.timesheet_day(17, 3, "
+                                                            "to_date('09.02.2026', 'DD.MM.YYYY'), false)";
     }
 
     void statementValues()

@@ -9,6 +9,8 @@
 #include "journal/journal_changes.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
+#include "support/other_workstation.h"
+#include "support/personal_login.h"
 #include "support/widgets.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_window.h"
@@ -51,6 +53,28 @@ journal_sql::EntryRow entry(const QString& rowId, int quantity)
 
 const QString kRefusal = QStringLiteral("Месяц 10.2026 закрыт: журнал и табель этого месяца не меняются.");
 
+// A foreman's new row of the closed month as the entry editor writes it (worker 2, operation 1 at its lowest price).
+journal_sql::EntryRow foremansEntry()
+{
+    journal_sql::EntryRow r = entry({}, 5);
+    r.workerId = 2;
+    r.price = 10.25;
+    r.shift = 1;
+    return r;
+}
+
+// The foreman's session with the program's connection (a service naming the login).
+struct LoginSession {
+    ServiceFile service;
+    TDataModule6 dm;
+    LoginSession(TestDatabase& db, const PersonalLogin& login)
+        : service(db, login.name())
+    {
+        dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
+        dm.ADO_DB.open();
+    }
+};
+
 } // namespace
 
 class TestClosedMonths : public QObject {
@@ -77,7 +101,7 @@ private slots:
         addRow(db, 1, kDay);
         db.exec("select setval('accounts_dep.smena_id_seq', 100)");
         db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5) values (1, 1, 10, 2026, 4)");
-        const int history = db.scalar("select count(*) from accounts_dep.smena_history").toInt();
+        const int history = db.scalar("select count(*) from accounts_dep.smena_history where row_id<>0").toInt();
         AppFixture app(db);
         TDataModule6& dm = *app.w.DataModule6;
         QVERIFY(db::months::closeMonth(dm.ADO_DB.name(), 10, 2026));
@@ -120,12 +144,80 @@ private slots:
             QCOMPARE(refusal, kRefusal); // in the guard's own words, nothing else
         QCOMPARE(db.rows("select id, ok, kol_vo::int from accounts_dep.smena"), QList<QVariantList>({{1, "no", 10}}));
         QCOMPARE(db.rows("select d5, d6 from accounts_dep.h_tabel"), QList<QVariantList>({{4, 0}}));
-        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena_history").toInt(), history);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena_history where row_id<>0").toInt(), history);
 
         QVERIFY(db::months::reopenMonth(dm.ADO_DB.name(), 10, 2026));
         act();
         QVERIFY(db.rows("select id, ok, kol_vo::int from accounts_dep.smena") != QList<QVariantList>({{1, "no", 10}}) ||
                 action == "rebuild" || action == "plain timesheet");
+    }
+
+    // Closing a month waits for a change of it that is under way (here a foreman's save that has written its row and
+    // not committed yet) and then closes it; the foreman's next save is refused. Each by a login of its group.
+    void closeWaitsForAChangeUnderWay()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        PersonalLogin foreman(db, QStringLiteral("kesta_foreman"));
+        PersonalLogin full(db, QStringLiteral("kesta_full"));
+        OtherWorkstation save(db, QStringLiteral("foreman"), {journal_sql::insertRow(foremansEntry())}, 1,
+                              QStringLiteral("commit"), foreman.name());
+        {
+            LoginSession office(db, full);
+            QVERIFY(db::months::closeMonth(office.dm.ADO_DB.name(), 10, 2026));
+        }
+        QVERIFY2(save.finish(), qPrintable(save.error()));
+        QVERIFY(save.sawWaiters()); // the close waited for it
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 1);
+
+        QString refusal;
+        {
+            LoginSession shop(db, foreman);
+            journal_sql::EntryRow next = foremansEntry();
+            next.workerId = 1;
+            try {
+                journal::saveRow(shop.dm, next);
+            } catch (const db::DbError& e) {
+                refusal = e.text();
+            }
+            QVERIFY(!db::anyTransactionOpen());
+        }
+        QCOMPARE(refusal, kRefusal);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
+    }
+
+    // The close waits no longer than any other wait, and says why it did not close.
+    void closeWaitIsBounded()
+    {
+        TestDatabase db;
+        loadSmallShop(db);
+        PersonalLogin foreman(db, QStringLiteral("kesta_foreman"));
+        PersonalLogin full(db, QStringLiteral("kesta_full"));
+        QSqlDatabase c = connectAs(QStringLiteral("foreman"), db, foreman.name());
+        run(c, QStringLiteral("begin"));
+        run(c, journal_sql::insertRow(foremansEntry()));
+        db::WaitLimits limits;
+        limits.lockTimeoutMs = 300;
+        db::setWaitLimits(limits);
+        QString refusal;
+        {
+            LoginSession office(db, full);
+            try {
+                db::months::closeMonth(office.dm.ADO_DB.name(), 10, 2026);
+            } catch (const db::DbError& e) {
+                refusal = e.text();
+            }
+        }
+        db::setWaitLimits({});
+        QCOMPARE(refusal, QStringLiteral("Месяц 10.2026 не закрыт: его журнал или табель сейчас меняют на другом "
+                                         "рабочем месте. Повторите через несколько секунд."));
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
+        run(c, QStringLiteral("commit"));
+        c.close();
+        c = {};
+        QSqlDatabase::removeDatabase(QStringLiteral("foreman"));
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
     }
 
     // The journal says that the shown day's month is closed and offers no change of its rows; the database refuses
@@ -250,7 +342,7 @@ private slots:
             db::execStatement(dm.ADO_DB.name(), journal_sql::insertRow(entry({}, 3)));
             tx.rollback();
         }
-        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena_history").toInt(), 0);
+        QCOMPARE(db.scalar("select count(*) from accounts_dep.smena_history where row_id<>0").toInt(), 0);
 
         QCOMPARE(journal::saveRow(dm, entry({}, 10)), journal::Outcome::Done);
         const QString id = db.scalar("select id from accounts_dep.smena").toString();

@@ -14,12 +14,12 @@ QSqlQuery run(QSqlDatabase& db, const QString& sql)
     return q;
 }
 
-QSqlDatabase connectAs(const QString& name, TestDatabase& target)
+QSqlDatabase connectAs(const QString& name, TestDatabase& target, const QString& user)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     db.setHostName(target.server());
     db.setPort(5432);
-    db.setUserName(QStringLiteral("sys"));
+    db.setUserName(user);
     db.setPassword(QStringLiteral("wumbral"));
     db.setDatabaseName(target.name());
     if (!db.open())
@@ -38,12 +38,12 @@ int waiters(QSqlDatabase& c)
 } // namespace
 
 OtherWorkstation::OtherWorkstation(TestDatabase& db, QString name, QStringList statements, int waitersBeforeEnd,
-                                   QString end)
+                                   QString end, QString user)
 {
-    thread_ = QThread::create([this, &db, name, statements, waitersBeforeEnd, end] {
+    thread_ = QThread::create([this, &db, name, statements, waitersBeforeEnd, end, user] {
         try {
             {
-                QSqlDatabase c = connectAs(name, db);
+                QSqlDatabase c = connectAs(name, db, user);
                 run(c, QStringLiteral("begin"));
                 for (const QString& sql : statements)
                     run(c, sql);

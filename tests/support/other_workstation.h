@@ -14,16 +14,16 @@ class QThread;
 
 // A statement of the other workstation; throws with the server's text.
 QSqlQuery run(QSqlDatabase& db, const QString& sql);
-// A connection of the other workstation (sys, as the program connects).
-QSqlDatabase connectAs(const QString& name, TestDatabase& target);
+// A connection of the other workstation (sys, as the program connects, or another login).
+QSqlDatabase connectAs(const QString& name, TestDatabase& target, const QString& user = QStringLiteral("sys"));
 
 // Runs its statements in one transaction in a thread of its own, then waits (bounded) until the given number of lock
 // requests wait on the server, then runs its last statement (commit or rollback). The constructor returns once the
-// statements ran. The error of any statement is kept.
+// statements ran. The error of any statement is kept. It connects as user.
 class OtherWorkstation {
 public:
     OtherWorkstation(TestDatabase& db, QString name, QStringList statements, int waitersBeforeEnd,
-                     QString end = QStringLiteral("commit"));
+                     QString end = QStringLiteral("commit"), QString user = QStringLiteral("sys"));
     ~OtherWorkstation();
     // Waits for the thread; true when it ended without an error.
     bool finish();

@@ -190,6 +190,8 @@ private slots:
                                       " group by smena,w_id;";
         QTest::newRow("delete month") << timesheet_sql::deleteMonth(2, 2026)
                                       << "delete from accounts_dep.h_tabel where month=2 and year=2026";
+        QTest::newRow("rebuild month") << timesheet_sql::rebuildMonth(2, 2026)
+                                       << "select accounts_dep.rebuild_timesheet_month(2, 2026)";
         QTest::newRow("count")
             << timesheet_sql::countRow(17, 3, 11, 2025)
             << "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=17 and smena=3"
