@@ -156,12 +156,15 @@ void TForm1::buildWindow()
         {QStringLiteral("ok"), QStringLiteral("OK"), Qt::AlignCenter, true, 50},
         {QStringLiteral("vvod"), QStringLiteral("Заведен"), Qt::AlignCenter, true, 90},
     };
-    // Numbers are never cut: their columns hold ten digits (and the kopecks).
+    // Numbers are never cut: their columns hold ten digits (and the kopecks); the hours, which the database keeps
+    // below 32768, five, so that the mark stays in sight on a 1024-pixel screen.
     for (ui::GridColumn& c : columns)
         if (c.field == u"summa")
             c.widest = QStringLiteral("0000000000,00");
-        else if (c.field == u"time" || c.field == u"kol_vo" || c.field == u"brak")
+        else if (c.field == u"kol_vo" || c.field == u"brak")
             c.widest = QStringLiteral("0000000000");
+        else if (c.field == u"time")
+            c.widest = QStringLiteral("00000");
     DBGrid2->setColumns(columns);
     // The acceptance mark: bold, green when accepted, red otherwise; other cells as usual.
     DBGrid2->setCellStyler([this](int row, const QString& field) {
