@@ -22,6 +22,9 @@ namespace sqlstate {
 inline constexpr const char* kForeignKeyViolation = "23503"; // a row still used by another table's rows
 inline constexpr const char* kCheckViolation = "23514";      // a rule of what a row may hold
 inline constexpr const char* kInsufficientPrivilege = "42501"; // the login has no right for the statement
+inline constexpr const char* kUndefinedTable = "42P01";    // the database lacks what this build expects
+inline constexpr const char* kUndefinedColumn = "42703";
+inline constexpr const char* kUndefinedFunction = "42883";
 inline constexpr const char* kConnectionFailure = "08006";
 inline constexpr const char* kQueryCanceled = "57014";       // the statement's time ran out
 inline constexpr const char* kDeadlockDetected = "40P01";

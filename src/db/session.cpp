@@ -575,6 +575,10 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
             const QString login = conn && PQuser(conn) ? QString::fromLocal8Bit(PQuser(conn)) : QString();
             throw DbError::explained(QString::fromUtf8(kNoRightMessage).arg(login), QString(), error);
         }
+        if (error.sqlState() == QLatin1String(sqlstate::kUndefinedTable) ||
+            error.sqlState() == QLatin1String(sqlstate::kUndefinedColumn) ||
+            error.sqlState() == QLatin1String(sqlstate::kUndefinedFunction))
+            throw DbError::explained(QString::fromUtf8(kSchemaBehindMessage), QString(), error);
         if (error.sqlState().startsWith(QLatin1String(kOwnStatePrefix)) ||
             error.sqlState() == QLatin1String(sqlstate::kCheckViolation)) {
             QString text = error.text().section(u'\n', 0, 0).trimmed();

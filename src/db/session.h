@@ -107,6 +107,10 @@ inline constexpr const char* kUnknownAdvice =
     "Неизвестно, успело ли действие выполниться: нажмите «Обновить» и проверьте, прежде чем повторять его.";
 
 // The refusal of a statement for want of a right (SQLSTATE 42501): the login may not do this; nothing is written.
+// A statement names a table, column or function the database does not have: the database is older than the program.
+inline constexpr const char* kSchemaBehindMessage =
+    "В базе данных нет объекта, который нужен этой версии программы: база данных не обновлена. Ничего не записано. "
+    "Обновить её (db/schema.sql и db/roles.sql) должен администратор базы данных.";
 inline constexpr const char* kNoRightMessage =
     "У учётной записи базы данных «%1» нет права на это действие. Ничего не записано. Права учётным записям "
     "выдаёт администратор базы данных.";
