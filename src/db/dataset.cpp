@@ -686,11 +686,11 @@ QString Dataset::asString(const QString& field) const
     if (v.typeId() == QMetaType::QDateTime) {
         const QDateTime dt = v.toDateTime();
         if (dt.time() == QTime(0, 0))
-            return dt.date().toString(QStringLiteral("dd.MM.yyyy"));
-        return dt.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+            return dt.date().toString(format::kDateFormat);
+        return dt.toString(format::kDateTimeFormat);
     }
     if (v.typeId() == QMetaType::QDate)
-        return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+        return v.toDate().toString(format::kDateFormat);
     return v.toString();
 }
 

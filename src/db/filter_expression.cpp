@@ -1,6 +1,7 @@
 #include "db/filter_expression.h"
 
 #include "db/db_error.h"
+#include "format/values.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -183,8 +184,6 @@ int compareText(QStringView value, QStringView literal)
     return threeWay(withoutTrailingBlanks(value).compare(literal, Qt::CaseInsensitive), 0);
 }
 
-const QString dateFormat = QStringLiteral("dd.MM.yyyy");
-const QString dateTimeFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss");
 
 // The text a value shows the user; LIKE and the text fallback of comparisons work on it.
 QString valueText(const QVariant& value)
@@ -194,9 +193,9 @@ QString valueText(const QVariant& value)
     case QMetaType::Float:
         return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
     case QMetaType::QDate:
-        return value.toDate().toString(dateFormat);
+        return value.toDate().toString(format::kDateFormat);
     case QMetaType::QDateTime:
-        return value.toDateTime().toString(dateTimeFormat);
+        return value.toDateTime().toString(format::kDateTimeFormat);
     default:
         return value.toString();
     }

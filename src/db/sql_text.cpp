@@ -1,6 +1,7 @@
 #include "db/sql_text.h"
 
 #include "db/db_error.h"
+#include "format/values.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -71,7 +72,7 @@ QString date(const QDate& value)
 {
     if (!value.isValid())
         throw ConversionError(QStringLiteral("Недопустимая дата."));
-    return value.toString(QStringLiteral("dd.MM.yyyy"));
+    return value.toString(format::kDateFormat);
 }
 
 QString toDate(const QDate& value)

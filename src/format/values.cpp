@@ -62,12 +62,12 @@ QString plainText(const QVariant& value)
     case QMetaType::Float:
         return wholeOrGeneral(value.toDouble());
     case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+        return value.toDate().toString(kDateFormat);
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
         if (dt.time() == QTime(0, 0))
-            return dt.date().toString(QStringLiteral("dd.MM.yyyy"));
-        return dt.toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
+            return dt.date().toString(kDateFormat);
+        return dt.toString(kDateFormat.toString() + QStringLiteral(" H:mm:ss"));
     }
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");

@@ -3,9 +3,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 
 namespace format {
+
+// Dates as the shop reads and writes them, day first: in the windows, the statements, the filters and the files.
+inline constexpr QStringView kDateFormat = u"dd.MM.yyyy";
+// A moment to the second, as the history and the build stamp show it.
+inline constexpr QStringView kDateTimeFormat = u"dd.MM.yyyy HH:mm:ss";
 
 // Numbers of every kind (integers, floating point); null counts as no number.
 bool isNumber(const QVariant& value);

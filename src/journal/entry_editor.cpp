@@ -7,6 +7,7 @@
 #include "db/db_error.h"
 #include "db/sql_text.h"
 #include "db/transaction.h"
+#include "format/values.h"
 #include "journal/journal_changes.h"
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
@@ -428,8 +429,7 @@ bool TForm11::otherDayConfirmed(const QDate& day, bool change)
 {
     if (!expectedDay_.isValid() || day == expectedDay_)
         return true;
-    const QString format = QStringLiteral("dd.MM.yyyy");
-    const QString to = day.toString(format), from = expectedDay_.toString(format);
+    const QString to = day.toString(format::kDateFormat), from = expectedDay_.toString(format::kDateFormat);
     const QString text =
         change ? QStringLiteral("Дата записи меняется с %1 на %2: в списке за %1 её больше не будет.\n"
                                 "Сохранить запись на %2?")

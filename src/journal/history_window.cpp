@@ -1,6 +1,7 @@
 #include "journal/history_window.h"
 
 #include "db/command.h"
+#include "format/values.h"
 #include "journal/journal_sql.h"
 #include "ui/window_place.h"
 
@@ -147,7 +148,7 @@ void TForm24::fill(const QString& cn, const QString& statement)
         const auto claimed = [](const QString& said, const QString& seen) {
             return seen.isEmpty() ? said : said + QStringLiteral(" (") + seen + u')';
         };
-        const QStringList cells{e.at.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), actionText(action),
+        const QStringList cells{e.at.toString(format::kDateTimeFormat), actionText(action),
                                 claimed(e.role, e.loginGroup), claimed(e.host, e.address), e.login,
                                 changes(action, e.oldRow, e.newRow, names)};
         for (int c = 0; c < cells.size(); ++c) {
@@ -171,6 +172,6 @@ void TForm24::showRow(const QString& cn, qint64 rowId)
 
 void TForm24::showDeletedOf(const QString& cn, const QDate& day)
 {
-    setWindowTitle(QStringLiteral("Удалённые записи за %1").arg(day.toString(QStringLiteral("dd.MM.yyyy"))));
+    setWindowTitle(QStringLiteral("Удалённые записи за %1").arg(day.toString(format::kDateFormat)));
     fill(cn, journal_sql::deletedOfDay(day));
 }

@@ -2,6 +2,7 @@
 
 #include "db/data_module.h"
 #include "db/dataset.h"
+#include "format/values.h"
 #include "reports/period_report_form.h"
 #include "reports/product_detail_report.h"
 #include "reports/product_report.h"
@@ -19,7 +20,7 @@ namespace {
 
 QString shortDate(const QDate& d)
 {
-    return d.toString(QStringLiteral("dd.MM.yyyy"));
+    return d.toString(format::kDateFormat);
 }
 
 } // namespace

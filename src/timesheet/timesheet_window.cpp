@@ -4,6 +4,7 @@
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "db/listener.h"
+#include "format/values.h"
 #include "reportengine/render.h"
 #include "timesheet/timesheet_export.h"
 #include "timesheet/timesheet_rebuild.h"
@@ -354,7 +355,7 @@ void TForm19::showMonthState()
     const int year = ComboBox2->currentText().toInt();
     const db::months::Closed c = db::months::closedState(w_.DataModule6->ADO_DB.name(), month, year);
     setWindowTitle(c.closed ? QStringLiteral("Табель по времени — месяц закрыт %1 (%2)")
-                                  .arg(c.at.toString(QStringLiteral("dd.MM.yyyy HH:mm")), c.by)
+                                  .arg(c.at.toString(format::kDateFormat.toString() + QStringLiteral(" HH:mm")), c.by)
                             : QStringLiteral("Табель по времени"));
     ButtonClose->setText(c.closed ? QStringLiteral("Открыть месяц") : QStringLiteral("Закрыть месяц"));
     ButtonClose->setEnabled(FMayCloseMonths);
