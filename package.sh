@@ -13,11 +13,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# What building needs; dpkg-dev and file let CPack compute the package's library dependencies.
-packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libharfbuzz-dev libgl-dev libpq-dev
-          dpkg-dev file librsvg2-bin)
-
-scripts/install_packages.sh package "${packages[@]}"
+source scripts/packages.sh
+scripts/install_packages.sh package "${package_packages[@]}"
 
 build=${BUILD_DIR:-build-package}
 # The package holds only the program and its files: build those, not the tests and benchmarks.

@@ -9,11 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libharfbuzz-dev libgl-dev
-          postgresql fonts-liberation qt6-translations-l10n libpq-dev
-          libreoffice-calc)  # the spreadsheet application that opens the exports
-
-scripts/install_packages.sh run "${packages[@]}"
+source scripts/packages.sh
+scripts/install_packages.sh run "${run_packages[@]}"
 
 if [ ! -f build/CMakeCache.txt ]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
