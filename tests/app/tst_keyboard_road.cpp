@@ -12,10 +12,12 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -193,6 +195,12 @@ private slots:
                                 save->reject();
                         });
                         QVERIFY(active(save));
+                        // The dialog selects its suggested name again once its folder listing arrives from its
+                        // thread: a name typed before that is overwritten, so the keys wait for the listing.
+                        if (auto* model = save->findChild<QFileSystemModel*>()) {
+                            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+                            loaded.wait(3000);
+                        }
                         key(Qt::Key_A, Qt::ControlModifier);
                         type(pdf);
                         key(Qt::Key_Return);

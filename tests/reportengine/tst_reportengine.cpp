@@ -9,7 +9,9 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QLabel>
+#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QPrintDialog>
 #include <QToolBar>
 #include <QLocale>
@@ -527,10 +529,18 @@ void TestReportEngine::previewByKeys()
     bool saveAsked = false;
     whenModalShows<QFileDialog>([&](QFileDialog* d) {
         saveAsked = true;
+        // The dialog selects its suggested name again once its folder listing arrives from its thread: a name typed
+        // before that is overwritten, so the keys wait for the listing.
+        if (auto* model = d->findChild<QFileSystemModel*>()) {
+            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+            loaded.wait(3000);
+        }
         auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         name->selectAll();
         QTest::keyClicks(name, pdf);
         QTest::keyClick(name, Qt::Key_Return);
+        if (d->isVisible()) // a failed step leaves no window waiting
+            d->reject();
     });
     QTest::keyClick(pages, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(saveAsked);
