@@ -3,7 +3,7 @@
 //
 //   bench_journal SOCKET_OR_HOST DATABASE [--repeat N] [--rtt MS [--upstream HOST:PORT]]
 //
-// Program: TForm1::FormActivate() on the shown journal window, for today: the four shift queries closed, given
+// Program: JournalWindow::FormActivate() on the shown journal window, for today: the four shift queries closed, given
 // the day and opened again, the grid and the totals line following Smena1. It runs synchronously, so the time
 // from the call to its return covers the statements, the fetch, the datasets' conversion and the grid's reset.
 // Lower bound: the four statement texts the datasets sent (same parameters, bound by db::bindParams) executed
@@ -67,21 +67,21 @@ int main(int argc, char* argv[])
 
     Windows w;
     bench::startProgram(w, server, database);
-    TDataModule6* dm = w.DataModule6;
+    Database* dm = w.database;
 
     bench::PgSession pg(server, database);
     const double rssBefore = bench::peakRssMiB();
 
     auto activate = [&] {
         try {
-            w.Form1->FormActivate();
+            w.journal->FormActivate();
         } catch (const std::exception& e) {
             bench::fail(std::string("FormActivate: ") + e.what());
         }
     };
     // As after the authorization: the journal on screen (its first activation comes with showing it).
-    w.Form23->hide();
-    w.Form1->show();
+    w.authorization->hide();
+    w.journal->show();
     for (int i = 0; i < kWarmUp; ++i)
         activate();
     bench::expectNoMessages();
@@ -89,7 +89,7 @@ int main(int argc, char* argv[])
     std::array<int, 4> programRows{};
     for (int s = 1; s <= 4; ++s)
         programRows[s - 1] = dm->smenaQuery(s)->recordCount();
-    const int gridRows = widget<ui::DbGrid>(w.Form1, "DBGrid2")->model()->rowCount();
+    const int gridRows = widget<ui::DbGrid>(w.journal, "DBGrid2")->model()->rowCount();
 
     // The texts the datasets sent for today, taken again before each run in case the day changes meanwhile.
     std::array<QByteArray, 4> texts;

@@ -46,14 +46,14 @@ int main(int argc, char* argv[])
 
     Windows w;
     bench::startProgram(w, server, database);
-    TDataModule6* dm = w.DataModule6;
+    Database* dm = w.database;
     db::Dataset* journal = dm->Smena1;
     bench::PgSession other(server, database), pg(server, database);
 
     std::vector<double> live, bound;
     int rows = 0;
     // The journal shown as after the authorization (modally: it re-reads only while it is the active window).
-    QTimer::singleShot(0, w.Form1, [&] {
+    QTimer::singleShot(0, w.journal, [&] {
         if (journal->isEmpty())
             bench::fail("today's shift 1 has no rows (is the journal up to today? bench/make_large.sh)");
         const QString id = QString::number(journal->asLongLong(QStringLiteral("id")));
@@ -82,10 +82,10 @@ int main(int argc, char* argv[])
                 bound.push_back(bench::timeMs([&] { pg.run(text); }));
             }
         }
-        w.Form1->close();
+        w.journal->close();
     });
-    w.Form23->hide();
-    w.Form1->exec();
+    w.authorization->hide();
+    w.journal->exec();
     bench::expectNoMessages();
 
     const double median = bench::median(live), boundMedian = bench::median(bound);

@@ -86,8 +86,8 @@ int main(int argc, char* argv[])
     Windows w;
     bench::startProgram(w, server, database);
 
-    TForm18* r = w.Form18;
-    TForm20* form = w.Form20;
+    ReportsWindow* r = w.reports;
+    WorkerDetailReport* form = w.workerDetailReport;
     db::Dataset* query = form->w_Report;
     widget<ui::DateBox>(r, "DTPicker1")->setDate(QDate(year, 1, 1));
     widget<ui::DateBox>(r, "DTPicker2")->setDate(QDate(year + 1, 1, 1));

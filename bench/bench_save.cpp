@@ -3,7 +3,7 @@
 //
 //   bench_save SOCKET_OR_HOST DATABASE [--repeat N] [--rtt MS [--upstream HOST:PORT]]
 //
-// Program: TForm11::Button1Click() on an editor filled as the two choosers and the typing leave it, for a
+// Program: EntryEditor::Button1Click() on an editor filled as the two choosers and the typing leave it, for a
 // painting operation of today's shift 1 in the journal: the row-key lock, the duplicate check, the INSERT, the
 // timesheet cell rewritten by the database's function (month and worker locks, the day's sum, the cell) and the
 // commit, then the journal query of the shift re-read for the whole day, the timesheet queries closed and the boxes
@@ -57,9 +57,9 @@ int main(int argc, char* argv[])
 
     Windows w;
     bench::startProgram(w, server, database);
-    TDataModule6* dm = w.DataModule6;
-    w.Form23->hide();
-    w.Form1->show(); // activation: today, shift 1
+    Database* dm = w.database;
+    w.authorization->hide();
+    w.journal->show(); // activation: today, shift 1
     db::Dataset* journal = dm->Smena1;
     if (journal->isEmpty())
         bench::fail("today's shift 1 has no rows (is the journal up to today? bench/make_large.sh)");
@@ -86,7 +86,7 @@ int main(int argc, char* argv[])
                                 .arg(kProgramColours);
     pg.run(cleanup); // rows a broken earlier run may have left
 
-    TForm11* editor = w.Form11;
+    EntryEditor* editor = w.entryEditor;
     int programColour = kProgramColours, libpqColour = kLibpqColours;
     auto fill = [&] {
         editor->prepareNew(today, 1, false);
@@ -194,7 +194,7 @@ int main(int argc, char* argv[])
                     bench::median(t.cpu), trips < 0 ? "-" : QByteArray::number(trips, 'f', 0).constData());
     };
     line("libpq, one transaction", tLibpq);
-    line("program TForm11::Button1Click()", tProgram);
+    line("program EntryEditor::Button1Click()", tProgram);
     std::printf("goal: within %.1f times the libpq bound\n", kGoal);
     line("libpq, the database's triggers off", tBare);
     std::printf("save ratio: %.2f\n", pm / lm);

@@ -40,7 +40,7 @@ constexpr int kYear = 2026;
 int workstation(const QString& server, const QString& database, int index, int seconds, quint32 seed,
                 const QString& logPath)
 {
-    TDataModule6 dm;
+    Database dm;
     dm.ADO_DB.setConnectionString(db::connectionStringFor(database, server));
     dm.ADO_DB.open();
     const QString cn = dm.ADO_DB.name();

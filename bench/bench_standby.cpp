@@ -5,7 +5,7 @@
 //   bench_standby PRIMARY_SOCKET_OR_HOST STANDBY_SOCKET_OR_HOST DATABASE [--repeat N] [--year YYYY]
 //
 // Report, program: what "Детальный отчет по рабочим" does up to the preview (query into the dataset, layout, PDF).
-// Journal: TForm1::FormActivate() for today on the primary. The report beside it is the same statement sent through
+// Journal: JournalWindow::FormActivate() for today on the primary. The report beside it is the same statement sent through
 // libpq in a loop from a thread of its own. Only ratios mean anything across machines.
 #include "bench_support.h"
 
@@ -39,8 +39,8 @@ double reportMedian(const QString& servers, const QString& database, int year, i
 {
     Windows w;
     bench::startProgram(w, servers, database);
-    TForm18* r = w.Form18;
-    TForm20* form = w.Form20;
+    ReportsWindow* r = w.reports;
+    WorkerDetailReport* form = w.workerDetailReport;
     db::Dataset* query = form->w_Report;
     widget<ui::DateBox>(r, "DTPicker1")->setDate(QDate(year, 1, 1));
     widget<ui::DateBox>(r, "DTPicker2")->setDate(QDate(year + 1, 1, 1));
@@ -78,11 +78,11 @@ double journalMedianBeside(const QString& primary, const QString& reportServer, 
     });
     Windows w;
     bench::startProgram(w, primary, database);
-    w.Form23->hide();
-    w.Form1->show();
+    w.authorization->hide();
+    w.journal->show();
     std::vector<double> t;
     for (int i = 0; i < repeat; ++i)
-        t.push_back(bench::timeMs([&] { w.Form1->FormActivate(); }));
+        t.push_back(bench::timeMs([&] { w.journal->FormActivate(); }));
     stop = true;
     beside.join();
     bench::expectNoMessages();

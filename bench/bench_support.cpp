@@ -258,11 +258,11 @@ void startProgram(Windows& w, const QString& server, const QString& database)
     // No message loop runs here, so there is nothing to end.
     w.endMessageLoop = [] {};
     createWindows(w);
-    if (w.terminateRequested || !w.DataModule6)
+    if (w.terminateRequested || !w.database)
         fail("the program could not connect to database " + database.toStdString() + " at " + server.toStdString());
     // What a successful authorization sets before it shows the journal.
     for (int s = 1; s <= 4; ++s)
-        w.DataModule6->smenaQuery(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+        w.database->smenaQuery(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
 }
 
 void expectNoMessages()

@@ -3,7 +3,7 @@
 //
 //   bench_timesheet SOCKET_OR_HOST DATABASE [--repeat N] [--loop-repeat N] [--month M --year Y]
 //
-// Rebuild. Program: TForm19::Button1Click() for the month (one transaction under the month's lock: the month's
+// Rebuild. Program: TimesheetWindow::Button1Click() for the month (one transaction under the month's lock: the month's
 // rows deleted, the day's hours read one day at a time, one insert). Floor: the same result through libpq as one
 // set-based statement (delete and insert ... select with the 31 day sums, in one transaction). Also shown: the
 // statement-by-statement loop the timesheet once used (per day the day's sums, then per worker and shift a count
@@ -77,7 +77,7 @@ QByteArray monthDigest(int month, int year)
 }
 
 // The statement-by-statement rebuild on the program's connection, as the timesheet once did it.
-void loopRebuild(TDataModule6* dm, db::Dataset* dt, int month, int year)
+void loopRebuild(Database* dm, db::Dataset* dt, int month, int year)
 {
     dm->DelSmena->setText(timesheet_sql::deleteMonth(month, year));
     dm->DelSmena->execute();
@@ -123,8 +123,8 @@ int main(int argc, char* argv[])
 
     Windows w;
     bench::startProgram(w, server, database);
-    TDataModule6* dm = w.DataModule6;
-    TForm19* form = w.Form19;
+    Database* dm = w.database;
+    TimesheetWindow* form = w.timesheet;
     widget<QComboBox>(form, "ComboBox1")->setCurrentIndex(month - 1);
     widget<QComboBox>(form, "ComboBox2")->setCurrentText(QString::number(year));
     if (widget<QComboBox>(form, "ComboBox2")->currentText() != QString::number(year))
@@ -182,7 +182,7 @@ int main(int argc, char* argv[])
     const double rssRebuild = bench::peakRssMiB();
 
     // Print: the query alone against the query, the layout and the PDF.
-    TForm15* report = w.Form15;
+    TimesheetReport* report = w.timesheetReport;
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("tabel.pdf"));
     int pages = 0, printRows = 0;

@@ -14,11 +14,11 @@
 #include <QMenu>
 #include <QTimer>
 
-TForm23::TForm23(Windows& windows, QWidget* parent)
+AuthorizationWindow::AuthorizationWindow(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
-    w_.Form23 = this;
+    w_.authorization = this;
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -28,12 +28,12 @@ TForm23::TForm23(Windows& windows, QWidget* parent)
     Timer1->setInterval(5000);
     w_.authorizationTimer = Timer1;
 
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm23::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &AuthorizationWindow::Button1Click);
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }
 
-void TForm23::showEvent(QShowEvent* event)
+void AuthorizationWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     ui::centerOnScreen(this);
@@ -48,7 +48,7 @@ void TForm23::showEvent(QShowEvent* event)
     }
 }
 
-void TForm23::releaseActivation()
+void AuthorizationWindow::releaseActivation()
 {
     holdActivation_ = false;
     if (activationHeld_) {
@@ -57,17 +57,17 @@ void TForm23::releaseActivation()
     }
 }
 
-void TForm23::FormActivate()
+void AuthorizationWindow::FormActivate()
 {
-    if (!w_.Form1->runBuildStampCheck() || w_.terminateRequested)
+    if (!w_.journal->runBuildStampCheck() || w_.terminateRequested)
         return;
-    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.Form1->FBuildDate) + u'.' +
-                   QString::number(w_.Form1->FBuildTime) + u')');
+    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.journal->FBuildDate) + u'.' +
+                   QString::number(w_.journal->FBuildTime) + u')');
 }
 
-void TForm23::Button1Click()
+void AuthorizationWindow::Button1Click()
 {
-    TForm1* journal = w_.Form1;
+    JournalWindow* journal = w_.journal;
     const QString code = trimCode(Edit1->text());
     journal->FShift = 1;
     journal->FAccessCode = code.toUtf8();
@@ -76,7 +76,7 @@ void TForm23::Button1Click()
     const char* roleNames[] = {"", "reporting", "foreman", "warehouse", "full"};
     db::setSessionRole(QString::fromLatin1(roleNames[static_cast<int>(role)]));
     if (role == Role::None) {
-        w_.Form19->applyRole(ui::rightsOf(role));
+        w_.timesheet->applyRole(ui::rightsOf(role));
         journal->applyRole(ui::rightsOf(role));
         ui::Messages::error(QStringLiteral("Введены неверные данные."));
         return;
@@ -86,10 +86,10 @@ void TForm23::Button1Click()
     // Each window switches off for itself what the role may not use.
     const ui::RoleRights rights = ui::rightsOf(role);
     journal->applyRole(rights);
-    if (w_.Form18)
-        w_.Form18->applyRole(rights);
-    w_.Form19->applyRole(rights);
-    TDataModule6* dm = w_.DataModule6;
+    if (w_.reports)
+        w_.reports->applyRole(rights);
+    w_.timesheet->applyRole(rights);
+    Database* dm = w_.database;
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
     hide();
@@ -97,25 +97,25 @@ void TForm23::Button1Click()
     close();
 }
 
-void TForm23::Button2Click()
+void AuthorizationWindow::Button2Click()
 {
     close();
 }
 
-void TForm23::reject()
+void AuthorizationWindow::reject()
 {
     // Escape closes the window, and with it the application.
     QDialog::reject();
     w_.requestTermination();
 }
 
-void TForm23::closeEvent(QCloseEvent* event)
+void AuthorizationWindow::closeEvent(QCloseEvent* event)
 {
     QDialog::closeEvent(event);
     w_.requestTermination();
 }
 
-void TForm23::Timer1Timer()
+void AuthorizationWindow::Timer1Timer()
 {
     w_.requestTermination();
 }

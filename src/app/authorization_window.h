@@ -8,10 +8,10 @@
 class QTimer;
 struct Windows;
 
-class TForm23 : public QDialog, private Ui::TForm23 {
+class AuthorizationWindow : public QDialog, private Ui::AuthorizationWindow {
     Q_OBJECT
 public:
-    explicit TForm23(Windows& windows, QWidget* parent = nullptr);
+    explicit AuthorizationWindow(Windows& windows, QWidget* parent = nullptr);
 
     QTimer* Timer1 = nullptr;
 

@@ -59,11 +59,11 @@ QString loginRoleWarning(ui::Role role, const db::LoginRights& rights)
 
 void warnWhenLoginLacksRole(Windows& windows, ui::Role role)
 {
-    if (windows.service.isEmpty() || !windows.DataModule6)
+    if (windows.service.isEmpty() || !windows.database)
         return;
     db::LoginRights rights;
     try {
-        rights = db::loginRights(windows.DataModule6->ADO_DB.name());
+        rights = db::loginRights(windows.database->ADO_DB.name());
     } catch (const db::DbError&) {
         return;
     }

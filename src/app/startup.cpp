@@ -34,10 +34,10 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
     // input until then: only painting and what Qt has queued run. When the connection fails, the window is hidden
     // again before the failure is said. The windows' own steps (the activation) wait until all are built.
     ui::installWindowRules();
-    new TForm23(w);
+    new AuthorizationWindow(w);
     if (paintFirstAtOnce) {
-        w.Form23->holdActivation();
-        w.Form23->show();
+        w.authorization->holdActivation();
+        w.authorization->show();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     if (w.startConnection) {
@@ -55,36 +55,36 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
     // Shown by the journal window once connected (already on the screen at start, unless closed meanwhile).
     w.showAuthorization = [&w] {
         if (!w.terminateRequested)
-            w.Form23->show();
+            w.authorization->show();
     };
-    w.withdrawAuthorization = [&w] { w.Form23->hide(); };
-    w.Form1 = new TForm1(w);
-    w.Form2 = new TForm2(w);
-    w.Form3 = new TForm3(w);
-    w.Form4 = new TForm4(w);
-    w.Form5 = new TForm5(w);
-    w.Form7 = new TForm7(w);
-    w.Form8 = new TForm8(w);
-    w.Form9 = new TForm9(w);
-    w.Form10 = new TForm10(w);
-    w.Form11 = new TForm11(w);
-    w.Form18 = new TForm18(w);
-    w.Form19 = new TForm19(w);
-    w.Form21 = new TForm21(w);
-    w.Form15 = new TForm15(w);
-    w.Form16 = new TForm16(w);
-    w.Form17 = new TForm17(w);
-    w.Form20 = new TForm20(w);
-    w.Form22 = new TForm22(w);
-    if (w.Form23)
-        w.Form23->releaseActivation();
+    w.withdrawAuthorization = [&w] { w.authorization->hide(); };
+    w.journal = new JournalWindow(w);
+    w.workerEditor = new WorkerEditor(w);
+    w.productsList = new ProductsList(w);
+    w.operationPricesList = new OperationPricesList(w);
+    w.workersList = new WorkersList(w);
+    w.productEditor = new ProductEditor(w);
+    w.operationKindsList = new OperationKindsList(w);
+    w.operationKindEditor = new OperationKindEditor(w);
+    w.operationPriceEditor = new OperationPriceEditor(w);
+    w.entryEditor = new EntryEditor(w);
+    w.reports = new ReportsWindow(w);
+    w.timesheet = new TimesheetWindow(w);
+    w.productDetailReport = new ProductDetailReport(w);
+    w.timesheetReport = new TimesheetReport(w);
+    w.workerReport = new WorkerReport(w);
+    w.productReport = new ProductReport(w);
+    w.workerDetailReport = new WorkerDetailReport(w);
+    w.normsEditor = new NormsEditor(w);
+    if (w.authorization)
+        w.authorization->releaseActivation();
 }
 
 void destroyWindows(Windows& w)
 {
-    QWidget* forms[] = {w.Form23, w.Form22, w.Form20, w.Form17, w.Form16, w.Form15, w.Form21,
-                        w.Form19, w.Form18, w.Form11, w.Form10, w.Form9,  w.Form8,  w.Form7,
-                        w.Form5,  w.Form4,  w.Form3,  w.Form2,  w.Form1};
+    QWidget* forms[] = {w.authorization, w.normsEditor, w.workerDetailReport, w.productReport, w.workerReport, w.timesheetReport, w.productDetailReport,
+                        w.timesheet, w.reports, w.entryEditor, w.operationPriceEditor, w.operationKindEditor,  w.operationKindsList,  w.productEditor,
+                        w.workersList,  w.operationPricesList,  w.productsList,  w.workerEditor,  w.journal};
     for (QWidget* f : forms)
         delete f;
     // the data module belongs to the journal window

@@ -126,7 +126,7 @@ Outcome saveProduct(const QString& cn, const QString& code, const QString& rate,
     return Outcome::Written;
 }
 
-Outcome saveKind(TDataModule6& dm, const QString& name, const Change* change)
+Outcome saveKind(Database& dm, const QString& name, const Change* change)
 {
     const QString cn = dm.ADO_DB.name();
     db::Dataset* kinds = dm.Vid_oper;

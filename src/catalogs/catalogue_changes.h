@@ -7,7 +7,7 @@
 
 #include <QString>
 
-class TDataModule6;
+class Database;
 
 namespace catalogs {
 
@@ -43,7 +43,7 @@ Outcome saveWorker(const QString& connectionName, const QString& name, const QSt
 Outcome saveProduct(const QString& connectionName, const QString& code, const QString& rate, qint64 group,
                     const Change* change);
 // Through the shared kinds table (Vid_oper), whose current row is the changed one.
-Outcome saveKind(TDataModule6& dm, const QString& name, const Change* change);
+Outcome saveKind(Database& dm, const QString& name, const Change* change);
 // v the kind, n the finished/blank index, i the product. A new operation's id is put into newId.
 Outcome saveOperation(const QString& connectionName, qint32 v, int n, qint32 i, const Change* change,
                       qint32* newId = nullptr);

@@ -12,14 +12,14 @@
 
 using db::FieldType;
 
-TForm22::TForm22(Windows& windows, QWidget* parent)
+NormsEditor::NormsEditor(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    norm = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("norm"), this);
+    norm = new db::Dataset(w_.database->ADO_DB.name(), QStringLiteral("norm"), this);
     norm->setTable(QStringLiteral("accounts_dep.norm"), QStringLiteral("id"));
     norm->setFieldDefs({{"id", FieldType::Integer, 0, 0, true},
                         {"o_id", FieldType::Integer},
@@ -33,7 +33,7 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
 
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
     DBGrid1->setColumns({{QStringLiteral("norma"), QStringLiteral("Норматив"), right, true, 110},
-                         {QStringLiteral("price"), QStringLiteral("Цена"), right, true, 110, &TForm22::priceText},
+                         {QStringLiteral("price"), QStringLiteral("Цена"), right, true, 110, &NormsEditor::priceText},
                          {QStringLiteral("prize"), QStringLiteral("Премия, %"), right, true, 110}});
     DBGrid1->setDataset(norm);
     DBGrid1->setEditable(true);
@@ -50,22 +50,22 @@ TForm22::TForm22(Windows& windows, QWidget* parent)
     });
     DBGrid1->setRemover([this] { deleteCurrentNorm(); });
 
-    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnEntered, this, &TForm22::DBGrid1ColEnter);
-    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnExited, this, &TForm22::DBGrid1ColExit);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm22::Button1Click);
-    ui::connectGuarded(Button2, &QPushButton::clicked, this, &TForm22::Button2Click);
+    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnEntered, this, &NormsEditor::DBGrid1ColEnter);
+    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnExited, this, &NormsEditor::DBGrid1ColExit);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &NormsEditor::Button1Click);
+    ui::connectGuarded(Button2, &QPushButton::clicked, this, &NormsEditor::Button2Click);
 
     // Without a connection the program is about to end with its own message.
-    if (w_.DataModule6->ADO_DB.isOpen())
+    if (w_.database->ADO_DB.isOpen())
         ui::guarded([this] { norm->open(); });
 }
 
-QString TForm22::priceText(const QVariant& value)
+QString NormsEditor::priceText(const QVariant& value)
 {
     return reportengine::formatValue(value, QStringLiteral("#0.00#"));
 }
 
-void TForm22::showForOperation(int operId)
+void NormsEditor::showForOperation(int operId)
 {
     FOperId = operId;
     FNewRow = false;
@@ -77,7 +77,7 @@ void TForm22::showForOperation(int operId)
     ui::showModal(this);
 }
 
-void TForm22::DBGrid1ColEnter()
+void NormsEditor::DBGrid1ColEnter()
 {
     if (norm->recNo() < 0) {
         if (norm->state() != db::Dataset::State::Insert)
@@ -89,7 +89,7 @@ void TForm22::DBGrid1ColEnter()
     }
 }
 
-void TForm22::DBGrid1ColExit()
+void NormsEditor::DBGrid1ColExit()
 {
     if (!norm->isModified())
         return;
@@ -98,7 +98,7 @@ void TForm22::DBGrid1ColExit()
     norm->refresh();
 }
 
-void TForm22::Button2Click()
+void NormsEditor::Button2Click()
 {
     if (norm->recordCount() > 1)
         deleteCurrentNorm();
@@ -106,7 +106,7 @@ void TForm22::Button2Click()
         norm->refresh();
 }
 
-void TForm22::deleteCurrentNorm()
+void NormsEditor::deleteCurrentNorm()
 {
     if (norm->state() == db::Dataset::State::Insert) { // a row not saved yet is only dropped
         norm->cancel();
@@ -116,7 +116,7 @@ void TForm22::deleteCurrentNorm()
     if (norm->isEmpty())
         return;
     const catalogs::Outcome outcome =
-        catalogs::deleteNorm(w_.DataModule6->ADO_DB.name(), norm->asLongLong(QStringLiteral("id")), FOperId);
+        catalogs::deleteNorm(w_.database->ADO_DB.name(), norm->asLongLong(QStringLiteral("id")), FOperId);
     if (outcome != catalogs::Outcome::Written)
         ui::Messages::error(catalogs::message(outcome));
     const int recNo = norm->recNo();
@@ -131,11 +131,11 @@ void TForm22::deleteCurrentNorm()
         reread();
 }
 
-void TForm22::Button1Click()
+void NormsEditor::Button1Click()
 {
     norm->checkBrowseMode();
     // The list shows the new lowest price and norm count, on the same row as before.
-    db::Dataset* oper = w_.DataModule6->Oper;
+    db::Dataset* oper = w_.database->Oper;
     const int recNo = oper->recNo();
     oper->close();
     oper->open();
@@ -144,7 +144,7 @@ void TForm22::Button1Click()
 }
 
 // Escape is the "Сохранить" button's, as the window's cancel button.
-void TForm22::keyPressEvent(QKeyEvent* event)
+void NormsEditor::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         ui::guarded([this] { Button1Click(); });
@@ -154,7 +154,7 @@ void TForm22::keyPressEvent(QKeyEvent* event)
 }
 
 // Closing the window otherwise keeps what was typed: the pending row is saved (it stays open if the row is refused).
-void TForm22::reject()
+void NormsEditor::reject()
 {
     bool saved = false;
     ui::guarded([&] {

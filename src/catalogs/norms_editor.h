@@ -10,10 +10,10 @@ namespace db {
 class Dataset;
 }
 
-class TForm22 : public QDialog, private Ui::TForm22 {
+class NormsEditor : public QDialog, private Ui::NormsEditor {
     Q_OBJECT
 public:
-    explicit TForm22(Windows& windows, QWidget* parent = nullptr);
+    explicit NormsEditor(Windows& windows, QWidget* parent = nullptr);
 
     // The whole table accounts_dep.norm, in ascending order of the norm; opened at creation, filtered per opening.
     db::Dataset* norm = nullptr;

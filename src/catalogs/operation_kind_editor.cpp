@@ -18,7 +18,7 @@ constexpr int kNameLength = 50;
 
 } // namespace
 
-TForm9::TForm9(Windows& windows, QWidget* parent)
+OperationKindEditor::OperationKindEditor(Windows& windows, QWidget* parent)
     : ui::Dialog(parent)
     , w_(windows)
 {
@@ -26,16 +26,16 @@ TForm9::TForm9(Windows& windows, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
     ui::boldCaptionOnly(GroupBox1);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm9::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationKindEditor::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TForm9::FormActivate()
+void OperationKindEditor::FormActivate()
 {
     Edit1->setFocus();
 }
 
-void TForm9::openForAdd(ui::Activatable* returnTo)
+void OperationKindEditor::openForAdd(ui::Activatable* returnTo)
 {
     Edit1->clear();
     setWindowTitle(QStringLiteral("Заведение нового вида операций"));
@@ -43,18 +43,18 @@ void TForm9::openForAdd(ui::Activatable* returnTo)
     ui::showModal(this, returnTo);
 }
 
-void TForm9::openForChange(qint64 id, const QString& name, ui::Activatable* returnTo)
+void OperationKindEditor::openForChange(qint64 id, const QString& name, ui::Activatable* returnTo)
 {
     setWindowTitle(QStringLiteral("Изменение данных вида операции"));
     Tag = 2;
     Edit1->setText(name);
-    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Kind, id);
+    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Kind, id);
     ui::showModal(this, returnTo);
 }
 
-void TForm9::Button1Click()
+void OperationKindEditor::Button1Click()
 {
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     db::Dataset* kinds = dm->Vid_oper;
     const QString name = Edit1->text().trimmed();
     if (name.isEmpty()) {

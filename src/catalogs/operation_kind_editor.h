@@ -8,10 +8,10 @@
 
 struct Windows;
 
-class TForm9 : public ui::Dialog, private Ui::TForm9 {
+class OperationKindEditor : public ui::Dialog, private Ui::OperationKindEditor {
     Q_OBJECT
 public:
-    explicit TForm9(Windows& windows, QWidget* parent = nullptr);
+    explicit OperationKindEditor(Windows& windows, QWidget* parent = nullptr);
 
     // Opens the editor for a new kind.
     void openForAdd(ui::Activatable* returnTo);

@@ -7,7 +7,7 @@
 #include "db/transaction.h"
 #include "ui/window_registry.h"
 
-TForm8::TForm8(Windows& windows, QWidget* parent)
+OperationKindsList::OperationKindsList(Windows& windows, QWidget* parent)
     : ui::CatalogueWindow(parent)
     , w_(windows)
 {
@@ -15,7 +15,7 @@ TForm8::TForm8(Windows& windows, QWidget* parent)
     DBGrid1->setColumns(
         {{QStringLiteral("VID"), QStringLiteral("Операции"), Qt::AlignLeft | Qt::AlignVCenter, true, 320}});
     Setup s;
-    s.query = w_.DataModule6 ? w_.DataModule6->Vid_oper : nullptr;
+    s.query = w_.database ? w_.database->Vid_oper : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -27,18 +27,18 @@ TForm8::TForm8(Windows& windows, QWidget* parent)
     s.searchInCatalogueMode = false;
     s.liveName = QStringLiteral("kinds");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm8::Button3Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationKindsList::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationKindsList::Button3Click);
 }
 
-void TForm8::Button1Click()
+void OperationKindsList::Button1Click()
 {
-    w_.Form9->openForAdd(this);
+    w_.operationKindEditor->openForAdd(this);
 }
 
-void TForm8::Button2Click()
+void OperationKindsList::Button2Click()
 {
-    db::Dataset* kinds = w_.DataModule6->Vid_oper;
+    db::Dataset* kinds = w_.database->Vid_oper;
     if (choiceMode()) {
         // An empty list hands over an empty name and the key 0; the price editor refuses an empty kind.
         const bool any = !kinds->isEmpty();
@@ -49,15 +49,15 @@ void TForm8::Button2Click()
     // Nothing to change in an empty list.
     if (kinds->isEmpty())
         return;
-    w_.Form9->openForChange(kinds->asLongLong(QStringLiteral("id")), kinds->asString(QStringLiteral("vid")).trimmed(),
+    w_.operationKindEditor->openForChange(kinds->asLongLong(QStringLiteral("id")), kinds->asString(QStringLiteral("vid")).trimmed(),
                             this);
 }
 
-void TForm8::Button3Click()
+void OperationKindsList::Button3Click()
 {
     if (!ui::Messages::question(QStringLiteral("Удалить вид операции?")))
         return;
-    db::Dataset* kinds = w_.DataModule6->Vid_oper;
+    db::Dataset* kinds = w_.database->Vid_oper;
     try {
         kinds->remove();
     } catch (const db::DbError& err) {

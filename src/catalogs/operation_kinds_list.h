@@ -7,10 +7,10 @@
 
 struct Windows;
 
-class TForm8 : public ui::CatalogueWindow, private Ui::TForm8 {
+class OperationKindsList : public ui::CatalogueWindow, private Ui::OperationKindsList {
     Q_OBJECT
 public:
-    explicit TForm8(Windows& windows, QWidget* parent = nullptr);
+    explicit OperationKindsList(Windows& windows, QWidget* parent = nullptr);
 
     void Button1Click();
     void Button2Click() override;

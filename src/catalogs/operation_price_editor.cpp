@@ -12,7 +12,7 @@
 
 namespace sql = operation_prices_sql;
 
-TForm10::TForm10(Windows& windows, QWidget* parent)
+OperationPriceEditor::OperationPriceEditor(Windows& windows, QWidget* parent)
     : ui::Dialog(parent)
     , w_(windows)
 {
@@ -23,18 +23,18 @@ TForm10::TForm10(Windows& windows, QWidget* parent)
     setTabOrder(Button4, ComboBox1);
     setTabOrder(ComboBox1, Button1);
     setTabOrder(Button1, Button2);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm10::Button3Click);
-    ui::connectGuarded(Button4, &QPushButton::clicked, this, &TForm10::Button4Click);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm10::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationPriceEditor::Button3Click);
+    ui::connectGuarded(Button4, &QPushButton::clicked, this, &OperationPriceEditor::Button4Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationPriceEditor::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TForm10::FormActivate()
+void OperationPriceEditor::FormActivate()
 {
     Button3->setFocus();
 }
 
-qint32 TForm10::openForAdd(ui::Activatable* returnTo)
+qint32 OperationPriceEditor::openForAdd(ui::Activatable* returnTo)
 {
     Edit1->clear();
     Edit2->clear();
@@ -48,7 +48,7 @@ qint32 TForm10::openForAdd(ui::Activatable* returnTo)
     return FNewOperId;
 }
 
-void TForm10::openForChange(const Shown& operation, ui::Activatable* returnTo)
+void OperationPriceEditor::openForChange(const Shown& operation, ui::Activatable* returnTo)
 {
     setWindowTitle(QStringLiteral("Изменение данных о цене за операцию"));
     Tag = 2;
@@ -57,30 +57,30 @@ void TForm10::openForChange(const Shown& operation, ui::Activatable* returnTo)
     ComboBox1->setCurrentIndex(operation.finished ? 0 : 1);
     FProductId = operation.productId;
     FKindId = operation.kindId;
-    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Operation, operation.id);
+    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Operation, operation.id);
     ui::centerOnScreen(this);
     ui::showModal(this, returnTo);
 }
 
-void TForm10::Button3Click()
+void OperationPriceEditor::Button3Click()
 {
-    const ui::CatalogueChoice c = w_.Form3->choose(this);
+    const ui::CatalogueChoice c = w_.productsList->choose(this);
     if (!c.made)
         return;
     Edit1->setText(c.name.trimmed());
     FProductId = c.id;
 }
 
-void TForm10::Button4Click()
+void OperationPriceEditor::Button4Click()
 {
-    const ui::CatalogueChoice c = w_.Form8->choose(this);
+    const ui::CatalogueChoice c = w_.operationKindsList->choose(this);
     if (!c.made)
         return;
     Edit2->setText(c.name.trimmed());
     FKindId = c.id;
 }
 
-void TForm10::Button1Click()
+void OperationPriceEditor::Button1Click()
 {
     if (Edit1->text().trimmed().isEmpty() || Edit2->text().trimmed().isEmpty()) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
@@ -88,7 +88,7 @@ void TForm10::Button1Click()
         (Edit1->text().trimmed().isEmpty() ? Button3 : Button4)->setFocus();
         return;
     }
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     const qint32 v = FKindId;
     const int n = ComboBox1->currentIndex();
     const qint32 i = FProductId;

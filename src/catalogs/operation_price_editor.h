@@ -8,10 +8,10 @@
 
 struct Windows;
 
-class TForm10 : public ui::Dialog, private Ui::TForm10 {
+class OperationPriceEditor : public ui::Dialog, private Ui::OperationPriceEditor {
     Q_OBJECT
 public:
-    explicit TForm10(Windows& windows, QWidget* parent = nullptr);
+    explicit OperationPriceEditor(Windows& windows, QWidget* parent = nullptr);
 
     // Opens the editor for a new operation; returns the id of the operation it added, 0 for none.
     qint32 openForAdd(ui::Activatable* returnTo);

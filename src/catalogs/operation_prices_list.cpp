@@ -17,7 +17,7 @@
 namespace sql = operation_prices_sql;
 using db::FieldType;
 
-TForm4::TForm4(Windows& windows, QWidget* parent)
+OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
     : ui::CatalogueWindow(parent)
     , w_(windows)
 {
@@ -35,7 +35,7 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
         {QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, true, 90},
     });
     Setup s;
-    s.query = w_.DataModule6 ? w_.DataModule6->Oper : nullptr;
+    s.query = w_.database ? w_.database->Oper : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -48,11 +48,11 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
     s.liveName = QStringLiteral("operations");
     setUpCatalogue(s);
     CheckBox1->setToolTip(QStringLiteral("Отмечено: Enter или двойной щелчок в списке открывают нормы операции"));
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
-    ui::connectGuarded(Button5, &QPushButton::clicked, this, &TForm4::Button5Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationPricesList::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationPricesList::Button3Click);
+    ui::connectGuarded(Button5, &QPushButton::clicked, this, &OperationPricesList::Button5Click);
 
-    XLS_Rep = new db::Dataset(w_.DataModule6 ? w_.DataModule6->reportConnectionName() : QString(),
+    XLS_Rep = new db::Dataset(w_.database ? w_.database->reportConnectionName() : QString(),
                               QStringLiteral("XLS_Rep"), this);
     XLS_Rep->setSqlLines(sql::kXlsRepLines);
     XLS_Rep->setFieldDefs({{"MARKA", FieldType::Text, 50},
@@ -65,29 +65,29 @@ TForm4::TForm4(Windows& windows, QWidget* parent)
                            {"oper_vid", FieldType::Integer}});
 }
 
-void TForm4::DBGrid1DblClick()
+void OperationPricesList::DBGrid1DblClick()
 {
-    db::Dataset* oper = w_.DataModule6->Oper;
+    db::Dataset* oper = w_.database->Oper;
     if (CheckBox1->isChecked() && Tag == 0) {
         if (oper->isEmpty())
             return;
-        w_.Form22->showForOperation(oper->asInt(QStringLiteral("id")));
+        w_.normsEditor->showForOperation(oper->asInt(QStringLiteral("id")));
         return;
     }
     Button2Click();
 }
 
-void TForm4::Button1Click()
+void OperationPricesList::Button1Click()
 {
     // A new operation has no norm yet, and the list shows only operations with norms: its first norm is entered
     // now, and the list then stands on it.
-    const qint32 id = w_.Form10->openForAdd(this);
+    const qint32 id = w_.operationPriceEditor->openForAdd(this);
     if (id == 0)
         return;
-    w_.Form22->showForOperation(id);
-    db::Dataset* oper = w_.DataModule6->Oper;
+    w_.normsEditor->showForOperation(id);
+    db::Dataset* oper = w_.database->Oper;
     // Closed without a norm it would be in no list, and adding it again would find it: it is not kept.
-    const bool dropped = catalogs::dropOperationWithoutNorms(w_.DataModule6->ADO_DB.name(), id);
+    const bool dropped = catalogs::dropOperationWithoutNorms(w_.database->ADO_DB.name(), id);
     db::rereadAfterCommit([&] {
         oper->close();
         oper->open();
@@ -98,9 +98,9 @@ void TForm4::Button1Click()
                                            "Добавьте операцию снова и введите хотя бы одну норму."));
 }
 
-void TForm4::Button2Click()
+void OperationPricesList::Button2Click()
 {
-    db::Dataset* oper = w_.DataModule6->Oper;
+    db::Dataset* oper = w_.database->Oper;
     if (choiceMode()) {
         // An empty list hands nothing over: said here, and the entry editor keeps the operation it had.
         if (emptyChoiceRefused())
@@ -110,19 +110,19 @@ void TForm4::Button2Click()
     }
     if (oper->isEmpty())
         return; // nothing to change
-    TForm10::Shown shown;
+    OperationPriceEditor::Shown shown;
     shown.id = oper->asLongLong(QStringLiteral("id"));
     shown.product = oper->asString(QStringLiteral("MARKA")).trimmed();
     shown.kind = oper->asString(QStringLiteral("VID")).trimmed();
     shown.finished = oper->asInt(QStringLiteral("NAIMEN")) == 0;
     shown.productId = oper->asInt(QStringLiteral("i_id"));
     shown.kindId = oper->asInt(QStringLiteral("oper_vid"));
-    w_.Form10->openForChange(shown, this);
+    w_.operationPriceEditor->openForChange(shown, this);
 }
 
-void TForm4::Button3Click()
+void OperationPricesList::Button3Click()
 {
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     db::Dataset* oper = dm->Oper;
     if (oper->isEmpty())
         return;
@@ -147,7 +147,7 @@ void TForm4::Button3Click()
         reread();
 }
 
-void TForm4::Button5Click()
+void OperationPricesList::Button5Click()
 {
     ui::WaitCursor wait;
     XLS_Rep->close();

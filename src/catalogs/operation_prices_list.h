@@ -12,10 +12,10 @@ namespace db {
 class Dataset;
 }
 
-class TForm4 : public ui::CatalogueWindow, private Ui::TForm4 {
+class OperationPricesList : public ui::CatalogueWindow, private Ui::OperationPricesList {
     Q_OBJECT
 public:
-    explicit TForm4(Windows& windows, QWidget* parent = nullptr);
+    explicit OperationPricesList(Windows& windows, QWidget* parent = nullptr);
 
     // The export's data: every operation, with or without norms.
     db::Dataset* XLS_Rep = nullptr;

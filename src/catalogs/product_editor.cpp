@@ -55,7 +55,7 @@ QString rateProblem(const QString& text)
 
 } // namespace
 
-TForm7::TForm7(Windows& windows, QWidget* parent)
+ProductEditor::ProductEditor(Windows& windows, QWidget* parent)
     : ui::Dialog(parent)
     , w_(windows)
 {
@@ -64,21 +64,21 @@ TForm7::TForm7(Windows& windows, QWidget* parent)
     setFixedSize(size());
     ui::boldCaptionOnly(GroupBox1);
 
-    item = new db::Dataset(w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString(), QStringLiteral("item"), this);
+    item = new db::Dataset(w_.database ? w_.database->ADO_DB.name() : QString(), QStringLiteral("item"), this);
     item->setSql(catalogs_sql::kItem);
     cb_item->setList(item, QStringLiteral("id"), QStringLiteral("s_caption"));
 
     Edit2->installEventFilter(this);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &ProductEditor::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TForm7::FormActivate()
+void ProductEditor::FormActivate()
 {
     Edit1->setFocus();
 }
 
-bool TForm7::Edit2KeyPress(const QString& typed)
+bool ProductEditor::Edit2KeyPress(const QString& typed)
 {
     if (typed.isEmpty() || !typed.at(0).isPrint())
         return false; // Backspace, Enter, the caret keys and the like keep their meaning
@@ -90,7 +90,7 @@ bool TForm7::Edit2KeyPress(const QString& typed)
     return true;
 }
 
-bool TForm7::eventFilter(QObject* watched, QEvent* event)
+bool ProductEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Edit2 && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -103,7 +103,7 @@ bool TForm7::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TForm7::openForAdd(ui::Activatable* returnTo)
+void ProductEditor::openForAdd(ui::Activatable* returnTo)
 {
     Edit1->clear();
     Edit2->clear();
@@ -114,7 +114,7 @@ void TForm7::openForAdd(ui::Activatable* returnTo)
     ui::showModal(this, returnTo);
 }
 
-void TForm7::openForChange(qint64 id, const QString& code, const QString& rate, qint64 group, ui::Activatable* returnTo)
+void ProductEditor::openForChange(qint64 id, const QString& code, const QString& rate, qint64 group, ui::Activatable* returnTo)
 {
     setWindowTitle(QStringLiteral("Изменение данных изделия"));
     Tag = 2;
@@ -123,13 +123,13 @@ void TForm7::openForChange(qint64 id, const QString& code, const QString& rate, 
     item->open();
     const auto closeGroups = qScopeGuard([this] { item->close(); });
     cb_item->setKeyValue(group);
-    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Product, id);
+    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Product, id);
     ui::showModal(this, returnTo);
 }
 
-void TForm7::Button1Click()
+void ProductEditor::Button1Click()
 {
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     const QString code = Edit1->text().trimmed();
     const QVariant group = cb_item->keyValue();
     const bool noGroup = !group.isValid() || group.isNull() || group.toLongLong() == 0;

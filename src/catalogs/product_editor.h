@@ -11,10 +11,10 @@ namespace db {
 class Dataset;
 }
 
-class TForm7 : public ui::Dialog, private Ui::TForm7 {
+class ProductEditor : public ui::Dialog, private Ui::ProductEditor {
     Q_OBJECT
 public:
-    explicit TForm7(Windows& windows, QWidget* parent = nullptr);
+    explicit ProductEditor(Windows& windows, QWidget* parent = nullptr);
 
     // Opens the editor for a new product.
     void openForAdd(ui::Activatable* returnTo);

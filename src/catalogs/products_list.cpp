@@ -27,7 +27,7 @@ QString rateText(const QVariant& value)
 
 } // namespace
 
-TForm3::TForm3(Windows& windows, QWidget* parent)
+ProductsList::ProductsList(Windows& windows, QWidget* parent)
     : ui::CatalogueWindow(parent)
     , w_(windows)
 {
@@ -37,7 +37,7 @@ TForm3::TForm3(Windows& windows, QWidget* parent)
         {QStringLiteral("massa"), QStringLiteral("Коробки"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
     });
     Setup s;
-    s.query = w_.DataModule6 ? w_.DataModule6->Izdel : nullptr;
+    s.query = w_.database ? w_.database->Izdel : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -47,21 +47,21 @@ TForm3::TForm3(Windows& windows, QWidget* parent)
     s.keys = SearchKeys::OnlyUpDown;
     s.liveName = QStringLiteral("products");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &ProductsList::Button1Click);
 }
 
-void TForm3::Button1Click()
+void ProductsList::Button1Click()
 {
-    db::Dataset* izdel = w_.DataModule6->Izdel;
+    db::Dataset* izdel = w_.database->Izdel;
     const int recNo = izdel->recNo();
-    w_.Form7->openForAdd(this);
+    w_.productEditor->openForAdd(this);
     if (izdel->isOpen())
         izdel->setRecNo(recNo);
 }
 
-void TForm3::Button2Click()
+void ProductsList::Button2Click()
 {
-    db::Dataset* izdel = w_.DataModule6->Izdel;
+    db::Dataset* izdel = w_.database->Izdel;
     const int recNo = izdel->recNo();
     if (choiceMode()) {
         // An empty list hands over an empty grade code and the key 0; the price editor refuses an empty product.
@@ -72,7 +72,7 @@ void TForm3::Button2Click()
         // Nothing to change in an empty list.
         if (izdel->isEmpty())
             return;
-        w_.Form7->openForChange(izdel->asLongLong(QStringLiteral("id")),
+        w_.productEditor->openForChange(izdel->asLongLong(QStringLiteral("id")),
                                 izdel->asString(QStringLiteral("marka")).trimmed(),
                                 rateText(izdel->value(QStringLiteral("massa"))).trimmed(),
                                 izdel->asLongLong(QStringLiteral("id_class_item")), this);

@@ -7,10 +7,10 @@
 
 struct Windows;
 
-class TForm3 : public ui::CatalogueWindow, private Ui::TForm3 {
+class ProductsList : public ui::CatalogueWindow, private Ui::ProductsList {
     Q_OBJECT
 public:
-    explicit TForm3(Windows& windows, QWidget* parent = nullptr);
+    explicit ProductsList(Windows& windows, QWidget* parent = nullptr);
 
     void Button1Click();
     void Button2Click() override;

@@ -20,7 +20,7 @@ constexpr int kNameLength = 254;
 
 } // namespace
 
-TForm2::TForm2(Windows& windows, QWidget* parent)
+WorkerEditor::WorkerEditor(Windows& windows, QWidget* parent)
     : ui::Dialog(parent)
     , w_(windows)
 {
@@ -29,7 +29,7 @@ TForm2::TForm2(Windows& windows, QWidget* parent)
     setFixedSize(size());
     ui::boldCaptionOnly(GroupBox1);
 
-    const QString cn = w_.DataModule6 ? w_.DataModule6->ADO_DB.name() : QString();
+    const QString cn = w_.database ? w_.database->ADO_DB.name() : QString();
     staffpos = new db::Dataset(cn, QStringLiteral("staffpos"), this);
     staffpos->setSql(catalogs_sql::kStaffpos);
     department = new db::Dataset(cn, QStringLiteral("department"), this);
@@ -42,7 +42,7 @@ TForm2::TForm2(Windows& windows, QWidget* parent)
     LCB_department->setList(department, key, shown);
     LCB_roles->setList(roles, key, shown);
 
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &WorkerEditor::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     // Wheel turns that no control takes reach the window; the lookup boxes' own wheel handling is replaced.
@@ -51,12 +51,12 @@ TForm2::TForm2(Windows& windows, QWidget* parent)
         box->installEventFilter(this);
 }
 
-void TForm2::FormActivate()
+void WorkerEditor::FormActivate()
 {
     Edit1->setFocus();
 }
 
-void TForm2::reopenLookups()
+void WorkerEditor::reopenLookups()
 {
     for (db::Dataset* list : {staffpos, roles, department}) {
         list->close();
@@ -64,7 +64,7 @@ void TForm2::reopenLookups()
     }
 }
 
-bool TForm2::openForAdd(ui::Activatable* returnTo)
+bool WorkerEditor::openForAdd(ui::Activatable* returnTo)
 {
     Edit1->clear();
     setWindowTitle(QStringLiteral("Заведение данных нового работника"));
@@ -73,7 +73,7 @@ bool TForm2::openForAdd(ui::Activatable* returnTo)
     return ui::showModal(this, returnTo) == QDialog::Accepted;
 }
 
-bool TForm2::openForChange(qint32 id, const QString& name, const QString& position, ui::Activatable* returnTo)
+bool WorkerEditor::openForChange(qint32 id, const QString& name, const QString& position, ui::Activatable* returnTo)
 {
     setWindowTitle(QStringLiteral("Изменение данных работника"));
     Tag = 2;
@@ -81,11 +81,11 @@ bool TForm2::openForChange(qint32 id, const QString& name, const QString& positi
     Edit1->setText(name);
     FPersonId = id;
     showStoredPosition(position);
-    FOpened = catalogs::openedVersion(w_.DataModule6->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
+    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
     return ui::showModal(this, returnTo) == QDialog::Accepted;
 }
 
-void TForm2::showStoredPosition(const QString& position)
+void WorkerEditor::showStoredPosition(const QString& position)
 {
     FPosition = position;
     LCB_department->setDisplayText(position);
@@ -93,7 +93,7 @@ void TForm2::showStoredPosition(const QString& position)
     LCB_roles->setDisplayText(QString());
 }
 
-void TForm2::Button1Click()
+void WorkerEditor::Button1Click()
 {
     const QString name = Edit1->text().trimmed();
     if (name.isEmpty()) {
@@ -109,7 +109,7 @@ void TForm2::Button1Click()
     // A change without a department chosen keeps the stored position, whatever it says.
     const bool keepStored = Tag != 1 && !LCB_department->keyValue().isValid();
     const QString departmentText = keepStored ? FPosition : LCB_department->displayText();
-    const QString cn = w_.DataModule6->ADO_DB.name();
+    const QString cn = w_.database->ADO_DB.name();
     catalogs::Change change{FPersonId, FOpened};
     const catalogs::Outcome outcome =
         catalogs::saveAsking(Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) {
@@ -119,7 +119,7 @@ void TForm2::Button1Click()
         accept();
 }
 
-void TForm2::FormMouseWheel(bool down)
+void WorkerEditor::FormMouseWheel(bool down)
 {
     for (ui::LookupBox* box : {LCB_roles, LCB_staffpos, LCB_department}) {
         if (box->hasFocus()) {
@@ -130,7 +130,7 @@ void TForm2::FormMouseWheel(bool down)
     }
 }
 
-bool TForm2::eventFilter(QObject* watched, QEvent* event)
+bool WorkerEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);

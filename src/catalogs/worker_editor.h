@@ -11,10 +11,10 @@ namespace db {
 class Dataset;
 } // namespace db
 
-class TForm2 : public ui::Dialog, private Ui::TForm2 {
+class WorkerEditor : public ui::Dialog, private Ui::WorkerEditor {
     Q_OBJECT
 public:
-    explicit TForm2(Windows& windows, QWidget* parent = nullptr);
+    explicit WorkerEditor(Windows& windows, QWidget* parent = nullptr);
 
     // Opens the editor for a new worker; true when one was written.
     bool openForAdd(ui::Activatable* returnTo);

@@ -9,7 +9,7 @@
 #include "db/transaction.h"
 #include "ui/window_registry.h"
 
-TForm5::TForm5(Windows& windows, QWidget* parent)
+WorkersList::WorkersList(Windows& windows, QWidget* parent)
     : ui::CatalogueWindow(parent)
     , w_(windows)
 {
@@ -19,7 +19,7 @@ TForm5::TForm5(Windows& windows, QWidget* parent)
         {QStringLiteral("s_staffpos_hl"), QStringLiteral("Должность"), Qt::AlignLeft | Qt::AlignVCenter, true, 240},
     });
     Setup s;
-    s.query = w_.DataModule6 ? w_.DataModule6->Workers : nullptr;
+    s.query = w_.database ? w_.database->Workers : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -30,14 +30,14 @@ TForm5::TForm5(Windows& windows, QWidget* parent)
     s.keys = SearchKeys::EditKeysDiscarded;
     s.liveName = QStringLiteral("workers");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &WorkersList::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &WorkersList::Button3Click);
 }
 
-void TForm5::Button1Click()
+void WorkersList::Button1Click()
 {
-    const bool saved = w_.Form2->openForAdd(this);
-    db::Dataset* workers = w_.DataModule6->Workers;
+    const bool saved = w_.workerEditor->openForAdd(this);
+    db::Dataset* workers = w_.database->Workers;
     // After a committed change a failed re-read must not read as "not done": repeating it would add the worker twice.
     const auto reread = [workers] {
         workers->close();
@@ -49,9 +49,9 @@ void TForm5::Button1Click()
         reread();
 }
 
-void TForm5::Button2Click()
+void WorkersList::Button2Click()
 {
-    db::Dataset* workers = w_.DataModule6->Workers;
+    db::Dataset* workers = w_.database->Workers;
     if (choiceMode()) {
         if (emptyChoiceRefused())
             return;
@@ -62,7 +62,7 @@ void TForm5::Button2Click()
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    if (w_.Form2->openForChange(workers->asInt(QStringLiteral("id")),
+    if (w_.workerEditor->openForChange(workers->asInt(QStringLiteral("id")),
                                 workers->asString(QStringLiteral("fio")).trimmed(),
                                 workers->asString(QStringLiteral("s_staffpos_hl")), this))
         db::rereadAfterCommit([&] { reloadAt(recNo); });
@@ -70,15 +70,15 @@ void TForm5::Button2Click()
         reloadAt(recNo);
 }
 
-void TForm5::Button3Click()
+void WorkersList::Button3Click()
 {
-    db::Dataset* workers = w_.DataModule6->Workers;
+    db::Dataset* workers = w_.database->Workers;
     if (!ui::Messages::question(QStringLiteral("Удалить работника?")))
         return;
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    db::Command del(w_.DataModule6->ADO_DB.name(), QStringLiteral("cmd_person"));
+    db::Command del(w_.database->ADO_DB.name(), QStringLiteral("cmd_person"));
     del.setText(catalogs_sql::deleteWorker(workers->asInt(QStringLiteral("id"))));
     try {
         if (del.execute() == 0) {

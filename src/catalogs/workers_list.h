@@ -7,10 +7,10 @@
 
 struct Windows;
 
-class TForm5 : public ui::CatalogueWindow, private Ui::TForm5 {
+class WorkersList : public ui::CatalogueWindow, private Ui::WorkersList {
     Q_OBJECT
 public:
-    explicit TForm5(Windows& windows, QWidget* parent = nullptr);
+    explicit WorkersList(Windows& windows, QWidget* parent = nullptr);
 
     void Button1Click();
     void Button2Click() override;

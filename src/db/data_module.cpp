@@ -100,7 +100,7 @@ void Connection::connectEarly(const QString& connectionString, ServerRole role)
 {
     if (!QCoreApplication::instance())
         return;
-    const QString name = TDataModule6::newConnectionName();
+    const QString name = Database::newConnectionName();
     std::lock_guard lock(earlyMutex);
     if (early)
         return;
@@ -276,7 +276,7 @@ QList<FieldDef> hTabelFields(int shift)
 
 } // namespace
 
-QString TDataModule6::newConnectionName()
+QString Database::newConnectionName()
 {
     {
         // The early connection's name goes to the first connection asked for after it was started.
@@ -290,7 +290,7 @@ QString TDataModule6::newConnectionName()
     return QString::fromLatin1(db::kProgramConnectionPrefix) + QString::number(counter.fetchAndAddRelaxed(1));
 }
 
-TDataModule6::TDataModule6(QObject* parent)
+Database::Database(QObject* parent)
     : QObject(parent)
     , ADO_DB(newConnectionName())
     , Reports(newConnectionName(), db::ServerRole::PreferStandby)
@@ -300,7 +300,7 @@ TDataModule6::TDataModule6(QObject* parent)
         Reports.setService(ADO_DB.service());
         Reports.open();
     });
-    setObjectName(QStringLiteral("DataModule6"));
+    setObjectName(QStringLiteral("database"));
     const QString cn = ADO_DB.name();
     auto query = [&](const char* name) { return new db::Dataset(cn, QString::fromLatin1(name), this); };
     auto command = [&](const char* name) { return new db::Command(cn, QString::fromLatin1(name), this); };
@@ -363,13 +363,13 @@ TDataModule6::TDataModule6(QObject* parent)
     SQL_exec = command("SQL_exec");
 }
 
-TDataModule6::~TDataModule6()
+Database::~Database()
 {
     db::unregisterOnDemand(Reports.name());
     // Datasets go with their parent; the connection closes in its own destructor.
 }
 
-db::Dataset* TDataModule6::smenaQuery(int shift) const
+db::Dataset* Database::smenaQuery(int shift) const
 {
     switch (shift) {
     case 2:
@@ -383,7 +383,7 @@ db::Dataset* TDataModule6::smenaQuery(int shift) const
     }
 }
 
-db::Listener* TDataModule6::announcements()
+db::Listener* Database::announcements()
 {
     if (!announcements_)
         announcements_ = new db::Listener(ADO_DB.name(), this);
@@ -391,7 +391,7 @@ db::Listener* TDataModule6::announcements()
     return announcements_;
 }
 
-int TDataModule6::countOf(const QString& statement)
+int Database::countOf(const QString& statement)
 {
     Control->setSqlLines({statement});
     Control->open();
@@ -400,7 +400,7 @@ int TDataModule6::countOf(const QString& statement)
     return count;
 }
 
-bool TDataModule6::CheckDuplicate(const QString& statement, const QString& message)
+bool Database::CheckDuplicate(const QString& statement, const QString& message)
 {
     if (countOf(statement) <= 0)
         return false;

@@ -39,7 +39,7 @@ public:
     void open();
     // Connecting takes a while (the server starts a process for each connection): the program starts its first
     // connection on a thread of its own once its first window is on the screen, with the same statements in the
-    // same order. The next connection named by TDataModule6::newConnectionName() takes it over in open() when it is for
+    // same order. The next connection named by Database::newConnectionName() takes it over in open() when it is for
     // the same connection string and role (waiting for it if need be, and throwing its failure as open() would), and
     // drops it otherwise. Needs the application object.
     static void connectEarly(const QString& connectionString, ServerRole role = ServerRole::Primary);
@@ -57,11 +57,11 @@ private:
 
 } // namespace db
 
-class TDataModule6 : public QObject {
+class Database : public QObject {
     Q_OBJECT
 public:
-    explicit TDataModule6(QObject* parent = nullptr);
-    ~TDataModule6() override;
+    explicit Database(QObject* parent = nullptr);
+    ~Database() override;
 
     db::Connection ADO_DB;
     // The reports' and exports' connection: read-only, on a standby when the address list has one, opened the

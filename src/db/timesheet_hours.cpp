@@ -35,7 +35,7 @@ bool isTooManyHours(const DbError& error)
     return error.sqlState() == QLatin1String(kTooManyHoursState);
 }
 
-qint64 rewriteDay(TDataModule6& dm, qint64 workerId, int shift, const QDate& date, MissingRow missing)
+qint64 rewriteDay(Database& dm, qint64 workerId, int shift, const QDate& date, MissingRow missing)
 {
     const QString cn = dm.ADO_DB.name();
     if (!date.isValid())

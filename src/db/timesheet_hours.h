@@ -7,7 +7,7 @@
 #include <QDate>
 #include <QString>
 
-class TDataModule6;
+class Database;
 
 namespace db {
 class Batch;
@@ -35,7 +35,7 @@ enum class MissingRow {
 // worker's, so a concurrent change of the same cell is either wholly before or wholly after this one. Must run
 // inside the caller's transaction, after the journal row was written. Returns the hours written. Throws TooManyHours,
 // DbError (also when no transaction is open).
-qint64 rewriteDay(TDataModule6& dm, qint64 workerId, int shift, const QDate& date,
+qint64 rewriteDay(Database& dm, qint64 workerId, int shift, const QDate& date,
                   MissingRow missing = MissingRow::Insert);
 
 // The same rewrite as one statement of a batch that a change sends together (inside its transaction, after the

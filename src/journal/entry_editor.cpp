@@ -51,7 +51,7 @@ double floatNumber(const QString& text)
 
 } // namespace
 
-TForm11::TForm11(Windows& windows, QWidget* parent)
+EntryEditor::EntryEditor(Windows& windows, QWidget* parent)
     : ui::Dialog(parent)
     , w_(windows)
 {
@@ -75,19 +75,19 @@ TForm11::TForm11(Windows& windows, QWidget* parent)
         b->installEventFilter(this);
     }
 
-    if (w_.DataModule6) {
-        SmenaIU = new db::Command(w_.DataModule6->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
+    if (w_.database) {
+        SmenaIU = new db::Command(w_.database->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
     }
 
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
-    ui::connectGuarded(Button4, &QPushButton::clicked, this, &TForm11::Button4Click);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &EntryEditor::Button3Click);
+    ui::connectGuarded(Button4, &QPushButton::clicked, this, &EntryEditor::Button4Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &EntryEditor::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 // ---- openings ----
 
-void TForm11::prepareNew(const QDate& date, int shift, bool dayOff, const QDate& shownDay)
+void EntryEditor::prepareNew(const QDate& date, int shift, bool dayOff, const QDate& shownDay)
 {
     FShift = shift;
     FDayOff = dayOff;
@@ -104,7 +104,7 @@ void TForm11::prepareNew(const QDate& date, int shift, bool dayOff, const QDate&
     Tag = 1;
 }
 
-void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
+void EntryEditor::prepareChange(db::Dataset* journal, int shift, bool dayOff)
 {
     FShift = shift;
     FDayOff = dayOff;
@@ -129,7 +129,7 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
 
     // The price list is closed while the editor is open; the base price box shows the row's operation's base price,
     // read while the list stands on it.
-    db::Dataset* oper = w_.DataModule6->Oper;
+    db::Dataset* oper = w_.database->Oper;
     oper->setFilter(QStringLiteral("id=") + QString::number(FOperId));
     oper->setFiltered(true);
     oper->open();
@@ -144,18 +144,18 @@ void TForm11::prepareChange(db::Dataset* journal, int shift, bool dayOff)
         Edit5->setText(journal->asString(QStringLiteral("color")).trimmed());
 }
 
-void TForm11::placeOnShow(bool)
+void EntryEditor::placeOnShow(bool)
 {
-    if (parentWidget() == nullptr && w_.Form1)
-        move(w_.Form1->geometry().center() - rect().center());
+    if (parentWidget() == nullptr && w_.journal)
+        move(w_.journal->geometry().center() - rect().center());
 }
 
-void TForm11::FormActivate()
+void EntryEditor::FormActivate()
 {
     Button3->setFocus();
 }
 
-bool TForm11::eventFilter(QObject* watched, QEvent* event)
+bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonRelease:
@@ -189,9 +189,9 @@ bool TForm11::eventFilter(QObject* watched, QEvent* event)
 
 // ---- choosers ----
 
-void TForm11::Button3Click()
+void EntryEditor::Button3Click()
 {
-    TForm5* list = w_.Form5;
+    WorkersList* list = w_.workersList;
     const ui::CatalogueChoice choice = list->choose(this);
     if (choice.made) {
         Edit1->setText(choice.name.trimmed());
@@ -200,10 +200,10 @@ void TForm11::Button3Click()
     focusAfterChooser(Button3, choice.made);
 }
 
-void TForm11::Button4Click()
+void EntryEditor::Button4Click()
 {
-    TForm4* list = w_.Form4;
-    db::Dataset* oper = w_.DataModule6->Oper;
+    OperationPricesList* list = w_.operationPricesList;
+    db::Dataset* oper = w_.database->Oper;
     list->prepareChoice();
     oper->first();
     if (Tag != 1 && !oper->locate(QStringLiteral("id"), opened_.operId))
@@ -231,7 +231,7 @@ void TForm11::Button4Click()
     focusAfterChooser(Button4, choice.made && onRow);
 }
 
-void TForm11::focusAfterChooser(QPushButton* chooser, bool chosen)
+void EntryEditor::focusAfterChooser(QPushButton* chooser, bool chosen)
 {
     if (!chosen) {
         focusOn(chooser);
@@ -261,7 +261,7 @@ void TForm11::focusAfterChooser(QPushButton* chooser, bool chosen)
         }
 }
 
-void TForm11::focusOn(QWidget* control)
+void EntryEditor::focusOn(QWidget* control)
 {
     // Given now, it is the editor's focus also when the editor is made active again only afterwards.
     control->setFocus(Qt::TabFocusReason);
@@ -269,9 +269,9 @@ void TForm11::focusOn(QWidget* control)
         box->selectAll();
 }
 
-void TForm11::takeOperation()
+void EntryEditor::takeOperation()
 {
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     db::Dataset* oper = dm->Oper;
     FProductId = oper->asInt(QStringLiteral("i_id"));
     FOperId = oper->asInt(QStringLiteral("id"));
@@ -284,7 +284,7 @@ void TForm11::takeOperation()
                    QStringLiteral("; ") + kindText(oper->asInt(QStringLiteral("NAIMEN"))));
 }
 
-void TForm11::setPaint(bool on)
+void EntryEditor::setPaint(bool on)
 {
     if (!on)
         Edit5->clear(); // no colour for an operation without paint
@@ -294,7 +294,7 @@ void TForm11::setPaint(bool on)
 
 // ---- prices ----
 
-double TForm11::finalPrice(double base, bool dayOff, int shift)
+double EntryEditor::finalPrice(double base, bool dayOff, int shift)
 {
     double price = base;
     if (dayOff)
@@ -306,18 +306,18 @@ double TForm11::finalPrice(double base, bool dayOff, int shift)
     return price;
 }
 
-QString TForm11::shown(double value)
+QString EntryEditor::shown(double value)
 {
     const QString point = QLocale().decimalPoint();
     return db::sql::general(db::sql::round4(value), point.isEmpty() ? QChar(u'.') : point.front());
 }
 
-bool TForm11::isPaint(const QString& text)
+bool EntryEditor::isPaint(const QString& text)
 {
     return text.toUpper().contains(QStringLiteral("КРАСКА"));
 }
 
-void TForm11::Edit6Exit()
+void EntryEditor::Edit6Exit()
 {
     if (Edit6->text().isEmpty())
         Edit6->setText(QStringLiteral("0"));
@@ -325,7 +325,7 @@ void TForm11::Edit6Exit()
     if (Edit3->text().isEmpty())
         Edit3->setText(QStringLiteral("0"));
     Edit7->setText(shown(FPrice));
-    db::Dataset* oper = w_.DataModule6->Oper;
+    db::Dataset* oper = w_.database->Oper;
     const bool hasRow = oper->isOpen() && !oper->isEmpty();
     // A changed row not priced again: the base price of its own operation, not 0 or another row's.
     Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : rowBasePrice_));
@@ -334,7 +334,7 @@ void TForm11::Edit6Exit()
 
 // ---- save ----
 
-bool TForm11::numbersFit()
+bool EntryEditor::numbersFit()
 {
     // The largest value each box's column holds. The quantity is read back as a floating number, exact to
     // 15 digits; rejects are a smallint; the colour an integer; the hours go into the timesheet's day cell, a
@@ -368,7 +368,7 @@ bool TForm11::numbersFit()
     return true;
 }
 
-void TForm11::Button1Click()
+void EntryEditor::Button1Click()
 {
     const QString worker = Edit1->text().trimmed();
     const QString operation = Edit2->text().trimmed();
@@ -425,7 +425,7 @@ void TForm11::Button1Click()
     save(row, change);
 }
 
-bool TForm11::otherDayConfirmed(const QDate& day, bool change)
+bool EntryEditor::otherDayConfirmed(const QDate& day, bool change)
 {
     if (!expectedDay_.isValid() || day == expectedDay_)
         return true;
@@ -442,9 +442,9 @@ bool TForm11::otherDayConfirmed(const QDate& day, bool change)
     return false;
 }
 
-void TForm11::save(const journal_sql::EntryRow& row, bool change)
+void EntryEditor::save(const journal_sql::EntryRow& row, bool change)
 {
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     journal_sql::EntryRow written = row;
     if (!change)
         written.rowId.clear();

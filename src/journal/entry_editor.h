@@ -16,10 +16,10 @@ namespace journal_sql {
 struct EntryRow;
 }
 
-class TForm11 : public ui::Dialog, private Ui::TForm11 {
+class EntryEditor : public ui::Dialog, private Ui::EntryEditor {
     Q_OBJECT
 public:
-    explicit TForm11(Windows& windows, QWidget* parent = nullptr);
+    explicit EntryEditor(Windows& windows, QWidget* parent = nullptr);
 
     // 1: a new row; any other value: a change of the current row of the journal's shift query.
     int Tag = 1;

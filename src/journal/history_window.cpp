@@ -53,7 +53,7 @@ QString actionText(const QString& action)
 
 } // namespace
 
-TForm24::TForm24(QWidget* parent)
+HistoryWindow::HistoryWindow(QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("TForm24"));
@@ -79,7 +79,7 @@ TForm24::TForm24(QWidget* parent)
     layout->addWidget(close, 0, Qt::AlignRight);
 }
 
-QString TForm24::changes(const QString& action, const QString& oldJson, const QString& newJson, const Names& names)
+QString HistoryWindow::changes(const QString& action, const QString& oldJson, const QString& newJson, const Names& names)
 {
     const QJsonObject before = QJsonDocument::fromJson(oldJson.toUtf8()).object();
     const QJsonObject after = QJsonDocument::fromJson(newJson.toUtf8()).object();
@@ -104,7 +104,7 @@ QString TForm24::changes(const QString& action, const QString& oldJson, const QS
     return parts.join(QStringLiteral("; "));
 }
 
-void TForm24::fill(const QString& cn, const QString& statement)
+void HistoryWindow::fill(const QString& cn, const QString& statement)
 {
     List->setRowCount(0);
     struct Entry {
@@ -164,13 +164,13 @@ void TForm24::fill(const QString& cn, const QString& statement)
     List->resizeColumnsToContents();
 }
 
-void TForm24::showRow(const QString& cn, qint64 rowId)
+void HistoryWindow::showRow(const QString& cn, qint64 rowId)
 {
     setWindowTitle(QStringLiteral("История записи"));
     fill(cn, journal_sql::rowHistory(rowId));
 }
 
-void TForm24::showDeletedOf(const QString& cn, const QDate& day)
+void HistoryWindow::showDeletedOf(const QString& cn, const QDate& day)
 {
     setWindowTitle(QStringLiteral("Удалённые записи за %1").arg(day.toString(format::kDateFormat)));
     fill(cn, journal_sql::deletedOfDay(day));

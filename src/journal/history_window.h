@@ -8,10 +8,10 @@
 
 class QTableWidget;
 
-class TForm24 : public QDialog {
+class HistoryWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm24(QWidget* parent = nullptr);
+    explicit HistoryWindow(QWidget* parent = nullptr);
 
     // Fills the list from the connection: one row's changes, or a day's deletions (any shift).
     void showRow(const QString& connectionName, qint64 rowId);

@@ -109,7 +109,7 @@ QString message(Outcome outcome)
 // instead of one per statement. The statements and their order are those of one by one; a batch ends where the
 // program must see an answer before it knows what to send next (the row as it is now, the timesheet's sums).
 
-Outcome acceptRow(TDataModule6& dm, const ShownRow& shown, const QString& newMark)
+Outcome acceptRow(Database& dm, const ShownRow& shown, const QString& newMark)
 {
     const QString cn = dm.ADO_DB.name();
     // In a transaction, a connection lost before the commit means surely not written.
@@ -130,7 +130,7 @@ Outcome acceptRow(TDataModule6& dm, const ShownRow& shown, const QString& newMar
     return write.rowsAffected(updated) == 0 ? Outcome::RowGone : Outcome::Done;
 }
 
-Outcome deleteRow(TDataModule6& dm, const ShownRow& shown)
+Outcome deleteRow(Database& dm, const ShownRow& shown)
 {
     const QString cn = dm.ADO_DB.name();
     // The row and the day's hours in the timesheet change together or not at all.
@@ -154,7 +154,7 @@ Outcome deleteRow(TDataModule6& dm, const ShownRow& shown)
     return remove.rowsAffected(deleted) == 0 ? Outcome::RowGone : Outcome::Done;
 }
 
-Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row, const ShownRow* opened)
+Outcome saveRow(Database& dm, const journal_sql::EntryRow& row, const ShownRow* opened)
 {
     const QString cn = dm.ADO_DB.name();
     const bool change = !row.rowId.isEmpty();

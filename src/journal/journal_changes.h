@@ -8,7 +8,7 @@
 #include <QDate>
 #include <QString>
 
-class TDataModule6;
+class Database;
 namespace db {
 class Dataset;
 }
@@ -49,13 +49,13 @@ QString message(Outcome outcome);
 
 // The acceptance mark written (documented update with the new mark), the row locked and compared first, mark
 // included: two workstations toggling the same row do not undo each other unseen.
-Outcome acceptRow(TDataModule6& dm, const ShownRow& shown, const QString& newMark);
+Outcome acceptRow(Database& dm, const ShownRow& shown, const QString& newMark);
 // The row deleted and the timesheet cell it really belonged to (worker, shift and date read from the server)
 // rewritten.
-Outcome deleteRow(TDataModule6& dm, const ShownRow& shown);
+Outcome deleteRow(Database& dm, const ShownRow& shown);
 // The entry editor's save: a new row, or a change of row.rowId. The duplicate test serialised per key, the worker,
 // the operation and the product held against deletion, the row and the timesheet cells it reaches and leaves.
 // A change is refused (RowChanged) when the row on the server is no longer the one the editor opened.
-Outcome saveRow(TDataModule6& dm, const journal_sql::EntryRow& row, const ShownRow* opened = nullptr);
+Outcome saveRow(Database& dm, const journal_sql::EntryRow& row, const ShownRow* opened = nullptr);
 
 } // namespace journal

@@ -6,7 +6,7 @@
 
 namespace journal {
 
-db::months::Closed openDay(TDataModule6& dm, const QDate& day)
+db::months::Closed openDay(Database& dm, const QDate& day)
 {
     QList<db::Dataset*> shifts;
     for (int s = 1; s <= 4; ++s)

@@ -6,12 +6,12 @@
 
 #include <QDate>
 
-class TDataModule6;
+class Database;
 
 namespace journal {
 
 // Closes the four shift queries, gives them the day and reads them again, and whether the day's month is closed,
 // with one wait for the server. Throws DbError; then the shifts stay closed.
-db::months::Closed openDay(TDataModule6& dm, const QDate& day);
+db::months::Closed openDay(Database& dm, const QDate& day);
 
 } // namespace journal

@@ -65,17 +65,17 @@ void setFlagLook(QWidget* w, bool on, const QColor& color)
 
 } // namespace
 
-TForm1::TForm1(Windows& windows, QWidget* parent)
+JournalWindow::JournalWindow(Windows& windows, QWidget* parent)
     : ui::Dialog(parent)
     , w_(windows)
 {
-    w_.Form1 = this;
+    w_.journal = this;
     // The connection and the authorization window come first: the user waits for that window, and this one, hidden
     // until the code is accepted, is built while it is already on the screen.
     FormCreate();
     buildWindow();
     if (ver) { // connected
-        DBGrid2->setDataset(w_.DataModule6->Smena1);
+        DBGrid2->setDataset(w_.database->Smena1);
         RadioButtonClick(FShift);
         Timer1->start();
         for (int s = 1; s <= 4; ++s) {
@@ -84,7 +84,7 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
             connect(live_[s], &ui::LiveRefresh::readFailed, this, [this] { updateTotals(); });
             connect(live_[s], &ui::LiveRefresh::current, this, [this] { updateTotals(); });
         }
-        db::Listener* listener = w_.DataModule6->announcements();
+        db::Listener* listener = w_.database->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             if (channel == QLatin1String(db::kJournalChannel))
                 journalChanged(payload);
@@ -108,7 +108,7 @@ TForm1::TForm1(Windows& windows, QWidget* parent)
     }
 }
 
-void TForm1::buildWindow()
+void JournalWindow::buildWindow()
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -195,22 +195,22 @@ void TForm1::buildWindow()
     // closed and the picked day is in the box.
     calendarPopup_ = DateT->calendarWidget()->window();
     calendarPopup_->installEventFilter(this);
-    ui::connectGuarded(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    ui::connectGuarded(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    ui::connectGuarded(Button8, &QPushButton::clicked, this, &JournalWindow::Button8Click);
+    ui::connectGuarded(Button1, &QPushButton::clicked, this, &JournalWindow::Button1Click);
+    ui::connectGuarded(Button2, &QPushButton::clicked, this, &JournalWindow::Button2Click);
+    ui::connectGuarded(Button3, &QPushButton::clicked, this, &JournalWindow::Button3Click);
     connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    ui::connectGuarded(DBGrid2, &QAbstractItemView::doubleClicked, this, &TForm1::DBGrid2DblClick);
-    ui::connectGuarded(N1, &QAction::triggered, this, &TForm1::N1Click);
-    ui::connectGuarded(N3, &QAction::triggered, this, &TForm1::N3Click);
-    ui::connectGuarded(N4, &QAction::triggered, this, &TForm1::N4Click);
-    ui::connectGuarded(N6, &QAction::triggered, this, &TForm1::N6Click);
+    ui::connectGuarded(DBGrid2, &QAbstractItemView::doubleClicked, this, &JournalWindow::DBGrid2DblClick);
+    ui::connectGuarded(N1, &QAction::triggered, this, &JournalWindow::N1Click);
+    ui::connectGuarded(N3, &QAction::triggered, this, &JournalWindow::N3Click);
+    ui::connectGuarded(N4, &QAction::triggered, this, &JournalWindow::N4Click);
+    ui::connectGuarded(N6, &QAction::triggered, this, &JournalWindow::N6Click);
     connect(N8, &QAction::triggered, this, [this] { N8Click(); });
-    ui::connectGuarded(N11, &QAction::triggered, this, &TForm1::N11Click);
-    ui::connectGuarded(N10, &QAction::triggered, this, &TForm1::N10Click);
+    ui::connectGuarded(N11, &QAction::triggered, this, &JournalWindow::N11Click);
+    ui::connectGuarded(N10, &QAction::triggered, this, &JournalWindow::N10Click);
     connect(N5, &QAction::triggered, this, [this] { Button4Click(); });
-    ui::connectGuarded(N13, &QAction::triggered, this, &TForm1::N13Click);
-    ui::connectGuarded(N14, &QAction::triggered, this, &TForm1::N14Click);
+    ui::connectGuarded(N13, &QAction::triggered, this, &JournalWindow::N13Click);
+    ui::connectGuarded(N14, &QAction::triggered, this, &JournalWindow::N14Click);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     setUpKeys();
     ui::rememberPlace(this, {DBGrid2});
@@ -221,11 +221,11 @@ void TForm1::buildWindow()
 
 // ---- start-up ----
 
-void TForm1::FormCreate()
+void JournalWindow::FormCreate()
 {
     try {
-        w_.DataModule6 = new TDataModule6(this);
-        TDataModule6* dm = w_.DataModule6;
+        w_.database = new Database(this);
+        Database* dm = w_.database;
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
         ui::Messages::setNoticeSource(&db::takeNotices);
@@ -275,7 +275,7 @@ void TForm1::FormCreate()
     }
 }
 
-void TForm1::CheckBuildStamp()
+void JournalWindow::CheckBuildStamp()
 {
     FBuildDate = buildDateNumber(w_.buildDate);
     FBuildTime = buildTimeNumber(w_.buildTime);
@@ -283,7 +283,7 @@ void TForm1::CheckBuildStamp()
     {
         // Read, moved forward and read again in one transaction that takes turns with other programs' checks:
         // two first starts on an empty table would otherwise both add a row.
-        const QString cn = w_.DataModule6->ADO_DB.name();
+        const QString cn = w_.database->ADO_DB.name();
         db::Transaction tx(cn);
         db::execStatement(cn, journal_sql::kLockBuildStamp);
         ver->close();
@@ -314,12 +314,12 @@ void TForm1::CheckBuildStamp()
     ver->close();
 }
 
-void TForm1::Timer1Timer()
+void JournalWindow::Timer1Timer()
 {
     runBuildStampCheck();
 }
 
-bool TForm1::runBuildStampCheck()
+bool JournalWindow::runBuildStampCheck()
 {
     // A check whose message is still waiting for an answer is not run again: a server that stays away
     // would otherwise stack one error box on another every 30 seconds.
@@ -352,12 +352,12 @@ bool TForm1::runBuildStampCheck()
 
 // ---- activation, day, day-off flag, shift ----
 
-void TForm1::placeOnShow(bool)
+void JournalWindow::placeOnShow(bool)
 {
     ui::restorePlace(this);
 }
 
-void TForm1::applyRole(const ui::RoleRights& rights)
+void JournalWindow::applyRole(const ui::RoleRights& rights)
 {
     for (QWidget* c : std::initializer_list<QWidget*>{Button8, RadioButton1, RadioButton2, RadioButton3, RadioButton4,
                                                       CBox1, DateT, DBGrid2})
@@ -370,7 +370,7 @@ void TForm1::applyRole(const ui::RoleRights& rights)
     FMayReadHistory = rights.readsHistory;
 }
 
-void TForm1::FormActivate()
+void JournalWindow::FormActivate()
 {
     const QDate today = QDate::currentDate();
     // The day-off mark belongs to the day it was set for: a reset to another day sets it by that day, as the
@@ -386,7 +386,7 @@ void TForm1::FormActivate()
         DBGrid2->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm1::journalChanged(const QString& payload)
+void JournalWindow::journalChanged(const QString& payload)
 {
     const QDate day = QDate::fromString(payload.section(u'/', 0, 0), Qt::ISODate);
     const int shift = payload.section(u'/', 1, 1).toInt();
@@ -394,9 +394,9 @@ void TForm1::journalChanged(const QString& payload)
         live_[shift]->changed();
 }
 
-void TForm1::reread(int shift)
+void JournalWindow::reread(int shift)
 {
-    db::Dataset* q = w_.DataModule6->smenaQuery(shift);
+    db::Dataset* q = w_.database->smenaQuery(shift);
     const bool shown = shift == FShift;
     const QVariant id = q->isOpen() && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
@@ -410,7 +410,7 @@ void TForm1::reread(int shift)
         DBGrid2->verticalScrollBar()->setValue(scroll);
 }
 
-void TForm1::showMonthState(bool closed)
+void JournalWindow::showMonthState(bool closed)
 {
     monthClosed_ = closed;
     setWindowTitle(closed ? QStringLiteral("Табель — месяц закрыт, записи не меняются") : QStringLiteral("Табель"));
@@ -418,7 +418,7 @@ void TForm1::showMonthState(bool closed)
     enableRowButtons();
 }
 
-void TForm1::enableRowButtons()
+void JournalWindow::enableRowButtons()
 {
     // A closed month's rows do not change: the buttons say so before the database has to refuse.
     const bool open = !monthClosed_;
@@ -427,22 +427,22 @@ void TForm1::enableRowButtons()
     Button3->setEnabled(rights_.changesDays && rights_.changesRows && open);
 }
 
-void TForm1::monthAnnounced(const QString& payload)
+void JournalWindow::monthAnnounced(const QString& payload)
 {
     if (!shownDay_.isValid() || payload != shownDay_.toString(QStringLiteral("yyyy-MM")) || db::anyTransactionOpen())
         return;
     try {
-        showMonthState(db::months::closedState(w_.DataModule6->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
+        showMonthState(db::months::closedState(w_.database->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
     } catch (const std::exception&) {
         // Nobody asked for this read: the month's state is read again with the day.
     }
 }
 
-void TForm1::reopenShiftQueries()
+void JournalWindow::reopenShiftQueries()
 {
     shownDay_ = DateT->date();
     connectionNote_.clear();
-    showMonthState(journal::openDay(*w_.DataModule6, DateT->date()).closed);
+    showMonthState(journal::openDay(*w_.database, DateT->date()).closed);
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();
@@ -451,7 +451,7 @@ void TForm1::reopenShiftQueries()
 // The keys of a desktop list: Insert adds, F2 (or Enter in the list) changes, Delete in the list deletes, F5 reads
 // the day again, Space in the list accepts as a double click does. A key does what its button does, and nothing
 // while the button is off for the role.
-void TForm1::setUpKeys()
+void JournalWindow::setUpKeys()
 {
     const auto key = [this](const QKeySequence& seq, QPushButton* button) {
         auto* shortcut = new QShortcut(seq, this);
@@ -474,7 +474,7 @@ void TForm1::setUpKeys()
     DBGrid2->installEventFilter(this);
 }
 
-bool TForm1::gridKey(QKeyEvent* key)
+bool JournalWindow::gridKey(QKeyEvent* key)
 {
     if (key->modifiers() & ~Qt::KeypadModifier)
         return false;
@@ -498,7 +498,7 @@ bool TForm1::gridKey(QKeyEvent* key)
     return true;
 }
 
-void TForm1::keyPressEvent(QKeyEvent* event)
+void JournalWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -507,7 +507,7 @@ void TForm1::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool JournalWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == calendarPopup_ && calendarPopup_ != window() && event->type() == QEvent::Hide) {
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
@@ -525,7 +525,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TForm1::DateTCloseUp()
+void JournalWindow::DateTCloseUp()
 {
     ui::WaitCursor wait;
     reopenShiftQueries();
@@ -533,19 +533,19 @@ void TForm1::DateTCloseUp()
     DBGrid2->setFocus();
 }
 
-void TForm1::setWeekendFlag(bool checked)
+void JournalWindow::setWeekendFlag(bool checked)
 {
     if (CBox1->isChecked() == checked)
         CBox1Click(); // the look follows the state even when it does not change
     CBox1->setChecked(checked);
 }
 
-void TForm1::CBox1Click()
+void JournalWindow::CBox1Click()
 {
     setFlagLook(CBox1, CBox1->isChecked(), kDayOffRed);
 }
 
-void TForm1::RadioButtonClick(int shift)
+void JournalWindow::RadioButtonClick(int shift)
 {
     FShift = shift;
     DBGrid2->setDataset(shiftQuery());
@@ -556,7 +556,7 @@ void TForm1::RadioButtonClick(int shift)
     updateTotals();
 }
 
-void TForm1::styleShiftButtons()
+void JournalWindow::styleShiftButtons()
 {
     QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
     for (QRadioButton* b : buttons) {
@@ -569,12 +569,12 @@ void TForm1::styleShiftButtons()
     }
 }
 
-db::Dataset* TForm1::shiftQuery() const
+db::Dataset* JournalWindow::shiftQuery() const
 {
-    return w_.DataModule6 ? w_.DataModule6->smenaQuery(FShift) : nullptr;
+    return w_.database ? w_.database->smenaQuery(FShift) : nullptr;
 }
 
-void TForm1::updateTotals()
+void JournalWindow::updateTotals()
 {
     db::Dataset* q = shiftQuery();
     if (!q || !q->isOpen()) {
@@ -610,10 +610,10 @@ void TForm1::updateTotals()
     LabelTotals->setText(text);
 }
 
-void TForm1::Button8Click()
+void JournalWindow::Button8Click()
 {
     ui::WaitCursor wait;
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->close();
     for (int s = 1; s <= 4; ++s)
@@ -627,28 +627,28 @@ void TForm1::Button8Click()
 
 // ---- new and changed rows ----
 
-void TForm1::Button1Click()
+void JournalWindow::Button1Click()
 {
     FShiftQuery = shiftQuery();
-    w_.Form11->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
-    ui::showModal(w_.Form11, this);
+    w_.entryEditor->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
+    ui::showModal(w_.entryEditor, this);
 }
 
-void TForm1::Button2Click()
+void JournalWindow::Button2Click()
 {
     FShiftQuery = shiftQuery();
     if (FShiftQuery->isEmpty())
         return;
     const int recNo = FShiftQuery->recNo();
-    w_.Form11->prepareChange(FShiftQuery, FShift, CBox1->isChecked());
-    ui::showModal(w_.Form11, this);
+    w_.entryEditor->prepareChange(FShiftQuery, FShift, CBox1->isChecked());
+    ui::showModal(w_.entryEditor, this);
     // The activation has reopened the journal meanwhile; the number is clamped to the rows there are.
     FShiftQuery->setRecNo(recNo);
 }
 
 // ---- acceptance and deletion ----
 
-void TForm1::DBGrid2DblClick()
+void JournalWindow::DBGrid2DblClick()
 {
     if (isForemanCode(FAccessCode))
         return;
@@ -661,7 +661,7 @@ void TForm1::DBGrid2DblClick()
     const int recNo = FShiftQuery->recNo();
     updtOK->setParam(QStringLiteral("id"), shown.id);
     updtOK->setParam(QStringLiteral("ok"), newMark);
-    const journal::Outcome outcome = journal::acceptRow(*w_.DataModule6, shown, newMark);
+    const journal::Outcome outcome = journal::acceptRow(*w_.database, shown, newMark);
     if (outcome != journal::Outcome::Done) {
         rowNotAsShown(outcome);
         return;
@@ -677,15 +677,15 @@ void TForm1::DBGrid2DblClick()
 // The row under the cursor was deleted or changed on another workstation: nothing was written. The list is read
 // again first, so that the message stands over the list as it is now; the cursor is not moved onto another row as
 // if it were the same one.
-void TForm1::rowNotAsShown(journal::Outcome outcome)
+void JournalWindow::rowNotAsShown(journal::Outcome outcome)
 {
     ui::guarded([this] { FShiftQuery->requery(); });
     ui::Messages::error(journal::message(outcome));
 }
 
-void TForm1::Button3Click()
+void JournalWindow::Button3Click()
 {
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     FShiftQuery = shiftQuery();
     const QString rowId = FShiftQuery->isEmpty() ? QString() : FShiftQuery->asString(QStringLiteral("id"));
     if (rowId.isEmpty())
@@ -707,54 +707,54 @@ void TForm1::Button3Click()
 // ---- menu ----
 
 // A catalogue opened from the menu: its list over its shared query, shown modally; the query is closed after.
-void TForm1::openCatalogue(db::Dataset* list, QDialog* window)
+void JournalWindow::openCatalogue(db::Dataset* list, QDialog* window)
 {
     list->open();
     ui::showModal(window, this);
     list->close();
 }
 
-void TForm1::N1Click()
+void JournalWindow::N1Click()
 {
-    w_.Form5->openCatalogue(this);
+    w_.workersList->openCatalogue(this);
 }
 
-void TForm1::N3Click()
+void JournalWindow::N3Click()
 {
-    w_.Form3->openCatalogue(this);
+    w_.productsList->openCatalogue(this);
 }
 
-void TForm1::N4Click()
+void JournalWindow::N4Click()
 {
-    w_.Form4->openCatalogue(this);
+    w_.operationPricesList->openCatalogue(this);
 }
 
-void TForm1::N6Click()
+void JournalWindow::N6Click()
 {
-    w_.Form8->openCatalogue(this);
+    w_.operationKindsList->openCatalogue(this);
 }
 
-void TForm1::N8Click()
+void JournalWindow::N8Click()
 {
     // "Внеурочное" has no action.
 }
 
-void TForm1::N11Click()
+void JournalWindow::N11Click()
 {
-    w_.Form19->showMonthOf(DateT->date(), this);
-    w_.DataModule6->H_Tabel_1->close();
-    w_.DataModule6->H_Tabel_2->close();
-    w_.DataModule6->H_Tabel_3->close();
+    w_.timesheet->showMonthOf(DateT->date(), this);
+    w_.database->H_Tabel_1->close();
+    w_.database->H_Tabel_2->close();
+    w_.database->H_Tabel_3->close();
 }
 
-void TForm1::N10Click()
+void JournalWindow::N10Click()
 {
     // The previous calendar month: from its first day to the first day of this month.
     const auto [from, to] = reportPeriod(QDate::currentDate());
-    w_.Form18->showPeriod(from, to, this);
+    w_.reports->showPeriod(from, to, this);
 }
 
-std::pair<QDate, QDate> TForm1::reportPeriod(const QDate& today)
+std::pair<QDate, QDate> JournalWindow::reportPeriod(const QDate& today)
 {
     const int m = today.month(), y = today.year();
     const QString from = m == 1 ? QStringLiteral("01.12.") + QString::number(y - 1)
@@ -763,7 +763,7 @@ std::pair<QDate, QDate> TForm1::reportPeriod(const QDate& today)
     return {QDate::fromString(from, QStringLiteral("dd.M.yyyy")), QDate::fromString(to, QStringLiteral("dd.M.yyyy"))};
 }
 
-void TForm1::N13Click()
+void JournalWindow::N13Click()
 {
     if (!FMayReadHistory)
         return;
@@ -771,22 +771,22 @@ void TForm1::N13Click()
     if (FShiftQuery->isEmpty())
         return;
     if (!history_)
-        history_ = new TForm24(this);
-    history_->showRow(w_.DataModule6->ADO_DB.name(), FShiftQuery->asLongLong(QStringLiteral("id")));
+        history_ = new HistoryWindow(this);
+    history_->showRow(w_.database->ADO_DB.name(), FShiftQuery->asLongLong(QStringLiteral("id")));
     ui::showModal(history_, this);
 }
 
-void TForm1::N14Click()
+void JournalWindow::N14Click()
 {
     if (!FMayReadHistory)
         return;
     if (!history_)
-        history_ = new TForm24(this);
-    history_->showDeletedOf(w_.DataModule6->ADO_DB.name(), DateT->date());
+        history_ = new HistoryWindow(this);
+    history_->showDeletedOf(w_.database->ADO_DB.name(), DateT->date());
     ui::showModal(history_, this);
 }
 
-void TForm1::Button4Click()
+void JournalWindow::Button4Click()
 {
     close();
 }

@@ -18,7 +18,7 @@ class QMenu;
 class QMenuBar;
 class QTimer;
 struct Windows;
-class TForm24;
+class HistoryWindow;
 namespace journal {
 enum class Outcome;
 }
@@ -27,10 +27,10 @@ class Command;
 class Dataset;
 } // namespace db
 
-class TForm1 : public ui::Dialog, private Ui::TForm1 {
+class JournalWindow : public ui::Dialog, private Ui::JournalWindow {
     Q_OBJECT
 public:
-    explicit TForm1(Windows& windows, QWidget* parent = nullptr);
+    explicit JournalWindow(Windows& windows, QWidget* parent = nullptr);
 
     // Members shared with the other windows.
     qint32 FBuildDate = 0;
@@ -134,7 +134,7 @@ private:
     ui::LiveRefresh* live_[5] = {};
     QMetaObject::Connection totalsConnection_;
     bool checkRunning_ = false;
-    TForm24* history_ = nullptr;
+    HistoryWindow* history_ = nullptr;
     QWidget* calendarPopup_ = nullptr;
     QDate shownDay_;
     // A connection found lost and made again while nobody acted, said once under the list.

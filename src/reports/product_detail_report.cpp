@@ -5,13 +5,13 @@
 #include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
-TForm21::TForm21(Windows& windows, QWidget* parent)
+ProductDetailReport::ProductDetailReport(Windows& windows, QWidget* parent)
     : PeriodReportForm(parent)
     , QuickRep1(reports::detailByProductLayout())
     , w_(windows)
 {
     setupUi(this);
-    if (TDataModule6* dm = w_.DataModule6) {
+    if (Database* dm = w_.database) {
         using db::FieldType;
         i_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("i_Report"), this);
         i_Report->setSqlLines(reports_sql::kDetailByProduct);
@@ -19,12 +19,12 @@ TForm21::TForm21(Windows& windows, QWidget* parent)
     }
 }
 
-void TForm21::setTitle(const QString& title)
+void ProductDetailReport::setTitle(const QString& title)
 {
     QuickRep1.setText(QStringLiteral("QRLabel1"), title);
 }
 
-void TForm21::prepareAndPreview()
+void ProductDetailReport::prepareAndPreview()
 {
     reports::previewReport(QuickRep1, *i_Report);
 }

@@ -7,10 +7,10 @@
 
 struct Windows;
 
-class TForm21 : public PeriodReportForm, private Ui::TForm21 {
+class ProductDetailReport : public PeriodReportForm, private Ui::ProductDetailReport {
     Q_OBJECT
 public:
-    explicit TForm21(Windows& windows, QWidget* parent = nullptr);
+    explicit ProductDetailReport(Windows& windows, QWidget* parent = nullptr);
 
     db::Dataset* i_Report = nullptr;
     reportengine::Report QuickRep1;

@@ -5,13 +5,13 @@
 #include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
-TForm17::TForm17(Windows& windows, QWidget* parent)
+ProductReport::ProductReport(Windows& windows, QWidget* parent)
     : PeriodReportForm(parent)
     , QuickRep1(reports::byProductLayout())
     , w_(windows)
 {
     setupUi(this);
-    if (TDataModule6* dm = w_.DataModule6) {
+    if (Database* dm = w_.database) {
         using db::FieldType;
         t_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("t_Report"), this);
         t_Report->setSqlLines(reports_sql::kByProduct);
@@ -19,12 +19,12 @@ TForm17::TForm17(Windows& windows, QWidget* parent)
     }
 }
 
-void TForm17::setTitle(const QString& title)
+void ProductReport::setTitle(const QString& title)
 {
     QuickRep1.setText(QStringLiteral("QRLabel1"), title);
 }
 
-void TForm17::prepareAndPreview()
+void ProductReport::prepareAndPreview()
 {
     reports::previewReport(QuickRep1, *t_Report);
 }

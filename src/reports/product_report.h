@@ -7,10 +7,10 @@
 
 struct Windows;
 
-class TForm17 : public PeriodReportForm, private Ui::TForm17 {
+class ProductReport : public PeriodReportForm, private Ui::ProductReport {
     Q_OBJECT
 public:
-    explicit TForm17(Windows& windows, QWidget* parent = nullptr);
+    explicit ProductReport(Windows& windows, QWidget* parent = nullptr);
 
     db::Dataset* t_Report = nullptr;
     reportengine::Report QuickRep1;

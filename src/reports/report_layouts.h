@@ -13,13 +13,13 @@ namespace reports {
 inline constexpr const char* kFlagText = "IF(naimen=0,'Готовая продукция','Заготовки')";
 inline constexpr const char* kColourText = "if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')";
 
-// By worker (TForm16): worker, product, then flag, kind, colour, good pieces and earnings.
+// By worker (WorkerReport): worker, product, then flag, kind, colour, good pieces and earnings.
 reportengine::Report byWorkerLayout();
-// By product (TForm17): product, then flag, kind, colour, boxes and good pieces.
+// By product (ProductReport): product, then flag, kind, colour, boxes and good pieces.
 reportengine::Report byProductLayout();
-// Detailed by worker (TForm20): worker, then grade, kind, colour number, flag, rejects, pieces and earnings.
+// Detailed by worker (WorkerDetailReport): worker, then grade, kind, colour number, flag, rejects, pieces and earnings.
 reportengine::Report detailByWorkerLayout();
-// Detailed by product (TForm21): product, then grade, kind, colour number, flag, rejects, boxes, pieces, earnings.
+// Detailed by product (ProductDetailReport): product, then grade, kind, colour number, flag, rejects, boxes, pieces, earnings.
 reportengine::Report detailByProductLayout();
 
 // Lays a report out over the query's visible rows and shows it in the preview, maximised and zoomed to the

@@ -5,15 +5,15 @@
 
 namespace reports_sql {
 
-// By worker (TForm16.t_Report): good pieces and earnings per worker, product, flag, kind and colour.
+// By worker (WorkerReport.t_Report): good pieces and earnings per worker, product, flag, kind and colour.
 extern const QStringList kByWorker;
-// By product (TForm17.t_Report): good pieces and boxes per product, colour, flag and kind.
+// By product (ProductReport.t_Report): good pieces and boxes per product, colour, flag and kind.
 extern const QStringList kByProduct;
-// Detailed by worker (TForm20.w_Report): all pieces, rejects and earnings per worker, grade, kind, flag and colour.
+// Detailed by worker (WorkerDetailReport.w_Report): all pieces, rejects and earnings per worker, grade, kind, flag and colour.
 extern const QStringList kDetailByWorker;
-// Detailed by product (TForm21.i_Report): all pieces, rejects, boxes and earnings per product and grade.
+// Detailed by product (ProductDetailReport.i_Report): all pieces, rejects, boxes and earnings per product and grade.
 extern const QStringList kDetailByProduct;
-// The production export (TForm18.XLS_Rep): good pieces and unrounded boxes per product, colour, flag and kind.
+// The production export (ReportsWindow.XLS_Rep): good pieces and unrounded boxes per product, colour, flag and kind.
 extern const QStringList kProduction;
 
 } // namespace reports_sql

@@ -25,7 +25,7 @@ QString shortDate(const QDate& d)
 
 } // namespace
 
-TForm18::TForm18(Windows& windows, QWidget* parent)
+ReportsWindow::ReportsWindow(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
@@ -33,32 +33,32 @@ TForm18::TForm18(Windows& windows, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    if (TDataModule6* dm = w_.DataModule6) {
+    if (Database* dm = w_.database) {
         XLS_Rep = new db::Dataset(dm->reportConnectionName(), QStringLiteral("XLS_Rep"), this);
         XLS_Rep->setSqlLines(reports_sql::kProduction);
         XLS_Rep->setFieldDefs(reports::productionFields());
     }
 
-    const auto on = [this](QPushButton* b, void (TForm18::*handler)()) {
+    const auto on = [this](QPushButton* b, void (ReportsWindow::*handler)()) {
         connect(b, &QPushButton::clicked, this,
                 [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
     };
-    on(Button4, &TForm18::Button4Click);
-    on(Button2, &TForm18::Button2Click);
-    on(Button1, &TForm18::Button1Click);
-    on(Button3, &TForm18::Button3Click);
-    on(Button6, &TForm18::Button6Click);
-    on(Button5, &TForm18::Button5Click);
+    on(Button4, &ReportsWindow::Button4Click);
+    on(Button2, &ReportsWindow::Button2Click);
+    on(Button1, &ReportsWindow::Button1Click);
+    on(Button3, &ReportsWindow::Button3Click);
+    on(Button6, &ReportsWindow::Button6Click);
+    on(Button5, &ReportsWindow::Button5Click);
 }
 
-void TForm18::showPeriod(const QDate& from, const QDate& to, ui::Activatable* returnTo)
+void ReportsWindow::showPeriod(const QDate& from, const QDate& to, ui::Activatable* returnTo)
 {
     DTPicker1->setDate(from);
     DTPicker2->setDate(to);
     ui::showModal(this, returnTo);
 }
 
-int TForm18::radioGroup1ItemIndex() const
+int ReportsWindow::radioGroup1ItemIndex() const
 {
     if (RadioGroup1Item1->isChecked())
         return 1;
@@ -67,7 +67,7 @@ int TForm18::radioGroup1ItemIndex() const
     return 0;
 }
 
-void TForm18::applyRole(const ui::RoleRights& rights)
+void ReportsWindow::applyRole(const ui::RoleRights& rights)
 {
     for (QWidget* c : std::initializer_list<QWidget*>{Button1, Button2, Button4, Button6})
         c->setEnabled(rights.allReports);
@@ -76,12 +76,12 @@ void TForm18::applyRole(const ui::RoleRights& rights)
     RadioGroup1->setEnabled(!rights.finishedGoodsOnly);
 }
 
-void TForm18::setRadioGroup1ItemIndex(int index)
+void ReportsWindow::setRadioGroup1ItemIndex(int index)
 {
     (index == 1 ? RadioGroup1Item1 : index == 2 ? RadioGroup1Item2 : RadioGroup1Item0)->setChecked(true);
 }
 
-void TForm18::applyProductClass(db::Dataset* query) const
+void ReportsWindow::applyProductClass(db::Dataset* query) const
 {
     switch (radioGroup1ItemIndex()) {
     case 1:
@@ -98,13 +98,13 @@ void TForm18::applyProductClass(db::Dataset* query) const
     }
 }
 
-void TForm18::setPeriod(db::Dataset* query) const
+void ReportsWindow::setPeriod(db::Dataset* query) const
 {
     query->setParam(QStringLiteral("data1"), QDateTime(DTPicker1->date(), QTime(0, 0)));
     query->setParam(QStringLiteral("data2"), QDateTime(DTPicker2->date(), QTime(0, 0)));
 }
 
-bool TForm18::periodAccepted() const
+bool ReportsWindow::periodAccepted() const
 {
     if (DTPicker2->date() > DTPicker1->date())
         return true;
@@ -113,7 +113,7 @@ bool TForm18::periodAccepted() const
     return false;
 }
 
-void TForm18::runReport(PeriodReportForm* form, const QString& titlePrefix)
+void ReportsWindow::runReport(PeriodReportForm* form, const QString& titlePrefix)
 {
     if (!periodAccepted())
         return;
@@ -129,27 +129,27 @@ void TForm18::runReport(PeriodReportForm* form, const QString& titlePrefix)
     form->prepareAndPreview();
 }
 
-void TForm18::Button4Click()
+void ReportsWindow::Button4Click()
 {
-    runReport(w_.Form16, QStringLiteral("   Отчет по рабочим за период с "));
+    runReport(w_.workerReport, QStringLiteral("   Отчет по рабочим за период с "));
 }
 
-void TForm18::Button2Click()
+void ReportsWindow::Button2Click()
 {
-    runReport(w_.Form17, QStringLiteral("   Отчет по продукции за период с "));
+    runReport(w_.productReport, QStringLiteral("   Отчет по продукции за период с "));
 }
 
-void TForm18::Button1Click()
+void ReportsWindow::Button1Click()
 {
-    runReport(w_.Form20, QStringLiteral("   Детальный отчет по рабочим за период с "));
+    runReport(w_.workerDetailReport, QStringLiteral("   Детальный отчет по рабочим за период с "));
 }
 
-void TForm18::Button3Click()
+void ReportsWindow::Button3Click()
 {
-    runReport(w_.Form21, QStringLiteral("   Детальный отчет по продукции за период с "));
+    runReport(w_.productDetailReport, QStringLiteral("   Детальный отчет по продукции за период с "));
 }
 
-void TForm18::Button6Click()
+void ReportsWindow::Button6Click()
 {
     if (!periodAccepted())
         return;
@@ -165,7 +165,7 @@ void TForm18::Button6Click()
     excel_.SetAppVisible(true);
 }
 
-void TForm18::Button5Click()
+void ReportsWindow::Button5Click()
 {
     reject();
 }

@@ -16,10 +16,10 @@ namespace db {
 class Dataset;
 } // namespace db
 
-class TForm18 : public QDialog, private Ui::TForm18 {
+class ReportsWindow : public QDialog, private Ui::ReportsWindow {
     Q_OBJECT
 public:
-    explicit TForm18(Windows& windows, QWidget* parent = nullptr);
+    explicit ReportsWindow(Windows& windows, QWidget* parent = nullptr);
 
     // What the signed-in role may use here: every report, or only the detailed report by product (and then
     // perhaps only for finished goods).

@@ -5,13 +5,13 @@
 #include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
-TForm20::TForm20(Windows& windows, QWidget* parent)
+WorkerDetailReport::WorkerDetailReport(Windows& windows, QWidget* parent)
     : PeriodReportForm(parent)
     , QuickRep1(reports::detailByWorkerLayout())
     , w_(windows)
 {
     setupUi(this);
-    if (TDataModule6* dm = w_.DataModule6) {
+    if (Database* dm = w_.database) {
         using db::FieldType;
         w_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("w_Report"), this);
         w_Report->setSqlLines(reports_sql::kDetailByWorker);
@@ -19,12 +19,12 @@ TForm20::TForm20(Windows& windows, QWidget* parent)
     }
 }
 
-void TForm20::setTitle(const QString& title)
+void WorkerDetailReport::setTitle(const QString& title)
 {
     QuickRep1.setText(QStringLiteral("QRLabel1"), title);
 }
 
-void TForm20::prepareAndPreview()
+void WorkerDetailReport::prepareAndPreview()
 {
     reports::previewReport(QuickRep1, *w_Report);
 }

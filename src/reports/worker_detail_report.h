@@ -7,10 +7,10 @@
 
 struct Windows;
 
-class TForm20 : public PeriodReportForm, private Ui::TForm20 {
+class WorkerDetailReport : public PeriodReportForm, private Ui::WorkerDetailReport {
     Q_OBJECT
 public:
-    explicit TForm20(Windows& windows, QWidget* parent = nullptr);
+    explicit WorkerDetailReport(Windows& windows, QWidget* parent = nullptr);
 
     db::Dataset* w_Report = nullptr;
     reportengine::Report QuickRep1;

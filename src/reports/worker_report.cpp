@@ -5,13 +5,13 @@
 #include "reports/reports_sql.h"
 #include "ui/window_registry.h"
 
-TForm16::TForm16(Windows& windows, QWidget* parent)
+WorkerReport::WorkerReport(Windows& windows, QWidget* parent)
     : PeriodReportForm(parent)
     , QuickRep1(reports::byWorkerLayout())
     , w_(windows)
 {
     setupUi(this);
-    if (TDataModule6* dm = w_.DataModule6) {
+    if (Database* dm = w_.database) {
         using db::FieldType;
         t_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("t_Report"), this);
         t_Report->setSqlLines(reports_sql::kByWorker);
@@ -19,12 +19,12 @@ TForm16::TForm16(Windows& windows, QWidget* parent)
     }
 }
 
-void TForm16::setTitle(const QString& title)
+void WorkerReport::setTitle(const QString& title)
 {
     QuickRep1.setText(QStringLiteral("QRLabel1"), title);
 }
 
-void TForm16::prepareAndPreview()
+void WorkerReport::prepareAndPreview()
 {
     reports::previewReport(QuickRep1, *t_Report);
 }

@@ -7,10 +7,10 @@
 
 struct Windows;
 
-class TForm16 : public PeriodReportForm, private Ui::TForm16 {
+class WorkerReport : public PeriodReportForm, private Ui::WorkerReport {
     Q_OBJECT
 public:
-    explicit TForm16(Windows& windows, QWidget* parent = nullptr);
+    explicit WorkerReport(Windows& windows, QWidget* parent = nullptr);
 
     db::Dataset* t_Report = nullptr;
     reportengine::Report QuickRep1;

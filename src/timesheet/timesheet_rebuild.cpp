@@ -9,7 +9,7 @@
 
 namespace timesheet {
 
-void rebuildMonth(TDataModule6& dm, int month, int year, const std::function<void(int day)>& progress)
+void rebuildMonth(Database& dm, int month, int year, const std::function<void(int day)>& progress)
 {
     const int days = QDate(year, month, 1).daysInMonth();
     db::Transaction tx(dm.ADO_DB.name());

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-class TDataModule6;
+class Database;
 namespace db {
 class Dataset;
 }
@@ -15,6 +15,6 @@ namespace timesheet {
 // the month's timesheet lock, so a failure leaves the month as it was and journal saves and deletions of the
 // month wait for it. The month is computed by the server (the owner's function) in one statement; progress is told
 // the first and the last day once the rows are written, before the commit.
-void rebuildMonth(TDataModule6& dm, int month, int year, const std::function<void(int day)>& progress);
+void rebuildMonth(Database& dm, int month, int year, const std::function<void(int day)>& progress);
 
 } // namespace timesheet

@@ -19,19 +19,19 @@ const QColor kGrey(128, 128, 128);
 
 } // namespace
 
-TForm15::TForm15(Windows& windows, QWidget* parent)
+TimesheetReport::TimesheetReport(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
     setupUi(this);
-    H_Tabel = new db::Dataset(w_.DataModule6->reportConnectionName(), QStringLiteral("H_Tabel"), this);
+    H_Tabel = new db::Dataset(w_.database->reportConnectionName(), QStringLiteral("H_Tabel"), this);
     H_Tabel->setSqlLines(timesheet_sql::kHTabelLines);
     H_Tabel->setParam(QStringLiteral("mnth"), 0);
     H_Tabel->setParam(QStringLiteral("yea"), 0);
     buildLayout();
 }
 
-db::Dataset& TForm15::openMonth(int month, int year)
+db::Dataset& TimesheetReport::openMonth(int month, int year)
 {
     H_Tabel->close();
     H_Tabel->setParam(QStringLiteral("mnth"), month);
@@ -40,13 +40,13 @@ db::Dataset& TForm15::openMonth(int month, int year)
     return *H_Tabel;
 }
 
-reportengine::Document TForm15::prepareMonth(const QString& caption)
+reportengine::Document TimesheetReport::prepareMonth(const QString& caption)
 {
     QuickRep1.setText(QStringLiteral("QRLabel33"), caption);
     return Prepare();
 }
 
-void TForm15::buildLayout()
+void TimesheetReport::buildLayout()
 {
     Report& r = QuickRep1;
     r.paper(QPageSize::A4, QPageLayout::Landscape).margins(10).font(QStringLiteral("Arial"), 10);
@@ -83,7 +83,7 @@ void TForm15::buildLayout()
         .right();
 }
 
-Document TForm15::Prepare() const
+Document TimesheetReport::Prepare() const
 {
     return reportengine::layout(QuickRep1, DatasetSource(*H_Tabel));
 }

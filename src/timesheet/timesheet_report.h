@@ -12,10 +12,10 @@ namespace db {
 class Dataset;
 }
 
-class TForm15 : public QDialog, private Ui::TForm15 {
+class TimesheetReport : public QDialog, private Ui::TimesheetReport {
     Q_OBJECT
 public:
-    explicit TForm15(Windows& windows, QWidget* parent = nullptr);
+    explicit TimesheetReport(Windows& windows, QWidget* parent = nullptr);
 
     // The month's hours per worker name, all shifts added; parameters mnth and yea.
     db::Dataset* H_Tabel = nullptr;

@@ -41,7 +41,7 @@ QColor windowBackground()
 // Draws the timesheet's cells: the column's font colour, then the painting rules of the day columns.
 class TimesheetDelegate : public QStyledItemDelegate {
 public:
-    TimesheetDelegate(TForm19* form, int index, QObject* parent)
+    TimesheetDelegate(TimesheetWindow* form, int index, QObject* parent)
         : QStyledItemDelegate(parent)
         , form_(form)
         , index_(index)
@@ -56,7 +56,7 @@ protected:
         if (column < 0 || column > 32)
             return;
         const bool selected = option->state & QStyle::State_Selected;
-        const TForm19::ColumnLook& look = form_->FColumns[index_][column];
+        const TimesheetWindow::ColumnLook& look = form_->FColumns[index_][column];
         if (column == 32) {
             option->font.setBold(true);
             if (!selected)
@@ -64,7 +64,7 @@ protected:
         }
         if (selected)
             return;
-        const TForm19::CellLook cell = TForm19::DBGrid1DrawColumnCell(column, index.data(Qt::EditRole), look, selected);
+        const TimesheetWindow::CellLook cell = TimesheetWindow::DBGrid1DrawColumnCell(column, index.data(Qt::EditRole), look, selected);
         if (cell.font.isValid())
             option->palette.setColor(QPalette::Text, cell.font);
         if (cell.bold)
@@ -74,13 +74,13 @@ protected:
     }
 
 private:
-    TForm19* form_;
+    TimesheetWindow* form_;
     int index_;
 };
 
 } // namespace
 
-TForm19::TForm19(Windows& windows, QWidget* parent)
+TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
     : QDialog(parent)
     , w_(windows)
 {
@@ -98,7 +98,7 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     ui::rememberPlace(this, {DBGrid1, DBGrid2, DBGrid3});
 
-    dt = new db::Dataset(w_.DataModule6->ADO_DB.name(), QStringLiteral("dt"), this);
+    dt = new db::Dataset(w_.database->ADO_DB.name(), QStringLiteral("dt"), this);
     dt->setSql(timesheet_sql::kDt);
     dt->setFieldDefs(
         {{"smena", db::FieldType::SmallInt}, {"w_id", db::FieldType::Integer}, {"tim", db::FieldType::BigInt}});
@@ -106,36 +106,36 @@ TForm19::TForm19(Windows& windows, QWidget* parent)
     for (auto& grid : FColumns)
         for (ColumnLook& c : grid)
             c = {windowText(), windowText(), false};
-    db::Dataset* queries[] = {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3};
+    db::Dataset* queries[] = {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3};
     for (int i = 0; i < 3; ++i) {
         setUpGrid(grid(i + 1), i);
         grid(i + 1)->setDataset(queries[i]);
     }
 
-    const auto on = [this](auto* sender, auto signal, void (TForm19::*handler)()) {
+    const auto on = [this](auto* sender, auto signal, void (TimesheetWindow::*handler)()) {
         connect(sender, signal, this, [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
     };
-    on(ComboBox1, &QComboBox::activated, &TForm19::ComboBox1Change);
-    on(ComboBox2, &QComboBox::activated, &TForm19::ComboBox1Change);
-    on(Button5, &QPushButton::clicked, &TForm19::Button5Click);
-    on(Button1, &QPushButton::clicked, &TForm19::Button1Click);
-    on(Button6, &QPushButton::clicked, &TForm19::Button6Click);
-    on(Button2, &QPushButton::clicked, &TForm19::Button2Click);
-    on(Button4, &QPushButton::clicked, &TForm19::Button4Click);
-    on(ButtonClose, &QPushButton::clicked, &TForm19::ButtonCloseClick);
+    on(ComboBox1, &QComboBox::activated, &TimesheetWindow::ComboBox1Change);
+    on(ComboBox2, &QComboBox::activated, &TimesheetWindow::ComboBox1Change);
+    on(Button5, &QPushButton::clicked, &TimesheetWindow::Button5Click);
+    on(Button1, &QPushButton::clicked, &TimesheetWindow::Button1Click);
+    on(Button6, &QPushButton::clicked, &TimesheetWindow::Button6Click);
+    on(Button2, &QPushButton::clicked, &TimesheetWindow::Button2Click);
+    on(Button4, &QPushButton::clicked, &TimesheetWindow::Button4Click);
+    on(ButtonClose, &QPushButton::clicked, &TimesheetWindow::ButtonCloseClick);
 
     // Another workstation's change of the shown month (a save, a deletion, a rebuild) shows by itself.
     live_ = new ui::LiveRefresh(this, [this] { ComboBox1Change(); });
 }
 
-void TForm19::listenOnce()
+void TimesheetWindow::listenOnce()
 {
     // The windows are made before the connection is; the first showing connects to the announcements.
-    if (listening_ || !w_.DataModule6->ADO_DB.isOpen())
+    if (listening_ || !w_.database->ADO_DB.isOpen())
         return;
     listening_ = true;
     {
-        db::Listener* listener = w_.DataModule6->announcements();
+        db::Listener* listener = w_.database->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             const QString shown = QStringLiteral("%1-%2")
                                       .arg(ComboBox2->currentText())
@@ -147,7 +147,7 @@ void TForm19::listenOnce()
     }
 }
 
-QStringList TForm19::yearItems(int currentYear)
+QStringList TimesheetWindow::yearItems(int currentYear)
 {
     QStringList years;
     for (int y = 2007; y <= currentYear + 1; ++y)
@@ -155,12 +155,12 @@ QStringList TForm19::yearItems(int currentYear)
     return years;
 }
 
-ui::DbGrid* TForm19::grid(int shift) const
+ui::DbGrid* TimesheetWindow::grid(int shift) const
 {
     return shift == 2 ? DBGrid2 : (shift == 3 ? DBGrid3 : DBGrid1);
 }
 
-void TForm19::setUpGrid(ui::DbGrid* g, int index)
+void TimesheetWindow::setUpGrid(ui::DbGrid* g, int index)
 {
     QList<ui::GridColumn> columns;
     columns.append(
@@ -173,7 +173,7 @@ void TForm19::setUpGrid(ui::DbGrid* g, int index)
     applyColumnLooks(index);
 }
 
-void TForm19::applyColumnLooks(int index)
+void TimesheetWindow::applyColumnLooks(int index)
 {
     ui::DbGrid* g = grid(index + 1);
     for (int c = 0; c < 33; ++c)
@@ -181,7 +181,7 @@ void TForm19::applyColumnLooks(int index)
     g->viewport()->update();
 }
 
-void TForm19::showEvent(QShowEvent* event)
+void TimesheetWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     ui::restorePlace(this);
@@ -189,7 +189,7 @@ void TForm19::showEvent(QShowEvent* event)
         ui::guarded([this] { FormActivate(); });
 }
 
-void TForm19::FormActivate()
+void TimesheetWindow::FormActivate()
 {
     listenOnce();
     live_->activated();
@@ -197,21 +197,21 @@ void TForm19::FormActivate()
 }
 
 // Back in the window after an export, its button no longer counts the rows of the last one.
-void TForm19::changeEvent(QEvent* event)
+void TimesheetWindow::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !exporting_)
         Button2->setText(QStringLiteral("Excel"));
 }
 
-void TForm19::showMonthOf(const QDate& date, ui::Activatable* returnTo)
+void TimesheetWindow::showMonthOf(const QDate& date, ui::Activatable* returnTo)
 {
     SelectMonthOf(date);
     ComboBox1Change();
     ui::showModal(this, returnTo);
 }
 
-void TForm19::SelectMonthOf(const QDate& date)
+void TimesheetWindow::SelectMonthOf(const QDate& date)
 {
     ComboBox1->setCurrentIndex(date.month() - 1);
     // The year is looked for in the list; a year outside it takes the nearest end of the list.
@@ -225,13 +225,13 @@ void TForm19::SelectMonthOf(const QDate& date)
     ComboBox2->setCurrentIndex(found);
 }
 
-void TForm19::ComboBox1Change()
+void TimesheetWindow::ComboBox1Change()
 {
     live_->readAll();
     showMonthState();
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
-    db::Dataset* queries[] = {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3};
+    db::Dataset* queries[] = {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3};
     const QDate first(year, month, 1);
     // Weekday of the first day counted 1 = Sunday ... 7 = Saturday.
     const int w = first.dayOfWeek() % 7 + 1;
@@ -254,7 +254,7 @@ void TForm19::ComboBox1Change()
     }
 }
 
-TForm19::CellLook TForm19::DBGrid1DrawColumnCell(int column, const QVariant& value, const ColumnLook& look,
+TimesheetWindow::CellLook TimesheetWindow::DBGrid1DrawColumnCell(int column, const QVariant& value, const ColumnLook& look,
                                                  bool selected)
 {
     CellLook cell{look.font, false, QColor()};
@@ -277,17 +277,17 @@ TForm19::CellLook TForm19::DBGrid1DrawColumnCell(int column, const QVariant& val
     return cell;
 }
 
-void TForm19::Button5Click()
+void TimesheetWindow::Button5Click()
 {
-    for (db::Dataset* q : {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3}) {
+    for (db::Dataset* q : {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3}) {
         q->close();
         q->open();
     }
 }
 
-void TForm19::Button1Click()
+void TimesheetWindow::Button1Click()
 {
-    TDataModule6* dm = w_.DataModule6;
+    Database* dm = w_.database;
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
     ui::WaitCursor wait;
@@ -302,7 +302,7 @@ void TForm19::Button1Click()
     const auto restore = qScopeGuard([this] {
         PB->hide();
         ui::guarded([this] {
-            for (db::Dataset* q : {w_.DataModule6->H_Tabel_1, w_.DataModule6->H_Tabel_2, w_.DataModule6->H_Tabel_3})
+            for (db::Dataset* q : {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3})
                 q->open();
         });
     });
@@ -312,9 +312,9 @@ void TForm19::Button1Click()
     });
 }
 
-void TForm19::Button6Click()
+void TimesheetWindow::Button6Click()
 {
-    TForm15* report = w_.Form15;
+    TimesheetReport* report = w_.timesheetReport;
     db::Dataset* q = &report->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
     const QString month = ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г.");
@@ -328,9 +328,9 @@ void TForm19::Button6Click()
     reportengine::preview(doc, reportengine::Zoom::WholePage, this);
 }
 
-void TForm19::Button2Click()
+void TimesheetWindow::Button2Click()
 {
-    db::Dataset* q = &w_.Form15->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
+    db::Dataset* q = &w_.timesheetReport->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
     ui::WaitCursor wait;
     exporting_ = true;
@@ -349,11 +349,11 @@ void TForm19::Button2Click()
     excel_.SetAppVisible(true);
 }
 
-void TForm19::showMonthState()
+void TimesheetWindow::showMonthState()
 {
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
-    const db::months::Closed c = db::months::closedState(w_.DataModule6->ADO_DB.name(), month, year);
+    const db::months::Closed c = db::months::closedState(w_.database->ADO_DB.name(), month, year);
     setWindowTitle(c.closed ? QStringLiteral("Табель по времени — месяц закрыт %1 (%2)")
                                   .arg(c.at.toString(format::kDateFormat.toString() + QStringLiteral(" HH:mm")), c.by)
                             : QStringLiteral("Табель по времени"));
@@ -361,13 +361,13 @@ void TForm19::showMonthState()
     ButtonClose->setEnabled(FMayCloseMonths);
 }
 
-void TForm19::ButtonCloseClick()
+void TimesheetWindow::ButtonCloseClick()
 {
     if (!FMayCloseMonths)
         return;
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
-    const QString cn = w_.DataModule6->ADO_DB.name();
+    const QString cn = w_.database->ADO_DB.name();
     const QString name = ComboBox1->currentText() + u' ' + ComboBox2->currentText();
     if (db::months::closedState(cn, month, year).closed) {
         if (ui::Messages::question(QStringLiteral("Открыть месяц %1? Его записи журнала и табель снова можно будет "
@@ -385,7 +385,7 @@ void TForm19::ButtonCloseClick()
     showMonthState();
 }
 
-void TForm19::Button4Click()
+void TimesheetWindow::Button4Click()
 {
     reject();
 }

@@ -21,10 +21,10 @@ namespace ui {
 class LiveRefresh;
 }
 
-class TForm19 : public QDialog, private Ui::TForm19 {
+class TimesheetWindow : public QDialog, private Ui::TimesheetWindow {
     Q_OBJECT
 public:
-    explicit TForm19(Windows& windows, QWidget* parent = nullptr);
+    explicit TimesheetWindow(Windows& windows, QWidget* parent = nullptr);
 
     // What the signed-in role may use here: closing and opening months.
     void applyRole(const ui::RoleRights& rights) { FMayCloseMonths = rights.closesMonths; }

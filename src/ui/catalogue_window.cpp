@@ -200,7 +200,7 @@ void CatalogueWindow::listenOnce()
     // The windows are made before the connection is; the first showing connects to the announcements.
     if (!live_ || listening_)
         return;
-    auto* dm = qobject_cast<TDataModule6*>(setup_.query->parent());
+    auto* dm = qobject_cast<Database*>(setup_.query->parent());
     if (!dm || !dm->ADO_DB.isOpen())
         return;
     listening_ = true;

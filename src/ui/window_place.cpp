@@ -21,9 +21,12 @@ QSettings settings()
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("kesta"), QStringLiteral("kesta_tabel"));
 }
 
+// A window's place is kept under its object name, which has stayed what the first release called it, so that the
+// places saved by earlier builds are found; a window without one goes by its class.
 QString keyOf(const QWidget* window)
 {
-    return QStringLiteral("windows/") + QString::fromLatin1(window->metaObject()->className());
+    const QString name = window->objectName();
+    return QStringLiteral("windows/") + (name.isEmpty() ? QString::fromLatin1(window->metaObject()->className()) : name);
 }
 
 // Saves the place when the window hides; holds the grids whose columns go with it.

@@ -198,59 +198,59 @@ private slots:
         };
         const auto press = [](QDialog* d, const char* button) { widget<QPushButton>(d, button)->click(); };
 
-        in.inspect(w.Form23, QStringLiteral("authorization"));
+        in.inspect(w.authorization, QStringLiteral("authorization"));
         app.login(QStringLiteral("63175042"), [&] {
-            TForm1* j = w.Form1;
+            JournalWindow* j = w.journal;
             in.inspect(j, QStringLiteral("journal"));
             // the focus on a shift button, as it shows
             j->findChild<QWidget*>("RadioButton1")->setFocus(Qt::OtherFocusReason);
             in.inspect(j, QStringLiteral("journal shift focused"));
 
-            ui::scriptModal("TForm11", closing("entry editor", [&](QDialog* e) {
-                                ui::scriptModal("TForm5", closing("workers chooser"));
+            ui::scriptModal("EntryEditor", closing("entry editor", [&](QDialog* e) {
+                                ui::scriptModal("WorkersList", closing("workers chooser"));
                                 press(e, "Button3");
-                                ui::scriptModal("TForm4", closing("operations chooser"));
+                                ui::scriptModal("OperationPricesList", closing("operations chooser"));
                                 press(e, "Button4");
                             }));
             press(j, "Button1");
 
-            ui::scriptModal("TForm5", closing("workers", [&](QDialog* d) {
-                                ui::scriptModal("TForm2", closing("worker editor"));
+            ui::scriptModal("WorkersList", closing("workers", [&](QDialog* d) {
+                                ui::scriptModal("WorkerEditor", closing("worker editor"));
                                 press(d, "Button1");
                             }));
             j->findChild<QAction*>("N1")->trigger();
 
-            ui::scriptModal("TForm3", closing("products", [&](QDialog* d) {
-                                ui::scriptModal("TForm7", closing("product editor"));
+            ui::scriptModal("ProductsList", closing("products", [&](QDialog* d) {
+                                ui::scriptModal("ProductEditor", closing("product editor"));
                                 press(d, "Button1");
                             }));
             j->findChild<QAction*>("N3")->trigger();
 
-            ui::scriptModal("TForm4", closing("operations", [&](QDialog* d) {
-                                ui::scriptModal("TForm10", closing("operation editor", [&](QDialog* e) {
-                                                    ui::scriptModal("TForm3", closing("products chooser"));
+            ui::scriptModal("OperationPricesList", closing("operations", [&](QDialog* d) {
+                                ui::scriptModal("OperationPriceEditor", closing("operation editor", [&](QDialog* e) {
+                                                    ui::scriptModal("ProductsList", closing("products chooser"));
                                                     press(e, "Button3");
-                                                    ui::scriptModal("TForm8", closing("kinds chooser"));
+                                                    ui::scriptModal("OperationKindsList", closing("kinds chooser"));
                                                     press(e, "Button4");
                                                 }));
                                 press(d, "Button1");
-                                ui::scriptModal("TForm22", closing("norms"));
+                                ui::scriptModal("NormsEditor", closing("norms"));
                                 widget<QCheckBox>(d, "CheckBox1")->setChecked(true);
-                                static_cast<TForm4*>(d)->DBGrid1DblClick();
+                                static_cast<OperationPricesList*>(d)->DBGrid1DblClick();
                                 widget<QCheckBox>(d, "CheckBox1")->setChecked(false);
                             }));
             j->findChild<QAction*>("N4")->trigger();
 
-            ui::scriptModal("TForm8", closing("kinds", [&](QDialog* d) {
-                                ui::scriptModal("TForm9", closing("kind editor"));
+            ui::scriptModal("OperationKindsList", closing("kinds", [&](QDialog* d) {
+                                ui::scriptModal("OperationKindEditor", closing("kind editor"));
                                 press(d, "Button1");
                             }));
             j->findChild<QAction*>("N6")->trigger();
 
-            ui::scriptModal("TForm19", closing("timesheet"));
+            ui::scriptModal("TimesheetWindow", closing("timesheet"));
             j->findChild<QAction*>("N11")->trigger();
 
-            ui::scriptModal("TForm18", closing("reports", [&](QDialog* d) {
+            ui::scriptModal("ReportsWindow", closing("reports", [&](QDialog* d) {
                                 reportengine::setPreviewHook(
                                     [&](reportengine::PreviewDialog& preview, const reportengine::Document&) {
                                         preview.show();
@@ -262,7 +262,7 @@ private slots:
                             }));
             j->findChild<QAction*>("N10")->trigger();
 
-            ui::scriptModal("TForm24", closing("history"));
+            ui::scriptModal("HistoryWindow", closing("history"));
             j->findChild<QAction*>("N13")->trigger();
         });
 

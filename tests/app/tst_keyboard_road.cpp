@@ -111,16 +111,16 @@ private slots:
         QStringList road; // the steps passed, for the failure message
         QStringList normsShown;
 
-        ui::scriptModal("TForm1", [&](QDialog* journal) {
+        ui::scriptModal("JournalWindow", [&](QDialog* journal) {
             QVERIFY(active(journal));
             QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(widget<ui::DbGrid>(journal, "DBGrid2")));
             road << "logged in, the list focused";
 
             // a row: Insert, the worker chooser (Down to the second worker, Enter), the operation chooser (Enter on
             // the first), the quantity and hours typed, "Запись"
-            ui::scriptModal("TForm11", [&](QDialog* editor) {
+            ui::scriptModal("EntryEditor", [&](QDialog* editor) {
                 QVERIFY(active(editor));
-                ui::scriptModal("TForm5", [&](QDialog* list) {
+                ui::scriptModal("WorkersList", [&](QDialog* list) {
                     QVERIFY(active(list));
                     key(Qt::Key_Down);
                     key(Qt::Key_Return);
@@ -129,7 +129,7 @@ private slots:
                 key(Qt::Key_Space);
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("Петрова А.С."));
                 road << "worker chosen";
-                ui::scriptModal("TForm4", [&](QDialog* list) {
+                ui::scriptModal("OperationPricesList", [&](QDialog* list) {
                     QVERIFY(active(list));
                     key(Qt::Key_Return);
                 });
@@ -159,12 +159,12 @@ private slots:
             road << "row accepted";
 
             // the norms of an existing operation: Справочники → Цены, "Цены" ticked, Enter in the list
-            ui::scriptModal("TForm4", [&](QDialog* list) {
+            ui::scriptModal("OperationPricesList", [&](QDialog* list) {
                 QVERIFY(active(list));
                 QVERIFY(tabTo(widget<QCheckBox>(list, "CheckBox1")));
                 key(Qt::Key_Space);
                 QVERIFY(tabTo(widget<ui::DbGrid>(list, "DBGrid1")));
-                ui::scriptModal("TForm22", [&](QDialog* norms) {
+                ui::scriptModal("NormsEditor", [&](QDialog* norms) {
                     QVERIFY(active(norms));
                     auto* m = widget<ui::DbGrid>(norms, "DBGrid1")->model();
                     for (int r = 0; r < m->rowCount(); ++r)
@@ -186,7 +186,7 @@ private slots:
 
             // a report's PDF: Отчеты → Сводные отчеты, Enter on "Детальный отчет по продукции", Ctrl+S in the preview,
             // the file's name typed, Escape
-            ui::scriptModal("TForm18", [&](QDialog* reports) {
+            ui::scriptModal("ReportsWindow", [&](QDialog* reports) {
                 QVERIFY(active(reports));
                 whenModalShows<reportengine::PreviewDialog>([&](reportengine::PreviewDialog* preview) {
                     whenModalShows<QFileDialog>([&](QFileDialog* save) {
@@ -236,8 +236,8 @@ private slots:
             road << "left";
         });
 
-        QVERIFY(active(w.Form23));
-        QVERIFY(tabTo(widget<QLineEdit>(w.Form23, "Edit1")));
+        QVERIFY(active(w.authorization));
+        QVERIFY(tabTo(widget<QLineEdit>(w.authorization, "Edit1")));
         type("63175042");
         key(Qt::Key_Return);
         QVERIFY2(!QTest::currentTestFailed(), qPrintable(road.join(u'\n')));
@@ -250,7 +250,7 @@ private slots:
         QFile written(pdf);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QVERIFY(written.read(5) == "%PDF-");
-        QVERIFY(!w.Form1->isVisible());
+        QVERIFY(!w.journal->isVisible());
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
     }
 };

@@ -237,7 +237,7 @@ private slots:
         QVERIFY(!app.w.terminateRequested);
         bool saved = false;
         app.login("63175042", [&] {
-            TForm11* e = app.w.Form11;
+            EntryEditor* e = app.w.entryEditor;
             e->prepareNew(QDate::currentDate(), 1, false);
             widget<QLineEdit>(e, "Edit1")->setText("Иванов И.И.");
             e->FWorkerId = 1;

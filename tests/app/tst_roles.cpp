@@ -78,7 +78,7 @@ QString contents(TestDatabase& db)
     return parts.join(u'\n');
 }
 
-using Run = std::function<void(TDataModule6&)>;
+using Run = std::function<void(Database&)>;
 
 // Opens a statement of the program on a connection and reads its rows.
 void read(const QString& connection, const QStringList& lines, const QList<std::pair<QString, QVariant>>& params = {})
@@ -140,13 +140,13 @@ QList<Action> actions()
     const QList<std::pair<QString, QVariant>> period = {{QStringLiteral("data1"), QDate::currentDate().addDays(-40)},
                                                         {QStringLiteral("data2"), QDate::currentDate().addDays(1)}};
     const auto report = [period](const QStringList& lines) {
-        return [lines, period](TDataModule6& dm) { read(dm.reportConnectionName(), lines, period); };
+        return [lines, period](Database& dm) { read(dm.reportConnectionName(), lines, period); };
     };
     const QStringList all = kGroups;
     const QString full = QStringLiteral("kesta_full");
     return {
         {"journal of a day", all,
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              read(dm.ADO_DB.name(), db::dmsql::smenaLines(1),
                   {{QStringLiteral("data"), QDate::currentDate()}, {QStringLiteral("ok"), QStringLiteral("ta")}});
          },
@@ -158,18 +158,18 @@ QList<Action> actions()
         {"production export", all, report(reports_sql::kProduction), true},
         {"operations for the chooser",
          {"kesta_foreman", full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              dm.Oper->open();
              dm.Workers->open();
          },
          true},
         {"save of a new row",
          {"kesta_foreman", full},
-         [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow({})) == Outcome::Done); }},
+         [](Database& dm) { expectWritten(journal::saveRow(dm, entryRow({})) == Outcome::Done); }},
         // The price as the editor computes it (lowest norm price x day off x shift 3), rounded on writing.
         {"save of a day-off row of shift 3",
          {"kesta_foreman", full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              journal_sql::EntryRow r = entryRow({});
              r.shift = 3;
              r.price = 10.25 * 2 * 1.2;
@@ -177,19 +177,19 @@ QList<Action> actions()
          }},
         {"save of a changed row",
          {full},
-         [](TDataModule6& dm) { expectWritten(journal::saveRow(dm, entryRow(QStringLiteral("1"))) == Outcome::Done); }},
+         [](Database& dm) { expectWritten(journal::saveRow(dm, entryRow(QStringLiteral("1"))) == Outcome::Done); }},
         {"acceptance",
          {"kesta_warehouse", full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              expectWritten(journal::acceptRow(dm, shownRow(), QStringLiteral("ok")) == Outcome::Done);
          }},
         {"deletion",
          {full},
-         [](TDataModule6& dm) { expectWritten(journal::deleteRow(dm, shownRow()) == Outcome::Done); }},
+         [](Database& dm) { expectWritten(journal::deleteRow(dm, shownRow()) == Outcome::Done); }},
         // The foreman's save reads the cells it rewrites, so the timesheet reads for the foreman too.
         {"timesheet of a month",
          {"kesta_foreman", full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              read(dm.ADO_DB.name(), timesheet_sql::kHTabelLines,
                   {{QStringLiteral("mnth"), QDate::currentDate().month()},
                    {QStringLiteral("yea"), QDate::currentDate().year()}});
@@ -197,26 +197,26 @@ QList<Action> actions()
          true},
         {"timesheet rebuild",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              const QDate d = QDate::currentDate();
              timesheet::rebuildMonth(dm, d.month(), d.year(), {});
          }},
         {"closing a month",
          {full},
-         [](TDataModule6& dm) { expectWritten(db::months::closeMonth(dm.ADO_DB.name(), 1, 2020)); }},
+         [](Database& dm) { expectWritten(db::months::closeMonth(dm.ADO_DB.name(), 1, 2020)); }},
         {"history of a row",
          {full},
-         [](TDataModule6& dm) { db::execStatement(dm.ADO_DB.name(), journal_sql::rowHistory(1)); },
+         [](Database& dm) { db::execStatement(dm.ADO_DB.name(), journal_sql::rowHistory(1)); },
          true},
         {"new worker",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              expectWritten(catalogs::saveWorker(dm.ADO_DB.name(), QStringLiteral("Новиков А.А."), QStringLiteral("Цех"),
                                                 nullptr) == catalogs::Outcome::Written);
          }},
         {"changed worker",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              catalogs::Change c;
              c.id = 3;
              expectWritten(catalogs::saveWorker(dm.ADO_DB.name(), QStringLiteral("Сидоров П.П."),
@@ -224,33 +224,33 @@ QList<Action> actions()
          }},
         {"worker deletion",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              db::Command c(dm.ADO_DB.name(), QStringLiteral("cmd_person"));
              c.setText(catalogs_sql::deleteWorker(3));
              expectWritten(c.execute() == 1);
          }},
         {"new product",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              expectWritten(catalogs::saveProduct(dm.ADO_DB.name(), QStringLiteral("ШК-1"), QStringLiteral("1.5"), 7,
                                                  nullptr) == catalogs::Outcome::Written);
          }},
         {"new operation kind",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              dm.Vid_oper->open();
              expectWritten(catalogs::saveKind(dm, QStringLiteral("СВАРКА"), nullptr) == catalogs::Outcome::Written);
          }},
         {"new operation",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              qint32 id = 0;
              expectWritten(catalogs::saveOperation(dm.ADO_DB.name(), 2, 0, 1, nullptr, &id) ==
                            catalogs::Outcome::Written);
          }},
         {"new norm",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              db::Dataset norm(dm.ADO_DB.name(), QStringLiteral("Norm"));
              norm.setTable(QStringLiteral("accounts_dep.norm"), QStringLiteral("id"));
              norm.open();
@@ -263,7 +263,7 @@ QList<Action> actions()
          }},
         {"norm deletion",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              qint64 id = 0;
              {
                  QSqlQuery q = db::execStatement(dm.ADO_DB.name(),
@@ -275,7 +275,7 @@ QList<Action> actions()
          }},
         {"operation deletion",
          {full},
-         [](TDataModule6& dm) {
+         [](Database& dm) {
              expectWritten(catalogs::deleteOperation(dm.ADO_DB.name(), 3) == catalogs::Outcome::Written);
          }},
     };
@@ -432,7 +432,7 @@ private slots:
         ServiceFile service(*db, login->name());
         const QString before = contents(*db);
         {
-            TDataModule6 dm;
+            Database dm;
             dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
             dm.ADO_DB.open();
             QString failure, state;
@@ -587,7 +587,7 @@ private slots:
         const QString before = contents(*shared_);
         QString refusal;
         {
-            TDataModule6 dm;
+            Database dm;
             dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
             dm.ADO_DB.open();
             journal_sql::EntryRow r = entryRow({});
@@ -740,7 +740,7 @@ private slots:
         PersonalLogin login(db, QStringLiteral("kesta_warehouse"));
         ServiceFile service(db, login.name());
         {
-            TDataModule6 dm;
+            Database dm;
             dm.ADO_DB.configure({}, {}, QStringLiteral("kesta"));
             dm.ADO_DB.open();
             QCOMPARE(journal::acceptRow(dm, shownRow(), QStringLiteral("ok")), journal::Outcome::Done);

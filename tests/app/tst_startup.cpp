@@ -100,9 +100,9 @@ private slots:
         const QString versionBefore =
             db.scalar("select coalesce(max(xmin::text), '') from accounts_dep.ver").toString();
         AppFixture app(db, "Dec 10 2026", "10:00:00");
-        app.w.Form1->CheckBuildStamp();
-        QCOMPARE(app.w.Form1->FBuildDate, 20261210);
-        QCOMPARE(app.w.Form1->FBuildTime, 36000);
+        app.w.journal->CheckBuildStamp();
+        QCOMPARE(app.w.journal->FBuildDate, 20261210);
+        QCOMPARE(app.w.journal->FBuildTime, 36000);
         const auto rows = db.rows("select d, t from accounts_dep.ver");
         QCOMPARE(rows.size(), 1);
         QCOMPARE(Stamp(rows[0][0].toInt(), rows[0][1].toInt()), expected);
@@ -110,8 +110,8 @@ private slots:
             QCOMPARE(db.scalar("select xmin::text from accounts_dep.ver").toString(), versionBefore);
         QCOMPARE(app.w.terminateRequested, refused);
         QCOMPARE(app.w.exitCode, refused ? 1 : 0);
-        QCOMPARE(app.w.Form23->Timer1->isActive(), refused);
-        QCOMPARE(app.w.Form23->Timer1->interval(), 5000);
+        QCOMPARE(app.w.authorization->Timer1->isActive(), refused);
+        QCOMPARE(app.w.authorization->Timer1->interval(), 5000);
         const auto shown = ui::Messages::shown();
         if (refused) {
             QCOMPARE(shown.size(), 1);
@@ -155,7 +155,7 @@ private slots:
         AppFixture app(db, "Dec 10 2026", "10:00:00");
         app.w.terminateRequested = false;
         ui::Messages::clearShown();
-        app.w.Form1->CheckBuildStamp();
+        app.w.journal->CheckBuildStamp();
         QList<Stamp> stored;
         for (const auto& r : db.rows("select d, t from accounts_dep.ver order by d, t"))
             stored.append({r[0].toInt(), r[1].toInt()});
@@ -214,7 +214,7 @@ private slots:
         lockedFuture.wait();
         {
             AppFixture app(db, "Dec 10 2026", "10:00:00");
-            app.w.Form1->CheckBuildStamp();
+            app.w.journal->CheckBuildStamp();
             other->wait();
             QVERIFY(!app.w.terminateRequested);
         }
@@ -258,22 +258,22 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db, "Dec 10 2026", "10:00:00");
-        app.w.Form1->CheckBuildStamp();
+        app.w.journal->CheckBuildStamp();
         QVERIFY(!app.w.terminateRequested);
-        QCOMPARE(app.w.Form1->Timer1->interval(), 30000);
-        QVERIFY(app.w.Form1->Timer1->isActive());
+        QCOMPARE(app.w.journal->Timer1->interval(), 30000);
+        QVERIFY(app.w.journal->Timer1->isActive());
         db.exec("update accounts_dep.ver set d = 20261211");
         // the message waits for an answer that never comes; the 5-second timer ends the program regardless
         bool timerRunningWhileMessageShown = false;
         ui::Messages::setOnShow(
-            [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = app.w.Form23->Timer1->isActive(); });
+            [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = app.w.authorization->Timer1->isActive(); });
         app.w.terminateRequested = false;
-        app.w.Form1->Timer1Timer();
+        app.w.journal->Timer1Timer();
         ui::Messages::setOnShow({});
         QVERIFY(timerRunningWhileMessageShown);
         QVERIFY(app.w.terminateRequested);
         app.w.terminateRequested = false;
-        app.w.Form23->Timer1Timer();
+        app.w.authorization->Timer1Timer();
         QVERIFY(app.w.terminateRequested);
     }
 
@@ -286,9 +286,9 @@ private slots:
         int nestedTicks = 0;
         ui::Messages::setOnShow([&](const ui::ShownMessage&) {
             if (nestedTicks++ == 0)
-                app.w.Form1->Timer1Timer();
+                app.w.journal->Timer1Timer();
         });
-        app.w.Form1->Timer1Timer();
+        app.w.journal->Timer1Timer();
         ui::Messages::setOnShow({});
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
@@ -311,13 +311,13 @@ private slots:
         bool wasModal = false;
         ui::scriptModal(QStringLiteral("QDialog"), [&](QDialog* shown) {
             wasModal = QApplication::activeModalWidget() == shown;
-            app.w.Form1->Timer1Timer();
+            app.w.journal->Timer1Timer();
         });
         ui::showModal(&other);
         QVERIFY(wasModal);
         QCOMPARE(ui::Messages::shown().size(), 0);
-        app.w.Form1->Timer1Timer();
-        app.w.Form1->Timer1Timer();
+        app.w.journal->Timer1Timer();
+        app.w.journal->Timer1Timer();
         QCOMPARE(ui::Messages::shown().size(), 1);
         QVERIFY(ui::Messages::shown()[0].details.contains("accounts_dep.ver"));
     }
@@ -336,7 +336,7 @@ private slots:
                 shown[0].details.contains("no_such_database»"));
         QVERIFY(app.w.terminateRequested);
         QCOMPARE(app.w.exitCode, 1);
-        QVERIFY(!app.w.Form23->isVisible()); // made while connecting, never shown
+        QVERIFY(!app.w.authorization->isVisible()); // made while connecting, never shown
     }
 
     // The workstation's setting switches the built-in connection off: without a service the start is refused with
@@ -414,11 +414,11 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db, "Feb 11 2023", "15:36:35");
-        QVERIFY(app.w.Form23->isVisible());
-        QVERIFY(!app.w.Form1->isVisible());
-        QTRY_COMPARE(app.w.Form23->windowTitle(), QStringLiteral("Авторизация (build: 20230211.56195)"));
-        QCOMPARE(widget<QLineEdit>(app.w.Form23, "Edit1")->echoMode(), QLineEdit::Password);
-        QVERIFY(widget<QPushButton>(app.w.Form23, "Button1")->isDefault());
+        QVERIFY(app.w.authorization->isVisible());
+        QVERIFY(!app.w.journal->isVisible());
+        QTRY_COMPARE(app.w.authorization->windowTitle(), QStringLiteral("Авторизация (build: 20230211.56195)"));
+        QCOMPARE(widget<QLineEdit>(app.w.authorization, "Edit1")->echoMode(), QLineEdit::Password);
+        QVERIFY(widget<QPushButton>(app.w.authorization, "Button1")->isDefault());
         QCOMPARE(db.scalar("select d from accounts_dep.ver").toInt(), 20230211);
     }
 
@@ -452,18 +452,18 @@ private slots:
         QFETCH(int, productClass);
         TestDatabase db;
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
-        TForm18* r = app.w.Form18;
+        JournalWindow* j = app.w.journal;
+        ReportsWindow* r = app.w.reports;
         bool shiftParamsSet = false;
         bool authorizationHidden = false;
         app.login(code, [&] {
             shiftParamsSet = true;
             for (int s = 1; s <= 4; ++s)
-                shiftParamsSet = shiftParamsSet && app.w.DataModule6->smenaQuery(s)->param("ok").toString() == "ta";
-            authorizationHidden = !app.w.Form23->isVisible();
+                shiftParamsSet = shiftParamsSet && app.w.database->smenaQuery(s)->param("ok").toString() == "ta";
+            authorizationHidden = !app.w.authorization->isVisible();
         });
         QVERIFY(ui::Messages::shown().isEmpty());
-        QCOMPARE(ui::shownModals(), QStringList{"TForm1"});
+        QCOMPARE(ui::shownModals(), QStringList{"JournalWindow"});
         QVERIFY(shiftParamsSet);
         QVERIFY(authorizationHidden);
         QCOMPARE(j->FShift, 1);
@@ -519,36 +519,36 @@ private slots:
         QFETCH(QString, code);
         TestDatabase db;
         AppFixture app(db);
-        app.w.Form1->FShift = 3;
-        widget<QLineEdit>(app.w.Form23, "Edit1")->setText(code);
-        widget<QPushButton>(app.w.Form23, "Button1")->click();
+        app.w.journal->FShift = 3;
+        widget<QLineEdit>(app.w.authorization, "Edit1")->setText(code);
+        widget<QPushButton>(app.w.authorization, "Button1")->click();
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, QStringLiteral("Введены неверные данные."));
         QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
         QVERIFY(ui::shownModals().isEmpty());
-        QVERIFY(app.w.Form23->isVisible());
-        QCOMPARE(widget<QLineEdit>(app.w.Form23, "Edit1")->text(), code);
-        QCOMPARE(app.w.Form1->FShift, 1);
+        QVERIFY(app.w.authorization->isVisible());
+        QCOMPARE(widget<QLineEdit>(app.w.authorization, "Edit1")->text(), code);
+        QCOMPARE(app.w.journal->FShift, 1);
         QVERIFY(!app.w.terminateRequested);
         // then the right code: its role applies and the journal starts on shift 1
         ui::Messages::clearShown();
-        widget<QRadioButton>(app.w.Form1, "RadioButton3")->setChecked(true);
-        app.w.Form1->FShift = 3;
+        widget<QRadioButton>(app.w.journal, "RadioButton3")->setChecked(true);
+        app.w.journal->FShift = 3;
         app.login("plinoth");
         QVERIFY(ui::Messages::shown().isEmpty());
-        QCOMPARE(app.w.Form1->FShift, 1);
-        QVERIFY(widget<QPushButton>(app.w.Form1, "Button1")->isEnabled());
-        QVERIFY(!widget<QPushButton>(app.w.Form1, "Button2")->isEnabled());
+        QCOMPARE(app.w.journal->FShift, 1);
+        QVERIFY(widget<QPushButton>(app.w.journal, "Button1")->isEnabled());
+        QVERIFY(!widget<QPushButton>(app.w.journal, "Button2")->isEnabled());
     }
 
     void cancelEndsApplication()
     {
         TestDatabase db;
         AppFixture app(db);
-        QTest::keyClick(app.w.Form23, Qt::Key_Escape);
+        QTest::keyClick(app.w.authorization, Qt::Key_Escape);
         QVERIFY(app.w.terminateRequested);
-        QVERIFY(!app.w.Form23->isVisible());
+        QVERIFY(!app.w.authorization->isVisible());
         QVERIFY(ui::shownModals().isEmpty());
     }
 };

@@ -131,13 +131,13 @@ private slots:
         QTest::addColumn<QString>("editor");
         QTest::addColumn<QStringList>("filled"); // the boxes' texts; a product's third is its group key
         QTest::addColumn<QString>("focused");
-        QTest::newRow("product: nothing") << "TForm7" << QStringList{"", "", ""} << "Edit1";
-        QTest::newRow("product: code") << "TForm7" << QStringList{"К-1", "", ""} << "Edit2";
-        QTest::newRow("product: code, rate") << "TForm7" << QStringList{"К-1", "5", ""} << "cb_item";
-        QTest::newRow("product: rate, group") << "TForm7" << QStringList{"", "5", "group"} << "Edit1";
-        QTest::newRow("kind: blanks") << "TForm9" << QStringList{"  "} << "Edit1";
-        QTest::newRow("operation: nothing") << "TForm10" << QStringList{"", ""} << "Button3";
-        QTest::newRow("operation: product") << "TForm10" << QStringList{"ДМ-101", ""} << "Button4";
+        QTest::newRow("product: nothing") << "ProductEditor" << QStringList{"", "", ""} << "Edit1";
+        QTest::newRow("product: code") << "ProductEditor" << QStringList{"К-1", "", ""} << "Edit2";
+        QTest::newRow("product: code, rate") << "ProductEditor" << QStringList{"К-1", "5", ""} << "cb_item";
+        QTest::newRow("product: rate, group") << "ProductEditor" << QStringList{"", "5", "group"} << "Edit1";
+        QTest::newRow("kind: blanks") << "OperationKindEditor" << QStringList{"  "} << "Edit1";
+        QTest::newRow("operation: nothing") << "OperationPriceEditor" << QStringList{"", ""} << "Button3";
+        QTest::newRow("operation: product") << "OperationPriceEditor" << QStringList{"ДМ-101", ""} << "Button4";
     }
 
     void refusalFocusesTheFirstEmptyBox()
@@ -150,23 +150,23 @@ private slots:
         AppFixture app(db);
         QString focus;
         ui::scriptModal(editor, [&](QDialog* d) {
-            if (editor == "TForm7" && filled[2] == "group")
+            if (editor == "ProductEditor" && filled[2] == "group")
                 widget<ui::LookupBox>(d, "cb_item")->setCurrentIndex(0);
-            if (editor == "TForm7" && filled[2].isEmpty())
+            if (editor == "ProductEditor" && filled[2].isEmpty())
                 widget<ui::LookupBox>(d, "cb_item")->setKeyValue(0);
-            for (int i = 0; i < filled.size() && !(editor == "TForm7" && i == 2); ++i)
+            for (int i = 0; i < filled.size() && !(editor == "ProductEditor" && i == 2); ++i)
                 widget<QLineEdit>(d, QStringLiteral("Edit%1").arg(i + 1).toLatin1().constData())->setText(filled[i]);
             widget<QPushButton>(d, "Button1")->setFocus();
             widget<QPushButton>(d, "Button1")->click();
             focus = d->focusWidget() ? d->focusWidget()->objectName() : QString();
             d->reject();
         });
-        if (editor == "TForm7")
-            app.w.Form7->openForAdd(nullptr);
-        else if (editor == "TForm9")
-            app.w.Form9->openForAdd(nullptr);
+        if (editor == "ProductEditor")
+            app.w.productEditor->openForAdd(nullptr);
+        else if (editor == "OperationKindEditor")
+            app.w.operationKindEditor->openForAdd(nullptr);
         else
-            app.w.Form10->openForAdd(nullptr);
+            app.w.operationPriceEditor->openForAdd(nullptr);
         QCOMPARE(messages(), QStringList{"Ошибка|Все поля должны быть заполнены!"});
         QCOMPARE(focus, focused);
     }
@@ -181,10 +181,10 @@ private slots:
         loadSmallShop(db);
         loadWorkers(db);
         AppFixture app(db);
-        TForm5* list = app.w.Form5;
-        db::Dataset* workers = app.w.DataModule6->Workers;
+        WorkersList* list = app.w.workersList;
+        db::Dataset* workers = app.w.database->Workers;
         bool ran = false;
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             ran = true;
             QCOMPARE(column(workers, "fio"),
                      QStringList({"Андреев А.А.", "Иванов И.И.", "О'Нил Д.", "Петрова А.С.", "иванова М.П."}));
@@ -231,10 +231,10 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm3* list = app.w.Form3;
-        ui::scriptModal("TForm3", [&](QDialog*) {
+        ProductsList* list = app.w.productsList;
+        ui::scriptModal("ProductsList", [&](QDialog*) {
             type(widget<QLineEdit>(list, "Edit1"), "дм");
-            QCOMPARE(column(app.w.DataModule6->Izdel, "marka"), QStringList({"ДМ-101"}));
+            QCOMPARE(column(app.w.database->Izdel, "marka"), QStringList({"ДМ-101"}));
             QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Home);
             QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Delete);
             QCOMPARE(widget<QLineEdit>(list, "Edit1")->text(), QStringLiteral("м"));
@@ -250,12 +250,12 @@ private slots:
         loadSmallShop(db);
         loadWorkers(db);
         AppFixture app(db);
-        TForm5* list = app.w.Form5;
-        db::Dataset* workers = app.w.DataModule6->Workers;
+        WorkersList* list = app.w.workersList;
+        db::Dataset* workers = app.w.database->Workers;
         // a filter left by the catalogue is switched off by the choice opening
         widget<QLineEdit>(list, "Edit1")->setText("Пет");
         StandInOpener opener;
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             QCOMPARE(list->Tag, 1);
             QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
             QVERIFY(widget<QPushButton>(list, "Button2")->isDefault());
@@ -274,7 +274,7 @@ private slots:
         QVERIFY(!workers->isOpen());
 
         // Enter in the search box is "Выбрать"
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             type(widget<QLineEdit>(list, "Edit1"), "Анд");
             QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
         });
@@ -282,18 +282,18 @@ private slots:
         QCOMPARE(opener.name, QStringLiteral("Андреев А.А."));
         QCOMPARE(opener.id, 5);
 
-        ui::scriptModal("TForm5", [&](QDialog*) { doubleClickRow(widget<ui::DbGrid>(list, "DBGrid1"), 1); });
+        ui::scriptModal("WorkersList", [&](QDialog*) { doubleClickRow(widget<ui::DbGrid>(list, "DBGrid1"), 1); });
         opener.pick(list);
         QCOMPARE(opener.id, 1);
 
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             workers->setRecNo(2);
             widget<QPushButton>(list, "Button4")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.id, 1);
 
-        ui::scriptModal("TForm5", [&](QDialog* d) {
+        ui::scriptModal("WorkersList", [&](QDialog* d) {
             type(widget<QLineEdit>(list, "Edit1"), "Я");
             QCOMPARE(workers->recordCount(), 0);
             widget<QPushButton>(list, "Button2")->click();
@@ -308,7 +308,7 @@ private slots:
         QCOMPARE(opener.name, QStringLiteral("Иванов И.И."));
 
         // the catalogue opened from the menu afterwards
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             QCOMPARE(list->Tag, 0);
             QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Изменить"));
             QVERIFY(!widget<QPushButton>(list, "Button2")->isDefault());
@@ -317,8 +317,8 @@ private slots:
             QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
             QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
         });
-        app.w.Form1->N1Click();
-        QCOMPARE(ui::shownModals().count("TForm5"), 6);
+        app.w.journal->N1Click();
+        QCOMPARE(ui::shownModals().count("WorkersList"), 6);
     }
 
     // After a change the list is read again and stands at the same record number; after a deletion of the last
@@ -329,11 +329,11 @@ private slots:
         loadSmallShop(db);
         loadWorkers(db);
         AppFixture app(db);
-        TForm5* list = app.w.Form5;
-        TForm2* editor = app.w.Form2;
-        db::Dataset* workers = app.w.DataModule6->Workers;
-        ui::scriptModal("TForm5", [&](QDialog*) {
-            ui::scriptModal("TForm2", [&](QDialog*) {
+        WorkersList* list = app.w.workersList;
+        WorkerEditor* editor = app.w.workerEditor;
+        db::Dataset* workers = app.w.database->Workers;
+        ui::scriptModal("WorkersList", [&](QDialog*) {
+            ui::scriptModal("WorkerEditor", [&](QDialog*) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных работника"));
                 QCOMPARE(editor->Tag, 2);
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("О'Нил Д."));
@@ -365,7 +365,7 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm5* list = app.w.Form5;
+        WorkersList* list = app.w.workersList;
         const auto press = [](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
         const auto focusList = [list] {
             list->activateWindow();
@@ -374,9 +374,9 @@ private slots:
         };
         QStringList editors;
         bool closedByEscape = false;
-        ui::scriptModal("TForm5", [&](QDialog* d) {
+        ui::scriptModal("WorkersList", [&](QDialog* d) {
             for (int i = 0; i < 3; ++i)
-                ui::scriptModal("TForm2", [&](QDialog* e) { editors << e->windowTitle(); });
+                ui::scriptModal("WorkerEditor", [&](QDialog* e) { editors << e->windowTitle(); });
             focusList();
             press(Qt::Key_Insert);
             focusList();
@@ -397,7 +397,7 @@ private slots:
         QVERIFY(closedByEscape);
 
         StandInOpener opener;
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             focusList();
             press(Qt::Key_Down);
             press(Qt::Key_Return);
@@ -414,12 +414,12 @@ private slots:
         loadSmallShop(db);
         loadLookups(db);
         AppFixture app(db);
-        TForm5* list = app.w.Form5;
-        TForm2* editor = app.w.Form2;
-        db::Dataset* workers = app.w.DataModule6->Workers;
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        WorkersList* list = app.w.workersList;
+        WorkerEditor* editor = app.w.workerEditor;
+        db::Dataset* workers = app.w.database->Workers;
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             workers->setRecNo(2);
-            ui::scriptModal("TForm2", [&](QDialog* d) {
+            ui::scriptModal("WorkerEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение данных нового работника"));
                 QCOMPARE(editor->Tag, 1);
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QString());
@@ -436,7 +436,7 @@ private slots:
             QCOMPARE(workers->recNo(), 1);
             QCOMPARE(workers->recordCount(), 3);
             // without a department the position is written empty; the box keeps its last choice otherwise
-            ui::scriptModal("TForm2", [&](QDialog*) {
+            ui::scriptModal("WorkerEditor", [&](QDialog*) {
                 QCOMPARE(widget<ui::LookupBox>(editor, "LCB_department")->displayText(),
                          QStringLiteral("Механический цех"));
                 widget<ui::LookupBox>(editor, "LCB_department")->setKeyValue(QVariant());
@@ -480,19 +480,19 @@ private slots:
         db.exec(
             QString("update cmn_contractor.person set s_staffpos_hl = %1 where id = 2").arg(db::sql::quote(stored)));
         AppFixture app(db);
-        TForm5* list = app.w.Form5;
-        TForm2* editor = app.w.Form2;
-        db::Dataset* workers = app.w.DataModule6->Workers;
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        WorkersList* list = app.w.workersList;
+        WorkerEditor* editor = app.w.workerEditor;
+        db::Dataset* workers = app.w.database->Workers;
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             // an earlier opening chose "Механический цех", a position and a role
-            ui::scriptModal("TForm2", [&](QDialog*) {
+            ui::scriptModal("WorkerEditor", [&](QDialog*) {
                 widget<ui::LookupBox>(editor, "LCB_department")->setKeyValue(2);
                 widget<ui::LookupBox>(editor, "LCB_staffpos")->setKeyValue(3);
                 widget<ui::LookupBox>(editor, "LCB_roles")->setKeyValue(1);
             });
             QVERIFY(workers->locate("id", 1));
             widget<QPushButton>(list, "Button2")->click();
-            ui::scriptModal("TForm2", [&](QDialog*) {
+            ui::scriptModal("WorkerEditor", [&](QDialog*) {
                 QCOMPARE(widget<ui::LookupBox>(editor, "LCB_department")->displayText(), shown);
                 QCOMPARE(widget<ui::LookupBox>(editor, "LCB_staffpos")->displayText(), QString());
                 QCOMPARE(widget<ui::LookupBox>(editor, "LCB_roles")->displayText(), QString());
@@ -515,8 +515,8 @@ private slots:
         TestDatabase db;
         AppFixture app(db);
         for (QGroupBox* box :
-             {widget<QGroupBox>(app.w.Form2, "GroupBox1"), widget<QGroupBox>(app.w.Form7, "GroupBox1"),
-              widget<QGroupBox>(app.w.Form9, "GroupBox1"), widget<QGroupBox>(app.w.Form11, "GroupBox1")}) {
+             {widget<QGroupBox>(app.w.workerEditor, "GroupBox1"), widget<QGroupBox>(app.w.productEditor, "GroupBox1"),
+              widget<QGroupBox>(app.w.operationKindEditor, "GroupBox1"), widget<QGroupBox>(app.w.entryEditor, "GroupBox1")}) {
             QVERIFY(box);
             QVERIFY(box->font().bold());
             const QList<QWidget*> children = box->findChildren<QWidget*>();
@@ -548,16 +548,16 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm2* editor = app.w.Form2;
+        WorkerEditor* editor = app.w.workerEditor;
         bool stayedOpen = false;
-        ui::scriptModal("TForm2", [&](QDialog* d) {
+        ui::scriptModal("WorkerEditor", [&](QDialog* d) {
             widget<QLineEdit>(editor, "Edit1")->setText(name);
             widget<QPushButton>(editor, "Button1")->click();
             stayedOpen = d->isVisible();
         });
-        app.w.Form5->Tag = 0;
-        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(app.w.Form5, "Button1")->click(); });
-        app.w.Form5->openCatalogue(nullptr);
+        app.w.workersList->Tag = 0;
+        ui::scriptModal("WorkersList", [&](QDialog*) { widget<QPushButton>(app.w.workersList, "Button1")->click(); });
+        app.w.workersList->openCatalogue(nullptr);
         QVERIFY(stayedOpen);
         QCOMPARE(messages(), QStringList{"Ошибка|" + message});
         QCOMPARE(db.scalar("select count(*) from cmn_contractor.person").toInt(), 2);
@@ -570,23 +570,23 @@ private slots:
         loadSmallShop(db);
         loadLookups(db);
         AppFixture app(db);
-        TForm2* worker = app.w.Form2;
-        ui::scriptModal("TForm2", [&](QDialog*) {
+        WorkerEditor* worker = app.w.workerEditor;
+        ui::scriptModal("WorkerEditor", [&](QDialog*) {
             widget<QLineEdit>(worker, "Edit1")->setText(emoji(254));
             widget<QPushButton>(worker, "Button1")->click();
         });
-        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(app.w.Form5, "Button1")->click(); });
-        app.w.Form5->openCatalogue(nullptr);
-        TForm7* product = app.w.Form7;
+        ui::scriptModal("WorkersList", [&](QDialog*) { widget<QPushButton>(app.w.workersList, "Button1")->click(); });
+        app.w.workersList->openCatalogue(nullptr);
+        ProductEditor* product = app.w.productEditor;
         for (const QString& rate : {QStringLiteral("0.0000005"), QStringLiteral("9999999999999999999999.5")}) {
-            ui::scriptModal("TForm7", [&](QDialog*) {
+            ui::scriptModal("ProductEditor", [&](QDialog*) {
                 widget<QLineEdit>(product, "Edit1")->setText("НВ-" + rate.right(3));
                 widget<QLineEdit>(product, "Edit2")->setText(rate);
                 widget<ui::LookupBox>(product, "cb_item")->setKeyValue(10);
                 widget<QPushButton>(product, "Button1")->click();
             });
-            ui::scriptModal("TForm3", [&](QDialog*) { widget<QPushButton>(app.w.Form3, "Button1")->click(); });
-            app.w.Form3->openCatalogue(nullptr);
+            ui::scriptModal("ProductsList", [&](QDialog*) { widget<QPushButton>(app.w.productsList, "Button1")->click(); });
+            app.w.productsList->openCatalogue(nullptr);
         }
         QCOMPARE(messages(), QStringList{});
         QCOMPARE(db.scalar("select char_length(s_caption) from cmn_contractor.person where id > 2").toInt(), 254);
@@ -626,15 +626,15 @@ private slots:
         if (journalWorker)
             addJournalRow(db, journalWorker);
         AppFixture app(db);
-        db::Dataset* workers = app.w.DataModule6->Workers;
-        ui::scriptModal("TForm5", [&](QDialog*) {
+        db::Dataset* workers = app.w.database->Workers;
+        ui::scriptModal("WorkersList", [&](QDialog*) {
             workers->setRecNo(3);
             QCOMPARE(workers->asInt("id"), 7);
             ui::Messages::queueAnswer(answer);
-            widget<QPushButton>(app.w.Form5, "Button3")->click();
+            widget<QPushButton>(app.w.workersList, "Button3")->click();
             QCOMPARE(workers->recordCount(), left);
         });
-        app.w.Form5->openCatalogue(nullptr);
+        app.w.workersList->openCatalogue(nullptr);
         QCOMPARE(messages(), shown);
         QCOMPARE(db.scalar("select count(*) from cmn_contractor.person").toInt(), left);
     }
@@ -646,9 +646,9 @@ private slots:
         loadSmallShop(db);
         loadLookups(db);
         AppFixture app(db);
-        TForm2* editor = app.w.Form2;
+        WorkerEditor* editor = app.w.workerEditor;
         QVariant after;
-        ui::scriptModal("TForm2", [&](QDialog* d) {
+        ui::scriptModal("WorkerEditor", [&](QDialog* d) {
             QApplication::setActiveWindow(d);
             widget<ui::LookupBox>(editor, "LCB_staffpos")->setKeyValue(1);
             widget<ui::LookupBox>(editor, "LCB_staffpos")->setFocus();
@@ -659,8 +659,8 @@ private slots:
             QApplication::sendEvent(widget<ui::LookupBox>(editor, "LCB_staffpos"), &down);
             after = widget<ui::LookupBox>(editor, "LCB_staffpos")->keyValue();
         });
-        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(app.w.Form5, "Button1")->click(); });
-        app.w.Form5->openCatalogue(nullptr);
+        ui::scriptModal("WorkersList", [&](QDialog*) { widget<QPushButton>(app.w.workersList, "Button1")->click(); });
+        app.w.workersList->openCatalogue(nullptr);
         QCOMPARE(after.toInt(), 2);
     }
 
@@ -673,12 +673,12 @@ private slots:
         loadSmallShop(db);
         loadLookups(db);
         AppFixture app(db);
-        TForm3* list = app.w.Form3;
-        TForm7* editor = app.w.Form7;
-        db::Dataset* izdel = app.w.DataModule6->Izdel;
-        ui::scriptModal("TForm3", [&](QDialog*) {
+        ProductsList* list = app.w.productsList;
+        ProductEditor* editor = app.w.productEditor;
+        db::Dataset* izdel = app.w.database->Izdel;
+        ui::scriptModal("ProductsList", [&](QDialog*) {
             izdel->setRecNo(2);
-            ui::scriptModal("TForm7", [&](QDialog* d) {
+            ui::scriptModal("ProductEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового изделия"));
                 QCOMPARE(editor->Tag, 1);
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QString());
@@ -697,7 +697,7 @@ private slots:
             QCOMPARE(izdel->recNo(), 2);
 
             izdel->setRecNo(3);
-            ui::scriptModal("TForm7", [&](QDialog* d) {
+            ui::scriptModal("ProductEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных изделия"));
                 QCOMPARE(editor->Tag, 2);
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("ОК-205"));
@@ -770,17 +770,17 @@ private slots:
         loadSmallShop(db);
         loadLookups(db);
         AppFixture app(db);
-        TForm7* editor = app.w.Form7;
+        ProductEditor* editor = app.w.productEditor;
         bool stayedOpen = false;
-        ui::scriptModal("TForm7", [&](QDialog* d) {
+        ui::scriptModal("ProductEditor", [&](QDialog* d) {
             widget<QLineEdit>(editor, "Edit1")->setText(code);
             widget<QLineEdit>(editor, "Edit2")->setText(rate);
             widget<ui::LookupBox>(editor, "cb_item")->setKeyValue(group ? QVariant(group) : QVariant());
             widget<QPushButton>(editor, "Button1")->click();
             stayedOpen = d->isVisible();
         });
-        ui::scriptModal("TForm3", [&](QDialog*) { widget<QPushButton>(app.w.Form3, "Button1")->click(); });
-        app.w.Form3->openCatalogue(nullptr);
+        ui::scriptModal("ProductsList", [&](QDialog*) { widget<QPushButton>(app.w.productsList, "Button1")->click(); });
+        app.w.productsList->openCatalogue(nullptr);
         QVERIFY(stayedOpen);
         QCOMPARE(messages(), QStringList{"Ошибка|" + message});
         QCOMPARE(db.scalar("select count(*) from cmn_gds_and_srv.gds_and_srv").toInt(), 2);
@@ -792,10 +792,10 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm3* list = app.w.Form3;
+        ProductsList* list = app.w.productsList;
         QVERIFY(list->findChild<QPushButton*>("Button3") == nullptr); // products are never deleted
         StandInOpener opener;
-        ui::scriptModal("TForm3", [&](QDialog*) {
+        ui::scriptModal("ProductsList", [&](QDialog*) {
             QVERIFY(widget<QPushButton>(list, "Button1")->isHidden());
             type(widget<QLineEdit>(list, "Edit1"), "ок");
             widget<QPushButton>(list, "Button2")->click();
@@ -803,14 +803,14 @@ private slots:
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("ОК-205"));
         QCOMPARE(opener.id, 2);
-        ui::scriptModal("TForm3", [&](QDialog*) {
+        ui::scriptModal("ProductsList", [&](QDialog*) {
             type(widget<QLineEdit>(list, "Edit1"), "Я");
             widget<QPushButton>(list, "Button2")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.name, QString());
         QCOMPARE(opener.id, 0);
-        ui::scriptModal("TForm3", [&](QDialog*) {
+        ui::scriptModal("ProductsList", [&](QDialog*) {
             QVERIFY(widget<QPushButton>(list, "Button1")->isVisible());
             QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
         });
@@ -826,13 +826,13 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm8* list = app.w.Form8;
-        TForm9* editor = app.w.Form9;
-        db::Dataset* kinds = app.w.DataModule6->Vid_oper;
-        ui::scriptModal("TForm8", [&](QDialog*) {
+        OperationKindsList* list = app.w.operationKindsList;
+        OperationKindEditor* editor = app.w.operationKindEditor;
+        db::Dataset* kinds = app.w.database->Vid_oper;
+        ui::scriptModal("OperationKindsList", [&](QDialog*) {
             QVERIFY(widget<QLineEdit>(list, "Edit1")->isHidden());
             QCOMPARE(column(kinds, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
-            ui::scriptModal("TForm9", [&](QDialog*) {
+            ui::scriptModal("OperationKindEditor", [&](QDialog*) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового вида операций"));
                 QCOMPARE(editor->Tag, 1);
                 widget<QLineEdit>(editor, "Edit1")->setText(" Гибка ");
@@ -843,7 +843,7 @@ private slots:
             QCOMPARE(kinds->recNo(), 1);
 
             kinds->setRecNo(3);
-            ui::scriptModal("TForm9", [&](QDialog* d) {
+            ui::scriptModal("OperationKindEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных вида операции"));
                 QCOMPARE(editor->Tag, 2);
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("РЕЗКА"));
@@ -902,16 +902,16 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm8* list = app.w.Form8;
-        TForm9* editor = app.w.Form9;
+        OperationKindsList* list = app.w.operationKindsList;
+        OperationKindEditor* editor = app.w.operationKindEditor;
         bool stayedOpen = false;
-        ui::scriptModal("TForm9", [&](QDialog* d) {
+        ui::scriptModal("OperationKindEditor", [&](QDialog* d) {
             widget<QLineEdit>(editor, "Edit1")->setText(name);
             widget<QPushButton>(editor, "Button1")->click();
             stayedOpen = d->isVisible();
         });
-        ui::scriptModal("TForm8", [&](QDialog*) {
-            app.w.DataModule6->Vid_oper->setRecNo(2); // РЕЗКА
+        ui::scriptModal("OperationKindsList", [&](QDialog*) {
+            app.w.database->Vid_oper->setRecNo(2); // РЕЗКА
             (tag == 1 ? widget<QPushButton>(list, "Button1") : widget<QPushButton>(list, "Button2"))->click();
         });
         list->openCatalogue(nullptr);
@@ -927,9 +927,9 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm8* list = app.w.Form8;
+        OperationKindsList* list = app.w.operationKindsList;
         StandInOpener opener;
-        ui::scriptModal("TForm8", [&](QDialog*) {
+        ui::scriptModal("OperationKindsList", [&](QDialog*) {
             QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
             QVERIFY(widget<QPushButton>(list, "Button3")->isHidden());
             type(widget<QLineEdit>(list, "Edit1"), "ре");
@@ -938,7 +938,7 @@ private slots:
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("РЕЗКА"));
         QCOMPARE(opener.id, 1);
-        ui::scriptModal("TForm8", [&](QDialog*) {
+        ui::scriptModal("OperationKindsList", [&](QDialog*) {
             type(widget<QLineEdit>(list, "Edit1"), "Я");
             widget<QPushButton>(list, "Button2")->click();
         });
@@ -946,19 +946,19 @@ private slots:
         QCOMPARE(opener.name, QString());
         QCOMPARE(opener.id, 0);
         // opened from the menu after a narrowed choice, the catalogue lists every kind
-        ui::scriptModal("TForm8", [&](QDialog*) {
+        ui::scriptModal("OperationKindsList", [&](QDialog*) {
             type(widget<QLineEdit>(list, "Edit1"), "КРА");
             widget<QPushButton>(list, "Button2")->click();
         });
         opener.pick(list);
         QCOMPARE(opener.name, QStringLiteral("КРАСКА"));
-        ui::scriptModal("TForm8", [&](QDialog*) {
+        ui::scriptModal("OperationKindsList", [&](QDialog*) {
             QVERIFY(widget<QLineEdit>(list, "Edit1")->isHidden());
             QVERIFY(widget<QPushButton>(list, "Button1")->isVisible());
             QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
-            QCOMPARE(column(app.w.DataModule6->Vid_oper, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
+            QCOMPARE(column(app.w.database->Vid_oper, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
         });
-        app.w.Form1->N6Click();
+        app.w.journal->N6Click();
     }
 
     // ---- statements ----

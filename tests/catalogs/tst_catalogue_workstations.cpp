@@ -54,7 +54,7 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         dm.Vid_oper->open();
         OtherWorkstation first(db, "first", other, 1);
         Outcome got = Outcome::Written;
@@ -83,7 +83,7 @@ private slots:
                                {db::refs_sql::lockExclusive(Ref::Operation, 1),
                                 QString("delete from accounts_dep.norm where id=%1").arg(norms[0][0].toInt())},
                                1);
-        const Outcome got = catalogs::deleteNorm(app.w.DataModule6->ADO_DB.name(), norms[1][0].toInt(), 1);
+        const Outcome got = catalogs::deleteNorm(app.w.database->ADO_DB.name(), norms[1][0].toInt(), 1);
         QVERIFY2(other.finish(), qPrintable(other.error()));
         QVERIFY(other.sawWaiters());
         QCOMPARE(got, Outcome::LastNorm);
@@ -116,7 +116,7 @@ private slots:
         loadSmallShop(db);
         db.exec("insert into accounts_dep.vid_oper (id, vid) values (3, 'ГИБКА')");
         AppFixture app(db);
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         const QString cn = dm.ADO_DB.name();
         const catalogs_sql::Row rows[] = {catalogs_sql::Row::Worker, catalogs_sql::Row::Product,
                                           catalogs_sql::Row::Kind, catalogs_sql::Row::Operation};
@@ -154,10 +154,10 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm2* e = app.w.Form2;
+        WorkerEditor* e = app.w.workerEditor;
         e->Tag = 2;
         e->FPersonId = 2;
-        e->FOpened = catalogs::openedVersion(app.w.DataModule6->ADO_DB.name(), catalogs_sql::Row::Worker, 2);
+        e->FOpened = catalogs::openedVersion(app.w.database->ADO_DB.name(), catalogs_sql::Row::Worker, 2);
         widget<QLineEdit>(e, "Edit1")->setText("Петрова-Смирнова А.С.");
         db.exec("update cmn_contractor.person set s_caption='Петрова А.С. (склад)' where id=2");
 
@@ -182,11 +182,11 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm5* list = app.w.Form5;
-        TForm2* e = app.w.Form2;
-        db::Dataset* workers = app.w.DataModule6->Workers;
+        WorkersList* list = app.w.workersList;
+        WorkerEditor* e = app.w.workerEditor;
+        db::Dataset* workers = app.w.database->Workers;
         QMetaObject::Connection hook;
-        ui::scriptModal("TForm2", [&](QDialog*) {
+        ui::scriptModal("WorkerEditor", [&](QDialog*) {
             widget<QLineEdit>(e, "Edit1")->setText("Новиков Н.Н.");
             hook = connect(workers, &db::Dataset::aboutToOpen, this, [&] {
                 disconnect(hook);
@@ -194,7 +194,7 @@ private slots:
             });
             widget<QPushButton>(e, "Button1")->click();
         });
-        ui::scriptModal("TForm5", [&](QDialog*) { widget<QPushButton>(list, "Button1")->click(); });
+        ui::scriptModal("WorkersList", [&](QDialog*) { widget<QPushButton>(list, "Button1")->click(); });
         list->openCatalogue(nullptr);
         disconnect(hook);
         db.exec("alter view accounts_dep.person_away rename to person");
@@ -213,14 +213,14 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         const QString cn = dm.ADO_DB.name();
         bool tickRan = false;
         ui::Messages::setOnShow([&](const ui::ShownMessage&) {
             QVERIFY(!db::anyTransactionOpen());
-            tickRan = app.w.Form1->runBuildStampCheck();
+            tickRan = app.w.journal->runBuildStampCheck();
         });
-        TForm10* e = app.w.Form10; // an operation that repeats operation 1
+        OperationPriceEditor* e = app.w.operationPriceEditor; // an operation that repeats operation 1
         e->Tag = 1;
         widget<QLineEdit>(e, "Edit1")->setText("ДМ-101");
         widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
@@ -235,7 +235,7 @@ private slots:
 
         db::Transaction tx(cn);
         QVERIFY(db::transactionOpen(cn));
-        QVERIFY(!app.w.Form1->runBuildStampCheck());
+        QVERIFY(!app.w.journal->runBuildStampCheck());
         QVERIFY_THROWS_EXCEPTION(db::DbError, db::Transaction{cn});
         QVERIFY(db::transactionOpen(cn)); // the open one is left as it was
         tx.rollback();

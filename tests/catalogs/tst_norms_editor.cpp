@@ -11,13 +11,13 @@
 
 namespace {
 
-ui::DatasetModel* model(TForm22* f)
+ui::DatasetModel* model(NormsEditor* f)
 {
     return widget<ui::DbGrid>(f, "DBGrid1")->datasetModel();
 }
 
 // The grid's column texts of every row, as shown.
-QStringList shown(TForm22* f, int column)
+QStringList shown(NormsEditor* f, int column)
 {
     QStringList out;
     for (int r = 0; r < model(f)->rowCount(); ++r)
@@ -26,7 +26,7 @@ QStringList shown(TForm22* f, int column)
 }
 
 // Starts a new row the way a user does: the cursor on the last row, Down.
-void startNewRow(TForm22* f)
+void startNewRow(NormsEditor* f)
 {
     widget<ui::DbGrid>(f, "DBGrid1")->setFocus();
     if (model(f)->rowCount() > 0)
@@ -40,7 +40,7 @@ QString decimal(QString text)
     return text.replace(u'.', QLocale().decimalPoint());
 }
 
-bool type(TForm22* f, int row, int column, const QString& text)
+bool type(NormsEditor* f, int row, int column, const QString& text)
 {
     return model(f)->setData(model(f)->index(row, column), text);
 }
@@ -74,9 +74,9 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm22* f = app.w.Form22;
-        app.w.DataModule6->Oper->open();
-        ui::scriptModal("TForm22", [&](QDialog*) {
+        NormsEditor* f = app.w.normsEditor;
+        app.w.database->Oper->open();
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
             QCOMPARE(shown(f, 0), (QStringList{"100", "200"}));
             startNewRow(f);
             QCOMPARE(model(f)->rowCount(), 3);
@@ -117,8 +117,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm22* f = app.w.Form22;
-        ui::scriptModal("TForm22", [&](QDialog*) { widget<QPushButton>(f, "Button2")->click(); });
+        NormsEditor* f = app.w.normsEditor;
+        ui::scriptModal("NormsEditor", [&](QDialog*) { widget<QPushButton>(f, "Button2")->click(); });
         f->showForOperation(operation);
         QVERIFY(ui::Messages::shown().isEmpty());
         QCOMPARE(shown(f, 0), left);
@@ -132,12 +132,12 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm22* f = app.w.Form22;
-        db::Dataset* oper = app.w.DataModule6->Oper;
+        NormsEditor* f = app.w.normsEditor;
+        db::Dataset* oper = app.w.database->Oper;
         oper->open();
         oper->setRecNo(2);
         QCOMPARE(oper->asInt("id"), 2);
-        ui::scriptModal("TForm22", [&](QDialog*) {
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
             startNewRow(f);
             QVERIFY(type(f, 1, 0, "80"));
             QVERIFY(type(f, 1, 1, "7.125"));
@@ -184,8 +184,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm22* f = app.w.Form22;
-        ui::scriptModal("TForm22", [&](QDialog*) {
+        NormsEditor* f = app.w.normsEditor;
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
             // Typed into the cell's editor and confirmed with Enter: the message, and the cell open again with the
             // text.
             const QModelIndex cell = model(f)->index(0, column);
@@ -219,8 +219,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm22* f = app.w.Form22;
-        ui::scriptModal("TForm22", [&](QDialog*) {
+        NormsEditor* f = app.w.normsEditor;
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
             startNewRow(f);
             QVERIFY(type(f, 1, 1, "5"));
             widget<ui::DbGrid>(f, "DBGrid1")
@@ -243,8 +243,8 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm22* f = app.w.Form22;
-        ui::scriptModal("TForm22", [&](QDialog*) {
+        NormsEditor* f = app.w.normsEditor;
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
             widget<ui::DbGrid>(f, "DBGrid1")->setFocus();
             widget<ui::DbGrid>(f, "DBGrid1")->setCurrentIndex(model(f)->index(0, 0));
             QVERIFY(type(f, 0, 0, "300"));
@@ -287,7 +287,7 @@ private slots:
     {
         QFETCH(QVariant, value);
         QFETCH(QString, text);
-        QCOMPARE(TForm22::priceText(value), decimal(text));
+        QCOMPARE(NormsEditor::priceText(value), decimal(text));
     }
 };
 

@@ -66,12 +66,12 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm4* list = app.w.Form4;
-        TForm10* e = app.w.Form10;
-        TForm22* norms = app.w.Form22;
-        TDataModule6* dm = app.w.DataModule6;
+        OperationPricesList* list = app.w.operationPricesList;
+        OperationPriceEditor* e = app.w.operationPriceEditor;
+        NormsEditor* norms = app.w.normsEditor;
+        Database* dm = app.w.database;
         dm->Oper->open();
-        ui::scriptModal("TForm10", [&](QDialog*) {
+        ui::scriptModal("OperationPriceEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой цены за операцию"));
             QCOMPARE(widget<QComboBox>(e, "ComboBox1")->currentText(), QStringLiteral("Готовая продукция"));
             widget<QPushButton>(e, "Button3")->click();
@@ -81,15 +81,15 @@ private slots:
             widget<QPushButton>(e, "Button1")->click();
             QVERIFY(!e->isVisible());
         });
-        ui::scriptModal("TForm3", [&](QDialog* d) {
+        ui::scriptModal("ProductsList", [&](QDialog* d) {
             QVERIFY(dm->Izdel->locate("id", 2));
-            widget<QPushButton>(static_cast<TForm3*>(d), "Button2")->click();
+            widget<QPushButton>(static_cast<ProductsList*>(d), "Button2")->click();
         });
-        ui::scriptModal("TForm8", [&](QDialog* d) {
+        ui::scriptModal("OperationKindsList", [&](QDialog* d) {
             QVERIFY(dm->Vid_oper->locate("ID", 1));
-            widget<QPushButton>(static_cast<TForm8*>(d), "Button2")->click();
+            widget<QPushButton>(static_cast<OperationKindsList*>(d), "Button2")->click();
         });
-        ui::scriptModal("TForm22", [&](QDialog*) {
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
             auto* m = widget<ui::DbGrid>(norms, "DBGrid1")->datasetModel();
             QCOMPARE(m->rowCount(), 0);
             QTest::keyClick(widget<ui::DbGrid>(norms, "DBGrid1"), Qt::Key_Down);
@@ -100,7 +100,7 @@ private slots:
         });
         widget<QPushButton>(list, "Button1")->click();
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
-        QCOMPARE(ui::shownModals(), (QStringList{"TForm10", "TForm3", "TForm8", "TForm22"}));
+        QCOMPARE(ui::shownModals(), (QStringList{"OperationPriceEditor", "ProductsList", "OperationKindsList", "NormsEditor"}));
         const QList<QVariantList> added =
             db.rows("select id, vid, naimen, i_id, cena_new from accounts_dep.oper where id not in (1, 2)");
         QCOMPARE(added.size(), 1);
@@ -129,19 +129,19 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm4* list = app.w.Form4;
-        TForm10* e = app.w.Form10;
-        TForm22* norms = app.w.Form22;
-        TDataModule6* dm = app.w.DataModule6;
+        OperationPricesList* list = app.w.operationPricesList;
+        OperationPriceEditor* e = app.w.operationPriceEditor;
+        NormsEditor* norms = app.w.normsEditor;
+        Database* dm = app.w.database;
         dm->Oper->open();
-        ui::scriptModal("TForm10", [&](QDialog*) {
+        ui::scriptModal("OperationPriceEditor", [&](QDialog*) {
             e->FProductId = 2;
             widget<QLineEdit>(e, "Edit1")->setText("ОК-205");
             e->FKindId = 1;
             widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
             widget<QPushButton>(e, "Button1")->click();
         });
-        ui::scriptModal("TForm22", [&](QDialog*) {
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
             auto* m = widget<ui::DbGrid>(norms, "DBGrid1")->datasetModel();
             QCOMPARE(m->rowCount(), 0);
             if (typed) {
@@ -218,9 +218,9 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm10* e = app.w.Form10;
-        app.w.DataModule6->Oper->open();
-        QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
+        OperationPriceEditor* e = app.w.operationPriceEditor;
+        app.w.database->Oper->open();
+        QVERIFY(app.w.database->Oper->locate("id", 1));
         e->Tag = tag;
         widget<QLineEdit>(e, "Edit1")->setText(product);
         widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
@@ -265,10 +265,10 @@ private slots:
                 "insert into accounts_dep.smena (w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok)"
                 " values (1, 1, 1, 12.5, 10, 0, current_date, 1, 0, 8, 'no')");
         AppFixture app(db);
-        app.w.DataModule6->Oper->open();
-        QVERIFY(app.w.DataModule6->Oper->locate("id", operation));
+        app.w.database->Oper->open();
+        QVERIFY(app.w.database->Oper->locate("id", operation));
         ui::Messages::queueAnswer(answer);
-        widget<QPushButton>(app.w.Form4, "Button3")->click();
+        widget<QPushButton>(app.w.operationPricesList, "Button3")->click();
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.first().kind, ui::ShownMessage::Kind::Question);
         QCOMPARE(shown.first().text, QStringLiteral("Удалить операцию?"));
@@ -281,7 +281,7 @@ private slots:
         }
         QCOMPARE(db.scalar("select count(*) from accounts_dep.oper").toInt(), operationsLeft);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.norm").toInt(), normsLeft);
-        QCOMPARE(app.w.DataModule6->Oper->recordCount(), operationsLeft);
+        QCOMPARE(app.w.database->Oper->recordCount(), operationsLeft);
     }
 
     // The double click and Enter in the list: the norms of the row with "Цены" checked, otherwise what the second
@@ -294,8 +294,8 @@ private slots:
         QTest::addColumn<QString>("opens");
         for (bool enter : {false, true}) {
             const char* how = enter ? "Enter" : "double click";
-            QTest::addRow("%s, Цены unchecked: change", how) << false << 0 << enter << "TForm10";
-            QTest::addRow("%s, Цены checked: norms", how) << true << 0 << enter << "TForm22";
+            QTest::addRow("%s, Цены unchecked: change", how) << false << 0 << enter << "OperationPriceEditor";
+            QTest::addRow("%s, Цены checked: norms", how) << true << 0 << enter << "NormsEditor";
             QTest::addRow("%s, choice mode: hand-over", how) << true << 1 << enter << "";
         }
     }
@@ -309,16 +309,16 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm4* list = app.w.Form4;
+        OperationPricesList* list = app.w.operationPricesList;
         widget<QCheckBox>(list, "CheckBox1")->setChecked(prices);
         QStringList normsShown;
-        ui::scriptModal("TForm22", [&](QDialog*) {
-            for (int r = 0; r < widget<ui::DbGrid>(app.w.Form22, "DBGrid1")->datasetModel()->rowCount(); ++r)
+        ui::scriptModal("NormsEditor", [&](QDialog*) {
+            for (int r = 0; r < widget<ui::DbGrid>(app.w.normsEditor, "DBGrid1")->datasetModel()->rowCount(); ++r)
                 normsShown
-                    << widget<ui::DbGrid>(app.w.Form22, "DBGrid1")->datasetModel()->index(r, 0).data().toString();
+                    << widget<ui::DbGrid>(app.w.normsEditor, "DBGrid1")->datasetModel()->index(r, 0).data().toString();
         });
-        ui::scriptModal("TForm4", [&](QDialog* d) {
-            QVERIFY(app.w.DataModule6->Oper->locate("id", 1));
+        ui::scriptModal("OperationPricesList", [&](QDialog* d) {
+            QVERIFY(app.w.database->Oper->locate("id", 1));
             auto* grid = widget<ui::DbGrid>(list, "DBGrid1");
             if (byEnter) {
                 grid->setFocus();
@@ -333,14 +333,14 @@ private slots:
             list->openCatalogue(nullptr);
         else
             list->choose(nullptr);
-        QCOMPARE(ui::shownModals(), opens.isEmpty() ? QStringList{"TForm4"} : (QStringList{"TForm4", opens}));
-        if (opens == "TForm10") {
-            QCOMPARE(app.w.Form10->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
-            QCOMPARE(widget<QLineEdit>(app.w.Form10, "Edit1")->text(), QStringLiteral("ДМ-101"));
-            QCOMPARE(widget<QLineEdit>(app.w.Form10, "Edit2")->text(), QStringLiteral("РЕЗКА"));
-            QCOMPARE(app.w.Form10->Tag, 2);
+        QCOMPARE(ui::shownModals(), opens.isEmpty() ? QStringList{"OperationPricesList"} : (QStringList{"OperationPricesList", opens}));
+        if (opens == "OperationPriceEditor") {
+            QCOMPARE(app.w.operationPriceEditor->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
+            QCOMPARE(widget<QLineEdit>(app.w.operationPriceEditor, "Edit1")->text(), QStringLiteral("ДМ-101"));
+            QCOMPARE(widget<QLineEdit>(app.w.operationPriceEditor, "Edit2")->text(), QStringLiteral("РЕЗКА"));
+            QCOMPARE(app.w.operationPriceEditor->Tag, 2);
         }
-        if (opens == "TForm22")
+        if (opens == "NormsEditor")
             QCOMPARE(normsShown, (QStringList{"100", "200"}));
         if (tag == 1) {
             QVERIFY(list->choice().made);
@@ -363,10 +363,10 @@ private slots:
             opened << f;
             return true;
         });
-        TForm4* list = app.w.Form4;
-        app.w.DataModule6->Oper->open();
+        OperationPricesList* list = app.w.operationPricesList;
+        app.w.database->Oper->open();
         widget<QLineEdit>(list, "Edit1")->setText("ОК");
-        QCOMPARE(app.w.DataModule6->Oper->recordCount(), 1);
+        QCOMPARE(app.w.database->Oper->recordCount(), 1);
         widget<QPushButton>(list, "Button5")->click();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
@@ -398,7 +398,7 @@ private slots:
         QVERIFY(fits(2, "Операция", true));
         QVERIFY(fits(3, "Цена", true));
         QVERIFY(fits(4, "Готовая продукция", false));
-        QVERIFY(!app.w.Form4->XLS_Rep->isOpen());
+        QVERIFY(!app.w.operationPricesList->XLS_Rep->isOpen());
     }
 };
 

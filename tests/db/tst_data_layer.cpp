@@ -25,7 +25,7 @@ private:
     // A data module connected to a fresh database.
     struct Connected {
         TestDatabase db;
-        TDataModule6 dm;
+        Database dm;
         Connected()
         {
             dm.ADO_DB.setConnectionString(db.connectionString());
@@ -365,7 +365,7 @@ private slots:
     // The shared statements are held against their documented texts.
     void dataModuleStatements()
     {
-        TDataModule6 dm;
+        Database dm;
         QCOMPARE(dm.Workers->sql(), QStringLiteral("select * from accounts_dep.person order by fio"));
         QCOMPARE(dm.Izdel->sql(), QStringLiteral("select *  from accounts_dep.IZDEL order by marka"));
         QCOMPARE(dm.Vid_oper->sql(), QStringLiteral("select * from accounts_dep.VID_OPER order by vid"));

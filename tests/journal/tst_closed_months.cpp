@@ -66,7 +66,7 @@ journal_sql::EntryRow foremansEntry()
 // The foreman's session with the program's connection (a service naming the login).
 struct LoginSession {
     ServiceFile service;
-    TDataModule6 dm;
+    Database dm;
     LoginSession(TestDatabase& db, const PersonalLogin& login)
         : service(db, login.name())
     {
@@ -103,7 +103,7 @@ private slots:
         db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5) values (1, 1, 10, 2026, 4)");
         const int history = db.scalar("select count(*) from accounts_dep.smena_history where row_id<>0").toInt();
         AppFixture app(db);
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         QVERIFY(db::months::closeMonth(dm.ADO_DB.name(), 10, 2026));
         QVERIFY(!db::months::closeMonth(dm.ADO_DB.name(), 10, 2026)); // closed already
         dm.Smena1->setParam("ok", "ta");
@@ -233,13 +233,13 @@ private slots:
                     .arg(today.month()));
         AppFixture app(db);
         app.login("9865", [&] {
-            QCOMPARE(app.w.Form1->windowTitle(), QStringLiteral("Табель — месяц закрыт, записи не меняются"));
+            QCOMPARE(app.w.journal->windowTitle(), QStringLiteral("Табель — месяц закрыт, записи не меняются"));
             for (const char* button : {"Button1", "Button2", "Button3"})
-                QVERIFY(!widget<QPushButton>(app.w.Form1, button)->isEnabled());
-            QTest::keyClick(widget<ui::DbGrid>(app.w.Form1, "DBGrid2"), Qt::Key_Delete); // nothing
+                QVERIFY(!widget<QPushButton>(app.w.journal, button)->isEnabled());
+            QTest::keyClick(widget<ui::DbGrid>(app.w.journal, "DBGrid2"), Qt::Key_Delete); // nothing
             QVERIFY(ui::Messages::shown().isEmpty());
             ui::guarded([&] {
-                journal::deleteRow(*app.w.DataModule6, journal::ShownRow::current(*app.w.DataModule6->Smena1));
+                journal::deleteRow(*app.w.database, journal::ShownRow::current(*app.w.database->Smena1));
             });
         });
         const auto shown = ui::Messages::shown();
@@ -271,7 +271,7 @@ private slots:
         AppFixture app(db);
         bool ran = false;
         app.login(code, [&] {
-            TForm1* j = app.w.Form1;
+            JournalWindow* j = app.w.journal;
             auto* add = widget<QPushButton>(j, "Button1");
             QCOMPARE(j->windowTitle(), QStringLiteral("Табель"));
             QVERIFY(add->isEnabled());
@@ -304,7 +304,7 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm19* t = app.w.Form19;
+        TimesheetWindow* t = app.w.timesheet;
         t->FMayCloseMonths = true;
         t->SelectMonthOf(kDay);
         t->ComboBox1Change();
@@ -335,7 +335,7 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         db::setSessionRole("full");
         {
             db::Transaction tx(dm.ADO_DB.name());
@@ -367,7 +367,7 @@ private slots:
                      {"D", "full", QSysInfo::machineHostName(), "sys", "12", "", "ok", ""},
                  }));
 
-        TForm24 window;
+        HistoryWindow window;
         window.showRow(dm.ADO_DB.name(), id.toLongLong());
         QCOMPARE(window.List->rowCount(), 4);
         QStringList actions;
@@ -392,8 +392,8 @@ private slots:
         db.exec("update accounts_dep.smena set w_id = 2, i_id = 2, o_id = 2 where id = 1");
         db.exec("update accounts_dep.smena set w_id = 777 where id = 1");
         AppFixture app(db);
-        TForm24 window;
-        window.showRow(app.w.DataModule6->ADO_DB.name(), 1);
+        HistoryWindow window;
+        window.showRow(app.w.database->ADO_DB.name(), 1);
         QCOMPARE(window.List->rowCount(), 3);
         QCOMPARE(window.List->item(0, 5)->text(), QStringLiteral("Работник: Петрова А.С. → 777"));
         QCOMPARE(window.List->item(1, 5)->text(),

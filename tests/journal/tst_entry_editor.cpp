@@ -42,17 +42,17 @@ void addRow(TestDatabase& db, int id, int worker, int shift, const QDate& date, 
 void openJournal(AppFixture& app, int shift = 1)
 {
     for (int s = 1; s <= 4; ++s)
-        app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
-    app.w.Form1->FormActivate();
+        app.w.database->smenaQuery(s)->setParam("ok", "ta");
+    app.w.journal->FormActivate();
     QRadioButton* buttons[] = {
-        widget<QRadioButton>(app.w.Form1, "RadioButton1"), widget<QRadioButton>(app.w.Form1, "RadioButton2"),
-        widget<QRadioButton>(app.w.Form1, "RadioButton3"), widget<QRadioButton>(app.w.Form1, "RadioButton4")};
+        widget<QRadioButton>(app.w.journal, "RadioButton1"), widget<QRadioButton>(app.w.journal, "RadioButton2"),
+        widget<QRadioButton>(app.w.journal, "RadioButton3"), widget<QRadioButton>(app.w.journal, "RadioButton4")};
     buttons[shift - 1]->setChecked(true);
 }
 
 // The editor as the two choosers leave it for a new row of operation 1 (base price 10.25) or 2 (painting, 30) in
 // the journal's shift.
-void fillNew(TForm11* e, int shift, const QDate& date, int worker, int oper, const QString& quantity,
+void fillNew(EntryEditor* e, int shift, const QDate& date, int worker, int oper, const QString& quantity,
              const QString& hours)
 {
     e->prepareNew(date, shift, false);
@@ -198,7 +198,7 @@ private slots:
         QFETCH(QString, shownText);
         QFETCH(QString, statementText);
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        QCOMPARE(TForm11::shown(value), shownText);
+        QCOMPARE(EntryEditor::shown(value), shownText);
         QCOMPARE(db::sql::price(value), statementText);
     }
 
@@ -224,7 +224,7 @@ private slots:
         QFETCH(bool, dayOff);
         QFETCH(QString, price);
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        QCOMPARE(TForm11::shown(TForm11::finalPrice(1.0625, dayOff, shift)), price);
+        QCOMPARE(EntryEditor::shown(EntryEditor::finalPrice(1.0625, dayOff, shift)), price);
     }
 
     // Only digits (and Backspace) can be typed into the four number boxes; pasted text must be digits too.
@@ -233,7 +233,7 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         widget<QLineEdit>(e, "Edit5")->setEnabled(true);
         for (QLineEdit* box : {widget<QLineEdit>(e, "Edit3"), widget<QLineEdit>(e, "Edit4"),
                                widget<QLineEdit>(e, "Edit5"), widget<QLineEdit>(e, "Edit6")}) {
@@ -252,7 +252,7 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         widget<QLineEdit>(e, "Edit5")->setEnabled(true);
         // The chain from "..." of the worker, narrowed to the controls that take Tab.
         const QList<QWidget*> expected{
@@ -288,11 +288,11 @@ private slots:
         addRow(db, 1, 1, 1, day, 5);
         AppFixture app(db);
         openJournal(app);
-        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
-        app.w.Form1->DateTCloseUp();
-        TForm11* e = app.w.Form11;
+        widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
+        app.w.journal->DateTCloseUp();
+        EntryEditor* e = app.w.entryEditor;
         bool shown = false;
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             shown = true;
             e->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(e));
@@ -321,7 +321,7 @@ private slots:
             QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QLineEdit>(e, "Edit4")));
             QTest::keyClick(e->focusWidget(), Qt::Key_Return);
         });
-        widget<QPushButton>(app.w.Form1, "Button2")->click();
+        widget<QPushButton>(app.w.journal, "Button2")->click();
         QVERIFY(shown);
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QCOMPARE(db.rows("select data, kol_vo::int, time, brak from accounts_dep.smena where id = 1"),
@@ -346,8 +346,8 @@ private slots:
         addRow(db, 5, 2, 2, today, 6, painting, painting ? 14 : 0);
         AppFixture app(db);
         openJournal(app, 2);
-        TForm11* e = app.w.Form11;
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        EntryEditor* e = app.w.entryEditor;
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
             QCOMPARE(e->Tag, 2);
             QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
@@ -366,8 +366,8 @@ private slots:
             QCOMPARE(e->FWorkerId, 2);
             QCOMPARE(e->FOperId, painting ? 2 : 1);
             QCOMPARE(e->FProductId, painting ? 2 : 1);
-            QVERIFY(!app.w.DataModule6->Oper->isOpen());
-            QVERIFY(!app.w.DataModule6->Oper->filtered());
+            QVERIFY(!app.w.database->Oper->isOpen());
+            QVERIFY(!app.w.database->Oper->filtered());
             // the base price of the row's own operation (not 0 with the list closed)
             const QString base = painting ? QStringLiteral("30") : QStringLiteral("10,25");
             QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
@@ -377,8 +377,8 @@ private slots:
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("123"));
         });
-        widget<QPushButton>(app.w.Form1, "Button2")->click();
-        QCOMPARE(ui::shownModals(), QStringList{"TForm11"});
+        widget<QPushButton>(app.w.journal, "Button2")->click();
+        QCOMPARE(ui::shownModals(), QStringList{"EntryEditor"});
         QVERIFY(messages().isEmpty());
     }
 
@@ -390,14 +390,14 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         openJournal(app, 3);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         fillNew(e, 3, QDate(2026, 1, 1), 1, 2, "5", "7");
         widget<QLineEdit>(e, "Edit5")->setText("3");
         widget<QLineEdit>(e, "Edit4")->setText("2");
         widget<QLineEdit>(e, "Edit7")->setText("36");
         const QDate day(2026, 2, 14);
-        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
             QCOMPARE(e->Tag, 1);
             QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), day);
@@ -410,8 +410,8 @@ private slots:
             QCOMPARE(e->FOperId, 2);
             QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QPushButton>(e, "Button3")));
         });
-        widget<QPushButton>(app.w.Form1, "Button1")->click();
-        QCOMPARE(ui::shownModals(), QStringList{"TForm11"});
+        widget<QPushButton>(app.w.journal, "Button1")->click();
+        QCOMPARE(ui::shownModals(), QStringList{"EntryEditor"});
     }
 
     // The worker chooser: the workers list in choice mode hands the chosen worker over; "Выход" changes nothing.
@@ -421,11 +421,11 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         openJournal(app);
-        TForm11* e = app.w.Form11;
-        TDataModule6* dm = app.w.DataModule6;
+        EntryEditor* e = app.w.entryEditor;
+        Database* dm = app.w.database;
         e->prepareNew(QDate::currentDate(), 1, false);
-        ui::scriptModal("TForm5", [&](QDialog* d) {
-            auto* list = static_cast<TForm5*>(d);
+        ui::scriptModal("WorkersList", [&](QDialog* d) {
+            auto* list = static_cast<WorkersList*>(d);
             QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
             QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Down);
             QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
@@ -434,12 +434,12 @@ private slots:
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
         QCOMPARE(e->FWorkerId, 2);
         QVERIFY(!dm->Workers->isOpen());
-        ui::scriptModal("TForm5",
-                        [&](QDialog* d) { widget<QPushButton>(static_cast<TForm5*>(d), "Button4")->click(); });
+        ui::scriptModal("WorkersList",
+                        [&](QDialog* d) { widget<QPushButton>(static_cast<WorkersList*>(d), "Button4")->click(); });
         widget<QPushButton>(e, "Button3")->click();
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
         QCOMPARE(e->FWorkerId, 2);
-        QCOMPARE(ui::shownModals(), (QStringList{"TForm5", "TForm5"}));
+        QCOMPARE(ui::shownModals(), (QStringList{"WorkersList", "WorkersList"}));
     }
 
     // The operation chooser. For a change the list stands on the row's operation; a confirmed choice on a list
@@ -454,11 +454,11 @@ private slots:
         addRow(db, 5, 2, 2, today, 6, true, 14);
         AppFixture app(db);
         openJournal(app, 2);
-        TForm11* e = app.w.Form11;
-        TDataModule6* dm = app.w.DataModule6;
-        ui::scriptModal("TForm11", [&](QDialog*) {
-            ui::scriptModal("TForm4", [&](QDialog* d) {
-                auto* list = static_cast<TForm4*>(d);
+        EntryEditor* e = app.w.entryEditor;
+        Database* dm = app.w.database;
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
+            ui::scriptModal("OperationPricesList", [&](QDialog* d) {
+                auto* list = static_cast<OperationPricesList*>(d);
                 QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
                 QVERIFY(widget<QPushButton>(list, "Button2")->isDefault());
                 QVERIFY(!widget<QPushButton>(list, "Button1")->isVisible() &&
@@ -486,13 +486,13 @@ private slots:
             QVERIFY(!dm->Oper->filtered());
             widget<QPushButton>(e, "Button2")->click();
         });
-        widget<QPushButton>(app.w.Form1, "Button2")->click();
+        widget<QPushButton>(app.w.journal, "Button2")->click();
 
-        widget<QCheckBox>(app.w.Form1, "CBox1")->setChecked(true);
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        widget<QCheckBox>(app.w.journal, "CBox1")->setChecked(true);
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             widget<QLineEdit>(e, "Edit5")->setText("9");
-            ui::scriptModal("TForm4", [&](QDialog* d) {
-                auto* list = static_cast<TForm4*>(d);
+            ui::scriptModal("OperationPricesList", [&](QDialog* d) {
+                auto* list = static_cast<OperationPricesList*>(d);
                 QCOMPARE(dm->Oper->asInt("id"), 1);
                 widget<QPushButton>(list, "Button2")->click();
             });
@@ -506,8 +506,8 @@ private slots:
             QVERIFY(widget<QLineEdit>(e, "Edit5")->text().isEmpty());
             widget<QPushButton>(e, "Button2")->click();
         });
-        widget<QPushButton>(app.w.Form1, "Button1")->click();
-        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4", "TForm11", "TForm4"}));
+        widget<QPushButton>(app.w.journal, "Button1")->click();
+        QCOMPARE(ui::shownModals(), (QStringList{"EntryEditor", "OperationPricesList", "EntryEditor", "OperationPricesList"}));
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
     }
 
@@ -520,7 +520,7 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         openJournal(app);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         QStringList focus;
         const auto chooseInList = [](const char* list, int downs) {
             ui::scriptModal(list, [downs](QDialog* d) {
@@ -536,19 +536,19 @@ private slots:
             QTest::keyClick(e->focusWidget(), Qt::Key_Return);
             focus << e->focusWidget()->objectName();
         };
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             focus << e->focusWidget()->objectName();
-            chooseInList("TForm5", 1); // Петрова
+            chooseInList("WorkersList", 1); // Петрова
             enterOnFocus();
-            ui::scriptModal("TForm4", [](QDialog* d) { QTest::keyClick(widget<QLineEdit>(d, "Edit1"), Qt::Key_Escape); });
+            ui::scriptModal("OperationPricesList", [](QDialog* d) { QTest::keyClick(widget<QLineEdit>(d, "Edit1"), Qt::Key_Escape); });
             enterOnFocus();
-            chooseInList("TForm4", 0); // РЕЗКА
+            chooseInList("OperationPricesList", 0); // РЕЗКА
             enterOnFocus();
             QTest::keyClicks(e->focusWidget(), "5");
-            chooseInList("TForm4", 1); // the painting operation instead: the colour is what is missing now
+            chooseInList("OperationPricesList", 1); // the painting operation instead: the colour is what is missing now
             QTest::keyClick(widget<QPushButton>(e, "Button4"), Qt::Key_Space);
             focus << e->focusWidget()->objectName();
-            chooseInList("TForm4", 0); // back to РЕЗКА: nothing is missing, the road goes on to "Кол-во"
+            chooseInList("OperationPricesList", 0); // back to РЕЗКА: nothing is missing, the road goes on to "Кол-во"
             QTest::keyClick(widget<QPushButton>(e, "Button4"), Qt::Key_Space);
             focus << e->focusWidget()->objectName();
             e->activateWindow();
@@ -556,9 +556,9 @@ private slots:
             QTest::keyClick(e->focusWidget(), Qt::Key_7); // the selected quantity typed over
             QTest::keyClick(e->focusWidget(), Qt::Key_Return);
         });
-        widget<QPushButton>(app.w.Form1, "Button1")->click();
+        widget<QPushButton>(app.w.journal, "Button1")->click();
         QCOMPARE(focus, (QStringList{"Button3", "Button4", "Button4", "Edit3", "Edit5", "Edit3"}));
-        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm5", "TForm4", "TForm4", "TForm4", "TForm4"}));
+        QCOMPARE(ui::shownModals(), (QStringList{"EntryEditor", "WorkersList", "OperationPricesList", "OperationPricesList", "OperationPricesList", "OperationPricesList"}));
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QCOMPARE(db.rows("select w_id, o_id, kol_vo::int, time from accounts_dep.smena"),
                  (QList<QVariantList>{{2, 1, 7, 0}}));
@@ -572,11 +572,11 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         openJournal(app);
-        TForm11* e = app.w.Form11;
-        TDataModule6* dm = app.w.DataModule6;
-        ui::scriptModal("TForm11", [&](QDialog*) {
-            ui::scriptModal("TForm4", [&](QDialog* d) {
-                auto* list = static_cast<TForm4*>(d);
+        EntryEditor* e = app.w.entryEditor;
+        Database* dm = app.w.database;
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
+            ui::scriptModal("OperationPricesList", [&](QDialog* d) {
+                auto* list = static_cast<OperationPricesList*>(d);
                 QCOMPARE(dm->Oper->asInt("id"), 1);
                 widget<QLineEdit>(list, "Edit1")
                     ->setText("ОК"); // as typed: the search runs on every change of the text
@@ -592,15 +592,15 @@ private slots:
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("30"));
             widget<QPushButton>(e, "Button2")->click();
         });
-        widget<QPushButton>(app.w.Form1, "Button1")->click();
-        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm4"}));
+        widget<QPushButton>(app.w.journal, "Button1")->click();
+        QCOMPARE(ui::shownModals(), (QStringList{"EntryEditor", "OperationPricesList"}));
         // the price list opened from the menu afterwards: an empty search box over every operation
-        ui::scriptModal("TForm4", [&](QDialog* d) {
-            QCOMPARE(widget<QLineEdit>(static_cast<TForm4*>(d), "Edit1")->text(), QString());
+        ui::scriptModal("OperationPricesList", [&](QDialog* d) {
+            QCOMPARE(widget<QLineEdit>(static_cast<OperationPricesList*>(d), "Edit1")->text(), QString());
             QVERIFY(!dm->Oper->filtered());
             QCOMPARE(dm->Oper->recordCount(), 2);
         });
-        app.w.Form1->N4Click();
+        app.w.journal->N4Click();
     }
 
     // The road of one row through the windows: "Добавить", the worker and the operation chosen in their lists,
@@ -614,15 +614,15 @@ private slots:
         const QDate today = QDate::currentDate();
         addRow(db, 1, 1, 4, today, 2);
         AppFixture app(db);
-        TDataModule6* dm = app.w.DataModule6;
-        TForm1* j = app.w.Form1;
+        Database* dm = app.w.database;
+        JournalWindow* j = app.w.journal;
         openJournal(app, 4); // overtime
         widget<QCheckBox>(j, "CBox1")->setChecked(true);
-        TForm11* e = app.w.Form11;
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        EntryEditor* e = app.w.entryEditor;
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
-            ui::scriptModal("TForm5", [&](QDialog* d) {
-                auto* list = static_cast<TForm5*>(d);
+            ui::scriptModal("WorkersList", [&](QDialog* d) {
+                auto* list = static_cast<WorkersList*>(d);
                 QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
                 QCOMPARE(dm->Workers->asString("fio"), QStringLiteral("Иванов И.И."));
                 QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Down);
@@ -631,8 +631,8 @@ private slots:
             QTest::mouseClick(widget<QLineEdit>(e, "Edit1"), Qt::LeftButton);
             QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
             QVERIFY(!dm->Workers->isOpen());
-            ui::scriptModal("TForm4", [&](QDialog* d) {
-                auto* list = static_cast<TForm4*>(d);
+            ui::scriptModal("OperationPricesList", [&](QDialog* d) {
+                auto* list = static_cast<OperationPricesList*>(d);
                 QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
                 QVERIFY(dm->Oper->locate("id", 2));
                 widget<QPushButton>(list, "Button2")->click();
@@ -662,7 +662,7 @@ private slots:
             QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         });
         widget<QPushButton>(j, "Button1")->click();
-        QCOMPARE(ui::shownModals(), (QStringList{"TForm11", "TForm5", "TForm4"}));
+        QCOMPARE(ui::shownModals(), (QStringList{"EntryEditor", "WorkersList", "OperationPricesList"}));
         QCOMPARE(db.rows("select w_id, o_id, i_id, cena, kol_vo::int, brak, time, color, smena, ok from "
                          "accounts_dep.smena where id <> 1"),
                  (QList<QVariantList>{{2, 2, 2, 90.0, 12, 1, 8, 7, 4, "no"}}));
@@ -686,7 +686,7 @@ private slots:
 
         // "Изменить" on the second of the two rows: saved, it stays at its place
         QCOMPARE(dm->Smena4->recNo(), 2);
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
             widget<QLineEdit>(e, "Edit6")->setText("9");
             widget<QPushButton>(e, "Button1")->click();
@@ -705,9 +705,9 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         openJournal(app);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         fillNew(e, 1, QDate::currentDate(), 1, 1, "", "");
-        TDataModule6* dm = app.w.DataModule6;
+        Database* dm = app.w.database;
         dm->Oper->open();
         QVERIFY(dm->Oper->locate("id", 1));
         e->FPrice = 10.25 * 1.5;
@@ -801,7 +801,7 @@ private slots:
         addRow(db, 1, 1, 2, day, 8, true, 4); // worker 1, painting operation 2, colour 4
         AppFixture app(db);
         openJournal(app, 2);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         fillNew(e, 2, day, 1, 2, "10", "0");
         widget<QLineEdit>(e, "Edit5")->setEnabled(true);
         widget<QLineEdit>(e, "Edit5")->setText("5");
@@ -860,12 +860,12 @@ private slots:
                         .arg(today.year()));
         AppFixture app(db);
         openJournal(app, shift);
-        db::Dataset* journal = app.w.DataModule6->smenaQuery(shift);
+        db::Dataset* journal = app.w.database->smenaQuery(shift);
         journal->setRecNo(2);
-        app.w.DataModule6->H_Tabel_1->setParam("mnth", today.month());
-        app.w.DataModule6->H_Tabel_1->setParam("yea", today.year());
-        app.w.DataModule6->H_Tabel_1->open();
-        TForm11* e = app.w.Form11;
+        app.w.database->H_Tabel_1->setParam("mnth", today.month());
+        app.w.database->H_Tabel_1->setParam("yea", today.year());
+        app.w.database->H_Tabel_1->open();
+        EntryEditor* e = app.w.entryEditor;
         fillNew(e, shift, today, 1, 1, "40", "4");
         e->FPrice = 10.25 * 1.5;
         widget<QLineEdit>(e, "Edit4")->setText("2");
@@ -881,7 +881,7 @@ private slots:
             QCOMPARE(rows[0][c].toString(), expected[c].toString());
         QCOMPARE(journal->recordCount(), 3);
         QCOMPARE(journal->recNo(), 2);
-        QVERIFY(!app.w.DataModule6->H_Tabel_1->isOpen());
+        QVERIFY(!app.w.database->H_Tabel_1->isOpen());
         QCOMPARE(cell(db, 1, shift, today), 9);
         if (timesheetRow)
             QCOMPARE(cell(db, 1, shift, today.addDays(other - day)), 6);
@@ -917,14 +917,14 @@ private slots:
         addRow(db, 1, 1, 1, day, 5);
         AppFixture app(db);
         openJournal(app);
-        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
-        app.w.Form1->DateTCloseUp();
-        TForm11* e = app.w.Form11;
+        widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
+        app.w.journal->DateTCloseUp();
+        EntryEditor* e = app.w.entryEditor;
         const QString rows = "select id, data, kol_vo::int from accounts_dep.smena order by id";
         const QList<QVariantList> before = db.rows(rows);
         bool stayed = false;
         QWidget* focus = nullptr;
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             if (!change) {
                 widget<QLineEdit>(e, "Edit1")->setText("Петрова А.С.");
                 e->FWorkerId = 2;
@@ -946,7 +946,7 @@ private slots:
             if (stayed)
                 widget<QPushButton>(e, "Button2")->click();
         });
-        widget<QPushButton>(app.w.Form1, change ? "Button2" : "Button1")->click();
+        widget<QPushButton>(app.w.journal, change ? "Button2" : "Button1")->click();
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Question);
@@ -991,11 +991,11 @@ private slots:
                 "(2, 1, 3, 2026, 0, 0)");
         AppFixture app(db);
         openJournal(app);
-        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
-        app.w.Form1->DateTCloseUp();
-        db::Dataset* journal = app.w.DataModule6->Smena1;
+        widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
+        app.w.journal->DateTCloseUp();
+        db::Dataset* journal = app.w.database->Smena1;
         QVERIFY(journal->locate("id", 1));
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         e->prepareChange(journal, 1, false);
         widget<QLineEdit>(e, "Edit1")->setText("other");
         e->FWorkerId = newWorker;
@@ -1022,10 +1022,10 @@ private slots:
         db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d5, d6) values (1, 1, 3, 2026, 5, 3)");
         AppFixture app(db);
         openJournal(app);
-        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
-        app.w.Form1->DateTCloseUp();
-        TForm11* e = app.w.Form11;
-        e->prepareChange(app.w.DataModule6->Smena1, 1, false);
+        widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
+        app.w.journal->DateTCloseUp();
+        EntryEditor* e = app.w.entryEditor;
+        e->prepareChange(app.w.database->Smena1, 1, false);
         e->FWorkerId = 2;
         e->Button1Click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
@@ -1043,10 +1043,10 @@ private slots:
         addRow(db, 1, 1, 1, day, 5);
         AppFixture app(db);
         openJournal(app);
-        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(day);
-        app.w.Form1->DateTCloseUp();
-        TForm11* e = app.w.Form11;
-        e->prepareChange(app.w.DataModule6->Smena1, 1, false);
+        widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
+        app.w.journal->DateTCloseUp();
+        EntryEditor* e = app.w.entryEditor;
+        e->prepareChange(app.w.database->Smena1, 1, false);
         db.exec("delete from accounts_dep.smena");
         e->Button1Click();
         QCOMPARE(messages(), QStringList{"Запись не найдена: её изменили или удалили на другом рабочем месте."});
@@ -1066,7 +1066,7 @@ private slots:
                 " for each row execute function accounts_dep.h_tabel_closed()");
         AppFixture app(db);
         openJournal(app);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         fillNew(e, 1, QDate::currentDate(), 1, 1, "40", "4");
         ui::guarded([&] { e->Button1Click(); });
         QCOMPARE(ui::Messages::shown().size(), 1);
@@ -1091,7 +1091,7 @@ private slots:
         const QDate day(2026, 3, 5);
         AppFixture app(db);
         openJournal(app);
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         fillNew(e, 1, day, 1, 1, "40", "4");
 
         journal_sql::EntryRow row;

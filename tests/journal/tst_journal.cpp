@@ -58,10 +58,10 @@ void addTimesheet(TestDatabase& db, int worker, int shift, const QDate& month, c
 // What the authorization does before it shows the journal, then the journal's activation.
 void openJournal(AppFixture& app, const QString& code = "63175042")
 {
-    app.w.Form1->FAccessCode = code.toUtf8();
+    app.w.journal->FAccessCode = code.toUtf8();
     for (int s = 1; s <= 4; ++s)
-        app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
-    app.w.Form1->FormActivate();
+        app.w.database->smenaQuery(s)->setParam("ok", "ta");
+    app.w.journal->FormActivate();
 }
 
 QStringList marks(db::Dataset* q)
@@ -91,27 +91,27 @@ private slots:
         addRow(db, 2, 2, 2, today, 4, "no");
         addRow(db, 3, 2, 2, today.addDays(-1), 4, "no");
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), today);
-        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.DataModule6->Smena1);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena1);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
         widget<QRadioButton>(j, "RadioButton2")->setChecked(true);
         QCOMPARE(j->FShift, 2);
-        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.DataModule6->Smena2);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena2);
         QVERIFY(widget<QRadioButton>(j, "RadioButton2")->font().bold());
         QVERIFY(!widget<QRadioButton>(j, "RadioButton1")->font().bold());
         QCOMPARE(widget<QRadioButton>(j, "RadioButton2")->palette().color(QPalette::Window), QColor(0, 128, 0));
         // the user looks at yesterday, opens the timesheet and closes it
         widget<ui::DateBox>(j, "DateT")->setDate(today.addDays(-1));
         j->DateTCloseUp();
-        QCOMPARE(app.w.DataModule6->Smena2->recordCount(), 1);
-        QCOMPARE(app.w.DataModule6->Smena2->asInt("id"), 3);
+        QCOMPARE(app.w.database->Smena2->recordCount(), 1);
+        QCOMPARE(app.w.database->Smena2->asInt("id"), 3);
         addRow(db, 4, 1, 2, today, 2, "no");
-        ui::showModal(app.w.Form19, j);
+        ui::showModal(app.w.timesheet, j);
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), today);
         QCOMPARE(j->FShift, 2);
-        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.DataModule6->Smena2);
+        QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 2);
         QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), today.dayOfWeek() >= 6);
     }
@@ -128,16 +128,16 @@ private slots:
         bool stillShown = false;
         QWidget* focused = nullptr;
         app.login("9865", [&] {
-            focused = app.w.Form1->focusWidget();
-            rows = widget<ui::DbGrid>(app.w.Form1, "DBGrid2")->model()->rowCount();
-            title = app.w.Form1->windowTitle();
+            focused = app.w.journal->focusWidget();
+            rows = widget<ui::DbGrid>(app.w.journal, "DBGrid2")->model()->rowCount();
+            title = app.w.journal->windowTitle();
             // Escape does not end the program: only "Выход" and the window's close button do
-            QTest::keyClick(widget<ui::DbGrid>(app.w.Form1, "DBGrid2"), Qt::Key_Escape);
-            QTest::keyClick(app.w.Form1, Qt::Key_Escape);
-            stillShown = app.w.Form1->isVisible();
+            QTest::keyClick(widget<ui::DbGrid>(app.w.journal, "DBGrid2"), Qt::Key_Escape);
+            QTest::keyClick(app.w.journal, Qt::Key_Escape);
+            stillShown = app.w.journal->isVisible();
         });
         QCOMPARE(rows, 1);
-        QCOMPARE(focused, static_cast<QWidget*>(widget<ui::DbGrid>(app.w.Form1, "DBGrid2")));
+        QCOMPARE(focused, static_cast<QWidget*>(widget<ui::DbGrid>(app.w.journal, "DBGrid2")));
         QCOMPARE(title, QStringLiteral("Табель"));
         QVERIFY(stillShown);
         QVERIFY(app.w.terminateRequested);
@@ -163,7 +163,7 @@ private slots:
         loadSmallShop(db);
         addRow(db, 1, 1, 1, day, 8, "no");
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<QCheckBox>(j, "CBox1")->setChecked(checkedBefore);
         widget<ui::DateBox>(j, "DateT")->setDate(day);
@@ -172,8 +172,8 @@ private slots:
         QCOMPARE(widget<QCheckBox>(j, "CBox1")->font().bold(), dayOff);
         if (dayOff)
             QCOMPARE(widget<QCheckBox>(j, "CBox1")->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
-        QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), day);
+        QCOMPARE(app.w.database->Smena1->recordCount(), 1);
+        QCOMPARE(app.w.database->Smena1->value("data").toDateTime().date(), day);
     }
 
     // The journal's own reset to today (each time it is active again) sets the day-off mark by today, as the calendar
@@ -205,12 +205,12 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<ui::DateBox>(j, "DateT")->setDate(shown);
         j->DateTCloseUp();
         widget<QCheckBox>(j, "CBox1")->setChecked(checkedByHand);
-        ui::showModal(app.w.Form19, j); // any window opened from the journal and closed again
+        ui::showModal(app.w.timesheet, j); // any window opened from the journal and closed again
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), QDate::currentDate());
         QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), afterReset);
         QCOMPARE(widget<QCheckBox>(j, "CBox1")->font().bold(), afterReset);
@@ -238,7 +238,7 @@ private slots:
         addRow(db, 2, 1, 1, QDate(2026, 12, 9), 8, "no");
         addRow(db, 3, 2, 1, QDate(2026, 12, 9), 8, "no");
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         j->show();
         widget<QCheckBox>(j, "CBox1")->setChecked(true);              // the user's check
@@ -259,9 +259,9 @@ private slots:
             popup->close(); // what a click outside a popup does
         }
         QTRY_VERIFY(!popup->isVisible());
-        QTRY_COMPARE(app.w.DataModule6->Smena1->recordCount(), shown.day() == 5 ? 1 : 2);
+        QTRY_COMPARE(app.w.database->Smena1->recordCount(), shown.day() == 5 ? 1 : 2);
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), shown);
-        QCOMPARE(app.w.DataModule6->Smena1->value("data").toDateTime().date(), shown);
+        QCOMPARE(app.w.database->Smena1->value("data").toDateTime().date(), shown);
         QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), shown.dayOfWeek() >= 6);
         j->hide();
     }
@@ -273,7 +273,7 @@ private slots:
         loadSmallShop(db);
         const QDate today = QDate::currentDate();
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         addRow(db, 1, 1, 3, today, 8, "no");
         widget<QRadioButton>(j, "RadioButton3")->setChecked(true);
@@ -295,7 +295,7 @@ private slots:
         addRow(db, 2, 2, 1, today, 32767, "ok", false, 123456789, 0); // the most hours the database keeps
         AppFixture app(db);
         openJournal(app);
-        auto* grid = widget<ui::DbGrid>(app.w.Form1, "DBGrid2");
+        auto* grid = widget<ui::DbGrid>(app.w.journal, "DBGrid2");
         const int margin = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
         QStringList seen;
         for (int r = 0; r < 2; ++r)
@@ -317,7 +317,7 @@ private slots:
         loadSmallShop(db);
         addRow(db, 1, 1, 1, QDate::currentDate(), 8, "no");
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         j->show();
         QVERIFY(QTest::qWaitForWindowActive(j));
@@ -345,7 +345,7 @@ private slots:
         addRow(db, 3, 2, 1, today, 3, "OK", true);
         addRow(db, 4, 1, 1, today, 1, "нет", true, 7, 7);
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         auto* model = widget<ui::DbGrid>(j, "DBGrid2")->model();
         QStringList titles;
@@ -412,16 +412,16 @@ private slots:
         addRow(db, 2, 2, 1, today, 4, before);
         addRow(db, 3, 2, 1, today, 3, "no", true);
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app, code);
         widget<ui::DbGrid>(j, "DBGrid2")->selectRow(1);
-        QCOMPARE(app.w.DataModule6->Smena1->asInt("id"), 2);
+        QCOMPARE(app.w.database->Smena1->asInt("id"), 2);
         j->DBGrid2DblClick();
         QCOMPARE(db.scalar("select ok from accounts_dep.smena where id = 2").toString(), after);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena where ok = 'no' and id <> 2").toInt(), 2);
-        QCOMPARE(app.w.DataModule6->Smena1->recNo(), 2);
+        QCOMPARE(app.w.database->Smena1->recNo(), 2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->currentIndex().row(), 1);
-        QCOMPARE(app.w.DataModule6->Smena1->asString("ok"), after);
+        QCOMPARE(app.w.database->Smena1->asString("ok"), after);
     }
 
     void acceptanceTwiceRestores()
@@ -430,17 +430,17 @@ private slots:
         loadSmallShop(db);
         addRow(db, 1, 1, 4, QDate::currentDate(), 2, "no");
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<QRadioButton>(j, "RadioButton4")->setChecked(true);
         j->DBGrid2DblClick();
-        QCOMPARE(marks(app.w.DataModule6->Smena4), QStringList{"ok"});
+        QCOMPARE(marks(app.w.database->Smena4), QStringList{"ok"});
         j->DBGrid2DblClick();
-        QCOMPARE(marks(app.w.DataModule6->Smena4), QStringList{"no"});
+        QCOMPARE(marks(app.w.database->Smena4), QStringList{"no"});
         // a row deleted meanwhile on another workstation: nothing is written, it says so, and the row disappears
         db.exec("delete from accounts_dep.smena");
         j->DBGrid2DblClick();
-        QCOMPARE(app.w.DataModule6->Smena4->recordCount(), 0);
+        QCOMPARE(app.w.database->Smena4->recordCount(), 0);
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].text,
                  QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
@@ -478,10 +478,10 @@ private slots:
         addTimesheet(db, 1, 2, today, {{day, 12}, {otherDay, 7}});
         addTimesheet(db, 2, 2, today, {{day, 6}, {otherDay, 5}});
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<QRadioButton>(j, "RadioButton2")->setChecked(true);
-        QVERIFY(app.w.DataModule6->Smena2->locate("id", deleteId));
+        QVERIFY(app.w.database->Smena2->locate("id", deleteId));
         ui::Messages::queueAnswer(answer);
         widget<QPushButton>(j, "Button3")->click();
         const auto shown = ui::Messages::shown();
@@ -502,7 +502,7 @@ private slots:
             db.scalar(QString("select d%1 from accounts_dep.h_tabel where w_id=%2").arg(otherDay).arg(worker)).toInt(),
             worker == 1 ? 7 : 5);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 2);
-        QCOMPARE(app.w.DataModule6->Smena2->recordCount(), rowsLeft.size());
+        QCOMPARE(app.w.database->Smena2->recordCount(), rowsLeft.size());
     }
 
     // The journal by keys only: Tab leaves the list and reaches "Добавить", Insert opens the editor for a new row,
@@ -513,7 +513,7 @@ private slots:
         loadSmallShop(db);
         addRow(db, 1, 1, 1, QDate::currentDate(), 8, "no");
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         j->show();
         j->activateWindow();
@@ -529,7 +529,7 @@ private slots:
 
         QStringList titles;
         for (int i = 0; i < 3; ++i)
-            ui::scriptModal("TForm11", [&](QDialog* d) { titles << d->windowTitle(); });
+            ui::scriptModal("EntryEditor", [&](QDialog* d) { titles << d->windowTitle(); });
         // back in the journal after each window, the list focused by the journal itself (Insert was pressed on
         // "Добавить")
         const auto back = [j] {
@@ -554,7 +554,7 @@ private slots:
         QCOMPARE(ui::Messages::shown()[0].text, QStringLiteral("Удалить позицию из списка?"));
         db.exec("update accounts_dep.smena set kol_vo = 77 where id = 1");
         press(Qt::Key_F5);
-        QCOMPARE(app.w.DataModule6->Smena1->asInt("kol_vo"), 77);
+        QCOMPARE(app.w.database->Smena1->asInt("kol_vo"), 77);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
     }
 
@@ -566,32 +566,32 @@ private slots:
         loadSmallShop(db);
         const auto show = [](AppFixture& app) {
             openJournal(app);
-            app.w.Form1->show();
-            QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
+            app.w.journal->show();
+            QVERIFY(QTest::qWaitForWindowExposed(app.w.journal));
         };
         const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect left(free.left() + 30, free.top() + 40, free.width() - 100, free.height() - 120);
         {
             AppFixture app(db);
             show(app);
-            const QRect frame = app.w.Form1->frameGeometry();
+            const QRect frame = app.w.journal->frameGeometry();
             QVERIFY2(free.contains(frame), qPrintable(QString("%1x%2").arg(frame.width()).arg(frame.height())));
-            app.w.Form1->setGeometry(left);
-            widget<ui::DbGrid>(app.w.Form1, "DBGrid2")->horizontalHeader()->resizeSection(0, 260);
-            app.w.Form1->hide();
+            app.w.journal->setGeometry(left);
+            widget<ui::DbGrid>(app.w.journal, "DBGrid2")->horizontalHeader()->resizeSection(0, 260);
+            app.w.journal->hide();
         }
         {
             AppFixture app(db);
             show(app);
-            QCOMPARE(app.w.Form1->geometry(), left);
-            QCOMPARE(widget<ui::DbGrid>(app.w.Form1, "DBGrid2")->horizontalHeader()->sectionSize(0), 260);
-            app.w.Form1->move(free.right() + 500, free.bottom() + 500); // a screen that is gone since
-            app.w.Form1->hide();
+            QCOMPARE(app.w.journal->geometry(), left);
+            QCOMPARE(widget<ui::DbGrid>(app.w.journal, "DBGrid2")->horizontalHeader()->sectionSize(0), 260);
+            app.w.journal->move(free.right() + 500, free.bottom() + 500); // a screen that is gone since
+            app.w.journal->hide();
         }
         AppFixture app(db);
         show(app);
-        QVERIFY(free.intersects(app.w.Form1->frameGeometry()));
-        QVERIFY(free.contains(app.w.Form1->geometry().topLeft()));
+        QVERIFY(free.intersects(app.w.journal->frameGeometry()));
+        QVERIFY(free.contains(app.w.journal->geometry().topLeft()));
     }
 
     // A kept size that fits stands even where the toolkit refuses the kept geometry (it does for a geometry kept on a
@@ -604,11 +604,11 @@ private slots:
         {
             AppFixture app(db);
             openJournal(app);
-            app.w.Form1->show();
-            QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
-            kept = app.w.Form1->minimumSizeHint() + QSize(30, 20);
-            app.w.Form1->resize(kept);
-            app.w.Form1->hide();
+            app.w.journal->show();
+            QVERIFY(QTest::qWaitForWindowExposed(app.w.journal));
+            kept = app.w.journal->minimumSizeHint() + QSize(30, 20);
+            app.w.journal->resize(kept);
+            app.w.journal->hide();
         }
         {
             QSettings s(QSettings::IniFormat, QSettings::UserScope, "kesta", "kesta_tabel");
@@ -616,10 +616,10 @@ private slots:
         }
         AppFixture app(db);
         openJournal(app);
-        app.w.Form1->show();
-        QVERIFY(QTest::qWaitForWindowExposed(app.w.Form1));
-        QCOMPARE(app.w.Form1->size(), kept);
-        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(app.w.Form1->geometry()));
+        app.w.journal->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app.w.journal));
+        QCOMPARE(app.w.journal->size(), kept);
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(app.w.journal->geometry()));
     }
 
     // The deletion question as the user meets it: "Нет" is its default button, so Enter keeps the row.
@@ -638,7 +638,7 @@ private slots:
             QTest::keyClick(box, Qt::Key_Return);
         });
         ui::Messages::setScripted(false);
-        widget<QPushButton>(app.w.Form1, "Button3")->click();
+        widget<QPushButton>(app.w.journal, "Button3")->click();
         ui::Messages::setScripted(true);
         QVERIFY(defaultIsNo);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
@@ -657,7 +657,7 @@ private slots:
                 "create trigger h_tabel_locked before update on accounts_dep.h_tabel"
                 " for each row execute function accounts_dep.h_tabel_locked()");
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         ui::Messages::queueAnswer(true);
         widget<QPushButton>(j, "Button3")->click();
@@ -670,7 +670,7 @@ private slots:
         QCOMPARE(db.scalar(QString("select d%1 from accounts_dep.h_tabel").arg(today.day())).toInt(), 8);
         // the window keeps working on the same connection
         widget<QPushButton>(j, "Button8")->click();
-        QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
+        QCOMPARE(app.w.database->Smena1->recordCount(), 1);
     }
 
     // A date typed into the box without Enter is not what the grid shows: the hours of the deleted row's own
@@ -685,7 +685,7 @@ private slots:
         addRow(db, 2, 1, 1, other, 5, "no");
         addTimesheet(db, 1, 1, today, {{today.day(), 8}, {other.day(), 5}});
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<ui::DateBox>(j, "DateT")->setDate(other); // typed, no Enter
         ui::Messages::queueAnswer(true);
@@ -700,7 +700,7 @@ private slots:
         TestDatabase db;
         AppFixture app(db);
         openJournal(app);
-        widget<QPushButton>(app.w.Form1, "Button3")->click();
+        widget<QPushButton>(app.w.journal, "Button3")->click();
         QVERIFY(ui::Messages::shown().isEmpty());
     }
 
@@ -719,7 +719,7 @@ private slots:
         QFETCH(QDate, today);
         QFETCH(QDate, from);
         QFETCH(QDate, to);
-        const auto period = TForm1::reportPeriod(today);
+        const auto period = JournalWindow::reportPeriod(today);
         QCOMPARE(period.first, from);
         QCOMPARE(period.second, to);
     }
@@ -729,15 +729,15 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db);
-        TForm1* j = app.w.Form1;
+        JournalWindow* j = app.w.journal;
         openJournal(app);
         j->N8->trigger();
         QVERIFY(ui::shownModals().isEmpty());
         j->N10->trigger();
         j->N11->trigger();
         j->N1->trigger();
-        QCOMPARE(ui::shownModals(), QStringList({"TForm18", "TForm19", "TForm5"}));
-        QVERIFY(!app.w.DataModule6->Workers->isOpen());
+        QCOMPARE(ui::shownModals(), QStringList({"ReportsWindow", "TimesheetWindow", "WorkersList"}));
+        QVERIFY(!app.w.database->Workers->isOpen());
         QVERIFY(ui::Messages::shown().isEmpty());
     }
 };

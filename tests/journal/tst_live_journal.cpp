@@ -44,8 +44,8 @@ private slots:
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
-            TForm1* j = app.w.Form1;
-            db::Dataset* q = app.w.DataModule6->Smena1;
+            JournalWindow* j = app.w.journal;
+            db::Dataset* q = app.w.database->Smena1;
             QCOMPARE(q->recordCount(), 2);
             QVERIFY(q->locate("id", 2));
             widget<QPushButton>(j, "Button1")->setFocus();
@@ -85,7 +85,7 @@ private slots:
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
-            db::Dataset* q = app.w.DataModule6->Smena1;
+            db::Dataset* q = app.w.database->Smena1;
             int reads = 0;
             connect(q, &db::Dataset::aboutToOpen, this, [&] { ++reads; });
             db.exec("begin");
@@ -103,7 +103,7 @@ private slots:
             QCOMPARE(reads, 1);
 
             reads = 0;
-            app.w.Form1->DBGrid2DblClick(); // the program's own acceptance, re-read by itself
+            app.w.journal->DBGrid2DblClick(); // the program's own acceptance, re-read by itself
             QCOMPARE(reads, 1);
             QTest::qWait(600);
             QCOMPARE(reads, 1);
@@ -123,14 +123,14 @@ private slots:
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
-            db::Dataset* q = app.w.DataModule6->Smena1;
+            db::Dataset* q = app.w.database->Smena1;
             int underEditor = -1;
-            ui::scriptModal("TForm11", [&](QDialog*) {
+            ui::scriptModal("EntryEditor", [&](QDialog*) {
                 addJournalRow(db, 2, 2, 1, today, 4);
                 QTest::qWait(700);
                 underEditor = q->recordCount();
             });
-            widget<QPushButton>(app.w.Form1, "Button1")->click();
+            widget<QPushButton>(app.w.journal, "Button1")->click();
             QCOMPARE(underEditor, 1);
             QCOMPARE(q->recordCount(), 2);
             ran = true;
@@ -146,26 +146,26 @@ private slots:
         const QDate today = QDate::currentDate();
         AppFixture app(db);
         int workersBefore = -1, workersAfter = -1;
-        ui::scriptModal("TForm5", [&](QDialog*) {
-            workersBefore = app.w.DataModule6->Workers->recordCount();
+        ui::scriptModal("WorkersList", [&](QDialog*) {
+            workersBefore = app.w.database->Workers->recordCount();
             db.exec("insert into cmn_contractor.person (s_caption) values ('Новиков Н.Н.')");
-            QTRY_COMPARE_WITH_TIMEOUT(app.w.DataModule6->Workers->recordCount(), workersBefore + 1, 1000);
-            workersAfter = app.w.DataModule6->Workers->recordCount();
+            QTRY_COMPARE_WITH_TIMEOUT(app.w.database->Workers->recordCount(), workersBefore + 1, 1000);
+            workersAfter = app.w.database->Workers->recordCount();
         });
-        app.w.Form5->openCatalogue(nullptr);
+        app.w.workersList->openCatalogue(nullptr);
         QCOMPARE(workersAfter, workersBefore + 1);
 
         int rowsAfter = -1;
-        ui::scriptModal("TForm19", [&](QDialog*) {
-            QCOMPARE(app.w.DataModule6->H_Tabel_1->recordCount(), 0);
+        ui::scriptModal("TimesheetWindow", [&](QDialog*) {
+            QCOMPARE(app.w.database->H_Tabel_1->recordCount(), 0);
             db.exec(QString("insert into accounts_dep.h_tabel (w_id, smena, month, year, d1) values (1, 1, %1, %2, 8)")
                         .arg(today.month())
                         .arg(today.year()));
-            QTRY_COMPARE_WITH_TIMEOUT(app.w.DataModule6->H_Tabel_1->recordCount(), 1, 1000);
+            QTRY_COMPARE_WITH_TIMEOUT(app.w.database->H_Tabel_1->recordCount(), 1, 1000);
             rowsAfter = 1;
         });
-        app.w.Form1->FormActivate(); // today, whose month the timesheet opens on
-        app.w.Form1->N11Click();
+        app.w.journal->FormActivate(); // today, whose month the timesheet opens on
+        app.w.journal->N11Click();
         QCOMPARE(rowsAfter, 1);
     }
 
@@ -192,8 +192,8 @@ private slots:
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
-            TForm1* j = app.w.Form1;
-            db::Dataset* q = app.w.DataModule6->Smena1;
+            JournalWindow* j = app.w.journal;
+            db::Dataset* q = app.w.database->Smena1;
             QLabel* status = widget<QLabel>(j, "LabelTotals");
             int failedReads = 0;
             connect(q, &db::Dataset::aboutToOpen, this, [&] { ++failedReads; });
@@ -239,8 +239,8 @@ private slots:
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
-            db::Dataset* q = app.w.DataModule6->Smena1;
-            QLabel* status = widget<QLabel>(app.w.Form1, "LabelTotals");
+            db::Dataset* q = app.w.database->Smena1;
+            QLabel* status = widget<QLabel>(app.w.journal, "LabelTotals");
             db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() "
                     "and pid <> pg_backend_pid() and backend_type = 'client backend'");
             addJournalRow(db, 2, 2, 1, today, 4); // while the program is away
@@ -267,11 +267,11 @@ private slots:
         AppFixture app(db);
         bool ran = false;
         app.login("63175042", [&] {
-            db::Dataset* q = app.w.DataModule6->Smena1;
+            db::Dataset* q = app.w.database->Smena1;
             db.exec("select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = current_database() "
                     "and pid <> pg_backend_pid() and backend_type = 'client backend'");
             addJournalRow(db, 2, 2, 1, today, 4);                        // while the program is away
-            widget<QPushButton>(app.w.Form1, "Button8")->click(); // the next action connects again
+            widget<QPushButton>(app.w.journal, "Button8")->click(); // the next action connects again
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 1000);
             addJournalRow(db, 3, 2, 1, today, 3);
             QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 3, 1000);

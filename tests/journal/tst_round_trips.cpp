@@ -113,7 +113,7 @@ private slots:
         db.exec("insert into accounts_dep.h_tabel (smena, w_id, month, year, d10) values (1, 1, 11, 2026, 4)");
         auto relay = relayTo(0);
         AppFixture app(db.name(), relay->address(), QStringLiteral("Dec 10 2026"), QStringLiteral("10:00:00"));
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         for (int s = 1; s <= 4; ++s)
             dm.smenaQuery(s)->setParam("ok", "ta");
         journal::openDay(dm, kDay);

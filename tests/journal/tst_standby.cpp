@@ -114,7 +114,7 @@ private slots:
     // its data is from; a row saved on the primary shows in a report once the standby has replayed it.
     void reportsOnTheStandby()
     {
-        TDataModule6 dm;
+        Database dm;
         dm.ADO_DB.setConnectionString(db::connectionStringFor("kesta_erp", primarySock_ + u',' + standbySock_));
         dm.ADO_DB.open();
         const QString cn = dm.ADO_DB.name(), reports = dm.reportConnectionName();
@@ -144,7 +144,7 @@ private slots:
         AppFixture app(QStringLiteral("kesta_erp"), primarySock_ + u',' + standbySock_, QStringLiteral("Dec 10 2026"),
                        QStringLiteral("10:00:00"));
         QVERIFY(!app.w.terminateRequested);
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         QCOMPARE(journal::saveRow(dm, row(12, 2)), journal::Outcome::Done);
 
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
@@ -160,7 +160,7 @@ private slots:
             std::system(qPrintable(kDbDir + QStringLiteral("/pgcluster.sh stop ") + primary_));
         });
         ui::Messages::clearShown();
-        ui::Messages::setOnShow([&](const ui::ShownMessage&) { app.w.Form1->Timer1Timer(); });
+        ui::Messages::setOnShow([&](const ui::ShownMessage&) { app.w.journal->Timer1Timer(); });
         journal_sql::EntryRow cut = row(13, 2);
         cut.color = 1; // no duplicate of the row above
         ui::guarded([&] { journal::saveRow(dm, cut); });
@@ -178,15 +178,15 @@ private slots:
         QVERIFY(!shown[0].details.isEmpty());
         QVERIFY(!db::anyTransactionOpen());
         // Later ticks while the primary is away say nothing more: the problem has been said.
-        app.w.Form1->Timer1Timer();
-        app.w.Form1->Timer1Timer();
+        app.w.journal->Timer1Timer();
+        app.w.journal->Timer1Timer();
         QCOMPARE(ui::Messages::shown().size(), 1);
 
         script(QStringLiteral("standby.sh"), {QStringLiteral("promote"), standby_});
         ui::Messages::clearShown();
         db::takeNotices();
-        QVERIFY(app.w.Form1->runBuildStampCheck());
-        app.w.Form1->Timer1Timer();
+        QVERIFY(app.w.journal->runBuildStampCheck());
+        app.w.journal->Timer1Timer();
         shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Information);
@@ -210,7 +210,7 @@ private slots:
     {
         script(QStringLiteral("pgcluster.sh"), {QStringLiteral("start"), primary_});
         {
-            TDataModule6 dm;
+            Database dm;
             dm.ADO_DB.setConnectionString(db::connectionStringFor("kesta_erp", primarySock_ + u',' + standbySock_));
             QString refusal, state;
             try {
@@ -244,7 +244,7 @@ private slots:
         AppFixture app(QStringLiteral("kesta_erp"), primarySock_ + u',' + standbySock_, QStringLiteral("Dec 10 2026"),
                        QStringLiteral("10:00:00"));
         QVERIFY(!app.w.terminateRequested);
-        TDataModule6& dm = *app.w.DataModule6;
+        Database& dm = *app.w.database;
         const QString cn = dm.ADO_DB.name(), reports = dm.reportConnectionName();
         QCOMPARE(journal::saveRow(dm, row(15, 4)), journal::Outcome::Done);
         QCOMPARE(one(cn, "select pg_is_in_recovery()").toBool(), false);

@@ -39,13 +39,13 @@ int cell(TestDatabase& db, int worker, int shift, const QDate& date)
 
 void openJournal(AppFixture& app, int shift)
 {
-    app.w.Form1->FAccessCode = "63175042";
+    app.w.journal->FAccessCode = "63175042";
     for (int s = 1; s <= 4; ++s)
-        app.w.DataModule6->smenaQuery(s)->setParam("ok", "ta");
-    app.w.Form1->FormActivate();
+        app.w.database->smenaQuery(s)->setParam("ok", "ta");
+    app.w.journal->FormActivate();
     QRadioButton* buttons[] = {
-        widget<QRadioButton>(app.w.Form1, "RadioButton1"), widget<QRadioButton>(app.w.Form1, "RadioButton2"),
-        widget<QRadioButton>(app.w.Form1, "RadioButton3"), widget<QRadioButton>(app.w.Form1, "RadioButton4")};
+        widget<QRadioButton>(app.w.journal, "RadioButton1"), widget<QRadioButton>(app.w.journal, "RadioButton2"),
+        widget<QRadioButton>(app.w.journal, "RadioButton3"), widget<QRadioButton>(app.w.journal, "RadioButton4")};
     buttons[shift - 1]->setChecked(true);
 }
 
@@ -67,10 +67,10 @@ void act(AppFixture& app, bool deleting)
 {
     if (deleting) {
         ui::Messages::queueAnswer(true);
-        widget<QPushButton>(app.w.Form1, "Button3")->click();
+        widget<QPushButton>(app.w.journal, "Button3")->click();
     } else {
         // as the grid's double click runs it: through the handler guard that shows the error
-        ui::guarded([&] { app.w.Form1->DBGrid2DblClick(); });
+        ui::guarded([&] { app.w.journal->DBGrid2DblClick(); });
     }
 }
 
@@ -132,7 +132,7 @@ private slots:
                     .arg(today.year()));
         AppFixture app(db);
         openJournal(app, shift);
-        QVERIFY(app.w.DataModule6->Smena2->locate("id", 1));
+        QVERIFY(app.w.database->Smena2->locate("id", 1));
 
         std::promise<void> summed;
         std::future<void> summedFuture = summed.get_future();
@@ -171,7 +171,7 @@ private slots:
         other->start();
         summedFuture.wait();
         ui::Messages::queueAnswer(true);
-        widget<QPushButton>(app.w.Form1, "Button3")->click();
+        widget<QPushButton>(app.w.journal, "Button3")->click();
         other->wait();
         delete other;
         QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
@@ -206,14 +206,14 @@ private slots:
                     .arg(today.year()));
         AppFixture app(db);
         openJournal(app, 1);
-        db::Dataset* q = app.w.DataModule6->Smena1;
+        db::Dataset* q = app.w.database->Smena1;
         QVERIFY(q->locate("id", 2));
         db.exec("delete from accounts_dep.smena where id = 2");
         if (deleting) {
             ui::Messages::queueAnswer(true);
-            widget<QPushButton>(app.w.Form1, "Button3")->click();
+            widget<QPushButton>(app.w.journal, "Button3")->click();
         } else {
-            app.w.Form1->DBGrid2DblClick();
+            app.w.journal->DBGrid2DblClick();
         }
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), deleting ? 2 : 1);
@@ -253,7 +253,7 @@ private slots:
                     .arg(today.year()));
         AppFixture app(db);
         openJournal(app, 1);
-        QVERIFY(app.w.DataModule6->Smena1->locate("id", 1));
+        QVERIFY(app.w.database->Smena1->locate("id", 1));
         db.exec("begin");
         db.exec("select * from accounts_dep.smena where id = 1 for update");
         act(app, deleting);
@@ -268,7 +268,7 @@ private slots:
         QCOMPARE(cell(db, 1, 1, today), 8);
 
         ui::Messages::clearShown();
-        QVERIFY(app.w.DataModule6->Smena1->locate("id", 1));
+        QVERIFY(app.w.database->Smena1->locate("id", 1));
         act(app, deleting);
         QCOMPARE(ui::Messages::shown().size(), deleting ? 1 : 0);
         QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"),
@@ -309,10 +309,10 @@ private slots:
         AppFixture app(db);
         openJournal(app, 1);
         const QString before = "select w_id, o_id, data, cena, kol_vo::int, brak, time, ok from accounts_dep.smena";
-        TForm11* e = app.w.Form11;
+        EntryEditor* e = app.w.entryEditor;
         bool stayed = false;
         QList<QVariantList> otherRow;
-        ui::scriptModal("TForm11", [&](QDialog*) {
+        ui::scriptModal("EntryEditor", [&](QDialog*) {
             db.exec("update accounts_dep.smena set " + otherChange + " where id = 1");
             otherRow = db.rows(before);
             widget<QLineEdit>(e, "Edit3")->setText("25");
@@ -321,7 +321,7 @@ private slots:
             if (stayed)
                 widget<QPushButton>(e, "Button2")->click();
         });
-        widget<QPushButton>(app.w.Form1, "Button2")->click();
+        widget<QPushButton>(app.w.journal, "Button2")->click();
         if (refused) {
             QVERIFY(stayed);
             QCOMPARE(messages(), QStringList{QString::fromUtf8(db::kRowChangedMessage)});
@@ -362,7 +362,7 @@ private slots:
         addJournalRow(db, 2, 1, 1, today, 4);
         AppFixture app(db);
         openJournal(app, 1);
-        db::Dataset* q = app.w.DataModule6->Smena1;
+        db::Dataset* q = app.w.database->Smena1;
         QVERIFY(q->locate("id", 1));
         QMetaObject::Connection hook;
         std::unique_ptr<OtherWorkstation> other;
@@ -408,7 +408,7 @@ private slots:
             QCOMPARE(db.rows("select id, ok from accounts_dep.smena order by id"), done);
         }
         // the connection is there: the list reads again
-        widget<QPushButton>(app.w.Form1, "Button8")->click();
+        widget<QPushButton>(app.w.journal, "Button8")->click();
         QCOMPARE(q->recordCount(), when != 1 && deleting ? 1 : 2);
     }
 
@@ -428,15 +428,15 @@ private slots:
         const int pid = programBackend(db);
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, SIGSTOP), 0);
-        widget<QPushButton>(app.w.Form1, "Button8")->click();
+        widget<QPushButton>(app.w.journal, "Button8")->click();
         ::kill(pid, SIGCONT);
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.startsWith("Связь с базой данных была потеряна, соединение восстановлено. Действие не "
                                           "выполнено, повторите его."),
                  qPrintable(shown[0].text));
-        widget<QPushButton>(app.w.Form1, "Button8")->click();
-        QCOMPARE(app.w.DataModule6->Smena1->recordCount(), 1);
+        widget<QPushButton>(app.w.journal, "Button8")->click();
+        QCOMPARE(app.w.database->Smena1->recordCount(), 1);
     }
 };
 

@@ -77,7 +77,7 @@ public:
     ~PreviewCatcher() { reportengine::setPreviewHook({}); }
 };
 
-QPushButton* reportButton(TForm18* r, int number)
+QPushButton* reportButton(ReportsWindow* r, int number)
 {
     switch (number) {
     case 4:
@@ -95,17 +95,17 @@ db::Dataset* reportQuery(Windows& w, int button)
 {
     switch (button) {
     case 4:
-        return w.Form16->t_Report;
+        return w.workerReport->t_Report;
     case 2:
-        return w.Form17->t_Report;
+        return w.productReport->t_Report;
     case 1:
-        return w.Form20->w_Report;
+        return w.workerDetailReport->w_Report;
     default:
-        return w.Form21->i_Report;
+        return w.productDetailReport->i_Report;
     }
 }
 
-void setPeriod(TForm18* r, const QDate& from, const QDate& to)
+void setPeriod(ReportsWindow* r, const QDate& from, const QDate& to)
 {
     widget<ui::DateBox>(r, "DTPicker1")->setDate(from);
     widget<ui::DateBox>(r, "DTPicker2")->setDate(to);
@@ -252,7 +252,7 @@ private slots:
         TestDatabase db;
         loadReportJournal(db);
         AppFixture app(db);
-        TForm18* r = app.w.Form18;
+        ReportsWindow* r = app.w.reports;
         setPeriod(r, kPeriodStart, kPeriodEnd);
         r->setRadioGroup1ItemIndex(productClass);
         Preview p;
@@ -284,7 +284,7 @@ private slots:
         TestDatabase db;
         loadReportJournal(db);
         AppFixture app(db);
-        TForm18* r = app.w.Form18;
+        ReportsWindow* r = app.w.reports;
         setPeriod(r, kPeriodStart, to);
         Preview p;
         PreviewCatcher catcher(p);
@@ -332,7 +332,7 @@ private slots:
                 row << 24;
             }
             rows = {row, row};
-            report = app.w.Form15->QuickRep1;
+            report = app.w.timesheetReport->QuickRep1;
         } else {
             report = layout == 0   ? reports::byWorkerLayout()
                      : layout == 1 ? reports::byProductLayout()
@@ -414,7 +414,7 @@ private slots:
         TestDatabase db;
         loadReportJournal(db);
         AppFixture app(db);
-        TForm18* r = app.w.Form18;
+        ReportsWindow* r = app.w.reports;
         setPeriod(r, kPeriodStart, kPeriodEnd);
         Preview p;
         PreviewCatcher catcher(p);
@@ -474,7 +474,7 @@ private slots:
         TestDatabase db;
         loadReportJournal(db);
         AppFixture app(db);
-        TForm18* r = app.w.Form18;
+        ReportsWindow* r = app.w.reports;
         setPeriod(r, from, from.addMonths(1));
         r->setRadioGroup1ItemIndex(productClass);
         QTemporaryDir dir;
@@ -526,7 +526,7 @@ private slots:
         TestDatabase db;
         loadReportJournal(db);
         AppFixture app(db);
-        TForm18* r = app.w.Form18;
+        ReportsWindow* r = app.w.reports;
         setPeriod(r, kPeriodStart, kPeriodEnd);
         QTemporaryDir dir;
         QFile blocker(dir.filePath("file"));
@@ -554,11 +554,11 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db);
-        TForm18* r = app.w.Form18;
+        ReportsWindow* r = app.w.reports;
         Preview p;
         PreviewCatcher catcher(p);
         bool closedByEnter = false;
-        ui::scriptModal("TForm18", [&](QDialog* d) {
+        ui::scriptModal("ReportsWindow", [&](QDialog* d) {
             for (int number : {4, 2, 1, 3}) {
                 QPushButton* b = reportButton(r, number);
                 b->setFocus(Qt::TabFocusReason);
@@ -579,10 +579,10 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db);
-        TForm18* r = app.w.Form18;
+        ReportsWindow* r = app.w.reports;
         for (int escape = 0; escape < 2; ++escape) {
             bool wasShown = false;
-            ui::scriptModal("TForm18", [&](QDialog* d) {
+            ui::scriptModal("ReportsWindow", [&](QDialog* d) {
                 wasShown = d->isVisible();
                 if (escape)
                     QTest::keyClick(d, Qt::Key_Escape);

@@ -49,7 +49,7 @@ private slots:
         loadSmallShop(db);
         db.exec("insert into accounts_dep.h_tabel (w_id, smena, month, year, d2, d28) values (1, 1, 2, 2026, 8, 0),"
                 " (1, 2, 2, 2026, 4, 0), (2, 1, 2, 2026, 0, 12)");
-        TDataModule6 dm;
+        Database dm;
         dm.ADO_DB.setConnectionString(db.connectionString());
         dm.ADO_DB.open();
         db::Dataset hours(dm.ADO_DB.name(), QStringLiteral("H_Tabel"));
@@ -91,7 +91,7 @@ private slots:
         TestDatabase db;
         loadSmallShop(db);
         db.exec("insert into accounts_dep.oper (id, vid, naimen, i_id, cena_new) values (3, 2, 1, 1, 77.5)");
-        TDataModule6 dm;
+        Database dm;
         dm.ADO_DB.setConnectionString(db.connectionString());
         dm.ADO_DB.open();
         db::Dataset prices(dm.ADO_DB.name(), QStringLiteral("XLS_Rep"));

@@ -59,11 +59,11 @@ AppFixture::~AppFixture()
 
 void AppFixture::login(const QString& code, const std::function<void()>& insideJournal)
 {
-    ui::scriptModal(QStringLiteral("TForm1"), [insideJournal](QDialog* journal) {
+    ui::scriptModal(QStringLiteral("JournalWindow"), [insideJournal](QDialog* journal) {
         if (insideJournal)
             insideJournal();
         journal->close();
     });
-    widget<QLineEdit>(w.Form23, "Edit1")->setText(code);
-    widget<QPushButton>(w.Form23, "Button1")->click();
+    widget<QLineEdit>(w.authorization, "Edit1")->setText(code);
+    widget<QPushButton>(w.authorization, "Button1")->click();
 }

@@ -86,7 +86,7 @@ QStringList referenceOf(TestDatabase& db, int month, int year)
     return out;
 }
 
-void chooseMonth(TForm19* f, int month, int year)
+void chooseMonth(TimesheetWindow* f, int month, int year)
 {
     widget<QComboBox>(f, "ComboBox1")->setCurrentIndex(month - 1);
     widget<QComboBox>(f, "ComboBox2")->setCurrentText(QString::number(year));
@@ -214,7 +214,7 @@ private slots:
 
     void yearListRunsToNextYear()
     {
-        const QStringList years = TForm19::yearItems(2026);
+        const QStringList years = TimesheetWindow::yearItems(2026);
         QCOMPARE(years.first(), QStringLiteral("2007"));
         QCOMPARE(years.last(), QStringLiteral("2027"));
         QCOMPARE(years.size(), 21);
@@ -242,17 +242,17 @@ private slots:
         QFETCH(QList<int>, weekend);
         TestDatabase db;
         AppFixture app(db);
-        TForm19* f = app.w.Form19;
+        TimesheetWindow* f = app.w.timesheet;
         chooseMonth(f, month, year);
         const QColor text = QApplication::palette().color(QPalette::WindowText);
         const QColor base = QApplication::palette().color(QPalette::Base);
         for (int g = 0; g < 3; ++g) {
-            QVERIFY(app.w.DataModule6->H_Tabel_1->isOpen());
-            QCOMPARE(app.w.DataModule6->H_Tabel_2->param("mnth").toInt(), month);
-            QCOMPARE(app.w.DataModule6->H_Tabel_3->param("yea").toInt(), year);
+            QVERIFY(app.w.database->H_Tabel_1->isOpen());
+            QCOMPARE(app.w.database->H_Tabel_2->param("mnth").toInt(), month);
+            QCOMPARE(app.w.database->H_Tabel_3->param("yea").toInt(), year);
             ui::DatasetModel* model = f->grid(g + 1)->datasetModel();
             for (int d = 1; d <= 31; ++d) {
-                const TForm19::ColumnLook& c = f->FColumns[g][d];
+                const TimesheetWindow::ColumnLook& c = f->FColumns[g][d];
                 const QColor title = model->headerData(d, Qt::Horizontal, Qt::ForegroundRole).value<QColor>();
                 if (d > days) {
                     QVERIFY2(c.readOnly && c.font == base && c.title == kSilver, qPrintable(QString::number(d)));
@@ -303,12 +303,12 @@ private slots:
         QFETCH(QColor, background);
         const QColor text = QApplication::palette().color(QPalette::WindowText);
         const QColor base = QApplication::palette().color(QPalette::Base);
-        TForm19::ColumnLook look{text, text, false};
+        TimesheetWindow::ColumnLook look{text, text, false};
         if (columnKind == 1)
             look = {kRed, kRed, false};
         else if (columnKind == 2)
             look = {base, kSilver, true};
-        const TForm19::CellLook cell = TForm19::DBGrid1DrawColumnCell(column, value, look, selected);
+        const TimesheetWindow::CellLook cell = TimesheetWindow::DBGrid1DrawColumnCell(column, value, look, selected);
         QCOMPARE(cell.font, font);
         QCOMPARE(cell.bold, bold);
         QCOMPARE(cell.background, background);
@@ -333,7 +333,7 @@ private slots:
         addTimesheet(db, 1, 1, 2, 2026, {{2, 1}, {3, 8}}); // stale values of a supported row
         addTimesheet(db, 3, 1, 1, 2026, {{5, 8}});         // January stays
         AppFixture app(db);
-        TForm19* f = app.w.Form19;
+        TimesheetWindow* f = app.w.timesheet;
         chooseMonth(f, 2, 2026);
         QList<int> progress;
         QObject::connect(widget<QProgressBar>(f, "PB"), &QProgressBar::valueChanged, f, [&](int v) {
@@ -351,9 +351,9 @@ private slots:
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel where month=1 and year=2026").toInt(), 1);
         QCOMPARE(progress.last(), 28);
         QVERIFY(!widget<QProgressBar>(f, "PB")->isVisibleTo(f));
-        QVERIFY(app.w.DataModule6->H_Tabel_1->isOpen());
-        QCOMPARE(app.w.DataModule6->H_Tabel_1->recordCount(), 1);
-        QCOMPARE(app.w.DataModule6->H_Tabel_2->recordCount(), 2);
+        QVERIFY(app.w.database->H_Tabel_1->isOpen());
+        QCOMPARE(app.w.database->H_Tabel_1->recordCount(), 1);
+        QCOMPARE(app.w.database->H_Tabel_2->recordCount(), 2);
     }
 
     // A refused statement leaves the month as it was and is reported.
@@ -369,13 +369,13 @@ private slots:
                 " accounts_dep.refuse()");
         const QStringList before = timesheetOf(db, 2, 2026);
         AppFixture app(db);
-        chooseMonth(app.w.Form19, 2, 2026);
-        QTest::mouseClick(widget<QPushButton>(app.w.Form19, "Button1"), Qt::LeftButton);
+        chooseMonth(app.w.timesheet, 2, 2026);
+        QTest::mouseClick(widget<QPushButton>(app.w.timesheet, "Button1"), Qt::LeftButton);
         QCOMPARE(ui::Messages::shown().size(), 1);
         QVERIFY(ui::Messages::shown().first().text.contains("запись табеля запрещена"));
         QCOMPARE(timesheetOf(db, 2, 2026), before);
-        QVERIFY(!widget<QProgressBar>(app.w.Form19, "PB")->isVisibleTo(app.w.Form19));
-        QVERIFY(app.w.DataModule6->H_Tabel_1->isOpen());
+        QVERIFY(!widget<QProgressBar>(app.w.timesheet, "PB")->isVisibleTo(app.w.timesheet));
+        QVERIFY(app.w.database->H_Tabel_1->isOpen());
     }
 
     // A journal save of another workstation during a rebuild: whichever holds the month first, the other waits,
@@ -395,7 +395,7 @@ private slots:
         addRow(db, 1, 1, QDate(2026, 2, 2), 8);
         addTimesheet(db, 1, 1, 2, 2026, {{2, 8}});
         AppFixture app(db);
-        TForm19* f = app.w.Form19;
+        TimesheetWindow* f = app.w.timesheet;
         chooseMonth(f, 2, 2026);
         const QString server = db.server(), name = db.name();
         std::thread other;
@@ -436,14 +436,14 @@ private slots:
         addTimesheet(db, 2, 1, 2, 2026, {{28, 12}});
         addTimesheet(db, 2, 1, 3, 2026, {{1, 8}}); // another month
         AppFixture app(db);
-        TForm19* f = app.w.Form19;
+        TimesheetWindow* f = app.w.timesheet;
         chooseMonth(f, 2, 2026);
         QString dump;
         bool maximised = false;
         reportengine::setPreviewHook([&](reportengine::PreviewDialog& dlg, const reportengine::Document& doc) {
             dump = doc.dump();
             maximised = dlg.windowState() & Qt::WindowMaximized;
-            QVERIFY(app.w.Form15->H_Tabel->isOpen());
+            QVERIFY(app.w.timesheetReport->H_Tabel->isOpen());
             QCOMPARE(doc.orientation, QPageLayout::Landscape);
             QCOMPARE(doc.paperMm, QSizeF(297, 210));
             QCOMPARE(doc.marginsMm, QMarginsF(10, 10, 10, 10));
@@ -452,7 +452,7 @@ private slots:
         QTest::mouseClick(widget<QPushButton>(f, "Button6"), Qt::LeftButton);
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QVERIFY(maximised);
-        QVERIFY(!app.w.Form15->H_Tabel->isOpen());
+        QVERIFY(!app.w.timesheetReport->H_Tabel->isOpen());
         auto line = [](const QString& name, QMap<int, int> days, int total) {
             QStringList cells{name};
             for (int d = 1; d <= 31; ++d)
@@ -475,11 +475,11 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db);
-        chooseMonth(app.w.Form19, 7, 2026);
+        chooseMonth(app.w.timesheet, 7, 2026);
         QString dump;
         reportengine::setPreviewHook(
             [&](reportengine::PreviewDialog&, const reportengine::Document& doc) { dump = doc.dump(); });
-        app.w.Form19->Button6Click();
+        app.w.timesheet->Button6Click();
         QVERIFY(dump.startsWith("page 1\nQRGroup1: Июль 2026 г. | 1 | 2 |"));
         QVERIFY(dump.endsWith("| 31 | Итого\nQRBand2: 1\n"));
     }
@@ -496,7 +496,7 @@ private slots:
         addTimesheet(db, 3, 3, 2, 2026, {{5, 7}});
         addTimesheet(db, 2, 1, 2, 2026, {{28, 12}});
         AppFixture app(db);
-        TForm19* f = app.w.Form19;
+        TimesheetWindow* f = app.w.timesheet;
         chooseMonth(f, 2, 2026);
         QTemporaryDir dir;
         spreadsheet::Application::setOutputFolder(dir.path());
@@ -510,7 +510,7 @@ private slots:
         spreadsheet::Application::setOutputFolder({});
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QCOMPARE(widget<QPushButton>(f, "Button2")->text(), QStringLiteral("Excel (2 из 2)"));
-        QVERIFY(!app.w.Form15->H_Tabel->isOpen());
+        QVERIFY(!app.w.timesheetReport->H_Tabel->isOpen());
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
         QVERIFY2(x.isValid(), qPrintable(x.error()));
@@ -544,7 +544,7 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db);
-        chooseMonth(app.w.Form19, 7, 2026);
+        chooseMonth(app.w.timesheet, 7, 2026);
         QTemporaryDir dir;
         spreadsheet::Application::setOutputFolder(dir.path());
         QStringList opened;
@@ -552,10 +552,10 @@ private slots:
             opened << file;
             return true;
         });
-        app.w.Form19->Button2Click();
+        app.w.timesheet->Button2Click();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
-        QCOMPARE(widget<QPushButton>(app.w.Form19, "Button2")->text(), QStringLiteral("Excel (0 из 0)"));
+        QCOMPARE(widget<QPushButton>(app.w.timesheet, "Button2")->text(), QStringLiteral("Excel (0 из 0)"));
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
         QCOMPARE(x.lastRow(), 2);
@@ -569,21 +569,21 @@ private slots:
         loadSmallShop(db);
         addTimesheet(db, 1, 1, 11, 2025, {{3, 8}});
         AppFixture app(db);
-        widget<ui::DateBox>(app.w.Form1, "DateT")->setDate(QDate(2025, 11, 20));
+        widget<ui::DateBox>(app.w.journal, "DateT")->setDate(QDate(2025, 11, 20));
         bool inside = false;
-        ui::scriptModal("TForm19", [&](QDialog*) {
+        ui::scriptModal("TimesheetWindow", [&](QDialog*) {
             inside = true;
-            QCOMPARE(widget<QComboBox>(app.w.Form19, "ComboBox1")->currentText(), QStringLiteral("Ноябрь"));
-            QCOMPARE(widget<QComboBox>(app.w.Form19, "ComboBox2")->currentText(), QStringLiteral("2025"));
-            QCOMPARE(app.w.DataModule6->H_Tabel_1->recordCount(), 1);
-            QCOMPARE(widget<QPushButton>(app.w.Form19, "Button2")->text(), QStringLiteral("Excel"));
-            QCOMPARE(app.w.Form19->FColumns[0][1].font, kRed); // 1 November 2025 is a Saturday
+            QCOMPARE(widget<QComboBox>(app.w.timesheet, "ComboBox1")->currentText(), QStringLiteral("Ноябрь"));
+            QCOMPARE(widget<QComboBox>(app.w.timesheet, "ComboBox2")->currentText(), QStringLiteral("2025"));
+            QCOMPARE(app.w.database->H_Tabel_1->recordCount(), 1);
+            QCOMPARE(widget<QPushButton>(app.w.timesheet, "Button2")->text(), QStringLiteral("Excel"));
+            QCOMPARE(app.w.timesheet->FColumns[0][1].font, kRed); // 1 November 2025 is a Saturday
         });
-        app.w.Form1->N11Click();
+        app.w.journal->N11Click();
         QVERIFY(inside);
-        QVERIFY(!app.w.DataModule6->H_Tabel_1->isOpen());
-        QVERIFY(!app.w.DataModule6->H_Tabel_2->isOpen());
-        QVERIFY(!app.w.DataModule6->H_Tabel_3->isOpen());
+        QVERIFY(!app.w.database->H_Tabel_1->isOpen());
+        QVERIFY(!app.w.database->H_Tabel_2->isOpen());
+        QVERIFY(!app.w.database->H_Tabel_3->isOpen());
     }
 };
 
