@@ -13,13 +13,13 @@ namespace reports {
 inline constexpr const char* kFlagText = "IF(naimen=0,'Готовая продукция','Заготовки')";
 inline constexpr const char* kColourText = "if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')";
 
-// By worker (WorkerReport): worker, product, then flag, kind, colour, good pieces and earnings.
+// By worker: worker, product, then flag, kind, colour, good pieces and earnings.
 reportengine::Report byWorkerLayout();
-// By product (ProductReport): product, then flag, kind, colour, boxes and good pieces.
+// By product: product, then flag, kind, colour, boxes and good pieces.
 reportengine::Report byProductLayout();
-// Detailed by worker (WorkerDetailReport): worker, then grade, kind, colour number, flag, rejects, pieces and earnings.
+// Detailed by worker: worker, then grade, kind, colour number, flag, rejects, pieces and earnings.
 reportengine::Report detailByWorkerLayout();
-// Detailed by product (ProductDetailReport): product, then grade, kind, colour number, flag, rejects, boxes, pieces, earnings.
+// Detailed by product: product, then grade, kind, colour number, flag, rejects, boxes, pieces, earnings.
 reportengine::Report detailByProductLayout();
 
 // The four reports, each over the period :data1 to :data2 (excluded), titled in QRLabel1.
