@@ -6,6 +6,7 @@
 #include "reportengine/layout.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
+#include "ui/messages.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -96,6 +97,7 @@ private slots:
     void previewOpensMaximisedAtTheAskedZoom();
     void previewShowsTheFirstPageWhileTheLayoutGoesOn();
     void previewByKeys();
+    void aFailedSaveIsToldWithoutTheBusyCursor();
     void previewButtonsShowOnSmallScreens_data();
     void previewButtonsShowOnSmallScreens();
     void printedPagesComeInOrder();
@@ -612,6 +614,41 @@ void TestReportEngine::previewByKeys()
     });
     QTest::keyClick(pages, Qt::Key_P, Qt::ControlModifier);
     QVERIFY(printAsked);
+}
+
+// A PDF that cannot be written is told through the program's messages, the busy cursor already gone.
+void TestReportEngine::aFailedSaveIsToldWithoutTheBusyCursor()
+{
+    const Document doc = layout(numberedReport(), numberedRows(3));
+    PreviewDialog dialog(doc, Zoom::PageWidth);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    ui::Messages::setScripted(true);
+    ui::Messages::clearShown();
+    bool busyWhileShown = true;
+    ui::Messages::setOnShow([&](const ui::ShownMessage&) { busyWhileShown = QApplication::overrideCursor(); });
+    whenModalShows<QFileDialog>([](QFileDialog* d) {
+        if (auto* model = d->findChild<QFileSystemModel*>()) {
+            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+            loaded.wait(3000);
+        }
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->selectAll();
+        QTest::keyClicks(name, QStringLiteral("/proc/kesta_report.pdf")); // no file can be made there, even by root
+        QTest::keyClick(name, Qt::Key_Return);
+        if (d->isVisible())
+            d->reject();
+    });
+    dialog.findChild<QAction*>(QStringLiteral("savePdf"))->trigger();
+    ui::Messages::setOnShow({});
+    ui::Messages::setScripted(false);
+    const auto shown = ui::Messages::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Error);
+    QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
+    QVERIFY(!shown[0].text.isEmpty());
+    QVERIFY(!busyWhileShown);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 // Printing, saving and the fits stay on the bar, not behind its "»", on a 1024-pixel screen and on 1440x900 at
