@@ -650,8 +650,10 @@ create trigger truncate_closed before truncate on accounts_dep.h_tabel
 create function accounts_dep.login_group() returns text language sql stable as $$
     select g.name from unnest(array['kesta_full', 'kesta_warehouse', 'kesta_foreman', 'kesta_reporting'])
                        with ordinality g(name, rank)
-    where exists (select 1 from pg_catalog.pg_roles r where r.rolname = g.name)
-      and pg_catalog.pg_has_role(session_user, g.name, 'MEMBER')
+    -- (a group not made yet, on a database where db/roles.sql has not run, is none: the case keeps the server from
+    -- asking about a role that does not exist, which would fail the change being recorded)
+    where case when exists (select 1 from pg_catalog.pg_roles r where r.rolname = g.name)
+               then pg_catalog.pg_has_role(session_user, g.name, 'MEMBER') else false end
       and not (select r.rolsuper from pg_catalog.pg_roles r where r.rolname = session_user)
     order by g.rank limit 1
 $$;
