@@ -90,12 +90,8 @@ int main(int argc, char* argv[])
     int programColour = kProgramColours, libpqColour = kLibpqColours;
     auto fill = [&] {
         editor->prepareNew(today, 1, false);
-        widget<QLineEdit>(editor, "Edit1")->setText(workerName);
-        editor->FWorkerId = static_cast<qint32>(worker);
-        widget<QLineEdit>(editor, "Edit2")->setText(operText);
-        editor->FOperId = static_cast<qint32>(oper);
-        editor->FProductId = static_cast<qint32>(product);
-        editor->FPrice = price;
+        editor->takeWorker(static_cast<qint32>(worker), workerName);
+        editor->takeOperation(static_cast<qint32>(oper), static_cast<qint32>(product), price, operText);
         widget<QLineEdit>(editor, "Edit3")->setText(QStringLiteral("12"));
         widget<QLineEdit>(editor, "Edit6")->setText(QStringLiteral("1"));
         widget<QLineEdit>(editor, "Edit5")->setEnabled(true);

@@ -61,17 +61,16 @@ void AuthorizationWindow::FormActivate()
 {
     if (!w_.journal->runBuildStampCheck() || w_.terminateRequested)
         return;
-    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.journal->FBuildDate) + u'.' +
-                   QString::number(w_.journal->FBuildTime) + u')');
+    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.journal->buildDate()) + u'.' +
+                   QString::number(w_.journal->buildTime()) + u')');
 }
 
 void AuthorizationWindow::Button1Click()
 {
     JournalWindow* journal = w_.journal;
     const QString code = trimCode(Edit1->text());
-    journal->FShift = 1;
-    journal->FAccessCode = code.toUtf8();
-    const Role role = roleForCode(journal->FAccessCode);
+    journal->signIn(code.toUtf8(), 1);
+    const Role role = roleForCode(journal->accessCode());
     // The history of journal rows records who changed them: the role the code gives.
     const char* roleNames[] = {"", "reporting", "foreman", "warehouse", "full"};
     db::setSessionRole(QString::fromLatin1(roleNames[static_cast<int>(role)]));

@@ -13,8 +13,6 @@ class AuthorizationWindow : public QDialog, private Ui::AuthorizationWindow {
 public:
     explicit AuthorizationWindow(Windows& windows, QWidget* parent = nullptr);
 
-    QTimer* Timer1 = nullptr;
-
     void FormActivate();
     void Button1Click();
     void Button2Click();
@@ -31,6 +29,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Ends the program 5 seconds after a build was refused.
+    QTimer* Timer1 = nullptr;
     Windows& w_;
     bool activated_ = false;
     bool holdActivation_ = false;

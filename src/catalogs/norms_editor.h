@@ -15,12 +15,8 @@ class NormsEditor : public QDialog, private Ui::NormsEditor {
 public:
     explicit NormsEditor(Windows& windows, QWidget* parent = nullptr);
 
-    // The whole table accounts_dep.norm, in ascending order of the norm; opened at creation, filtered per opening.
-    db::Dataset* norm = nullptr;
-    // Whether the last column entry started a new row.
-    bool FNewRow = false;
-    // The operation the window was opened for: every new norm row belongs to it.
-    int FOperId = 0;
+    // The norms the window shows (the table accounts_dep.norm filtered to the operation opened).
+    db::Dataset* norms() const { return norm; }
 
     // The opening from the price list: the norms of one operation, shown modally.
     void showForOperation(int operId);
@@ -40,5 +36,12 @@ protected:
     void reject() override;
 
 private:
+    // The whole table accounts_dep.norm, in ascending order of the norm; opened at creation, filtered per opening.
+    db::Dataset* norm = nullptr;
+    // Whether the last column entry started a new row.
+    bool FNewRow = false;
+    // The operation the window was opened for: every new norm row belongs to it.
+    int FOperId = 0;
+
     Windows& w_;
 };

@@ -18,15 +18,18 @@ public:
     // Opens the editor for a new name of the kind `id` (the current row of the kinds), shown as `name`.
     void openForChange(qint64 id, const QString& name, ui::Activatable* returnTo);
 
-    // 1: the editor adds a kind; anything else: it renames the current row of Vid_oper.
-    int Tag = 0;
-    // The kind as the editor opened it for a change, compared again when it is written.
-    QString FOpened;
+    // True while the editor renames a kind, false for a new one.
+    bool changesRow() const { return Tag != 1; }
 
     void FormActivate() override;
     void Button1Click();
 
 protected:
 private:
+    // 1: the editor adds a kind; anything else: it renames the current row of Vid_oper.
+    int Tag = 0;
+    // The kind as the editor opened it for a change, compared again when it is written.
+    QString FOpened;
+
     Windows& w_;
 };

@@ -36,19 +36,31 @@ void OperationPriceEditor::FormActivate()
 
 qint32 OperationPriceEditor::openForAdd(ui::Activatable* returnTo)
 {
-    Edit1->clear();
-    Edit2->clear();
-    ComboBox1->setCurrentIndex(0);
-    setWindowTitle(QStringLiteral("Заведение новой цены за операцию"));
-    Tag = 1;
-    FNewOperId = 0;
+    prepareAdd();
     ui::centerOnScreen(this);
     if (ui::showModal(this, returnTo) != QDialog::Accepted)
         return 0;
     return FNewOperId;
 }
 
+void OperationPriceEditor::prepareAdd()
+{
+    Edit1->clear();
+    Edit2->clear();
+    ComboBox1->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Заведение новой цены за операцию"));
+    Tag = 1;
+    FNewOperId = 0;
+}
+
 void OperationPriceEditor::openForChange(const Shown& operation, ui::Activatable* returnTo)
+{
+    prepareChange(operation);
+    ui::centerOnScreen(this);
+    ui::showModal(this, returnTo);
+}
+
+void OperationPriceEditor::prepareChange(const Shown& operation)
 {
     setWindowTitle(QStringLiteral("Изменение данных о цене за операцию"));
     Tag = 2;
@@ -58,26 +70,32 @@ void OperationPriceEditor::openForChange(const Shown& operation, ui::Activatable
     FProductId = operation.productId;
     FKindId = operation.kindId;
     FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Operation, operation.id);
-    ui::centerOnScreen(this);
-    ui::showModal(this, returnTo);
+}
+
+void OperationPriceEditor::takeProduct(qint32 id, const QString& name)
+{
+    Edit1->setText(name);
+    FProductId = id;
+}
+
+void OperationPriceEditor::takeKind(qint32 id, const QString& name)
+{
+    Edit2->setText(name);
+    FKindId = id;
 }
 
 void OperationPriceEditor::Button3Click()
 {
     const ui::CatalogueChoice c = w_.productsList->choose(this);
-    if (!c.made)
-        return;
-    Edit1->setText(c.name.trimmed());
-    FProductId = c.id;
+    if (c.made)
+        takeProduct(c.id, c.name.trimmed());
 }
 
 void OperationPriceEditor::Button4Click()
 {
     const ui::CatalogueChoice c = w_.operationKindsList->choose(this);
-    if (!c.made)
-        return;
-    Edit2->setText(c.name.trimmed());
-    FKindId = c.id;
+    if (c.made)
+        takeKind(c.id, c.name.trimmed());
 }
 
 void OperationPriceEditor::Button1Click()

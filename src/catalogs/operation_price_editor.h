@@ -26,6 +26,22 @@ public:
     };
     void openForChange(const Shown& operation, ui::Activatable* returnTo);
 
+    // The openings without the showing: the editor set for a new operation, or for a change of `operation`.
+    void prepareAdd();
+    void prepareChange(const Shown& operation);
+    // True while the editor changes an operation, false for a new one.
+    bool changesRow() const { return Tag != 1; }
+    // What the choosers hand over: the product and the operation kind, with the names the boxes show.
+    void takeProduct(qint32 id, const QString& name);
+    void takeKind(qint32 id, const QString& name);
+
+    void FormActivate() override;
+    void Button3Click();
+    void Button4Click();
+    void Button1Click();
+
+protected:
+private:
     // 1 adds an operation; any other value changes the current one of the price list.
     int Tag = 0;
     // The operation as the editor opened it for a change, compared again when it is written.
@@ -35,12 +51,5 @@ public:
     // The operation the last save added, 0 when it added none.
     qint32 FNewOperId = 0;
 
-    void FormActivate() override;
-    void Button3Click();
-    void Button4Click();
-    void Button1Click();
-
-protected:
-private:
     Windows& w_;
 };

@@ -68,7 +68,7 @@ OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
 void OperationPricesList::DBGrid1DblClick()
 {
     db::Dataset* oper = w_.database->Oper;
-    if (CheckBox1->isChecked() && Tag == 0) {
+    if (CheckBox1->isChecked() && !choiceMode()) {
         if (oper->isEmpty())
             return;
         w_.normsEditor->showForOperation(oper->asInt(QStringLiteral("id")));

@@ -18,9 +18,7 @@ public:
     explicit OperationPricesList(Windows& windows, QWidget* parent = nullptr);
 
     // The export's data: every operation, with or without norms.
-    db::Dataset* XLS_Rep = nullptr;
-    // The spreadsheet application the price list goes to.
-    spreadsheet::Application Excel{QStringLiteral("Цены")};
+    const db::Dataset* priceListQuery() const { return XLS_Rep; }
 
     void DBGrid1DblClick() override;
     void Button1Click();
@@ -29,5 +27,10 @@ public:
     void Button5Click();
 
 private:
+    // The export's data: every operation, with or without norms.
+    db::Dataset* XLS_Rep = nullptr;
+    // The spreadsheet application the price list goes to.
+    spreadsheet::Application Excel{QStringLiteral("Цены")};
+
     Windows& w_;
 };

@@ -22,12 +22,8 @@ public:
     // its grade code, its boxes as the editor writes them and its group.
     void openForChange(qint64 id, const QString& code, const QString& rate, qint64 group, ui::Activatable* returnTo);
 
-    // 1: the editor adds a product; anything else: it changes the current product of Izdel.
-    int Tag = 0;
-    // The product as the editor opened it for a change, compared again when it is written.
-    QString FOpened;
-    // The product groups of the classifier; the list window opens it around each editing.
-    db::Dataset* item = nullptr;
+    // True while the editor changes a product, false for a new one.
+    bool changesRow() const { return Tag != 1; }
 
     void FormActivate() override;
     // The "Расценка" key filter: digits and Backspace pass, a comma or full stop is a full stop, the rest is
@@ -39,5 +35,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // 1: the editor adds a product; anything else: it changes the current product of Izdel.
+    int Tag = 0;
+    // The product as the editor opened it for a change, compared again when it is written.
+    QString FOpened;
+    // The product groups of the classifier; the list window opens it around each editing.
+    db::Dataset* item = nullptr;
+
     Windows& w_;
 };

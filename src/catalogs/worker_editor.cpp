@@ -66,14 +66,25 @@ void WorkerEditor::reopenLookups()
 
 bool WorkerEditor::openForAdd(ui::Activatable* returnTo)
 {
+    prepareAdd();
+    return ui::showModal(this, returnTo) == QDialog::Accepted;
+}
+
+void WorkerEditor::prepareAdd()
+{
     Edit1->clear();
     setWindowTitle(QStringLiteral("Заведение данных нового работника"));
     Tag = 1;
     reopenLookups();
-    return ui::showModal(this, returnTo) == QDialog::Accepted;
 }
 
 bool WorkerEditor::openForChange(qint32 id, const QString& name, const QString& position, ui::Activatable* returnTo)
+{
+    prepareChange(id, name, position);
+    return ui::showModal(this, returnTo) == QDialog::Accepted;
+}
+
+void WorkerEditor::prepareChange(qint32 id, const QString& name, const QString& position)
 {
     setWindowTitle(QStringLiteral("Изменение данных работника"));
     Tag = 2;
@@ -82,7 +93,6 @@ bool WorkerEditor::openForChange(qint32 id, const QString& name, const QString& 
     FPersonId = id;
     showStoredPosition(position);
     FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
-    return ui::showModal(this, returnTo) == QDialog::Accepted;
 }
 
 void WorkerEditor::showStoredPosition(const QString& position)

@@ -22,6 +22,25 @@ public:
     // was written.
     bool openForChange(qint32 id, const QString& name, const QString& position, ui::Activatable* returnTo);
 
+    // The openings without the showing: the editor set for a new worker, or for a change of the worker `id`.
+    void prepareAdd();
+    void prepareChange(qint32 id, const QString& name, const QString& position);
+    // True while the editor changes a worker (personId()), false for a new one.
+    bool changesRow() const { return Tag != 1; }
+    qint32 personId() const { return FPersonId; }
+
+    void FormActivate() override;
+    // Opened for a change: the boxes show the worker's stored position (the department of that name, when there
+    // is one); the position and role boxes, which nothing stores, start empty.
+    void showStoredPosition(const QString& position);
+    void Button1Click();
+    // The wheel moves the focused lookup box by one entry, wherever the pointer is over the editor.
+    void FormMouseWheel(bool down);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     // 1: the editor adds a worker; anything else: it changes the worker FPersonId.
     int Tag = 0;
     qint32 FPersonId = 0;
@@ -36,18 +55,6 @@ public:
     db::Dataset* department = nullptr;
     db::Dataset* roles = nullptr;
 
-    void FormActivate() override;
-    // Opened for a change: the boxes show the worker's stored position (the department of that name, when there
-    // is one); the position and role boxes, which nothing stores, start empty.
-    void showStoredPosition(const QString& position);
-    void Button1Click();
-    // The wheel moves the focused lookup box by one entry, wherever the pointer is over the editor.
-    void FormMouseWheel(bool down);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void reopenLookups();
 
     Windows& w_;

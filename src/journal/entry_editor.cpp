@@ -193,10 +193,8 @@ void EntryEditor::Button3Click()
 {
     WorkersList* list = w_.workersList;
     const ui::CatalogueChoice choice = list->choose(this);
-    if (choice.made) {
-        Edit1->setText(choice.name.trimmed());
-        FWorkerId = choice.id;
-    }
+    if (choice.made)
+        takeWorker(choice.id, choice.name.trimmed());
     focusAfterChooser(Button3, choice.made);
 }
 
@@ -269,19 +267,33 @@ void EntryEditor::focusOn(QWidget* control)
         box->selectAll();
 }
 
+void EntryEditor::takeWorker(qint32 id, const QString& name)
+{
+    Edit1->setText(name);
+    FWorkerId = id;
+}
+
+void EntryEditor::takeOperation(qint32 operId, qint32 productId, double price, const QString& shownText)
+{
+    FOperId = operId;
+    FProductId = productId;
+    FPrice = price;
+    Edit2->setText(shownText);
+}
+
 void EntryEditor::takeOperation()
 {
     Database* dm = w_.database;
     db::Dataset* oper = dm->Oper;
-    FProductId = oper->asInt(QStringLiteral("i_id"));
-    FOperId = oper->asInt(QStringLiteral("id"));
-    FPrice = finalPrice(oper->asDouble(QStringLiteral("cena")), FDayOff, FShift);
+    const qint32 productId = oper->asInt(QStringLiteral("i_id"));
     db::Dataset product(dm->ADO_DB.name(), QStringLiteral("Control"));
-    product.setSqlLines({journal_sql::productMark(FProductId)});
+    product.setSqlLines({journal_sql::productMark(productId)});
     product.open();
     const QString mark = product.isEmpty() ? QString() : product.asString(QStringLiteral("marka"));
-    Edit2->setText(mark.trimmed() + QStringLiteral("; ") + oper->asString(QStringLiteral("VID")).trimmed() +
-                   QStringLiteral("; ") + kindText(oper->asInt(QStringLiteral("NAIMEN"))));
+    takeOperation(oper->asInt(QStringLiteral("id")), productId,
+                  finalPrice(oper->asDouble(QStringLiteral("cena")), FDayOff, FShift),
+                  mark.trimmed() + QStringLiteral("; ") + oper->asString(QStringLiteral("VID")).trimmed() +
+                      QStringLiteral("; ") + kindText(oper->asInt(QStringLiteral("NAIMEN"))));
 }
 
 void EntryEditor::setPaint(bool on)

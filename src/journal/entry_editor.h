@@ -21,14 +21,16 @@ class EntryEditor : public ui::Dialog, private Ui::EntryEditor {
 public:
     explicit EntryEditor(Windows& windows, QWidget* parent = nullptr);
 
-    // 1: a new row; any other value: a change of the current row of the journal's shift query.
-    int Tag = 1;
-    qint32 FWorkerId = 0;
-    qint32 FOperId = 0; // the operation price row (accounts_dep.oper.id), not the operation kind
-    qint32 FProductId = 0;
-    double FPrice = 0; // the final piece price, unrounded
-
-    db::Command* SmenaIU = nullptr;
+    // True while the editor changes a row of the journal, false for a new one.
+    bool changesRow() const { return Tag != 1; }
+    qint32 workerId() const { return FWorkerId; }
+    qint32 operationId() const { return FOperId; }
+    qint32 productId() const { return FProductId; }
+    double price() const { return FPrice; }
+    // What a chooser hands over: the worker, and the operation price row with its product, final piece price and
+    // the text the operation box shows.
+    void takeWorker(qint32 id, const QString& name);
+    void takeOperation(qint32 operId, qint32 productId, double price, const QString& shownText);
 
     // The journal's openings: for a new row on the given date, and for a change of the journal query's current row;
     // each with the journal's shift and its day-off flag, which price the row.
@@ -70,6 +72,15 @@ private:
     // A row saved on another day than the list shows (a new row) or than it had (a change) leaves the user's view:
     // asked first, "Нет" by default. True to go on.
     bool otherDayConfirmed(const QDate& day, bool change);
+
+    // 1: a new row; any other value: a change of the current row of the journal's shift query.
+    int Tag = 1;
+    qint32 FWorkerId = 0;
+    qint32 FOperId = 0; // the operation price row (accounts_dep.oper.id), not the operation kind
+    qint32 FProductId = 0;
+    double FPrice = 0; // the final piece price, unrounded
+
+    db::Command* SmenaIU = nullptr;
 
     Windows& w_;
     int FShift = 1;

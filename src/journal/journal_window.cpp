@@ -370,6 +370,12 @@ void JournalWindow::applyRole(const ui::RoleRights& rights)
     FMayReadHistory = rights.readsHistory;
 }
 
+void JournalWindow::signIn(const QByteArray& accessCode, int shift)
+{
+    FAccessCode = accessCode;
+    FShift = shift;
+}
+
 void JournalWindow::FormActivate()
 {
     const QDate today = QDate::currentDate();

@@ -32,33 +32,13 @@ class JournalWindow : public ui::Dialog, private Ui::JournalWindow {
 public:
     explicit JournalWindow(Windows& windows, QWidget* parent = nullptr);
 
-    // Members shared with the other windows.
-    qint32 FBuildDate = 0;
-    qint32 FBuildTime = 0;
-    qint32 FShift = 1;
-    db::Dataset* FShiftQuery = nullptr;
-    QByteArray FAccessCode;
-
-    db::Dataset* ver = nullptr;
-    db::Command* updtOK = nullptr;
-    QTimer* Timer1 = nullptr;
-
-    QMenuBar* MainMenu1 = nullptr;
-    QMenu* N2 = nullptr;
-    QAction* N1 = nullptr;
-    QAction* N3 = nullptr;
-    QAction* N4 = nullptr;
-    QAction* N6 = nullptr;
-    QAction* N8 = nullptr;
-    QAction* N11 = nullptr;
-    QMenu* N7 = nullptr;
-    QAction* N10 = nullptr;
-    QAction* N5 = nullptr;
-    // "История": the current row's history and the shown day's deleted rows (the full-access role only).
-    QMenu* N12 = nullptr;
-    QAction* N13 = nullptr;
-    QAction* N14 = nullptr;
-    bool FMayReadHistory = false;
+    // The access code the user signed in with and the shift shown, handed over by the authorization window.
+    void signIn(const QByteArray& accessCode, int shift);
+    const QByteArray& accessCode() const { return FAccessCode; }
+    int shift() const { return FShift; }
+    // The build stamp of this program as the last check read it (date yyyymmdd, seconds of the day).
+    qint32 buildDate() const { return FBuildDate; }
+    qint32 buildTime() const { return FBuildTime; }
     void N13Click();
     void N14Click();
 
@@ -129,6 +109,33 @@ private:
     // (ui::LiveRefresh: at most once per 300 ms, not under an editor), keeping the current row and the scroll.
     void journalChanged(const QString& payload);
     void reread(int shift);
+
+    qint32 FBuildDate = 0;
+    qint32 FBuildTime = 0;
+    qint32 FShift = 1;
+    db::Dataset* FShiftQuery = nullptr;
+    QByteArray FAccessCode;
+
+    db::Dataset* ver = nullptr;
+    db::Command* updtOK = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* N2 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N11 = nullptr;
+    QMenu* N7 = nullptr;
+    QAction* N10 = nullptr;
+    QAction* N5 = nullptr;
+    // "История": the current row's history and the shown day's deleted rows (the full-access role only).
+    QMenu* N12 = nullptr;
+    QAction* N13 = nullptr;
+    QAction* N14 = nullptr;
+    bool FMayReadHistory = false;
 
     Windows& w_;
     ui::LiveRefresh* live_[5] = {};

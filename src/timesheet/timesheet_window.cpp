@@ -56,7 +56,7 @@ protected:
         if (column < 0 || column > 32)
             return;
         const bool selected = option->state & QStyle::State_Selected;
-        const TimesheetWindow::ColumnLook& look = form_->FColumns[index_][column];
+        const TimesheetWindow::ColumnLook& look = form_->columnLook(index_, column);
         if (column == 32) {
             option->font.setBold(true);
             if (!selected)

@@ -29,19 +29,14 @@ public:
     // What the signed-in role may use here: closing and opening months.
     void applyRole(const ui::RoleRights& rights) { FMayCloseMonths = rights.closesMonths; }
 
-    // The day's hours per shift and worker, read by the rebuild.
-    db::Dataset* dt = nullptr;
-    // The spreadsheet application the timesheet is exported to (its own, apart from the other exports).
-    spreadsheet::Application excel_{QStringLiteral("Табель")};
-
     // How a grid column is drawn: the cell font colour, the title colour and the mark of days past the month.
     struct ColumnLook {
         QColor font;
         QColor title;
         bool readOnly = false;
     };
-    // Per grid (shift 1..3 at index 0..2), per column 0..32.
-    std::array<std::array<ColumnLook, 33>, 3> FColumns;
+    // The look of a column of a grid (shift 1..3 at index 0..2), column 0..32.
+    const ColumnLook& columnLook(int index, int column) const { return FColumns[index][column]; }
 
     // Selects the month and the year of a date in the two lists (the opening from the journal).
     // Opens the timesheet modally on the month of `date`, its rows read; `returnTo` is activated afterwards.
@@ -58,8 +53,6 @@ public:
     void ButtonCloseClick();
     // The caption and the button say whether the shown month is closed.
     void showMonthState();
-    // Whether this run's role may close and open months (set by the authorization).
-    bool FMayCloseMonths = false;
     void FormActivate();
 
     // A cell's look before drawing: what painting does to the column's font colour, weight and background.
@@ -81,6 +74,15 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The day's hours per shift and worker, read by the rebuild.
+    db::Dataset* dt = nullptr;
+    // The spreadsheet application the timesheet is exported to (its own, apart from the other exports).
+    spreadsheet::Application excel_{QStringLiteral("Табель")};
+    // Per grid (shift 1..3 at index 0..2), per column 0..32.
+    std::array<std::array<ColumnLook, 33>, 3> FColumns;
+    // Whether this run's role may close and open months (set by the authorization).
+    bool FMayCloseMonths = false;
+
     void setUpGrid(ui::DbGrid* grid, int index);
     ui::LiveRefresh* live_ = nullptr; // the shown month, after other workstations' changes
     bool listening_ = false;

@@ -101,8 +101,8 @@ private slots:
             db.scalar("select coalesce(max(xmin::text), '') from accounts_dep.ver").toString();
         AppFixture app(db, "Dec 10 2026", "10:00:00");
         app.w.journal->CheckBuildStamp();
-        QCOMPARE(app.w.journal->FBuildDate, 20261210);
-        QCOMPARE(app.w.journal->FBuildTime, 36000);
+        QCOMPARE(app.w.journal->buildDate(), 20261210);
+        QCOMPARE(app.w.journal->buildTime(), 36000);
         const auto rows = db.rows("select d, t from accounts_dep.ver");
         QCOMPARE(rows.size(), 1);
         QCOMPARE(Stamp(rows[0][0].toInt(), rows[0][1].toInt()), expected);
@@ -110,8 +110,8 @@ private slots:
             QCOMPARE(db.scalar("select xmin::text from accounts_dep.ver").toString(), versionBefore);
         QCOMPARE(app.w.terminateRequested, refused);
         QCOMPARE(app.w.exitCode, refused ? 1 : 0);
-        QCOMPARE(app.w.authorization->Timer1->isActive(), refused);
-        QCOMPARE(app.w.authorization->Timer1->interval(), 5000);
+        QCOMPARE(widget<QTimer>(app.w.authorization, "Timer1")->isActive(), refused);
+        QCOMPARE(widget<QTimer>(app.w.authorization, "Timer1")->interval(), 5000);
         const auto shown = ui::Messages::shown();
         if (refused) {
             QCOMPARE(shown.size(), 1);
@@ -260,13 +260,13 @@ private slots:
         AppFixture app(db, "Dec 10 2026", "10:00:00");
         app.w.journal->CheckBuildStamp();
         QVERIFY(!app.w.terminateRequested);
-        QCOMPARE(app.w.journal->Timer1->interval(), 30000);
-        QVERIFY(app.w.journal->Timer1->isActive());
+        QCOMPARE(widget<QTimer>(app.w.journal, "Timer1")->interval(), 30000);
+        QVERIFY(widget<QTimer>(app.w.journal, "Timer1")->isActive());
         db.exec("update accounts_dep.ver set d = 20261211");
         // the message waits for an answer that never comes; the 5-second timer ends the program regardless
         bool timerRunningWhileMessageShown = false;
         ui::Messages::setOnShow(
-            [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = app.w.authorization->Timer1->isActive(); });
+            [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = widget<QTimer>(app.w.authorization, "Timer1")->isActive(); });
         app.w.terminateRequested = false;
         app.w.journal->Timer1Timer();
         ui::Messages::setOnShow({});
@@ -466,8 +466,8 @@ private slots:
         QCOMPARE(ui::shownModals(), QStringList{"JournalWindow"});
         QVERIFY(shiftParamsSet);
         QVERIFY(authorizationHidden);
-        QCOMPARE(j->FShift, 1);
-        QCOMPARE(j->FAccessCode, code.trimmed().toUtf8());
+        QCOMPARE(j->shift(), 1);
+        QCOMPARE(j->accessCode(), code.trimmed().toUtf8());
         const QMap<QString, bool> journalEnabled = {
             {"Button1", widget<QPushButton>(j, "Button1")->isEnabled()},
             {"Button2", widget<QPushButton>(j, "Button2")->isEnabled()},
@@ -480,12 +480,12 @@ private slots:
             {"CBox1", widget<QCheckBox>(j, "CBox1")->isEnabled()},
             {"DateT", widget<ui::DateBox>(j, "DateT")->isEnabled()},
             {"DBGrid2", widget<ui::DbGrid>(j, "DBGrid2")->isEnabled()},
-            {"N2", j->N2->menuAction()->isEnabled()},
-            {"N11", j->N11->isEnabled()}};
+            {"N2", widget<QMenu>(j, "N2")->menuAction()->isEnabled()},
+            {"N11", widget<QAction>(j, "N11")->isEnabled()}};
         for (auto it = journalEnabled.begin(); it != journalEnabled.end(); ++it)
             QVERIFY2(it.value() != journalOff.contains(it.key()), qPrintable("journal " + it.key()));
-        QVERIFY(j->N7->menuAction()->isEnabled());
-        QVERIFY(j->N5->isEnabled());
+        QVERIFY(widget<QMenu>(j, "N7")->menuAction()->isEnabled());
+        QVERIFY(widget<QAction>(j, "N5")->isEnabled());
         QVERIFY(widget<QPushButton>(j, "Button4")->isEnabled());
         const QMap<QString, bool> reportsEnabled = {{"Button1", widget<QPushButton>(r, "Button1")->isEnabled()},
                                                     {"Button2", widget<QPushButton>(r, "Button2")->isEnabled()},
@@ -519,7 +519,7 @@ private slots:
         QFETCH(QString, code);
         TestDatabase db;
         AppFixture app(db);
-        app.w.journal->FShift = 3;
+        app.w.journal->signIn(QByteArray(), 3);
         widget<QLineEdit>(app.w.authorization, "Edit1")->setText(code);
         widget<QPushButton>(app.w.authorization, "Button1")->click();
         const auto shown = ui::Messages::shown();
@@ -529,15 +529,15 @@ private slots:
         QVERIFY(ui::shownModals().isEmpty());
         QVERIFY(app.w.authorization->isVisible());
         QCOMPARE(widget<QLineEdit>(app.w.authorization, "Edit1")->text(), code);
-        QCOMPARE(app.w.journal->FShift, 1);
+        QCOMPARE(app.w.journal->shift(), 1);
         QVERIFY(!app.w.terminateRequested);
         // then the right code: its role applies and the journal starts on shift 1
         ui::Messages::clearShown();
         widget<QRadioButton>(app.w.journal, "RadioButton3")->setChecked(true);
-        app.w.journal->FShift = 3;
+        QCOMPARE(app.w.journal->shift(), 3);
         app.login("plinoth");
         QVERIFY(ui::Messages::shown().isEmpty());
-        QCOMPARE(app.w.journal->FShift, 1);
+        QCOMPARE(app.w.journal->shift(), 1);
         QVERIFY(widget<QPushButton>(app.w.journal, "Button1")->isEnabled());
         QVERIFY(!widget<QPushButton>(app.w.journal, "Button2")->isEnabled());
     }

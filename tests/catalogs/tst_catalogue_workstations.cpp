@@ -155,9 +155,7 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         WorkerEditor* e = app.w.workerEditor;
-        e->Tag = 2;
-        e->FPersonId = 2;
-        e->FOpened = catalogs::openedVersion(app.w.database->ADO_DB.name(), catalogs_sql::Row::Worker, 2);
+        e->prepareChange(2, QString(), QString());
         widget<QLineEdit>(e, "Edit1")->setText("Петрова-Смирнова А.С.");
         db.exec("update cmn_contractor.person set s_caption='Петрова А.С. (склад)' where id=2");
 
@@ -221,11 +219,9 @@ private slots:
             tickRan = app.w.journal->runBuildStampCheck();
         });
         OperationPriceEditor* e = app.w.operationPriceEditor; // an operation that repeats operation 1
-        e->Tag = 1;
-        widget<QLineEdit>(e, "Edit1")->setText("ДМ-101");
-        widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
-        e->FProductId = 1;
-        e->FKindId = 1;
+        e->prepareAdd();
+        e->takeProduct(1, "ДМ-101");
+        e->takeKind(1, "РЕЗКА");
         widget<QComboBox>(e, "ComboBox1")->setCurrentIndex(0);
         widget<QPushButton>(e, "Button1")->click();
         ui::Messages::setOnShow({});

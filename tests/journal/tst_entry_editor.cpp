@@ -56,13 +56,9 @@ void fillNew(EntryEditor* e, int shift, const QDate& date, int worker, int oper,
              const QString& hours)
 {
     e->prepareNew(date, shift, false);
-    widget<QLineEdit>(e, "Edit1")->setText(worker == 1 ? "Иванов И.И." : "Петрова А.С.");
-    e->FWorkerId = worker;
-    widget<QLineEdit>(e, "Edit2")
-        ->setText(oper == 1 ? "ДМ-101; РЕЗКА; Готовая продукция" : "ОК-205; КРАСКА; Заготовки");
-    e->FOperId = oper;
-    e->FProductId = oper;
-    e->FPrice = oper == 1 ? 10.25 : 30;
+    e->takeWorker(worker, worker == 1 ? "Иванов И.И." : "Петрова А.С.");
+    e->takeOperation(oper, oper, oper == 1 ? 10.25 : 30,
+                     oper == 1 ? "ДМ-101; РЕЗКА; Готовая продукция" : "ОК-205; КРАСКА; Заготовки");
     widget<QLineEdit>(e, "Edit3")->setText(quantity);
     widget<QLineEdit>(e, "Edit6")->setText(hours);
 }
@@ -349,7 +345,7 @@ private slots:
         EntryEditor* e = app.w.entryEditor;
         ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
-            QCOMPARE(e->Tag, 2);
+            QVERIFY(e->changesRow());
             QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), painting
                                                                 ? QStringLiteral("ОК-205; КРАСКА; Заготовки")
@@ -363,9 +359,9 @@ private slots:
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
             QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), today);
-            QCOMPARE(e->FWorkerId, 2);
-            QCOMPARE(e->FOperId, painting ? 2 : 1);
-            QCOMPARE(e->FProductId, painting ? 2 : 1);
+            QCOMPARE(e->workerId(), 2);
+            QCOMPARE(e->operationId(), painting ? 2 : 1);
+            QCOMPARE(e->productId(), painting ? 2 : 1);
             QVERIFY(!app.w.database->Oper->isOpen());
             QVERIFY(!app.w.database->Oper->filtered());
             // the base price of the row's own operation (not 0 with the list closed)
@@ -399,7 +395,7 @@ private slots:
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
         ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
-            QCOMPARE(e->Tag, 1);
+            QVERIFY(!e->changesRow());
             QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), day);
             for (QLineEdit* box : {widget<QLineEdit>(e, "Edit1"), widget<QLineEdit>(e, "Edit2"),
                                    widget<QLineEdit>(e, "Edit3"), widget<QLineEdit>(e, "Edit5")})
@@ -407,7 +403,7 @@ private slots:
             QCOMPARE(widget<QLineEdit>(e, "Edit4")->text(), QStringLiteral("0"));
             QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("0"));
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("36"));
-            QCOMPARE(e->FOperId, 2);
+            QCOMPARE(e->operationId(), 2);
             QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QPushButton>(e, "Button3")));
         });
         widget<QPushButton>(app.w.journal, "Button1")->click();
@@ -432,13 +428,13 @@ private slots:
         });
         QTest::mouseClick(widget<QLineEdit>(e, "Edit1"), Qt::LeftButton);
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
-        QCOMPARE(e->FWorkerId, 2);
+        QCOMPARE(e->workerId(), 2);
         QVERIFY(!dm->Workers->isOpen());
         ui::scriptModal("WorkersList",
                         [&](QDialog* d) { widget<QPushButton>(static_cast<WorkersList*>(d), "Button4")->click(); });
         widget<QPushButton>(e, "Button3")->click();
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
-        QCOMPARE(e->FWorkerId, 2);
+        QCOMPARE(e->workerId(), 2);
         QCOMPARE(ui::shownModals(), (QStringList{"WorkersList", "WorkersList"}));
     }
 
@@ -476,8 +472,8 @@ private slots:
             });
             QTest::mouseClick(widget<QLineEdit>(e, "Edit2"), Qt::LeftButton);
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
-            QCOMPARE(e->FOperId, 2);
-            QCOMPARE(e->FPrice, 12.3);
+            QCOMPARE(e->operationId(), 2);
+            QCOMPARE(e->price(), 12.3);
             QVERIFY(widget<QLineEdit>(e, "Edit5")->isEnabled());
             QCOMPARE(widget<QLineEdit>(e, "Edit5")->text(), QStringLiteral("14"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
@@ -498,8 +494,8 @@ private slots:
             });
             widget<QPushButton>(e, "Button4")->click();
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
-            QCOMPARE(e->FOperId, 1);
-            QCOMPARE(e->FProductId, 1);
+            QCOMPARE(e->operationId(), 1);
+            QCOMPARE(e->productId(), 1);
             QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("10,25"));
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("20,5"));
             QVERIFY(!widget<QLineEdit>(e, "Edit5")->isEnabled() && !widget<QLabel>(e, "Label6")->isEnabled());
@@ -584,7 +580,7 @@ private slots:
                 QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
             });
             widget<QPushButton>(e, "Button4")->click();
-            QCOMPARE(e->FOperId, 2);
+            QCOMPARE(e->operationId(), 2);
             QVERIFY(!dm->Oper->filtered());
             QCOMPARE(dm->Oper->recordCount(), 2);
             QCOMPARE(dm->Oper->asInt("id"), 2);
@@ -710,7 +706,7 @@ private slots:
         Database* dm = app.w.database;
         dm->Oper->open();
         QVERIFY(dm->Oper->locate("id", 1));
-        e->FPrice = 10.25 * 1.5;
+        e->takeOperation(e->operationId(), e->productId(), 10.25 * 1.5, widget<QLineEdit>(e, "Edit2")->text());
         e->Edit6Exit();
         QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("0"));
         QCOMPARE(widget<QLineEdit>(e, "Edit3")->text(), QStringLiteral("0"));
@@ -867,7 +863,7 @@ private slots:
         app.w.database->H_Tabel_1->open();
         EntryEditor* e = app.w.entryEditor;
         fillNew(e, shift, today, 1, 1, "40", "4");
-        e->FPrice = 10.25 * 1.5;
+        e->takeOperation(1, 1, 10.25 * 1.5, "ДМ-101; РЕЗКА; Готовая продукция");
         widget<QLineEdit>(e, "Edit4")->setText("2");
         e->Button1Click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
@@ -926,11 +922,8 @@ private slots:
         QWidget* focus = nullptr;
         ui::scriptModal("EntryEditor", [&](QDialog*) {
             if (!change) {
-                widget<QLineEdit>(e, "Edit1")->setText("Петрова А.С.");
-                e->FWorkerId = 2;
-                widget<QLineEdit>(e, "Edit2")->setText("ДМ-101; РЕЗКА; Готовая продукция");
-                e->FOperId = e->FProductId = 1;
-                e->FPrice = 10.25;
+                e->takeWorker(2, "Петрова А.С.");
+                e->takeOperation(1, 1, 10.25, "ДМ-101; РЕЗКА; Готовая продукция");
             }
             widget<QLineEdit>(e, "Edit3")->setText("9");
             e->activateWindow();
@@ -997,8 +990,7 @@ private slots:
         QVERIFY(journal->locate("id", 1));
         EntryEditor* e = app.w.entryEditor;
         e->prepareChange(journal, 1, false);
-        widget<QLineEdit>(e, "Edit1")->setText("other");
-        e->FWorkerId = newWorker;
+        e->takeWorker(newWorker, "other");
         widget<ui::DateBox>(e, "DTimeP")->setDate(moved);
         widget<QLineEdit>(e, "Edit6")->setText("6");
         if (dayShift != 0)
@@ -1026,7 +1018,7 @@ private slots:
         app.w.journal->DateTCloseUp();
         EntryEditor* e = app.w.entryEditor;
         e->prepareChange(app.w.database->Smena1, 1, false);
-        e->FWorkerId = 2;
+        e->takeWorker(2, widget<QLineEdit>(e, "Edit1")->text());
         e->Button1Click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QCOMPARE(cell(db, 1, 1, day), 0);

@@ -7,6 +7,7 @@
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
 
+#include <QAction>
 #include <QCalendarWidget>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -58,7 +59,7 @@ void addTimesheet(TestDatabase& db, int worker, int shift, const QDate& month, c
 // What the authorization does before it shows the journal, then the journal's activation.
 void openJournal(AppFixture& app, const QString& code = "63175042")
 {
-    app.w.journal->FAccessCode = code.toUtf8();
+    app.w.journal->signIn(code.toUtf8(), app.w.journal->shift());
     for (int s = 1; s <= 4; ++s)
         app.w.database->smenaQuery(s)->setParam("ok", "ta");
     app.w.journal->FormActivate();
@@ -97,7 +98,7 @@ private slots:
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena1);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
         widget<QRadioButton>(j, "RadioButton2")->setChecked(true);
-        QCOMPARE(j->FShift, 2);
+        QCOMPARE(j->shift(), 2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena2);
         QVERIFY(widget<QRadioButton>(j, "RadioButton2")->font().bold());
         QVERIFY(!widget<QRadioButton>(j, "RadioButton1")->font().bold());
@@ -110,7 +111,7 @@ private slots:
         addRow(db, 4, 1, 2, today, 2, "no");
         ui::showModal(app.w.timesheet, j);
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), today);
-        QCOMPARE(j->FShift, 2);
+        QCOMPARE(j->shift(), 2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 2);
         QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), today.dayOfWeek() >= 6);
@@ -731,11 +732,11 @@ private slots:
         AppFixture app(db);
         JournalWindow* j = app.w.journal;
         openJournal(app);
-        j->N8->trigger();
+        widget<QAction>(j, "N8")->trigger();
         QVERIFY(ui::shownModals().isEmpty());
-        j->N10->trigger();
-        j->N11->trigger();
-        j->N1->trigger();
+        widget<QAction>(j, "N10")->trigger();
+        widget<QAction>(j, "N11")->trigger();
+        widget<QAction>(j, "N1")->trigger();
         QCOMPARE(ui::shownModals(), QStringList({"ReportsWindow", "TimesheetWindow", "WorkersList"}));
         QVERIFY(!app.w.database->Workers->isOpen());
         QVERIFY(ui::Messages::shown().isEmpty());

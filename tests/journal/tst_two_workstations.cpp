@@ -39,7 +39,7 @@ int cell(TestDatabase& db, int worker, int shift, const QDate& date)
 
 void openJournal(AppFixture& app, int shift)
 {
-    app.w.journal->FAccessCode = "63175042";
+    app.w.journal->signIn("63175042", app.w.journal->shift());
     for (int s = 1; s <= 4; ++s)
         app.w.database->smenaQuery(s)->setParam("ok", "ta");
     app.w.journal->FormActivate();

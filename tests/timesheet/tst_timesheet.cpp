@@ -252,7 +252,7 @@ private slots:
             QCOMPARE(app.w.database->H_Tabel_3->param("yea").toInt(), year);
             ui::DatasetModel* model = f->grid(g + 1)->datasetModel();
             for (int d = 1; d <= 31; ++d) {
-                const TimesheetWindow::ColumnLook& c = f->FColumns[g][d];
+                const TimesheetWindow::ColumnLook& c = f->columnLook(g, d);
                 const QColor title = model->headerData(d, Qt::Horizontal, Qt::ForegroundRole).value<QColor>();
                 if (d > days) {
                     QVERIFY2(c.readOnly && c.font == base && c.title == kSilver, qPrintable(QString::number(d)));
@@ -577,7 +577,7 @@ private slots:
             QCOMPARE(widget<QComboBox>(app.w.timesheet, "ComboBox2")->currentText(), QStringLiteral("2025"));
             QCOMPARE(app.w.database->H_Tabel_1->recordCount(), 1);
             QCOMPARE(widget<QPushButton>(app.w.timesheet, "Button2")->text(), QStringLiteral("Excel"));
-            QCOMPARE(app.w.timesheet->FColumns[0][1].font, kRed); // 1 November 2025 is a Saturday
+            QCOMPARE(app.w.timesheet->columnLook(0, 1).font, kRed); // 1 November 2025 is a Saturday
         });
         app.w.journal->N11Click();
         QVERIFY(inside);
