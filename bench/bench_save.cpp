@@ -17,6 +17,7 @@
 
 #include "app/authorization_window.h"
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/reference_locks_sql.h"
@@ -26,7 +27,6 @@
 #include "journal/journal_window.h"
 #include "support/widgets.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -11,6 +11,7 @@
 
 #include "app/authorization_window.h"
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/data_module.h"
 #include "journal/journal_window.h"
 #include "reportengine/layout.h"
@@ -18,7 +19,6 @@
 #include "reports/reports_window.h"
 #include "reports/worker_detail_report.h"
 #include "support/widgets.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QSqlQuery>

@@ -16,6 +16,7 @@
 #include "bench_support.h"
 
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
@@ -25,7 +26,6 @@
 #include "timesheet/timesheet_sql.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QDir>
@@ -192,14 +192,14 @@ int main(int argc, char* argv[])
         const reportengine::Document doc =
             report->prepareMonth(widget<QComboBox>(form, "ComboBox1")->currentText() + u' ' +
                                  widget<QComboBox>(form, "ComboBox2")->currentText() + QStringLiteral(" г."));
-        printRows = report->H_Tabel->recordCount();
-        report->H_Tabel->close();
+        printRows = report->monthQuery()->recordCount();
+        report->monthQuery()->close();
         reportengine::writePdf(doc, pdf);
         pages = int(doc.pages.size());
         pdfBytes = QFileInfo(pdf).size();
     };
     QHash<QString, QVariant> params{{QStringLiteral("mnth"), month}, {QStringLiteral("yea"), year}};
-    const QByteArray printSql = db::bindParams(report->H_Tabel->sql(), params).toUtf8();
+    const QByteArray printSql = db::bindParams(report->monthQuery()->sql(), params).toUtf8();
     int queryRows = 0;
     auto queryAlone = [&] { queryRows = pg.run(printSql); };
     programPrint();

@@ -1,6 +1,7 @@
 #include "app/authorization_window.h"
 
 #include "app/login_check.h"
+#include "app/window_registry.h"
 #include "db/data_module.h"
 #include "db/session.h"
 #include "journal/access_codes.h"
@@ -8,7 +9,6 @@
 #include "reports/reports_window.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QCloseEvent>
 #include <QMenu>
@@ -26,7 +26,6 @@ AuthorizationWindow::AuthorizationWindow(Windows& windows, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
-    w_.authorizationTimer = Timer1;
 
     ui::connectGuarded(Button1, &QPushButton::clicked, this, &AuthorizationWindow::Button1Click);
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -55,6 +54,11 @@ void AuthorizationWindow::releaseActivation()
         activationHeld_ = false;
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
     }
+}
+
+void AuthorizationWindow::endSoon()
+{
+    Timer1->start();
 }
 
 void AuthorizationWindow::FormActivate()

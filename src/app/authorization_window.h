@@ -23,6 +23,8 @@ public:
     // are built after this one is on the screen, so that it still comes after them; release() lets it run then.
     void holdActivation() { holdActivation_ = true; }
     void releaseActivation();
+    // The database refused this build: the program ends 5 seconds from now.
+    void endSoon();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -6,20 +6,19 @@
 #include "reportengine/format.h"
 #include "ui/messages.h"
 #include "ui/window_place.h"
-#include "ui/window_registry.h"
 
 #include <QKeyEvent>
 
 using db::FieldType;
 
-NormsEditor::NormsEditor(Windows& windows, QWidget* parent)
+NormsEditor::NormsEditor(Database* database, QWidget* parent)
     : QDialog(parent)
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    norm = new db::Dataset(w_.database->ADO_DB.name(), QStringLiteral("norm"), this);
+    norm = new db::Dataset(database_->ADO_DB.name(), QStringLiteral("norm"), this);
     norm->setTable(QStringLiteral("accounts_dep.norm"), QStringLiteral("id"));
     norm->setFieldDefs({{"id", FieldType::Integer, 0, 0, true},
                         {"o_id", FieldType::Integer},
@@ -56,7 +55,7 @@ NormsEditor::NormsEditor(Windows& windows, QWidget* parent)
     ui::connectGuarded(Button2, &QPushButton::clicked, this, &NormsEditor::Button2Click);
 
     // Without a connection the program is about to end with its own message.
-    if (w_.database->ADO_DB.isOpen())
+    if (database_->ADO_DB.isOpen())
         ui::guarded([this] { norm->open(); });
 }
 
@@ -116,7 +115,7 @@ void NormsEditor::deleteCurrentNorm()
     if (norm->isEmpty())
         return;
     const catalogs::Outcome outcome =
-        catalogs::deleteNorm(w_.database->ADO_DB.name(), norm->asLongLong(QStringLiteral("id")), FOperId);
+        catalogs::deleteNorm(database_->ADO_DB.name(), norm->asLongLong(QStringLiteral("id")), FOperId);
     if (outcome != catalogs::Outcome::Written)
         ui::Messages::error(catalogs::message(outcome));
     const int recNo = norm->recNo();
@@ -135,7 +134,7 @@ void NormsEditor::Button1Click()
 {
     norm->checkBrowseMode();
     // The list shows the new lowest price and norm count, on the same row as before.
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     const int recNo = oper->recNo();
     oper->close();
     oper->open();

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
 namespace db {
 class Dataset;
 }
@@ -13,7 +13,7 @@ class Dataset;
 class NormsEditor : public QDialog, private Ui::NormsEditor {
     Q_OBJECT
 public:
-    explicit NormsEditor(Windows& windows, QWidget* parent = nullptr);
+    explicit NormsEditor(Database* database, QWidget* parent = nullptr);
 
     // The norms the window shows (the table accounts_dep.norm filtered to the operation opened).
     db::Dataset* norms() const { return norm; }
@@ -43,5 +43,5 @@ private:
     // The operation the window was opened for: every new norm row belongs to it.
     int FOperId = 0;
 
-    Windows& w_;
+    Database* database_;
 };

@@ -9,7 +9,6 @@
 #include "db/transaction.h"
 #include "ui/catalogue_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 namespace {
 
@@ -18,9 +17,9 @@ constexpr int kNameLength = 50;
 
 } // namespace
 
-OperationKindEditor::OperationKindEditor(Windows& windows, QWidget* parent)
+OperationKindEditor::OperationKindEditor(Database* database, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -48,13 +47,13 @@ void OperationKindEditor::openForChange(qint64 id, const QString& name, ui::Acti
     setWindowTitle(QStringLiteral("Изменение данных вида операции"));
     Tag = 2;
     Edit1->setText(name);
-    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Kind, id);
+    FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Kind, id);
     ui::showModal(this, returnTo);
 }
 
 void OperationKindEditor::Button1Click()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     db::Dataset* kinds = dm->Vid_oper;
     const QString name = Edit1->text().trimmed();
     if (name.isEmpty()) {

@@ -6,12 +6,12 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
 
 class OperationKindEditor : public ui::Dialog, private Ui::OperationKindEditor {
     Q_OBJECT
 public:
-    explicit OperationKindEditor(Windows& windows, QWidget* parent = nullptr);
+    explicit OperationKindEditor(Database* database, QWidget* parent = nullptr);
 
     // Opens the editor for a new kind.
     void openForAdd(ui::Activatable* returnTo);
@@ -31,5 +31,5 @@ private:
     // The kind as the editor opened it for a change, compared again when it is written.
     QString FOpened;
 
-    Windows& w_;
+    Database* database_;
 };

@@ -5,17 +5,17 @@
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
-#include "ui/window_registry.h"
 
-OperationKindsList::OperationKindsList(Windows& windows, QWidget* parent)
+OperationKindsList::OperationKindsList(Database* database, OperationKindEditor* editor, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
 {
     setupUi(this);
     DBGrid1->setColumns(
         {{QStringLiteral("VID"), QStringLiteral("Операции"), Qt::AlignLeft | Qt::AlignVCenter, true, 320}});
     Setup s;
-    s.query = w_.database ? w_.database->Vid_oper : nullptr;
+    s.query = database_ ? database_->Vid_oper : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -33,12 +33,12 @@ OperationKindsList::OperationKindsList(Windows& windows, QWidget* parent)
 
 void OperationKindsList::Button1Click()
 {
-    w_.operationKindEditor->openForAdd(this);
+    editor_->openForAdd(this);
 }
 
 void OperationKindsList::Button2Click()
 {
-    db::Dataset* kinds = w_.database->Vid_oper;
+    db::Dataset* kinds = database_->Vid_oper;
     if (choiceMode()) {
         // An empty list hands over an empty name and the key 0; the price editor refuses an empty kind.
         const bool any = !kinds->isEmpty();
@@ -49,7 +49,7 @@ void OperationKindsList::Button2Click()
     // Nothing to change in an empty list.
     if (kinds->isEmpty())
         return;
-    w_.operationKindEditor->openForChange(kinds->asLongLong(QStringLiteral("id")), kinds->asString(QStringLiteral("vid")).trimmed(),
+    editor_->openForChange(kinds->asLongLong(QStringLiteral("id")), kinds->asString(QStringLiteral("vid")).trimmed(),
                             this);
 }
 
@@ -57,7 +57,7 @@ void OperationKindsList::Button3Click()
 {
     if (!ui::Messages::question(QStringLiteral("Удалить вид операции?")))
         return;
-    db::Dataset* kinds = w_.database->Vid_oper;
+    db::Dataset* kinds = database_->Vid_oper;
     try {
         kinds->remove();
     } catch (const db::DbError& err) {

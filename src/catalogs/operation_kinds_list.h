@@ -5,17 +5,19 @@
 #include "ui/catalogue_window.h"
 #include "ui_operation_kinds_list.h"
 
-struct Windows;
+class Database;
+class OperationKindEditor;
 
 class OperationKindsList : public ui::CatalogueWindow, private Ui::OperationKindsList {
     Q_OBJECT
 public:
-    explicit OperationKindsList(Windows& windows, QWidget* parent = nullptr);
+    OperationKindsList(Database* database, OperationKindEditor* editor, QWidget* parent = nullptr);
 
     void Button1Click();
     void Button2Click() override;
     void Button3Click();
 
 private:
-    Windows& w_;
+    Database* database_;
+    OperationKindEditor* editor_;
 };

@@ -8,13 +8,14 @@
 #include "db/data_module.h"
 #include "db/transaction.h"
 #include "ui/catalogue_window.h"
-#include "ui/window_registry.h"
 
 namespace sql = operation_prices_sql;
 
-OperationPriceEditor::OperationPriceEditor(Windows& windows, QWidget* parent)
+OperationPriceEditor::OperationPriceEditor(Database* database, ProductsList* products, OperationKindsList* kinds, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
+    , products_(products)
+    , kinds_(kinds)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -69,7 +70,7 @@ void OperationPriceEditor::prepareChange(const Shown& operation)
     ComboBox1->setCurrentIndex(operation.finished ? 0 : 1);
     FProductId = operation.productId;
     FKindId = operation.kindId;
-    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Operation, operation.id);
+    FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Operation, operation.id);
 }
 
 void OperationPriceEditor::takeProduct(qint32 id, const QString& name)
@@ -86,14 +87,14 @@ void OperationPriceEditor::takeKind(qint32 id, const QString& name)
 
 void OperationPriceEditor::Button3Click()
 {
-    const ui::CatalogueChoice c = w_.productsList->choose(this);
+    const ui::CatalogueChoice c = products_->choose(this);
     if (c.made)
         takeProduct(c.id, c.name.trimmed());
 }
 
 void OperationPriceEditor::Button4Click()
 {
-    const ui::CatalogueChoice c = w_.operationKindsList->choose(this);
+    const ui::CatalogueChoice c = kinds_->choose(this);
     if (c.made)
         takeKind(c.id, c.name.trimmed());
 }
@@ -106,7 +107,7 @@ void OperationPriceEditor::Button1Click()
         (Edit1->text().trimmed().isEmpty() ? Button3 : Button4)->setFocus();
         return;
     }
-    Database* dm = w_.database;
+    Database* dm = database_;
     const qint32 v = FKindId;
     const int n = ComboBox1->currentIndex();
     const qint32 i = FProductId;

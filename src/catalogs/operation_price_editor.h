@@ -6,12 +6,14 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
+class ProductsList;
+class OperationKindsList;
 
 class OperationPriceEditor : public ui::Dialog, private Ui::OperationPriceEditor {
     Q_OBJECT
 public:
-    explicit OperationPriceEditor(Windows& windows, QWidget* parent = nullptr);
+    OperationPriceEditor(Database* database, ProductsList* products, OperationKindsList* kinds, QWidget* parent = nullptr);
 
     // Opens the editor for a new operation; returns the id of the operation it added, 0 for none.
     qint32 openForAdd(ui::Activatable* returnTo);
@@ -51,5 +53,7 @@ private:
     // The operation the last save added, 0 when it added none.
     qint32 FNewOperId = 0;
 
-    Windows& w_;
+    Database* database_;
+    ProductsList* products_;
+    OperationKindsList* kinds_;
 };

@@ -8,7 +8,6 @@
 #include "db/data_module.h"
 #include "db/transaction.h"
 #include "reportengine/format.h"
-#include "ui/window_registry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,9 +16,11 @@
 namespace sql = operation_prices_sql;
 using db::FieldType;
 
-OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
+OperationPricesList::OperationPricesList(Database* database, OperationPriceEditor* editor, NormsEditor* norms, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
+    , norms_(norms)
 {
     setupUi(this);
     const auto left = Qt::AlignLeft | Qt::AlignVCenter;
@@ -35,7 +36,7 @@ OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
         {QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, true, 90},
     });
     Setup s;
-    s.query = w_.database ? w_.database->Oper : nullptr;
+    s.query = database_ ? database_->Oper : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -52,7 +53,7 @@ OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
     ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationPricesList::Button3Click);
     ui::connectGuarded(Button5, &QPushButton::clicked, this, &OperationPricesList::Button5Click);
 
-    XLS_Rep = new db::Dataset(w_.database ? w_.database->reportConnectionName() : QString(),
+    XLS_Rep = new db::Dataset(database_ ? database_->reportConnectionName() : QString(),
                               QStringLiteral("XLS_Rep"), this);
     XLS_Rep->setSqlLines(sql::kXlsRepLines);
     XLS_Rep->setFieldDefs({{"MARKA", FieldType::Text, 50},
@@ -67,11 +68,11 @@ OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
 
 void OperationPricesList::DBGrid1DblClick()
 {
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     if (CheckBox1->isChecked() && !choiceMode()) {
         if (oper->isEmpty())
             return;
-        w_.normsEditor->showForOperation(oper->asInt(QStringLiteral("id")));
+        norms_->showForOperation(oper->asInt(QStringLiteral("id")));
         return;
     }
     Button2Click();
@@ -81,13 +82,13 @@ void OperationPricesList::Button1Click()
 {
     // A new operation has no norm yet, and the list shows only operations with norms: its first norm is entered
     // now, and the list then stands on it.
-    const qint32 id = w_.operationPriceEditor->openForAdd(this);
+    const qint32 id = editor_->openForAdd(this);
     if (id == 0)
         return;
-    w_.normsEditor->showForOperation(id);
-    db::Dataset* oper = w_.database->Oper;
+    norms_->showForOperation(id);
+    db::Dataset* oper = database_->Oper;
     // Closed without a norm it would be in no list, and adding it again would find it: it is not kept.
-    const bool dropped = catalogs::dropOperationWithoutNorms(w_.database->ADO_DB.name(), id);
+    const bool dropped = catalogs::dropOperationWithoutNorms(database_->ADO_DB.name(), id);
     db::rereadAfterCommit([&] {
         oper->close();
         oper->open();
@@ -100,7 +101,7 @@ void OperationPricesList::Button1Click()
 
 void OperationPricesList::Button2Click()
 {
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     if (choiceMode()) {
         // An empty list hands nothing over: said here, and the entry editor keeps the operation it had.
         if (emptyChoiceRefused())
@@ -117,12 +118,12 @@ void OperationPricesList::Button2Click()
     shown.finished = oper->asInt(QStringLiteral("NAIMEN")) == 0;
     shown.productId = oper->asInt(QStringLiteral("i_id"));
     shown.kindId = oper->asInt(QStringLiteral("oper_vid"));
-    w_.operationPriceEditor->openForChange(shown, this);
+    editor_->openForChange(shown, this);
 }
 
 void OperationPricesList::Button3Click()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     db::Dataset* oper = dm->Oper;
     if (oper->isEmpty())
         return;

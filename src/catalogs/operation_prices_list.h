@@ -7,7 +7,9 @@
 #include "ui/catalogue_window.h"
 #include "ui_operation_prices_list.h"
 
-struct Windows;
+class Database;
+class OperationPriceEditor;
+class NormsEditor;
 namespace db {
 class Dataset;
 }
@@ -15,7 +17,7 @@ class Dataset;
 class OperationPricesList : public ui::CatalogueWindow, private Ui::OperationPricesList {
     Q_OBJECT
 public:
-    explicit OperationPricesList(Windows& windows, QWidget* parent = nullptr);
+    OperationPricesList(Database* database, OperationPriceEditor* editor, NormsEditor* norms, QWidget* parent = nullptr);
 
     // The export's data: every operation, with or without norms.
     const db::Dataset* priceListQuery() const { return XLS_Rep; }
@@ -32,5 +34,7 @@ private:
     // The spreadsheet application the price list goes to.
     spreadsheet::Application Excel{QStringLiteral("Цены")};
 
-    Windows& w_;
+    Database* database_;
+    OperationPriceEditor* editor_;
+    NormsEditor* norms_;
 };

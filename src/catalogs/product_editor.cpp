@@ -10,7 +10,6 @@
 #include "db/transaction.h"
 #include "ui/catalogue_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QKeyEvent>
 #include <QRegularExpression>
@@ -55,16 +54,16 @@ QString rateProblem(const QString& text)
 
 } // namespace
 
-ProductEditor::ProductEditor(Windows& windows, QWidget* parent)
+ProductEditor::ProductEditor(Database* database, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
     ui::boldCaptionOnly(GroupBox1);
 
-    item = new db::Dataset(w_.database ? w_.database->ADO_DB.name() : QString(), QStringLiteral("item"), this);
+    item = new db::Dataset(database_ ? database_->ADO_DB.name() : QString(), QStringLiteral("item"), this);
     item->setSql(catalogs_sql::kItem);
     cb_item->setList(item, QStringLiteral("id"), QStringLiteral("s_caption"));
 
@@ -123,13 +122,13 @@ void ProductEditor::openForChange(qint64 id, const QString& code, const QString&
     item->open();
     const auto closeGroups = qScopeGuard([this] { item->close(); });
     cb_item->setKeyValue(group);
-    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Product, id);
+    FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Product, id);
     ui::showModal(this, returnTo);
 }
 
 void ProductEditor::Button1Click()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     const QString code = Edit1->text().trimmed();
     const QVariant group = cb_item->keyValue();
     const bool noGroup = !group.isValid() || group.isNull() || group.toLongLong() == 0;

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
 namespace db {
 class Dataset;
 }
@@ -14,7 +14,7 @@ class Dataset;
 class ProductEditor : public ui::Dialog, private Ui::ProductEditor {
     Q_OBJECT
 public:
-    explicit ProductEditor(Windows& windows, QWidget* parent = nullptr);
+    explicit ProductEditor(Database* database, QWidget* parent = nullptr);
 
     // Opens the editor for a new product.
     void openForAdd(ui::Activatable* returnTo);
@@ -42,5 +42,5 @@ private:
     // The product groups of the classifier; the list window opens it around each editing.
     db::Dataset* item = nullptr;
 
-    Windows& w_;
+    Database* database_;
 };

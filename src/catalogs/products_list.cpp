@@ -3,7 +3,6 @@
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/product_editor.h"
 #include "db/data_module.h"
-#include "ui/window_registry.h"
 
 #include <QLocale>
 
@@ -27,9 +26,10 @@ QString rateText(const QVariant& value)
 
 } // namespace
 
-ProductsList::ProductsList(Windows& windows, QWidget* parent)
+ProductsList::ProductsList(Database* database, ProductEditor* editor, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
 {
     setupUi(this);
     DBGrid1->setColumns({
@@ -37,7 +37,7 @@ ProductsList::ProductsList(Windows& windows, QWidget* parent)
         {QStringLiteral("massa"), QStringLiteral("Коробки"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
     });
     Setup s;
-    s.query = w_.database ? w_.database->Izdel : nullptr;
+    s.query = database_ ? database_->Izdel : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -52,16 +52,16 @@ ProductsList::ProductsList(Windows& windows, QWidget* parent)
 
 void ProductsList::Button1Click()
 {
-    db::Dataset* izdel = w_.database->Izdel;
+    db::Dataset* izdel = database_->Izdel;
     const int recNo = izdel->recNo();
-    w_.productEditor->openForAdd(this);
+    editor_->openForAdd(this);
     if (izdel->isOpen())
         izdel->setRecNo(recNo);
 }
 
 void ProductsList::Button2Click()
 {
-    db::Dataset* izdel = w_.database->Izdel;
+    db::Dataset* izdel = database_->Izdel;
     const int recNo = izdel->recNo();
     if (choiceMode()) {
         // An empty list hands over an empty grade code and the key 0; the price editor refuses an empty product.
@@ -72,7 +72,7 @@ void ProductsList::Button2Click()
         // Nothing to change in an empty list.
         if (izdel->isEmpty())
             return;
-        w_.productEditor->openForChange(izdel->asLongLong(QStringLiteral("id")),
+        editor_->openForChange(izdel->asLongLong(QStringLiteral("id")),
                                 izdel->asString(QStringLiteral("marka")).trimmed(),
                                 rateText(izdel->value(QStringLiteral("massa"))).trimmed(),
                                 izdel->asLongLong(QStringLiteral("id_class_item")), this);

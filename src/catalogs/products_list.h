@@ -5,16 +5,18 @@
 #include "ui/catalogue_window.h"
 #include "ui_products_list.h"
 
-struct Windows;
+class Database;
+class ProductEditor;
 
 class ProductsList : public ui::CatalogueWindow, private Ui::ProductsList {
     Q_OBJECT
 public:
-    explicit ProductsList(Windows& windows, QWidget* parent = nullptr);
+    ProductsList(Database* database, ProductEditor* editor, QWidget* parent = nullptr);
 
     void Button1Click();
     void Button2Click() override;
 
 private:
-    Windows& w_;
+    Database* database_;
+    ProductEditor* editor_;
 };

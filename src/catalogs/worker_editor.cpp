@@ -7,7 +7,6 @@
 #include "db/dataset.h"
 #include "ui/catalogue_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -20,16 +19,16 @@ constexpr int kNameLength = 254;
 
 } // namespace
 
-WorkerEditor::WorkerEditor(Windows& windows, QWidget* parent)
+WorkerEditor::WorkerEditor(Database* database, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
     ui::boldCaptionOnly(GroupBox1);
 
-    const QString cn = w_.database ? w_.database->ADO_DB.name() : QString();
+    const QString cn = database_ ? database_->ADO_DB.name() : QString();
     staffpos = new db::Dataset(cn, QStringLiteral("staffpos"), this);
     staffpos->setSql(catalogs_sql::kStaffpos);
     department = new db::Dataset(cn, QStringLiteral("department"), this);
@@ -92,7 +91,7 @@ void WorkerEditor::prepareChange(qint32 id, const QString& name, const QString& 
     Edit1->setText(name);
     FPersonId = id;
     showStoredPosition(position);
-    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
+    FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
 }
 
 void WorkerEditor::showStoredPosition(const QString& position)
@@ -119,7 +118,7 @@ void WorkerEditor::Button1Click()
     // A change without a department chosen keeps the stored position, whatever it says.
     const bool keepStored = Tag != 1 && !LCB_department->keyValue().isValid();
     const QString departmentText = keepStored ? FPosition : LCB_department->displayText();
-    const QString cn = w_.database->ADO_DB.name();
+    const QString cn = database_->ADO_DB.name();
     catalogs::Change change{FPersonId, FOpened};
     const catalogs::Outcome outcome =
         catalogs::saveAsking(Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) {

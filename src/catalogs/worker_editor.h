@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
 namespace db {
 class Dataset;
 } // namespace db
@@ -14,7 +14,7 @@ class Dataset;
 class WorkerEditor : public ui::Dialog, private Ui::WorkerEditor {
     Q_OBJECT
 public:
-    explicit WorkerEditor(Windows& windows, QWidget* parent = nullptr);
+    explicit WorkerEditor(Database* database, QWidget* parent = nullptr);
 
     // Opens the editor for a new worker; true when one was written.
     bool openForAdd(ui::Activatable* returnTo);
@@ -57,5 +57,5 @@ private:
 
     void reopenLookups();
 
-    Windows& w_;
+    Database* database_;
 };

@@ -7,11 +7,11 @@
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
-#include "ui/window_registry.h"
 
-WorkersList::WorkersList(Windows& windows, QWidget* parent)
+WorkersList::WorkersList(Database* database, WorkerEditor* editor, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
 {
     setupUi(this);
     DBGrid1->setColumns({
@@ -19,7 +19,7 @@ WorkersList::WorkersList(Windows& windows, QWidget* parent)
         {QStringLiteral("s_staffpos_hl"), QStringLiteral("Должность"), Qt::AlignLeft | Qt::AlignVCenter, true, 240},
     });
     Setup s;
-    s.query = w_.database ? w_.database->Workers : nullptr;
+    s.query = database_ ? database_->Workers : nullptr;
     s.grid = DBGrid1;
     s.search = Edit1;
     s.add = Button1;
@@ -36,8 +36,8 @@ WorkersList::WorkersList(Windows& windows, QWidget* parent)
 
 void WorkersList::Button1Click()
 {
-    const bool saved = w_.workerEditor->openForAdd(this);
-    db::Dataset* workers = w_.database->Workers;
+    const bool saved = editor_->openForAdd(this);
+    db::Dataset* workers = database_->Workers;
     // After a committed change a failed re-read must not read as "not done": repeating it would add the worker twice.
     const auto reread = [workers] {
         workers->close();
@@ -51,7 +51,7 @@ void WorkersList::Button1Click()
 
 void WorkersList::Button2Click()
 {
-    db::Dataset* workers = w_.database->Workers;
+    db::Dataset* workers = database_->Workers;
     if (choiceMode()) {
         if (emptyChoiceRefused())
             return;
@@ -62,7 +62,7 @@ void WorkersList::Button2Click()
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    if (w_.workerEditor->openForChange(workers->asInt(QStringLiteral("id")),
+    if (editor_->openForChange(workers->asInt(QStringLiteral("id")),
                                 workers->asString(QStringLiteral("fio")).trimmed(),
                                 workers->asString(QStringLiteral("s_staffpos_hl")), this))
         db::rereadAfterCommit([&] { reloadAt(recNo); });
@@ -72,13 +72,13 @@ void WorkersList::Button2Click()
 
 void WorkersList::Button3Click()
 {
-    db::Dataset* workers = w_.database->Workers;
+    db::Dataset* workers = database_->Workers;
     if (!ui::Messages::question(QStringLiteral("Удалить работника?")))
         return;
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    db::Command del(w_.database->ADO_DB.name(), QStringLiteral("cmd_person"));
+    db::Command del(database_->ADO_DB.name(), QStringLiteral("cmd_person"));
     del.setText(catalogs_sql::deleteWorker(workers->asInt(QStringLiteral("id"))));
     try {
         if (del.execute() == 0) {

@@ -5,17 +5,19 @@
 #include "ui/catalogue_window.h"
 #include "ui_workers_list.h"
 
-struct Windows;
+class Database;
+class WorkerEditor;
 
 class WorkersList : public ui::CatalogueWindow, private Ui::WorkersList {
     Q_OBJECT
 public:
-    explicit WorkersList(Windows& windows, QWidget* parent = nullptr);
+    WorkersList(Database* database, WorkerEditor* editor, QWidget* parent = nullptr);
 
     void Button1Click();
     void Button2Click() override;
     void Button3Click();
 
 private:
-    Windows& w_;
+    Database* database_;
+    WorkerEditor* editor_;
 };

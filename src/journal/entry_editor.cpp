@@ -1,7 +1,5 @@
 #include "journal/entry_editor.h"
 
-#include "catalogs/operation_prices_list.h"
-#include "catalogs/workers_list.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
@@ -10,8 +8,8 @@
 #include "format/values.h"
 #include "journal/journal_changes.h"
 #include "journal/journal_sql.h"
-#include "journal/journal_window.h"
-#include "ui/window_registry.h"
+#include "journal/journal_host.h"
+#include "ui/catalogue_window.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -51,9 +49,11 @@ double floatNumber(const QString& text)
 
 } // namespace
 
-EntryEditor::EntryEditor(Windows& windows, QWidget* parent)
+EntryEditor::EntryEditor(Database* database, journal::Host& host, QWidget* centreOver, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
+    , host_(host)
+    , centreOver_(centreOver)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -75,8 +75,8 @@ EntryEditor::EntryEditor(Windows& windows, QWidget* parent)
         b->installEventFilter(this);
     }
 
-    if (w_.database) {
-        SmenaIU = new db::Command(w_.database->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
+    if (database_) {
+        SmenaIU = new db::Command(database_->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
     }
 
     ui::connectGuarded(Button3, &QPushButton::clicked, this, &EntryEditor::Button3Click);
@@ -129,7 +129,7 @@ void EntryEditor::prepareChange(db::Dataset* journal, int shift, bool dayOff)
 
     // The price list is closed while the editor is open; the base price box shows the row's operation's base price,
     // read while the list stands on it.
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     oper->setFilter(QStringLiteral("id=") + QString::number(FOperId));
     oper->setFiltered(true);
     oper->open();
@@ -146,8 +146,8 @@ void EntryEditor::prepareChange(db::Dataset* journal, int shift, bool dayOff)
 
 void EntryEditor::placeOnShow(bool)
 {
-    if (parentWidget() == nullptr && w_.journal)
-        move(w_.journal->geometry().center() - rect().center());
+    if (parentWidget() == nullptr && centreOver_)
+        move(centreOver_->geometry().center() - rect().center());
 }
 
 void EntryEditor::FormActivate()
@@ -191,7 +191,7 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
 
 void EntryEditor::Button3Click()
 {
-    WorkersList* list = w_.workersList;
+    ui::CatalogueWindow* list = host_.catalogue(journal::Catalogue::Workers);
     const ui::CatalogueChoice choice = list->choose(this);
     if (choice.made)
         takeWorker(choice.id, choice.name.trimmed());
@@ -200,8 +200,8 @@ void EntryEditor::Button3Click()
 
 void EntryEditor::Button4Click()
 {
-    OperationPricesList* list = w_.operationPricesList;
-    db::Dataset* oper = w_.database->Oper;
+    ui::CatalogueWindow* list = host_.catalogue(journal::Catalogue::OperationPrices);
+    db::Dataset* oper = database_->Oper;
     list->prepareChoice();
     oper->first();
     if (Tag != 1 && !oper->locate(QStringLiteral("id"), opened_.operId))
@@ -283,7 +283,7 @@ void EntryEditor::takeOperation(qint32 operId, qint32 productId, double price, c
 
 void EntryEditor::takeOperation()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     db::Dataset* oper = dm->Oper;
     const qint32 productId = oper->asInt(QStringLiteral("i_id"));
     db::Dataset product(dm->ADO_DB.name(), QStringLiteral("Control"));
@@ -337,7 +337,7 @@ void EntryEditor::Edit6Exit()
     if (Edit3->text().isEmpty())
         Edit3->setText(QStringLiteral("0"));
     Edit7->setText(shown(FPrice));
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     const bool hasRow = oper->isOpen() && !oper->isEmpty();
     // A changed row not priced again: the base price of its own operation, not 0 or another row's.
     Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : rowBasePrice_));
@@ -456,7 +456,7 @@ bool EntryEditor::otherDayConfirmed(const QDate& day, bool change)
 
 void EntryEditor::save(const journal_sql::EntryRow& row, bool change)
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     journal_sql::EntryRow written = row;
     if (!change)
         written.rowId.clear();

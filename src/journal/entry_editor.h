@@ -7,7 +7,10 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
+namespace journal {
+class Host;
+}
 namespace db {
 class Command;
 class Dataset;
@@ -19,7 +22,8 @@ struct EntryRow;
 class EntryEditor : public ui::Dialog, private Ui::EntryEditor {
     Q_OBJECT
 public:
-    explicit EntryEditor(Windows& windows, QWidget* parent = nullptr);
+    // host: the choosers of workers and operations; centreOver: the window it opens over (the journal).
+    EntryEditor(Database* database, journal::Host& host, QWidget* centreOver, QWidget* parent = nullptr);
 
     // True while the editor changes a row of the journal, false for a new one.
     bool changesRow() const { return Tag != 1; }
@@ -82,7 +86,9 @@ private:
 
     db::Command* SmenaIU = nullptr;
 
-    Windows& w_;
+    Database* database_;
+    journal::Host& host_;
+    QWidget* centreOver_;
     int FShift = 1;
     bool FDayOff = false;
     // The row a change opened, as the journal showed it: the save changes this row only while it is still so.

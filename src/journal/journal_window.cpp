@@ -1,9 +1,5 @@
 #include "journal/journal_window.h"
 
-#include "catalogs/operation_kinds_list.h"
-#include "catalogs/operation_prices_list.h"
-#include "catalogs/products_list.h"
-#include "catalogs/workers_list.h"
 #include "db/closed_months.h"
 #include "db/command.h"
 #include "db/connection_string.h"
@@ -22,10 +18,8 @@
 #include "journal/journal_changes.h"
 #include "journal/journal_day.h"
 #include "journal/journal_sql.h"
-#include "reports/reports_window.h"
-#include "timesheet/timesheet_window.h"
+#include "ui/catalogue_window.h"
 #include "ui/window_place.h"
-#include "ui/window_registry.h"
 
 #include <QCalendarWidget>
 #include <QDateTime>
@@ -65,17 +59,19 @@ void setFlagLook(QWidget* w, bool on, const QColor& color)
 
 } // namespace
 
-JournalWindow::JournalWindow(Windows& windows, QWidget* parent)
+JournalWindow::JournalWindow(const journal::Launch& launch, journal::Host& host, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , launch_(launch)
+    , host_(host)
 {
-    w_.journal = this;
     // The connection and the authorization window come first: the user waits for that window, and this one, hidden
     // until the code is accepted, is built while it is already on the screen.
     FormCreate();
     buildWindow();
+    // A window of its own, not a child: it is placed over the journal, not inside it.
+    entryEditor_ = new EntryEditor(database_, host_, this);
     if (ver) { // connected
-        DBGrid2->setDataset(w_.database->Smena1);
+        DBGrid2->setDataset(database_->Smena1);
         RadioButtonClick(FShift);
         Timer1->start();
         for (int s = 1; s <= 4; ++s) {
@@ -84,7 +80,7 @@ JournalWindow::JournalWindow(Windows& windows, QWidget* parent)
             connect(live_[s], &ui::LiveRefresh::readFailed, this, [this] { updateTotals(); });
             connect(live_[s], &ui::LiveRefresh::current, this, [this] { updateTotals(); });
         }
-        db::Listener* listener = w_.database->announcements();
+        db::Listener* listener = database_->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             if (channel == QLatin1String(db::kJournalChannel))
                 journalChanged(payload);
@@ -106,6 +102,11 @@ JournalWindow::JournalWindow(Windows& windows, QWidget* parent)
                 live_[s]->changed();
         });
     }
+}
+
+JournalWindow::~JournalWindow()
+{
+    delete entryEditor_;
 }
 
 void JournalWindow::buildWindow()
@@ -224,29 +225,28 @@ void JournalWindow::buildWindow()
 void JournalWindow::FormCreate()
 {
     try {
-        w_.database = new Database(this);
-        Database* dm = w_.database;
+        database_ = new Database(this);
+        Database* dm = database_;
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
         ui::Messages::setNoticeSource(&db::takeNotices);
-        if (w_.service.isEmpty() && !db::builtinConnectionAllowed()) {
+        if (launch_.service.isEmpty() && !db::builtinConnectionAllowed()) {
             // The administrator allows only personal logins here, and none is set up for this user.
-            if (w_.withdrawAuthorization)
-                w_.withdrawAuthorization();
+            host_.withdrawAuthorization();
             const QString details =
                 QStringLiteral("Настройка рабочего места: builtin_connection = off в %1\n")
                     .arg(db::workstationSettingsFile()) +
-                db::connectionDescription(w_.arg1, w_.arg2, QString::fromLatin1(db::kDefaultService));
+                db::connectionDescription(launch_.arg1, launch_.arg2, QString::fromLatin1(db::kDefaultService));
             ui::Messages::errorWithDetails(QString::fromUtf8(db::kBuiltinConnectionOffMessage), details,
                                            QStringLiteral("Ошибка!"));
-            w_.requestTermination(1);
+            host_.requestTermination(1);
             close();
             return;
         }
-        const QString arg1 = w_.arg1;
-        const QString arg2 = w_.arg2;
+        const QString arg1 = launch_.arg1;
+        const QString arg2 = launch_.arg2;
         dm->ADO_DB.close();
-        dm->ADO_DB.configure(arg1, arg2, w_.service);
+        dm->ADO_DB.configure(arg1, arg2, launch_.service);
         dm->ADO_DB.open();
 
         ver = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("ver"), this);
@@ -256,34 +256,32 @@ void JournalWindow::FormCreate()
         updtOK = new db::Command(dm->ADO_DB.name(), QStringLiteral("updtOK"), this);
         updtOK->setText(journal_sql::kUpdtOK);
 
-        if (w_.showAuthorization)
-            w_.showAuthorization();
+        host_.showAuthorization();
     } catch (const std::exception& e) {
         // The authorization window, shown while the connection was being made, goes before the failure is said.
-        if (w_.withdrawAuthorization)
-            w_.withdrawAuthorization();
+        host_.withdrawAuthorization();
         // Where the program looked and what the server or the network said, for whoever puts it right.
         QString cause = QString::fromUtf8(e.what()).trimmed();
         if (const auto* dbError = dynamic_cast<const db::DbError*>(&e); dbError && !dbError->details().isEmpty())
             cause += u'\n' + dbError->details();
         const QString details =
-            db::connectionDescription(w_.arg1, w_.arg2, w_.service) + QStringLiteral("\nПричина: ") + cause;
+            db::connectionDescription(launch_.arg1, launch_.arg2, launch_.service) + QStringLiteral("\nПричина: ") + cause;
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
                                        QStringLiteral("Ошибка!"));
-        w_.requestTermination(1);
+        host_.requestTermination(1);
         close();
     }
 }
 
 void JournalWindow::CheckBuildStamp()
 {
-    FBuildDate = buildDateNumber(w_.buildDate);
-    FBuildTime = buildTimeNumber(w_.buildTime);
+    FBuildDate = buildDateNumber(launch_.buildDate);
+    FBuildTime = buildTimeNumber(launch_.buildTime);
     int d = 0, t = 0;
     {
         // Read, moved forward and read again in one transaction that takes turns with other programs' checks:
         // two first starts on an empty table would otherwise both add a row.
-        const QString cn = w_.database->ADO_DB.name();
+        const QString cn = database_->ADO_DB.name();
         db::Transaction tx(cn);
         db::execStatement(cn, journal_sql::kLockBuildStamp);
         ver->close();
@@ -304,12 +302,11 @@ void JournalWindow::CheckBuildStamp()
         tx.commit();
     }
     if (stampOlder(FBuildDate, FBuildTime, d, t)) {
-        if (w_.authorizationTimer)
-            w_.authorizationTimer->start();
+        host_.buildRefused();
         ui::Messages::errorWithDetails(
             QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."),
             buildRefusalDetails(FBuildDate, FBuildTime, d, t), QStringLiteral("Ошибка"));
-        w_.requestTermination(1);
+        host_.requestTermination(1);
     }
     ver->close();
 }
@@ -402,7 +399,7 @@ void JournalWindow::journalChanged(const QString& payload)
 
 void JournalWindow::reread(int shift)
 {
-    db::Dataset* q = w_.database->smenaQuery(shift);
+    db::Dataset* q = database_->smenaQuery(shift);
     const bool shown = shift == FShift;
     const QVariant id = q->isOpen() && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
@@ -438,7 +435,7 @@ void JournalWindow::monthAnnounced(const QString& payload)
     if (!shownDay_.isValid() || payload != shownDay_.toString(QStringLiteral("yyyy-MM")) || db::anyTransactionOpen())
         return;
     try {
-        showMonthState(db::months::closedState(w_.database->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
+        showMonthState(db::months::closedState(database_->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
     } catch (const std::exception&) {
         // Nobody asked for this read: the month's state is read again with the day.
     }
@@ -448,7 +445,7 @@ void JournalWindow::reopenShiftQueries()
 {
     shownDay_ = DateT->date();
     connectionNote_.clear();
-    showMonthState(journal::openDay(*w_.database, DateT->date()).closed);
+    showMonthState(journal::openDay(*database_, DateT->date()).closed);
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();
@@ -577,7 +574,7 @@ void JournalWindow::styleShiftButtons()
 
 db::Dataset* JournalWindow::shiftQuery() const
 {
-    return w_.database ? w_.database->smenaQuery(FShift) : nullptr;
+    return database_ ? database_->smenaQuery(FShift) : nullptr;
 }
 
 void JournalWindow::updateTotals()
@@ -619,7 +616,7 @@ void JournalWindow::updateTotals()
 void JournalWindow::Button8Click()
 {
     ui::WaitCursor wait;
-    Database* dm = w_.database;
+    Database* dm = database_;
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->close();
     for (int s = 1; s <= 4; ++s)
@@ -636,8 +633,8 @@ void JournalWindow::Button8Click()
 void JournalWindow::Button1Click()
 {
     FShiftQuery = shiftQuery();
-    w_.entryEditor->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
-    ui::showModal(w_.entryEditor, this);
+    entryEditor_->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
+    ui::showModal(entryEditor_, this);
 }
 
 void JournalWindow::Button2Click()
@@ -646,8 +643,8 @@ void JournalWindow::Button2Click()
     if (FShiftQuery->isEmpty())
         return;
     const int recNo = FShiftQuery->recNo();
-    w_.entryEditor->prepareChange(FShiftQuery, FShift, CBox1->isChecked());
-    ui::showModal(w_.entryEditor, this);
+    entryEditor_->prepareChange(FShiftQuery, FShift, CBox1->isChecked());
+    ui::showModal(entryEditor_, this);
     // The activation has reopened the journal meanwhile; the number is clamped to the rows there are.
     FShiftQuery->setRecNo(recNo);
 }
@@ -667,7 +664,7 @@ void JournalWindow::DBGrid2DblClick()
     const int recNo = FShiftQuery->recNo();
     updtOK->setParam(QStringLiteral("id"), shown.id);
     updtOK->setParam(QStringLiteral("ok"), newMark);
-    const journal::Outcome outcome = journal::acceptRow(*w_.database, shown, newMark);
+    const journal::Outcome outcome = journal::acceptRow(*database_, shown, newMark);
     if (outcome != journal::Outcome::Done) {
         rowNotAsShown(outcome);
         return;
@@ -691,7 +688,7 @@ void JournalWindow::rowNotAsShown(journal::Outcome outcome)
 
 void JournalWindow::Button3Click()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     FShiftQuery = shiftQuery();
     const QString rowId = FShiftQuery->isEmpty() ? QString() : FShiftQuery->asString(QStringLiteral("id"));
     if (rowId.isEmpty())
@@ -722,22 +719,22 @@ void JournalWindow::openCatalogue(db::Dataset* list, QDialog* window)
 
 void JournalWindow::N1Click()
 {
-    w_.workersList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::Workers)->openCatalogue(this);
 }
 
 void JournalWindow::N3Click()
 {
-    w_.productsList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::Products)->openCatalogue(this);
 }
 
 void JournalWindow::N4Click()
 {
-    w_.operationPricesList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::OperationPrices)->openCatalogue(this);
 }
 
 void JournalWindow::N6Click()
 {
-    w_.operationKindsList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::OperationKinds)->openCatalogue(this);
 }
 
 void JournalWindow::N8Click()
@@ -747,17 +744,17 @@ void JournalWindow::N8Click()
 
 void JournalWindow::N11Click()
 {
-    w_.timesheet->showMonthOf(DateT->date(), this);
-    w_.database->H_Tabel_1->close();
-    w_.database->H_Tabel_2->close();
-    w_.database->H_Tabel_3->close();
+    host_.openTimesheet(DateT->date(), this);
+    database_->H_Tabel_1->close();
+    database_->H_Tabel_2->close();
+    database_->H_Tabel_3->close();
 }
 
 void JournalWindow::N10Click()
 {
     // The previous calendar month: from its first day to the first day of this month.
     const auto [from, to] = reportPeriod(QDate::currentDate());
-    w_.reports->showPeriod(from, to, this);
+    host_.openReports(from, to, this);
 }
 
 std::pair<QDate, QDate> JournalWindow::reportPeriod(const QDate& today)
@@ -778,7 +775,7 @@ void JournalWindow::N13Click()
         return;
     if (!history_)
         history_ = new HistoryWindow(this);
-    history_->showRow(w_.database->ADO_DB.name(), FShiftQuery->asLongLong(QStringLiteral("id")));
+    history_->showRow(database_->ADO_DB.name(), FShiftQuery->asLongLong(QStringLiteral("id")));
     ui::showModal(history_, this);
 }
 
@@ -788,7 +785,7 @@ void JournalWindow::N14Click()
         return;
     if (!history_)
         history_ = new HistoryWindow(this);
-    history_->showDeletedOf(w_.database->ADO_DB.name(), DateT->date());
+    history_->showDeletedOf(database_->ADO_DB.name(), DateT->date());
     ui::showModal(history_, this);
 }
 

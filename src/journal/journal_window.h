@@ -2,6 +2,7 @@
 // that opens every other window.
 #pragma once
 
+#include "journal/journal_host.h"
 #include "ui/live_refresh.h"
 #include "ui/messages.h"
 #include "ui/roles.h"
@@ -17,7 +18,8 @@ class QAction;
 class QMenu;
 class QMenuBar;
 class QTimer;
-struct Windows;
+class Database;
+class EntryEditor;
 class HistoryWindow;
 namespace journal {
 enum class Outcome;
@@ -30,7 +32,14 @@ class Dataset;
 class JournalWindow : public ui::Dialog, private Ui::JournalWindow {
     Q_OBJECT
 public:
-    explicit JournalWindow(Windows& windows, QWidget* parent = nullptr);
+    // Creates the data module and connects (then shows the authorization window through the host).
+    JournalWindow(const journal::Launch& launch, journal::Host& host, QWidget* parent = nullptr);
+    ~JournalWindow() override;
+
+    // The data module the journal made; the other windows work on it too.
+    Database* database() const { return database_; }
+    // The editor of the journal's rows, which this window opens.
+    EntryEditor* entryEditor() const { return entryEditor_; }
 
     // The access code the user signed in with and the shift shown, handed over by the authorization window.
     void signIn(const QByteArray& accessCode, int shift);
@@ -137,7 +146,10 @@ private:
     QAction* N14 = nullptr;
     bool FMayReadHistory = false;
 
-    Windows& w_;
+    const journal::Launch launch_;
+    journal::Host& host_;
+    Database* database_ = nullptr;
+    EntryEditor* entryEditor_ = nullptr;
     ui::LiveRefresh* live_[5] = {};
     QMetaObject::Connection totalsConnection_;
     bool checkRunning_ = false;

@@ -3,15 +3,14 @@
 #include "db/data_module.h"
 #include "reports/report_layouts.h"
 #include "reports/reports_sql.h"
-#include "ui/window_registry.h"
 
-ProductDetailReport::ProductDetailReport(Windows& windows, QWidget* parent)
+ProductDetailReport::ProductDetailReport(Database* database, QWidget* parent)
     : PeriodReportForm(parent)
     , QuickRep1(reports::detailByProductLayout())
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
-    if (Database* dm = w_.database) {
+    if (Database* dm = database_) {
         using db::FieldType;
         i_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("i_Report"), this);
         i_Report->setSqlLines(reports_sql::kDetailByProduct);

@@ -5,12 +5,12 @@
 #include "reports/period_report_form.h"
 #include "ui_product_detail_report.h"
 
-struct Windows;
+class Database;
 
 class ProductDetailReport : public PeriodReportForm, private Ui::ProductDetailReport {
     Q_OBJECT
 public:
-    explicit ProductDetailReport(Windows& windows, QWidget* parent = nullptr);
+    explicit ProductDetailReport(Database* database, QWidget* parent = nullptr);
 
     db::Dataset* i_Report = nullptr;
     reportengine::Report QuickRep1;
@@ -20,5 +20,5 @@ public:
     void prepareAndPreview() override;
 
 private:
-    Windows& w_;
+    Database* database_;
 };

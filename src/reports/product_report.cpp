@@ -3,15 +3,14 @@
 #include "db/data_module.h"
 #include "reports/report_layouts.h"
 #include "reports/reports_sql.h"
-#include "ui/window_registry.h"
 
-ProductReport::ProductReport(Windows& windows, QWidget* parent)
+ProductReport::ProductReport(Database* database, QWidget* parent)
     : PeriodReportForm(parent)
     , QuickRep1(reports::byProductLayout())
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
-    if (Database* dm = w_.database) {
+    if (Database* dm = database_) {
         using db::FieldType;
         t_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("t_Report"), this);
         t_Report->setSqlLines(reports_sql::kByProduct);

@@ -5,12 +5,12 @@
 #include "reports/period_report_form.h"
 #include "ui_product_report.h"
 
-struct Windows;
+class Database;
 
 class ProductReport : public PeriodReportForm, private Ui::ProductReport {
     Q_OBJECT
 public:
-    explicit ProductReport(Windows& windows, QWidget* parent = nullptr);
+    explicit ProductReport(Database* database, QWidget* parent = nullptr);
 
     db::Dataset* t_Report = nullptr;
     reportengine::Report QuickRep1;
@@ -20,5 +20,5 @@ public:
     void prepareAndPreview() override;
 
 private:
-    Windows& w_;
+    Database* database_;
 };

@@ -11,7 +11,6 @@
 #include "reports/worker_detail_report.h"
 #include "reports/worker_report.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QDateTime>
 #include <QScopeGuard>
@@ -25,15 +24,16 @@ QString shortDate(const QDate& d)
 
 } // namespace
 
-ReportsWindow::ReportsWindow(Windows& windows, QWidget* parent)
+ReportsWindow::ReportsWindow(Database* database, const Forms& forms, QWidget* parent)
     : QDialog(parent)
-    , w_(windows)
+    , database_(database)
+    , forms_(forms)
 {
     setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    if (Database* dm = w_.database) {
+    if (Database* dm = database_) {
         XLS_Rep = new db::Dataset(dm->reportConnectionName(), QStringLiteral("XLS_Rep"), this);
         XLS_Rep->setSqlLines(reports_sql::kProduction);
         XLS_Rep->setFieldDefs(reports::productionFields());
@@ -131,22 +131,22 @@ void ReportsWindow::runReport(PeriodReportForm* form, const QString& titlePrefix
 
 void ReportsWindow::Button4Click()
 {
-    runReport(w_.workerReport, QStringLiteral("   Отчет по рабочим за период с "));
+    runReport(forms_.workers, QStringLiteral("   Отчет по рабочим за период с "));
 }
 
 void ReportsWindow::Button2Click()
 {
-    runReport(w_.productReport, QStringLiteral("   Отчет по продукции за период с "));
+    runReport(forms_.products, QStringLiteral("   Отчет по продукции за период с "));
 }
 
 void ReportsWindow::Button1Click()
 {
-    runReport(w_.workerDetailReport, QStringLiteral("   Детальный отчет по рабочим за период с "));
+    runReport(forms_.workerDetails, QStringLiteral("   Детальный отчет по рабочим за период с "));
 }
 
 void ReportsWindow::Button3Click()
 {
-    runReport(w_.productDetailReport, QStringLiteral("   Детальный отчет по продукции за период с "));
+    runReport(forms_.productDetails, QStringLiteral("   Детальный отчет по продукции за период с "));
 }
 
 void ReportsWindow::Button6Click()

@@ -10,7 +10,7 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
 class PeriodReportForm;
 namespace db {
 class Dataset;
@@ -19,7 +19,14 @@ class Dataset;
 class ReportsWindow : public QDialog, private Ui::ReportsWindow {
     Q_OBJECT
 public:
-    explicit ReportsWindow(Windows& windows, QWidget* parent = nullptr);
+    // The report windows its buttons run: by worker, by product, and the two detailed ones.
+    struct Forms {
+        PeriodReportForm* workers = nullptr;
+        PeriodReportForm* products = nullptr;
+        PeriodReportForm* workerDetails = nullptr;
+        PeriodReportForm* productDetails = nullptr;
+    };
+    ReportsWindow(Database* database, const Forms& forms, QWidget* parent = nullptr);
 
     // What the signed-in role may use here: every report, or only the detailed report by product (and then
     // perhaps only for finished goods).
@@ -55,5 +62,6 @@ private:
     // The steps every report button takes: period, filter, title, preview, and the query closed afterwards.
     void runReport(PeriodReportForm* form, const QString& titlePrefix);
 
-    Windows& w_;
+    Database* database_;
+    Forms forms_;
 };

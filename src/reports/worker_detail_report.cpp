@@ -3,15 +3,14 @@
 #include "db/data_module.h"
 #include "reports/report_layouts.h"
 #include "reports/reports_sql.h"
-#include "ui/window_registry.h"
 
-WorkerDetailReport::WorkerDetailReport(Windows& windows, QWidget* parent)
+WorkerDetailReport::WorkerDetailReport(Database* database, QWidget* parent)
     : PeriodReportForm(parent)
     , QuickRep1(reports::detailByWorkerLayout())
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
-    if (Database* dm = w_.database) {
+    if (Database* dm = database_) {
         using db::FieldType;
         w_Report = new db::Dataset(dm->reportConnectionName(), QStringLiteral("w_Report"), this);
         w_Report->setSqlLines(reports_sql::kDetailByWorker);

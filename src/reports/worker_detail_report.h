@@ -5,12 +5,12 @@
 #include "reports/period_report_form.h"
 #include "ui_worker_detail_report.h"
 
-struct Windows;
+class Database;
 
 class WorkerDetailReport : public PeriodReportForm, private Ui::WorkerDetailReport {
     Q_OBJECT
 public:
-    explicit WorkerDetailReport(Windows& windows, QWidget* parent = nullptr);
+    explicit WorkerDetailReport(Database* database, QWidget* parent = nullptr);
 
     db::Dataset* w_Report = nullptr;
     reportengine::Report QuickRep1;
@@ -20,5 +20,5 @@ public:
     void prepareAndPreview() override;
 
 private:
-    Windows& w_;
+    Database* database_;
 };

@@ -5,12 +5,12 @@
 #include "reports/period_report_form.h"
 #include "ui_worker_report.h"
 
-struct Windows;
+class Database;
 
 class WorkerReport : public PeriodReportForm, private Ui::WorkerReport {
     Q_OBJECT
 public:
-    explicit WorkerReport(Windows& windows, QWidget* parent = nullptr);
+    explicit WorkerReport(Database* database, QWidget* parent = nullptr);
 
     db::Dataset* t_Report = nullptr;
     reportengine::Report QuickRep1;
@@ -20,5 +20,5 @@ public:
     void prepareAndPreview() override;
 
 private:
-    Windows& w_;
+    Database* database_;
 };

@@ -3,7 +3,6 @@
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "timesheet/timesheet_sql.h"
-#include "ui/window_registry.h"
 
 using namespace reportengine;
 
@@ -19,12 +18,12 @@ const QColor kGrey(128, 128, 128);
 
 } // namespace
 
-TimesheetReport::TimesheetReport(Windows& windows, QWidget* parent)
+TimesheetReport::TimesheetReport(Database* database, QWidget* parent)
     : QDialog(parent)
-    , w_(windows)
+    , database_(database)
 {
     setupUi(this);
-    H_Tabel = new db::Dataset(w_.database->reportConnectionName(), QStringLiteral("H_Tabel"), this);
+    H_Tabel = new db::Dataset(database_->reportConnectionName(), QStringLiteral("H_Tabel"), this);
     H_Tabel->setSqlLines(timesheet_sql::kHTabelLines);
     H_Tabel->setParam(QStringLiteral("mnth"), 0);
     H_Tabel->setParam(QStringLiteral("yea"), 0);

@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-struct Windows;
+class Database;
 namespace db {
 class Dataset;
 }
@@ -15,12 +15,11 @@ class Dataset;
 class TimesheetReport : public QDialog, private Ui::TimesheetReport {
     Q_OBJECT
 public:
-    explicit TimesheetReport(Windows& windows, QWidget* parent = nullptr);
+    explicit TimesheetReport(Database* database, QWidget* parent = nullptr);
 
-    // The month's hours per worker name, all shifts added; parameters mnth and yea.
-    db::Dataset* H_Tabel = nullptr;
-    // The layout; QRLabel33 takes the month's caption before printing.
-    reportengine::Report QuickRep1;
+    // The month's hours per worker name, all shifts added (openMonth), and the layout over them.
+    db::Dataset* monthQuery() const { return H_Tabel; }
+    const reportengine::Report& reportLayout() const { return QuickRep1; }
 
     // Lays the report out over the open H_Tabel.
     reportengine::Document Prepare() const;
@@ -33,5 +32,10 @@ public:
 private:
     void buildLayout();
 
-    Windows& w_;
+    // The month's hours per worker name, all shifts added; parameters mnth and yea.
+    db::Dataset* H_Tabel = nullptr;
+    // The layout; QRLabel33 takes the month's caption before printing.
+    reportengine::Report QuickRep1;
+
+    Database* database_;
 };

@@ -13,7 +13,6 @@
 #include "ui/dataset_grid.h"
 #include "ui/live_refresh.h"
 #include "ui/window_place.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -80,9 +79,10 @@ private:
 
 } // namespace
 
-TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
+TimesheetWindow::TimesheetWindow(Database* database, TimesheetReport* report, QWidget* parent)
     : QDialog(parent)
-    , w_(windows)
+    , database_(database)
+    , report_(report)
 {
     setupUi(this);
     // For a screen reader: the tabs are the shifts, each grid is its shift's hours.
@@ -98,7 +98,7 @@ TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     ui::rememberPlace(this, {DBGrid1, DBGrid2, DBGrid3});
 
-    dt = new db::Dataset(w_.database->ADO_DB.name(), QStringLiteral("dt"), this);
+    dt = new db::Dataset(database_->ADO_DB.name(), QStringLiteral("dt"), this);
     dt->setSql(timesheet_sql::kDt);
     dt->setFieldDefs(
         {{"smena", db::FieldType::SmallInt}, {"w_id", db::FieldType::Integer}, {"tim", db::FieldType::BigInt}});
@@ -106,7 +106,7 @@ TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
     for (auto& grid : FColumns)
         for (ColumnLook& c : grid)
             c = {windowText(), windowText(), false};
-    db::Dataset* queries[] = {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3};
+    db::Dataset* queries[] = {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3};
     for (int i = 0; i < 3; ++i) {
         setUpGrid(grid(i + 1), i);
         grid(i + 1)->setDataset(queries[i]);
@@ -131,11 +131,11 @@ TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
 void TimesheetWindow::listenOnce()
 {
     // The windows are made before the connection is; the first showing connects to the announcements.
-    if (listening_ || !w_.database->ADO_DB.isOpen())
+    if (listening_ || !database_->ADO_DB.isOpen())
         return;
     listening_ = true;
     {
-        db::Listener* listener = w_.database->announcements();
+        db::Listener* listener = database_->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             const QString shown = QStringLiteral("%1-%2")
                                       .arg(ComboBox2->currentText())
@@ -231,7 +231,7 @@ void TimesheetWindow::ComboBox1Change()
     showMonthState();
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
-    db::Dataset* queries[] = {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3};
+    db::Dataset* queries[] = {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3};
     const QDate first(year, month, 1);
     // Weekday of the first day counted 1 = Sunday ... 7 = Saturday.
     const int w = first.dayOfWeek() % 7 + 1;
@@ -279,7 +279,7 @@ TimesheetWindow::CellLook TimesheetWindow::DBGrid1DrawColumnCell(int column, con
 
 void TimesheetWindow::Button5Click()
 {
-    for (db::Dataset* q : {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3}) {
+    for (db::Dataset* q : {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3}) {
         q->close();
         q->open();
     }
@@ -287,7 +287,7 @@ void TimesheetWindow::Button5Click()
 
 void TimesheetWindow::Button1Click()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
     ui::WaitCursor wait;
@@ -302,7 +302,7 @@ void TimesheetWindow::Button1Click()
     const auto restore = qScopeGuard([this] {
         PB->hide();
         ui::guarded([this] {
-            for (db::Dataset* q : {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3})
+            for (db::Dataset* q : {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3})
                 q->open();
         });
     });
@@ -314,7 +314,7 @@ void TimesheetWindow::Button1Click()
 
 void TimesheetWindow::Button6Click()
 {
-    TimesheetReport* report = w_.timesheetReport;
+    TimesheetReport* report = report_;
     db::Dataset* q = &report->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
     const QString month = ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г.");
@@ -330,7 +330,7 @@ void TimesheetWindow::Button6Click()
 
 void TimesheetWindow::Button2Click()
 {
-    db::Dataset* q = &w_.timesheetReport->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
+    db::Dataset* q = &report_->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
     ui::WaitCursor wait;
     exporting_ = true;
@@ -353,7 +353,7 @@ void TimesheetWindow::showMonthState()
 {
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
-    const db::months::Closed c = db::months::closedState(w_.database->ADO_DB.name(), month, year);
+    const db::months::Closed c = db::months::closedState(database_->ADO_DB.name(), month, year);
     setWindowTitle(c.closed ? QStringLiteral("Табель по времени — месяц закрыт %1 (%2)")
                                   .arg(c.at.toString(format::kDateFormat.toString() + QStringLiteral(" HH:mm")), c.by)
                             : QStringLiteral("Табель по времени"));
@@ -367,7 +367,7 @@ void TimesheetWindow::ButtonCloseClick()
         return;
     const int month = ComboBox1->currentIndex() + 1;
     const int year = ComboBox2->currentText().toInt();
-    const QString cn = w_.database->ADO_DB.name();
+    const QString cn = database_->ADO_DB.name();
     const QString name = ComboBox1->currentText() + u' ' + ComboBox2->currentText();
     if (db::months::closedState(cn, month, year).closed) {
         if (ui::Messages::question(QStringLiteral("Открыть месяц %1? Его записи журнала и табель снова можно будет "

@@ -12,7 +12,8 @@
 
 #include <array>
 
-struct Windows;
+class Database;
+class TimesheetReport;
 namespace db {
 class Dataset;
 }
@@ -24,7 +25,8 @@ class LiveRefresh;
 class TimesheetWindow : public QDialog, private Ui::TimesheetWindow {
     Q_OBJECT
 public:
-    explicit TimesheetWindow(Windows& windows, QWidget* parent = nullptr);
+    // report: the month's print and export, which this window opens.
+    TimesheetWindow(Database* database, TimesheetReport* report, QWidget* parent = nullptr);
 
     // What the signed-in role may use here: closing and opening months.
     void applyRole(const ui::RoleRights& rights) { FMayCloseMonths = rights.closesMonths; }
@@ -90,5 +92,6 @@ private:
     void listenOnce();
     void applyColumnLooks(int index);
 
-    Windows& w_;
+    Database* database_;
+    TimesheetReport* report_;
 };

@@ -332,7 +332,7 @@ private slots:
                 row << 24;
             }
             rows = {row, row};
-            report = app.w.timesheetReport->QuickRep1;
+            report = app.w.timesheetReport->reportLayout();
         } else {
             report = layout == 0   ? reports::byWorkerLayout()
                      : layout == 1 ? reports::byProductLayout()

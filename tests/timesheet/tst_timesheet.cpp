@@ -443,7 +443,7 @@ private slots:
         reportengine::setPreviewHook([&](reportengine::PreviewDialog& dlg, const reportengine::Document& doc) {
             dump = doc.dump();
             maximised = dlg.windowState() & Qt::WindowMaximized;
-            QVERIFY(app.w.timesheetReport->H_Tabel->isOpen());
+            QVERIFY(app.w.timesheetReport->monthQuery()->isOpen());
             QCOMPARE(doc.orientation, QPageLayout::Landscape);
             QCOMPARE(doc.paperMm, QSizeF(297, 210));
             QCOMPARE(doc.marginsMm, QMarginsF(10, 10, 10, 10));
@@ -452,7 +452,7 @@ private slots:
         QTest::mouseClick(widget<QPushButton>(f, "Button6"), Qt::LeftButton);
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QVERIFY(maximised);
-        QVERIFY(!app.w.timesheetReport->H_Tabel->isOpen());
+        QVERIFY(!app.w.timesheetReport->monthQuery()->isOpen());
         auto line = [](const QString& name, QMap<int, int> days, int total) {
             QStringList cells{name};
             for (int d = 1; d <= 31; ++d)
@@ -510,7 +510,7 @@ private slots:
         spreadsheet::Application::setOutputFolder({});
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QCOMPARE(widget<QPushButton>(f, "Button2")->text(), QStringLiteral("Excel (2 из 2)"));
-        QVERIFY(!app.w.timesheetReport->H_Tabel->isOpen());
+        QVERIFY(!app.w.timesheetReport->monthQuery()->isOpen());
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
         QVERIFY2(x.isValid(), qPrintable(x.error()));
