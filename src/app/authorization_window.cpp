@@ -1,5 +1,7 @@
 #include "app/authorization_window.h"
 
+#include "ui_authorization_window.h"
+
 #include "app/login_check.h"
 #include "app/window_registry.h"
 #include "db/data_module.h"
@@ -15,11 +17,12 @@
 #include <QTimer>
 
 AuthorizationWindow::AuthorizationWindow(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     w_.authorization = this;
-    setupUi(this);
+    ui_ = std::make_unique<Ui::AuthorizationWindow>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -27,24 +30,29 @@ AuthorizationWindow::AuthorizationWindow(Windows& windows, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
 
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &AuthorizationWindow::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &AuthorizationWindow::Button1Click);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &AuthorizationWindow::Button2Click);
+    ui::connectGuarded(Timer1, &QTimer::timeout, this, &AuthorizationWindow::Timer1Timer);
 }
 
-void AuthorizationWindow::showEvent(QShowEvent* event)
+AuthorizationWindow::~AuthorizationWindow() = default;
+
+void AuthorizationWindow::placeOnShow(bool)
 {
-    QDialog::showEvent(event);
     ui::centerOnScreen(this);
-    if (!activated_) {
-        activated_ = true;
-        if (holdActivation_) {
-            activationHeld_ = true;
-            return;
-        }
-        // Activation runs once the window is on screen and the message loop runs.
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
+}
+
+void AuthorizationWindow::FormActivate()
+{
+    if (activated_)
+        return;
+    activated_ = true;
+    if (holdActivation_) {
+        activationHeld_ = true;
+        return;
     }
+    // The check runs once the window is on screen and the message loop runs.
+    QTimer::singleShot(0, this, [this] { ui::guarded([this] { checkBuild(); }); });
 }
 
 void AuthorizationWindow::releaseActivation()
@@ -52,7 +60,7 @@ void AuthorizationWindow::releaseActivation()
     holdActivation_ = false;
     if (activationHeld_) {
         activationHeld_ = false;
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { checkBuild(); }); });
     }
 }
 
@@ -61,7 +69,7 @@ void AuthorizationWindow::endSoon()
     Timer1->start();
 }
 
-void AuthorizationWindow::FormActivate()
+void AuthorizationWindow::checkBuild()
 {
     if (!w_.journal->runBuildStampCheck() || w_.terminateRequested)
         return;
@@ -72,7 +80,7 @@ void AuthorizationWindow::FormActivate()
 void AuthorizationWindow::Button1Click()
 {
     JournalWindow* journal = w_.journal;
-    const QString code = trimCode(Edit1->text());
+    const QString code = trimCode(ui_->Edit1->text());
     journal->signIn(code.toUtf8(), 1);
     const Role role = roleForCode(journal->accessCode());
     // The history of journal rows records who changed them: the role the code gives.

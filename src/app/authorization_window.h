@@ -1,19 +1,29 @@
 // The authorization window: the first window a user sees; an access code decides the role for the whole run.
 #pragma once
 
-#include "ui_authorization_window.h"
+#include "ui/messages.h"
+
 
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class AuthorizationWindow;
+}
 
 class QTimer;
 struct Windows;
 
-class AuthorizationWindow : public QDialog, private Ui::AuthorizationWindow {
+class AuthorizationWindow : public ui::Dialog {
     Q_OBJECT
 public:
     explicit AuthorizationWindow(Windows& windows, QWidget* parent = nullptr);
+    ~AuthorizationWindow() override;
 
-    void FormActivate();
+    // The first showing's activation: the build-stamp check, once the window is on the screen and the message loop
+    // runs (or once released, when held).
+    void FormActivate() override;
     void Button1Click();
     void Button2Click();
     void Timer1Timer();
@@ -27,10 +37,15 @@ public:
     void endSoon();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // In the middle of the screen, each time it is shown.
+    void placeOnShow(bool spontaneous) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The build stamp checked against the database's; the caption shows the build once it passed.
+    void checkBuild();
+
+    std::unique_ptr<Ui::AuthorizationWindow> ui_;
     // Ends the program 5 seconds after a build was refused.
     QTimer* Timer1 = nullptr;
     Windows& w_;

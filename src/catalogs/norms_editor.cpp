@@ -1,5 +1,7 @@
 #include "catalogs/norms_editor.h"
 
+#include "ui_norms_editor.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "db/data_module.h"
 #include "db/transaction.h"
@@ -15,7 +17,8 @@ NormsEditor::NormsEditor(Database* database, QWidget* parent)
     : QDialog(parent)
     , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::NormsEditor>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     norm = new db::Dataset(database_->ADO_DB.name(), QStringLiteral("norm"), this);
@@ -31,33 +34,35 @@ NormsEditor::NormsEditor(Database* database, QWidget* parent)
     norm->setOnNewRecord([this](db::Dataset& d) { d.setValue(QStringLiteral("o_id"), FOperId); });
 
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
-    DBGrid1->setColumns({{QStringLiteral("norma"), QStringLiteral("Норматив"), right, true, 110},
+    ui_->DBGrid1->setColumns({{QStringLiteral("norma"), QStringLiteral("Норматив"), right, true, 110},
                          {QStringLiteral("price"), QStringLiteral("Цена"), right, true, 110, &NormsEditor::priceText},
                          {QStringLiteral("prize"), QStringLiteral("Премия, %"), right, true, 110}});
-    DBGrid1->setDataset(norm);
-    DBGrid1->setEditable(true);
+    ui_->DBGrid1->setDataset(norm);
+    ui_->DBGrid1->setEditable(true);
     // Resizable and kept where and as large as it was left, within the screen.
-    ui::keepPlace(this, {DBGrid1});
-    DBGrid1->setAccessibleName(QStringLiteral("Нормативы"));
+    ui::keepPlace(this, {ui_->DBGrid1});
+    ui_->DBGrid1->setAccessibleName(QStringLiteral("Нормативы"));
     // The grid's own deletion asks first; it keeps the operation's last norm, without which the operation would
     // drop out of the price list. The list may be old: the server counts again under the operation's lock.
-    DBGrid1->setCanDelete([this] {
+    ui_->DBGrid1->setCanDelete([this] {
         if (norm->recordCount() > 1)
             return true;
         ui::Messages::error(catalogs::message(catalogs::Outcome::LastNorm));
         return false;
     });
-    DBGrid1->setRemover([this] { deleteCurrentNorm(); });
+    ui_->DBGrid1->setRemover([this] { deleteCurrentNorm(); });
 
-    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnEntered, this, &NormsEditor::DBGrid1ColEnter);
-    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnExited, this, &NormsEditor::DBGrid1ColExit);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &NormsEditor::Button1Click);
-    ui::connectGuarded(Button2, &QPushButton::clicked, this, &NormsEditor::Button2Click);
+    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnEntered, this, &NormsEditor::DBGrid1ColEnter);
+    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnExited, this, &NormsEditor::DBGrid1ColExit);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &NormsEditor::Button1Click);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &NormsEditor::Button2Click);
 
     // Without a connection the program is about to end with its own message.
     if (database_->ADO_DB.isOpen())
         ui::guarded([this] { norm->open(); });
 }
+
+NormsEditor::~NormsEditor() = default;
 
 QString NormsEditor::priceText(const QVariant& value)
 {
@@ -72,7 +77,7 @@ void NormsEditor::showForOperation(int operId)
     norm->setFilter(QStringLiteral("o_id=") + QString::number(operId));
     norm->setFiltered(true);
     norm->open();
-    DBGrid1->setFocus();
+    ui_->DBGrid1->setFocus();
     ui::showModal(this);
 }
 

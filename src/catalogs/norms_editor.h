@@ -1,19 +1,25 @@
 // The norms editor: norms and piece prices of one operation, typed straight into a grid.
 #pragma once
 
-#include "ui_norms_editor.h"
 
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class NormsEditor;
+}
 
 class Database;
 namespace db {
 class Dataset;
 }
 
-class NormsEditor : public QDialog, private Ui::NormsEditor {
+class NormsEditor : public QDialog {
     Q_OBJECT
 public:
     explicit NormsEditor(Database* database, QWidget* parent = nullptr);
+    ~NormsEditor() override;
 
     // The norms the window shows (the table accounts_dep.norm filtered to the operation opened).
     db::Dataset* norms() const { return norm; }
@@ -36,6 +42,7 @@ protected:
     void reject() override;
 
 private:
+    std::unique_ptr<Ui::NormsEditor> ui_;
     // The whole table accounts_dep.norm, in ascending order of the norm; opened at creation, filtered per opening.
     db::Dataset* norm = nullptr;
     // Whether the last column entry started a new row.

@@ -2,16 +2,22 @@
 #pragma once
 
 #include "ui/messages.h"
-#include "ui_operation_kind_editor.h"
 
 #include <QDialog>
 
+#include <memory>
+
+namespace Ui {
+class OperationKindEditor;
+}
+
 class Database;
 
-class OperationKindEditor : public ui::Dialog, private Ui::OperationKindEditor {
+class OperationKindEditor : public ui::Dialog {
     Q_OBJECT
 public:
     explicit OperationKindEditor(Database* database, QWidget* parent = nullptr);
+    ~OperationKindEditor() override;
 
     // Opens the editor for a new kind.
     void openForAdd(ui::Activatable* returnTo);
@@ -26,6 +32,7 @@ public:
 
 protected:
 private:
+    std::unique_ptr<Ui::OperationKindEditor> ui_;
     // 1: the editor adds a kind; anything else: it renames the current row of Vid_oper.
     int Tag = 0;
     // The kind as the editor opened it for a change, compared again when it is written.

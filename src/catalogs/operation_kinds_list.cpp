@@ -1,5 +1,7 @@
 #include "catalogs/operation_kinds_list.h"
 
+#include "ui_operation_kinds_list.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/operation_kind_editor.h"
 #include "db/data_module.h"
@@ -11,25 +13,28 @@ OperationKindsList::OperationKindsList(Database* database, OperationKindEditor* 
     , database_(database)
     , editor_(editor)
 {
-    setupUi(this);
-    DBGrid1->setColumns(
+    ui_ = std::make_unique<Ui::OperationKindsList>();
+    ui_->setupUi(this);
+    ui_->DBGrid1->setColumns(
         {{QStringLiteral("VID"), QStringLiteral("Операции"), Qt::AlignLeft | Qt::AlignVCenter, true, 320}});
     Setup s;
     s.query = database_ ? database_->Vid_oper : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.remove = Button3;
-    s.exit = Button4;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.remove = ui_->Button3;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("vid");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.searchInCatalogueMode = false;
     s.liveName = QStringLiteral("kinds");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationKindsList::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationKindsList::Button3Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationKindsList::Button1Click);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationKindsList::Button3Click);
 }
+
+OperationKindsList::~OperationKindsList() = default;
 
 void OperationKindsList::Button1Click()
 {

@@ -3,21 +3,28 @@
 #pragma once
 
 #include "ui/catalogue_window.h"
-#include "ui_operation_kinds_list.h"
+
+#include <memory>
+
+namespace Ui {
+class OperationKindsList;
+}
 
 class Database;
 class OperationKindEditor;
 
-class OperationKindsList : public ui::CatalogueWindow, private Ui::OperationKindsList {
+class OperationKindsList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
     OperationKindsList(Database* database, OperationKindEditor* editor, QWidget* parent = nullptr);
+    ~OperationKindsList() override;
 
     void Button1Click();
     void Button2Click() override;
     void Button3Click();
 
 private:
+    std::unique_ptr<Ui::OperationKindsList> ui_;
     Database* database_;
     OperationKindEditor* editor_;
 };

@@ -2,18 +2,24 @@
 #pragma once
 
 #include "ui/messages.h"
-#include "ui_operation_price_editor.h"
 
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class OperationPriceEditor;
+}
 
 class Database;
 class ProductsList;
 class OperationKindsList;
 
-class OperationPriceEditor : public ui::Dialog, private Ui::OperationPriceEditor {
+class OperationPriceEditor : public ui::Dialog {
     Q_OBJECT
 public:
     OperationPriceEditor(Database* database, ProductsList* products, OperationKindsList* kinds, QWidget* parent = nullptr);
+    ~OperationPriceEditor() override;
 
     // Opens the editor for a new operation; returns the id of the operation it added, 0 for none.
     qint32 openForAdd(ui::Activatable* returnTo);
@@ -44,6 +50,7 @@ public:
 
 protected:
 private:
+    std::unique_ptr<Ui::OperationPriceEditor> ui_;
     // 1 adds an operation; any other value changes the current one of the price list.
     int Tag = 0;
     // The operation as the editor opened it for a change, compared again when it is written.

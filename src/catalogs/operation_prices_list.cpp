@@ -1,5 +1,7 @@
 #include "catalogs/operation_prices_list.h"
 
+#include "ui_operation_prices_list.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/norms_editor.h"
 #include "catalogs/operation_price_editor.h"
@@ -22,10 +24,11 @@ OperationPricesList::OperationPricesList(Database* database, OperationPriceEdito
     , editor_(editor)
     , norms_(norms)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::OperationPricesList>();
+    ui_->setupUi(this);
     const auto left = Qt::AlignLeft | Qt::AlignVCenter;
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
-    DBGrid1->setColumns({
+    ui_->DBGrid1->setColumns({
         {QStringLiteral("MARKA"), QStringLiteral("Марка"), left, true, 170},
         {QStringLiteral("VID"), QStringLiteral("Опреция"), left, true, 170},
         {QStringLiteral("cena"), QStringLiteral("Цена (min)"), right, true, 90},
@@ -37,21 +40,21 @@ OperationPricesList::OperationPricesList(Database* database, OperationPriceEdito
     });
     Setup s;
     s.query = database_ ? database_->Oper : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.remove = Button3;
-    s.exit = Button4;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.remove = ui_->Button3;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("marka");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.blankSearchShowsAll = true;
     s.liveName = QStringLiteral("operations");
     setUpCatalogue(s);
-    CheckBox1->setToolTip(QStringLiteral("Отмечено: Enter или двойной щелчок в списке открывают нормы операции"));
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationPricesList::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationPricesList::Button3Click);
-    ui::connectGuarded(Button5, &QPushButton::clicked, this, &OperationPricesList::Button5Click);
+    ui_->CheckBox1->setToolTip(QStringLiteral("Отмечено: Enter или двойной щелчок в списке открывают нормы операции"));
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationPricesList::Button1Click);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationPricesList::Button3Click);
+    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &OperationPricesList::Button5Click);
 
     XLS_Rep = new db::Dataset(database_ ? database_->reportConnectionName() : QString(),
                               QStringLiteral("XLS_Rep"), this);
@@ -66,10 +69,12 @@ OperationPricesList::OperationPricesList(Database* database, OperationPriceEdito
                            {"oper_vid", FieldType::Integer}});
 }
 
+OperationPricesList::~OperationPricesList() = default;
+
 void OperationPricesList::DBGrid1DblClick()
 {
     db::Dataset* oper = database_->Oper;
-    if (CheckBox1->isChecked() && !choiceMode()) {
+    if (ui_->CheckBox1->isChecked() && !choiceMode()) {
         if (oper->isEmpty())
             return;
         norms_->showForOperation(oper->asInt(QStringLiteral("id")));

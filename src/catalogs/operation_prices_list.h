@@ -5,7 +5,12 @@
 
 #include "spreadsheet/spreadsheet.h"
 #include "ui/catalogue_window.h"
-#include "ui_operation_prices_list.h"
+
+#include <memory>
+
+namespace Ui {
+class OperationPricesList;
+}
 
 class Database;
 class OperationPriceEditor;
@@ -14,10 +19,11 @@ namespace db {
 class Dataset;
 }
 
-class OperationPricesList : public ui::CatalogueWindow, private Ui::OperationPricesList {
+class OperationPricesList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
     OperationPricesList(Database* database, OperationPriceEditor* editor, NormsEditor* norms, QWidget* parent = nullptr);
+    ~OperationPricesList() override;
 
     // The export's data: every operation, with or without norms.
     const db::Dataset* priceListQuery() const { return XLS_Rep; }
@@ -29,6 +35,7 @@ public:
     void Button5Click();
 
 private:
+    std::unique_ptr<Ui::OperationPricesList> ui_;
     // The export's data: every operation, with or without norms.
     db::Dataset* XLS_Rep = nullptr;
     // The spreadsheet application the price list goes to.

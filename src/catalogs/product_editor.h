@@ -2,19 +2,25 @@
 #pragma once
 
 #include "ui/messages.h"
-#include "ui_product_editor.h"
 
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class ProductEditor;
+}
 
 class Database;
 namespace db {
 class Dataset;
 }
 
-class ProductEditor : public ui::Dialog, private Ui::ProductEditor {
+class ProductEditor : public ui::Dialog {
     Q_OBJECT
 public:
     explicit ProductEditor(Database* database, QWidget* parent = nullptr);
+    ~ProductEditor() override;
 
     // Opens the editor for a new product.
     void openForAdd(ui::Activatable* returnTo);
@@ -35,6 +41,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::ProductEditor> ui_;
     // 1: the editor adds a product; anything else: it changes the current product of Izdel.
     int Tag = 0;
     // The product as the editor opened it for a change, compared again when it is written.

@@ -1,5 +1,7 @@
 #include "catalogs/products_list.h"
 
+#include "ui_products_list.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/product_editor.h"
 #include "db/data_module.h"
@@ -31,24 +33,27 @@ ProductsList::ProductsList(Database* database, ProductEditor* editor, QWidget* p
     , database_(database)
     , editor_(editor)
 {
-    setupUi(this);
-    DBGrid1->setColumns({
+    ui_ = std::make_unique<Ui::ProductsList>();
+    ui_->setupUi(this);
+    ui_->DBGrid1->setColumns({
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 220},
         {QStringLiteral("massa"), QStringLiteral("Коробки"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
     });
     Setup s;
     s.query = database_ ? database_->Izdel : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.exit = Button4;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("marka");
     s.keys = SearchKeys::OnlyUpDown;
     s.liveName = QStringLiteral("products");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &ProductsList::Button1Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &ProductsList::Button1Click);
 }
+
+ProductsList::~ProductsList() = default;
 
 void ProductsList::Button1Click()
 {

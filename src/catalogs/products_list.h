@@ -3,20 +3,27 @@
 #pragma once
 
 #include "ui/catalogue_window.h"
-#include "ui_products_list.h"
+
+#include <memory>
+
+namespace Ui {
+class ProductsList;
+}
 
 class Database;
 class ProductEditor;
 
-class ProductsList : public ui::CatalogueWindow, private Ui::ProductsList {
+class ProductsList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
     ProductsList(Database* database, ProductEditor* editor, QWidget* parent = nullptr);
+    ~ProductsList() override;
 
     void Button1Click();
     void Button2Click() override;
 
 private:
+    std::unique_ptr<Ui::ProductsList> ui_;
     Database* database_;
     ProductEditor* editor_;
 };

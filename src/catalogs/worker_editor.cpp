@@ -1,5 +1,7 @@
 #include "catalogs/worker_editor.h"
 
+#include "ui_worker_editor.h"
+
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
@@ -23,10 +25,11 @@ WorkerEditor::WorkerEditor(Database* database, QWidget* parent)
     : ui::Dialog(parent)
     , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::WorkerEditor>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
-    ui::boldCaptionOnly(GroupBox1);
+    ui::boldCaptionOnly(ui_->GroupBox1);
 
     const QString cn = database_ ? database_->ADO_DB.name() : QString();
     staffpos = new db::Dataset(cn, QStringLiteral("staffpos"), this);
@@ -37,22 +40,24 @@ WorkerEditor::WorkerEditor(Database* database, QWidget* parent)
     roles->setSql(catalogs_sql::kRoles);
 
     const QString key = QStringLiteral("id"), shown = QStringLiteral("s_caption");
-    LCB_staffpos->setList(staffpos, key, shown);
-    LCB_department->setList(department, key, shown);
-    LCB_roles->setList(roles, key, shown);
+    ui_->LCB_staffpos->setList(staffpos, key, shown);
+    ui_->LCB_department->setList(department, key, shown);
+    ui_->LCB_roles->setList(roles, key, shown);
 
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &WorkerEditor::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkerEditor::Button1Click);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     // Wheel turns that no control takes reach the window; the lookup boxes' own wheel handling is replaced.
     installEventFilter(this);
-    for (QWidget* box : {LCB_staffpos, LCB_department, LCB_roles})
+    for (QWidget* box : {ui_->LCB_staffpos, ui_->LCB_department, ui_->LCB_roles})
         box->installEventFilter(this);
 }
 
+WorkerEditor::~WorkerEditor() = default;
+
 void WorkerEditor::FormActivate()
 {
-    Edit1->setFocus();
+    ui_->Edit1->setFocus();
 }
 
 void WorkerEditor::reopenLookups()
@@ -71,7 +76,7 @@ bool WorkerEditor::openForAdd(ui::Activatable* returnTo)
 
 void WorkerEditor::prepareAdd()
 {
-    Edit1->clear();
+    ui_->Edit1->clear();
     setWindowTitle(QStringLiteral("Заведение данных нового работника"));
     Tag = 1;
     reopenLookups();
@@ -88,7 +93,7 @@ void WorkerEditor::prepareChange(qint32 id, const QString& name, const QString& 
     setWindowTitle(QStringLiteral("Изменение данных работника"));
     Tag = 2;
     reopenLookups();
-    Edit1->setText(name);
+    ui_->Edit1->setText(name);
     FPersonId = id;
     showStoredPosition(position);
     FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
@@ -97,17 +102,17 @@ void WorkerEditor::prepareChange(qint32 id, const QString& name, const QString& 
 void WorkerEditor::showStoredPosition(const QString& position)
 {
     FPosition = position;
-    LCB_department->setDisplayText(position);
-    LCB_staffpos->setDisplayText(QString());
-    LCB_roles->setDisplayText(QString());
+    ui_->LCB_department->setDisplayText(position);
+    ui_->LCB_staffpos->setDisplayText(QString());
+    ui_->LCB_roles->setDisplayText(QString());
 }
 
 void WorkerEditor::Button1Click()
 {
-    const QString name = Edit1->text().trimmed();
+    const QString name = ui_->Edit1->text().trimmed();
     if (name.isEmpty()) {
         ui::Messages::error(QStringLiteral("ФИО нужно заполнить!"));
-        Edit1->setFocus();
+        ui_->Edit1->setFocus();
         return;
     }
     // Counted as the server counts: characters, not the two halves of an emoji.
@@ -116,8 +121,8 @@ void WorkerEditor::Button1Click()
         return;
     }
     // A change without a department chosen keeps the stored position, whatever it says.
-    const bool keepStored = Tag != 1 && !LCB_department->keyValue().isValid();
-    const QString departmentText = keepStored ? FPosition : LCB_department->displayText();
+    const bool keepStored = Tag != 1 && !ui_->LCB_department->keyValue().isValid();
+    const QString departmentText = keepStored ? FPosition : ui_->LCB_department->displayText();
     const QString cn = database_->ADO_DB.name();
     catalogs::Change change{FPersonId, FOpened};
     const catalogs::Outcome outcome =
@@ -130,7 +135,7 @@ void WorkerEditor::Button1Click()
 
 void WorkerEditor::FormMouseWheel(bool down)
 {
-    for (ui::LookupBox* box : {LCB_roles, LCB_staffpos, LCB_department}) {
+    for (ui::LookupBox* box : {ui_->LCB_roles, ui_->LCB_staffpos, ui_->LCB_department}) {
         if (box->hasFocus()) {
             QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
             QApplication::sendEvent(box, &press);

@@ -2,19 +2,25 @@
 #pragma once
 
 #include "ui/messages.h"
-#include "ui_worker_editor.h"
 
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class WorkerEditor;
+}
 
 class Database;
 namespace db {
 class Dataset;
 } // namespace db
 
-class WorkerEditor : public ui::Dialog, private Ui::WorkerEditor {
+class WorkerEditor : public ui::Dialog {
     Q_OBJECT
 public:
     explicit WorkerEditor(Database* database, QWidget* parent = nullptr);
+    ~WorkerEditor() override;
 
     // Opens the editor for a new worker; true when one was written.
     bool openForAdd(ui::Activatable* returnTo);
@@ -41,6 +47,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::WorkerEditor> ui_;
     // 1: the editor adds a worker; anything else: it changes the worker FPersonId.
     int Tag = 0;
     qint32 FPersonId = 0;

@@ -1,5 +1,7 @@
 #include "catalogs/workers_list.h"
 
+#include "ui_workers_list.h"
+
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/worker_editor.h"
@@ -13,26 +15,29 @@ WorkersList::WorkersList(Database* database, WorkerEditor* editor, QWidget* pare
     , database_(database)
     , editor_(editor)
 {
-    setupUi(this);
-    DBGrid1->setColumns({
+    ui_ = std::make_unique<Ui::WorkersList>();
+    ui_->setupUi(this);
+    ui_->DBGrid1->setColumns({
         {QStringLiteral("fio"), QStringLiteral("ФИО"), Qt::AlignLeft | Qt::AlignVCenter, true, 260},
         {QStringLiteral("s_staffpos_hl"), QStringLiteral("Должность"), Qt::AlignLeft | Qt::AlignVCenter, true, 240},
     });
     Setup s;
     s.query = database_ ? database_->Workers : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.remove = Button3;
-    s.exit = Button4;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.remove = ui_->Button3;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("fio");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.liveName = QStringLiteral("workers");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &WorkersList::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &WorkersList::Button3Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkersList::Button1Click);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &WorkersList::Button3Click);
 }
+
+WorkersList::~WorkersList() = default;
 
 void WorkersList::Button1Click()
 {

@@ -3,21 +3,28 @@
 #pragma once
 
 #include "ui/catalogue_window.h"
-#include "ui_workers_list.h"
+
+#include <memory>
+
+namespace Ui {
+class WorkersList;
+}
 
 class Database;
 class WorkerEditor;
 
-class WorkersList : public ui::CatalogueWindow, private Ui::WorkersList {
+class WorkersList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
     WorkersList(Database* database, WorkerEditor* editor, QWidget* parent = nullptr);
+    ~WorkersList() override;
 
     void Button1Click();
     void Button2Click() override;
     void Button3Click();
 
 private:
+    std::unique_ptr<Ui::WorkersList> ui_;
     Database* database_;
     WorkerEditor* editor_;
 };

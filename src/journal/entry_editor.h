@@ -3,9 +3,14 @@
 
 #include "journal/journal_changes.h"
 #include "ui/messages.h"
-#include "ui_entry_editor.h"
 
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class EntryEditor;
+}
 
 class Database;
 namespace journal {
@@ -19,11 +24,12 @@ namespace journal_sql {
 struct EntryRow;
 }
 
-class EntryEditor : public ui::Dialog, private Ui::EntryEditor {
+class EntryEditor : public ui::Dialog {
     Q_OBJECT
 public:
     // host: the choosers of workers and operations; centreOver: the window it opens over (the journal).
     EntryEditor(Database* database, journal::Host& host, QWidget* centreOver, QWidget* parent = nullptr);
+    ~EntryEditor() override;
 
     // True while the editor changes a row of the journal, false for a new one.
     bool changesRow() const { return Tag != 1; }
@@ -62,6 +68,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::EntryEditor> ui_;
     // The hand-over of the operation chooser: product, operation, price and the operation text from the current
     // row of the price list.
     void takeOperation();

@@ -73,7 +73,7 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     List->setAccessibleName(QStringLiteral("История"));
     auto* close = new QPushButton(QStringLiteral("Выход"), this);
     close->setObjectName(QStringLiteral("Button1"));
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    ui::connectGuarded(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(List);
     layout->addWidget(close, 0, Qt::AlignRight);

@@ -1,5 +1,7 @@
 #include "journal/journal_window.h"
 
+#include "ui_journal_window.h"
+
 #include "db/closed_months.h"
 #include "db/command.h"
 #include "db/connection_string.h"
@@ -71,7 +73,7 @@ JournalWindow::JournalWindow(const journal::Launch& launch, journal::Host& host,
     // A window of its own, not a child: it is placed over the journal, not inside it.
     entryEditor_ = new EntryEditor(database_, host_, this);
     if (ver) { // connected
-        DBGrid2->setDataset(database_->Smena1);
+        ui_->DBGrid2->setDataset(database_->Smena1);
         RadioButtonClick(FShift);
         Timer1->start();
         for (int s = 1; s <= 4; ++s) {
@@ -111,7 +113,8 @@ JournalWindow::~JournalWindow()
 
 void JournalWindow::buildWindow()
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::JournalWindow>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // Resizable, its list growing with it; it opens where and as large as it was left, within the screen.
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
@@ -166,13 +169,13 @@ void JournalWindow::buildWindow()
             c.widest = QStringLiteral("0000000000");
         else if (c.field == u"time")
             c.widest = QStringLiteral("00000");
-    DBGrid2->setColumns(columns);
+    ui_->DBGrid2->setColumns(columns);
     // The acceptance mark: bold, green when accepted, red otherwise; other cells as usual.
-    DBGrid2->setCellStyler([this](int row, const QString& field) {
+    ui_->DBGrid2->setCellStyler([this](int row, const QString& field) {
         ui::CellStyle s;
         if (field != u"ok")
             return s;
-        db::Dataset* d = DBGrid2->dataset();
+        db::Dataset* d = ui_->DBGrid2->dataset();
         const int c = d ? d->fieldIndex(QStringLiteral("ok")) : -1;
         const QString mark = c < 0 ? QString() : d->valueAt(row, c).toString();
         s.bold = true;
@@ -184,37 +187,40 @@ void JournalWindow::buildWindow()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(30000);
 
-    QRadioButton* shiftButtons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    QRadioButton* shiftButtons[] = {ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3, ui_->RadioButton4};
     for (int shift = 1; shift <= 4; ++shift)
-        connect(shiftButtons[shift - 1], &QRadioButton::toggled, this, [this, shift](bool on) {
-            if (on)
-                RadioButtonClick(shift);
-        });
-    connect(CBox1, &QCheckBox::toggled, this, [this] { CBox1Click(); });
-    DateT->installEventFilter(this);
+        ui::connectGuarded(shiftButtons[shift - 1], &QRadioButton::toggled, this,
+                           [this, shift, button = shiftButtons[shift - 1]] {
+                               if (button->isChecked())
+                                   RadioButtonClick(shift);
+                           });
+    ui::connectGuarded(ui_->CBox1, &QCheckBox::toggled, this, &JournalWindow::CBox1Click);
+    ui_->DateT->installEventFilter(this);
     // However the calendar closes (a day picked, Enter, Escape, a click outside), the day change runs once it has
     // closed and the picked day is in the box.
-    calendarPopup_ = DateT->calendarWidget()->window();
+    calendarPopup_ = ui_->DateT->calendarWidget()->window();
     calendarPopup_->installEventFilter(this);
-    ui::connectGuarded(Button8, &QPushButton::clicked, this, &JournalWindow::Button8Click);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &JournalWindow::Button1Click);
-    ui::connectGuarded(Button2, &QPushButton::clicked, this, &JournalWindow::Button2Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &JournalWindow::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    ui::connectGuarded(DBGrid2, &QAbstractItemView::doubleClicked, this, &JournalWindow::DBGrid2DblClick);
+    ui::connectGuarded(ui_->Button8, &QPushButton::clicked, this, &JournalWindow::Button8Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &JournalWindow::Button1Click);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &JournalWindow::Button2Click);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &JournalWindow::Button3Click);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &JournalWindow::Button4Click);
+    ui::connectGuarded(ui_->DBGrid2, &QAbstractItemView::doubleClicked, this, &JournalWindow::DBGrid2DblClick);
     ui::connectGuarded(N1, &QAction::triggered, this, &JournalWindow::N1Click);
     ui::connectGuarded(N3, &QAction::triggered, this, &JournalWindow::N3Click);
     ui::connectGuarded(N4, &QAction::triggered, this, &JournalWindow::N4Click);
     ui::connectGuarded(N6, &QAction::triggered, this, &JournalWindow::N6Click);
-    connect(N8, &QAction::triggered, this, [this] { N8Click(); });
+    ui::connectGuarded(N8, &QAction::triggered, this, &JournalWindow::N8Click);
     ui::connectGuarded(N11, &QAction::triggered, this, &JournalWindow::N11Click);
     ui::connectGuarded(N10, &QAction::triggered, this, &JournalWindow::N10Click);
-    connect(N5, &QAction::triggered, this, [this] { Button4Click(); });
+    ui::connectGuarded(N5, &QAction::triggered, this, &JournalWindow::Button4Click);
     ui::connectGuarded(N13, &QAction::triggered, this, &JournalWindow::N13Click);
     ui::connectGuarded(N14, &QAction::triggered, this, &JournalWindow::N14Click);
+    // Not through the handler guard: the check says its own problems, and what the data layer has to tell only when
+    // no other box is open (ui::Messages::backgroundFine), which the guard would not wait for.
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     setUpKeys();
-    ui::rememberPlace(this, {DBGrid2});
+    ui::rememberPlace(this, {ui_->DBGrid2});
 
     styleShiftButtons();
     CBox1Click();
@@ -356,8 +362,8 @@ void JournalWindow::placeOnShow(bool)
 
 void JournalWindow::applyRole(const ui::RoleRights& rights)
 {
-    for (QWidget* c : std::initializer_list<QWidget*>{Button8, RadioButton1, RadioButton2, RadioButton3, RadioButton4,
-                                                      CBox1, DateT, DBGrid2})
+    for (QWidget* c : std::initializer_list<QWidget*>{ui_->Button8, ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3, ui_->RadioButton4,
+                                                      ui_->CBox1, ui_->DateT, ui_->DBGrid2})
         c->setEnabled(rights.changesDays);
     rights_ = rights;
     enableRowButtons();
@@ -380,13 +386,13 @@ void JournalWindow::FormActivate()
     // calendar does, so a Saturday's mark never prices the next weekday's rows. A reset to the day already shown
     // keeps the user's choice (a holiday checked by hand).
     const bool otherDay = today != shownDay_;
-    DateT->setDate(today);
+    ui_->DateT->setDate(today);
     if (otherDay)
         setWeekendFlag(isWeekend(today));
     reopenShiftQueries();
     // After logging in and whenever a window opened from here closes, the keys act on the list.
-    if (DBGrid2->isEnabled())
-        DBGrid2->setFocus(Qt::OtherFocusReason);
+    if (ui_->DBGrid2->isEnabled())
+        ui_->DBGrid2->setFocus(Qt::OtherFocusReason);
 }
 
 void JournalWindow::journalChanged(const QString& payload)
@@ -403,14 +409,14 @@ void JournalWindow::reread(int shift)
     const bool shown = shift == FShift;
     const QVariant id = q->isOpen() && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
-    const int scroll = shown ? DBGrid2->verticalScrollBar()->value() : 0;
+    const int scroll = shown ? ui_->DBGrid2->verticalScrollBar()->value() : 0;
     // A failure leaves the rows shown (the caller marks them as not current and tries again).
     q->rereadKeepingRows();
     // the same row by its key, or the same place when it is gone
     if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
         q->setRecNo(recNo);
     if (shown)
-        DBGrid2->verticalScrollBar()->setValue(scroll);
+        ui_->DBGrid2->verticalScrollBar()->setValue(scroll);
 }
 
 void JournalWindow::showMonthState(bool closed)
@@ -425,9 +431,9 @@ void JournalWindow::enableRowButtons()
 {
     // A closed month's rows do not change: the buttons say so before the database has to refuse.
     const bool open = !monthClosed_;
-    Button1->setEnabled(rights_.changesDays && rights_.addsRows && open);
-    Button2->setEnabled(rights_.changesDays && rights_.changesRows && open);
-    Button3->setEnabled(rights_.changesDays && rights_.changesRows && open);
+    ui_->Button1->setEnabled(rights_.changesDays && rights_.addsRows && open);
+    ui_->Button2->setEnabled(rights_.changesDays && rights_.changesRows && open);
+    ui_->Button3->setEnabled(rights_.changesDays && rights_.changesRows && open);
 }
 
 void JournalWindow::monthAnnounced(const QString& payload)
@@ -443,9 +449,9 @@ void JournalWindow::monthAnnounced(const QString& payload)
 
 void JournalWindow::reopenShiftQueries()
 {
-    shownDay_ = DateT->date();
+    shownDay_ = ui_->DateT->date();
     connectionNote_.clear();
-    showMonthState(journal::openDay(*database_, DateT->date()).closed);
+    showMonthState(journal::openDay(*database_, ui_->DateT->date()).closed);
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();
@@ -463,18 +469,18 @@ void JournalWindow::setUpKeys()
                 button->click();
         });
     };
-    key(QKeySequence(Qt::Key_Insert), Button1);
-    key(QKeySequence(Qt::Key_F2), Button2);
-    key(QKeySequence(Qt::Key_F5), Button8);
-    Button1->setToolTip(QStringLiteral("Добавить запись (Insert)"));
-    Button2->setToolTip(QStringLiteral("Изменить запись (F2 или Enter в списке)"));
-    Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
-    Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
-    DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
-    DBGrid2->setAccessibleName(QStringLiteral("Записи смены"));
-    DateT->setAccessibleName(QStringLiteral("Дата"));
-    DateT->setToolTip(QStringLiteral("Дата журнала; Enter — показать этот день"));
-    DBGrid2->installEventFilter(this);
+    key(QKeySequence(Qt::Key_Insert), ui_->Button1);
+    key(QKeySequence(Qt::Key_F2), ui_->Button2);
+    key(QKeySequence(Qt::Key_F5), ui_->Button8);
+    ui_->Button1->setToolTip(QStringLiteral("Добавить запись (Insert)"));
+    ui_->Button2->setToolTip(QStringLiteral("Изменить запись (F2 или Enter в списке)"));
+    ui_->Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
+    ui_->Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
+    ui_->DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
+    ui_->DBGrid2->setAccessibleName(QStringLiteral("Записи смены"));
+    ui_->DateT->setAccessibleName(QStringLiteral("Дата"));
+    ui_->DateT->setToolTip(QStringLiteral("Дата журнала; Enter — показать этот день"));
+    ui_->DBGrid2->installEventFilter(this);
 }
 
 bool JournalWindow::gridKey(QKeyEvent* key)
@@ -485,10 +491,10 @@ bool JournalWindow::gridKey(QKeyEvent* key)
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        button = Button2;
+        button = ui_->Button2;
         break;
     case Qt::Key_Delete:
-        button = Button3;
+        button = ui_->Button3;
         break;
     case Qt::Key_Space:
         ui::guarded([this] { DBGrid2DblClick(); });
@@ -516,9 +522,9 @@ bool JournalWindow::eventFilter(QObject* watched, QEvent* event)
         QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
         return false;
     }
-    if (watched == DBGrid2 && event->type() == QEvent::KeyPress)
+    if (watched == ui_->DBGrid2 && event->type() == QEvent::KeyPress)
         return gridKey(static_cast<QKeyEvent*>(event));
-    if (watched == DateT && event->type() == QEvent::KeyPress) {
+    if (watched == ui_->DateT && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             ui::guarded([this] { DateTCloseUp(); });
@@ -532,26 +538,26 @@ void JournalWindow::DateTCloseUp()
 {
     ui::WaitCursor wait;
     reopenShiftQueries();
-    setWeekendFlag(isWeekend(DateT->date()));
-    DBGrid2->setFocus();
+    setWeekendFlag(isWeekend(ui_->DateT->date()));
+    ui_->DBGrid2->setFocus();
 }
 
 void JournalWindow::setWeekendFlag(bool checked)
 {
-    if (CBox1->isChecked() == checked)
+    if (ui_->CBox1->isChecked() == checked)
         CBox1Click(); // the look follows the state even when it does not change
-    CBox1->setChecked(checked);
+    ui_->CBox1->setChecked(checked);
 }
 
 void JournalWindow::CBox1Click()
 {
-    setFlagLook(CBox1, CBox1->isChecked(), kDayOffRed);
+    setFlagLook(ui_->CBox1, ui_->CBox1->isChecked(), kDayOffRed);
 }
 
 void JournalWindow::RadioButtonClick(int shift)
 {
     FShift = shift;
-    DBGrid2->setDataset(shiftQuery());
+    ui_->DBGrid2->setDataset(shiftQuery());
     styleShiftButtons();
     if (totalsConnection_)
         disconnect(totalsConnection_);
@@ -561,7 +567,7 @@ void JournalWindow::RadioButtonClick(int shift)
 
 void JournalWindow::styleShiftButtons()
 {
-    QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    QRadioButton* buttons[] = {ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3, ui_->RadioButton4};
     for (QRadioButton* b : buttons) {
         setFlagLook(b, b->isChecked(), kShiftGreen);
         // The style's thin focus mark is lost on the green of the shown shift: a frame says where the focus is.
@@ -581,7 +587,7 @@ void JournalWindow::updateTotals()
 {
     db::Dataset* q = shiftQuery();
     if (!q || !q->isOpen()) {
-        LabelTotals->setText(QString());
+        ui_->LabelTotals->setText(QString());
         return;
     }
     const int cKol = q->fieldIndex(QStringLiteral("kol_vo"));
@@ -610,7 +616,7 @@ void JournalWindow::updateTotals()
                                "секунд (F5 — прочитать сейчас).");
     else if (!connectionNote_.isEmpty())
         text += QStringLiteral("    ") + connectionNote_;
-    LabelTotals->setText(text);
+    ui_->LabelTotals->setText(text);
 }
 
 void JournalWindow::Button8Click()
@@ -633,7 +639,7 @@ void JournalWindow::Button8Click()
 void JournalWindow::Button1Click()
 {
     FShiftQuery = shiftQuery();
-    entryEditor_->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
+    entryEditor_->prepareNew(ui_->DateT->date(), FShift, ui_->CBox1->isChecked(), shownDay_);
     ui::showModal(entryEditor_, this);
 }
 
@@ -643,7 +649,7 @@ void JournalWindow::Button2Click()
     if (FShiftQuery->isEmpty())
         return;
     const int recNo = FShiftQuery->recNo();
-    entryEditor_->prepareChange(FShiftQuery, FShift, CBox1->isChecked());
+    entryEditor_->prepareChange(FShiftQuery, FShift, ui_->CBox1->isChecked());
     ui::showModal(entryEditor_, this);
     // The activation has reopened the journal meanwhile; the number is clamped to the rows there are.
     FShiftQuery->setRecNo(recNo);
@@ -744,7 +750,7 @@ void JournalWindow::N8Click()
 
 void JournalWindow::N11Click()
 {
-    host_.openTimesheet(DateT->date(), this);
+    host_.openTimesheet(ui_->DateT->date(), this);
     database_->H_Tabel_1->close();
     database_->H_Tabel_2->close();
     database_->H_Tabel_3->close();
@@ -785,7 +791,7 @@ void JournalWindow::N14Click()
         return;
     if (!history_)
         history_ = new HistoryWindow(this);
-    history_->showDeletedOf(database_->ADO_DB.name(), DateT->date());
+    history_->showDeletedOf(database_->ADO_DB.name(), ui_->DateT->date());
     ui::showModal(history_, this);
 }
 

@@ -6,13 +6,18 @@
 #include "ui/live_refresh.h"
 #include "ui/messages.h"
 #include "ui/roles.h"
-#include "ui_journal_window.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QDialog>
 
 #include <utility>
+
+#include <memory>
+
+namespace Ui {
+class JournalWindow;
+}
 
 class QAction;
 class QMenu;
@@ -29,7 +34,7 @@ class Command;
 class Dataset;
 } // namespace db
 
-class JournalWindow : public ui::Dialog, private Ui::JournalWindow {
+class JournalWindow : public ui::Dialog {
     Q_OBJECT
 public:
     // Creates the data module and connects (then shows the authorization window through the host).
@@ -98,6 +103,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::JournalWindow> ui_;
     // The window's controls, menu, grid columns and keys.
     void buildWindow();
     void setUpKeys();

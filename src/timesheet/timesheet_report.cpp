@@ -1,5 +1,7 @@
 #include "timesheet/timesheet_report.h"
 
+#include "ui_timesheet_report.h"
+
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "timesheet/timesheet_sql.h"
@@ -22,13 +24,16 @@ TimesheetReport::TimesheetReport(Database* database, QWidget* parent)
     : QDialog(parent)
     , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::TimesheetReport>();
+    ui_->setupUi(this);
     H_Tabel = new db::Dataset(database_->reportConnectionName(), QStringLiteral("H_Tabel"), this);
     H_Tabel->setSqlLines(timesheet_sql::kHTabelLines);
     H_Tabel->setParam(QStringLiteral("mnth"), 0);
     H_Tabel->setParam(QStringLiteral("yea"), 0);
     buildLayout();
 }
+
+TimesheetReport::~TimesheetReport() = default;
 
 db::Dataset& TimesheetReport::openMonth(int month, int year)
 {

@@ -3,19 +3,25 @@
 
 #include "reportengine/layout.h"
 #include "reportengine/report.h"
-#include "ui_timesheet_report.h"
 
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TimesheetReport;
+}
 
 class Database;
 namespace db {
 class Dataset;
 }
 
-class TimesheetReport : public QDialog, private Ui::TimesheetReport {
+class TimesheetReport : public QDialog {
     Q_OBJECT
 public:
     explicit TimesheetReport(Database* database, QWidget* parent = nullptr);
+    ~TimesheetReport() override;
 
     // The month's hours per worker name, all shifts added (openMonth), and the layout over them.
     db::Dataset* monthQuery() const { return H_Tabel; }
@@ -30,6 +36,7 @@ public:
     reportengine::Document prepareMonth(const QString& caption);
 
 private:
+    std::unique_ptr<Ui::TimesheetReport> ui_;
     void buildLayout();
 
     // The month's hours per worker name, all shifts added; parameters mnth and yea.

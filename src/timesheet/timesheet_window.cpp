@@ -1,5 +1,7 @@
 #include "timesheet/timesheet_window.h"
 
+#include "ui_timesheet_window.h"
+
 #include "db/closed_months.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
@@ -80,23 +82,24 @@ private:
 } // namespace
 
 TimesheetWindow::TimesheetWindow(Database* database, TimesheetReport* report, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , database_(database)
     , report_(report)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::TimesheetWindow>();
+    ui_->setupUi(this);
     // For a screen reader: the tabs are the shifts, each grid is its shift's hours.
-    PageControl1->setAccessibleName(QStringLiteral("Смены"));
-    for (int i = 0; i < PageControl1->count(); ++i)
-        PageControl1->widget(i)->findChild<QTableView*>()->setAccessibleName(QStringLiteral("Часы: ") +
-                                                                             PageControl1->tabText(i));
+    ui_->PageControl1->setAccessibleName(QStringLiteral("Смены"));
+    for (int i = 0; i < ui_->PageControl1->count(); ++i)
+        ui_->PageControl1->widget(i)->findChild<QTableView*>()->setAccessibleName(QStringLiteral("Часы: ") +
+                                                                             ui_->PageControl1->tabText(i));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    ComboBox2->addItems(yearItems(QDate::currentDate().year()));
-    ComboBox1->setCurrentIndex(0);
-    ComboBox2->setCurrentIndex(0);
-    Button4->setShortcut(QKeySequence(Qt::Key_Escape));
+    ui_->ComboBox2->addItems(yearItems(QDate::currentDate().year()));
+    ui_->ComboBox1->setCurrentIndex(0);
+    ui_->ComboBox2->setCurrentIndex(0);
+    ui_->Button4->setShortcut(QKeySequence(Qt::Key_Escape));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    ui::rememberPlace(this, {DBGrid1, DBGrid2, DBGrid3});
+    ui::rememberPlace(this, {ui_->DBGrid1, ui_->DBGrid2, ui_->DBGrid3});
 
     dt = new db::Dataset(database_->ADO_DB.name(), QStringLiteral("dt"), this);
     dt->setSql(timesheet_sql::kDt);
@@ -112,21 +115,20 @@ TimesheetWindow::TimesheetWindow(Database* database, TimesheetReport* report, QW
         grid(i + 1)->setDataset(queries[i]);
     }
 
-    const auto on = [this](auto* sender, auto signal, void (TimesheetWindow::*handler)()) {
-        connect(sender, signal, this, [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
-    };
-    on(ComboBox1, &QComboBox::activated, &TimesheetWindow::ComboBox1Change);
-    on(ComboBox2, &QComboBox::activated, &TimesheetWindow::ComboBox1Change);
-    on(Button5, &QPushButton::clicked, &TimesheetWindow::Button5Click);
-    on(Button1, &QPushButton::clicked, &TimesheetWindow::Button1Click);
-    on(Button6, &QPushButton::clicked, &TimesheetWindow::Button6Click);
-    on(Button2, &QPushButton::clicked, &TimesheetWindow::Button2Click);
-    on(Button4, &QPushButton::clicked, &TimesheetWindow::Button4Click);
-    on(ButtonClose, &QPushButton::clicked, &TimesheetWindow::ButtonCloseClick);
+    ui::connectGuarded(ui_->ComboBox1, &QComboBox::activated, this, &TimesheetWindow::ComboBox1Change);
+    ui::connectGuarded(ui_->ComboBox2, &QComboBox::activated, this, &TimesheetWindow::ComboBox1Change);
+    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &TimesheetWindow::Button5Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &TimesheetWindow::Button1Click);
+    ui::connectGuarded(ui_->Button6, &QPushButton::clicked, this, &TimesheetWindow::Button6Click);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &TimesheetWindow::Button2Click);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &TimesheetWindow::Button4Click);
+    ui::connectGuarded(ui_->ButtonClose, &QPushButton::clicked, this, &TimesheetWindow::ButtonCloseClick);
 
     // Another workstation's change of the shown month (a save, a deletion, a rebuild) shows by itself.
     live_ = new ui::LiveRefresh(this, [this] { ComboBox1Change(); });
 }
+
+TimesheetWindow::~TimesheetWindow() = default;
 
 void TimesheetWindow::listenOnce()
 {
@@ -138,8 +140,8 @@ void TimesheetWindow::listenOnce()
         db::Listener* listener = database_->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             const QString shown = QStringLiteral("%1-%2")
-                                      .arg(ComboBox2->currentText())
-                                      .arg(ComboBox1->currentIndex() + 1, 2, 10, QLatin1Char('0'));
+                                      .arg(ui_->ComboBox2->currentText())
+                                      .arg(ui_->ComboBox1->currentIndex() + 1, 2, 10, QLatin1Char('0'));
             if (channel == QLatin1String(db::kTimesheetChannel) && payload == shown)
                 live_->changed();
         });
@@ -157,7 +159,7 @@ QStringList TimesheetWindow::yearItems(int currentYear)
 
 ui::DbGrid* TimesheetWindow::grid(int shift) const
 {
-    return shift == 2 ? DBGrid2 : (shift == 3 ? DBGrid3 : DBGrid1);
+    return shift == 2 ? ui_->DBGrid2 : (shift == 3 ? ui_->DBGrid3 : ui_->DBGrid1);
 }
 
 void TimesheetWindow::setUpGrid(ui::DbGrid* g, int index)
@@ -181,19 +183,16 @@ void TimesheetWindow::applyColumnLooks(int index)
     g->viewport()->update();
 }
 
-void TimesheetWindow::showEvent(QShowEvent* event)
+void TimesheetWindow::placeOnShow(bool)
 {
-    QDialog::showEvent(event);
     ui::restorePlace(this);
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TimesheetWindow::FormActivate()
 {
     listenOnce();
     live_->activated();
-    Button2->setText(QStringLiteral("Excel"));
+    ui_->Button2->setText(QStringLiteral("Excel"));
 }
 
 // Back in the window after an export, its button no longer counts the rows of the last one.
@@ -201,7 +200,7 @@ void TimesheetWindow::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !exporting_)
-        Button2->setText(QStringLiteral("Excel"));
+        ui_->Button2->setText(QStringLiteral("Excel"));
 }
 
 void TimesheetWindow::showMonthOf(const QDate& date, ui::Activatable* returnTo)
@@ -213,24 +212,24 @@ void TimesheetWindow::showMonthOf(const QDate& date, ui::Activatable* returnTo)
 
 void TimesheetWindow::SelectMonthOf(const QDate& date)
 {
-    ComboBox1->setCurrentIndex(date.month() - 1);
+    ui_->ComboBox1->setCurrentIndex(date.month() - 1);
     // The year is looked for in the list; a year outside it takes the nearest end of the list.
     const QString year = QString::number(date.year());
     int found = -1;
-    for (int i = 0; i < ComboBox2->count(); ++i)
-        if (ComboBox2->itemText(i) == year)
+    for (int i = 0; i < ui_->ComboBox2->count(); ++i)
+        if (ui_->ComboBox2->itemText(i) == year)
             found = i;
     if (found < 0)
-        found = date.year() < ComboBox2->itemText(0).toInt() ? 0 : ComboBox2->count() - 1;
-    ComboBox2->setCurrentIndex(found);
+        found = date.year() < ui_->ComboBox2->itemText(0).toInt() ? 0 : ui_->ComboBox2->count() - 1;
+    ui_->ComboBox2->setCurrentIndex(found);
 }
 
 void TimesheetWindow::ComboBox1Change()
 {
     live_->readAll();
     showMonthState();
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
     db::Dataset* queries[] = {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3};
     const QDate first(year, month, 1);
     // Weekday of the first day counted 1 = Sunday ... 7 = Saturday.
@@ -288,36 +287,36 @@ void TimesheetWindow::Button5Click()
 void TimesheetWindow::Button1Click()
 {
     Database* dm = database_;
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
     ui::WaitCursor wait;
     for (db::Dataset* q : {dm->H_Tabel_1, dm->H_Tabel_2, dm->H_Tabel_3})
         q->close();
     dt->close();
-    PB->setMaximum(QDate(year, month, 1).daysInMonth());
-    PB->setValue(1);
-    PB->show();
+    ui_->PB->setMaximum(QDate(year, month, 1).daysInMonth());
+    ui_->PB->setValue(1);
+    ui_->PB->show();
     // The bar is hidden again and the grids reopened whether the rebuild went through or not; a failure has
     // left the month as it was.
     const auto restore = qScopeGuard([this] {
-        PB->hide();
+        ui_->PB->hide();
         ui::guarded([this] {
             for (db::Dataset* q : {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3})
                 q->open();
         });
     });
     timesheet::rebuildMonth(*dm, month, year, [this](int day) {
-        PB->setValue(day);
-        PB->repaint();
+        ui_->PB->setValue(day);
+        ui_->PB->repaint();
     });
 }
 
 void TimesheetWindow::Button6Click()
 {
     TimesheetReport* report = report_;
-    db::Dataset* q = &report->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
+    db::Dataset* q = &report->openMonth(ui_->ComboBox1->currentIndex() + 1, ui_->ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
-    const QString month = ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г.");
+    const QString month = ui_->ComboBox1->currentText() + u' ' + ui_->ComboBox2->currentText() + QStringLiteral(" г.");
     reportengine::Document doc;
     {
         ui::WaitCursor wait;
@@ -330,7 +329,7 @@ void TimesheetWindow::Button6Click()
 
 void TimesheetWindow::Button2Click()
 {
-    db::Dataset* q = &report_->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
+    db::Dataset* q = &report_->openMonth(ui_->ComboBox1->currentIndex() + 1, ui_->ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
     ui::WaitCursor wait;
     exporting_ = true;
@@ -339,9 +338,9 @@ void TimesheetWindow::Button2Click()
         return;
     excel_.SetAppVisible(false);
     timesheet::writeTimesheet(*q, excel_,
-                              ComboBox1->currentText() + u' ' + QString::number(ComboBox2->currentText().toInt()),
+                              ui_->ComboBox1->currentText() + u' ' + QString::number(ui_->ComboBox2->currentText().toInt()),
                               [this](const QString& caption) {
-                                  Button2->setText(caption);
+                                  ui_->Button2->setText(caption);
                                   // The count is drawn as it grows; clicks wait until the export has finished,
                                   // so none starts another.
                                   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -351,24 +350,24 @@ void TimesheetWindow::Button2Click()
 
 void TimesheetWindow::showMonthState()
 {
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
     const db::months::Closed c = db::months::closedState(database_->ADO_DB.name(), month, year);
     setWindowTitle(c.closed ? QStringLiteral("Табель по времени — месяц закрыт %1 (%2)")
                                   .arg(c.at.toString(format::kDateFormat.toString() + QStringLiteral(" HH:mm")), c.by)
                             : QStringLiteral("Табель по времени"));
-    ButtonClose->setText(c.closed ? QStringLiteral("Открыть месяц") : QStringLiteral("Закрыть месяц"));
-    ButtonClose->setEnabled(FMayCloseMonths);
+    ui_->ButtonClose->setText(c.closed ? QStringLiteral("Открыть месяц") : QStringLiteral("Закрыть месяц"));
+    ui_->ButtonClose->setEnabled(FMayCloseMonths);
 }
 
 void TimesheetWindow::ButtonCloseClick()
 {
     if (!FMayCloseMonths)
         return;
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
     const QString cn = database_->ADO_DB.name();
-    const QString name = ComboBox1->currentText() + u' ' + ComboBox2->currentText();
+    const QString name = ui_->ComboBox1->currentText() + u' ' + ui_->ComboBox2->currentText();
     if (db::months::closedState(cn, month, year).closed) {
         if (ui::Messages::question(QStringLiteral("Открыть месяц %1? Его записи журнала и табель снова можно будет "
                                                   "менять.")

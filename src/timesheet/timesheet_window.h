@@ -4,13 +4,18 @@
 #include "spreadsheet/spreadsheet.h"
 #include "ui/messages.h"
 #include "ui/roles.h"
-#include "ui_timesheet_window.h"
 
 #include <QColor>
 #include <QDate>
 #include <QDialog>
 
 #include <array>
+
+#include <memory>
+
+namespace Ui {
+class TimesheetWindow;
+}
 
 class Database;
 class TimesheetReport;
@@ -22,11 +27,12 @@ namespace ui {
 class LiveRefresh;
 }
 
-class TimesheetWindow : public QDialog, private Ui::TimesheetWindow {
+class TimesheetWindow : public ui::Dialog {
     Q_OBJECT
 public:
     // report: the month's print and export, which this window opens.
     TimesheetWindow(Database* database, TimesheetReport* report, QWidget* parent = nullptr);
+    ~TimesheetWindow() override;
 
     // What the signed-in role may use here: closing and opening months.
     void applyRole(const ui::RoleRights& rights) { FMayCloseMonths = rights.closesMonths; }
@@ -55,7 +61,7 @@ public:
     void ButtonCloseClick();
     // The caption and the button say whether the shown month is closed.
     void showMonthState();
-    void FormActivate();
+    void FormActivate() override;
 
     // A cell's look before drawing: what painting does to the column's font colour, weight and background.
     struct CellLook {
@@ -72,10 +78,12 @@ public:
     static QStringList yearItems(int currentYear);
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // Where the user left it last time, each time it is shown.
+    void placeOnShow(bool spontaneous) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::TimesheetWindow> ui_;
     // The day's hours per shift and worker, read by the rebuild.
     db::Dataset* dt = nullptr;
     // The spreadsheet application the timesheet is exported to (its own, apart from the other exports).

@@ -52,7 +52,7 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
     }
     connectGuarded(setup_.second, &QPushButton::clicked, this, &CatalogueWindow::Button2Click);
     if (setup_.exit)
-        connect(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
+        connectGuarded(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
     setUpKeys();
     rememberPlace(this, setup_.grid ? QList<QTableView*>{setup_.grid} : QList<QTableView*>{});
 }
