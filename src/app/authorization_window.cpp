@@ -30,9 +30,9 @@ AuthorizationWindow::AuthorizationWindow(Windows& windows, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
 
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &AuthorizationWindow::Button1Click);
-    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &AuthorizationWindow::Button2Click);
-    ui::connectGuarded(Timer1, &QTimer::timeout, this, &AuthorizationWindow::Timer1Timer);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &AuthorizationWindow::logIn);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &AuthorizationWindow::quit);
+    ui::connectGuarded(Timer1, &QTimer::timeout, this, &AuthorizationWindow::endAfterRefusedBuild);
 }
 
 AuthorizationWindow::~AuthorizationWindow() = default;
@@ -77,7 +77,7 @@ void AuthorizationWindow::checkBuild()
                    QString::number(w_.journal->buildTime()) + u')');
 }
 
-void AuthorizationWindow::Button1Click()
+void AuthorizationWindow::logIn()
 {
     JournalWindow* journal = w_.journal;
     const QString code = trimCode(ui_->Edit1->text());
@@ -108,7 +108,7 @@ void AuthorizationWindow::Button1Click()
     close();
 }
 
-void AuthorizationWindow::Button2Click()
+void AuthorizationWindow::quit()
 {
     close();
 }
@@ -126,7 +126,7 @@ void AuthorizationWindow::closeEvent(QCloseEvent* event)
     w_.requestTermination();
 }
 
-void AuthorizationWindow::Timer1Timer()
+void AuthorizationWindow::endAfterRefusedBuild()
 {
     w_.requestTermination();
 }

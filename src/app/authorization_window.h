@@ -24,9 +24,11 @@ public:
     // The first showing's activation: the build-stamp check, once the window is on the screen and the message loop
     // runs (or once released, when held).
     void FormActivate() override;
-    void Button1Click();
-    void Button2Click();
-    void Timer1Timer();
+    // "Вход": the code's role applied to every window, then the journal shown.
+    void logIn();
+    // "Выход", and the end 5 seconds after a refused build.
+    void quit();
+    void endAfterRefusedBuild();
 
     void reject() override;
     // The activation (the build-stamp check, which reads and may write the database) waits while the other windows

@@ -273,7 +273,7 @@ private slots:
         QVERIFY(timerRunningWhileMessageShown);
         QVERIFY(app.w.terminateRequested);
         app.w.terminateRequested = false;
-        app.w.authorization->Timer1Timer();
+        app.w.authorization->endAfterRefusedBuild();
         QVERIFY(app.w.terminateRequested);
     }
 
