@@ -82,9 +82,9 @@ EntryEditor::EntryEditor(Database* database, journal::Host& host, QWidget* centr
         SmenaIU = new db::Command(database_->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
     }
 
-    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &EntryEditor::Button3Click);
-    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &EntryEditor::Button4Click);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &EntryEditor::Button1Click);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &EntryEditor::chooseWorker);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &EntryEditor::chooseOperation);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &EntryEditor::saveRow);
     ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -165,9 +165,9 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseButtonRelease:
         if (watched == ui_->Edit1 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            ui::guarded([this] { Button3Click(); });
+            ui::guarded([this] { chooseWorker(); });
         else if (watched == ui_->Edit2 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            ui::guarded([this] { Button4Click(); });
+            ui::guarded([this] { chooseOperation(); });
         break;
     case QEvent::KeyPress:
         if (watched == ui_->Button3 || watched == ui_->Button4 || watched == ui_->Button2) {
@@ -183,7 +183,7 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
         if (watched == ui_->Edit3 || watched == ui_->Edit6) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                ui::guarded([this] { Edit6Exit(); });
+                ui::guarded([this] { recalculatePrices(); });
         }
         break;
     default:
@@ -194,7 +194,7 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
 
 // ---- choosers ----
 
-void EntryEditor::Button3Click()
+void EntryEditor::chooseWorker()
 {
     ui::CatalogueWindow* list = host_.catalogue(journal::Catalogue::Workers);
     const ui::CatalogueChoice choice = list->choose(this);
@@ -203,7 +203,7 @@ void EntryEditor::Button3Click()
     focusAfterChooser(ui_->Button3, choice.made);
 }
 
-void EntryEditor::Button4Click()
+void EntryEditor::chooseOperation()
 {
     ui::CatalogueWindow* list = host_.catalogue(journal::Catalogue::OperationPrices);
     db::Dataset* oper = database_->Oper;
@@ -230,7 +230,7 @@ void EntryEditor::Button4Click()
         oper->locate(QStringLiteral("id"), leftOn);
 
     setPaint(isPaint(ui_->Edit2->text()));
-    Edit6Exit();
+    recalculatePrices();
     focusAfterChooser(ui_->Button4, choice.made && onRow);
 }
 
@@ -334,7 +334,7 @@ bool EntryEditor::isPaint(const QString& text)
     return text.toUpper().contains(QStringLiteral("КРАСКА"));
 }
 
-void EntryEditor::Edit6Exit()
+void EntryEditor::recalculatePrices()
 {
     if (ui_->Edit6->text().isEmpty())
         ui_->Edit6->setText(QStringLiteral("0"));
@@ -385,7 +385,7 @@ bool EntryEditor::numbersFit()
     return true;
 }
 
-void EntryEditor::Button1Click()
+void EntryEditor::saveRow()
 {
     const QString worker = ui_->Edit1->text().trimmed();
     const QString operation = ui_->Edit2->text().trimmed();

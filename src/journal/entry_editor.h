@@ -49,10 +49,11 @@ public:
     void prepareChange(db::Dataset* journal, int shift, bool dayOff);
 
     void FormActivate() override;
-    void Button3Click(); // worker chooser
-    void Button4Click(); // operation chooser
-    void Edit6Exit();    // recalculation of the price boxes
-    void Button1Click(); // "Запись"
+    // The two "..." choosers, the price boxes recalculated (leaving the quantity or the hours), "Запись".
+    void chooseWorker();
+    void chooseOperation();
+    void recalculatePrices();
+    void saveRow();
 
     // The piece price of a row: the base price, doubled on a day off, then times 1.2 in shift 3 or 1.5 in
     // overtime (shift 4).

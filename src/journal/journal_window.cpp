@@ -68,13 +68,13 @@ JournalWindow::JournalWindow(const journal::Launch& launch, journal::Host& host,
 {
     // The connection and the authorization window come first: the user waits for that window, and this one, hidden
     // until the code is accepted, is built while it is already on the screen.
-    FormCreate();
+    connectDatabase();
     buildWindow();
     // A window of its own, not a child: it is placed over the journal, not inside it.
     entryEditor_ = new EntryEditor(database_, host_, this);
     if (ver) { // connected
         ui_->DBGrid2->setDataset(database_->Smena1);
-        RadioButtonClick(FShift);
+        showShift(FShift);
         Timer1->start();
         for (int s = 1; s <= 4; ++s) {
             live_[s] = new ui::LiveRefresh(this, [this, s] { reread(s); });
@@ -192,43 +192,43 @@ void JournalWindow::buildWindow()
         ui::connectGuarded(shiftButtons[shift - 1], &QRadioButton::toggled, this,
                            [this, shift, button = shiftButtons[shift - 1]] {
                                if (button->isChecked())
-                                   RadioButtonClick(shift);
+                                   showShift(shift);
                            });
-    ui::connectGuarded(ui_->CBox1, &QCheckBox::toggled, this, &JournalWindow::CBox1Click);
+    ui::connectGuarded(ui_->CBox1, &QCheckBox::toggled, this, &JournalWindow::showDayOffFlag);
     ui_->DateT->installEventFilter(this);
     // However the calendar closes (a day picked, Enter, Escape, a click outside), the day change runs once it has
     // closed and the picked day is in the box.
     calendarPopup_ = ui_->DateT->calendarWidget()->window();
     calendarPopup_->installEventFilter(this);
-    ui::connectGuarded(ui_->Button8, &QPushButton::clicked, this, &JournalWindow::Button8Click);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &JournalWindow::Button1Click);
-    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &JournalWindow::Button2Click);
-    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &JournalWindow::Button3Click);
-    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &JournalWindow::Button4Click);
-    ui::connectGuarded(ui_->DBGrid2, &QAbstractItemView::doubleClicked, this, &JournalWindow::DBGrid2DblClick);
-    ui::connectGuarded(N1, &QAction::triggered, this, &JournalWindow::N1Click);
-    ui::connectGuarded(N3, &QAction::triggered, this, &JournalWindow::N3Click);
-    ui::connectGuarded(N4, &QAction::triggered, this, &JournalWindow::N4Click);
-    ui::connectGuarded(N6, &QAction::triggered, this, &JournalWindow::N6Click);
-    ui::connectGuarded(N8, &QAction::triggered, this, &JournalWindow::N8Click);
-    ui::connectGuarded(N11, &QAction::triggered, this, &JournalWindow::N11Click);
-    ui::connectGuarded(N10, &QAction::triggered, this, &JournalWindow::N10Click);
-    ui::connectGuarded(N5, &QAction::triggered, this, &JournalWindow::Button4Click);
-    ui::connectGuarded(N13, &QAction::triggered, this, &JournalWindow::N13Click);
-    ui::connectGuarded(N14, &QAction::triggered, this, &JournalWindow::N14Click);
+    ui::connectGuarded(ui_->Button8, &QPushButton::clicked, this, &JournalWindow::rereadDay);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &JournalWindow::addRow);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &JournalWindow::changeRow);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &JournalWindow::deleteRow);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &JournalWindow::quit);
+    ui::connectGuarded(ui_->DBGrid2, &QAbstractItemView::doubleClicked, this, &JournalWindow::acceptRow);
+    ui::connectGuarded(N1, &QAction::triggered, this, &JournalWindow::openWorkers);
+    ui::connectGuarded(N3, &QAction::triggered, this, &JournalWindow::openProducts);
+    ui::connectGuarded(N4, &QAction::triggered, this, &JournalWindow::openPrices);
+    ui::connectGuarded(N6, &QAction::triggered, this, &JournalWindow::openOperationKinds);
+    ui::connectGuarded(N8, &QAction::triggered, this, &JournalWindow::openOvertime);
+    ui::connectGuarded(N11, &QAction::triggered, this, &JournalWindow::openTimesheet);
+    ui::connectGuarded(N10, &QAction::triggered, this, &JournalWindow::openReports);
+    ui::connectGuarded(N5, &QAction::triggered, this, &JournalWindow::quit);
+    ui::connectGuarded(N13, &QAction::triggered, this, &JournalWindow::showRowHistory);
+    ui::connectGuarded(N14, &QAction::triggered, this, &JournalWindow::showDeletedRows);
     // Not through the handler guard: the check says its own problems, and what the data layer has to tell only when
     // no other box is open (ui::Messages::backgroundFine), which the guard would not wait for.
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { periodicBuildCheck(); });
     setUpKeys();
     ui::rememberPlace(this, {ui_->DBGrid2});
 
     styleShiftButtons();
-    CBox1Click();
+    showDayOffFlag();
 }
 
 // ---- start-up ----
 
-void JournalWindow::FormCreate()
+void JournalWindow::connectDatabase()
 {
     try {
         database_ = new Database(this);
@@ -279,7 +279,7 @@ void JournalWindow::FormCreate()
     }
 }
 
-void JournalWindow::CheckBuildStamp()
+void JournalWindow::checkBuildStamp()
 {
     FBuildDate = buildDateNumber(launch_.buildDate);
     FBuildTime = buildTimeNumber(launch_.buildTime);
@@ -317,7 +317,7 @@ void JournalWindow::CheckBuildStamp()
     ver->close();
 }
 
-void JournalWindow::Timer1Timer()
+void JournalWindow::periodicBuildCheck()
 {
     runBuildStampCheck();
 }
@@ -337,7 +337,7 @@ bool JournalWindow::runBuildStampCheck()
     // Nobody asked for this check at this moment: its failure is never put over another box or modal window, and a
     // lost connection is said once, and its end once (ui::Messages decides).
     try {
-        CheckBuildStamp();
+        checkBuildStamp();
         finished = true;
     } catch (const db::DbError& e) {
         // Its reason only: the advice to repeat an action speaks to a user who took one.
@@ -497,7 +497,7 @@ bool JournalWindow::gridKey(QKeyEvent* key)
         button = ui_->Button3;
         break;
     case Qt::Key_Space:
-        ui::guarded([this] { DBGrid2DblClick(); });
+        ui::guarded([this] { acceptRow(); });
         return true;
     default:
         return false;
@@ -519,7 +519,7 @@ void JournalWindow::keyPressEvent(QKeyEvent* event)
 bool JournalWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == calendarPopup_ && calendarPopup_ != window() && event->type() == QEvent::Hide) {
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { showChosenDay(); }); });
         return false;
     }
     if (watched == ui_->DBGrid2 && event->type() == QEvent::KeyPress)
@@ -527,14 +527,14 @@ bool JournalWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui_->DateT && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            ui::guarded([this] { DateTCloseUp(); });
+            ui::guarded([this] { showChosenDay(); });
             return true;
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void JournalWindow::DateTCloseUp()
+void JournalWindow::showChosenDay()
 {
     ui::WaitCursor wait;
     reopenShiftQueries();
@@ -545,16 +545,16 @@ void JournalWindow::DateTCloseUp()
 void JournalWindow::setWeekendFlag(bool checked)
 {
     if (ui_->CBox1->isChecked() == checked)
-        CBox1Click(); // the look follows the state even when it does not change
+        showDayOffFlag(); // the look follows the state even when it does not change
     ui_->CBox1->setChecked(checked);
 }
 
-void JournalWindow::CBox1Click()
+void JournalWindow::showDayOffFlag()
 {
     setFlagLook(ui_->CBox1, ui_->CBox1->isChecked(), kDayOffRed);
 }
 
-void JournalWindow::RadioButtonClick(int shift)
+void JournalWindow::showShift(int shift)
 {
     FShift = shift;
     ui_->DBGrid2->setDataset(shiftQuery());
@@ -619,7 +619,7 @@ void JournalWindow::updateTotals()
     ui_->LabelTotals->setText(text);
 }
 
-void JournalWindow::Button8Click()
+void JournalWindow::rereadDay()
 {
     ui::WaitCursor wait;
     Database* dm = database_;
@@ -636,14 +636,14 @@ void JournalWindow::Button8Click()
 
 // ---- new and changed rows ----
 
-void JournalWindow::Button1Click()
+void JournalWindow::addRow()
 {
     FShiftQuery = shiftQuery();
     entryEditor_->prepareNew(ui_->DateT->date(), FShift, ui_->CBox1->isChecked(), shownDay_);
     ui::showModal(entryEditor_, this);
 }
 
-void JournalWindow::Button2Click()
+void JournalWindow::changeRow()
 {
     FShiftQuery = shiftQuery();
     if (FShiftQuery->isEmpty())
@@ -657,7 +657,7 @@ void JournalWindow::Button2Click()
 
 // ---- acceptance and deletion ----
 
-void JournalWindow::DBGrid2DblClick()
+void JournalWindow::acceptRow()
 {
     if (isForemanCode(FAccessCode))
         return;
@@ -692,7 +692,7 @@ void JournalWindow::rowNotAsShown(journal::Outcome outcome)
     ui::Messages::error(journal::message(outcome));
 }
 
-void JournalWindow::Button3Click()
+void JournalWindow::deleteRow()
 {
     Database* dm = database_;
     FShiftQuery = shiftQuery();
@@ -723,32 +723,32 @@ void JournalWindow::openCatalogue(db::Dataset* list, QDialog* window)
     list->close();
 }
 
-void JournalWindow::N1Click()
+void JournalWindow::openWorkers()
 {
     host_.catalogue(journal::Catalogue::Workers)->openCatalogue(this);
 }
 
-void JournalWindow::N3Click()
+void JournalWindow::openProducts()
 {
     host_.catalogue(journal::Catalogue::Products)->openCatalogue(this);
 }
 
-void JournalWindow::N4Click()
+void JournalWindow::openPrices()
 {
     host_.catalogue(journal::Catalogue::OperationPrices)->openCatalogue(this);
 }
 
-void JournalWindow::N6Click()
+void JournalWindow::openOperationKinds()
 {
     host_.catalogue(journal::Catalogue::OperationKinds)->openCatalogue(this);
 }
 
-void JournalWindow::N8Click()
+void JournalWindow::openOvertime()
 {
     // "Внеурочное" has no action.
 }
 
-void JournalWindow::N11Click()
+void JournalWindow::openTimesheet()
 {
     host_.openTimesheet(ui_->DateT->date(), this);
     database_->H_Tabel_1->close();
@@ -756,7 +756,7 @@ void JournalWindow::N11Click()
     database_->H_Tabel_3->close();
 }
 
-void JournalWindow::N10Click()
+void JournalWindow::openReports()
 {
     // The previous calendar month: from its first day to the first day of this month.
     const auto [from, to] = reportPeriod(QDate::currentDate());
@@ -772,7 +772,7 @@ std::pair<QDate, QDate> JournalWindow::reportPeriod(const QDate& today)
     return {QDate::fromString(from, QStringLiteral("dd.M.yyyy")), QDate::fromString(to, QStringLiteral("dd.M.yyyy"))};
 }
 
-void JournalWindow::N13Click()
+void JournalWindow::showRowHistory()
 {
     if (!FMayReadHistory)
         return;
@@ -785,7 +785,7 @@ void JournalWindow::N13Click()
     ui::showModal(history_, this);
 }
 
-void JournalWindow::N14Click()
+void JournalWindow::showDeletedRows()
 {
     if (!FMayReadHistory)
         return;
@@ -795,7 +795,7 @@ void JournalWindow::N14Click()
     ui::showModal(history_, this);
 }
 
-void JournalWindow::Button4Click()
+void JournalWindow::quit()
 {
     close();
 }

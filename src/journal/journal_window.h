@@ -53,13 +53,16 @@ public:
     // The build stamp of this program as the last check read it (date yyyymmdd, seconds of the day).
     qint32 buildDate() const { return FBuildDate; }
     qint32 buildTime() const { return FBuildTime; }
-    void N13Click();
-    void N14Click();
+    // "История": the current row's history, the shown day's deleted rows.
+    void showRowHistory();
+    void showDeletedRows();
 
-    // The creation handler: data module, connection, authorization window.
-    void FormCreate();
-    void CheckBuildStamp();
-    void Timer1Timer();
+    // The creation: data module, connection, authorization window.
+    void connectDatabase();
+    // The program's build stamp against the database's (moved forward when older); a newer one ends the program.
+    void checkBuildStamp();
+    // The 30-second timer's check.
+    void periodicBuildCheck();
     // The check with its errors shown, never two at a time (the timer's and the authorization's);
     // false when it did not run to its end.
     bool runBuildStampCheck();
@@ -67,22 +70,27 @@ public:
     void FormActivate() override;
     // What the signed-in role may use here (the rest is switched off); remembered for the history.
     void applyRole(const ui::RoleRights& rights);
-    void DateTCloseUp();
-    void CBox1Click();
-    void RadioButtonClick(int shift);
-    void Button8Click();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void DBGrid2DblClick();
-    void N1Click();
-    void N3Click();
-    void N4Click();
-    void N6Click();
-    void N8Click();
-    void N11Click();
-    void N10Click();
-    void Button4Click();
+    // The day in the date box read; the day-off flag set by it.
+    void showChosenDay();
+    // The day-off flag's look follows its state.
+    void showDayOffFlag();
+    void showShift(int shift);
+    // "Обновить": every shift of the day read again.
+    void rereadDay();
+    // "Добавить", "Изменить", "Удалить" and the acceptance mark (double click, Space) of the current row.
+    void addRow();
+    void changeRow();
+    void deleteRow();
+    void acceptRow();
+    // The menu: the catalogues, "Внеурочное" (no action), the timesheet, the reports; "Выход".
+    void openWorkers();
+    void openProducts();
+    void openPrices();
+    void openOperationKinds();
+    void openOvertime();
+    void openTimesheet();
+    void openReports();
+    void quit();
 
     // The reports' default period for a day: the previous calendar month, from its first day to the first day
     // of the day's month.

@@ -243,7 +243,7 @@ private slots:
             e->takeOperation(1, 1, 10.25, "ДМ-101; РЕЗКА; Готовая продукция");
             widget<QLineEdit>(e, "Edit3")->setText("5");
             widget<QLineEdit>(e, "Edit6")->setText("2");
-            ui::guarded([&] { e->Button1Click(); });
+            ui::guarded([&] { e->saveRow(); });
             saved = true;
         });
         QVERIFY(saved);

@@ -100,7 +100,7 @@ private slots:
         const QString versionBefore =
             db.scalar("select coalesce(max(xmin::text), '') from accounts_dep.ver").toString();
         AppFixture app(db, "Dec 10 2026", "10:00:00");
-        app.w.journal->CheckBuildStamp();
+        app.w.journal->checkBuildStamp();
         QCOMPARE(app.w.journal->buildDate(), 20261210);
         QCOMPARE(app.w.journal->buildTime(), 36000);
         const auto rows = db.rows("select d, t from accounts_dep.ver");
@@ -155,7 +155,7 @@ private slots:
         AppFixture app(db, "Dec 10 2026", "10:00:00");
         app.w.terminateRequested = false;
         ui::Messages::clearShown();
-        app.w.journal->CheckBuildStamp();
+        app.w.journal->checkBuildStamp();
         QList<Stamp> stored;
         for (const auto& r : db.rows("select d, t from accounts_dep.ver order by d, t"))
             stored.append({r[0].toInt(), r[1].toInt()});
@@ -214,7 +214,7 @@ private slots:
         lockedFuture.wait();
         {
             AppFixture app(db, "Dec 10 2026", "10:00:00");
-            app.w.journal->CheckBuildStamp();
+            app.w.journal->checkBuildStamp();
             other->wait();
             QVERIFY(!app.w.terminateRequested);
         }
@@ -258,7 +258,7 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db, "Dec 10 2026", "10:00:00");
-        app.w.journal->CheckBuildStamp();
+        app.w.journal->checkBuildStamp();
         QVERIFY(!app.w.terminateRequested);
         QCOMPARE(widget<QTimer>(app.w.journal, "Timer1")->interval(), 30000);
         QVERIFY(widget<QTimer>(app.w.journal, "Timer1")->isActive());
@@ -268,7 +268,7 @@ private slots:
         ui::Messages::setOnShow(
             [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = widget<QTimer>(app.w.authorization, "Timer1")->isActive(); });
         app.w.terminateRequested = false;
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
         ui::Messages::setOnShow({});
         QVERIFY(timerRunningWhileMessageShown);
         QVERIFY(app.w.terminateRequested);
@@ -286,9 +286,9 @@ private slots:
         int nestedTicks = 0;
         ui::Messages::setOnShow([&](const ui::ShownMessage&) {
             if (nestedTicks++ == 0)
-                app.w.journal->Timer1Timer();
+                app.w.journal->periodicBuildCheck();
         });
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
         ui::Messages::setOnShow({});
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
@@ -311,13 +311,13 @@ private slots:
         bool wasModal = false;
         ui::scriptModal(QStringLiteral("QDialog"), [&](QDialog* shown) {
             wasModal = QApplication::activeModalWidget() == shown;
-            app.w.journal->Timer1Timer();
+            app.w.journal->periodicBuildCheck();
         });
         ui::showModal(&other);
         QVERIFY(wasModal);
         QCOMPARE(ui::Messages::shown().size(), 0);
-        app.w.journal->Timer1Timer();
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
+        app.w.journal->periodicBuildCheck();
         QCOMPARE(ui::Messages::shown().size(), 1);
         QVERIFY(ui::Messages::shown()[0].details.contains("accounts_dep.ver"));
     }

@@ -317,7 +317,7 @@ private slots:
             QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
             QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
         });
-        app.w.journal->N1Click();
+        app.w.journal->openWorkers();
         QCOMPARE(ui::shownModals().count("WorkersList"), 6);
     }
 
@@ -957,7 +957,7 @@ private slots:
             QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
             QCOMPARE(column(app.w.database->Vid_oper, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
         });
-        app.w.journal->N6Click();
+        app.w.journal->openOperationKinds();
     }
 
     // ---- statements ----

@@ -285,7 +285,7 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         bool shown = false;
         ui::scriptModal("EntryEditor", [&](QDialog*) {
@@ -368,7 +368,7 @@ private slots:
             const QString base = painting ? QStringLiteral("30") : QStringLiteral("10,25");
             QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             widget<QLineEdit>(e, "Edit3")->setText("10");
-            e->Edit6Exit();
+            e->recalculatePrices();
             QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("123"));
@@ -596,7 +596,7 @@ private slots:
             QVERIFY(!dm->Oper->filtered());
             QCOMPARE(dm->Oper->recordCount(), 2);
         });
-        app.w.journal->N4Click();
+        app.w.journal->openPrices();
     }
 
     // The road of one row through the windows: "Добавить", the worker and the operation chosen in their lists,
@@ -676,7 +676,7 @@ private slots:
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").foreground, QColor(255, 0, 0));
         QVERIFY(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").bold);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->index(row, 8).data().toString(), QStringLiteral("990"));
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").foreground, QColor(0, 128, 0));
         QCOMPARE(cell(db, 2, 4, today), 8);
 
@@ -707,7 +707,7 @@ private slots:
         dm->Oper->open();
         QVERIFY(dm->Oper->locate("id", 1));
         e->takeOperation(e->operationId(), e->productId(), 10.25 * 1.5, widget<QLineEdit>(e, "Edit2")->text());
-        e->Edit6Exit();
+        e->recalculatePrices();
         QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("0"));
         QCOMPARE(widget<QLineEdit>(e, "Edit3")->text(), QStringLiteral("0"));
         QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("15,375"));
@@ -715,11 +715,11 @@ private slots:
         QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("0"));
         widget<QLineEdit>(e, "Edit3")->setText("3");
         widget<QLineEdit>(e, "Edit6")->setText("4294967296");
-        ui::guarded([&] { e->Edit6Exit(); });
+        ui::guarded([&] { e->recalculatePrices(); });
         QCOMPARE(ui::Messages::shown().last().kind, ui::ShownMessage::Kind::StandardError);
         QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("0"));
         widget<QLineEdit>(e, "Edit6")->setText("8");
-        e->Edit6Exit();
+        e->recalculatePrices();
         QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("46,125"));
     }
 
@@ -804,7 +804,7 @@ private slots:
         e->findChild<QLineEdit*>(box)->setText(text);
         if (box == "Edit2")
             widget<QLineEdit>(e, "Edit5")->clear();
-        e->Button1Click();
+        e->saveRow();
         if (message.isEmpty()) {
             QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
             QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 2);
@@ -865,7 +865,7 @@ private slots:
         fillNew(e, shift, today, 1, 1, "40", "4");
         e->takeOperation(1, 1, 10.25 * 1.5, "ДМ-101; РЕЗКА; Готовая продукция");
         widget<QLineEdit>(e, "Edit4")->setText("2");
-        e->Button1Click();
+        e->saveRow();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         const auto rows = db.rows("select w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod, ok, "
                                   "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use from "
@@ -914,7 +914,7 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         const QString rows = "select id, data, kol_vo::int from accounts_dep.smena order by id";
         const QList<QVariantList> before = db.rows(rows);
@@ -985,7 +985,7 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         db::Dataset* journal = app.w.database->Smena1;
         QVERIFY(journal->locate("id", 1));
         EntryEditor* e = app.w.entryEditor;
@@ -995,7 +995,7 @@ private slots:
         widget<QLineEdit>(e, "Edit6")->setText("6");
         if (dayShift != 0)
             ui::Messages::queueAnswer(true); // the move to another day is asked first
-        e->Button1Click();
+        e->saveRow();
         QCOMPARE(messages().size(), dayShift != 0 ? 1 : 0);
         QCOMPARE(db.rows("select w_id, data, time, cena from accounts_dep.smena where id = 1"),
                  (QList<QVariantList>{{newWorker, moved, 6, 12.3}}));
@@ -1015,11 +1015,11 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         e->prepareChange(app.w.database->Smena1, 1, false);
         e->takeWorker(2, widget<QLineEdit>(e, "Edit1")->text());
-        e->Button1Click();
+        e->saveRow();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QCOMPARE(cell(db, 1, 1, day), 0);
         QCOMPARE(cell(db, 1, 1, day.addDays(1)), 3);
@@ -1036,11 +1036,11 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         e->prepareChange(app.w.database->Smena1, 1, false);
         db.exec("delete from accounts_dep.smena");
-        e->Button1Click();
+        e->saveRow();
         QCOMPARE(messages(), QStringList{"Запись не найдена: её изменили или удалили на другом рабочем месте."});
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
@@ -1060,7 +1060,7 @@ private slots:
         openJournal(app);
         EntryEditor* e = app.w.entryEditor;
         fillNew(e, 1, QDate::currentDate(), 1, 1, "40", "4");
-        ui::guarded([&] { e->Button1Click(); });
+        ui::guarded([&] { e->saveRow(); });
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].kind, ui::ShownMessage::Kind::StandardError);
         QVERIFY(messages()[0].contains("табель закрыт"));
@@ -1069,7 +1069,7 @@ private slots:
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Иванов И.И."));
         // the same connection goes on working
         db.exec("drop trigger h_tabel_closed on accounts_dep.h_tabel");
-        e->Button1Click();
+        e->saveRow();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
         QCOMPARE(cell(db, 1, 1, QDate::currentDate()), 4);
     }
@@ -1137,7 +1137,7 @@ private slots:
         while (stage == 0)
             QThread::msleep(10);
         if (stage == 1)
-            e->Button1Click();
+            e->saveRow();
         other.join();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QCOMPARE(stage.load(), 2);

@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(widget<QRadioButton>(j, "RadioButton2")->palette().color(QPalette::Window), QColor(0, 128, 0));
         // the user looks at yesterday, opens the timesheet and closes it
         widget<ui::DateBox>(j, "DateT")->setDate(today.addDays(-1));
-        j->DateTCloseUp();
+        j->showChosenDay();
         QCOMPARE(app.w.database->Smena2->recordCount(), 1);
         QCOMPARE(app.w.database->Smena2->asInt("id"), 3);
         addRow(db, 4, 1, 2, today, 2, "no");
@@ -209,7 +209,7 @@ private slots:
         JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<ui::DateBox>(j, "DateT")->setDate(shown);
-        j->DateTCloseUp();
+        j->showChosenDay();
         widget<QCheckBox>(j, "CBox1")->setChecked(checkedByHand);
         ui::showModal(app.w.timesheet, j); // any window opened from the journal and closed again
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), QDate::currentDate());
@@ -417,7 +417,7 @@ private slots:
         openJournal(app, code);
         widget<ui::DbGrid>(j, "DBGrid2")->selectRow(1);
         QCOMPARE(app.w.database->Smena1->asInt("id"), 2);
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(db.scalar("select ok from accounts_dep.smena where id = 2").toString(), after);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena where ok = 'no' and id <> 2").toInt(), 2);
         QCOMPARE(app.w.database->Smena1->recNo(), 2);
@@ -434,19 +434,19 @@ private slots:
         JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<QRadioButton>(j, "RadioButton4")->setChecked(true);
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(marks(app.w.database->Smena4), QStringList{"ok"});
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(marks(app.w.database->Smena4), QStringList{"no"});
         // a row deleted meanwhile on another workstation: nothing is written, it says so, and the row disappears
         db.exec("delete from accounts_dep.smena");
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(app.w.database->Smena4->recordCount(), 0);
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].text,
                  QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
         ui::Messages::clearShown();
-        j->DBGrid2DblClick(); // an empty shift: nothing happens
+        j->acceptRow(); // an empty shift: nothing happens
         QVERIFY(ui::Messages::shown().isEmpty());
     }
 

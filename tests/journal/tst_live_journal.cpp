@@ -103,7 +103,7 @@ private slots:
             QCOMPARE(reads, 1);
 
             reads = 0;
-            app.w.journal->DBGrid2DblClick(); // the program's own acceptance, re-read by itself
+            app.w.journal->acceptRow(); // the program's own acceptance, re-read by itself
             QCOMPARE(reads, 1);
             QTest::qWait(600);
             QCOMPARE(reads, 1);
@@ -165,7 +165,7 @@ private slots:
             rowsAfter = 1;
         });
         app.w.journal->FormActivate(); // today, whose month the timesheet opens on
-        app.w.journal->N11Click();
+        app.w.journal->openTimesheet();
         QCOMPARE(rowsAfter, 1);
     }
 

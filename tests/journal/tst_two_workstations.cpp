@@ -70,7 +70,7 @@ void act(AppFixture& app, bool deleting)
         widget<QPushButton>(app.w.journal, "Button3")->click();
     } else {
         // as the grid's double click runs it: through the handler guard that shows the error
-        ui::guarded([&] { app.w.journal->DBGrid2DblClick(); });
+        ui::guarded([&] { app.w.journal->acceptRow(); });
     }
 }
 
@@ -213,7 +213,7 @@ private slots:
             ui::Messages::queueAnswer(true);
             widget<QPushButton>(app.w.journal, "Button3")->click();
         } else {
-            app.w.journal->DBGrid2DblClick();
+            app.w.journal->acceptRow();
         }
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), deleting ? 2 : 1);

@@ -579,7 +579,7 @@ private slots:
             QCOMPARE(widget<QPushButton>(app.w.timesheet, "Button2")->text(), QStringLiteral("Excel"));
             QCOMPARE(app.w.timesheet->columnLook(0, 1).font, kRed); // 1 November 2025 is a Saturday
         });
-        app.w.journal->N11Click();
+        app.w.journal->openTimesheet();
         QVERIFY(inside);
         QVERIFY(!app.w.database->H_Tabel_1->isOpen());
         QVERIFY(!app.w.database->H_Tabel_2->isOpen());
