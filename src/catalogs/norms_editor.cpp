@@ -52,10 +52,10 @@ NormsEditor::NormsEditor(Database* database, QWidget* parent)
     });
     ui_->DBGrid1->setRemover([this] { deleteCurrentNorm(); });
 
-    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnEntered, this, &NormsEditor::DBGrid1ColEnter);
-    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnExited, this, &NormsEditor::DBGrid1ColExit);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &NormsEditor::Button1Click);
-    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &NormsEditor::Button2Click);
+    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnEntered, this, &NormsEditor::columnEntered);
+    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnExited, this, &NormsEditor::columnLeft);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &NormsEditor::saveAndClose);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &NormsEditor::deleteUnlessLast);
 
     // Without a connection the program is about to end with its own message.
     if (database_->ADO_DB.isOpen())
@@ -81,7 +81,7 @@ void NormsEditor::showForOperation(int operId)
     ui::showModal(this);
 }
 
-void NormsEditor::DBGrid1ColEnter()
+void NormsEditor::columnEntered()
 {
     if (norm->recNo() < 0) {
         if (norm->state() != db::Dataset::State::Insert)
@@ -93,7 +93,7 @@ void NormsEditor::DBGrid1ColEnter()
     }
 }
 
-void NormsEditor::DBGrid1ColExit()
+void NormsEditor::columnLeft()
 {
     if (!norm->isModified())
         return;
@@ -102,7 +102,7 @@ void NormsEditor::DBGrid1ColExit()
     norm->refresh();
 }
 
-void NormsEditor::Button2Click()
+void NormsEditor::deleteUnlessLast()
 {
     if (norm->recordCount() > 1)
         deleteCurrentNorm();
@@ -135,7 +135,7 @@ void NormsEditor::deleteCurrentNorm()
         reread();
 }
 
-void NormsEditor::Button1Click()
+void NormsEditor::saveAndClose()
 {
     norm->checkBrowseMode();
     // The list shows the new lowest price and norm count, on the same row as before.
@@ -151,7 +151,7 @@ void NormsEditor::Button1Click()
 void NormsEditor::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        ui::guarded([this] { Button1Click(); });
+        ui::guarded([this] { saveAndClose(); });
         return;
     }
     QDialog::keyPressEvent(event);

@@ -27,10 +27,13 @@ public:
     // The opening from the price list: the norms of one operation, shown modally.
     void showForOperation(int operId);
 
-    void DBGrid1ColEnter();
-    void DBGrid1ColExit();
-    void Button1Click();
-    void Button2Click();
+    // A column entered on the empty line starts a new norm of the operation; a changed row left is written.
+    void columnEntered();
+    void columnLeft();
+    // "Сохранить": the norms written, the price list read again on its row, the window closed.
+    void saveAndClose();
+    // "Удалить": the current norm, unless it is the only one shown.
+    void deleteUnlessLast();
     // The current norm deleted on the server (never the operation's last one there), then the list read again.
     void deleteCurrentNorm();
 

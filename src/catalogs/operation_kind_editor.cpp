@@ -28,7 +28,7 @@ OperationKindEditor::OperationKindEditor(Database* database, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
     ui::boldCaptionOnly(ui_->GroupBox1);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationKindEditor::Button1Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationKindEditor::save);
     ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -56,7 +56,7 @@ void OperationKindEditor::openForChange(qint64 id, const QString& name, ui::Acti
     ui::showModal(this, returnTo);
 }
 
-void OperationKindEditor::Button1Click()
+void OperationKindEditor::save()
 {
     Database* dm = database_;
     db::Dataset* kinds = dm->Vid_oper;

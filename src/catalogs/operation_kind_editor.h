@@ -28,7 +28,7 @@ public:
     bool changesRow() const { return Tag != 1; }
 
     void FormActivate() override;
-    void Button1Click();
+    void save();
 
 protected:
 private:

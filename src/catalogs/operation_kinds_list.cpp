@@ -30,18 +30,18 @@ OperationKindsList::OperationKindsList(Database* database, OperationKindEditor* 
     s.searchInCatalogueMode = false;
     s.liveName = QStringLiteral("kinds");
     setUpCatalogue(s);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationKindsList::Button1Click);
-    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationKindsList::Button3Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationKindsList::addKind);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationKindsList::deleteKind);
 }
 
 OperationKindsList::~OperationKindsList() = default;
 
-void OperationKindsList::Button1Click()
+void OperationKindsList::addKind()
 {
     editor_->openForAdd(this);
 }
 
-void OperationKindsList::Button2Click()
+void OperationKindsList::changeOrChoose()
 {
     db::Dataset* kinds = database_->Vid_oper;
     if (choiceMode()) {
@@ -58,7 +58,7 @@ void OperationKindsList::Button2Click()
                             this);
 }
 
-void OperationKindsList::Button3Click()
+void OperationKindsList::deleteKind()
 {
     if (!ui::Messages::question(QStringLiteral("Удалить вид операции?")))
         return;

@@ -19,9 +19,9 @@ public:
     OperationKindsList(Database* database, OperationKindEditor* editor, QWidget* parent = nullptr);
     ~OperationKindsList() override;
 
-    void Button1Click();
-    void Button2Click() override;
-    void Button3Click();
+    void addKind();
+    void changeOrChoose() override;
+    void deleteKind();
 
 private:
     std::unique_ptr<Ui::OperationKindsList> ui_;

@@ -27,9 +27,9 @@ OperationPriceEditor::OperationPriceEditor(Database* database, ProductsList* pro
     setTabOrder(ui_->Button4, ui_->ComboBox1);
     setTabOrder(ui_->ComboBox1, ui_->Button1);
     setTabOrder(ui_->Button1, ui_->Button2);
-    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationPriceEditor::Button3Click);
-    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &OperationPriceEditor::Button4Click);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationPriceEditor::Button1Click);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationPriceEditor::chooseProduct);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &OperationPriceEditor::chooseKind);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationPriceEditor::save);
     ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -90,21 +90,21 @@ void OperationPriceEditor::takeKind(qint32 id, const QString& name)
     FKindId = id;
 }
 
-void OperationPriceEditor::Button3Click()
+void OperationPriceEditor::chooseProduct()
 {
     const ui::CatalogueChoice c = products_->choose(this);
     if (c.made)
         takeProduct(c.id, c.name.trimmed());
 }
 
-void OperationPriceEditor::Button4Click()
+void OperationPriceEditor::chooseKind()
 {
     const ui::CatalogueChoice c = kinds_->choose(this);
     if (c.made)
         takeKind(c.id, c.name.trimmed());
 }
 
-void OperationPriceEditor::Button1Click()
+void OperationPriceEditor::save()
 {
     if (ui_->Edit1->text().trimmed().isEmpty() || ui_->Edit2->text().trimmed().isEmpty()) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));

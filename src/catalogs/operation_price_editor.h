@@ -44,9 +44,9 @@ public:
     void takeKind(qint32 id, const QString& name);
 
     void FormActivate() override;
-    void Button3Click();
-    void Button4Click();
-    void Button1Click();
+    void chooseProduct();
+    void chooseKind();
+    void save();
 
 protected:
 private:

@@ -52,9 +52,9 @@ OperationPricesList::OperationPricesList(Database* database, OperationPriceEdito
     s.liveName = QStringLiteral("operations");
     setUpCatalogue(s);
     ui_->CheckBox1->setToolTip(QStringLiteral("Отмечено: Enter или двойной щелчок в списке открывают нормы операции"));
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationPricesList::Button1Click);
-    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationPricesList::Button3Click);
-    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &OperationPricesList::Button5Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationPricesList::addOperation);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationPricesList::deleteOperation);
+    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &OperationPricesList::exportPriceList);
 
     XLS_Rep = new db::Dataset(database_ ? database_->reportConnectionName() : QString(),
                               QStringLiteral("XLS_Rep"), this);
@@ -71,7 +71,7 @@ OperationPricesList::OperationPricesList(Database* database, OperationPriceEdito
 
 OperationPricesList::~OperationPricesList() = default;
 
-void OperationPricesList::DBGrid1DblClick()
+void OperationPricesList::rowActivated()
 {
     db::Dataset* oper = database_->Oper;
     if (ui_->CheckBox1->isChecked() && !choiceMode()) {
@@ -80,10 +80,10 @@ void OperationPricesList::DBGrid1DblClick()
         norms_->showForOperation(oper->asInt(QStringLiteral("id")));
         return;
     }
-    Button2Click();
+    changeOrChoose();
 }
 
-void OperationPricesList::Button1Click()
+void OperationPricesList::addOperation()
 {
     // A new operation has no norm yet, and the list shows only operations with norms: its first norm is entered
     // now, and the list then stands on it.
@@ -104,7 +104,7 @@ void OperationPricesList::Button1Click()
                                            "Добавьте операцию снова и введите хотя бы одну норму."));
 }
 
-void OperationPricesList::Button2Click()
+void OperationPricesList::changeOrChoose()
 {
     db::Dataset* oper = database_->Oper;
     if (choiceMode()) {
@@ -126,7 +126,7 @@ void OperationPricesList::Button2Click()
     editor_->openForChange(shown, this);
 }
 
-void OperationPricesList::Button3Click()
+void OperationPricesList::deleteOperation()
 {
     Database* dm = database_;
     db::Dataset* oper = dm->Oper;
@@ -153,7 +153,7 @@ void OperationPricesList::Button3Click()
         reread();
 }
 
-void OperationPricesList::Button5Click()
+void OperationPricesList::exportPriceList()
 {
     ui::WaitCursor wait;
     XLS_Rep->close();

@@ -28,11 +28,11 @@ public:
     // The export's data: every operation, with or without norms.
     const db::Dataset* priceListQuery() const { return XLS_Rep; }
 
-    void DBGrid1DblClick() override;
-    void Button1Click();
-    void Button2Click() override;
-    void Button3Click();
-    void Button5Click();
+    void rowActivated() override;
+    void addOperation();
+    void changeOrChoose() override;
+    void deleteOperation();
+    void exportPriceList();
 
 private:
     std::unique_ptr<Ui::OperationPricesList> ui_;

@@ -71,7 +71,7 @@ ProductEditor::ProductEditor(Database* database, QWidget* parent)
     ui_->cb_item->setList(item, QStringLiteral("id"), QStringLiteral("s_caption"));
 
     ui_->Edit2->installEventFilter(this);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &ProductEditor::Button1Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &ProductEditor::save);
     ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -82,7 +82,7 @@ void ProductEditor::FormActivate()
     ui_->Edit1->setFocus();
 }
 
-bool ProductEditor::Edit2KeyPress(const QString& typed)
+bool ProductEditor::rateKey(const QString& typed)
 {
     if (typed.isEmpty() || !typed.at(0).isPrint())
         return false; // Backspace, Enter, the caret keys and the like keep their meaning
@@ -101,7 +101,7 @@ bool ProductEditor::eventFilter(QObject* watched, QEvent* event)
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
             return false;
         bool taken = false;
-        ui::guarded([&] { taken = Edit2KeyPress(key->text()); });
+        ui::guarded([&] { taken = rateKey(key->text()); });
         return taken;
     }
     return QDialog::eventFilter(watched, event);
@@ -131,7 +131,7 @@ void ProductEditor::openForChange(qint64 id, const QString& code, const QString&
     ui::showModal(this, returnTo);
 }
 
-void ProductEditor::Button1Click()
+void ProductEditor::save()
 {
     Database* dm = database_;
     const QString code = ui_->Edit1->text().trimmed();

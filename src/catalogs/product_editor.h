@@ -34,8 +34,8 @@ public:
     void FormActivate() override;
     // The "Расценка" key filter: digits and Backspace pass, a comma or full stop is a full stop, the rest is
     // dropped. True when the key was taken.
-    bool Edit2KeyPress(const QString& typed);
-    void Button1Click();
+    bool rateKey(const QString& typed);
+    void save();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

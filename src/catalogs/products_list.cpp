@@ -50,12 +50,12 @@ ProductsList::ProductsList(Database* database, ProductEditor* editor, QWidget* p
     s.keys = SearchKeys::OnlyUpDown;
     s.liveName = QStringLiteral("products");
     setUpCatalogue(s);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &ProductsList::Button1Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &ProductsList::addProduct);
 }
 
 ProductsList::~ProductsList() = default;
 
-void ProductsList::Button1Click()
+void ProductsList::addProduct()
 {
     db::Dataset* izdel = database_->Izdel;
     const int recNo = izdel->recNo();
@@ -64,7 +64,7 @@ void ProductsList::Button1Click()
         izdel->setRecNo(recNo);
 }
 
-void ProductsList::Button2Click()
+void ProductsList::changeOrChoose()
 {
     db::Dataset* izdel = database_->Izdel;
     const int recNo = izdel->recNo();

@@ -19,8 +19,8 @@ public:
     ProductsList(Database* database, ProductEditor* editor, QWidget* parent = nullptr);
     ~ProductsList() override;
 
-    void Button1Click();
-    void Button2Click() override;
+    void addProduct();
+    void changeOrChoose() override;
 
 private:
     std::unique_ptr<Ui::ProductsList> ui_;

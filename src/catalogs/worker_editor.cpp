@@ -44,7 +44,7 @@ WorkerEditor::WorkerEditor(Database* database, QWidget* parent)
     ui_->LCB_department->setList(department, key, shown);
     ui_->LCB_roles->setList(roles, key, shown);
 
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkerEditor::Button1Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkerEditor::save);
     ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     // Wheel turns that no control takes reach the window; the lookup boxes' own wheel handling is replaced.
@@ -107,7 +107,7 @@ void WorkerEditor::showStoredPosition(const QString& position)
     ui_->LCB_roles->setDisplayText(QString());
 }
 
-void WorkerEditor::Button1Click()
+void WorkerEditor::save()
 {
     const QString name = ui_->Edit1->text().trimmed();
     if (name.isEmpty()) {
@@ -133,7 +133,7 @@ void WorkerEditor::Button1Click()
         accept();
 }
 
-void WorkerEditor::FormMouseWheel(bool down)
+void WorkerEditor::stepFocusedLookup(bool down)
 {
     for (ui::LookupBox* box : {ui_->LCB_roles, ui_->LCB_staffpos, ui_->LCB_department}) {
         if (box->hasFocus()) {
@@ -150,7 +150,7 @@ bool WorkerEditor::eventFilter(QObject* watched, QEvent* event)
         const auto* wheel = static_cast<QWheelEvent*>(event);
         const int delta = wheel->angleDelta().y();
         if (delta != 0)
-            ui::guarded([&] { FormMouseWheel(delta < 0); });
+            ui::guarded([&] { stepFocusedLookup(delta < 0); });
         // A lookup box under the pointer would otherwise move once more by itself.
         return watched != this;
     }

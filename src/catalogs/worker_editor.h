@@ -39,9 +39,9 @@ public:
     // Opened for a change: the boxes show the worker's stored position (the department of that name, when there
     // is one); the position and role boxes, which nothing stores, start empty.
     void showStoredPosition(const QString& position);
-    void Button1Click();
+    void save();
     // The wheel moves the focused lookup box by one entry, wherever the pointer is over the editor.
-    void FormMouseWheel(bool down);
+    void stepFocusedLookup(bool down);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -33,13 +33,13 @@ WorkersList::WorkersList(Database* database, WorkerEditor* editor, QWidget* pare
     s.keys = SearchKeys::EditKeysDiscarded;
     s.liveName = QStringLiteral("workers");
     setUpCatalogue(s);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkersList::Button1Click);
-    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &WorkersList::Button3Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkersList::addWorker);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &WorkersList::deleteWorker);
 }
 
 WorkersList::~WorkersList() = default;
 
-void WorkersList::Button1Click()
+void WorkersList::addWorker()
 {
     const bool saved = editor_->openForAdd(this);
     db::Dataset* workers = database_->Workers;
@@ -54,7 +54,7 @@ void WorkersList::Button1Click()
         reread();
 }
 
-void WorkersList::Button2Click()
+void WorkersList::changeOrChoose()
 {
     db::Dataset* workers = database_->Workers;
     if (choiceMode()) {
@@ -75,7 +75,7 @@ void WorkersList::Button2Click()
         reloadAt(recNo);
 }
 
-void WorkersList::Button3Click()
+void WorkersList::deleteWorker()
 {
     db::Dataset* workers = database_->Workers;
     if (!ui::Messages::question(QStringLiteral("Удалить работника?")))

@@ -19,9 +19,9 @@ public:
     WorkersList(Database* database, WorkerEditor* editor, QWidget* parent = nullptr);
     ~WorkersList() override;
 
-    void Button1Click();
-    void Button2Click() override;
-    void Button3Click();
+    void addWorker();
+    void changeOrChoose() override;
+    void deleteWorker();
 
 private:
     std::unique_ptr<Ui::WorkersList> ui_;

@@ -83,13 +83,13 @@ public:
     // ---- the pattern's handlers ----
 
     void FormActivate() override;
-    void Edit1Change();
+    void applySearch();
     // Up and Down move the list; then the key is discarded as the list's SearchKeys say. True when discarded.
-    bool Edit1KeyDown(QKeyEvent* event);
+    bool searchKey(QKeyEvent* event);
     // "Изменить" / "Выбрать" and a double click in the grid.
-    virtual void Button2Click() = 0;
+    virtual void changeOrChoose() = 0;
     // A double click in the grid: by default what the second button does.
-    virtual void DBGrid1DblClick() { Button2Click(); }
+    virtual void rowActivated() { changeOrChoose(); }
 
     // The filter text for a search text: the text is quoted, so an apostrophe is searched as itself.
     static QString searchFilter(const QString& field, const QString& text);

@@ -236,7 +236,7 @@ private slots:
                                 press(d, "Button1");
                                 ui::scriptModal("NormsEditor", closing("norms"));
                                 widget<QCheckBox>(d, "CheckBox1")->setChecked(true);
-                                static_cast<OperationPricesList*>(d)->DBGrid1DblClick();
+                                static_cast<OperationPricesList*>(d)->rowActivated();
                                 widget<QCheckBox>(d, "CheckBox1")->setChecked(false);
                             }));
             j->findChild<QAction*>("N4")->trigger();

@@ -160,7 +160,7 @@ private slots:
         db.exec("update cmn_contractor.person set s_caption='Петрова А.С. (склад)' where id=2");
 
         ui::Messages::queueAnswer(false);
-        e->Button1Click();
+        e->save();
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].kind, ui::ShownMessage::Kind::Question);
         QCOMPARE(ui::Messages::shown()[0].text, catalogs::overwriteQuestion());
@@ -168,7 +168,7 @@ private slots:
                  QStringLiteral("Петрова А.С. (склад)"));
 
         ui::Messages::queueAnswer(true);
-        e->Button1Click();
+        e->save();
         QCOMPARE(db.scalar("select s_caption from cmn_contractor.person where id=2").toString(),
                  QStringLiteral("Петрова-Смирнова А.С."));
     }

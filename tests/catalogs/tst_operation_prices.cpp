@@ -323,7 +323,7 @@ private slots:
                 grid->setFocus();
                 QTest::keyClick(grid, Qt::Key_Return);
             } else {
-                list->DBGrid1DblClick();
+                list->rowActivated();
             }
             if (d->isVisible())
                 d->reject();
