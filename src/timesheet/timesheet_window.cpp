@@ -65,7 +65,7 @@ protected:
         }
         if (selected)
             return;
-        const TimesheetWindow::CellLook cell = TimesheetWindow::DBGrid1DrawColumnCell(column, index.data(Qt::EditRole), look, selected);
+        const TimesheetWindow::CellLook cell = TimesheetWindow::cellLook(column, index.data(Qt::EditRole), look, selected);
         if (cell.font.isValid())
             option->palette.setColor(QPalette::Text, cell.font);
         if (cell.bold)
@@ -115,17 +115,17 @@ TimesheetWindow::TimesheetWindow(Database* database, TimesheetReport* report, QW
         grid(i + 1)->setDataset(queries[i]);
     }
 
-    ui::connectGuarded(ui_->ComboBox1, &QComboBox::activated, this, &TimesheetWindow::ComboBox1Change);
-    ui::connectGuarded(ui_->ComboBox2, &QComboBox::activated, this, &TimesheetWindow::ComboBox1Change);
-    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &TimesheetWindow::Button5Click);
-    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &TimesheetWindow::Button1Click);
-    ui::connectGuarded(ui_->Button6, &QPushButton::clicked, this, &TimesheetWindow::Button6Click);
-    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &TimesheetWindow::Button2Click);
-    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &TimesheetWindow::Button4Click);
-    ui::connectGuarded(ui_->ButtonClose, &QPushButton::clicked, this, &TimesheetWindow::ButtonCloseClick);
+    ui::connectGuarded(ui_->ComboBox1, &QComboBox::activated, this, &TimesheetWindow::showMonth);
+    ui::connectGuarded(ui_->ComboBox2, &QComboBox::activated, this, &TimesheetWindow::showMonth);
+    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &TimesheetWindow::rereadMonth);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &TimesheetWindow::rebuildMonth);
+    ui::connectGuarded(ui_->Button6, &QPushButton::clicked, this, &TimesheetWindow::printMonth);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &TimesheetWindow::exportMonth);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &TimesheetWindow::quit);
+    ui::connectGuarded(ui_->ButtonClose, &QPushButton::clicked, this, &TimesheetWindow::closeOrOpenMonth);
 
     // Another workstation's change of the shown month (a save, a deletion, a rebuild) shows by itself.
-    live_ = new ui::LiveRefresh(this, [this] { ComboBox1Change(); });
+    live_ = new ui::LiveRefresh(this, [this] { showMonth(); });
 }
 
 TimesheetWindow::~TimesheetWindow() = default;
@@ -205,12 +205,12 @@ void TimesheetWindow::changeEvent(QEvent* event)
 
 void TimesheetWindow::showMonthOf(const QDate& date, ui::Activatable* returnTo)
 {
-    SelectMonthOf(date);
-    ComboBox1Change();
+    selectMonthOf(date);
+    showMonth();
     ui::showModal(this, returnTo);
 }
 
-void TimesheetWindow::SelectMonthOf(const QDate& date)
+void TimesheetWindow::selectMonthOf(const QDate& date)
 {
     ui_->ComboBox1->setCurrentIndex(date.month() - 1);
     // The year is looked for in the list; a year outside it takes the nearest end of the list.
@@ -224,7 +224,7 @@ void TimesheetWindow::SelectMonthOf(const QDate& date)
     ui_->ComboBox2->setCurrentIndex(found);
 }
 
-void TimesheetWindow::ComboBox1Change()
+void TimesheetWindow::showMonth()
 {
     live_->readAll();
     showMonthState();
@@ -253,7 +253,7 @@ void TimesheetWindow::ComboBox1Change()
     }
 }
 
-TimesheetWindow::CellLook TimesheetWindow::DBGrid1DrawColumnCell(int column, const QVariant& value, const ColumnLook& look,
+TimesheetWindow::CellLook TimesheetWindow::cellLook(int column, const QVariant& value, const ColumnLook& look,
                                                  bool selected)
 {
     CellLook cell{look.font, false, QColor()};
@@ -276,7 +276,7 @@ TimesheetWindow::CellLook TimesheetWindow::DBGrid1DrawColumnCell(int column, con
     return cell;
 }
 
-void TimesheetWindow::Button5Click()
+void TimesheetWindow::rereadMonth()
 {
     for (db::Dataset* q : {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3}) {
         q->close();
@@ -284,7 +284,7 @@ void TimesheetWindow::Button5Click()
     }
 }
 
-void TimesheetWindow::Button1Click()
+void TimesheetWindow::rebuildMonth()
 {
     Database* dm = database_;
     const int month = ui_->ComboBox1->currentIndex() + 1;
@@ -311,7 +311,7 @@ void TimesheetWindow::Button1Click()
     });
 }
 
-void TimesheetWindow::Button6Click()
+void TimesheetWindow::printMonth()
 {
     TimesheetReport* report = report_;
     db::Dataset* q = &report->openMonth(ui_->ComboBox1->currentIndex() + 1, ui_->ComboBox2->currentText().toInt());
@@ -327,7 +327,7 @@ void TimesheetWindow::Button6Click()
     reportengine::preview(doc, reportengine::Zoom::WholePage, this);
 }
 
-void TimesheetWindow::Button2Click()
+void TimesheetWindow::exportMonth()
 {
     db::Dataset* q = &report_->openMonth(ui_->ComboBox1->currentIndex() + 1, ui_->ComboBox2->currentText().toInt());
     const auto close = qScopeGuard([q] { q->close(); });
@@ -360,7 +360,7 @@ void TimesheetWindow::showMonthState()
     ui_->ButtonClose->setEnabled(FMayCloseMonths);
 }
 
-void TimesheetWindow::ButtonCloseClick()
+void TimesheetWindow::closeOrOpenMonth()
 {
     if (!FMayCloseMonths)
         return;
@@ -384,7 +384,7 @@ void TimesheetWindow::ButtonCloseClick()
     showMonthState();
 }
 
-void TimesheetWindow::Button4Click()
+void TimesheetWindow::quit()
 {
     reject();
 }

@@ -49,16 +49,18 @@ public:
     // Selects the month and the year of a date in the two lists (the opening from the journal).
     // Opens the timesheet modally on the month of `date`, its rows read; `returnTo` is activated afterwards.
     void showMonthOf(const QDate& date, ui::Activatable* returnTo);
-    void SelectMonthOf(const QDate& date);
-    void ComboBox1Change();
-    void Button5Click();
-    void Button1Click();
-    void Button6Click();
-    void Button2Click();
-    void Button4Click();
+    void selectMonthOf(const QDate& date);
+    // The chosen month read into the three grids (a month or year chosen in the lists).
+    void showMonth();
+    // "Обновить", "Перестроить" (from the journal), "Печать", "Excel", "Выход".
+    void rereadMonth();
+    void rebuildMonth();
+    void printMonth();
+    void exportMonth();
+    void quit();
     // "Закрыть месяц" / "Открыть месяц" (the full-access role only): after a question, the shown month closed to
     // every change of its journal rows and timesheet cells, or opened again.
-    void ButtonCloseClick();
+    void closeOrOpenMonth();
     // The caption and the button say whether the shown month is closed.
     void showMonthState();
     void FormActivate() override;
@@ -69,7 +71,7 @@ public:
         bool bold = false;
         QColor background; // invalid: the grid's own
     };
-    static CellLook DBGrid1DrawColumnCell(int column, const QVariant& value, const ColumnLook& look, bool selected);
+    static CellLook cellLook(int column, const QVariant& value, const ColumnLook& look, bool selected);
 
     // The grid of a shift (1..3).
     ui::DbGrid* grid(int shift) const;

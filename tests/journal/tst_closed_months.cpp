@@ -306,24 +306,24 @@ private slots:
         AppFixture app(db);
         TimesheetWindow* t = app.w.timesheet;
         t->applyRole(ui::rightsOf(Role::FullAccess));
-        t->SelectMonthOf(kDay);
-        t->ComboBox1Change();
+        t->selectMonthOf(kDay);
+        t->showMonth();
         QCOMPARE(widget<QPushButton>(t, "ButtonClose")->text(), QStringLiteral("Закрыть месяц"));
         ui::Messages::queueAnswer(false);
-        t->ButtonCloseClick();
+        t->closeOrOpenMonth();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
         ui::Messages::queueAnswer(true);
-        t->ButtonCloseClick();
+        t->closeOrOpenMonth();
         QCOMPARE(db.rows("select year, month from accounts_dep.closed_month"), QList<QVariantList>({{2026, 10}}));
         QVERIFY2(t->windowTitle().startsWith("Табель по времени — месяц закрыт"), qPrintable(t->windowTitle()));
         QCOMPARE(widget<QPushButton>(t, "ButtonClose")->text(), QStringLiteral("Открыть месяц"));
         ui::Messages::queueAnswer(true);
-        t->ButtonCloseClick();
+        t->closeOrOpenMonth();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
         QCOMPARE(t->windowTitle(), QStringLiteral("Табель по времени"));
         // another role may not
         t->applyRole(ui::rightsOf(Role::Foreman));
-        t->ComboBox1Change();
+        t->showMonth();
         QVERIFY(!widget<QPushButton>(t, "ButtonClose")->isEnabled());
     }
 

@@ -91,7 +91,7 @@ void chooseMonth(TimesheetWindow* f, int month, int year)
     widget<QComboBox>(f, "ComboBox1")->setCurrentIndex(month - 1);
     widget<QComboBox>(f, "ComboBox2")->setCurrentText(QString::number(year));
     QCOMPARE(widget<QComboBox>(f, "ComboBox2")->currentText(), QString::number(year));
-    f->ComboBox1Change();
+    f->showMonth();
 }
 
 // What another workstation's journal save does: the month's lock shared and the worker's, the row, the day's cell
@@ -308,7 +308,7 @@ private slots:
             look = {kRed, kRed, false};
         else if (columnKind == 2)
             look = {base, kSilver, true};
-        const TimesheetWindow::CellLook cell = TimesheetWindow::DBGrid1DrawColumnCell(column, value, look, selected);
+        const TimesheetWindow::CellLook cell = TimesheetWindow::cellLook(column, value, look, selected);
         QCOMPARE(cell.font, font);
         QCOMPARE(cell.bold, bold);
         QCOMPARE(cell.background, background);
@@ -405,7 +405,7 @@ private slots:
                 std::thread(saveOnOtherWorkstation, QString(), server, name, 2, 1, QDate(2026, 2, 3), 6, 600, &locked);
             while (!locked)
                 QThread::msleep(5);
-            f->Button1Click();
+            f->rebuildMonth();
         } else {
             bool started = false;
             QObject::connect(widget<QProgressBar>(f, "PB"), &QProgressBar::valueChanged, f, [&](int day) {
@@ -416,7 +416,7 @@ private slots:
                                     nullptr);
                 QVERIFY(someoneWaitsForALock(db));
             });
-            f->Button1Click();
+            f->rebuildMonth();
         }
         other.join();
         QCOMPARE(timesheetOf(db, 2, 2026), referenceOf(db, 2, 2026));
@@ -479,7 +479,7 @@ private slots:
         QString dump;
         reportengine::setPreviewHook(
             [&](reportengine::PreviewDialog&, const reportengine::Document& doc) { dump = doc.dump(); });
-        app.w.timesheet->Button6Click();
+        app.w.timesheet->printMonth();
         QVERIFY(dump.startsWith("page 1\nQRGroup1: Июль 2026 г. | 1 | 2 |"));
         QVERIFY(dump.endsWith("| 31 | Итого\nQRBand2: 1\n"));
     }
@@ -552,7 +552,7 @@ private slots:
             opened << file;
             return true;
         });
-        app.w.timesheet->Button2Click();
+        app.w.timesheet->exportMonth();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
         QCOMPARE(widget<QPushButton>(app.w.timesheet, "Button2")->text(), QStringLiteral("Excel (0 из 0)"));
