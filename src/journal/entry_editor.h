@@ -13,6 +13,7 @@ class EntryEditor;
 }
 
 class Database;
+class QPushButton;
 namespace journal {
 class Host;
 }

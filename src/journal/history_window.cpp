@@ -3,6 +3,7 @@
 #include "db/command.h"
 #include "format/values.h"
 #include "journal/journal_sql.h"
+#include "ui/messages.h"
 #include "ui/window_place.h"
 
 #include <QDateTime>

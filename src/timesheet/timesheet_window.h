@@ -24,8 +24,9 @@ class Dataset;
 }
 
 namespace ui {
+class DbGrid;
 class LiveRefresh;
-}
+} // namespace ui
 
 class TimesheetWindow : public ui::Dialog {
     Q_OBJECT
