@@ -32,7 +32,8 @@ AuthorizationWindow::AuthorizationWindow(Windows& windows, QWidget* parent)
 
     ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &AuthorizationWindow::logIn);
     ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &AuthorizationWindow::quit);
-    ui::connectGuarded(Timer1, &QTimer::timeout, this, &AuthorizationWindow::endAfterRefusedBuild);
+    // A timer, not a control: nothing is said after it, the program is ending.
+    connect(Timer1, &QTimer::timeout, this, &AuthorizationWindow::endAfterRefusedBuild);
 }
 
 AuthorizationWindow::~AuthorizationWindow() = default;
