@@ -23,6 +23,7 @@
 #include "db/data_module.h"
 #include "journal/journal_window.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
 #include <QApplication>

@@ -29,6 +29,7 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QLocale>
 
 #include <cstdio>

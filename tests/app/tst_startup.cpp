@@ -11,11 +11,19 @@
 #include "support/app_fixture.h"
 #include "support/personal_login.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>

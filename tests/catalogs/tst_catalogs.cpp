@@ -15,11 +15,14 @@
 #include "support/app_fixture.h"
 #include "support/widgets.h"
 #include "ui/dataset_grid.h"
+#include "ui/lookup_box.h"
 #include "ui/messages.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {

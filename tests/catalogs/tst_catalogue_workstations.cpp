@@ -14,6 +14,9 @@
 #include "support/widgets.h"
 #include "ui/messages.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 using catalogs::Outcome;

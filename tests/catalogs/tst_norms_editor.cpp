@@ -4,9 +4,11 @@
 #include "db/data_module.h"
 #include "support/app_fixture.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {

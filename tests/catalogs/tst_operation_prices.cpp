@@ -15,6 +15,10 @@
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 namespace sql = operation_prices_sql;

@@ -14,8 +14,10 @@
 #include "support/widgets.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_window.h"
+#include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
+#include <QPushButton>
 #include <QSysInfo>
 #include <QTableWidget>
 #include <QtTest>
@@ -305,7 +307,7 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         TimesheetWindow* t = app.w.timesheet;
-        t->applyRole(ui::rightsOf(Role::FullAccess));
+        t->applyRole(ui::rightsOf(ui::Role::FullAccess));
         t->selectMonthOf(kDay);
         t->showMonth();
         QCOMPARE(widget<QPushButton>(t, "ButtonClose")->text(), QStringLiteral("Закрыть месяц"));
@@ -322,7 +324,7 @@ private slots:
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
         QCOMPARE(t->windowTitle(), QStringLiteral("Табель по времени"));
         // another role may not
-        t->applyRole(ui::rightsOf(Role::Foreman));
+        t->applyRole(ui::rightsOf(ui::Role::Foreman));
         t->showMonth();
         QVERIFY(!widget<QPushButton>(t, "ButtonClose")->isEnabled());
     }

@@ -9,8 +9,16 @@
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>

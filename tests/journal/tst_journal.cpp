@@ -5,13 +5,18 @@
 #include "support/app_fixture.h"
 #include "support/widgets.h"
 #include "timesheet/timesheet_window.h"
+#include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
 #include <QAction>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>

@@ -12,6 +12,9 @@
 #include "ui/messages.h"
 
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>

@@ -15,8 +15,12 @@
 #include "timesheet/timesheet_sql.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
