@@ -18,12 +18,13 @@
 
 #include "app/authorization_window.h"
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "journal/journal_window.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QLocale>

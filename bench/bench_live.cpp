@@ -10,9 +10,9 @@
 
 #include "app/authorization_window.h"
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/data_module.h"
 #include "journal/journal_window.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -18,6 +18,7 @@
 #include "bench_support.h"
 
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "reportengine/layout.h"
@@ -29,7 +30,6 @@
 #include "support/widgets.h"
 #include "ui/date_box.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 //
 //   bench_save SOCKET_OR_HOST DATABASE [--repeat N] [--rtt MS [--upstream HOST:PORT]]
 //
-// Program: EntryEditor::Button1Click() on an editor filled as the two choosers and the typing leave it, for a
+// Program: EntryEditor::saveRow() on an editor filled as the two choosers and the typing leave it, for a
 // painting operation of today's shift 1 in the journal: the row-key lock, the duplicate check, the INSERT, the
 // timesheet cell rewritten by the database's function (month and worker locks, the day's sum, the cell) and the
 // commit, then the journal query of the shift re-read for the whole day, the timesheet queries closed and the boxes
@@ -17,6 +17,7 @@
 
 #include "app/authorization_window.h"
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/reference_locks_sql.h"
@@ -26,9 +27,9 @@
 #include "journal/journal_window.h"
 #include "support/widgets.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QLocale>
 
 #include <cstdio>
@@ -90,19 +91,15 @@ int main(int argc, char* argv[])
     int programColour = kProgramColours, libpqColour = kLibpqColours;
     auto fill = [&] {
         editor->prepareNew(today, 1, false);
-        widget<QLineEdit>(editor, "Edit1")->setText(workerName);
-        editor->FWorkerId = static_cast<qint32>(worker);
-        widget<QLineEdit>(editor, "Edit2")->setText(operText);
-        editor->FOperId = static_cast<qint32>(oper);
-        editor->FProductId = static_cast<qint32>(product);
-        editor->FPrice = price;
+        editor->takeWorker(static_cast<qint32>(worker), workerName);
+        editor->takeOperation(static_cast<qint32>(oper), static_cast<qint32>(product), price, operText);
         widget<QLineEdit>(editor, "Edit3")->setText(QStringLiteral("12"));
         widget<QLineEdit>(editor, "Edit6")->setText(QStringLiteral("1"));
         widget<QLineEdit>(editor, "Edit5")->setEnabled(true);
         widget<QLineEdit>(editor, "Edit5")->setText(QString::number(++programColour));
     };
     auto programSave = [&] {
-        editor->Button1Click();
+        editor->saveRow();
         if (!widget<QLineEdit>(editor, "Edit1")->text().isEmpty() || !ui::Messages::shown().isEmpty())
             bench::fail("the save did not go through: " +
                         (ui::Messages::shown().isEmpty() ? std::string("the editor kept its input")
@@ -194,7 +191,7 @@ int main(int argc, char* argv[])
                     bench::median(t.cpu), trips < 0 ? "-" : QByteArray::number(trips, 'f', 0).constData());
     };
     line("libpq, one transaction", tLibpq);
-    line("program EntryEditor::Button1Click()", tProgram);
+    line("program EntryEditor::saveRow()", tProgram);
     std::printf("goal: within %.1f times the libpq bound\n", kGoal);
     line("libpq, the database's triggers off", tBare);
     std::printf("save ratio: %.2f\n", pm / lm);

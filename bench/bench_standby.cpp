@@ -11,6 +11,7 @@
 
 #include "app/authorization_window.h"
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/data_module.h"
 #include "journal/journal_window.h"
 #include "reportengine/layout.h"
@@ -18,7 +19,7 @@
 #include "reportengine/report_runner.h"
 #include "reports/reports_window.h"
 #include "support/widgets.h"
-#include "ui/window_registry.h"
+#include "ui/date_box.h"
 
 #include <QApplication>
 #include <QSqlQuery>

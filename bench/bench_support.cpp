@@ -3,11 +3,11 @@
 #include "net_relay.h"
 
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <libpq-fe.h>
 

@@ -1,6 +1,9 @@
 #include "app/authorization_window.h"
 
+#include "ui_authorization_window.h"
+
 #include "app/login_check.h"
+#include "app/window_registry.h"
 #include "db/data_module.h"
 #include "db/session.h"
 #include "journal/access_codes.h"
@@ -8,44 +11,49 @@
 #include "reports/reports_window.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QCloseEvent>
 #include <QMenu>
 #include <QTimer>
 
 AuthorizationWindow::AuthorizationWindow(Windows& windows, QWidget* parent)
-    : QDialog(parent)
+    : ui::Dialog(parent)
     , w_(windows)
 {
     w_.authorization = this;
-    setupUi(this);
+    ui_ = std::make_unique<Ui::AuthorizationWindow>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
-    w_.authorizationTimer = Timer1;
 
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &AuthorizationWindow::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &AuthorizationWindow::logIn);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &AuthorizationWindow::quit);
+    // A timer, not a control: nothing is said after it, the program is ending.
+    connect(Timer1, &QTimer::timeout, this, &AuthorizationWindow::endAfterRefusedBuild);
 }
 
-void AuthorizationWindow::showEvent(QShowEvent* event)
+AuthorizationWindow::~AuthorizationWindow() = default;
+
+void AuthorizationWindow::placeOnShow(bool)
 {
-    QDialog::showEvent(event);
     ui::centerOnScreen(this);
-    if (!activated_) {
-        activated_ = true;
-        if (holdActivation_) {
-            activationHeld_ = true;
-            return;
-        }
-        // Activation runs once the window is on screen and the message loop runs.
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
+}
+
+void AuthorizationWindow::FormActivate()
+{
+    if (activated_)
+        return;
+    activated_ = true;
+    if (holdActivation_) {
+        activationHeld_ = true;
+        return;
     }
+    // The check runs once the window is on screen and the message loop runs.
+    QTimer::singleShot(0, this, [this] { ui::guarded([this] { checkBuild(); }); });
 }
 
 void AuthorizationWindow::releaseActivation()
@@ -53,25 +61,29 @@ void AuthorizationWindow::releaseActivation()
     holdActivation_ = false;
     if (activationHeld_) {
         activationHeld_ = false;
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { FormActivate(); }); });
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { checkBuild(); }); });
     }
 }
 
-void AuthorizationWindow::FormActivate()
+void AuthorizationWindow::endSoon()
+{
+    Timer1->start();
+}
+
+void AuthorizationWindow::checkBuild()
 {
     if (!w_.journal->runBuildStampCheck() || w_.terminateRequested)
         return;
-    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.journal->FBuildDate) + u'.' +
-                   QString::number(w_.journal->FBuildTime) + u')');
+    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(w_.journal->buildDate()) + u'.' +
+                   QString::number(w_.journal->buildTime()) + u')');
 }
 
-void AuthorizationWindow::Button1Click()
+void AuthorizationWindow::logIn()
 {
     JournalWindow* journal = w_.journal;
-    const QString code = trimCode(Edit1->text());
-    journal->FShift = 1;
-    journal->FAccessCode = code.toUtf8();
-    const Role role = roleForCode(journal->FAccessCode);
+    const QString code = trimCode(ui_->Edit1->text());
+    journal->signIn(code.toUtf8(), 1);
+    const Role role = roleForCode(journal->accessCode());
     // The history of journal rows records who changed them: the role the code gives.
     const char* roleNames[] = {"", "reporting", "foreman", "warehouse", "full"};
     db::setSessionRole(QString::fromLatin1(roleNames[static_cast<int>(role)]));
@@ -97,7 +109,7 @@ void AuthorizationWindow::Button1Click()
     close();
 }
 
-void AuthorizationWindow::Button2Click()
+void AuthorizationWindow::quit()
 {
     close();
 }
@@ -115,7 +127,7 @@ void AuthorizationWindow::closeEvent(QCloseEvent* event)
     w_.requestTermination();
 }
 
-void AuthorizationWindow::Timer1Timer()
+void AuthorizationWindow::endAfterRefusedBuild()
 {
     w_.requestTermination();
 }

@@ -1,9 +1,9 @@
 #include "app/login_check.h"
 
+#include "app/window_registry.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QStringList>
 

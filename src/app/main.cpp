@@ -1,12 +1,12 @@
 // Entry point: the application object, the windows in their order, the message loop.
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "app/window_registry.h"
 #include "db/connection_string.h"
 #include "db/data_module.h"
 #include "db/service.h"
 #include "format/c_numbers.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/authorization_window.h"
+#include "app/window_registry.h"
 #include "catalogs/norms_editor.h"
 #include "catalogs/operation_kind_editor.h"
 #include "catalogs/operation_kinds_list.h"
@@ -16,7 +17,6 @@
 #include "reports/reports_window.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/window_place.h"
-#include "ui/window_registry.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -47,35 +47,35 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
         if (db::Connection::connectingEarly())
             waiting.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    // Shown by the journal window once connected (already on the screen at start, unless closed meanwhile).
-    w.showAuthorization = [&w] {
-        if (!w.terminateRequested)
-            w.authorization->show();
-    };
-    w.withdrawAuthorization = [&w] { w.authorization->hide(); };
-    w.journal = new JournalWindow(w);
-    w.workerEditor = new WorkerEditor(w);
-    w.productsList = new ProductsList(w);
-    w.operationPricesList = new OperationPricesList(w);
-    w.workersList = new WorkersList(w);
-    w.productEditor = new ProductEditor(w);
-    w.operationKindsList = new OperationKindsList(w);
-    w.operationKindEditor = new OperationKindEditor(w);
-    w.operationPriceEditor = new OperationPriceEditor(w);
-    w.entryEditor = new EntryEditor(w);
-    w.reports = new ReportsWindow(w);
-    w.timesheet = new TimesheetWindow(w);
-    w.normsEditor = new NormsEditor(w);
+    // The journal makes the data module (and its own entry editor); the other windows are made on it, each after
+    // the windows it opens.
+    w.journal = new JournalWindow({w.arg1, w.arg2, w.service, w.buildDate, w.buildTime}, w);
+    w.database = w.journal->database();
+    w.entryEditor = w.journal->entryEditor();
+    Database* dm = w.database;
+    w.workerEditor = new WorkerEditor(dm);
+    w.productEditor = new ProductEditor(dm);
+    w.operationKindEditor = new OperationKindEditor(dm);
+    w.normsEditor = new NormsEditor(dm);
+    w.workersList = new WorkersList(dm, w.workerEditor);
+    w.productsList = new ProductsList(dm, w.productEditor);
+    w.operationKindsList = new OperationKindsList(dm, w.operationKindEditor);
+    w.operationPriceEditor = new OperationPriceEditor(dm, w.productsList, w.operationKindsList);
+    w.operationPricesList = new OperationPricesList(dm, w.operationPriceEditor, w.normsEditor);
+    w.reports = new ReportsWindow(dm);
+    w.timesheet = new TimesheetWindow(dm);
     if (w.authorization)
         w.authorization->releaseActivation();
 }
 
 void destroyWindows(Windows& w)
 {
-    QWidget* forms[] = {w.authorization, w.normsEditor, w.timesheet, w.reports, w.entryEditor, w.operationPriceEditor, w.operationKindEditor,  w.operationKindsList,  w.productEditor,
-                        w.workersList,  w.operationPricesList,  w.productsList,  w.workerEditor,  w.journal};
+    // In the reverse order of their making; the data module and the entry editor belong to the journal window.
+    QWidget* forms[] = {w.authorization,        w.timesheet,          w.reports,
+                        w.operationPricesList,  w.operationPriceEditor, w.operationKindsList, w.productsList,
+                        w.workersList,          w.normsEditor,        w.operationKindEditor, w.productEditor,
+                        w.workerEditor,         w.journal};
     for (QWidget* f : forms)
         delete f;
-    // the data module belongs to the journal window
     w = Windows{};
 }

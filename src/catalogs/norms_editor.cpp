@@ -1,25 +1,27 @@
 #include "catalogs/norms_editor.h"
 
+#include "ui_norms_editor.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "db/data_module.h"
 #include "db/transaction.h"
 #include "reportengine/format.h"
 #include "ui/messages.h"
 #include "ui/window_place.h"
-#include "ui/window_registry.h"
 
 #include <QKeyEvent>
 
 using db::FieldType;
 
-NormsEditor::NormsEditor(Windows& windows, QWidget* parent)
+NormsEditor::NormsEditor(Database* database, QWidget* parent)
     : QDialog(parent)
-    , w_(windows)
+    , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::NormsEditor>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    norm = new db::Dataset(w_.database->ADO_DB.name(), QStringLiteral("norm"), this);
+    norm = new db::Dataset(database_->ADO_DB.name(), QStringLiteral("norm"), this);
     norm->setTable(QStringLiteral("accounts_dep.norm"), QStringLiteral("id"));
     norm->setFieldDefs({{"id", FieldType::Integer, 0, 0, true},
                         {"o_id", FieldType::Integer},
@@ -32,33 +34,35 @@ NormsEditor::NormsEditor(Windows& windows, QWidget* parent)
     norm->setOnNewRecord([this](db::Dataset& d) { d.setValue(QStringLiteral("o_id"), FOperId); });
 
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
-    DBGrid1->setColumns({{QStringLiteral("norma"), QStringLiteral("Норматив"), right, true, 110},
+    ui_->DBGrid1->setColumns({{QStringLiteral("norma"), QStringLiteral("Норматив"), right, true, 110},
                          {QStringLiteral("price"), QStringLiteral("Цена"), right, true, 110, &NormsEditor::priceText},
                          {QStringLiteral("prize"), QStringLiteral("Премия, %"), right, true, 110}});
-    DBGrid1->setDataset(norm);
-    DBGrid1->setEditable(true);
+    ui_->DBGrid1->setDataset(norm);
+    ui_->DBGrid1->setEditable(true);
     // Resizable and kept where and as large as it was left, within the screen.
-    ui::keepPlace(this, {DBGrid1});
-    DBGrid1->setAccessibleName(QStringLiteral("Нормативы"));
+    ui::keepPlace(this, {ui_->DBGrid1});
+    ui_->DBGrid1->setAccessibleName(QStringLiteral("Нормативы"));
     // The grid's own deletion asks first; it keeps the operation's last norm, without which the operation would
     // drop out of the price list. The list may be old: the server counts again under the operation's lock.
-    DBGrid1->setCanDelete([this] {
+    ui_->DBGrid1->setCanDelete([this] {
         if (norm->recordCount() > 1)
             return true;
         ui::Messages::error(catalogs::message(catalogs::Outcome::LastNorm));
         return false;
     });
-    DBGrid1->setRemover([this] { deleteCurrentNorm(); });
+    ui_->DBGrid1->setRemover([this] { deleteCurrentNorm(); });
 
-    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnEntered, this, &NormsEditor::DBGrid1ColEnter);
-    ui::connectGuarded(DBGrid1, &ui::DbGrid::columnExited, this, &NormsEditor::DBGrid1ColExit);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &NormsEditor::Button1Click);
-    ui::connectGuarded(Button2, &QPushButton::clicked, this, &NormsEditor::Button2Click);
+    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnEntered, this, &NormsEditor::columnEntered);
+    ui::connectGuarded(ui_->DBGrid1, &ui::DbGrid::columnExited, this, &NormsEditor::columnLeft);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &NormsEditor::saveAndClose);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &NormsEditor::deleteUnlessLast);
 
     // Without a connection the program is about to end with its own message.
-    if (w_.database->ADO_DB.isOpen())
+    if (database_->ADO_DB.isOpen())
         ui::guarded([this] { norm->open(); });
 }
+
+NormsEditor::~NormsEditor() = default;
 
 QString NormsEditor::priceText(const QVariant& value)
 {
@@ -73,11 +77,11 @@ void NormsEditor::showForOperation(int operId)
     norm->setFilter(QStringLiteral("o_id=") + QString::number(operId));
     norm->setFiltered(true);
     norm->open();
-    DBGrid1->setFocus();
+    ui_->DBGrid1->setFocus();
     ui::showModal(this);
 }
 
-void NormsEditor::DBGrid1ColEnter()
+void NormsEditor::columnEntered()
 {
     if (norm->recNo() < 0) {
         if (norm->state() != db::Dataset::State::Insert)
@@ -89,7 +93,7 @@ void NormsEditor::DBGrid1ColEnter()
     }
 }
 
-void NormsEditor::DBGrid1ColExit()
+void NormsEditor::columnLeft()
 {
     if (!norm->isModified())
         return;
@@ -98,7 +102,7 @@ void NormsEditor::DBGrid1ColExit()
     norm->refresh();
 }
 
-void NormsEditor::Button2Click()
+void NormsEditor::deleteUnlessLast()
 {
     if (norm->recordCount() > 1)
         deleteCurrentNorm();
@@ -116,7 +120,7 @@ void NormsEditor::deleteCurrentNorm()
     if (norm->isEmpty())
         return;
     const catalogs::Outcome outcome =
-        catalogs::deleteNorm(w_.database->ADO_DB.name(), norm->asLongLong(QStringLiteral("id")), FOperId);
+        catalogs::deleteNorm(database_->ADO_DB.name(), norm->asLongLong(QStringLiteral("id")), FOperId);
     if (outcome != catalogs::Outcome::Written)
         ui::Messages::error(catalogs::message(outcome));
     const int recNo = norm->recNo();
@@ -131,11 +135,11 @@ void NormsEditor::deleteCurrentNorm()
         reread();
 }
 
-void NormsEditor::Button1Click()
+void NormsEditor::saveAndClose()
 {
     norm->checkBrowseMode();
     // The list shows the new lowest price and norm count, on the same row as before.
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     const int recNo = oper->recNo();
     oper->close();
     oper->open();
@@ -147,7 +151,7 @@ void NormsEditor::Button1Click()
 void NormsEditor::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        ui::guarded([this] { Button1Click(); });
+        ui::guarded([this] { saveAndClose(); });
         return;
     }
     QDialog::keyPressEvent(event);

@@ -1,5 +1,7 @@
 #include "catalogs/operation_kind_editor.h"
 
+#include "ui_operation_kind_editor.h"
+
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
@@ -9,7 +11,6 @@
 #include "db/transaction.h"
 #include "ui/catalogue_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 namespace {
 
@@ -18,26 +19,29 @@ constexpr int kNameLength = 50;
 
 } // namespace
 
-OperationKindEditor::OperationKindEditor(Windows& windows, QWidget* parent)
+OperationKindEditor::OperationKindEditor(Database* database, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::OperationKindEditor>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
-    ui::boldCaptionOnly(GroupBox1);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationKindEditor::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    ui::boldCaptionOnly(ui_->GroupBox1);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationKindEditor::save);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
+
+OperationKindEditor::~OperationKindEditor() = default;
 
 void OperationKindEditor::FormActivate()
 {
-    Edit1->setFocus();
+    ui_->Edit1->setFocus();
 }
 
 void OperationKindEditor::openForAdd(ui::Activatable* returnTo)
 {
-    Edit1->clear();
+    ui_->Edit1->clear();
     setWindowTitle(QStringLiteral("Заведение нового вида операций"));
     Tag = 1;
     ui::showModal(this, returnTo);
@@ -47,19 +51,19 @@ void OperationKindEditor::openForChange(qint64 id, const QString& name, ui::Acti
 {
     setWindowTitle(QStringLiteral("Изменение данных вида операции"));
     Tag = 2;
-    Edit1->setText(name);
-    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Kind, id);
+    ui_->Edit1->setText(name);
+    FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Kind, id);
     ui::showModal(this, returnTo);
 }
 
-void OperationKindEditor::Button1Click()
+void OperationKindEditor::save()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     db::Dataset* kinds = dm->Vid_oper;
-    const QString name = Edit1->text().trimmed();
+    const QString name = ui_->Edit1->text().trimmed();
     if (name.isEmpty()) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
-        Edit1->setFocus();
+        ui_->Edit1->setFocus();
         return;
     }
     // Refused before anything is sent: the column would not hold it, and cutting it would store another name.

@@ -1,44 +1,49 @@
 #include "catalogs/operation_kinds_list.h"
 
+#include "ui_operation_kinds_list.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/operation_kind_editor.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
-#include "ui/window_registry.h"
 
-OperationKindsList::OperationKindsList(Windows& windows, QWidget* parent)
+OperationKindsList::OperationKindsList(Database* database, OperationKindEditor* editor, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
 {
-    setupUi(this);
-    DBGrid1->setColumns(
+    ui_ = std::make_unique<Ui::OperationKindsList>();
+    ui_->setupUi(this);
+    ui_->DBGrid1->setColumns(
         {{QStringLiteral("VID"), QStringLiteral("Операции"), Qt::AlignLeft | Qt::AlignVCenter, true, 320}});
     Setup s;
-    s.query = w_.database ? w_.database->Vid_oper : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.remove = Button3;
-    s.exit = Button4;
+    s.query = database_ ? database_->Vid_oper : nullptr;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.remove = ui_->Button3;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("vid");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.searchInCatalogueMode = false;
     s.liveName = QStringLiteral("kinds");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationKindsList::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationKindsList::Button3Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationKindsList::addKind);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationKindsList::deleteKind);
 }
 
-void OperationKindsList::Button1Click()
+OperationKindsList::~OperationKindsList() = default;
+
+void OperationKindsList::addKind()
 {
-    w_.operationKindEditor->openForAdd(this);
+    editor_->openForAdd(this);
 }
 
-void OperationKindsList::Button2Click()
+void OperationKindsList::changeOrChoose()
 {
-    db::Dataset* kinds = w_.database->Vid_oper;
+    db::Dataset* kinds = database_->Vid_oper;
     if (choiceMode()) {
         // An empty list hands over an empty name and the key 0; the price editor refuses an empty kind.
         const bool any = !kinds->isEmpty();
@@ -49,15 +54,15 @@ void OperationKindsList::Button2Click()
     // Nothing to change in an empty list.
     if (kinds->isEmpty())
         return;
-    w_.operationKindEditor->openForChange(kinds->asLongLong(QStringLiteral("id")), kinds->asString(QStringLiteral("vid")).trimmed(),
+    editor_->openForChange(kinds->asLongLong(QStringLiteral("id")), kinds->asString(QStringLiteral("vid")).trimmed(),
                             this);
 }
 
-void OperationKindsList::Button3Click()
+void OperationKindsList::deleteKind()
 {
     if (!ui::Messages::question(QStringLiteral("Удалить вид операции?")))
         return;
-    db::Dataset* kinds = w_.database->Vid_oper;
+    db::Dataset* kinds = database_->Vid_oper;
     try {
         kinds->remove();
     } catch (const db::DbError& err) {

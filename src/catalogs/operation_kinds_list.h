@@ -3,19 +3,28 @@
 #pragma once
 
 #include "ui/catalogue_window.h"
-#include "ui_operation_kinds_list.h"
 
-struct Windows;
+#include <memory>
 
-class OperationKindsList : public ui::CatalogueWindow, private Ui::OperationKindsList {
+namespace Ui {
+class OperationKindsList;
+}
+
+class Database;
+class OperationKindEditor;
+
+class OperationKindsList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
-    explicit OperationKindsList(Windows& windows, QWidget* parent = nullptr);
+    OperationKindsList(Database* database, OperationKindEditor* editor, QWidget* parent = nullptr);
+    ~OperationKindsList() override;
 
-    void Button1Click();
-    void Button2Click() override;
-    void Button3Click();
+    void addKind();
+    void changeOrChoose() override;
+    void deleteKind();
 
 private:
-    Windows& w_;
+    std::unique_ptr<Ui::OperationKindsList> ui_;
+    Database* database_;
+    OperationKindEditor* editor_;
 };

@@ -2,16 +2,24 @@
 #pragma once
 
 #include "ui/messages.h"
-#include "ui_operation_price_editor.h"
 
 #include <QDialog>
 
-struct Windows;
+#include <memory>
 
-class OperationPriceEditor : public ui::Dialog, private Ui::OperationPriceEditor {
+namespace Ui {
+class OperationPriceEditor;
+}
+
+class Database;
+class ProductsList;
+class OperationKindsList;
+
+class OperationPriceEditor : public ui::Dialog {
     Q_OBJECT
 public:
-    explicit OperationPriceEditor(Windows& windows, QWidget* parent = nullptr);
+    OperationPriceEditor(Database* database, ProductsList* products, OperationKindsList* kinds, QWidget* parent = nullptr);
+    ~OperationPriceEditor() override;
 
     // Opens the editor for a new operation; returns the id of the operation it added, 0 for none.
     qint32 openForAdd(ui::Activatable* returnTo);
@@ -26,6 +34,23 @@ public:
     };
     void openForChange(const Shown& operation, ui::Activatable* returnTo);
 
+    // The openings without the showing: the editor set for a new operation, or for a change of `operation`.
+    void prepareAdd();
+    void prepareChange(const Shown& operation);
+    // True while the editor changes an operation, false for a new one.
+    bool changesRow() const { return Tag != 1; }
+    // What the choosers hand over: the product and the operation kind, with the names the boxes show.
+    void takeProduct(qint32 id, const QString& name);
+    void takeKind(qint32 id, const QString& name);
+
+    void FormActivate() override;
+    void chooseProduct();
+    void chooseKind();
+    void save();
+
+protected:
+private:
+    std::unique_ptr<Ui::OperationPriceEditor> ui_;
     // 1 adds an operation; any other value changes the current one of the price list.
     int Tag = 0;
     // The operation as the editor opened it for a change, compared again when it is written.
@@ -35,12 +60,7 @@ public:
     // The operation the last save added, 0 when it added none.
     qint32 FNewOperId = 0;
 
-    void FormActivate() override;
-    void Button3Click();
-    void Button4Click();
-    void Button1Click();
-
-protected:
-private:
-    Windows& w_;
+    Database* database_;
+    ProductsList* products_;
+    OperationKindsList* kinds_;
 };

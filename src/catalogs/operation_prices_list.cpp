@@ -1,5 +1,7 @@
 #include "catalogs/operation_prices_list.h"
 
+#include "ui_operation_prices_list.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/norms_editor.h"
 #include "catalogs/operation_price_editor.h"
@@ -8,7 +10,6 @@
 #include "db/data_module.h"
 #include "db/transaction.h"
 #include "reportengine/format.h"
-#include "ui/window_registry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,14 +18,17 @@
 namespace sql = operation_prices_sql;
 using db::FieldType;
 
-OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
+OperationPricesList::OperationPricesList(Database* database, OperationPriceEditor* editor, NormsEditor* norms, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
+    , norms_(norms)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::OperationPricesList>();
+    ui_->setupUi(this);
     const auto left = Qt::AlignLeft | Qt::AlignVCenter;
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
-    DBGrid1->setColumns({
+    ui_->DBGrid1->setColumns({
         {QStringLiteral("MARKA"), QStringLiteral("Марка"), left, true, 170},
         {QStringLiteral("VID"), QStringLiteral("Опреция"), left, true, 170},
         {QStringLiteral("cena"), QStringLiteral("Цена (min)"), right, true, 90},
@@ -35,24 +39,24 @@ OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
         {QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, true, 90},
     });
     Setup s;
-    s.query = w_.database ? w_.database->Oper : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.remove = Button3;
-    s.exit = Button4;
+    s.query = database_ ? database_->Oper : nullptr;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.remove = ui_->Button3;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("marka");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.blankSearchShowsAll = true;
     s.liveName = QStringLiteral("operations");
     setUpCatalogue(s);
-    CheckBox1->setToolTip(QStringLiteral("Отмечено: Enter или двойной щелчок в списке открывают нормы операции"));
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &OperationPricesList::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &OperationPricesList::Button3Click);
-    ui::connectGuarded(Button5, &QPushButton::clicked, this, &OperationPricesList::Button5Click);
+    ui_->CheckBox1->setToolTip(QStringLiteral("Отмечено: Enter или двойной щелчок в списке открывают нормы операции"));
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &OperationPricesList::addOperation);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &OperationPricesList::deleteOperation);
+    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &OperationPricesList::exportPriceList);
 
-    XLS_Rep = new db::Dataset(w_.database ? w_.database->reportConnectionName() : QString(),
+    XLS_Rep = new db::Dataset(database_ ? database_->reportConnectionName() : QString(),
                               QStringLiteral("XLS_Rep"), this);
     XLS_Rep->setSqlLines(sql::kXlsRepLines);
     XLS_Rep->setFieldDefs({{"MARKA", FieldType::Text, 50},
@@ -65,29 +69,31 @@ OperationPricesList::OperationPricesList(Windows& windows, QWidget* parent)
                            {"oper_vid", FieldType::Integer}});
 }
 
-void OperationPricesList::DBGrid1DblClick()
+OperationPricesList::~OperationPricesList() = default;
+
+void OperationPricesList::rowActivated()
 {
-    db::Dataset* oper = w_.database->Oper;
-    if (CheckBox1->isChecked() && Tag == 0) {
+    db::Dataset* oper = database_->Oper;
+    if (ui_->CheckBox1->isChecked() && !choiceMode()) {
         if (oper->isEmpty())
             return;
-        w_.normsEditor->showForOperation(oper->asInt(QStringLiteral("id")));
+        norms_->showForOperation(oper->asInt(QStringLiteral("id")));
         return;
     }
-    Button2Click();
+    changeOrChoose();
 }
 
-void OperationPricesList::Button1Click()
+void OperationPricesList::addOperation()
 {
     // A new operation has no norm yet, and the list shows only operations with norms: its first norm is entered
     // now, and the list then stands on it.
-    const qint32 id = w_.operationPriceEditor->openForAdd(this);
+    const qint32 id = editor_->openForAdd(this);
     if (id == 0)
         return;
-    w_.normsEditor->showForOperation(id);
-    db::Dataset* oper = w_.database->Oper;
+    norms_->showForOperation(id);
+    db::Dataset* oper = database_->Oper;
     // Closed without a norm it would be in no list, and adding it again would find it: it is not kept.
-    const bool dropped = catalogs::dropOperationWithoutNorms(w_.database->ADO_DB.name(), id);
+    const bool dropped = catalogs::dropOperationWithoutNorms(database_->ADO_DB.name(), id);
     db::rereadAfterCommit([&] {
         oper->close();
         oper->open();
@@ -98,9 +104,9 @@ void OperationPricesList::Button1Click()
                                            "Добавьте операцию снова и введите хотя бы одну норму."));
 }
 
-void OperationPricesList::Button2Click()
+void OperationPricesList::changeOrChoose()
 {
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     if (choiceMode()) {
         // An empty list hands nothing over: said here, and the entry editor keeps the operation it had.
         if (emptyChoiceRefused())
@@ -117,12 +123,12 @@ void OperationPricesList::Button2Click()
     shown.finished = oper->asInt(QStringLiteral("NAIMEN")) == 0;
     shown.productId = oper->asInt(QStringLiteral("i_id"));
     shown.kindId = oper->asInt(QStringLiteral("oper_vid"));
-    w_.operationPriceEditor->openForChange(shown, this);
+    editor_->openForChange(shown, this);
 }
 
-void OperationPricesList::Button3Click()
+void OperationPricesList::deleteOperation()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     db::Dataset* oper = dm->Oper;
     if (oper->isEmpty())
         return;
@@ -147,7 +153,7 @@ void OperationPricesList::Button3Click()
         reread();
 }
 
-void OperationPricesList::Button5Click()
+void OperationPricesList::exportPriceList()
 {
     ui::WaitCursor wait;
     XLS_Rep->close();

@@ -5,29 +5,43 @@
 
 #include "spreadsheet/spreadsheet.h"
 #include "ui/catalogue_window.h"
-#include "ui_operation_prices_list.h"
 
-struct Windows;
+#include <memory>
+
+namespace Ui {
+class OperationPricesList;
+}
+
+class Database;
+class OperationPriceEditor;
+class NormsEditor;
 namespace db {
 class Dataset;
 }
 
-class OperationPricesList : public ui::CatalogueWindow, private Ui::OperationPricesList {
+class OperationPricesList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
-    explicit OperationPricesList(Windows& windows, QWidget* parent = nullptr);
+    OperationPricesList(Database* database, OperationPriceEditor* editor, NormsEditor* norms, QWidget* parent = nullptr);
+    ~OperationPricesList() override;
 
+    // The export's data: every operation, with or without norms.
+    const db::Dataset* priceListQuery() const { return XLS_Rep; }
+
+    void rowActivated() override;
+    void addOperation();
+    void changeOrChoose() override;
+    void deleteOperation();
+    void exportPriceList();
+
+private:
+    std::unique_ptr<Ui::OperationPricesList> ui_;
     // The export's data: every operation, with or without norms.
     db::Dataset* XLS_Rep = nullptr;
     // The spreadsheet application the price list goes to.
     spreadsheet::Application Excel{QStringLiteral("Цены")};
 
-    void DBGrid1DblClick() override;
-    void Button1Click();
-    void Button2Click() override;
-    void Button3Click();
-    void Button5Click();
-
-private:
-    Windows& w_;
+    Database* database_;
+    OperationPriceEditor* editor_;
+    NormsEditor* norms_;
 };

@@ -1,5 +1,7 @@
 #include "catalogs/product_editor.h"
 
+#include "ui_product_editor.h"
+
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
@@ -10,7 +12,6 @@
 #include "db/transaction.h"
 #include "ui/catalogue_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QKeyEvent>
 #include <QRegularExpression>
@@ -55,30 +56,33 @@ QString rateProblem(const QString& text)
 
 } // namespace
 
-ProductEditor::ProductEditor(Windows& windows, QWidget* parent)
+ProductEditor::ProductEditor(Database* database, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::ProductEditor>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
-    ui::boldCaptionOnly(GroupBox1);
+    ui::boldCaptionOnly(ui_->GroupBox1);
 
-    item = new db::Dataset(w_.database ? w_.database->ADO_DB.name() : QString(), QStringLiteral("item"), this);
+    item = new db::Dataset(database_ ? database_->ADO_DB.name() : QString(), QStringLiteral("item"), this);
     item->setSql(catalogs_sql::kItem);
-    cb_item->setList(item, QStringLiteral("id"), QStringLiteral("s_caption"));
+    ui_->cb_item->setList(item, QStringLiteral("id"), QStringLiteral("s_caption"));
 
-    Edit2->installEventFilter(this);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &ProductEditor::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    ui_->Edit2->installEventFilter(this);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &ProductEditor::save);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
+
+ProductEditor::~ProductEditor() = default;
 
 void ProductEditor::FormActivate()
 {
-    Edit1->setFocus();
+    ui_->Edit1->setFocus();
 }
 
-bool ProductEditor::Edit2KeyPress(const QString& typed)
+bool ProductEditor::rateKey(const QString& typed)
 {
     if (typed.isEmpty() || !typed.at(0).isPrint())
         return false; // Backspace, Enter, the caret keys and the like keep their meaning
@@ -86,18 +90,18 @@ bool ProductEditor::Edit2KeyPress(const QString& typed)
     if (c.isDigit() && c.unicode() < 128)
         return false;
     if (c == u'.' || c == u',')
-        Edit2->insert(QStringLiteral("."));
+        ui_->Edit2->insert(QStringLiteral("."));
     return true;
 }
 
 bool ProductEditor::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Edit2 && event->type() == QEvent::KeyPress) {
+    if (watched == ui_->Edit2 && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
             return false;
         bool taken = false;
-        ui::guarded([&] { taken = Edit2KeyPress(key->text()); });
+        ui::guarded([&] { taken = rateKey(key->text()); });
         return taken;
     }
     return QDialog::eventFilter(watched, event);
@@ -105,8 +109,8 @@ bool ProductEditor::eventFilter(QObject* watched, QEvent* event)
 
 void ProductEditor::openForAdd(ui::Activatable* returnTo)
 {
-    Edit1->clear();
-    Edit2->clear();
+    ui_->Edit1->clear();
+    ui_->Edit2->clear();
     setWindowTitle(QStringLiteral("Заведение нового изделия"));
     Tag = 1;
     item->open();
@@ -118,36 +122,36 @@ void ProductEditor::openForChange(qint64 id, const QString& code, const QString&
 {
     setWindowTitle(QStringLiteral("Изменение данных изделия"));
     Tag = 2;
-    Edit1->setText(code);
-    Edit2->setText(rate);
+    ui_->Edit1->setText(code);
+    ui_->Edit2->setText(rate);
     item->open();
     const auto closeGroups = qScopeGuard([this] { item->close(); });
-    cb_item->setKeyValue(group);
-    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Product, id);
+    ui_->cb_item->setKeyValue(group);
+    FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Product, id);
     ui::showModal(this, returnTo);
 }
 
-void ProductEditor::Button1Click()
+void ProductEditor::save()
 {
-    Database* dm = w_.database;
-    const QString code = Edit1->text().trimmed();
-    const QVariant group = cb_item->keyValue();
+    Database* dm = database_;
+    const QString code = ui_->Edit1->text().trimmed();
+    const QVariant group = ui_->cb_item->keyValue();
     const bool noGroup = !group.isValid() || group.isNull() || group.toLongLong() == 0;
-    if (code.isEmpty() || Edit2->text().trimmed().isEmpty() || noGroup) {
+    if (code.isEmpty() || ui_->Edit2->text().trimmed().isEmpty() || noGroup) {
         ui::Messages::error(QStringLiteral("Все поля должны быть заполнены!"));
         // on the first box still empty
-        (code.isEmpty()                      ? static_cast<QWidget*>(Edit1)
-         : Edit2->text().trimmed().isEmpty() ? static_cast<QWidget*>(Edit2)
-                                             : static_cast<QWidget*>(cb_item))
+        (code.isEmpty()                      ? static_cast<QWidget*>(ui_->Edit1)
+         : ui_->Edit2->text().trimmed().isEmpty() ? static_cast<QWidget*>(ui_->Edit2)
+                                             : static_cast<QWidget*>(ui_->cb_item))
             ->setFocus();
         return;
     }
     // The text goes into the statement as a number: anything else is refused here, not by the server.
-    if (!isRate(Edit2->text())) {
+    if (!isRate(ui_->Edit2->text())) {
         ui::Messages::error(QStringLiteral("Расценка должна быть числом, например 12 или 12.5!"));
         return;
     }
-    if (const QString problem = rateProblem(Edit2->text()); !problem.isEmpty()) {
+    if (const QString problem = rateProblem(ui_->Edit2->text()); !problem.isEmpty()) {
         ui::Messages::error(problem);
         return;
     }
@@ -158,7 +162,7 @@ void ProductEditor::Button1Click()
     }
     // The group the box shows is the group written.
     catalogs::Change change{Tag == 1 ? 0 : dm->Izdel->asLongLong(QStringLiteral("id")), FOpened};
-    const QString rate = Edit2->text();
+    const QString rate = ui_->Edit2->text();
     const catalogs::Outcome outcome =
         catalogs::saveAsking(Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) {
             return catalogs::saveProduct(dm->ADO_DB.name(), code, rate, group.toLongLong(), c);

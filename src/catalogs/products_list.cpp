@@ -1,9 +1,10 @@
 #include "catalogs/products_list.h"
 
+#include "ui_products_list.h"
+
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/product_editor.h"
 #include "db/data_module.h"
-#include "ui/window_registry.h"
 
 #include <QLocale>
 
@@ -27,41 +28,45 @@ QString rateText(const QVariant& value)
 
 } // namespace
 
-ProductsList::ProductsList(Windows& windows, QWidget* parent)
+ProductsList::ProductsList(Database* database, ProductEditor* editor, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
 {
-    setupUi(this);
-    DBGrid1->setColumns({
+    ui_ = std::make_unique<Ui::ProductsList>();
+    ui_->setupUi(this);
+    ui_->DBGrid1->setColumns({
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, true, 220},
         {QStringLiteral("massa"), QStringLiteral("Коробки"), Qt::AlignLeft | Qt::AlignVCenter, true, 120},
     });
     Setup s;
-    s.query = w_.database ? w_.database->Izdel : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.exit = Button4;
+    s.query = database_ ? database_->Izdel : nullptr;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("marka");
     s.keys = SearchKeys::OnlyUpDown;
     s.liveName = QStringLiteral("products");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &ProductsList::Button1Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &ProductsList::addProduct);
 }
 
-void ProductsList::Button1Click()
+ProductsList::~ProductsList() = default;
+
+void ProductsList::addProduct()
 {
-    db::Dataset* izdel = w_.database->Izdel;
+    db::Dataset* izdel = database_->Izdel;
     const int recNo = izdel->recNo();
-    w_.productEditor->openForAdd(this);
+    editor_->openForAdd(this);
     if (izdel->isOpen())
         izdel->setRecNo(recNo);
 }
 
-void ProductsList::Button2Click()
+void ProductsList::changeOrChoose()
 {
-    db::Dataset* izdel = w_.database->Izdel;
+    db::Dataset* izdel = database_->Izdel;
     const int recNo = izdel->recNo();
     if (choiceMode()) {
         // An empty list hands over an empty grade code and the key 0; the price editor refuses an empty product.
@@ -72,7 +77,7 @@ void ProductsList::Button2Click()
         // Nothing to change in an empty list.
         if (izdel->isEmpty())
             return;
-        w_.productEditor->openForChange(izdel->asLongLong(QStringLiteral("id")),
+        editor_->openForChange(izdel->asLongLong(QStringLiteral("id")),
                                 izdel->asString(QStringLiteral("marka")).trimmed(),
                                 rateText(izdel->value(QStringLiteral("massa"))).trimmed(),
                                 izdel->asLongLong(QStringLiteral("id_class_item")), this);

@@ -3,18 +3,27 @@
 #pragma once
 
 #include "ui/catalogue_window.h"
-#include "ui_products_list.h"
 
-struct Windows;
+#include <memory>
 
-class ProductsList : public ui::CatalogueWindow, private Ui::ProductsList {
+namespace Ui {
+class ProductsList;
+}
+
+class Database;
+class ProductEditor;
+
+class ProductsList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
-    explicit ProductsList(Windows& windows, QWidget* parent = nullptr);
+    ProductsList(Database* database, ProductEditor* editor, QWidget* parent = nullptr);
+    ~ProductsList() override;
 
-    void Button1Click();
-    void Button2Click() override;
+    void addProduct();
+    void changeOrChoose() override;
 
 private:
-    Windows& w_;
+    std::unique_ptr<Ui::ProductsList> ui_;
+    Database* database_;
+    ProductEditor* editor_;
 };

@@ -1,5 +1,7 @@
 #include "catalogs/worker_editor.h"
 
+#include "ui_worker_editor.h"
+
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/catalogue_save.h"
@@ -7,7 +9,6 @@
 #include "db/dataset.h"
 #include "ui/catalogue_window.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -20,16 +21,17 @@ constexpr int kNameLength = 254;
 
 } // namespace
 
-WorkerEditor::WorkerEditor(Windows& windows, QWidget* parent)
+WorkerEditor::WorkerEditor(Database* database, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::WorkerEditor>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(size());
-    ui::boldCaptionOnly(GroupBox1);
+    ui::boldCaptionOnly(ui_->GroupBox1);
 
-    const QString cn = w_.database ? w_.database->ADO_DB.name() : QString();
+    const QString cn = database_ ? database_->ADO_DB.name() : QString();
     staffpos = new db::Dataset(cn, QStringLiteral("staffpos"), this);
     staffpos->setSql(catalogs_sql::kStaffpos);
     department = new db::Dataset(cn, QStringLiteral("department"), this);
@@ -38,22 +40,24 @@ WorkerEditor::WorkerEditor(Windows& windows, QWidget* parent)
     roles->setSql(catalogs_sql::kRoles);
 
     const QString key = QStringLiteral("id"), shown = QStringLiteral("s_caption");
-    LCB_staffpos->setList(staffpos, key, shown);
-    LCB_department->setList(department, key, shown);
-    LCB_roles->setList(roles, key, shown);
+    ui_->LCB_staffpos->setList(staffpos, key, shown);
+    ui_->LCB_department->setList(department, key, shown);
+    ui_->LCB_roles->setList(roles, key, shown);
 
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &WorkerEditor::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkerEditor::save);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     // Wheel turns that no control takes reach the window; the lookup boxes' own wheel handling is replaced.
     installEventFilter(this);
-    for (QWidget* box : {LCB_staffpos, LCB_department, LCB_roles})
+    for (QWidget* box : {ui_->LCB_staffpos, ui_->LCB_department, ui_->LCB_roles})
         box->installEventFilter(this);
 }
 
+WorkerEditor::~WorkerEditor() = default;
+
 void WorkerEditor::FormActivate()
 {
-    Edit1->setFocus();
+    ui_->Edit1->setFocus();
 }
 
 void WorkerEditor::reopenLookups()
@@ -66,39 +70,49 @@ void WorkerEditor::reopenLookups()
 
 bool WorkerEditor::openForAdd(ui::Activatable* returnTo)
 {
-    Edit1->clear();
+    prepareAdd();
+    return ui::showModal(this, returnTo) == QDialog::Accepted;
+}
+
+void WorkerEditor::prepareAdd()
+{
+    ui_->Edit1->clear();
     setWindowTitle(QStringLiteral("Заведение данных нового работника"));
     Tag = 1;
     reopenLookups();
-    return ui::showModal(this, returnTo) == QDialog::Accepted;
 }
 
 bool WorkerEditor::openForChange(qint32 id, const QString& name, const QString& position, ui::Activatable* returnTo)
 {
+    prepareChange(id, name, position);
+    return ui::showModal(this, returnTo) == QDialog::Accepted;
+}
+
+void WorkerEditor::prepareChange(qint32 id, const QString& name, const QString& position)
+{
     setWindowTitle(QStringLiteral("Изменение данных работника"));
     Tag = 2;
     reopenLookups();
-    Edit1->setText(name);
+    ui_->Edit1->setText(name);
     FPersonId = id;
     showStoredPosition(position);
-    FOpened = catalogs::openedVersion(w_.database->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
-    return ui::showModal(this, returnTo) == QDialog::Accepted;
+    FOpened = catalogs::openedVersion(database_->ADO_DB.name(), catalogs_sql::Row::Worker, FPersonId);
 }
 
 void WorkerEditor::showStoredPosition(const QString& position)
 {
     FPosition = position;
-    LCB_department->setDisplayText(position);
-    LCB_staffpos->setDisplayText(QString());
-    LCB_roles->setDisplayText(QString());
+    ui_->LCB_department->setDisplayText(position);
+    ui_->LCB_staffpos->setDisplayText(QString());
+    ui_->LCB_roles->setDisplayText(QString());
 }
 
-void WorkerEditor::Button1Click()
+void WorkerEditor::save()
 {
-    const QString name = Edit1->text().trimmed();
+    const QString name = ui_->Edit1->text().trimmed();
     if (name.isEmpty()) {
         ui::Messages::error(QStringLiteral("ФИО нужно заполнить!"));
-        Edit1->setFocus();
+        ui_->Edit1->setFocus();
         return;
     }
     // Counted as the server counts: characters, not the two halves of an emoji.
@@ -107,9 +121,9 @@ void WorkerEditor::Button1Click()
         return;
     }
     // A change without a department chosen keeps the stored position, whatever it says.
-    const bool keepStored = Tag != 1 && !LCB_department->keyValue().isValid();
-    const QString departmentText = keepStored ? FPosition : LCB_department->displayText();
-    const QString cn = w_.database->ADO_DB.name();
+    const bool keepStored = Tag != 1 && !ui_->LCB_department->keyValue().isValid();
+    const QString departmentText = keepStored ? FPosition : ui_->LCB_department->displayText();
+    const QString cn = database_->ADO_DB.name();
     catalogs::Change change{FPersonId, FOpened};
     const catalogs::Outcome outcome =
         catalogs::saveAsking(Tag == 1 ? nullptr : &change, [&](const catalogs::Change* c) {
@@ -119,9 +133,9 @@ void WorkerEditor::Button1Click()
         accept();
 }
 
-void WorkerEditor::FormMouseWheel(bool down)
+void WorkerEditor::stepFocusedLookup(bool down)
 {
-    for (ui::LookupBox* box : {LCB_roles, LCB_staffpos, LCB_department}) {
+    for (ui::LookupBox* box : {ui_->LCB_roles, ui_->LCB_staffpos, ui_->LCB_department}) {
         if (box->hasFocus()) {
             QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
             QApplication::sendEvent(box, &press);
@@ -136,7 +150,7 @@ bool WorkerEditor::eventFilter(QObject* watched, QEvent* event)
         const auto* wheel = static_cast<QWheelEvent*>(event);
         const int delta = wheel->angleDelta().y();
         if (delta != 0)
-            ui::guarded([&] { FormMouseWheel(delta < 0); });
+            ui::guarded([&] { stepFocusedLookup(delta < 0); });
         // A lookup box under the pointer would otherwise move once more by itself.
         return watched != this;
     }

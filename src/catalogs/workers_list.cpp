@@ -1,5 +1,7 @@
 #include "catalogs/workers_list.h"
 
+#include "ui_workers_list.h"
+
 #include "catalogs/catalogs_sql.h"
 #include "catalogs/catalogue_changes.h"
 #include "catalogs/worker_editor.h"
@@ -7,37 +9,40 @@
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
-#include "ui/window_registry.h"
 
-WorkersList::WorkersList(Windows& windows, QWidget* parent)
+WorkersList::WorkersList(Database* database, WorkerEditor* editor, QWidget* parent)
     : ui::CatalogueWindow(parent)
-    , w_(windows)
+    , database_(database)
+    , editor_(editor)
 {
-    setupUi(this);
-    DBGrid1->setColumns({
+    ui_ = std::make_unique<Ui::WorkersList>();
+    ui_->setupUi(this);
+    ui_->DBGrid1->setColumns({
         {QStringLiteral("fio"), QStringLiteral("ФИО"), Qt::AlignLeft | Qt::AlignVCenter, true, 260},
         {QStringLiteral("s_staffpos_hl"), QStringLiteral("Должность"), Qt::AlignLeft | Qt::AlignVCenter, true, 240},
     });
     Setup s;
-    s.query = w_.database ? w_.database->Workers : nullptr;
-    s.grid = DBGrid1;
-    s.search = Edit1;
-    s.add = Button1;
-    s.second = Button2;
-    s.remove = Button3;
-    s.exit = Button4;
+    s.query = database_ ? database_->Workers : nullptr;
+    s.grid = ui_->DBGrid1;
+    s.search = ui_->Edit1;
+    s.add = ui_->Button1;
+    s.second = ui_->Button2;
+    s.remove = ui_->Button3;
+    s.exit = ui_->Button4;
     s.searchField = QStringLiteral("fio");
     s.keys = SearchKeys::EditKeysDiscarded;
     s.liveName = QStringLiteral("workers");
     setUpCatalogue(s);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &WorkersList::Button1Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &WorkersList::Button3Click);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &WorkersList::addWorker);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &WorkersList::deleteWorker);
 }
 
-void WorkersList::Button1Click()
+WorkersList::~WorkersList() = default;
+
+void WorkersList::addWorker()
 {
-    const bool saved = w_.workerEditor->openForAdd(this);
-    db::Dataset* workers = w_.database->Workers;
+    const bool saved = editor_->openForAdd(this);
+    db::Dataset* workers = database_->Workers;
     // After a committed change a failed re-read must not read as "not done": repeating it would add the worker twice.
     const auto reread = [workers] {
         workers->close();
@@ -49,9 +54,9 @@ void WorkersList::Button1Click()
         reread();
 }
 
-void WorkersList::Button2Click()
+void WorkersList::changeOrChoose()
 {
-    db::Dataset* workers = w_.database->Workers;
+    db::Dataset* workers = database_->Workers;
     if (choiceMode()) {
         if (emptyChoiceRefused())
             return;
@@ -62,7 +67,7 @@ void WorkersList::Button2Click()
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    if (w_.workerEditor->openForChange(workers->asInt(QStringLiteral("id")),
+    if (editor_->openForChange(workers->asInt(QStringLiteral("id")),
                                 workers->asString(QStringLiteral("fio")).trimmed(),
                                 workers->asString(QStringLiteral("s_staffpos_hl")), this))
         db::rereadAfterCommit([&] { reloadAt(recNo); });
@@ -70,15 +75,15 @@ void WorkersList::Button2Click()
         reloadAt(recNo);
 }
 
-void WorkersList::Button3Click()
+void WorkersList::deleteWorker()
 {
-    db::Dataset* workers = w_.database->Workers;
+    db::Dataset* workers = database_->Workers;
     if (!ui::Messages::question(QStringLiteral("Удалить работника?")))
         return;
     if (workers->isEmpty())
         return;
     const int recNo = workers->recNo();
-    db::Command del(w_.database->ADO_DB.name(), QStringLiteral("cmd_person"));
+    db::Command del(database_->ADO_DB.name(), QStringLiteral("cmd_person"));
     del.setText(catalogs_sql::deleteWorker(workers->asInt(QStringLiteral("id"))));
     try {
         if (del.execute() == 0) {

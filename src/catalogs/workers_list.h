@@ -3,19 +3,28 @@
 #pragma once
 
 #include "ui/catalogue_window.h"
-#include "ui_workers_list.h"
 
-struct Windows;
+#include <memory>
 
-class WorkersList : public ui::CatalogueWindow, private Ui::WorkersList {
+namespace Ui {
+class WorkersList;
+}
+
+class Database;
+class WorkerEditor;
+
+class WorkersList : public ui::CatalogueWindow {
     Q_OBJECT
 public:
-    explicit WorkersList(Windows& windows, QWidget* parent = nullptr);
+    WorkersList(Database* database, WorkerEditor* editor, QWidget* parent = nullptr);
+    ~WorkersList() override;
 
-    void Button1Click();
-    void Button2Click() override;
-    void Button3Click();
+    void addWorker();
+    void changeOrChoose() override;
+    void deleteWorker();
 
 private:
-    Windows& w_;
+    std::unique_ptr<Ui::WorkersList> ui_;
+    Database* database_;
+    WorkerEditor* editor_;
 };

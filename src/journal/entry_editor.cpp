@@ -1,7 +1,7 @@
 #include "journal/entry_editor.h"
 
-#include "catalogs/operation_prices_list.h"
-#include "catalogs/workers_list.h"
+#include "ui_entry_editor.h"
+
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
@@ -10,8 +10,8 @@
 #include "format/values.h"
 #include "journal/journal_changes.h"
 #include "journal/journal_sql.h"
-#include "journal/journal_window.h"
-#include "ui/window_registry.h"
+#include "journal/journal_host.h"
+#include "ui/catalogue_window.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -51,39 +51,44 @@ double floatNumber(const QString& text)
 
 } // namespace
 
-EntryEditor::EntryEditor(Windows& windows, QWidget* parent)
+EntryEditor::EntryEditor(Database* database, journal::Host& host, QWidget* centreOver, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , database_(database)
+    , host_(host)
+    , centreOver_(centreOver)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::EntryEditor>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    ui::boldCaptionOnly(GroupBox1);
+    ui::boldCaptionOnly(ui_->GroupBox1);
 
-    for (QLineEdit* box : {Edit3, Edit5, Edit4, Edit6})
+    for (QLineEdit* box : {ui_->Edit3, ui_->Edit5, ui_->Edit4, ui_->Edit6})
         ui::digitsOnly(box);
     // Leaving the quantity or the hours recalculates the price boxes.
-    Edit3->installEventFilter(this);
-    Edit6->installEventFilter(this);
-    Edit1->installEventFilter(this);
-    Edit2->installEventFilter(this);
-    Edit5->setEnabled(false);
-    Label6->setEnabled(false);
+    ui_->Edit3->installEventFilter(this);
+    ui_->Edit6->installEventFilter(this);
+    ui_->Edit1->installEventFilter(this);
+    ui_->Edit2->installEventFilter(this);
+    ui_->Edit5->setEnabled(false);
+    ui_->Label6->setEnabled(false);
     // Enter saves from every box: only "Запись" is the default, whichever button had the focus before (a "..." that
     // had it would otherwise stay the default and open its chooser). Enter on a focused button still presses it.
-    for (QPushButton* b : {Button3, Button4, Button2}) {
+    for (QPushButton* b : {ui_->Button3, ui_->Button4, ui_->Button2}) {
         b->setAutoDefault(false);
         b->installEventFilter(this);
     }
 
-    if (w_.database) {
-        SmenaIU = new db::Command(w_.database->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
+    if (database_) {
+        SmenaIU = new db::Command(database_->ADO_DB.name(), QStringLiteral("SmenaIU"), this);
     }
 
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &EntryEditor::Button3Click);
-    ui::connectGuarded(Button4, &QPushButton::clicked, this, &EntryEditor::Button4Click);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &EntryEditor::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &EntryEditor::chooseWorker);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &EntryEditor::chooseOperation);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &EntryEditor::saveRow);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
+
+EntryEditor::~EntryEditor() = default;
 
 // ---- openings ----
 
@@ -93,13 +98,13 @@ void EntryEditor::prepareNew(const QDate& date, int shift, bool dayOff, const QD
     FDayOff = dayOff;
     expectedDay_ = shownDay.isValid() ? shownDay : date;
     rowBasePrice_ = 0;
-    DTimeP->setDate(date);
-    Edit1->clear();
-    Edit2->clear();
-    Edit3->clear();
-    Edit5->clear();
-    Edit4->setText(QStringLiteral("0"));
-    Edit6->setText(QStringLiteral("0"));
+    ui_->DTimeP->setDate(date);
+    ui_->Edit1->clear();
+    ui_->Edit2->clear();
+    ui_->Edit3->clear();
+    ui_->Edit5->clear();
+    ui_->Edit4->setText(QStringLiteral("0"));
+    ui_->Edit6->setText(QStringLiteral("0"));
     setWindowTitle(QStringLiteral("Заведение новой позиции"));
     Tag = 1;
 }
@@ -113,59 +118,59 @@ void EntryEditor::prepareChange(db::Dataset* journal, int shift, bool dayOff)
     opened_ = journal::ShownRow::current(*journal);
     expectedDay_ = opened_.date;
     FPrice = journal->asDouble(QStringLiteral("cena"));
-    Edit7->setText(shown(FPrice));
-    Edit9->setText(shown(journal->asDouble(QStringLiteral("kol_vo")) * FPrice));
-    DTimeP->setDate(journal->value(QStringLiteral("data")).toDate());
-    Edit1->setText(journal->asString(QStringLiteral("fio")).trimmed());
+    ui_->Edit7->setText(shown(FPrice));
+    ui_->Edit9->setText(shown(journal->asDouble(QStringLiteral("kol_vo")) * FPrice));
+    ui_->DTimeP->setDate(journal->value(QStringLiteral("data")).toDate());
+    ui_->Edit1->setText(journal->asString(QStringLiteral("fio")).trimmed());
     const QString vid = journal->asString(QStringLiteral("vid")).trimmed();
-    Edit2->setText(journal->asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") + vid +
+    ui_->Edit2->setText(journal->asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") + vid +
                    QStringLiteral("; ") + kindText(journal->asInt(QStringLiteral("naimen"))));
-    Edit3->setText(journal->asString(QStringLiteral("kol_vo")).trimmed());
-    Edit4->setText(journal->asString(QStringLiteral("brak")).trimmed());
+    ui_->Edit3->setText(journal->asString(QStringLiteral("kol_vo")).trimmed());
+    ui_->Edit4->setText(journal->asString(QStringLiteral("brak")).trimmed());
     FWorkerId = journal->asInt(QStringLiteral("w_id"));
     FProductId = journal->asInt(QStringLiteral("i_id"));
     FOperId = journal->asInt(QStringLiteral("o_id"));
-    Edit6->setText(QString::number(journal->asInt(QStringLiteral("time"))));
+    ui_->Edit6->setText(QString::number(journal->asInt(QStringLiteral("time"))));
 
     // The price list is closed while the editor is open; the base price box shows the row's operation's base price,
     // read while the list stands on it.
-    db::Dataset* oper = w_.database->Oper;
+    db::Dataset* oper = database_->Oper;
     oper->setFilter(QStringLiteral("id=") + QString::number(FOperId));
     oper->setFiltered(true);
     oper->open();
     rowBasePrice_ = oper->isEmpty() ? 0.0 : oper->asDouble(QStringLiteral("cena"));
     oper->setFiltered(false);
     oper->close();
-    Edit8->setText(shown(rowBasePrice_));
+    ui_->Edit8->setText(shown(rowBasePrice_));
 
     // On opening only the operation kind decides whether the row is a painting one.
     setPaint(isPaint(vid));
     if (isPaint(vid))
-        Edit5->setText(journal->asString(QStringLiteral("color")).trimmed());
+        ui_->Edit5->setText(journal->asString(QStringLiteral("color")).trimmed());
 }
 
 void EntryEditor::placeOnShow(bool)
 {
-    if (parentWidget() == nullptr && w_.journal)
-        move(w_.journal->geometry().center() - rect().center());
+    if (parentWidget() == nullptr && centreOver_)
+        move(centreOver_->geometry().center() - rect().center());
 }
 
 void EntryEditor::FormActivate()
 {
-    Button3->setFocus();
+    ui_->Button3->setFocus();
 }
 
 bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonRelease:
-        if (watched == Edit1 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            ui::guarded([this] { Button3Click(); });
-        else if (watched == Edit2 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            ui::guarded([this] { Button4Click(); });
+        if (watched == ui_->Edit1 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            ui::guarded([this] { chooseWorker(); });
+        else if (watched == ui_->Edit2 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            ui::guarded([this] { chooseOperation(); });
         break;
     case QEvent::KeyPress:
-        if (watched == Button3 || watched == Button4 || watched == Button2) {
+        if (watched == ui_->Button3 || watched == ui_->Button4 || watched == ui_->Button2) {
             const auto* key = static_cast<QKeyEvent*>(event);
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->modifiers()) {
                 static_cast<QPushButton*>(watched)->click();
@@ -175,10 +180,10 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::FocusOut:
         // Leaving the box for another control of the editor; not a message box or another window coming up.
-        if (watched == Edit3 || watched == Edit6) {
+        if (watched == ui_->Edit3 || watched == ui_->Edit6) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                ui::guarded([this] { Edit6Exit(); });
+                ui::guarded([this] { recalculatePrices(); });
         }
         break;
     default:
@@ -189,21 +194,19 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event)
 
 // ---- choosers ----
 
-void EntryEditor::Button3Click()
+void EntryEditor::chooseWorker()
 {
-    WorkersList* list = w_.workersList;
+    ui::CatalogueWindow* list = host_.catalogue(journal::Catalogue::Workers);
     const ui::CatalogueChoice choice = list->choose(this);
-    if (choice.made) {
-        Edit1->setText(choice.name.trimmed());
-        FWorkerId = choice.id;
-    }
-    focusAfterChooser(Button3, choice.made);
+    if (choice.made)
+        takeWorker(choice.id, choice.name.trimmed());
+    focusAfterChooser(ui_->Button3, choice.made);
 }
 
-void EntryEditor::Button4Click()
+void EntryEditor::chooseOperation()
 {
-    OperationPricesList* list = w_.operationPricesList;
-    db::Dataset* oper = w_.database->Oper;
+    ui::CatalogueWindow* list = host_.catalogue(journal::Catalogue::OperationPrices);
+    db::Dataset* oper = database_->Oper;
     list->prepareChoice();
     oper->first();
     if (Tag != 1 && !oper->locate(QStringLiteral("id"), opened_.operId))
@@ -226,9 +229,9 @@ void EntryEditor::Button4Click()
     else if (onRow)
         oper->locate(QStringLiteral("id"), leftOn);
 
-    setPaint(isPaint(Edit2->text()));
-    Edit6Exit();
-    focusAfterChooser(Button4, choice.made && onRow);
+    setPaint(isPaint(ui_->Edit2->text()));
+    recalculatePrices();
+    focusAfterChooser(ui_->Button4, choice.made && onRow);
 }
 
 void EntryEditor::focusAfterChooser(QPushButton* chooser, bool chosen)
@@ -237,12 +240,12 @@ void EntryEditor::focusAfterChooser(QPushButton* chooser, bool chosen)
         focusOn(chooser);
         return;
     }
-    const QList<QWidget*> road{Button3, Button4, Edit3, Edit6, Edit5, DTimeP, Edit4, Button1};
+    const QList<QWidget*> road{ui_->Button3, ui_->Button4, ui_->Edit3, ui_->Edit6, ui_->Edit5, ui_->DTimeP, ui_->Edit4, ui_->Button1};
     const auto needsValue = [this](QWidget* w) {
-        if (w == Button3)
-            return Edit1->text().trimmed().isEmpty();
-        if (w == Button4)
-            return Edit2->text().trimmed().isEmpty();
+        if (w == ui_->Button3)
+            return ui_->Edit1->text().trimmed().isEmpty();
+        if (w == ui_->Button4)
+            return ui_->Edit2->text().trimmed().isEmpty();
         auto* box = qobject_cast<QLineEdit*>(w);
         return box && box->isEnabled() && box->text().trimmed().isEmpty();
     };
@@ -269,27 +272,41 @@ void EntryEditor::focusOn(QWidget* control)
         box->selectAll();
 }
 
+void EntryEditor::takeWorker(qint32 id, const QString& name)
+{
+    ui_->Edit1->setText(name);
+    FWorkerId = id;
+}
+
+void EntryEditor::takeOperation(qint32 operId, qint32 productId, double price, const QString& shownText)
+{
+    FOperId = operId;
+    FProductId = productId;
+    FPrice = price;
+    ui_->Edit2->setText(shownText);
+}
+
 void EntryEditor::takeOperation()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     db::Dataset* oper = dm->Oper;
-    FProductId = oper->asInt(QStringLiteral("i_id"));
-    FOperId = oper->asInt(QStringLiteral("id"));
-    FPrice = finalPrice(oper->asDouble(QStringLiteral("cena")), FDayOff, FShift);
+    const qint32 productId = oper->asInt(QStringLiteral("i_id"));
     db::Dataset product(dm->ADO_DB.name(), QStringLiteral("Control"));
-    product.setSqlLines({journal_sql::productMark(FProductId)});
+    product.setSqlLines({journal_sql::productMark(productId)});
     product.open();
     const QString mark = product.isEmpty() ? QString() : product.asString(QStringLiteral("marka"));
-    Edit2->setText(mark.trimmed() + QStringLiteral("; ") + oper->asString(QStringLiteral("VID")).trimmed() +
-                   QStringLiteral("; ") + kindText(oper->asInt(QStringLiteral("NAIMEN"))));
+    takeOperation(oper->asInt(QStringLiteral("id")), productId,
+                  finalPrice(oper->asDouble(QStringLiteral("cena")), FDayOff, FShift),
+                  mark.trimmed() + QStringLiteral("; ") + oper->asString(QStringLiteral("VID")).trimmed() +
+                      QStringLiteral("; ") + kindText(oper->asInt(QStringLiteral("NAIMEN"))));
 }
 
 void EntryEditor::setPaint(bool on)
 {
     if (!on)
-        Edit5->clear(); // no colour for an operation without paint
-    Edit5->setEnabled(on);
-    Label6->setEnabled(on);
+        ui_->Edit5->clear(); // no colour for an operation without paint
+    ui_->Edit5->setEnabled(on);
+    ui_->Label6->setEnabled(on);
 }
 
 // ---- prices ----
@@ -317,19 +334,19 @@ bool EntryEditor::isPaint(const QString& text)
     return text.toUpper().contains(QStringLiteral("КРАСКА"));
 }
 
-void EntryEditor::Edit6Exit()
+void EntryEditor::recalculatePrices()
 {
-    if (Edit6->text().isEmpty())
-        Edit6->setText(QStringLiteral("0"));
-    wholeNumber(Edit6->text());
-    if (Edit3->text().isEmpty())
-        Edit3->setText(QStringLiteral("0"));
-    Edit7->setText(shown(FPrice));
-    db::Dataset* oper = w_.database->Oper;
+    if (ui_->Edit6->text().isEmpty())
+        ui_->Edit6->setText(QStringLiteral("0"));
+    wholeNumber(ui_->Edit6->text());
+    if (ui_->Edit3->text().isEmpty())
+        ui_->Edit3->setText(QStringLiteral("0"));
+    ui_->Edit7->setText(shown(FPrice));
+    db::Dataset* oper = database_->Oper;
     const bool hasRow = oper->isOpen() && !oper->isEmpty();
     // A changed row not priced again: the base price of its own operation, not 0 or another row's.
-    Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : rowBasePrice_));
-    Edit9->setText(shown(floatNumber(Edit3->text()) * FPrice));
+    ui_->Edit8->setText(shown(hasRow ? oper->asDouble(QStringLiteral("cena")) : rowBasePrice_));
+    ui_->Edit9->setText(shown(floatNumber(ui_->Edit3->text()) * FPrice));
 }
 
 // ---- save ----
@@ -345,10 +362,10 @@ bool EntryEditor::numbersFit()
         const char* max;
     };
     const Limit limits[] = {
-        {Edit3, "Кол-во", "999999999999999"},
-        {Edit4, "Брак", "32767"},
-        {Edit5, "Цвет", "2147483647"},
-        {Edit6, "Время", "32767"},
+        {ui_->Edit3, "Кол-во", "999999999999999"},
+        {ui_->Edit4, "Брак", "32767"},
+        {ui_->Edit5, "Цвет", "2147483647"},
+        {ui_->Edit6, "Время", "32767"},
     };
     for (const Limit& l : limits) {
         QString digits = l.box->text().trimmed();
@@ -368,29 +385,29 @@ bool EntryEditor::numbersFit()
     return true;
 }
 
-void EntryEditor::Button1Click()
+void EntryEditor::saveRow()
 {
-    const QString worker = Edit1->text().trimmed();
-    const QString operation = Edit2->text().trimmed();
-    const QString quantity = Edit3->text().trimmed();
-    const QString rejects = Edit4->text().trimmed();
-    const QString color = Edit5->text().trimmed();
-    const QString hours = Edit6->text().trimmed();
+    const QString worker = ui_->Edit1->text().trimmed();
+    const QString operation = ui_->Edit2->text().trimmed();
+    const QString quantity = ui_->Edit3->text().trimmed();
+    const QString rejects = ui_->Edit4->text().trimmed();
+    const QString color = ui_->Edit5->text().trimmed();
+    const QString hours = ui_->Edit6->text().trimmed();
     // The first empty field, in the order of the checks; the focus goes there once the message is read (the
     // worker and the operation through their "...").
     QWidget* empty = nullptr;
     if (worker.isEmpty())
-        empty = Button3;
+        empty = ui_->Button3;
     else if (operation.isEmpty())
-        empty = Button4;
+        empty = ui_->Button4;
     else if (quantity.isEmpty())
-        empty = Edit3;
+        empty = ui_->Edit3;
     else if (rejects.isEmpty())
-        empty = Edit4;
-    else if (isPaint(Edit2->text()) && color.isEmpty())
-        empty = Edit5;
+        empty = ui_->Edit4;
+    else if (isPaint(ui_->Edit2->text()) && color.isEmpty())
+        empty = ui_->Edit5;
     else if (hours.isEmpty())
-        empty = Edit6;
+        empty = ui_->Edit6;
     if (empty) {
         ui::Messages::error(kAllFields);
         focusOn(empty);
@@ -404,7 +421,7 @@ void EntryEditor::Button1Click()
         return;
     }
 
-    if (!otherDayConfirmed(DTimeP->date(), Tag != 1))
+    if (!otherDayConfirmed(ui_->DTimeP->date(), Tag != 1))
         return;
 
     journal_sql::EntryRow row;
@@ -417,7 +434,7 @@ void EntryEditor::Button1Click()
     row.hours = hours;
     row.shift = FShift;
     row.color = color.isEmpty() ? 0 : wholeNumber(color);
-    row.date = DTimeP->date();
+    row.date = ui_->DTimeP->date();
     row.today = QDate::currentDate();
     const bool change = Tag != 1;
     if (change)
@@ -438,13 +455,13 @@ bool EntryEditor::otherDayConfirmed(const QDate& day, bool change)
                      .arg(from, to);
     if (ui::Messages::question(text, QStringLiteral("Другой день")))
         return true;
-    DTimeP->setFocus(Qt::OtherFocusReason);
+    ui_->DTimeP->setFocus(Qt::OtherFocusReason);
     return false;
 }
 
 void EntryEditor::save(const journal_sql::EntryRow& row, bool change)
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     journal_sql::EntryRow written = row;
     if (!change)
         written.rowId.clear();
@@ -479,7 +496,7 @@ void EntryEditor::save(const journal_sql::EntryRow& row, bool change)
     dm->H_Tabel_1->close();
     dm->H_Tabel_2->close();
     dm->H_Tabel_3->close();
-    for (QLineEdit* box : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9})
+    for (QLineEdit* box : {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7, ui_->Edit8, ui_->Edit9})
         box->clear();
     accept();
 }

@@ -3,11 +3,20 @@
 
 #include "journal/journal_changes.h"
 #include "ui/messages.h"
-#include "ui_entry_editor.h"
 
 #include <QDialog>
 
-struct Windows;
+#include <memory>
+
+namespace Ui {
+class EntryEditor;
+}
+
+class Database;
+class QPushButton;
+namespace journal {
+class Host;
+}
 namespace db {
 class Command;
 class Dataset;
@@ -16,19 +25,23 @@ namespace journal_sql {
 struct EntryRow;
 }
 
-class EntryEditor : public ui::Dialog, private Ui::EntryEditor {
+class EntryEditor : public ui::Dialog {
     Q_OBJECT
 public:
-    explicit EntryEditor(Windows& windows, QWidget* parent = nullptr);
+    // host: the choosers of workers and operations; centreOver: the window it opens over (the journal).
+    EntryEditor(Database* database, journal::Host& host, QWidget* centreOver, QWidget* parent = nullptr);
+    ~EntryEditor() override;
 
-    // 1: a new row; any other value: a change of the current row of the journal's shift query.
-    int Tag = 1;
-    qint32 FWorkerId = 0;
-    qint32 FOperId = 0; // the operation price row (accounts_dep.oper.id), not the operation kind
-    qint32 FProductId = 0;
-    double FPrice = 0; // the final piece price, unrounded
-
-    db::Command* SmenaIU = nullptr;
+    // True while the editor changes a row of the journal, false for a new one.
+    bool changesRow() const { return Tag != 1; }
+    qint32 workerId() const { return FWorkerId; }
+    qint32 operationId() const { return FOperId; }
+    qint32 productId() const { return FProductId; }
+    double price() const { return FPrice; }
+    // What a chooser hands over: the worker, and the operation price row with its product, final piece price and
+    // the text the operation box shows.
+    void takeWorker(qint32 id, const QString& name);
+    void takeOperation(qint32 operId, qint32 productId, double price, const QString& shownText);
 
     // The journal's openings: for a new row on the given date, and for a change of the journal query's current row;
     // each with the journal's shift and its day-off flag, which price the row.
@@ -37,10 +50,11 @@ public:
     void prepareChange(db::Dataset* journal, int shift, bool dayOff);
 
     void FormActivate() override;
-    void Button3Click(); // worker chooser
-    void Button4Click(); // operation chooser
-    void Edit6Exit();    // recalculation of the price boxes
-    void Button1Click(); // "Запись"
+    // The two "..." choosers, the price boxes recalculated (leaving the quantity or the hours), "Запись".
+    void chooseWorker();
+    void chooseOperation();
+    void recalculatePrices();
+    void saveRow();
 
     // The piece price of a row: the base price, doubled on a day off, then times 1.2 in shift 3 or 1.5 in
     // overtime (shift 4).
@@ -56,6 +70,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::EntryEditor> ui_;
     // The hand-over of the operation chooser: product, operation, price and the operation text from the current
     // row of the price list.
     void takeOperation();
@@ -71,7 +86,18 @@ private:
     // asked first, "Нет" by default. True to go on.
     bool otherDayConfirmed(const QDate& day, bool change);
 
-    Windows& w_;
+    // 1: a new row; any other value: a change of the current row of the journal's shift query.
+    int Tag = 1;
+    qint32 FWorkerId = 0;
+    qint32 FOperId = 0; // the operation price row (accounts_dep.oper.id), not the operation kind
+    qint32 FProductId = 0;
+    double FPrice = 0; // the final piece price, unrounded
+
+    db::Command* SmenaIU = nullptr;
+
+    Database* database_;
+    journal::Host& host_;
+    QWidget* centreOver_;
     int FShift = 1;
     bool FDayOff = false;
     // The row a change opened, as the journal showed it: the save changes this row only while it is still so.

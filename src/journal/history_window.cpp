@@ -3,6 +3,7 @@
 #include "db/command.h"
 #include "format/values.h"
 #include "journal/journal_sql.h"
+#include "ui/messages.h"
 #include "ui/window_place.h"
 
 #include <QDateTime>
@@ -73,7 +74,7 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     List->setAccessibleName(QStringLiteral("История"));
     auto* close = new QPushButton(QStringLiteral("Выход"), this);
     close->setObjectName(QStringLiteral("Button1"));
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    ui::connectGuarded(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(List);
     layout->addWidget(close, 0, Qt::AlignRight);

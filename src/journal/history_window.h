@@ -26,8 +26,7 @@ public:
     static QString changes(const QString& action, const QString& oldJson, const QString& newJson,
                            const Names& names = {});
 
-    QTableWidget* List = nullptr;
-
 private:
+    QTableWidget* List = nullptr;
     void fill(const QString& connectionName, const QString& statement);
 };

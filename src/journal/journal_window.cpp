@@ -1,9 +1,7 @@
 #include "journal/journal_window.h"
 
-#include "catalogs/operation_kinds_list.h"
-#include "catalogs/operation_prices_list.h"
-#include "catalogs/products_list.h"
-#include "catalogs/workers_list.h"
+#include "ui_journal_window.h"
+
 #include "db/closed_months.h"
 #include "db/command.h"
 #include "db/connection_string.h"
@@ -22,10 +20,8 @@
 #include "journal/journal_changes.h"
 #include "journal/journal_day.h"
 #include "journal/journal_sql.h"
-#include "reports/reports_window.h"
-#include "timesheet/timesheet_window.h"
+#include "ui/catalogue_window.h"
 #include "ui/window_place.h"
-#include "ui/window_registry.h"
 
 #include <QCalendarWidget>
 #include <QDateTime>
@@ -65,18 +61,20 @@ void setFlagLook(QWidget* w, bool on, const QColor& color)
 
 } // namespace
 
-JournalWindow::JournalWindow(Windows& windows, QWidget* parent)
+JournalWindow::JournalWindow(const journal::Launch& launch, journal::Host& host, QWidget* parent)
     : ui::Dialog(parent)
-    , w_(windows)
+    , launch_(launch)
+    , host_(host)
 {
-    w_.journal = this;
     // The connection and the authorization window come first: the user waits for that window, and this one, hidden
     // until the code is accepted, is built while it is already on the screen.
-    FormCreate();
+    connectDatabase();
     buildWindow();
+    // A window of its own, not a child: it is placed over the journal, not inside it.
+    entryEditor_ = new EntryEditor(database_, host_, this);
     if (ver) { // connected
-        DBGrid2->setDataset(w_.database->Smena1);
-        RadioButtonClick(FShift);
+        ui_->DBGrid2->setDataset(database_->Smena1);
+        showShift(FShift);
         Timer1->start();
         for (int s = 1; s <= 4; ++s) {
             live_[s] = new ui::LiveRefresh(this, [this, s] { reread(s); });
@@ -84,7 +82,7 @@ JournalWindow::JournalWindow(Windows& windows, QWidget* parent)
             connect(live_[s], &ui::LiveRefresh::readFailed, this, [this] { updateTotals(); });
             connect(live_[s], &ui::LiveRefresh::current, this, [this] { updateTotals(); });
         }
-        db::Listener* listener = w_.database->announcements();
+        db::Listener* listener = database_->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             if (channel == QLatin1String(db::kJournalChannel))
                 journalChanged(payload);
@@ -108,9 +106,15 @@ JournalWindow::JournalWindow(Windows& windows, QWidget* parent)
     }
 }
 
+JournalWindow::~JournalWindow()
+{
+    delete entryEditor_;
+}
+
 void JournalWindow::buildWindow()
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::JournalWindow>();
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // Resizable, its list growing with it; it opens where and as large as it was left, within the screen.
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
@@ -165,13 +169,13 @@ void JournalWindow::buildWindow()
             c.widest = QStringLiteral("0000000000");
         else if (c.field == u"time")
             c.widest = QStringLiteral("00000");
-    DBGrid2->setColumns(columns);
+    ui_->DBGrid2->setColumns(columns);
     // The acceptance mark: bold, green when accepted, red otherwise; other cells as usual.
-    DBGrid2->setCellStyler([this](int row, const QString& field) {
+    ui_->DBGrid2->setCellStyler([this](int row, const QString& field) {
         ui::CellStyle s;
         if (field != u"ok")
             return s;
-        db::Dataset* d = DBGrid2->dataset();
+        db::Dataset* d = ui_->DBGrid2->dataset();
         const int c = d ? d->fieldIndex(QStringLiteral("ok")) : -1;
         const QString mark = c < 0 ? QString() : d->valueAt(row, c).toString();
         s.bold = true;
@@ -183,70 +187,72 @@ void JournalWindow::buildWindow()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(30000);
 
-    QRadioButton* shiftButtons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    QRadioButton* shiftButtons[] = {ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3, ui_->RadioButton4};
     for (int shift = 1; shift <= 4; ++shift)
-        connect(shiftButtons[shift - 1], &QRadioButton::toggled, this, [this, shift](bool on) {
-            if (on)
-                RadioButtonClick(shift);
-        });
-    connect(CBox1, &QCheckBox::toggled, this, [this] { CBox1Click(); });
-    DateT->installEventFilter(this);
+        ui::connectGuarded(shiftButtons[shift - 1], &QRadioButton::toggled, this,
+                           [this, shift, button = shiftButtons[shift - 1]] {
+                               if (button->isChecked())
+                                   showShift(shift);
+                           });
+    ui::connectGuarded(ui_->CBox1, &QCheckBox::toggled, this, &JournalWindow::showDayOffFlag);
+    ui_->DateT->installEventFilter(this);
     // However the calendar closes (a day picked, Enter, Escape, a click outside), the day change runs once it has
     // closed and the picked day is in the box.
-    calendarPopup_ = DateT->calendarWidget()->window();
+    calendarPopup_ = ui_->DateT->calendarWidget()->window();
     calendarPopup_->installEventFilter(this);
-    ui::connectGuarded(Button8, &QPushButton::clicked, this, &JournalWindow::Button8Click);
-    ui::connectGuarded(Button1, &QPushButton::clicked, this, &JournalWindow::Button1Click);
-    ui::connectGuarded(Button2, &QPushButton::clicked, this, &JournalWindow::Button2Click);
-    ui::connectGuarded(Button3, &QPushButton::clicked, this, &JournalWindow::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    ui::connectGuarded(DBGrid2, &QAbstractItemView::doubleClicked, this, &JournalWindow::DBGrid2DblClick);
-    ui::connectGuarded(N1, &QAction::triggered, this, &JournalWindow::N1Click);
-    ui::connectGuarded(N3, &QAction::triggered, this, &JournalWindow::N3Click);
-    ui::connectGuarded(N4, &QAction::triggered, this, &JournalWindow::N4Click);
-    ui::connectGuarded(N6, &QAction::triggered, this, &JournalWindow::N6Click);
-    connect(N8, &QAction::triggered, this, [this] { N8Click(); });
-    ui::connectGuarded(N11, &QAction::triggered, this, &JournalWindow::N11Click);
-    ui::connectGuarded(N10, &QAction::triggered, this, &JournalWindow::N10Click);
-    connect(N5, &QAction::triggered, this, [this] { Button4Click(); });
-    ui::connectGuarded(N13, &QAction::triggered, this, &JournalWindow::N13Click);
-    ui::connectGuarded(N14, &QAction::triggered, this, &JournalWindow::N14Click);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    ui::connectGuarded(ui_->Button8, &QPushButton::clicked, this, &JournalWindow::rereadDay);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &JournalWindow::addRow);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &JournalWindow::changeRow);
+    ui::connectGuarded(ui_->Button3, &QPushButton::clicked, this, &JournalWindow::deleteRow);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &JournalWindow::quit);
+    ui::connectGuarded(ui_->DBGrid2, &QAbstractItemView::doubleClicked, this, &JournalWindow::acceptRow);
+    ui::connectGuarded(N1, &QAction::triggered, this, &JournalWindow::openWorkers);
+    ui::connectGuarded(N3, &QAction::triggered, this, &JournalWindow::openProducts);
+    ui::connectGuarded(N4, &QAction::triggered, this, &JournalWindow::openPrices);
+    ui::connectGuarded(N6, &QAction::triggered, this, &JournalWindow::openOperationKinds);
+    ui::connectGuarded(N8, &QAction::triggered, this, &JournalWindow::openOvertime);
+    ui::connectGuarded(N11, &QAction::triggered, this, &JournalWindow::openTimesheet);
+    ui::connectGuarded(N10, &QAction::triggered, this, &JournalWindow::openReports);
+    ui::connectGuarded(N5, &QAction::triggered, this, &JournalWindow::quit);
+    ui::connectGuarded(N13, &QAction::triggered, this, &JournalWindow::showRowHistory);
+    ui::connectGuarded(N14, &QAction::triggered, this, &JournalWindow::showDeletedRows);
+    // Not through the handler guard: the check says its own problems, and what the data layer has to tell only when
+    // no other box is open (ui::Messages::backgroundFine), which the guard would not wait for.
+    connect(Timer1, &QTimer::timeout, this, [this] { periodicBuildCheck(); });
     setUpKeys();
-    ui::rememberPlace(this, {DBGrid2});
+    ui::rememberPlace(this, {ui_->DBGrid2});
 
     styleShiftButtons();
-    CBox1Click();
+    showDayOffFlag();
 }
 
 // ---- start-up ----
 
-void JournalWindow::FormCreate()
+void JournalWindow::connectDatabase()
 {
     try {
-        w_.database = new Database(this);
-        Database* dm = w_.database;
+        database_ = new Database(this);
+        Database* dm = database_;
         dm->showRefusal = [](const QString& message) { ui::Messages::error(message); };
         ui::Messages::setTransactionProbe(&db::anyTransactionOpen);
         ui::Messages::setNoticeSource(&db::takeNotices);
-        if (w_.service.isEmpty() && !db::builtinConnectionAllowed()) {
+        if (launch_.service.isEmpty() && !db::builtinConnectionAllowed()) {
             // The administrator allows only personal logins here, and none is set up for this user.
-            if (w_.withdrawAuthorization)
-                w_.withdrawAuthorization();
+            host_.withdrawAuthorization();
             const QString details =
                 QStringLiteral("Настройка рабочего места: builtin_connection = off в %1\n")
                     .arg(db::workstationSettingsFile()) +
-                db::connectionDescription(w_.arg1, w_.arg2, QString::fromLatin1(db::kDefaultService));
+                db::connectionDescription(launch_.arg1, launch_.arg2, QString::fromLatin1(db::kDefaultService));
             ui::Messages::errorWithDetails(QString::fromUtf8(db::kBuiltinConnectionOffMessage), details,
                                            QStringLiteral("Ошибка!"));
-            w_.requestTermination(1);
+            host_.requestTermination(1);
             close();
             return;
         }
-        const QString arg1 = w_.arg1;
-        const QString arg2 = w_.arg2;
+        const QString arg1 = launch_.arg1;
+        const QString arg2 = launch_.arg2;
         dm->ADO_DB.close();
-        dm->ADO_DB.configure(arg1, arg2, w_.service);
+        dm->ADO_DB.configure(arg1, arg2, launch_.service);
         dm->ADO_DB.open();
 
         ver = new db::Dataset(dm->ADO_DB.name(), QStringLiteral("ver"), this);
@@ -256,34 +262,32 @@ void JournalWindow::FormCreate()
         updtOK = new db::Command(dm->ADO_DB.name(), QStringLiteral("updtOK"), this);
         updtOK->setText(journal_sql::kUpdtOK);
 
-        if (w_.showAuthorization)
-            w_.showAuthorization();
+        host_.showAuthorization();
     } catch (const std::exception& e) {
         // The authorization window, shown while the connection was being made, goes before the failure is said.
-        if (w_.withdrawAuthorization)
-            w_.withdrawAuthorization();
+        host_.withdrawAuthorization();
         // Where the program looked and what the server or the network said, for whoever puts it right.
         QString cause = QString::fromUtf8(e.what()).trimmed();
         if (const auto* dbError = dynamic_cast<const db::DbError*>(&e); dbError && !dbError->details().isEmpty())
             cause += u'\n' + dbError->details();
         const QString details =
-            db::connectionDescription(w_.arg1, w_.arg2, w_.service) + QStringLiteral("\nПричина: ") + cause;
+            db::connectionDescription(launch_.arg1, launch_.arg2, launch_.service) + QStringLiteral("\nПричина: ") + cause;
         ui::Messages::errorWithDetails(QStringLiteral("Подключение к БД отсутсвует!!!"), details,
                                        QStringLiteral("Ошибка!"));
-        w_.requestTermination(1);
+        host_.requestTermination(1);
         close();
     }
 }
 
-void JournalWindow::CheckBuildStamp()
+void JournalWindow::checkBuildStamp()
 {
-    FBuildDate = buildDateNumber(w_.buildDate);
-    FBuildTime = buildTimeNumber(w_.buildTime);
+    FBuildDate = buildDateNumber(launch_.buildDate);
+    FBuildTime = buildTimeNumber(launch_.buildTime);
     int d = 0, t = 0;
     {
         // Read, moved forward and read again in one transaction that takes turns with other programs' checks:
         // two first starts on an empty table would otherwise both add a row.
-        const QString cn = w_.database->ADO_DB.name();
+        const QString cn = database_->ADO_DB.name();
         db::Transaction tx(cn);
         db::execStatement(cn, journal_sql::kLockBuildStamp);
         ver->close();
@@ -304,17 +308,16 @@ void JournalWindow::CheckBuildStamp()
         tx.commit();
     }
     if (stampOlder(FBuildDate, FBuildTime, d, t)) {
-        if (w_.authorizationTimer)
-            w_.authorizationTimer->start();
+        host_.buildRefused();
         ui::Messages::errorWithDetails(
             QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."),
             buildRefusalDetails(FBuildDate, FBuildTime, d, t), QStringLiteral("Ошибка"));
-        w_.requestTermination(1);
+        host_.requestTermination(1);
     }
     ver->close();
 }
 
-void JournalWindow::Timer1Timer()
+void JournalWindow::periodicBuildCheck()
 {
     runBuildStampCheck();
 }
@@ -334,7 +337,7 @@ bool JournalWindow::runBuildStampCheck()
     // Nobody asked for this check at this moment: its failure is never put over another box or modal window, and a
     // lost connection is said once, and its end once (ui::Messages decides).
     try {
-        CheckBuildStamp();
+        checkBuildStamp();
         finished = true;
     } catch (const db::DbError& e) {
         // Its reason only: the advice to repeat an action speaks to a user who took one.
@@ -359,8 +362,8 @@ void JournalWindow::placeOnShow(bool)
 
 void JournalWindow::applyRole(const ui::RoleRights& rights)
 {
-    for (QWidget* c : std::initializer_list<QWidget*>{Button8, RadioButton1, RadioButton2, RadioButton3, RadioButton4,
-                                                      CBox1, DateT, DBGrid2})
+    for (QWidget* c : std::initializer_list<QWidget*>{ui_->Button8, ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3, ui_->RadioButton4,
+                                                      ui_->CBox1, ui_->DateT, ui_->DBGrid2})
         c->setEnabled(rights.changesDays);
     rights_ = rights;
     enableRowButtons();
@@ -370,6 +373,12 @@ void JournalWindow::applyRole(const ui::RoleRights& rights)
     FMayReadHistory = rights.readsHistory;
 }
 
+void JournalWindow::signIn(const QByteArray& accessCode, int shift)
+{
+    FAccessCode = accessCode;
+    FShift = shift;
+}
+
 void JournalWindow::FormActivate()
 {
     const QDate today = QDate::currentDate();
@@ -377,13 +386,13 @@ void JournalWindow::FormActivate()
     // calendar does, so a Saturday's mark never prices the next weekday's rows. A reset to the day already shown
     // keeps the user's choice (a holiday checked by hand).
     const bool otherDay = today != shownDay_;
-    DateT->setDate(today);
+    ui_->DateT->setDate(today);
     if (otherDay)
         setWeekendFlag(isWeekend(today));
     reopenShiftQueries();
     // After logging in and whenever a window opened from here closes, the keys act on the list.
-    if (DBGrid2->isEnabled())
-        DBGrid2->setFocus(Qt::OtherFocusReason);
+    if (ui_->DBGrid2->isEnabled())
+        ui_->DBGrid2->setFocus(Qt::OtherFocusReason);
 }
 
 void JournalWindow::journalChanged(const QString& payload)
@@ -396,18 +405,18 @@ void JournalWindow::journalChanged(const QString& payload)
 
 void JournalWindow::reread(int shift)
 {
-    db::Dataset* q = w_.database->smenaQuery(shift);
+    db::Dataset* q = database_->smenaQuery(shift);
     const bool shown = shift == FShift;
     const QVariant id = q->isOpen() && !q->isEmpty() ? q->value(QStringLiteral("id")) : QVariant();
     const int recNo = q->recNo();
-    const int scroll = shown ? DBGrid2->verticalScrollBar()->value() : 0;
+    const int scroll = shown ? ui_->DBGrid2->verticalScrollBar()->value() : 0;
     // A failure leaves the rows shown (the caller marks them as not current and tries again).
     q->rereadKeepingRows();
     // the same row by its key, or the same place when it is gone
     if (!id.isValid() || !q->locate(QStringLiteral("id"), id))
         q->setRecNo(recNo);
     if (shown)
-        DBGrid2->verticalScrollBar()->setValue(scroll);
+        ui_->DBGrid2->verticalScrollBar()->setValue(scroll);
 }
 
 void JournalWindow::showMonthState(bool closed)
@@ -422,9 +431,9 @@ void JournalWindow::enableRowButtons()
 {
     // A closed month's rows do not change: the buttons say so before the database has to refuse.
     const bool open = !monthClosed_;
-    Button1->setEnabled(rights_.changesDays && rights_.addsRows && open);
-    Button2->setEnabled(rights_.changesDays && rights_.changesRows && open);
-    Button3->setEnabled(rights_.changesDays && rights_.changesRows && open);
+    ui_->Button1->setEnabled(rights_.changesDays && rights_.addsRows && open);
+    ui_->Button2->setEnabled(rights_.changesDays && rights_.changesRows && open);
+    ui_->Button3->setEnabled(rights_.changesDays && rights_.changesRows && open);
 }
 
 void JournalWindow::monthAnnounced(const QString& payload)
@@ -432,7 +441,7 @@ void JournalWindow::monthAnnounced(const QString& payload)
     if (!shownDay_.isValid() || payload != shownDay_.toString(QStringLiteral("yyyy-MM")) || db::anyTransactionOpen())
         return;
     try {
-        showMonthState(db::months::closedState(w_.database->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
+        showMonthState(db::months::closedState(database_->ADO_DB.name(), shownDay_.month(), shownDay_.year()).closed);
     } catch (const std::exception&) {
         // Nobody asked for this read: the month's state is read again with the day.
     }
@@ -440,9 +449,9 @@ void JournalWindow::monthAnnounced(const QString& payload)
 
 void JournalWindow::reopenShiftQueries()
 {
-    shownDay_ = DateT->date();
+    shownDay_ = ui_->DateT->date();
     connectionNote_.clear();
-    showMonthState(journal::openDay(*w_.database, DateT->date()).closed);
+    showMonthState(journal::openDay(*database_, ui_->DateT->date()).closed);
     for (int s = 1; s <= 4; ++s)
         if (live_[s])
             live_[s]->readAll();
@@ -460,18 +469,18 @@ void JournalWindow::setUpKeys()
                 button->click();
         });
     };
-    key(QKeySequence(Qt::Key_Insert), Button1);
-    key(QKeySequence(Qt::Key_F2), Button2);
-    key(QKeySequence(Qt::Key_F5), Button8);
-    Button1->setToolTip(QStringLiteral("Добавить запись (Insert)"));
-    Button2->setToolTip(QStringLiteral("Изменить запись (F2 или Enter в списке)"));
-    Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
-    Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
-    DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
-    DBGrid2->setAccessibleName(QStringLiteral("Записи смены"));
-    DateT->setAccessibleName(QStringLiteral("Дата"));
-    DateT->setToolTip(QStringLiteral("Дата журнала; Enter — показать этот день"));
-    DBGrid2->installEventFilter(this);
+    key(QKeySequence(Qt::Key_Insert), ui_->Button1);
+    key(QKeySequence(Qt::Key_F2), ui_->Button2);
+    key(QKeySequence(Qt::Key_F5), ui_->Button8);
+    ui_->Button1->setToolTip(QStringLiteral("Добавить запись (Insert)"));
+    ui_->Button2->setToolTip(QStringLiteral("Изменить запись (F2 или Enter в списке)"));
+    ui_->Button3->setToolTip(QStringLiteral("Удалить запись (Delete в списке)"));
+    ui_->Button8->setToolTip(QStringLiteral("Прочитать день заново (F5)"));
+    ui_->DBGrid2->setToolTip(QStringLiteral("Пробел или двойной щелчок — принять запись (отметка «ok»)"));
+    ui_->DBGrid2->setAccessibleName(QStringLiteral("Записи смены"));
+    ui_->DateT->setAccessibleName(QStringLiteral("Дата"));
+    ui_->DateT->setToolTip(QStringLiteral("Дата журнала; Enter — показать этот день"));
+    ui_->DBGrid2->installEventFilter(this);
 }
 
 bool JournalWindow::gridKey(QKeyEvent* key)
@@ -482,13 +491,13 @@ bool JournalWindow::gridKey(QKeyEvent* key)
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        button = Button2;
+        button = ui_->Button2;
         break;
     case Qt::Key_Delete:
-        button = Button3;
+        button = ui_->Button3;
         break;
     case Qt::Key_Space:
-        ui::guarded([this] { DBGrid2DblClick(); });
+        ui::guarded([this] { acceptRow(); });
         return true;
     default:
         return false;
@@ -510,45 +519,45 @@ void JournalWindow::keyPressEvent(QKeyEvent* event)
 bool JournalWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == calendarPopup_ && calendarPopup_ != window() && event->type() == QEvent::Hide) {
-        QTimer::singleShot(0, this, [this] { ui::guarded([this] { DateTCloseUp(); }); });
+        QTimer::singleShot(0, this, [this] { ui::guarded([this] { showChosenDay(); }); });
         return false;
     }
-    if (watched == DBGrid2 && event->type() == QEvent::KeyPress)
+    if (watched == ui_->DBGrid2 && event->type() == QEvent::KeyPress)
         return gridKey(static_cast<QKeyEvent*>(event));
-    if (watched == DateT && event->type() == QEvent::KeyPress) {
+    if (watched == ui_->DateT && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            ui::guarded([this] { DateTCloseUp(); });
+            ui::guarded([this] { showChosenDay(); });
             return true;
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void JournalWindow::DateTCloseUp()
+void JournalWindow::showChosenDay()
 {
     ui::WaitCursor wait;
     reopenShiftQueries();
-    setWeekendFlag(isWeekend(DateT->date()));
-    DBGrid2->setFocus();
+    setWeekendFlag(isWeekend(ui_->DateT->date()));
+    ui_->DBGrid2->setFocus();
 }
 
 void JournalWindow::setWeekendFlag(bool checked)
 {
-    if (CBox1->isChecked() == checked)
-        CBox1Click(); // the look follows the state even when it does not change
-    CBox1->setChecked(checked);
+    if (ui_->CBox1->isChecked() == checked)
+        showDayOffFlag(); // the look follows the state even when it does not change
+    ui_->CBox1->setChecked(checked);
 }
 
-void JournalWindow::CBox1Click()
+void JournalWindow::showDayOffFlag()
 {
-    setFlagLook(CBox1, CBox1->isChecked(), kDayOffRed);
+    setFlagLook(ui_->CBox1, ui_->CBox1->isChecked(), kDayOffRed);
 }
 
-void JournalWindow::RadioButtonClick(int shift)
+void JournalWindow::showShift(int shift)
 {
     FShift = shift;
-    DBGrid2->setDataset(shiftQuery());
+    ui_->DBGrid2->setDataset(shiftQuery());
     styleShiftButtons();
     if (totalsConnection_)
         disconnect(totalsConnection_);
@@ -558,7 +567,7 @@ void JournalWindow::RadioButtonClick(int shift)
 
 void JournalWindow::styleShiftButtons()
 {
-    QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    QRadioButton* buttons[] = {ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3, ui_->RadioButton4};
     for (QRadioButton* b : buttons) {
         setFlagLook(b, b->isChecked(), kShiftGreen);
         // The style's thin focus mark is lost on the green of the shown shift: a frame says where the focus is.
@@ -571,14 +580,14 @@ void JournalWindow::styleShiftButtons()
 
 db::Dataset* JournalWindow::shiftQuery() const
 {
-    return w_.database ? w_.database->smenaQuery(FShift) : nullptr;
+    return database_ ? database_->smenaQuery(FShift) : nullptr;
 }
 
 void JournalWindow::updateTotals()
 {
     db::Dataset* q = shiftQuery();
     if (!q || !q->isOpen()) {
-        LabelTotals->setText(QString());
+        ui_->LabelTotals->setText(QString());
         return;
     }
     const int cKol = q->fieldIndex(QStringLiteral("kol_vo"));
@@ -607,13 +616,13 @@ void JournalWindow::updateTotals()
                                "секунд (F5 — прочитать сейчас).");
     else if (!connectionNote_.isEmpty())
         text += QStringLiteral("    ") + connectionNote_;
-    LabelTotals->setText(text);
+    ui_->LabelTotals->setText(text);
 }
 
-void JournalWindow::Button8Click()
+void JournalWindow::rereadDay()
 {
     ui::WaitCursor wait;
-    Database* dm = w_.database;
+    Database* dm = database_;
     for (int s = 1; s <= 4; ++s)
         dm->smenaQuery(s)->close();
     for (int s = 1; s <= 4; ++s)
@@ -627,28 +636,28 @@ void JournalWindow::Button8Click()
 
 // ---- new and changed rows ----
 
-void JournalWindow::Button1Click()
+void JournalWindow::addRow()
 {
     FShiftQuery = shiftQuery();
-    w_.entryEditor->prepareNew(DateT->date(), FShift, CBox1->isChecked(), shownDay_);
-    ui::showModal(w_.entryEditor, this);
+    entryEditor_->prepareNew(ui_->DateT->date(), FShift, ui_->CBox1->isChecked(), shownDay_);
+    ui::showModal(entryEditor_, this);
 }
 
-void JournalWindow::Button2Click()
+void JournalWindow::changeRow()
 {
     FShiftQuery = shiftQuery();
     if (FShiftQuery->isEmpty())
         return;
     const int recNo = FShiftQuery->recNo();
-    w_.entryEditor->prepareChange(FShiftQuery, FShift, CBox1->isChecked());
-    ui::showModal(w_.entryEditor, this);
+    entryEditor_->prepareChange(FShiftQuery, FShift, ui_->CBox1->isChecked());
+    ui::showModal(entryEditor_, this);
     // The activation has reopened the journal meanwhile; the number is clamped to the rows there are.
     FShiftQuery->setRecNo(recNo);
 }
 
 // ---- acceptance and deletion ----
 
-void JournalWindow::DBGrid2DblClick()
+void JournalWindow::acceptRow()
 {
     if (isForemanCode(FAccessCode))
         return;
@@ -661,7 +670,7 @@ void JournalWindow::DBGrid2DblClick()
     const int recNo = FShiftQuery->recNo();
     updtOK->setParam(QStringLiteral("id"), shown.id);
     updtOK->setParam(QStringLiteral("ok"), newMark);
-    const journal::Outcome outcome = journal::acceptRow(*w_.database, shown, newMark);
+    const journal::Outcome outcome = journal::acceptRow(*database_, shown, newMark);
     if (outcome != journal::Outcome::Done) {
         rowNotAsShown(outcome);
         return;
@@ -683,9 +692,9 @@ void JournalWindow::rowNotAsShown(journal::Outcome outcome)
     ui::Messages::error(journal::message(outcome));
 }
 
-void JournalWindow::Button3Click()
+void JournalWindow::deleteRow()
 {
-    Database* dm = w_.database;
+    Database* dm = database_;
     FShiftQuery = shiftQuery();
     const QString rowId = FShiftQuery->isEmpty() ? QString() : FShiftQuery->asString(QStringLiteral("id"));
     if (rowId.isEmpty())
@@ -714,44 +723,44 @@ void JournalWindow::openCatalogue(db::Dataset* list, QDialog* window)
     list->close();
 }
 
-void JournalWindow::N1Click()
+void JournalWindow::openWorkers()
 {
-    w_.workersList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::Workers)->openCatalogue(this);
 }
 
-void JournalWindow::N3Click()
+void JournalWindow::openProducts()
 {
-    w_.productsList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::Products)->openCatalogue(this);
 }
 
-void JournalWindow::N4Click()
+void JournalWindow::openPrices()
 {
-    w_.operationPricesList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::OperationPrices)->openCatalogue(this);
 }
 
-void JournalWindow::N6Click()
+void JournalWindow::openOperationKinds()
 {
-    w_.operationKindsList->openCatalogue(this);
+    host_.catalogue(journal::Catalogue::OperationKinds)->openCatalogue(this);
 }
 
-void JournalWindow::N8Click()
+void JournalWindow::openOvertime()
 {
     // "Внеурочное" has no action.
 }
 
-void JournalWindow::N11Click()
+void JournalWindow::openTimesheet()
 {
-    w_.timesheet->showMonthOf(DateT->date(), this);
-    w_.database->H_Tabel_1->close();
-    w_.database->H_Tabel_2->close();
-    w_.database->H_Tabel_3->close();
+    host_.openTimesheet(ui_->DateT->date(), this);
+    database_->H_Tabel_1->close();
+    database_->H_Tabel_2->close();
+    database_->H_Tabel_3->close();
 }
 
-void JournalWindow::N10Click()
+void JournalWindow::openReports()
 {
     // The previous calendar month: from its first day to the first day of this month.
     const auto [from, to] = reportPeriod(QDate::currentDate());
-    w_.reports->showPeriod(from, to, this);
+    host_.openReports(from, to, this);
 }
 
 std::pair<QDate, QDate> JournalWindow::reportPeriod(const QDate& today)
@@ -763,7 +772,7 @@ std::pair<QDate, QDate> JournalWindow::reportPeriod(const QDate& today)
     return {QDate::fromString(from, QStringLiteral("dd.M.yyyy")), QDate::fromString(to, QStringLiteral("dd.M.yyyy"))};
 }
 
-void JournalWindow::N13Click()
+void JournalWindow::showRowHistory()
 {
     if (!FMayReadHistory)
         return;
@@ -772,21 +781,21 @@ void JournalWindow::N13Click()
         return;
     if (!history_)
         history_ = new HistoryWindow(this);
-    history_->showRow(w_.database->ADO_DB.name(), FShiftQuery->asLongLong(QStringLiteral("id")));
+    history_->showRow(database_->ADO_DB.name(), FShiftQuery->asLongLong(QStringLiteral("id")));
     ui::showModal(history_, this);
 }
 
-void JournalWindow::N14Click()
+void JournalWindow::showDeletedRows()
 {
     if (!FMayReadHistory)
         return;
     if (!history_)
         history_ = new HistoryWindow(this);
-    history_->showDeletedOf(w_.database->ADO_DB.name(), DateT->date());
+    history_->showDeletedOf(database_->ADO_DB.name(), ui_->DateT->date());
     ui::showModal(history_, this);
 }
 
-void JournalWindow::Button4Click()
+void JournalWindow::quit()
 {
     close();
 }

@@ -9,7 +9,6 @@
 #include "reports/report_layouts.h"
 #include "reports/reports_sql.h"
 #include "ui/messages.h"
-#include "ui/window_registry.h"
 #include "ui_reports_window.h"
 
 #include <QDateTime>
@@ -26,16 +25,16 @@ QString shortDate(const QDate& d)
 
 } // namespace
 
-ReportsWindow::ReportsWindow(Windows& windows, QWidget* parent)
+ReportsWindow::ReportsWindow(Database* database, QWidget* parent)
     : QDialog(parent)
     , ui_(std::make_unique<Ui::ReportsWindow>())
-    , w_(windows)
+    , database_(database)
 {
     ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    if (Database* dm = w_.database) {
+    if (Database* dm = database_) {
         production_ = new db::Dataset(dm->reportConnectionName(), QStringLiteral("XLS_Rep"), this);
         production_->setSqlLines(reports_sql::kProduction);
         production_->setFieldDefs(reports::productionFields());
@@ -51,7 +50,7 @@ ReportsWindow::ReportsWindow(Windows& windows, QWidget* parent)
         if (!line.everyRole)
             restricted_ << button;
         std::unique_ptr<reportengine::ReportRunner> runner;
-        if (Database* dm = w_.database)
+        if (Database* dm = database_)
             runner = std::make_unique<reportengine::ReportRunner>(std::move(line.report), dm->reportConnectionName());
         reportengine::ReportRunner* r = runner.get();
         reports_.push_back({line.buttonName, std::move(runner)});

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-struct Windows;
+class Database;
 namespace db {
 class Dataset;
 } // namespace db
@@ -28,7 +28,7 @@ class ReportsWindow;
 class ReportsWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit ReportsWindow(Windows& windows, QWidget* parent = nullptr);
+    explicit ReportsWindow(Database* database, QWidget* parent = nullptr);
     ~ReportsWindow() override;
 
     // What the signed-in role may use here: every report, or only the detailed report by product (and then
@@ -66,7 +66,7 @@ public:
 
 private:
     std::unique_ptr<Ui::ReportsWindow> ui_;
-    Windows& w_;
+    Database* database_;
     // One runner per line of the reports' table, beside the button that runs it.
     struct Line {
         QString buttonName;

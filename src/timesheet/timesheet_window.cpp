@@ -1,5 +1,7 @@
 #include "timesheet/timesheet_window.h"
 
+#include "ui_timesheet_window.h"
+
 #include "db/closed_months.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
@@ -13,7 +15,6 @@
 #include "ui/dataset_grid.h"
 #include "ui/live_refresh.h"
 #include "ui/window_place.h"
-#include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -56,7 +57,7 @@ protected:
         if (column < 0 || column > 32)
             return;
         const bool selected = option->state & QStyle::State_Selected;
-        const TimesheetWindow::ColumnLook& look = form_->FColumns[index_][column];
+        const TimesheetWindow::ColumnLook& look = form_->columnLook(index_, column);
         if (column == 32) {
             option->font.setBold(true);
             if (!selected)
@@ -64,7 +65,7 @@ protected:
         }
         if (selected)
             return;
-        const TimesheetWindow::CellLook cell = TimesheetWindow::DBGrid1DrawColumnCell(column, index.data(Qt::EditRole), look, selected);
+        const TimesheetWindow::CellLook cell = TimesheetWindow::cellLook(column, index.data(Qt::EditRole), look, selected);
         if (cell.font.isValid())
             option->palette.setColor(QPalette::Text, cell.font);
         if (cell.bold)
@@ -80,27 +81,28 @@ private:
 
 } // namespace
 
-TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
-    : QDialog(parent)
-    , w_(windows)
+TimesheetWindow::TimesheetWindow(Database* database, QWidget* parent)
+    : ui::Dialog(parent)
+    , database_(database)
 {
-    setupUi(this);
+    ui_ = std::make_unique<Ui::TimesheetWindow>();
+    ui_->setupUi(this);
     // For a screen reader: the tabs are the shifts, each grid is its shift's hours.
-    PageControl1->setAccessibleName(QStringLiteral("Смены"));
-    for (int i = 0; i < PageControl1->count(); ++i)
-        PageControl1->widget(i)->findChild<QTableView*>()->setAccessibleName(QStringLiteral("Часы: ") +
-                                                                             PageControl1->tabText(i));
+    ui_->PageControl1->setAccessibleName(QStringLiteral("Смены"));
+    for (int i = 0; i < ui_->PageControl1->count(); ++i)
+        ui_->PageControl1->widget(i)->findChild<QTableView*>()->setAccessibleName(QStringLiteral("Часы: ") +
+                                                                             ui_->PageControl1->tabText(i));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    ComboBox2->addItems(yearItems(QDate::currentDate().year()));
-    ComboBox1->setCurrentIndex(0);
-    ComboBox2->setCurrentIndex(0);
-    Button4->setShortcut(QKeySequence(Qt::Key_Escape));
+    ui_->ComboBox2->addItems(yearItems(QDate::currentDate().year()));
+    ui_->ComboBox1->setCurrentIndex(0);
+    ui_->ComboBox2->setCurrentIndex(0);
+    ui_->Button4->setShortcut(QKeySequence(Qt::Key_Escape));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    ui::rememberPlace(this, {DBGrid1, DBGrid2, DBGrid3});
+    ui::rememberPlace(this, {ui_->DBGrid1, ui_->DBGrid2, ui_->DBGrid3});
 
     monthReport_ = std::make_unique<reportengine::ReportRunner>(timesheet::monthReport(),
-                                                                w_.database->reportConnectionName());
-    dt = new db::Dataset(w_.database->ADO_DB.name(), QStringLiteral("dt"), this);
+                                                                database_->reportConnectionName());
+    dt = new db::Dataset(database_->ADO_DB.name(), QStringLiteral("dt"), this);
     dt->setSql(timesheet_sql::kDt);
     dt->setFieldDefs(
         {{"smena", db::FieldType::SmallInt}, {"w_id", db::FieldType::Integer}, {"tim", db::FieldType::BigInt}});
@@ -108,40 +110,39 @@ TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
     for (auto& grid : FColumns)
         for (ColumnLook& c : grid)
             c = {windowText(), windowText(), false};
-    db::Dataset* queries[] = {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3};
+    db::Dataset* queries[] = {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3};
     for (int i = 0; i < 3; ++i) {
         setUpGrid(grid(i + 1), i);
         grid(i + 1)->setDataset(queries[i]);
     }
 
-    const auto on = [this](auto* sender, auto signal, void (TimesheetWindow::*handler)()) {
-        connect(sender, signal, this, [this, handler] { ui::guarded([this, handler] { (this->*handler)(); }); });
-    };
-    on(ComboBox1, &QComboBox::activated, &TimesheetWindow::ComboBox1Change);
-    on(ComboBox2, &QComboBox::activated, &TimesheetWindow::ComboBox1Change);
-    on(Button5, &QPushButton::clicked, &TimesheetWindow::Button5Click);
-    on(Button1, &QPushButton::clicked, &TimesheetWindow::Button1Click);
-    on(Button6, &QPushButton::clicked, &TimesheetWindow::Button6Click);
-    on(Button2, &QPushButton::clicked, &TimesheetWindow::Button2Click);
-    on(Button4, &QPushButton::clicked, &TimesheetWindow::Button4Click);
-    on(ButtonClose, &QPushButton::clicked, &TimesheetWindow::ButtonCloseClick);
+    ui::connectGuarded(ui_->ComboBox1, &QComboBox::activated, this, &TimesheetWindow::showMonth);
+    ui::connectGuarded(ui_->ComboBox2, &QComboBox::activated, this, &TimesheetWindow::showMonth);
+    ui::connectGuarded(ui_->Button5, &QPushButton::clicked, this, &TimesheetWindow::rereadMonth);
+    ui::connectGuarded(ui_->Button1, &QPushButton::clicked, this, &TimesheetWindow::rebuildMonth);
+    ui::connectGuarded(ui_->Button6, &QPushButton::clicked, this, &TimesheetWindow::printMonth);
+    ui::connectGuarded(ui_->Button2, &QPushButton::clicked, this, &TimesheetWindow::exportMonth);
+    ui::connectGuarded(ui_->Button4, &QPushButton::clicked, this, &TimesheetWindow::quit);
+    ui::connectGuarded(ui_->ButtonClose, &QPushButton::clicked, this, &TimesheetWindow::closeOrOpenMonth);
 
     // Another workstation's change of the shown month (a save, a deletion, a rebuild) shows by itself.
-    live_ = new ui::LiveRefresh(this, [this] { ComboBox1Change(); });
+    live_ = new ui::LiveRefresh(this, [this] { showMonth(); });
 }
+
+TimesheetWindow::~TimesheetWindow() = default;
 
 void TimesheetWindow::listenOnce()
 {
     // The windows are made before the connection is; the first showing connects to the announcements.
-    if (listening_ || !w_.database->ADO_DB.isOpen())
+    if (listening_ || !database_->ADO_DB.isOpen())
         return;
     listening_ = true;
     {
-        db::Listener* listener = w_.database->announcements();
+        db::Listener* listener = database_->announcements();
         connect(listener, &db::Listener::changed, this, [this](const QString& channel, const QString& payload) {
             const QString shown = QStringLiteral("%1-%2")
-                                      .arg(ComboBox2->currentText())
-                                      .arg(ComboBox1->currentIndex() + 1, 2, 10, QLatin1Char('0'));
+                                      .arg(ui_->ComboBox2->currentText())
+                                      .arg(ui_->ComboBox1->currentIndex() + 1, 2, 10, QLatin1Char('0'));
             if (channel == QLatin1String(db::kTimesheetChannel) && payload == shown)
                 live_->changed();
         });
@@ -159,7 +160,7 @@ QStringList TimesheetWindow::yearItems(int currentYear)
 
 ui::DbGrid* TimesheetWindow::grid(int shift) const
 {
-    return shift == 2 ? DBGrid2 : (shift == 3 ? DBGrid3 : DBGrid1);
+    return shift == 2 ? ui_->DBGrid2 : (shift == 3 ? ui_->DBGrid3 : ui_->DBGrid1);
 }
 
 void TimesheetWindow::setUpGrid(ui::DbGrid* g, int index)
@@ -183,19 +184,16 @@ void TimesheetWindow::applyColumnLooks(int index)
     g->viewport()->update();
 }
 
-void TimesheetWindow::showEvent(QShowEvent* event)
+void TimesheetWindow::placeOnShow(bool)
 {
-    QDialog::showEvent(event);
     ui::restorePlace(this);
-    if (!event->spontaneous())
-        ui::guarded([this] { FormActivate(); });
 }
 
 void TimesheetWindow::FormActivate()
 {
     listenOnce();
     live_->activated();
-    Button2->setText(QStringLiteral("Excel"));
+    ui_->Button2->setText(QStringLiteral("Excel"));
 }
 
 // Back in the window after an export, its button no longer counts the rows of the last one.
@@ -203,37 +201,37 @@ void TimesheetWindow::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !exporting_)
-        Button2->setText(QStringLiteral("Excel"));
+        ui_->Button2->setText(QStringLiteral("Excel"));
 }
 
 void TimesheetWindow::showMonthOf(const QDate& date, ui::Activatable* returnTo)
 {
-    SelectMonthOf(date);
-    ComboBox1Change();
+    selectMonthOf(date);
+    showMonth();
     ui::showModal(this, returnTo);
 }
 
-void TimesheetWindow::SelectMonthOf(const QDate& date)
+void TimesheetWindow::selectMonthOf(const QDate& date)
 {
-    ComboBox1->setCurrentIndex(date.month() - 1);
+    ui_->ComboBox1->setCurrentIndex(date.month() - 1);
     // The year is looked for in the list; a year outside it takes the nearest end of the list.
     const QString year = QString::number(date.year());
     int found = -1;
-    for (int i = 0; i < ComboBox2->count(); ++i)
-        if (ComboBox2->itemText(i) == year)
+    for (int i = 0; i < ui_->ComboBox2->count(); ++i)
+        if (ui_->ComboBox2->itemText(i) == year)
             found = i;
     if (found < 0)
-        found = date.year() < ComboBox2->itemText(0).toInt() ? 0 : ComboBox2->count() - 1;
-    ComboBox2->setCurrentIndex(found);
+        found = date.year() < ui_->ComboBox2->itemText(0).toInt() ? 0 : ui_->ComboBox2->count() - 1;
+    ui_->ComboBox2->setCurrentIndex(found);
 }
 
-void TimesheetWindow::ComboBox1Change()
+void TimesheetWindow::showMonth()
 {
     live_->readAll();
     showMonthState();
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
-    db::Dataset* queries[] = {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3};
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
+    db::Dataset* queries[] = {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3};
     const QDate first(year, month, 1);
     // Weekday of the first day counted 1 = Sunday ... 7 = Saturday.
     const int w = first.dayOfWeek() % 7 + 1;
@@ -256,7 +254,7 @@ void TimesheetWindow::ComboBox1Change()
     }
 }
 
-TimesheetWindow::CellLook TimesheetWindow::DBGrid1DrawColumnCell(int column, const QVariant& value, const ColumnLook& look,
+TimesheetWindow::CellLook TimesheetWindow::cellLook(int column, const QVariant& value, const ColumnLook& look,
                                                  bool selected)
 {
     CellLook cell{look.font, false, QColor()};
@@ -279,62 +277,60 @@ TimesheetWindow::CellLook TimesheetWindow::DBGrid1DrawColumnCell(int column, con
     return cell;
 }
 
-void TimesheetWindow::Button5Click()
+void TimesheetWindow::rereadMonth()
 {
-    for (db::Dataset* q : {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3}) {
+    for (db::Dataset* q : {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3}) {
         q->close();
         q->open();
     }
 }
 
-void TimesheetWindow::Button1Click()
+void TimesheetWindow::rebuildMonth()
 {
-    Database* dm = w_.database;
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
+    Database* dm = database_;
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
     ui::WaitCursor wait;
     for (db::Dataset* q : {dm->H_Tabel_1, dm->H_Tabel_2, dm->H_Tabel_3})
         q->close();
     dt->close();
-    PB->setMaximum(QDate(year, month, 1).daysInMonth());
-    PB->setValue(1);
-    PB->show();
+    ui_->PB->setMaximum(QDate(year, month, 1).daysInMonth());
+    ui_->PB->setValue(1);
+    ui_->PB->show();
     // The bar is hidden again and the grids reopened whether the rebuild went through or not; a failure has
     // left the month as it was.
     const auto restore = qScopeGuard([this] {
-        PB->hide();
+        ui_->PB->hide();
         ui::guarded([this] {
-            for (db::Dataset* q : {w_.database->H_Tabel_1, w_.database->H_Tabel_2, w_.database->H_Tabel_3})
+            for (db::Dataset* q : {database_->H_Tabel_1, database_->H_Tabel_2, database_->H_Tabel_3})
                 q->open();
         });
     });
     timesheet::rebuildMonth(*dm, month, year, [this](int day) {
-        PB->setValue(day);
-        PB->repaint();
+        ui_->PB->setValue(day);
+        ui_->PB->repaint();
     });
 }
-
-TimesheetWindow::~TimesheetWindow() = default;
 
 db::Dataset& TimesheetWindow::openMonthReport()
 {
     db::Dataset& q = monthReport_->query();
     q.close();
-    q.setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
-    q.setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
+    q.setParam(QStringLiteral("mnth"), ui_->ComboBox1->currentIndex() + 1);
+    q.setParam(QStringLiteral("yea"), ui_->ComboBox2->currentText().toInt());
     q.open();
     return q;
 }
 
-void TimesheetWindow::Button6Click()
+void TimesheetWindow::printMonth()
 {
     const auto close = qScopeGuard([this] { monthReport_->close(); });
     openMonthReport();
-    monthReport_->setTitle(ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г."));
+    monthReport_->setTitle(ui_->ComboBox1->currentText() + u' ' + ui_->ComboBox2->currentText() + QStringLiteral(" г."));
     monthReport_->preview();
 }
 
-void TimesheetWindow::Button2Click()
+void TimesheetWindow::exportMonth()
 {
     db::Dataset* q = &openMonthReport();
     const auto close = qScopeGuard([q] { q->close(); });
@@ -345,9 +341,9 @@ void TimesheetWindow::Button2Click()
         return;
     excel_.SetAppVisible(false);
     timesheet::writeTimesheet(*q, excel_,
-                              ComboBox1->currentText() + u' ' + QString::number(ComboBox2->currentText().toInt()),
+                              ui_->ComboBox1->currentText() + u' ' + QString::number(ui_->ComboBox2->currentText().toInt()),
                               [this](const QString& caption) {
-                                  Button2->setText(caption);
+                                  ui_->Button2->setText(caption);
                                   // The count is drawn as it grows; clicks wait until the export has finished,
                                   // so none starts another.
                                   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -357,24 +353,24 @@ void TimesheetWindow::Button2Click()
 
 void TimesheetWindow::showMonthState()
 {
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
-    const db::months::Closed c = db::months::closedState(w_.database->ADO_DB.name(), month, year);
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
+    const db::months::Closed c = db::months::closedState(database_->ADO_DB.name(), month, year);
     setWindowTitle(c.closed ? QStringLiteral("Табель по времени — месяц закрыт %1 (%2)")
                                   .arg(c.at.toString(format::kDateFormat.toString() + QStringLiteral(" HH:mm")), c.by)
                             : QStringLiteral("Табель по времени"));
-    ButtonClose->setText(c.closed ? QStringLiteral("Открыть месяц") : QStringLiteral("Закрыть месяц"));
-    ButtonClose->setEnabled(FMayCloseMonths);
+    ui_->ButtonClose->setText(c.closed ? QStringLiteral("Открыть месяц") : QStringLiteral("Закрыть месяц"));
+    ui_->ButtonClose->setEnabled(FMayCloseMonths);
 }
 
-void TimesheetWindow::ButtonCloseClick()
+void TimesheetWindow::closeOrOpenMonth()
 {
     if (!FMayCloseMonths)
         return;
-    const int month = ComboBox1->currentIndex() + 1;
-    const int year = ComboBox2->currentText().toInt();
-    const QString cn = w_.database->ADO_DB.name();
-    const QString name = ComboBox1->currentText() + u' ' + ComboBox2->currentText();
+    const int month = ui_->ComboBox1->currentIndex() + 1;
+    const int year = ui_->ComboBox2->currentText().toInt();
+    const QString cn = database_->ADO_DB.name();
+    const QString name = ui_->ComboBox1->currentText() + u' ' + ui_->ComboBox2->currentText();
     if (db::months::closedState(cn, month, year).closed) {
         if (ui::Messages::question(QStringLiteral("Открыть месяц %1? Его записи журнала и табель снова можно будет "
                                                   "менять.")
@@ -391,7 +387,7 @@ void TimesheetWindow::ButtonCloseClick()
     showMonthState();
 }
 
-void TimesheetWindow::Button4Click()
+void TimesheetWindow::quit()
 {
     reject();
 }

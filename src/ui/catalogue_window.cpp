@@ -41,18 +41,18 @@ void CatalogueWindow::setUpCatalogue(const Setup& setup)
             setup_.grid->setAccessibleName(windowTitle());
         setup_.grid->setDataset(setup_.query);
         setup_.grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        connectGuarded(setup_.grid, &QAbstractItemView::doubleClicked, this, &CatalogueWindow::DBGrid1DblClick);
+        connectGuarded(setup_.grid, &QAbstractItemView::doubleClicked, this, &CatalogueWindow::rowActivated);
     }
     if (setup_.search) {
         setup_.search->setAccessibleName(QStringLiteral("Поиск"));
         setup_.search->setToolTip(QStringLiteral("Поиск по началу; Up и Down — по списку"));
-        connectGuarded(setup_.search, &QLineEdit::textChanged, this, &CatalogueWindow::Edit1Change);
+        connectGuarded(setup_.search, &QLineEdit::textChanged, this, &CatalogueWindow::applySearch);
         setup_.search->installEventFilter(this);
         setup_.search->setVisible(setup_.searchInCatalogueMode);
     }
-    connectGuarded(setup_.second, &QPushButton::clicked, this, &CatalogueWindow::Button2Click);
+    connectGuarded(setup_.second, &QPushButton::clicked, this, &CatalogueWindow::changeOrChoose);
     if (setup_.exit)
-        connect(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
+        connectGuarded(setup_.exit, &QPushButton::clicked, this, &QDialog::reject);
     setUpKeys();
     rememberPlace(this, setup_.grid ? QList<QTableView*>{setup_.grid} : QList<QTableView*>{});
 }
@@ -90,7 +90,7 @@ bool CatalogueWindow::gridKey(QKeyEvent* key)
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
         // Enter in the list does what a double click does (the norms of an operation, where the list has them).
         if (setup_.second->isVisible() && setup_.second->isEnabled())
-            guarded([this] { DBGrid1DblClick(); });
+            guarded([this] { rowActivated(); });
         return true;
     }
     if (key->key() == Qt::Key_Delete)
@@ -124,7 +124,7 @@ void CatalogueWindow::openCatalogue(Activatable* returnTo)
         // own search box, visible here, still narrows it.
         if (!setup_.searchInCatalogueMode || searchFromChoice_)
             setup_.search->clear();
-        Edit1Change(); // the filter follows the box, whatever a chooser left on the shared query
+        applySearch(); // the filter follows the box, whatever a chooser left on the shared query
     }
     searchFromChoice_ = false;
     try {
@@ -151,7 +151,7 @@ void CatalogueWindow::prepareChoice()
         searchFromChoice_ = true;
         setup_.search->setVisible(true);
         setup_.search->clear();
-        Edit1Change(); // an unchanged empty box sends no signal, and the filter must be off
+        applySearch(); // an unchanged empty box sends no signal, and the filter must be off
     }
 }
 
@@ -226,7 +226,7 @@ QString CatalogueWindow::searchFilter(const QString& field, const QString& text)
     return field + QStringLiteral(" like ") + db::sql::quote(text + u'%');
 }
 
-void CatalogueWindow::Edit1Change()
+void CatalogueWindow::applySearch()
 {
     const QString text = setup_.search->text();
     const bool empty = setup_.blankSearchShowsAll ? text.trimmed().isEmpty() : text.isEmpty();
@@ -238,7 +238,7 @@ void CatalogueWindow::Edit1Change()
     setup_.query->setFiltered(true);
 }
 
-bool CatalogueWindow::Edit1KeyDown(QKeyEvent* event)
+bool CatalogueWindow::searchKey(QKeyEvent* event)
 {
     const int key = event->key();
     if (key == Qt::Key_Up) {
@@ -327,7 +327,7 @@ bool CatalogueWindow::eventFilter(QObject* watched, QEvent* event)
         return gridKey(static_cast<QKeyEvent*>(event));
     if (watched == setup_.search && event->type() == QEvent::KeyPress) {
         bool discard = false;
-        guarded([&] { discard = Edit1KeyDown(static_cast<QKeyEvent*>(event)); });
+        guarded([&] { discard = searchKey(static_cast<QKeyEvent*>(event)); });
         return discard;
     }
     return QDialog::eventFilter(watched, event);

@@ -34,9 +34,6 @@ struct CatalogueChoice {
 class CatalogueWindow : public Dialog {
     Q_OBJECT
 public:
-    // The mode the opener chose: 0 catalogue mode, anything else choice mode.
-    int Tag = 0;
-
     // How the search box treats a key after Up and Down have moved the list.
     enum class SearchKeys {
         EditKeysDiscarded, // every key-down is discarded: Delete, Left, Right, Home, End do nothing
@@ -86,16 +83,19 @@ public:
     // ---- the pattern's handlers ----
 
     void FormActivate() override;
-    void Edit1Change();
+    void applySearch();
     // Up and Down move the list; then the key is discarded as the list's SearchKeys say. True when discarded.
-    bool Edit1KeyDown(QKeyEvent* event);
+    bool searchKey(QKeyEvent* event);
     // "Изменить" / "Выбрать" and a double click in the grid.
-    virtual void Button2Click() = 0;
+    virtual void changeOrChoose() = 0;
     // A double click in the grid: by default what the second button does.
-    virtual void DBGrid1DblClick() { Button2Click(); }
+    virtual void rowActivated() { changeOrChoose(); }
 
     // The filter text for a search text: the text is quoted, so an apostrophe is searched as itself.
     static QString searchFilter(const QString& field, const QString& text);
+
+    // The mode the opener chose: a choice (a chooser's opening) or the catalogue (the menu's).
+    bool choiceMode() const { return Tag != 0; }
 
 protected:
     // Wires the controls the pattern drives; call once, after setupUi.
@@ -107,7 +107,6 @@ protected:
     // A choice confirmed on a list that shows no row (a search that matches nothing, say): said here, in the list,
     // which stays open for another search or "Выход". True when refused.
     bool emptyChoiceRefused();
-    bool choiceMode() const { return Tag != 0; }
 
     // Reopens the query and, when it holds rows, moves it to recNo (clamped to the rows there are).
     void reloadAt(int recNo);
@@ -117,6 +116,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The mode the opener chose: 0 catalogue mode, anything else choice mode.
+    int Tag = 0;
     void setUpKeys();
     // Enter and Delete in the list; true when the key was the list's.
     bool gridKey(QKeyEvent* key);

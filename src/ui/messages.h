@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <type_traits>
 
 class QDialog;
 class QGroupBox;
@@ -77,11 +78,20 @@ inline constexpr const char* kConnectionBackMessage = "Связь с базой 
 void guarded(const std::function<void()>& body);
 
 // Connects a signal to a handler of a window, the handler run through the guard: the one way a window's control
-// reaches its handler.
-template <typename Sender, typename Signal, typename Window>
-QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, Window* window, void (Window::*handler)())
+// reaches its handler. The handler may be the window's own or one it inherits (QDialog::reject).
+template <typename Sender, typename Signal, typename Window, typename Owner>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, Window* window, void (Owner::*handler)())
 {
+    static_assert(std::is_base_of_v<Owner, Window>, "the handler is not the window's");
     return QObject::connect(sender, signal, window, [window, handler] { guarded([&] { (window->*handler)(); }); });
+}
+
+// The same for a handler that needs more than the window (which of several controls it was, say): body runs through
+// the guard while context lives.
+template <typename Sender, typename Signal, typename Body, typename = std::enable_if_t<std::is_invocable_v<Body&>>>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, QObject* context, Body body)
+{
+    return QObject::connect(sender, signal, context, [body = std::move(body)] { guarded(body); });
 }
 
 // A window that runs its activation steps when it becomes the active window again.

@@ -19,6 +19,7 @@
 
 #include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -27,6 +28,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -236,7 +238,7 @@ private slots:
                                 press(d, "Button1");
                                 ui::scriptModal("NormsEditor", closing("norms"));
                                 widget<QCheckBox>(d, "CheckBox1")->setChecked(true);
-                                static_cast<OperationPricesList*>(d)->DBGrid1DblClick();
+                                static_cast<OperationPricesList*>(d)->rowActivated();
                                 widget<QCheckBox>(d, "CheckBox1")->setChecked(false);
                             }));
             j->findChild<QAction*>("N4")->trigger();

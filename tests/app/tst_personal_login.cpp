@@ -239,15 +239,11 @@ private slots:
         app.login("63175042", [&] {
             EntryEditor* e = app.w.entryEditor;
             e->prepareNew(QDate::currentDate(), 1, false);
-            widget<QLineEdit>(e, "Edit1")->setText("Иванов И.И.");
-            e->FWorkerId = 1;
-            widget<QLineEdit>(e, "Edit2")->setText("ДМ-101; РЕЗКА; Готовая продукция");
-            e->FOperId = 1;
-            e->FProductId = 1;
-            e->FPrice = 10.25;
+            e->takeWorker(1, "Иванов И.И.");
+            e->takeOperation(1, 1, 10.25, "ДМ-101; РЕЗКА; Готовая продукция");
             widget<QLineEdit>(e, "Edit3")->setText("5");
             widget<QLineEdit>(e, "Edit6")->setText("2");
-            ui::guarded([&] { e->Button1Click(); });
+            ui::guarded([&] { e->saveRow(); });
             saved = true;
         });
         QVERIFY(saved);

@@ -11,12 +11,19 @@
 #include "support/app_fixture.h"
 #include "support/personal_login.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
-#include <QGroupBox>
+#include <QAction>
+#include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -101,9 +108,9 @@ private slots:
         const QString versionBefore =
             db.scalar("select coalesce(max(xmin::text), '') from accounts_dep.ver").toString();
         AppFixture app(db, "Dec 10 2026", "10:00:00");
-        app.w.journal->CheckBuildStamp();
-        QCOMPARE(app.w.journal->FBuildDate, 20261210);
-        QCOMPARE(app.w.journal->FBuildTime, 36000);
+        app.w.journal->checkBuildStamp();
+        QCOMPARE(app.w.journal->buildDate(), 20261210);
+        QCOMPARE(app.w.journal->buildTime(), 36000);
         const auto rows = db.rows("select d, t from accounts_dep.ver");
         QCOMPARE(rows.size(), 1);
         QCOMPARE(Stamp(rows[0][0].toInt(), rows[0][1].toInt()), expected);
@@ -111,8 +118,8 @@ private slots:
             QCOMPARE(db.scalar("select xmin::text from accounts_dep.ver").toString(), versionBefore);
         QCOMPARE(app.w.terminateRequested, refused);
         QCOMPARE(app.w.exitCode, refused ? 1 : 0);
-        QCOMPARE(app.w.authorization->Timer1->isActive(), refused);
-        QCOMPARE(app.w.authorization->Timer1->interval(), 5000);
+        QCOMPARE(widget<QTimer>(app.w.authorization, "Timer1")->isActive(), refused);
+        QCOMPARE(widget<QTimer>(app.w.authorization, "Timer1")->interval(), 5000);
         const auto shown = ui::Messages::shown();
         if (refused) {
             QCOMPARE(shown.size(), 1);
@@ -156,7 +163,7 @@ private slots:
         AppFixture app(db, "Dec 10 2026", "10:00:00");
         app.w.terminateRequested = false;
         ui::Messages::clearShown();
-        app.w.journal->CheckBuildStamp();
+        app.w.journal->checkBuildStamp();
         QList<Stamp> stored;
         for (const auto& r : db.rows("select d, t from accounts_dep.ver order by d, t"))
             stored.append({r[0].toInt(), r[1].toInt()});
@@ -215,7 +222,7 @@ private slots:
         lockedFuture.wait();
         {
             AppFixture app(db, "Dec 10 2026", "10:00:00");
-            app.w.journal->CheckBuildStamp();
+            app.w.journal->checkBuildStamp();
             other->wait();
             QVERIFY(!app.w.terminateRequested);
         }
@@ -259,22 +266,22 @@ private slots:
     {
         TestDatabase db;
         AppFixture app(db, "Dec 10 2026", "10:00:00");
-        app.w.journal->CheckBuildStamp();
+        app.w.journal->checkBuildStamp();
         QVERIFY(!app.w.terminateRequested);
-        QCOMPARE(app.w.journal->Timer1->interval(), 30000);
-        QVERIFY(app.w.journal->Timer1->isActive());
+        QCOMPARE(widget<QTimer>(app.w.journal, "Timer1")->interval(), 30000);
+        QVERIFY(widget<QTimer>(app.w.journal, "Timer1")->isActive());
         db.exec("update accounts_dep.ver set d = 20261211");
         // the message waits for an answer that never comes; the 5-second timer ends the program regardless
         bool timerRunningWhileMessageShown = false;
         ui::Messages::setOnShow(
-            [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = app.w.authorization->Timer1->isActive(); });
+            [&](const ui::ShownMessage&) { timerRunningWhileMessageShown = widget<QTimer>(app.w.authorization, "Timer1")->isActive(); });
         app.w.terminateRequested = false;
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
         ui::Messages::setOnShow({});
         QVERIFY(timerRunningWhileMessageShown);
         QVERIFY(app.w.terminateRequested);
         app.w.terminateRequested = false;
-        app.w.authorization->Timer1Timer();
+        app.w.authorization->endAfterRefusedBuild();
         QVERIFY(app.w.terminateRequested);
     }
 
@@ -287,9 +294,9 @@ private slots:
         int nestedTicks = 0;
         ui::Messages::setOnShow([&](const ui::ShownMessage&) {
             if (nestedTicks++ == 0)
-                app.w.journal->Timer1Timer();
+                app.w.journal->periodicBuildCheck();
         });
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
         ui::Messages::setOnShow({});
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
@@ -312,13 +319,13 @@ private slots:
         bool wasModal = false;
         ui::scriptModal(QStringLiteral("QDialog"), [&](QDialog* shown) {
             wasModal = QApplication::activeModalWidget() == shown;
-            app.w.journal->Timer1Timer();
+            app.w.journal->periodicBuildCheck();
         });
         ui::showModal(&other);
         QVERIFY(wasModal);
         QCOMPARE(ui::Messages::shown().size(), 0);
-        app.w.journal->Timer1Timer();
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
+        app.w.journal->periodicBuildCheck();
         QCOMPARE(ui::Messages::shown().size(), 1);
         QVERIFY(ui::Messages::shown()[0].details.contains("accounts_dep.ver"));
     }
@@ -467,8 +474,8 @@ private slots:
         QCOMPARE(ui::shownModals(), QStringList{"JournalWindow"});
         QVERIFY(shiftParamsSet);
         QVERIFY(authorizationHidden);
-        QCOMPARE(j->FShift, 1);
-        QCOMPARE(j->FAccessCode, code.trimmed().toUtf8());
+        QCOMPARE(j->shift(), 1);
+        QCOMPARE(j->accessCode(), code.trimmed().toUtf8());
         const QMap<QString, bool> journalEnabled = {
             {"Button1", widget<QPushButton>(j, "Button1")->isEnabled()},
             {"Button2", widget<QPushButton>(j, "Button2")->isEnabled()},
@@ -481,12 +488,12 @@ private slots:
             {"CBox1", widget<QCheckBox>(j, "CBox1")->isEnabled()},
             {"DateT", widget<ui::DateBox>(j, "DateT")->isEnabled()},
             {"DBGrid2", widget<ui::DbGrid>(j, "DBGrid2")->isEnabled()},
-            {"N2", j->N2->menuAction()->isEnabled()},
-            {"N11", j->N11->isEnabled()}};
+            {"N2", widget<QMenu>(j, "N2")->menuAction()->isEnabled()},
+            {"N11", widget<QAction>(j, "N11")->isEnabled()}};
         for (auto it = journalEnabled.begin(); it != journalEnabled.end(); ++it)
             QVERIFY2(it.value() != journalOff.contains(it.key()), qPrintable("journal " + it.key()));
-        QVERIFY(j->N7->menuAction()->isEnabled());
-        QVERIFY(j->N5->isEnabled());
+        QVERIFY(widget<QMenu>(j, "N7")->menuAction()->isEnabled());
+        QVERIFY(widget<QAction>(j, "N5")->isEnabled());
         QVERIFY(widget<QPushButton>(j, "Button4")->isEnabled());
         const QMap<QString, bool> reportsEnabled = {{"Button1", widget<QPushButton>(r, "Button1")->isEnabled()},
                                                     {"Button2", widget<QPushButton>(r, "Button2")->isEnabled()},
@@ -520,7 +527,7 @@ private slots:
         QFETCH(QString, code);
         TestDatabase db;
         AppFixture app(db);
-        app.w.journal->FShift = 3;
+        app.w.journal->signIn(QByteArray(), 3);
         widget<QLineEdit>(app.w.authorization, "Edit1")->setText(code);
         widget<QPushButton>(app.w.authorization, "Button1")->click();
         const auto shown = ui::Messages::shown();
@@ -530,15 +537,15 @@ private slots:
         QVERIFY(ui::shownModals().isEmpty());
         QVERIFY(app.w.authorization->isVisible());
         QCOMPARE(widget<QLineEdit>(app.w.authorization, "Edit1")->text(), code);
-        QCOMPARE(app.w.journal->FShift, 1);
+        QCOMPARE(app.w.journal->shift(), 1);
         QVERIFY(!app.w.terminateRequested);
         // then the right code: its role applies and the journal starts on shift 1
         ui::Messages::clearShown();
         widget<QRadioButton>(app.w.journal, "RadioButton3")->setChecked(true);
-        app.w.journal->FShift = 3;
+        QCOMPARE(app.w.journal->shift(), 3);
         app.login("plinoth");
         QVERIFY(ui::Messages::shown().isEmpty());
-        QCOMPARE(app.w.journal->FShift, 1);
+        QCOMPARE(app.w.journal->shift(), 1);
         QVERIFY(widget<QPushButton>(app.w.journal, "Button1")->isEnabled());
         QVERIFY(!widget<QPushButton>(app.w.journal, "Button2")->isEnabled());
     }

@@ -15,11 +15,14 @@
 #include "support/app_fixture.h"
 #include "support/widgets.h"
 #include "ui/dataset_grid.h"
+#include "ui/lookup_box.h"
 #include "ui/messages.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -256,7 +259,7 @@ private slots:
         widget<QLineEdit>(list, "Edit1")->setText("Пет");
         StandInOpener opener;
         ui::scriptModal("WorkersList", [&](QDialog*) {
-            QCOMPARE(list->Tag, 1);
+            QVERIFY(list->choiceMode());
             QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Выбрать"));
             QVERIFY(widget<QPushButton>(list, "Button2")->isDefault());
             QVERIFY(widget<QPushButton>(list, "Button1")->isHidden());
@@ -309,7 +312,7 @@ private slots:
 
         // the catalogue opened from the menu afterwards
         ui::scriptModal("WorkersList", [&](QDialog*) {
-            QCOMPARE(list->Tag, 0);
+            QVERIFY(!list->choiceMode());
             QCOMPARE(widget<QPushButton>(list, "Button2")->text(), QStringLiteral("Изменить"));
             QVERIFY(!widget<QPushButton>(list, "Button2")->isDefault());
             QVERIFY(widget<QPushButton>(list, "Button1")->isDefault());
@@ -317,7 +320,7 @@ private slots:
             QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
             QVERIFY(widget<QLineEdit>(list, "Edit1")->isVisible());
         });
-        app.w.journal->N1Click();
+        app.w.journal->openWorkers();
         QCOMPARE(ui::shownModals().count("WorkersList"), 6);
     }
 
@@ -335,9 +338,9 @@ private slots:
         ui::scriptModal("WorkersList", [&](QDialog*) {
             ui::scriptModal("WorkerEditor", [&](QDialog*) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных работника"));
-                QCOMPARE(editor->Tag, 2);
+                QVERIFY(editor->changesRow());
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("О'Нил Д."));
-                QCOMPARE(editor->FPersonId, 4);
+                QCOMPARE(editor->personId(), 4);
                 widget<QLineEdit>(editor, "Edit1")->setText("Аарон А.А.");
                 widget<QPushButton>(editor, "Button1")->click();
             });
@@ -421,7 +424,7 @@ private slots:
             workers->setRecNo(2);
             ui::scriptModal("WorkerEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение данных нового работника"));
-                QCOMPARE(editor->Tag, 1);
+                QVERIFY(!editor->changesRow());
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QString());
                 QCOMPARE(widget<ui::LookupBox>(editor, "LCB_department")->count(), 2);
                 QCOMPARE(widget<ui::LookupBox>(editor, "LCB_staffpos")->count(), 3);
@@ -555,7 +558,6 @@ private slots:
             widget<QPushButton>(editor, "Button1")->click();
             stayedOpen = d->isVisible();
         });
-        app.w.workersList->Tag = 0;
         ui::scriptModal("WorkersList", [&](QDialog*) { widget<QPushButton>(app.w.workersList, "Button1")->click(); });
         app.w.workersList->openCatalogue(nullptr);
         QVERIFY(stayedOpen);
@@ -680,7 +682,7 @@ private slots:
             izdel->setRecNo(2);
             ui::scriptModal("ProductEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового изделия"));
-                QCOMPARE(editor->Tag, 1);
+                QVERIFY(!editor->changesRow());
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QString());
                 QCOMPARE(widget<QLineEdit>(editor, "Edit2")->text(), QString());
                 QCOMPARE(widget<ui::LookupBox>(editor, "cb_item")->count(), 2); // groups of level 2 only
@@ -699,7 +701,7 @@ private slots:
             izdel->setRecNo(3);
             ui::scriptModal("ProductEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных изделия"));
-                QCOMPARE(editor->Tag, 2);
+                QVERIFY(editor->changesRow());
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("ОК-205"));
                 QCOMPARE(widget<QLineEdit>(editor, "Edit2")->text(), QStringLiteral("0.5"));
                 // a product without a group opens with none and is not saved until one is chosen
@@ -834,7 +836,7 @@ private slots:
             QCOMPARE(column(kinds, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
             ui::scriptModal("OperationKindEditor", [&](QDialog*) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового вида операций"));
-                QCOMPARE(editor->Tag, 1);
+                QVERIFY(!editor->changesRow());
                 widget<QLineEdit>(editor, "Edit1")->setText(" Гибка ");
                 widget<QPushButton>(editor, "Button1")->click();
             });
@@ -845,7 +847,7 @@ private slots:
             kinds->setRecNo(3);
             ui::scriptModal("OperationKindEditor", [&](QDialog* d) {
                 QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных вида операции"));
-                QCOMPARE(editor->Tag, 2);
+                QVERIFY(editor->changesRow());
                 QCOMPARE(widget<QLineEdit>(editor, "Edit1")->text(), QStringLiteral("РЕЗКА"));
                 widget<QLineEdit>(editor, "Edit1")->setText("Резка");
                 widget<QPushButton>(editor, "Button1")->click();
@@ -958,7 +960,7 @@ private slots:
             QVERIFY(widget<QPushButton>(list, "Button3")->isVisible());
             QCOMPARE(column(app.w.database->Vid_oper, "vid"), QStringList({"КРАСКА", "РЕЗКА"}));
         });
-        app.w.journal->N6Click();
+        app.w.journal->openOperationKinds();
     }
 
     // ---- statements ----

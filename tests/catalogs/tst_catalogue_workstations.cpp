@@ -14,6 +14,9 @@
 #include "support/widgets.h"
 #include "ui/messages.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 using catalogs::Outcome;
@@ -155,14 +158,12 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         WorkerEditor* e = app.w.workerEditor;
-        e->Tag = 2;
-        e->FPersonId = 2;
-        e->FOpened = catalogs::openedVersion(app.w.database->ADO_DB.name(), catalogs_sql::Row::Worker, 2);
+        e->prepareChange(2, QString(), QString());
         widget<QLineEdit>(e, "Edit1")->setText("Петрова-Смирнова А.С.");
         db.exec("update cmn_contractor.person set s_caption='Петрова А.С. (склад)' where id=2");
 
         ui::Messages::queueAnswer(false);
-        e->Button1Click();
+        e->save();
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].kind, ui::ShownMessage::Kind::Question);
         QCOMPARE(ui::Messages::shown()[0].text, catalogs::overwriteQuestion());
@@ -170,7 +171,7 @@ private slots:
                  QStringLiteral("Петрова А.С. (склад)"));
 
         ui::Messages::queueAnswer(true);
-        e->Button1Click();
+        e->save();
         QCOMPARE(db.scalar("select s_caption from cmn_contractor.person where id=2").toString(),
                  QStringLiteral("Петрова-Смирнова А.С."));
     }
@@ -221,11 +222,9 @@ private slots:
             tickRan = app.w.journal->runBuildStampCheck();
         });
         OperationPriceEditor* e = app.w.operationPriceEditor; // an operation that repeats operation 1
-        e->Tag = 1;
-        widget<QLineEdit>(e, "Edit1")->setText("ДМ-101");
-        widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
-        e->FProductId = 1;
-        e->FKindId = 1;
+        e->prepareAdd();
+        e->takeProduct(1, "ДМ-101");
+        e->takeKind(1, "РЕЗКА");
         widget<QComboBox>(e, "ComboBox1")->setCurrentIndex(0);
         widget<QPushButton>(e, "Button1")->click();
         ui::Messages::setOnShow({});

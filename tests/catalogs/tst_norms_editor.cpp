@@ -4,9 +4,11 @@
 #include "db/data_module.h"
 #include "support/app_fixture.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -80,7 +82,7 @@ private slots:
             QCOMPARE(shown(f, 0), (QStringList{"100", "200"}));
             startNewRow(f);
             QCOMPARE(model(f)->rowCount(), 3);
-            QCOMPARE(f->norm->recNo(), -1);
+            QCOMPARE(f->norms()->recNo(), -1);
             QVERIFY(type(f, 2, 0, "150"));
             QVERIFY(type(f, 2, 1, "9,5"));
             if (how == "column") {
@@ -203,7 +205,7 @@ private slots:
                         widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>()->isVisible());
             QCOMPARE(widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>()->text(), text);
             QCOMPARE(widget<ui::DbGrid>(f, "DBGrid1")->currentIndex(), cell);
-            QVERIFY(!f->norm->isModified());
+            QVERIFY(!f->norms()->isModified());
             QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1")->findChild<QLineEdit*>(), Qt::Key_Escape); // dropped
             widget<QPushButton>(f, "Button1")->click();
         });
@@ -226,7 +228,7 @@ private slots:
             widget<ui::DbGrid>(f, "DBGrid1")
                 ->setCurrentIndex(model(f)->index(0, 0)); // moving away saves, which is refused
             QCOMPARE(ui::Messages::shown().last().text, QStringLiteral("Поле «Норматив» должно быть заполнено."));
-            QCOMPARE(f->norm->state(), db::Dataset::State::Insert);
+            QCOMPARE(f->norms()->state(), db::Dataset::State::Insert);
             QCOMPARE(widget<ui::DbGrid>(f, "DBGrid1")->currentIndex().row(), 1);
             QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1"),
                             Qt::Key_Escape); // the grid drops the row; the window stays
@@ -251,7 +253,7 @@ private slots:
             widget<ui::DbGrid>(f, "DBGrid1")
                 ->setCurrentIndex(model(f)->index(0, 1)); // leaving the changed column saves it
             QCOMPARE(shown(f, 0), (QStringList{"200", "300"}));
-            QCOMPARE(f->norm->asInt("norma"), 300); // still on the changed row
+            QCOMPARE(f->norms()->asInt("norma"), 300); // still on the changed row
 
             ui::Messages::queueAnswer(false);
             QTest::keyClick(widget<ui::DbGrid>(f, "DBGrid1"), Qt::Key_Delete, Qt::ControlModifier);

@@ -15,6 +15,10 @@
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 namespace sql = operation_prices_sql;
@@ -135,10 +139,8 @@ private slots:
         Database* dm = app.w.database;
         dm->Oper->open();
         ui::scriptModal("OperationPriceEditor", [&](QDialog*) {
-            e->FProductId = 2;
-            widget<QLineEdit>(e, "Edit1")->setText("ОК-205");
-            e->FKindId = 1;
-            widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
+            e->takeProduct(2, "ОК-205");
+            e->takeKind(1, "РЕЗКА");
             widget<QPushButton>(e, "Button1")->click();
         });
         ui::scriptModal("NormsEditor", [&](QDialog*) {
@@ -221,11 +223,12 @@ private slots:
         OperationPriceEditor* e = app.w.operationPriceEditor;
         app.w.database->Oper->open();
         QVERIFY(app.w.database->Oper->locate("id", 1));
-        e->Tag = tag;
-        widget<QLineEdit>(e, "Edit1")->setText(product);
-        widget<QLineEdit>(e, "Edit2")->setText("РЕЗКА");
-        e->FProductId = productId;
-        e->FKindId = kindId;
+        if (tag == 1)
+            e->prepareAdd();
+        else
+            e->prepareChange({1});
+        e->takeProduct(productId, product);
+        e->takeKind(kindId, "РЕЗКА");
         widget<QComboBox>(e, "ComboBox1")->setCurrentIndex(flag);
         widget<QPushButton>(e, "Button1")->click();
         if (message.isEmpty()) {
@@ -324,7 +327,7 @@ private slots:
                 grid->setFocus();
                 QTest::keyClick(grid, Qt::Key_Return);
             } else {
-                list->DBGrid1DblClick();
+                list->rowActivated();
             }
             if (d->isVisible())
                 d->reject();
@@ -338,7 +341,7 @@ private slots:
             QCOMPARE(app.w.operationPriceEditor->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
             QCOMPARE(widget<QLineEdit>(app.w.operationPriceEditor, "Edit1")->text(), QStringLiteral("ДМ-101"));
             QCOMPARE(widget<QLineEdit>(app.w.operationPriceEditor, "Edit2")->text(), QStringLiteral("РЕЗКА"));
-            QCOMPARE(app.w.operationPriceEditor->Tag, 2);
+            QVERIFY(app.w.operationPriceEditor->changesRow());
         }
         if (opens == "NormsEditor")
             QCOMPARE(normsShown, (QStringList{"100", "200"}));
@@ -398,7 +401,7 @@ private slots:
         QVERIFY(fits(2, "Операция", true));
         QVERIFY(fits(3, "Цена", true));
         QVERIFY(fits(4, "Готовая продукция", false));
-        QVERIFY(!app.w.operationPricesList->XLS_Rep->isOpen());
+        QVERIFY(!app.w.operationPricesList->priceListQuery()->isOpen());
     }
 };
 

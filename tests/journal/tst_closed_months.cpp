@@ -14,8 +14,10 @@
 #include "support/widgets.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_window.h"
+#include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
+#include <QPushButton>
 #include <QSysInfo>
 #include <QTableWidget>
 #include <QtTest>
@@ -305,25 +307,25 @@ private slots:
         loadSmallShop(db);
         AppFixture app(db);
         TimesheetWindow* t = app.w.timesheet;
-        t->FMayCloseMonths = true;
-        t->SelectMonthOf(kDay);
-        t->ComboBox1Change();
+        t->applyRole(ui::rightsOf(ui::Role::FullAccess));
+        t->selectMonthOf(kDay);
+        t->showMonth();
         QCOMPARE(widget<QPushButton>(t, "ButtonClose")->text(), QStringLiteral("Закрыть месяц"));
         ui::Messages::queueAnswer(false);
-        t->ButtonCloseClick();
+        t->closeOrOpenMonth();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
         ui::Messages::queueAnswer(true);
-        t->ButtonCloseClick();
+        t->closeOrOpenMonth();
         QCOMPARE(db.rows("select year, month from accounts_dep.closed_month"), QList<QVariantList>({{2026, 10}}));
         QVERIFY2(t->windowTitle().startsWith("Табель по времени — месяц закрыт"), qPrintable(t->windowTitle()));
         QCOMPARE(widget<QPushButton>(t, "ButtonClose")->text(), QStringLiteral("Открыть месяц"));
         ui::Messages::queueAnswer(true);
-        t->ButtonCloseClick();
+        t->closeOrOpenMonth();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
         QCOMPARE(t->windowTitle(), QStringLiteral("Табель по времени"));
         // another role may not
-        t->FMayCloseMonths = false;
-        t->ComboBox1Change();
+        t->applyRole(ui::rightsOf(ui::Role::Foreman));
+        t->showMonth();
         QVERIFY(!widget<QPushButton>(t, "ButtonClose")->isEnabled());
     }
 
@@ -369,17 +371,18 @@ private slots:
 
         HistoryWindow window;
         window.showRow(dm.ADO_DB.name(), id.toLongLong());
-        QCOMPARE(window.List->rowCount(), 4);
+        const QTableWidget* list = widget<QTableWidget>(&window, "List");
+        QCOMPARE(list->rowCount(), 4);
         QStringList actions;
         for (int r = 0; r < 4; ++r)
-            actions << window.List->item(r, 1)->text();
+            actions << list->item(r, 1)->text();
         QCOMPARE(actions, QStringList({"Удалена", "Изменена", "Изменена", "Добавлена"}));
-        QCOMPARE(window.List->item(1, 5)->text(), QStringLiteral("OK: no → ok"));
-        QVERIFY(window.List->item(1, 5)->font().bold());
-        QCOMPARE(window.List->item(2, 5)->text(), QStringLiteral("Смена: 2 → 1; Кол-во: 10 → 12"));
+        QCOMPARE(list->item(1, 5)->text(), QStringLiteral("OK: no → ok"));
+        QVERIFY(list->item(1, 5)->font().bold());
+        QCOMPARE(list->item(2, 5)->text(), QStringLiteral("Смена: 2 → 1; Кол-во: 10 → 12"));
         window.showDeletedOf(dm.ADO_DB.name(), kDay);
-        QCOMPARE(window.List->rowCount(), 1);
-        QCOMPARE(window.List->item(0, 1)->text(), QStringLiteral("Удалена"));
+        QCOMPARE(list->rowCount(), 1);
+        QCOMPARE(list->item(0, 1)->text(), QStringLiteral("Удалена"));
     }
 
     // The history names the worker, the product and the operation where it holds their ids (an id no longer in the
@@ -394,14 +397,15 @@ private slots:
         AppFixture app(db);
         HistoryWindow window;
         window.showRow(app.w.database->ADO_DB.name(), 1);
-        QCOMPARE(window.List->rowCount(), 3);
-        QCOMPARE(window.List->item(0, 5)->text(), QStringLiteral("Работник: Петрова А.С. → 777"));
-        QCOMPARE(window.List->item(1, 5)->text(),
+        const QTableWidget* list = widget<QTableWidget>(&window, "List");
+        QCOMPARE(list->rowCount(), 3);
+        QCOMPARE(list->item(0, 5)->text(), QStringLiteral("Работник: Петрова А.С. → 777"));
+        QCOMPARE(list->item(1, 5)->text(),
                  QStringLiteral("Работник: Иванов И.И. → Петрова А.С.; Изделие: ДМ-101 → ОК-205; Операция: РЕЗКА; "
                                 "Готовая продукция → КРАСКА; Заготовки"));
-        QVERIFY2(window.List->item(2, 5)->text().startsWith(
+        QVERIFY2(list->item(2, 5)->text().startsWith(
                      "Работник: Иванов И.И.; Изделие: ДМ-101; Операция: РЕЗКА; Готовая продукция; Дата: 2026-10-05"),
-                 qPrintable(window.List->item(2, 5)->text()));
+                 qPrintable(list->item(2, 5)->text()));
     }
 };
 

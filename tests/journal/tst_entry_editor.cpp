@@ -9,8 +9,16 @@
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/widgets.h"
+#include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -56,13 +64,9 @@ void fillNew(EntryEditor* e, int shift, const QDate& date, int worker, int oper,
              const QString& hours)
 {
     e->prepareNew(date, shift, false);
-    widget<QLineEdit>(e, "Edit1")->setText(worker == 1 ? "Иванов И.И." : "Петрова А.С.");
-    e->FWorkerId = worker;
-    widget<QLineEdit>(e, "Edit2")
-        ->setText(oper == 1 ? "ДМ-101; РЕЗКА; Готовая продукция" : "ОК-205; КРАСКА; Заготовки");
-    e->FOperId = oper;
-    e->FProductId = oper;
-    e->FPrice = oper == 1 ? 10.25 : 30;
+    e->takeWorker(worker, worker == 1 ? "Иванов И.И." : "Петрова А.С.");
+    e->takeOperation(oper, oper, oper == 1 ? 10.25 : 30,
+                     oper == 1 ? "ДМ-101; РЕЗКА; Готовая продукция" : "ОК-205; КРАСКА; Заготовки");
     widget<QLineEdit>(e, "Edit3")->setText(quantity);
     widget<QLineEdit>(e, "Edit6")->setText(hours);
 }
@@ -289,7 +293,7 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         bool shown = false;
         ui::scriptModal("EntryEditor", [&](QDialog*) {
@@ -349,7 +353,7 @@ private slots:
         EntryEditor* e = app.w.entryEditor;
         ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Изменение данных о позиции"));
-            QCOMPARE(e->Tag, 2);
+            QVERIFY(e->changesRow());
             QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), painting
                                                                 ? QStringLiteral("ОК-205; КРАСКА; Заготовки")
@@ -363,16 +367,16 @@ private slots:
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
             QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), today);
-            QCOMPARE(e->FWorkerId, 2);
-            QCOMPARE(e->FOperId, painting ? 2 : 1);
-            QCOMPARE(e->FProductId, painting ? 2 : 1);
+            QCOMPARE(e->workerId(), 2);
+            QCOMPARE(e->operationId(), painting ? 2 : 1);
+            QCOMPARE(e->productId(), painting ? 2 : 1);
             QVERIFY(!app.w.database->Oper->isOpen());
             QVERIFY(!app.w.database->Oper->filtered());
             // the base price of the row's own operation (not 0 with the list closed)
             const QString base = painting ? QStringLiteral("30") : QStringLiteral("10,25");
             QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             widget<QLineEdit>(e, "Edit3")->setText("10");
-            e->Edit6Exit();
+            e->recalculatePrices();
             QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), base);
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("12,3"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("123"));
@@ -399,7 +403,7 @@ private slots:
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
         ui::scriptModal("EntryEditor", [&](QDialog*) {
             QCOMPARE(e->windowTitle(), QStringLiteral("Заведение новой позиции"));
-            QCOMPARE(e->Tag, 1);
+            QVERIFY(!e->changesRow());
             QCOMPARE(widget<ui::DateBox>(e, "DTimeP")->date(), day);
             for (QLineEdit* box : {widget<QLineEdit>(e, "Edit1"), widget<QLineEdit>(e, "Edit2"),
                                    widget<QLineEdit>(e, "Edit3"), widget<QLineEdit>(e, "Edit5")})
@@ -407,7 +411,7 @@ private slots:
             QCOMPARE(widget<QLineEdit>(e, "Edit4")->text(), QStringLiteral("0"));
             QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("0"));
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("36"));
-            QCOMPARE(e->FOperId, 2);
+            QCOMPARE(e->operationId(), 2);
             QCOMPARE(e->focusWidget(), static_cast<QWidget*>(widget<QPushButton>(e, "Button3")));
         });
         widget<QPushButton>(app.w.journal, "Button1")->click();
@@ -432,13 +436,13 @@ private slots:
         });
         QTest::mouseClick(widget<QLineEdit>(e, "Edit1"), Qt::LeftButton);
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
-        QCOMPARE(e->FWorkerId, 2);
+        QCOMPARE(e->workerId(), 2);
         QVERIFY(!dm->Workers->isOpen());
         ui::scriptModal("WorkersList",
                         [&](QDialog* d) { widget<QPushButton>(static_cast<WorkersList*>(d), "Button4")->click(); });
         widget<QPushButton>(e, "Button3")->click();
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Петрова А.С."));
-        QCOMPARE(e->FWorkerId, 2);
+        QCOMPARE(e->workerId(), 2);
         QCOMPARE(ui::shownModals(), (QStringList{"WorkersList", "WorkersList"}));
     }
 
@@ -476,8 +480,8 @@ private slots:
             });
             QTest::mouseClick(widget<QLineEdit>(e, "Edit2"), Qt::LeftButton);
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ОК-205; КРАСКА; Заготовки"));
-            QCOMPARE(e->FOperId, 2);
-            QCOMPARE(e->FPrice, 12.3);
+            QCOMPARE(e->operationId(), 2);
+            QCOMPARE(e->price(), 12.3);
             QVERIFY(widget<QLineEdit>(e, "Edit5")->isEnabled());
             QCOMPARE(widget<QLineEdit>(e, "Edit5")->text(), QStringLiteral("14"));
             QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("86,1"));
@@ -498,8 +502,8 @@ private slots:
             });
             widget<QPushButton>(e, "Button4")->click();
             QCOMPARE(widget<QLineEdit>(e, "Edit2")->text(), QStringLiteral("ДМ-101; РЕЗКА; Готовая продукция"));
-            QCOMPARE(e->FOperId, 1);
-            QCOMPARE(e->FProductId, 1);
+            QCOMPARE(e->operationId(), 1);
+            QCOMPARE(e->productId(), 1);
             QCOMPARE(widget<QLineEdit>(e, "Edit8")->text(), QStringLiteral("10,25"));
             QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("20,5"));
             QVERIFY(!widget<QLineEdit>(e, "Edit5")->isEnabled() && !widget<QLabel>(e, "Label6")->isEnabled());
@@ -584,7 +588,7 @@ private slots:
                 QTest::keyClick(widget<QLineEdit>(list, "Edit1"), Qt::Key_Return);
             });
             widget<QPushButton>(e, "Button4")->click();
-            QCOMPARE(e->FOperId, 2);
+            QCOMPARE(e->operationId(), 2);
             QVERIFY(!dm->Oper->filtered());
             QCOMPARE(dm->Oper->recordCount(), 2);
             QCOMPARE(dm->Oper->asInt("id"), 2);
@@ -600,7 +604,7 @@ private slots:
             QVERIFY(!dm->Oper->filtered());
             QCOMPARE(dm->Oper->recordCount(), 2);
         });
-        app.w.journal->N4Click();
+        app.w.journal->openPrices();
     }
 
     // The road of one row through the windows: "Добавить", the worker and the operation chosen in their lists,
@@ -680,7 +684,7 @@ private slots:
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").foreground, QColor(255, 0, 0));
         QVERIFY(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").bold);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->index(row, 8).data().toString(), QStringLiteral("990"));
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->cellStyle(row, "ok").foreground, QColor(0, 128, 0));
         QCOMPARE(cell(db, 2, 4, today), 8);
 
@@ -710,8 +714,8 @@ private slots:
         Database* dm = app.w.database;
         dm->Oper->open();
         QVERIFY(dm->Oper->locate("id", 1));
-        e->FPrice = 10.25 * 1.5;
-        e->Edit6Exit();
+        e->takeOperation(e->operationId(), e->productId(), 10.25 * 1.5, widget<QLineEdit>(e, "Edit2")->text());
+        e->recalculatePrices();
         QCOMPARE(widget<QLineEdit>(e, "Edit6")->text(), QStringLiteral("0"));
         QCOMPARE(widget<QLineEdit>(e, "Edit3")->text(), QStringLiteral("0"));
         QCOMPARE(widget<QLineEdit>(e, "Edit7")->text(), QStringLiteral("15,375"));
@@ -719,11 +723,11 @@ private slots:
         QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("0"));
         widget<QLineEdit>(e, "Edit3")->setText("3");
         widget<QLineEdit>(e, "Edit6")->setText("4294967296");
-        ui::guarded([&] { e->Edit6Exit(); });
+        ui::guarded([&] { e->recalculatePrices(); });
         QCOMPARE(ui::Messages::shown().last().kind, ui::ShownMessage::Kind::StandardError);
         QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("0"));
         widget<QLineEdit>(e, "Edit6")->setText("8");
-        e->Edit6Exit();
+        e->recalculatePrices();
         QCOMPARE(widget<QLineEdit>(e, "Edit9")->text(), QStringLiteral("46,125"));
     }
 
@@ -808,7 +812,7 @@ private slots:
         e->findChild<QLineEdit*>(box)->setText(text);
         if (box == "Edit2")
             widget<QLineEdit>(e, "Edit5")->clear();
-        e->Button1Click();
+        e->saveRow();
         if (message.isEmpty()) {
             QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
             QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 2);
@@ -867,9 +871,9 @@ private slots:
         app.w.database->H_Tabel_1->open();
         EntryEditor* e = app.w.entryEditor;
         fillNew(e, shift, today, 1, 1, "40", "4");
-        e->FPrice = 10.25 * 1.5;
+        e->takeOperation(1, 1, 10.25 * 1.5, "ДМ-101; РЕЗКА; Готовая продукция");
         widget<QLineEdit>(e, "Edit4")->setText("2");
-        e->Button1Click();
+        e->saveRow();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         const auto rows = db.rows("select w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod, ok, "
                                   "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use from "
@@ -918,7 +922,7 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         const QString rows = "select id, data, kol_vo::int from accounts_dep.smena order by id";
         const QList<QVariantList> before = db.rows(rows);
@@ -926,11 +930,8 @@ private slots:
         QWidget* focus = nullptr;
         ui::scriptModal("EntryEditor", [&](QDialog*) {
             if (!change) {
-                widget<QLineEdit>(e, "Edit1")->setText("Петрова А.С.");
-                e->FWorkerId = 2;
-                widget<QLineEdit>(e, "Edit2")->setText("ДМ-101; РЕЗКА; Готовая продукция");
-                e->FOperId = e->FProductId = 1;
-                e->FPrice = 10.25;
+                e->takeWorker(2, "Петрова А.С.");
+                e->takeOperation(1, 1, 10.25, "ДМ-101; РЕЗКА; Готовая продукция");
             }
             widget<QLineEdit>(e, "Edit3")->setText("9");
             e->activateWindow();
@@ -992,18 +993,17 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         db::Dataset* journal = app.w.database->Smena1;
         QVERIFY(journal->locate("id", 1));
         EntryEditor* e = app.w.entryEditor;
         e->prepareChange(journal, 1, false);
-        widget<QLineEdit>(e, "Edit1")->setText("other");
-        e->FWorkerId = newWorker;
+        e->takeWorker(newWorker, "other");
         widget<ui::DateBox>(e, "DTimeP")->setDate(moved);
         widget<QLineEdit>(e, "Edit6")->setText("6");
         if (dayShift != 0)
             ui::Messages::queueAnswer(true); // the move to another day is asked first
-        e->Button1Click();
+        e->saveRow();
         QCOMPARE(messages().size(), dayShift != 0 ? 1 : 0);
         QCOMPARE(db.rows("select w_id, data, time, cena from accounts_dep.smena where id = 1"),
                  (QList<QVariantList>{{newWorker, moved, 6, 12.3}}));
@@ -1023,11 +1023,11 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         e->prepareChange(app.w.database->Smena1, 1, false);
-        e->FWorkerId = 2;
-        e->Button1Click();
+        e->takeWorker(2, widget<QLineEdit>(e, "Edit1")->text());
+        e->saveRow();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('\n')));
         QCOMPARE(cell(db, 1, 1, day), 0);
         QCOMPARE(cell(db, 1, 1, day.addDays(1)), 3);
@@ -1044,11 +1044,11 @@ private slots:
         AppFixture app(db);
         openJournal(app);
         widget<ui::DateBox>(app.w.journal, "DateT")->setDate(day);
-        app.w.journal->DateTCloseUp();
+        app.w.journal->showChosenDay();
         EntryEditor* e = app.w.entryEditor;
         e->prepareChange(app.w.database->Smena1, 1, false);
         db.exec("delete from accounts_dep.smena");
-        e->Button1Click();
+        e->saveRow();
         QCOMPARE(messages(), QStringList{"Запись не найдена: её изменили или удалили на другом рабочем месте."});
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 0);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.h_tabel").toInt(), 0);
@@ -1068,7 +1068,7 @@ private slots:
         openJournal(app);
         EntryEditor* e = app.w.entryEditor;
         fillNew(e, 1, QDate::currentDate(), 1, 1, "40", "4");
-        ui::guarded([&] { e->Button1Click(); });
+        ui::guarded([&] { e->saveRow(); });
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].kind, ui::ShownMessage::Kind::StandardError);
         QVERIFY(messages()[0].contains("табель закрыт"));
@@ -1077,7 +1077,7 @@ private slots:
         QCOMPARE(widget<QLineEdit>(e, "Edit1")->text(), QStringLiteral("Иванов И.И."));
         // the same connection goes on working
         db.exec("drop trigger h_tabel_closed on accounts_dep.h_tabel");
-        e->Button1Click();
+        e->saveRow();
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
         QCOMPARE(cell(db, 1, 1, QDate::currentDate()), 4);
     }
@@ -1145,7 +1145,7 @@ private slots:
         while (stage == 0)
             QThread::msleep(10);
         if (stage == 1)
-            e->Button1Click();
+            e->saveRow();
         other.join();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QCOMPARE(stage.load(), 2);

@@ -5,12 +5,18 @@
 #include "support/app_fixture.h"
 #include "support/widgets.h"
 #include "timesheet/timesheet_window.h"
+#include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
+#include <QAction>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
@@ -58,7 +64,7 @@ void addTimesheet(TestDatabase& db, int worker, int shift, const QDate& month, c
 // What the authorization does before it shows the journal, then the journal's activation.
 void openJournal(AppFixture& app, const QString& code = "63175042")
 {
-    app.w.journal->FAccessCode = code.toUtf8();
+    app.w.journal->signIn(code.toUtf8(), app.w.journal->shift());
     for (int s = 1; s <= 4; ++s)
         app.w.database->smenaQuery(s)->setParam("ok", "ta");
     app.w.journal->FormActivate();
@@ -97,20 +103,20 @@ private slots:
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena1);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
         widget<QRadioButton>(j, "RadioButton2")->setChecked(true);
-        QCOMPARE(j->FShift, 2);
+        QCOMPARE(j->shift(), 2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena2);
         QVERIFY(widget<QRadioButton>(j, "RadioButton2")->font().bold());
         QVERIFY(!widget<QRadioButton>(j, "RadioButton1")->font().bold());
         QCOMPARE(widget<QRadioButton>(j, "RadioButton2")->palette().color(QPalette::Window), QColor(0, 128, 0));
         // the user looks at yesterday, opens the timesheet and closes it
         widget<ui::DateBox>(j, "DateT")->setDate(today.addDays(-1));
-        j->DateTCloseUp();
+        j->showChosenDay();
         QCOMPARE(app.w.database->Smena2->recordCount(), 1);
         QCOMPARE(app.w.database->Smena2->asInt("id"), 3);
         addRow(db, 4, 1, 2, today, 2, "no");
         ui::showModal(app.w.timesheet, j);
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), today);
-        QCOMPARE(j->FShift, 2);
+        QCOMPARE(j->shift(), 2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->dataset(), app.w.database->Smena2);
         QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 2);
         QCOMPARE(widget<QCheckBox>(j, "CBox1")->isChecked(), today.dayOfWeek() >= 6);
@@ -208,7 +214,7 @@ private slots:
         JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<ui::DateBox>(j, "DateT")->setDate(shown);
-        j->DateTCloseUp();
+        j->showChosenDay();
         widget<QCheckBox>(j, "CBox1")->setChecked(checkedByHand);
         ui::showModal(app.w.timesheet, j); // any window opened from the journal and closed again
         QCOMPARE(widget<ui::DateBox>(j, "DateT")->date(), QDate::currentDate());
@@ -416,7 +422,7 @@ private slots:
         openJournal(app, code);
         widget<ui::DbGrid>(j, "DBGrid2")->selectRow(1);
         QCOMPARE(app.w.database->Smena1->asInt("id"), 2);
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(db.scalar("select ok from accounts_dep.smena where id = 2").toString(), after);
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena where ok = 'no' and id <> 2").toInt(), 2);
         QCOMPARE(app.w.database->Smena1->recNo(), 2);
@@ -433,19 +439,19 @@ private slots:
         JournalWindow* j = app.w.journal;
         openJournal(app);
         widget<QRadioButton>(j, "RadioButton4")->setChecked(true);
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(marks(app.w.database->Smena4), QStringList{"ok"});
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(marks(app.w.database->Smena4), QStringList{"no"});
         // a row deleted meanwhile on another workstation: nothing is written, it says so, and the row disappears
         db.exec("delete from accounts_dep.smena");
-        j->DBGrid2DblClick();
+        j->acceptRow();
         QCOMPARE(app.w.database->Smena4->recordCount(), 0);
         QCOMPARE(ui::Messages::shown().size(), 1);
         QCOMPARE(ui::Messages::shown()[0].text,
                  QStringLiteral("Запись не найдена: её изменили или удалили на другом рабочем месте."));
         ui::Messages::clearShown();
-        j->DBGrid2DblClick(); // an empty shift: nothing happens
+        j->acceptRow(); // an empty shift: nothing happens
         QVERIFY(ui::Messages::shown().isEmpty());
     }
 
@@ -731,11 +737,11 @@ private slots:
         AppFixture app(db);
         JournalWindow* j = app.w.journal;
         openJournal(app);
-        j->N8->trigger();
+        widget<QAction>(j, "N8")->trigger();
         QVERIFY(ui::shownModals().isEmpty());
-        j->N10->trigger();
-        j->N11->trigger();
-        j->N1->trigger();
+        widget<QAction>(j, "N10")->trigger();
+        widget<QAction>(j, "N11")->trigger();
+        widget<QAction>(j, "N1")->trigger();
         QCOMPARE(ui::shownModals(), QStringList({"ReportsWindow", "TimesheetWindow", "WorkersList"}));
         QVERIFY(!app.w.database->Workers->isOpen());
         QVERIFY(ui::Messages::shown().isEmpty());

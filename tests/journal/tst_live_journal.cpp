@@ -3,15 +3,18 @@
 // burst one re-read, an editor open over the journal defers it, and a lost connection listens again.
 #include "catalogs/workers_list.h"
 #include "db/data_module.h"
+#include "db/session.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
-#include "db/session.h"
 #include "support/app_fixture.h"
 #include "support/other_workstation.h"
 #include "support/widgets.h"
 #include "timesheet/timesheet_window.h"
+#include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -103,7 +106,7 @@ private slots:
             QCOMPARE(reads, 1);
 
             reads = 0;
-            app.w.journal->DBGrid2DblClick(); // the program's own acceptance, re-read by itself
+            app.w.journal->acceptRow(); // the program's own acceptance, re-read by itself
             QCOMPARE(reads, 1);
             QTest::qWait(600);
             QCOMPARE(reads, 1);
@@ -165,7 +168,7 @@ private slots:
             rowsAfter = 1;
         });
         app.w.journal->FormActivate(); // today, whose month the timesheet opens on
-        app.w.journal->N11Click();
+        app.w.journal->openTimesheet();
         QCOMPARE(rowsAfter, 1);
     }
 

@@ -160,7 +160,7 @@ private slots:
             std::system(qPrintable(kDbDir + QStringLiteral("/pgcluster.sh stop ") + primary_));
         });
         ui::Messages::clearShown();
-        ui::Messages::setOnShow([&](const ui::ShownMessage&) { app.w.journal->Timer1Timer(); });
+        ui::Messages::setOnShow([&](const ui::ShownMessage&) { app.w.journal->periodicBuildCheck(); });
         journal_sql::EntryRow cut = row(13, 2);
         cut.color = 1; // no duplicate of the row above
         ui::guarded([&] { journal::saveRow(dm, cut); });
@@ -178,15 +178,15 @@ private slots:
         QVERIFY(!shown[0].details.isEmpty());
         QVERIFY(!db::anyTransactionOpen());
         // Later ticks while the primary is away say nothing more: the problem has been said.
-        app.w.journal->Timer1Timer();
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
+        app.w.journal->periodicBuildCheck();
         QCOMPARE(ui::Messages::shown().size(), 1);
 
         script(QStringLiteral("standby.sh"), {QStringLiteral("promote"), standby_});
         ui::Messages::clearShown();
         db::takeNotices();
         QVERIFY(app.w.journal->runBuildStampCheck());
-        app.w.journal->Timer1Timer();
+        app.w.journal->periodicBuildCheck();
         shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Information);

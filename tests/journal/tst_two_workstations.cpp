@@ -12,6 +12,9 @@
 #include "ui/messages.h"
 
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -39,7 +42,7 @@ int cell(TestDatabase& db, int worker, int shift, const QDate& date)
 
 void openJournal(AppFixture& app, int shift)
 {
-    app.w.journal->FAccessCode = "63175042";
+    app.w.journal->signIn("63175042", app.w.journal->shift());
     for (int s = 1; s <= 4; ++s)
         app.w.database->smenaQuery(s)->setParam("ok", "ta");
     app.w.journal->FormActivate();
@@ -70,7 +73,7 @@ void act(AppFixture& app, bool deleting)
         widget<QPushButton>(app.w.journal, "Button3")->click();
     } else {
         // as the grid's double click runs it: through the handler guard that shows the error
-        ui::guarded([&] { app.w.journal->DBGrid2DblClick(); });
+        ui::guarded([&] { app.w.journal->acceptRow(); });
     }
 }
 
@@ -213,7 +216,7 @@ private slots:
             ui::Messages::queueAnswer(true);
             widget<QPushButton>(app.w.journal, "Button3")->click();
         } else {
-            app.w.journal->DBGrid2DblClick();
+            app.w.journal->acceptRow();
         }
         const auto shown = ui::Messages::shown();
         QCOMPARE(shown.size(), deleting ? 2 : 1);

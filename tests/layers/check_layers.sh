@@ -17,7 +17,7 @@ declare -A below=(
     [catalogs]="format db ui reportengine spreadsheet"
     [timesheet]="format db ui reportengine spreadsheet"
     [reports]="format db ui reportengine spreadsheet"
-    [journal]="format db ui reportengine spreadsheet catalogs timesheet reports"
+    [journal]="format db ui reportengine spreadsheet"
     [app]="format db ui reportengine spreadsheet catalogs timesheet reports journal"
 )
 
@@ -72,5 +72,58 @@ if grep -qE '#[[:space:]]*include[[:space:]]*"ui_' "$src"/reports/*.h; then
     echo "layers: a header of src/reports includes a generated form; hold the form by pointer in the .cpp"
     faults=$((faults + 1))
 fi
+
+# ---- Windows own their state and stand side by side ----
+# A window (a class derived from a dialog) has no public data: another window asks it by a named method, and its
+# header holds the generated form by pointer (the form's header is included by the window's .cpp only). The four
+# feature libraries link none of the others (the application opens one from another), and the shared window
+# library names no window of theirs.
+features="journal catalogs timesheet reports"
+window_base='(QDialog|QWidget|ui::Dialog|Dialog|ui::CatalogueWindow|CatalogueWindow)'
+window_classes=()
+for header in "$src"/*/*.h; do
+    rel=${header#"$src"/}
+    while IFS= read -r cls; do
+        window_classes+=("$cls")
+    done < <(sed -nE "s/^class ([A-Za-z_][A-Za-z0-9_]*) (final )?: public $window_base\b.*/\1/p" "$header")
+    while IFS= read -r line; do
+        echo "layers: $rel hands its generated form to its includers: $line"
+        faults=$((faults + 1))
+    done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"ui_' "$header")
+    while IFS= read -r line; do
+        echo "layers: $rel: a window's public data member: $line"
+        faults=$((faults + 1))
+    done < <(awk -v base="$window_base" '
+        $0 ~ "^class [A-Za-z_][A-Za-z0-9_]* (final )?: public " base "([ ,{]|$)" { inWindow = 1; access = "private"; next }
+        inWindow && /^};/ { inWindow = 0; next }
+        !inWindow { next }
+        /^public:/ { access = "public"; next }
+        /^(protected|private):/ { access = "other"; next }
+        access != "public" { next }
+        /^    [^ \/#}]/ && /;[[:space:]]*(\/\/.*)?$/ {
+            line = $0
+            sub(/[[:space:]]*\/\/.*$/, "", line)
+            if (line ~ /^    (using|friend|typedef|enum|struct|class|template|static constexpr|static const|Q_)/) next
+            head = line
+            sub(/[={].*$/, "", head)
+            if (head !~ /\(/) print line
+        }' "$header")
+done
+for lib in $features; do
+    for other in $features; do
+        [ "$lib" = "$other" ] && continue
+        if grep -Eq "target_link_libraries\(kesta_$lib\b[^)]*\bkesta_$other\b" "$src/$lib/CMakeLists.txt"; then
+            echo "layers: the feature library $lib links the feature library $other"
+            faults=$((faults + 1))
+        fi
+    done
+done
+for cls in "${window_classes[@]}"; do
+    case "$cls" in Dialog | CatalogueWindow) continue ;; esac
+    while IFS= read -r hit; do
+        echo "layers: ${hit#"$src"/} names the window $cls (src/ui names no window)"
+        faults=$((faults + 1))
+    done < <(grep -nw -- "$cls" "$src"/ui/*.h "$src"/ui/*.cpp 2>/dev/null)
+done
 [ "$faults" -eq 0 ] && echo "layers: every include is in order"
 exit $((faults > 0))

@@ -7,6 +7,8 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>

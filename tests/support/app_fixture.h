@@ -2,8 +2,8 @@
 // scripted, ready for a test to drive handlers, clicks and keys.
 #pragma once
 
+#include "app/window_registry.h"
 #include "support/test_database.h"
-#include "ui/window_registry.h"
 
 class AppFixture {
 public:

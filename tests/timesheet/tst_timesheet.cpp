@@ -16,8 +16,12 @@
 #include "timesheet/timesheet_sql.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/dataset_grid.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -92,7 +96,7 @@ void chooseMonth(TimesheetWindow* f, int month, int year)
     widget<QComboBox>(f, "ComboBox1")->setCurrentIndex(month - 1);
     widget<QComboBox>(f, "ComboBox2")->setCurrentText(QString::number(year));
     QCOMPARE(widget<QComboBox>(f, "ComboBox2")->currentText(), QString::number(year));
-    f->ComboBox1Change();
+    f->showMonth();
 }
 
 // What another workstation's journal save does: the month's lock shared and the worker's, the row, the day's cell
@@ -253,7 +257,7 @@ private slots:
             QCOMPARE(app.w.database->H_Tabel_3->param("yea").toInt(), year);
             ui::DatasetModel* model = f->grid(g + 1)->datasetModel();
             for (int d = 1; d <= 31; ++d) {
-                const TimesheetWindow::ColumnLook& c = f->FColumns[g][d];
+                const TimesheetWindow::ColumnLook& c = f->columnLook(g, d);
                 const QColor title = model->headerData(d, Qt::Horizontal, Qt::ForegroundRole).value<QColor>();
                 if (d > days) {
                     QVERIFY2(c.readOnly && c.font == base && c.title == kSilver, qPrintable(QString::number(d)));
@@ -309,7 +313,7 @@ private slots:
             look = {kRed, kRed, false};
         else if (columnKind == 2)
             look = {base, kSilver, true};
-        const TimesheetWindow::CellLook cell = TimesheetWindow::DBGrid1DrawColumnCell(column, value, look, selected);
+        const TimesheetWindow::CellLook cell = TimesheetWindow::cellLook(column, value, look, selected);
         QCOMPARE(cell.font, font);
         QCOMPARE(cell.bold, bold);
         QCOMPARE(cell.background, background);
@@ -406,7 +410,7 @@ private slots:
                 std::thread(saveOnOtherWorkstation, QString(), server, name, 2, 1, QDate(2026, 2, 3), 6, 600, &locked);
             while (!locked)
                 QThread::msleep(5);
-            f->Button1Click();
+            f->rebuildMonth();
         } else {
             bool started = false;
             QObject::connect(widget<QProgressBar>(f, "PB"), &QProgressBar::valueChanged, f, [&](int day) {
@@ -417,7 +421,7 @@ private slots:
                                     nullptr);
                 QVERIFY(someoneWaitsForALock(db));
             });
-            f->Button1Click();
+            f->rebuildMonth();
         }
         other.join();
         QCOMPARE(timesheetOf(db, 2, 2026), referenceOf(db, 2, 2026));
@@ -480,7 +484,7 @@ private slots:
         QString dump;
         reportengine::setPreviewHook(
             [&](reportengine::PreviewDialog&, const reportengine::Document& doc) { dump = doc.dump(); });
-        app.w.timesheet->Button6Click();
+        app.w.timesheet->printMonth();
         QVERIFY(dump.startsWith("page 1\nQRGroup1: Июль 2026 г. | 1 | 2 |"));
         QVERIFY(dump.endsWith("| 31 | Итого\nQRBand2: 1\n"));
     }
@@ -553,7 +557,7 @@ private slots:
             opened << file;
             return true;
         });
-        app.w.timesheet->Button2Click();
+        app.w.timesheet->exportMonth();
         spreadsheet::Application::setOpener({});
         spreadsheet::Application::setOutputFolder({});
         QCOMPARE(widget<QPushButton>(app.w.timesheet, "Button2")->text(), QStringLiteral("Excel (0 из 0)"));
@@ -578,9 +582,9 @@ private slots:
             QCOMPARE(widget<QComboBox>(app.w.timesheet, "ComboBox2")->currentText(), QStringLiteral("2025"));
             QCOMPARE(app.w.database->H_Tabel_1->recordCount(), 1);
             QCOMPARE(widget<QPushButton>(app.w.timesheet, "Button2")->text(), QStringLiteral("Excel"));
-            QCOMPARE(app.w.timesheet->FColumns[0][1].font, kRed); // 1 November 2025 is a Saturday
+            QCOMPARE(app.w.timesheet->columnLook(0, 1).font, kRed); // 1 November 2025 is a Saturday
         });
-        app.w.journal->N11Click();
+        app.w.journal->openTimesheet();
         QVERIFY(inside);
         QVERIFY(!app.w.database->H_Tabel_1->isOpen());
         QVERIFY(!app.w.database->H_Tabel_2->isOpen());

@@ -1,13 +1,14 @@
-// The registry of the program's windows: each is created once at start, in a fixed order, and every window
-// reaches the others through this one object.
+// The registry of the program's windows: each is created once at start, in a fixed order (app/startup.h). The
+// windows get what they need when they are made; the journal asks the registry for the windows of the other
+// libraries (journal::Host).
 #pragma once
 
+#include "journal/journal_host.h"
+
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
-class QTimer;
 class Database;
 class JournalWindow;
 class WorkerEditor;
@@ -24,7 +25,7 @@ class TimesheetWindow;
 class NormsEditor;
 class AuthorizationWindow;
 
-struct Windows {
+struct Windows : journal::Host {
     Database* database = nullptr;
     JournalWindow* journal = nullptr;
     WorkerEditor* workerEditor = nullptr;
@@ -53,20 +54,22 @@ struct Windows {
     // Starts connecting on a thread (the built-in connection), once the first window is on the screen; empty when
     // the data module connects by itself.
     std::function<void()> startConnection;
-    // Shows the authorization window (made before the connection); the journal window calls it once connected,
-    // before it builds its own controls.
-    std::function<void()> showAuthorization;
-    // Hides the authorization window again when the connection it was shown before has failed.
-    std::function<void()> withdrawAuthorization;
-    // The authorization window's timer that ends a refused build.
-    QTimer* authorizationTimer = nullptr;
 
     // Ends the message loop; also remembered, so that a request made before the loop runs is honoured.
     bool terminateRequested = false;
     // The program's exit status: 0 for a user's own ending, 1 once a start-up was refused (no database, an old
     // build), so that scripts and service managers see the failure.
     int exitCode = 0;
-    void requestTermination(int code = 0);
+    void requestTermination(int code = 0) override;
     // How termination ends the loop; tests, which drive windows without the application's loop, replace it.
     std::function<void()> endMessageLoop;
+
+    // What the journal asks for.
+    ui::CatalogueWindow* catalogue(journal::Catalogue which) override;
+    void openTimesheet(const QDate& day, ui::Activatable* returnTo) override;
+    void openReports(const QDate& from, const QDate& to, ui::Activatable* returnTo) override;
+    // Shown by the journal window once connected (already on the screen at start, unless closed meanwhile).
+    void showAuthorization() override;
+    void withdrawAuthorization() override;
+    void buildRefused() override;
 };
