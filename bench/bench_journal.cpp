@@ -20,8 +20,8 @@
 #include "app/startup.h"
 #include "db/command.h"
 #include "db/data_module.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
-#include "support/widgets.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 

@@ -12,12 +12,12 @@
 #include "app/authorization_window.h"
 #include "app/startup.h"
 #include "db/data_module.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
 #include "reportengine/layout.h"
 #include "reportengine/render.h"
 #include "reports/reports_window.h"
 #include "reports/worker_detail_report.h"
-#include "support/widgets.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>

@@ -4,13 +4,13 @@
 #include "db/db_error.h"
 #include "db/service.h"
 #include "db/session.h"
+#include "harness/widgets.h"
 #include "journal/build_stamp.h"
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
 #include "reports/reports_window.h"
 #include "support/app_fixture.h"
 #include "support/personal_login.h"
-#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QDialog>

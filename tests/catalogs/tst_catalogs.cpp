@@ -10,10 +10,10 @@
 #include "catalogs/workers_list.h"
 #include "db/data_module.h"
 #include "db/sql_text.h"
+#include "harness/widgets.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
-#include "support/widgets.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 

@@ -3,12 +3,12 @@
 // burst one re-read, an editor open over the journal defers it, and a lost connection listens again.
 #include "catalogs/workers_list.h"
 #include "db/data_module.h"
+#include "db/session.h"
+#include "harness/widgets.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
-#include "db/session.h"
 #include "support/app_fixture.h"
 #include "support/other_workstation.h"
-#include "support/widgets.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
 
