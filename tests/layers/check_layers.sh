@@ -58,10 +58,11 @@ done
 # Tests and benchmarks link the program's libraries and the harness they share, never each other: no CMake file of
 # one names a target or a folder of the other, and no source of one includes a header of the other.
 root=$(cd "$src/.." && pwd)
+defines='(add_library|add_executable|kesta_add_test)\([[:space:]]*(NAME[[:space:]]+)?'
 targetsOf() { # the targets a tree's CMake files define, one a line (a foreach's items count, ${...} names do not)
     find "$1" -name CMakeLists.txt -exec sed -e 's/#.*//' {} + | tr '\n' ' ' |
-        grep -oE '(add_library|add_executable|kesta_add_test)\([[:space:]]*(NAME[[:space:]]+)?[A-Za-z0-9_]+|foreach\([^)]*\)' |
-        sed -E 's/^(add_library|add_executable|kesta_add_test)\([[:space:]]*(NAME[[:space:]]+)?//; s/^foreach\([^ ]+ IN ITEMS//; s/\)$//' |
+        grep -oE "$defines[A-Za-z0-9_]+|foreach\([^)]*\)" |
+        sed -E "s/^$defines//; s/^foreach\([^ ]+ IN ITEMS//; s/\)\$//" |
         tr ' ' '\n' | grep -E '^[A-Za-z0-9_]+$' | sort -u
 }
 crossLinks() { # tree, the other tree, what the other tree is called
@@ -70,7 +71,8 @@ crossLinks() { # tree, the other tree, what the other tree is called
         while IFS= read -r line; do
             echo "layers: ${line%%:*} names $target, a target of the $what"
             faults=$((faults + 1))
-        done < <(find "$root/$tree" -name CMakeLists.txt -exec grep -HnwE "$target" {} + | grep -vE '^[^:]+:[0-9]+:[[:space:]]*#')
+        done < <(find "$root/$tree" -name CMakeLists.txt -exec grep -HnwE "$target" {} + |
+                 grep -vE '^[^:]+:[0-9]+:[[:space:]]*#')
     done
     while IFS= read -r line; do
         echo "layers: ${line%%:*} reaches into $other/: ${line#*:*:}"
