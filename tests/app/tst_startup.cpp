@@ -13,6 +13,7 @@
 #include "support/personal_login.h"
 #include "ui/messages.h"
 
+#include <QGroupBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMenu>

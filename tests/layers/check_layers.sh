@@ -12,7 +12,7 @@ declare -A below=(
     [format]=""
     [db]="format"
     [ui]="format db"
-    [reportengine]="format db"
+    [reportengine]="format db ui"
     [spreadsheet]="format db ui"
     [catalogs]="format db ui reportengine spreadsheet"
     [timesheet]="format db ui reportengine spreadsheet"
@@ -55,6 +55,24 @@ for dir in "$src"/*/; do
         done < <(grep -E 'public[[:space:]]+Ui::' "$file")
     done
 done
+
+# Reports: the engine tells its faults and shows its busy cursor through ui::Messages and ui::WaitCursor only; a
+# printed report is a value run by the engine's runner, not a dialog with a form of its own; the reports window
+# keeps its form to itself.
+while IFS= read -r line; do
+    echo "layers: the report engine shows its own message box or cursor: $line"
+    faults=$((faults + 1))
+done < <(grep -nE 'QMessageBox|setOverrideCursor|restoreOverrideCursor' "$src"/reportengine/*.h "$src"/reportengine/*.cpp)
+for form in "$src"/reports/*_report.ui "$src"/timesheet/*_report.ui; do
+    [ -e "$form" ] || continue
+    echo "layers: $form makes a printed report a dialog; declare it as a report value for the runner"
+    faults=$((faults + 1))
+done
+if grep -qE '#[[:space:]]*include[[:space:]]*"ui_' "$src"/reports/*.h; then
+    echo "layers: a header of src/reports includes a generated form; hold the form by pointer in the .cpp"
+    faults=$((faults + 1))
+fi
+
 # Tests and benchmarks link the program's libraries and the harness they share, never each other: no CMake file of
 # one names a target or a folder of the other, and no source of one includes a header of the other.
 root=$(cd "$src/.." && pwd)
