@@ -21,8 +21,8 @@
 #include "app/window_registry.h"
 #include "db/command.h"
 #include "db/data_module.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
-#include "support/widgets.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 

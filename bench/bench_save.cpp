@@ -22,10 +22,10 @@
 #include "db/data_module.h"
 #include "db/reference_locks_sql.h"
 #include "db/timesheet_hours_sql.h"
+#include "harness/widgets.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
-#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QApplication>

@@ -13,12 +13,12 @@
 #include "app/startup.h"
 #include "app/window_registry.h"
 #include "db/data_module.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
 #include "reportengine/layout.h"
 #include "reportengine/render.h"
 #include "reportengine/report_runner.h"
 #include "reports/reports_window.h"
-#include "support/widgets.h"
 #include "ui/date_box.h"
 
 #include <QApplication>

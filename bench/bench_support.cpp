@@ -1,6 +1,6 @@
 #include "bench_support.h"
 
-#include "net_relay.h"
+#include "harness/net_relay.h"
 
 #include "app/startup.h"
 #include "app/window_registry.h"
@@ -34,7 +34,7 @@ namespace {
 
 const char* programName = "bench";
 const char* usageLine = "";
-std::unique_ptr<Relay> relay;
+std::unique_ptr<harness::Relay> relay;
 
 } // namespace
 
@@ -107,7 +107,7 @@ void takeServerAndDatabase(QStringList& args, QString& server, QString& database
     // The program always connects to port 5432: the relay listens there, on a loopback address of its own.
     const QString to = upstream.isEmpty() ? server + QStringLiteral("/.s.PGSQL.5432") : upstream;
     try {
-        relay = std::make_unique<Relay>(freeLoopbackAddress(5432), 5432, to, rtt);
+        relay = std::make_unique<harness::Relay>(harness::freeLoopbackAddress(5432), 5432, to, rtt);
     } catch (const std::exception& e) {
         fail(e.what());
     }

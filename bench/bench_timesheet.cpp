@@ -20,9 +20,10 @@
 #include "db/command.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
+#include "db/sql_text.h"
+#include "harness/widgets.h"
 #include "reportengine/render.h"
 #include "reportengine/report_runner.h"
-#include "support/widgets.h"
 #include "timesheet/timesheet_sql.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
@@ -40,6 +41,38 @@
 
 namespace {
 
+using db::sql::number;
+
+// The statements of the statement-by-statement rebuild the timesheet once used: every shift's rows of the month
+// removed, then per worker, shift and day a count of the worker's row and an update of its cell or a new row.
+QString deleteMonth(int month, int year)
+{
+    return QStringLiteral("delete from accounts_dep.h_tabel where month=") + number(month) +
+           QStringLiteral(" and year=") + number(year);
+}
+
+QString countRow(qint64 workerId, int shift, int month, int year)
+{
+    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=") +
+           number(workerId) + QStringLiteral(" and smena=") + number(shift) + QStringLiteral(" and month=") +
+           number(month) + QStringLiteral(" and year=") + number(year);
+}
+
+QString updateDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year)
+{
+    return QStringLiteral("update accounts_dep.h_tabel set d") + number(day) + QStringLiteral("='") + number(hours) +
+           QStringLiteral("' where w_id=") + number(workerId) + QStringLiteral(" and smena=") + number(shift) +
+           QStringLiteral(" and month=") + number(month) + QStringLiteral(" and year=") + number(year);
+}
+
+QString insertDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year)
+{
+    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + number(day) +
+           QStringLiteral(") values(") + number(shift) + QStringLiteral(", ") + number(workerId) +
+           QStringLiteral(", ") + number(month) + QStringLiteral(", ") + number(year) + QStringLiteral(", ") +
+           number(hours) + u')';
+}
+
 // The month's rebuilt rows as one set-based statement: the same rows the rebuild writes.
 QByteArray floorRebuild(int month, int year)
 {
@@ -51,7 +84,7 @@ QByteArray floorRebuild(int month, int year)
                     .arg(d <= first.daysInMonth() ? first.addDays(d - 1).toString(Qt::ISODate)
                                                   : QStringLiteral("infinity"));
     }
-    return (QStringLiteral("begin; ") + timesheet_sql::deleteMonth(month, year) +
+    return (QStringLiteral("begin; ") + deleteMonth(month, year) +
             QStringLiteral("; insert into accounts_dep.h_tabel(smena, w_id, month, year%1) select smena, w_id, %2, %3%4"
                            " from accounts_dep.smena where data >= '%5' and data < '%6' group by smena, w_id; commit")
                 .arg(days)
@@ -80,7 +113,7 @@ QByteArray monthDigest(int month, int year)
 // The statement-by-statement rebuild on the program's connection, as the timesheet once did it.
 void loopRebuild(Database* dm, db::Dataset* dt, int month, int year)
 {
-    dm->DelSmena->setText(timesheet_sql::deleteMonth(month, year));
+    dm->DelSmena->setText(deleteMonth(month, year));
     dm->DelSmena->execute();
     const int n = QDate(year, month, 1).daysInMonth();
     for (int i = 1; i <= n; ++i) {
@@ -92,12 +125,12 @@ void loopRebuild(Database* dm, db::Dataset* dt, int month, int year)
             const qint64 worker = dt->asLongLong(QStringLiteral("w_id"));
             const qint64 tim = dt->asLongLong(QStringLiteral("tim"));
             dm->Control->close();
-            dm->Control->setSql(timesheet_sql::countRow(worker, shift, month, year));
+            dm->Control->setSql(countRow(worker, shift, month, year));
             dm->Control->open();
             const int cnt = dm->Control->asInt(QStringLiteral("cnt"));
             dm->Control->close();
-            dm->H_Tabel_ins->setText(cnt != 0 ? timesheet_sql::updateDay(i, tim, worker, shift, month, year)
-                                              : timesheet_sql::insertDay(i, tim, worker, shift, month, year));
+            dm->H_Tabel_ins->setText(cnt != 0 ? updateDay(i, tim, worker, shift, month, year)
+                                              : insertDay(i, tim, worker, shift, month, year));
             dm->H_Tabel_ins->execute();
         }
         dt->close();

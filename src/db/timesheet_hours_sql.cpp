@@ -32,13 +32,6 @@ QString advisoryLock(const char* function, qint64 classKey, qint64 objectKey)
 
 } // namespace
 
-QString timesheetRowCount(qint64 workerId, int shift, int month, int year)
-{
-    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + number(workerId) +
-           QStringLiteral(" and smena=") + number(shift) + QStringLiteral(" and month=") + number(month) +
-           QStringLiteral(" and year=") + number(year);
-}
-
 QString hoursOfDay(qint64 workerId, int shift, const QDate& date)
 {
     return QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + number(workerId) +
@@ -53,14 +46,6 @@ QString setDay(int day, qint64 hours, qint64 workerId, int shift, int month, int
            QStringLiteral(" and month=") + number(month) + QStringLiteral(" and year=") + number(year);
 }
 
-QString insertDay(int shift, qint64 workerId, int month, int year, int day, qint64 hours)
-{
-    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + number(day) +
-           QStringLiteral(") ") + QStringLiteral("values(") + number(shift) + QStringLiteral(", ") + number(workerId) +
-           QStringLiteral(", ") + number(month) + QStringLiteral(", ") + number(year) + QStringLiteral(", ") +
-           number(hours) + u')';
-}
-
 QString rewriteDay(qint64 workerId, int shift, const QDate& date, bool addRow)
 {
     if (workerId < std::numeric_limits<qint32>::min() || workerId > std::numeric_limits<qint32>::max())
@@ -73,11 +58,6 @@ QString rewriteDay(qint64 workerId, int shift, const QDate& date, bool addRow)
 QString lockMonthShared(int month, int year)
 {
     return advisoryLock("pg_advisory_xact_lock_shared", kMonthLockClass, monthKey(month, year));
-}
-
-QString lockMonthExclusive(int month, int year)
-{
-    return advisoryLock("pg_advisory_xact_lock", kMonthLockClass, monthKey(month, year));
 }
 
 QString lockWorkerMonth(qint64 workerId, int shift, int month, int year)

@@ -115,12 +115,6 @@ QString lockRowKey(const EntryRow& r)
            db::sql::quote(key) + QStringLiteral("))");
 }
 
-QString rowPlace(const QString& rowId)
-{
-    return QStringLiteral("select w_id, smena, data from accounts_dep.smena where id=") + rowIdText(rowId) +
-           QStringLiteral(" for update");
-}
-
 QString rowNow(qint64 rowId)
 {
     return QStringLiteral("select w_id, i_id, o_id, data, smena, color, kol_vo::numeric as kol_vo, brak, time, cena, ok "

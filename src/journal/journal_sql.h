@@ -43,8 +43,6 @@ QString updateRow(const EntryRow& row);
 // A transaction-scoped lock on the row's duplicate key, taken before the duplicate check, so that two
 // workstations saving the same key one after the other see each other's row.
 QString lockRowKey(const EntryRow& row);
-// The worker, shift and date a journal row has now (to rewrite the timesheet cell a change leaves).
-QString rowPlace(const QString& rowId);
 // The row as it is now, locked until the transaction ends: the columns the journal shows, to compare with what the
 // user acted on.
 QString rowNow(qint64 rowId);

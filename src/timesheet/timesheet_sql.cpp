@@ -30,32 +30,4 @@ QString rebuildMonth(int month, int year)
            number(year) + u')';
 }
 
-QString deleteMonth(int month, int year)
-{
-    return QStringLiteral("delete from accounts_dep.h_tabel where month=") + number(month) +
-           QStringLiteral(" and year=") + number(year);
-}
-
-QString countRow(qint64 workerId, int shift, int month, int year)
-{
-    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=") +
-           number(workerId) + QStringLiteral(" and smena=") + number(shift) + QStringLiteral(" and month=") +
-           number(month) + QStringLiteral(" and year=") + number(year);
-}
-
-QString updateDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year)
-{
-    return QStringLiteral("update accounts_dep.h_tabel set d") + number(day) + QStringLiteral("='") + number(hours) +
-           QStringLiteral("' where w_id=") + number(workerId) + QStringLiteral(" and smena=") + number(shift) +
-           QStringLiteral(" and month=") + number(month) + QStringLiteral(" and year=") + number(year);
-}
-
-QString insertDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year)
-{
-    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + number(day) +
-           QStringLiteral(") values(") + number(shift) + QStringLiteral(", ") + number(workerId) +
-           QStringLiteral(", ") + number(month) + QStringLiteral(", ") + number(year) + QStringLiteral(", ") +
-           number(hours) + u')';
-}
-
 } // namespace timesheet_sql

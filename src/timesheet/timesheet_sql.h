@@ -15,12 +15,4 @@ extern const QString kDt;
 // lock), in one set-based statement per month.
 QString rebuildMonth(int month, int year);
 
-// Removes every shift's rows of a month (the old rebuild's first step, kept for the benchmark).
-QString deleteMonth(int month, int year);
-
-// The statement-by-statement rebuild of one worker's day, as the program once did it (kept for the benchmark).
-QString countRow(qint64 workerId, int shift, int month, int year);
-QString updateDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year);
-QString insertDay(int day, qint64 hours, qint64 workerId, int shift, int month, int year);
-
 } // namespace timesheet_sql

@@ -8,12 +8,12 @@
 #include "app/authorization_window.h"
 #include "catalogs/operation_prices_list.h"
 #include "db/data_module.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
 #include "reports/reports_window.h"
 #include "support/app_fixture.h"
-#include "support/widgets.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 

@@ -3,23 +3,21 @@
 // closes, the road reaches the next control with Tab as a user would.
 #include "app/authorization_window.h"
 #include "db/data_module.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
 #include "reportengine/preview_dialog.h"
 #include "support/app_fixture.h"
-#include "support/widgets.h"
+#include "support/modal.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -70,21 +68,6 @@ bool active(QWidget* window)
         }
     }
     return false;
-}
-
-// Runs `then` on the modal window of class T once it shows (a window the program runs with exec() of its own).
-template <class T> void whenModalShows(std::function<void(T*)> then)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, [poll, then] {
-        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            then(d);
-        }
-    });
-    poll->start();
 }
 
 // The menu bar's mnemonic: Alt and the Cyrillic letter of the menu's caption.
@@ -195,12 +178,7 @@ private slots:
                                 save->reject();
                         });
                         QVERIFY(active(save));
-                        // The dialog selects its suggested name again once its folder listing arrives from its
-                        // thread: a name typed before that is overwritten, so the keys wait for the listing.
-                        if (auto* model = save->findChild<QFileSystemModel*>()) {
-                            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-                            loaded.wait(3000);
-                        }
+                        waitForFolderListing(save);
                         key(Qt::Key_A, Qt::ControlModifier);
                         type(pdf);
                         key(Qt::Key_Return);

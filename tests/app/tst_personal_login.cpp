@@ -6,11 +6,11 @@
 #include "db/data_module.h"
 #include "db/service.h"
 #include "db/session.h"
+#include "harness/widgets.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/personal_login.h"
-#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QFile>

@@ -8,10 +8,10 @@
 #include "db/data_module.h"
 #include "db/reference_locks_sql.h"
 #include "db/transaction.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/other_workstation.h"
-#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QComboBox>

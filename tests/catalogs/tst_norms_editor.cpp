@@ -2,8 +2,8 @@
 // refused when they do not fit, and the price list re-read at the same row after "Сохранить".
 #include "catalogs/norms_editor.h"
 #include "db/data_module.h"
+#include "harness/widgets.h"
 #include "support/app_fixture.h"
-#include "support/widgets.h"
 #include "ui/dataset_grid.h"
 #include "ui/messages.h"
 

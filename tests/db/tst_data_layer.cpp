@@ -333,18 +333,12 @@ private slots:
         QTest::newRow("price 1.2 factor") << db::sql::price(10.25 * 1.2) << "12.3";
         QTest::newRow("date") << db::sql::toDate(QDate(2026, 1, 5)) << "to_date('05.01.2026', 'DD.MM.YYYY')";
         QTest::newRow("lines") << db::sql::lines({"a", "b"}) << "a\r\nb\r\n";
-        QTest::newRow("timesheet row count") << db::hours_sql::timesheetRowCount(17, 4, 2, 2026)
-                                             << "select count(w_id) as cnt from accounts_dep.h_tabel where w_id=17 and "
-                                                "smena=4 and month=2 and year=2026";
         QTest::newRow("hours of a day") << db::hours_sql::hoursOfDay(17, 3, QDate(2026, 2, 9))
                                         << "select sum(time) as tim from accounts_dep.smena where w_id=17 and smena=3 "
                                            "and data=to_date('09.02.2026', 'DD.MM.YYYY') group by w_id, smena, data";
         QTest::newRow("timesheet day") << db::hours_sql::setDay(9, 12, 17, 3, 2, 2026)
                                        << "update accounts_dep.h_tabel set d9=12 where w_id=17 and smena=3 and month=2 "
                                           "and year=2026";
-        QTest::newRow("new timesheet row") << db::hours_sql::insertDay(3, 17, 2, 2026, 9, 12)
-                                           << "insert into accounts_dep.h_tabel(smena, w_id, month, year, d9) "
-                                              "values(3, 17, 2, 2026, 12)";
         QTest::newRow("a day rewritten by the database") << db::hours_sql::rewriteDay(17, 3, QDate(2026, 2, 9), false)
                                                          << "select accounts_dep.timesheet_day(17, 3, "
                                                             "to_date('09.02.2026', 'DD.MM.YYYY'), false)";

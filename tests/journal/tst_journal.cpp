@@ -1,9 +1,9 @@
 // The journal window: activation, day, day-off flag, shift views, acceptance marks and deletion.
 #include "db/data_module.h"
 #include "db/sql_text.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
-#include "support/widgets.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/dataset_grid.h"
 #include "ui/date_box.h"

@@ -3,9 +3,9 @@
 #include "db/batch.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
+#include "harness/net_relay.h"
 #include "journal/journal_changes.h"
 #include "journal/journal_day.h"
-#include "net_relay.h"
 #include "support/app_fixture.h"
 #include "ui/messages.h"
 
@@ -22,10 +22,10 @@ namespace {
 
 const QDate kDay(2026, 11, 10);
 
-std::unique_ptr<bench::Relay> relayTo(double rttMs)
+std::unique_ptr<harness::Relay> relayTo(double rttMs)
 {
-    return std::make_unique<bench::Relay>(bench::freeLoopbackAddress(5432), 5432,
-                                          TestDatabase::clusterSocket() + QStringLiteral("/.s.PGSQL.5432"), rttMs);
+    return std::make_unique<harness::Relay>(harness::freeLoopbackAddress(5432), 5432,
+                                            TestDatabase::clusterSocket() + QStringLiteral("/.s.PGSQL.5432"), rttMs);
 }
 
 journal_sql::EntryRow entry(const QString& rowId, const QDate& date, int hours)

@@ -3,12 +3,12 @@
 #include "db/data_module.h"
 #include "db/session.h"
 #include "db/timesheet_hours_sql.h"
+#include "harness/widgets.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_changes.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
 #include "support/other_workstation.h"
-#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QElapsedTimer>

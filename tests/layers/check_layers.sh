@@ -125,5 +125,42 @@ for cls in "${window_classes[@]}"; do
         faults=$((faults + 1))
     done < <(grep -nw -- "$cls" "$src"/ui/*.h "$src"/ui/*.cpp 2>/dev/null)
 done
+
+# Tests and benchmarks link the program's libraries and the harness they share, never each other: no CMake file of
+# one names a target or a folder of the other, and no source of one includes a header of the other.
+root=$(cd "$src/.." && pwd)
+defines='(add_library|add_executable|kesta_add_test)\([[:space:]]*(NAME[[:space:]]+)?'
+targetsOf() { # the targets a tree's CMake files define, one a line (a foreach's items count, ${...} names do not)
+    find "$1" -name CMakeLists.txt -exec sed -e 's/#.*//' {} + | tr '\n' ' ' |
+        grep -oE "$defines[A-Za-z0-9_]+|foreach\([^)]*\)" |
+        sed -E "s/^$defines//; s/^foreach\([^ ]+ IN ITEMS//; s/\)\$//" |
+        tr ' ' '\n' | grep -E '^[A-Za-z0-9_]+$' | sort -u
+}
+crossLinks() { # tree, the other tree, what the other tree is called
+    local tree=$1 other=$2 what=$3 target file line header
+    for target in $(targetsOf "$root/$other"); do
+        while IFS= read -r line; do
+            echo "layers: ${line%%:*} names $target, a target of the $what"
+            faults=$((faults + 1))
+        done < <(find "$root/$tree" -name CMakeLists.txt -exec grep -HnwE "$target" {} + |
+                 grep -vE '^[^:]+:[0-9]+:[[:space:]]*#')
+    done
+    while IFS= read -r line; do
+        echo "layers: ${line%%:*} reaches into $other/: ${line#*:*:}"
+        faults=$((faults + 1))
+    done < <(find "$root/$tree" -name CMakeLists.txt -exec grep -HnE "(SOURCE_DIR\}|\.\.)/$other([/ )]|$)" {} +)
+    while IFS= read -r file; do
+        while IFS= read -r line; do
+            header=${line#*\"}; header=${header%\"*}
+            if [ -e "$root/$other/$header" ]; then
+                echo "layers: $file includes $header of the $what"
+                faults=$((faults + 1))
+            fi
+        done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")
+    done < <(find "$root/$tree" -name '*.cpp' -o -name '*.h')
+}
+crossLinks tests bench benchmarks
+crossLinks bench tests tests
+
 [ "$faults" -eq 0 ] && echo "layers: every include is in order"
 exit $((faults > 0))

@@ -6,14 +6,13 @@
 #include "reportengine/layout.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
+#include "support/modal.h"
 #include "ui/messages.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QLabel>
-#include <QFileSystemModel>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QPrintDialog>
 #include <QToolBar>
 #include <QLocale>
@@ -523,25 +522,6 @@ void TestReportEngine::previewShowsTheFirstPageWhileTheLayoutGoesOn()
     QVERIFY(std::none_of(painted.cbegin(), painted.cend(), [](int i) { return i > 3 && i < 396; }));
 }
 
-namespace {
-
-// Runs `then` on the modal window of class T once it shows (a file or print dialog opened by a key).
-template <class T> void whenModalShows(std::function<void(T*)> then)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, [poll, then] {
-        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            then(d);
-        }
-    });
-    poll->start();
-}
-
-} // namespace
-
 // The preview by keys alone: Tab reaches every button (each named for a screen reader) and the pages; Enter presses
 // the focused button; Ctrl+0 and Ctrl+2 fit, Ctrl+S saves the PDF, Ctrl+P prints, each key shown in its tooltip.
 void TestReportEngine::previewByKeys()
@@ -586,12 +566,7 @@ void TestReportEngine::previewByKeys()
     bool saveAsked = false;
     whenModalShows<QFileDialog>([&](QFileDialog* d) {
         saveAsked = true;
-        // The dialog selects its suggested name again once its folder listing arrives from its thread: a name typed
-        // before that is overwritten, so the keys wait for the listing.
-        if (auto* model = d->findChild<QFileSystemModel*>()) {
-            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-            loaded.wait(3000);
-        }
+        waitForFolderListing(d);
         auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         name->selectAll();
         QTest::keyClicks(name, pdf);
@@ -628,10 +603,7 @@ void TestReportEngine::aFailedSaveIsToldWithoutTheBusyCursor()
     bool busyWhileShown = true;
     ui::Messages::setOnShow([&](const ui::ShownMessage&) { busyWhileShown = QApplication::overrideCursor(); });
     whenModalShows<QFileDialog>([](QFileDialog* d) {
-        if (auto* model = d->findChild<QFileSystemModel*>()) {
-            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-            loaded.wait(3000);
-        }
+        waitForFolderListing(d);
         auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         name->selectAll();
         QTest::keyClicks(name, QStringLiteral("/proc/kesta_report.pdf")); // no file can be made there, even by root

@@ -2,6 +2,7 @@
 // class, the half-open period and its refusal, the PDF, and the production export.
 #include "db/data_module.h"
 #include "db/dataset.h"
+#include "harness/widgets.h"
 #include "reportengine/layout.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
@@ -13,7 +14,6 @@
 #include "spreadsheet/cell_text.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
-#include "support/widgets.h"
 #include "support/xlsx_reader.h"
 #include "timesheet/timesheet_report.h"
 #include "ui/date_box.h"

@@ -2,8 +2,8 @@
 
 #include "app/authorization_window.h"
 #include "app/startup.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
-#include "support/widgets.h"
 #include "ui/messages.h"
 
 #include <QApplication>

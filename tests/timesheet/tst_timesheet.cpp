@@ -4,13 +4,13 @@
 #include "db/dataset.h"
 #include "db/sql_text.h"
 #include "db/timesheet_hours_sql.h"
+#include "harness/widgets.h"
 #include "journal/journal_window.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
 #include "reportengine/report_runner.h"
 #include "spreadsheet/cell_text.h"
 #include "support/app_fixture.h"
-#include "support/widgets.h"
 #include "support/xlsx_reader.h"
 #include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_sql.h"
@@ -193,21 +193,8 @@ private slots:
         QTest::newRow("day query") << timesheet_sql::kDt
                                    << " select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data"
                                       " group by smena,w_id;";
-        QTest::newRow("delete month") << timesheet_sql::deleteMonth(2, 2026)
-                                      << "delete from accounts_dep.h_tabel where month=2 and year=2026";
         QTest::newRow("rebuild month") << timesheet_sql::rebuildMonth(2, 2026)
                                        << "select accounts_dep.rebuild_timesheet_month(2, 2026)";
-        QTest::newRow("count")
-            << timesheet_sql::countRow(17, 3, 11, 2025)
-            << "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=17 and smena=3"
-               " and month=11 and year=2025";
-        QTest::newRow("update day") << timesheet_sql::updateDay(9, 12, 17, 3, 11, 2025)
-                                    << "update accounts_dep.h_tabel set d9='12' where w_id=17 and smena=3 and month=11"
-                                       " and year=2025";
-        QTest::newRow("insert day")
-            << timesheet_sql::insertDay(9, 12, 17, 3, 11, 2025)
-            << "insert into accounts_dep.h_tabel(smena, w_id, month, year, d9) values(3, 17, 11,"
-               " 2025, 12)";
     }
 
     void statementTexts()

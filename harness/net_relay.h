@@ -10,7 +10,7 @@
 #include <memory>
 #include <thread>
 
-namespace bench {
+namespace harness {
 
 class Relay {
 public:
@@ -50,4 +50,4 @@ private:
 // 5432); throws std::runtime_error when none of the first few is free.
 QString freeLoopbackAddress(int port);
 
-} // namespace bench
+} // namespace harness

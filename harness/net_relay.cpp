@@ -1,4 +1,4 @@
-#include "net_relay.h"
+#include "harness/net_relay.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace harness {
 
 namespace {
 
@@ -297,4 +297,4 @@ QString freeLoopbackAddress(int port)
     throw std::runtime_error("relay: no free loopback address for port " + std::to_string(port));
 }
 
-} // namespace bench
+} // namespace harness
