@@ -21,7 +21,6 @@
 #include "ui/window_registry.h"
 
 #include <QApplication>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <atomic>

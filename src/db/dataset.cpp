@@ -893,7 +893,7 @@ void Dataset::post()
             cols.isEmpty() ? QStringLiteral("insert into ") + table_ + QStringLiteral(" default values") + returning
                            : QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(u',') +
                                  QStringLiteral(") values (") + vals.join(u',') + u')' + returning;
-        QSqlQuery q = execStatement(connectionName_, text);
+        Result q = execStatement(connectionName_, text);
         QVector<QVariant> row(fieldNames_.size());
         const int off = keyField_.isEmpty() ? 1 : 0;
         if (q.next()) {
@@ -932,7 +932,7 @@ void Dataset::post()
             where = keyField_ + u'=' + sql::literal(old[fieldIndex(keyField_)]);
         }
         // The returned row address tells that the row was still there (and where an update moved it).
-        QSqlQuery q = execStatement(connectionName_, QStringLiteral("update ") + table_ + QStringLiteral(" set ") +
+        Result q = execStatement(connectionName_, QStringLiteral("update ") + table_ + QStringLiteral(" set ") +
                                                          sets.join(u',') + QStringLiteral(" where ") + where +
                                                          QStringLiteral(" returning ctid::text"));
         if (!q.next())

@@ -2,18 +2,17 @@
 // and the timesheet written together, and two workstations saving the same row.
 #include "catalogs/operation_prices_list.h"
 #include "catalogs/workers_list.h"
+#include "db/connector.h"
 #include "db/data_module.h"
 #include "db/sql_text.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_sql.h"
 #include "journal/journal_window.h"
 #include "support/app_fixture.h"
+#include "support/test_database.h"
 #include "support/widgets.h"
 #include "ui/messages.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <atomic>
@@ -1112,19 +1111,23 @@ private slots:
         std::thread other([&] {
             const QString cn = "other_workstation";
             {
-                QSqlDatabase c = QSqlDatabase::addDatabase("QPSQL", cn);
-                c.setHostName(socket);
-                c.setUserName("sys");
-                c.setPassword("wumbral");
-                c.setDatabaseName(name);
-                QSqlQuery q(c);
+                db::Connector* c = nullptr;
+                try {
+                    c = &connectToCluster(cn, socket, name, "sys");
+                } catch (const std::exception& e) {
+                    failure = QString::fromUtf8(e.what());
+                }
+                db::Result q;
                 auto run = [&](const QString& sql) {
-                    if (failure.isEmpty() && !q.exec(sql))
-                        failure = sql + ": " + q.lastError().text();
+                    if (!failure.isEmpty())
+                        return false;
+                    try {
+                        q = c->exec(sql);
+                    } catch (const db::DbError& e) {
+                        failure = sql + ": " + e.text();
+                    }
                     return failure.isEmpty();
                 };
-                if (!c.open())
-                    failure = c.lastError().text();
                 if (run("begin") && run(journal_sql::lockRowKey(row)) && run(journal_sql::duplicateOfNew(row)) &&
                     run(journal_sql::insertRow(row)))
                     stage = 1;
@@ -1138,9 +1141,8 @@ private slots:
                 run("commit");
                 if (!failure.isEmpty())
                     stage = -1;
-                c.close();
             }
-            QSqlDatabase::removeDatabase(cn);
+            db::removeConnector(cn);
         });
         while (stage == 0)
             QThread::msleep(10);
