@@ -23,16 +23,18 @@
 #include "reportengine/layout.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
+#include "reportengine/report_runner.h"
 #include "reports/reports_window.h"
-#include "reports/worker_detail_report.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/widgets.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -87,8 +89,8 @@ int main(int argc, char* argv[])
     bench::startProgram(w, server, database);
 
     ReportsWindow* r = w.reports;
-    WorkerDetailReport* form = w.workerDetailReport;
-    db::Dataset* query = form->w_Report;
+    reportengine::ReportRunner* form = r->report(QStringLiteral("Button1"));
+    db::Dataset* query = &form->query();
     widget<ui::DateBox>(r, "DTPicker1")->setDate(QDate(year, 1, 1));
     widget<ui::DateBox>(r, "DTPicker2")->setDate(QDate(year + 1, 1, 1));
     r->setRadioGroup1ItemIndex(0);
@@ -122,13 +124,12 @@ int main(int argc, char* argv[])
         const double heapOpen = bench::heapInUseMiB();
         heldDataset = heapOpen - heapBefore;
         const double c1 = bench::cpuMs();
-        form->setTitle(QStringLiteral("   Детальный отчет по рабочим за период с ") +
-                       widget<ui::DateBox>(r, "DTPicker1")->date().toString(QStringLiteral("dd.MM.yyyy")) +
+        form->setTitle(widget<ui::DateBox>(r, "DTPicker1")->date().toString(QStringLiteral("dd.MM.yyyy")) +
                        QStringLiteral(" по ") +
                        widget<ui::DateBox>(r, "DTPicker2")->date().toString(QStringLiteral("dd.MM.yyyy")));
         reportengine::DatasetSource source(*query);
         reportengine::Document doc;
-        const double t1 = bench::timeMs([&] { doc = reportengine::layout(form->QuickRep1, source); });
+        const double t1 = bench::timeMs([&] { doc = reportengine::layout(form->layout(), source); });
         heldModel = bench::heapInUseMiB() - heapOpen;
         const double c2 = bench::cpuMs();
         const double t2 = bench::timeMs([&] { reportengine::writePdf(doc, pdf); });
@@ -153,7 +154,7 @@ int main(int argc, char* argv[])
     auto runPreview = [&] {
         watch.firstPageMs = -1;
         watch.clock.start();
-        r->Button1Click();
+        r->printReport(*form);
         if (watch.firstPageMs < 0)
             bench::fail("the preview closed without painting a page");
         previewPages = watch.pagesReady;
@@ -161,14 +162,15 @@ int main(int argc, char* argv[])
     };
     int exportRows = 0;
     auto runExport = [&] {
-        r->Button6Click();
+        r->exportProduction();
         exportRows = widget<QPushButton>(r, "Button6")->text().section(QStringLiteral(" из "), 1).chopped(1).toInt();
         QFile::remove(workbooks.value(workbooks.size() - 1));
     };
     // The bound texts, as the datasets send them.
     r->setPeriod(query);
-    r->setPeriod(r->XLS_Rep);
-    const QByteArray reportText = bench::boundText(query).toUtf8(), exportText = bench::boundText(r->XLS_Rep).toUtf8();
+    r->setPeriod(&r->productionQuery());
+    const QByteArray reportText = bench::boundText(query).toUtf8(),
+                     exportText = bench::boundText(&r->productionQuery()).toUtf8();
     int libpqReportRows = 0, libpqExportRows = 0;
 
     // Warm-up: caches on both sides.

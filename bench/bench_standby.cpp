@@ -15,8 +15,8 @@
 #include "journal/journal_window.h"
 #include "reportengine/layout.h"
 #include "reportengine/render.h"
+#include "reportengine/report_runner.h"
 #include "reports/reports_window.h"
-#include "reports/worker_detail_report.h"
 #include "support/widgets.h"
 #include "ui/window_registry.h"
 
@@ -39,8 +39,8 @@ double reportMedian(const QString& servers, const QString& database, int year, i
     Windows w;
     bench::startProgram(w, servers, database);
     ReportsWindow* r = w.reports;
-    WorkerDetailReport* form = w.workerDetailReport;
-    db::Dataset* query = form->w_Report;
+    reportengine::ReportRunner* form = r->report(QStringLiteral("Button1"));
+    db::Dataset* query = &form->query();
     widget<ui::DateBox>(r, "DTPicker1")->setDate(QDate(year, 1, 1));
     widget<ui::DateBox>(r, "DTPicker2")->setDate(QDate(year + 1, 1, 1));
     r->setRadioGroup1ItemIndex(0);
@@ -49,7 +49,7 @@ double reportMedian(const QString& servers, const QString& database, int year, i
         r->applyProductClass(query);
         query->open();
         reportengine::DatasetSource source(*query);
-        const reportengine::Document doc = reportengine::layout(form->QuickRep1, source);
+        const reportengine::Document doc = reportengine::layout(form->layout(), source);
         reportengine::writePdf(doc, pdf);
         query->close();
     };

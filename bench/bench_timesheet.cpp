@@ -20,8 +20,8 @@
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "reportengine/render.h"
+#include "reportengine/report_runner.h"
 #include "support/widgets.h"
-#include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_sql.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/messages.h"
@@ -182,24 +182,26 @@ int main(int argc, char* argv[])
     const double rssRebuild = bench::peakRssMiB();
 
     // Print: the query alone against the query, the layout and the PDF.
-    TimesheetReport* report = w.timesheetReport;
+    reportengine::ReportRunner& report = form->monthReport();
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("tabel.pdf"));
     int pages = 0, printRows = 0;
     qint64 pdfBytes = 0;
     auto programPrint = [&] {
-        report->openMonth(month, year);
-        const reportengine::Document doc =
-            report->prepareMonth(widget<QComboBox>(form, "ComboBox1")->currentText() + u' ' +
-                                 widget<QComboBox>(form, "ComboBox2")->currentText() + QStringLiteral(" г."));
-        printRows = report->H_Tabel->recordCount();
-        report->H_Tabel->close();
+        report.query().setParam(QStringLiteral("mnth"), month);
+        report.query().setParam(QStringLiteral("yea"), year);
+        report.open();
+        report.setTitle(widget<QComboBox>(form, "ComboBox1")->currentText() + u' ' +
+                        widget<QComboBox>(form, "ComboBox2")->currentText() + QStringLiteral(" г."));
+        const reportengine::Document doc = report.prepare();
+        printRows = report.query().recordCount();
+        report.close();
         reportengine::writePdf(doc, pdf);
         pages = int(doc.pages.size());
         pdfBytes = QFileInfo(pdf).size();
     };
     QHash<QString, QVariant> params{{QStringLiteral("mnth"), month}, {QStringLiteral("yea"), year}};
-    const QByteArray printSql = db::bindParams(report->H_Tabel->sql(), params).toUtf8();
+    const QByteArray printSql = db::bindParams(report.query().sql(), params).toUtf8();
     int queryRows = 0;
     auto queryAlone = [&] { queryRows = pg.run(printSql); };
     programPrint();

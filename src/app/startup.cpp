@@ -13,12 +13,7 @@
 #include "db/data_module.h"
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
-#include "reports/product_detail_report.h"
-#include "reports/product_report.h"
 #include "reports/reports_window.h"
-#include "reports/worker_detail_report.h"
-#include "reports/worker_report.h"
-#include "timesheet/timesheet_report.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/window_place.h"
 #include "ui/window_registry.h"
@@ -70,11 +65,6 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
     w.entryEditor = new EntryEditor(w);
     w.reports = new ReportsWindow(w);
     w.timesheet = new TimesheetWindow(w);
-    w.productDetailReport = new ProductDetailReport(w);
-    w.timesheetReport = new TimesheetReport(w);
-    w.workerReport = new WorkerReport(w);
-    w.productReport = new ProductReport(w);
-    w.workerDetailReport = new WorkerDetailReport(w);
     w.normsEditor = new NormsEditor(w);
     if (w.authorization)
         w.authorization->releaseActivation();
@@ -82,8 +72,7 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
 
 void destroyWindows(Windows& w)
 {
-    QWidget* forms[] = {w.authorization, w.normsEditor, w.workerDetailReport, w.productReport, w.workerReport, w.timesheetReport, w.productDetailReport,
-                        w.timesheet, w.reports, w.entryEditor, w.operationPriceEditor, w.operationKindEditor,  w.operationKindsList,  w.productEditor,
+    QWidget* forms[] = {w.authorization, w.normsEditor, w.timesheet, w.reports, w.entryEditor, w.operationPriceEditor, w.operationKindEditor,  w.operationKindsList,  w.productEditor,
                         w.workersList,  w.operationPricesList,  w.productsList,  w.workerEditor,  w.journal};
     for (QWidget* f : forms)
         delete f;

@@ -3,6 +3,7 @@
 #include "db/dataset.h"
 #include "reportengine/expression.h"
 #include "reportengine/format.h"
+#include "reportengine/grouping.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <limits>
 #include <unordered_map>
 #include <vector>
@@ -343,6 +345,8 @@ class Engine {
         std::vector<QExplicitlySharedDataPointer<ItemLook>> fitted;
         int field = -1;
         Expression* expression = nullptr;
+        int group = -1; // a total's group, -1 for every row
+        int sum = -1;   // a total's field among the grouping's
         QExplicitlySharedDataPointer<PlacedItem::Text> last;
         QHash<QString, QExplicitlySharedDataPointer<PlacedItem::Text>> texts;
     };
@@ -361,6 +365,8 @@ public:
         doc_.orientation = report.orientation();
         doc_.paperMm = report.paperMm();
         doc_.marginsMm = report.marginsMm();
+        if (hasTotals())
+            grouping_.emplace(report, source);
         for (Band* b : allBands())
             compile(*b);
         for (const auto& g : r_.groups()) {
@@ -485,6 +491,34 @@ private:
         return out;
     }
 
+    bool hasTotals() const
+    {
+        for (const Band* b : allBands())
+            for (const Item& item : b->items())
+                if (item.kind() == Item::Kind::Total)
+                    return true;
+        return false;
+    }
+
+    // The group whose header or footer the band is (or is a child of); -1 for the other bands.
+    int groupOf(const Band& band) const
+    {
+        std::function<bool(const Band*)> holds = [&](const Band* b) {
+            if (!b)
+                return false;
+            if (b == &band)
+                return true;
+            for (const auto& c : b->children())
+                if (holds(c.get()))
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < int(r_.groups().size()); ++i)
+            if (holds(r_.groups()[i]->headerBand()) || holds(r_.groups()[i]->footerBand()))
+                return i;
+        return -1;
+    }
+
     void compile(const Band& band)
     {
         BandDef& def = bandDefs_[&band];
@@ -522,6 +556,9 @@ private:
                 if (index < 0)
                     throw ReportError(QStringLiteral("Элемент %1: нет поля %2").arg(item.name(), item.text()));
                 d.field = index;
+            } else if (item.kind() == Item::Kind::Total) {
+                d.group = groupOf(band);
+                d.sum = grouping_->fieldIndex(item.text());
             } else if (item.kind() == Item::Kind::Expression) {
                 auto [it, inserted] = exprs_.emplace(&item, Expression::compile(item.text(), resolver()));
                 d.expression = &it->second;
@@ -661,6 +698,11 @@ private:
                 if (item.resetsAfterPrint())
                     d.expression->reset();
                 break;
+            case Item::Kind::Total: {
+                const QList<double>& sums = d.group >= 0 ? grouping_->spanOf(d.group, row_).sums : grouping_->total();
+                text = formatValue(QVariant(sums[d.sum]), item.picture());
+                break;
+            }
             }
             if (item.kind() != Item::Kind::Label && !text.isEmpty()) {
                 double pointSize = d.look->pointSize;
@@ -684,6 +726,7 @@ private:
 
     const Report& r_;
     const DataSource& src_;
+    std::optional<Grouping> grouping_; // only for a report with totals
     Document doc_;
     Measurer measurer_;
     std::unordered_map<const Band*, BandDef> bandDefs_;

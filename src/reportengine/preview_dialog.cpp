@@ -1,5 +1,7 @@
 #include "reportengine/preview_dialog.h"
 
+#include "ui/messages.h"
+
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
@@ -10,7 +12,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -36,14 +37,6 @@ constexpr int kGap = 12;         // between pages
 constexpr int kCachedPages = 6;  // painted pages kept as images
 constexpr int kSliceMs = 25;     // layout between two looks at the user's events
 constexpr double kMinZoom = 0.1, kMaxZoom = 8;
-
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 } // namespace
 
@@ -285,7 +278,7 @@ PreviewDialog::PreviewDialog(const Document* doc, LayoutRun* run, Zoom zoom, QWi
     setWindowTitle(doc->sourceNote.isEmpty() ? QStringLiteral("Предварительный просмотр")
                                              : QStringLiteral("Предварительный просмотр — ") + doc->sourceNote);
     if (run_) {
-        BusyCursor busy;
+        ui::WaitCursor busy;
         while (!run_->done() && run_->finishedPages() < 1)
             run_->advance(50);
     }
@@ -494,7 +487,7 @@ void PreviewDialog::finishLayout()
     if (layoutTimer_)
         layoutTimer_->stop();
     {
-        BusyCursor busy;
+        ui::WaitCursor busy;
         run_->finish();
     }
     pagesChanged();
@@ -591,10 +584,10 @@ void PreviewDialog::printDocument()
         from = to = currentPage();
     }
     try {
-        BusyCursor busy;
+        ui::WaitCursor busy;
         printPages(*doc_, printer, from, to);
     } catch (const ReportError& e) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"), e.message());
+        ui::Messages::error(e.message());
     }
 }
 
@@ -606,10 +599,10 @@ void PreviewDialog::savePdf()
     if (path.isEmpty())
         return;
     try {
-        BusyCursor busy;
+        ui::WaitCursor busy;
         writePdf(*doc_, path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".pdf"));
     } catch (const ReportError& e) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"), e.message());
+        ui::Messages::error(e.message());
     }
 }
 

@@ -200,6 +200,12 @@ Item& Band::expr(const QString& name, const QString& expression)
     return items_.last();
 }
 
+Item& Band::total(const QString& name, const QString& field)
+{
+    items_.append(Item(Item::Kind::Total, name, field));
+    return items_.last();
+}
+
 Band& Band::child(const QString& name, double height)
 {
     children_.append(std::make_shared<Band>(Kind::Child, name, height));

@@ -63,11 +63,11 @@ struct FontSpec {
     FontSpec over(const FontSpec& base) const; // this where set, base elsewhere
 };
 
-// A printed item: a label (fixed text, replaceable before layout), a field (a column of the data source) or an
-// expression (see expression.h). Positions are millimetres from the band's top-left corner.
+// A printed item: a label (fixed text, replaceable before layout), a field (a column of the data source), an
+// expression (see expression.h) or a total (the sum of a field over the rows of its band's group, see grouping.h). Positions are millimetres from the band's top-left corner.
 class Item {
 public:
-    enum class Kind { Label, Field, Expression };
+    enum class Kind { Label, Field, Expression, Total };
 
     Item(Kind kind, const QString& name, const QString& text);
 
@@ -143,6 +143,9 @@ public:
     Item& label(const QString& name, const QString& caption);
     Item& field(const QString& name, const QString& field);
     Item& expr(const QString& name, const QString& expression);
+    // The sum of the field over the rows of the group whose header or footer this band is (every row for a group
+    // without an expression and for the summary).
+    Item& total(const QString& name, const QString& field);
 
     // A band printed right after this one each time this one prints.
     Band& child(const QString& name, double height);

@@ -1,15 +1,8 @@
 #include "reports/report_layouts.h"
 
-#include "db/dataset.h"
-#include "db/session.h"
-#include "reportengine/layout.h"
-#include "reportengine/render.h"
-#include "ui/messages.h"
+#include "reports/reports_sql.h"
 
-#include <QApplication>
 #include <QColor>
-
-#include <optional>
 
 using namespace reportengine;
 
@@ -58,14 +51,10 @@ Group& fieldGroup(Report& r, const QString& name, const QString& expression, con
     return g;
 }
 
-// A subtotal (reset after printing) or a grand total under a detail column.
-Item& sum(Band& band, const QString& name, const QString& field, Column c, bool subtotal)
+// A subtotal (in a group's footer) or a grand total (in the report's) under a detail column.
+Item& sum(Band& band, const QString& name, const QString& field, Column c)
 {
-    Item& i = band.expr(name, QStringLiteral("SUM(") + field + u')').at(c.x, c.width).center().background(
-        kSumBackground);
-    if (subtotal)
-        i.resetAfterPrint();
-    return i;
+    return band.total(name, field).at(c.x, c.width).center().background(kSumBackground);
 }
 
 Band& totalBand(Group& g)
@@ -104,15 +93,15 @@ Report byWorkerLayout()
     d.field(QStringLiteral("QRDBText5"), QStringLiteral("summa")).at(summa.x, summa.width).center().mask(QStringLiteral("#0.000"));
 
     Band& perNom = byNom.footer(QStringLiteral("QRBand4"), 6).bold();
-    sum(perNom, QStringLiteral("QRExpr3"), QStringLiteral("kolvo"), kolvo, true);
-    sum(perNom, QStringLiteral("QRExpr4"), QStringLiteral("summa"), summa, true).mask(QStringLiteral("#0.000"));
+    sum(perNom, QStringLiteral("QRExpr3"), QStringLiteral("kolvo"), kolvo);
+    sum(perNom, QStringLiteral("QRExpr4"), QStringLiteral("summa"), summa).mask(QStringLiteral("#0.000"));
 
     Band& perFio = byFio.footer(QStringLiteral("QRBand5"), 6).bold();
     perFio.frame({Line::none(), Line::none(), Line::none(), Line::solid()});
-    sum(perFio, QStringLiteral("QRExpr5"), QStringLiteral("summa"), summa, true).mask(QStringLiteral("#0.00"));
+    sum(perFio, QStringLiteral("QRExpr5"), QStringLiteral("summa"), summa).mask(QStringLiteral("#0.00"));
 
     Band& total = totalBand(g1);
-    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("summa"), summa, false).mask(QStringLiteral("#0.00")).size(11);
+    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("summa"), summa).mask(QStringLiteral("#0.00")).size(11);
 
     pageFooter(r);
     return r;
@@ -136,12 +125,12 @@ Report byProductLayout()
     d.field(QStringLiteral("QRDBText4"), QStringLiteral("kolvo")).at(kolvo.x, kolvo.width).center();
 
     Band& perNom = byNom.footer(QStringLiteral("QRBand4"), 6).bold();
-    sum(perNom, QStringLiteral("QRExpr3"), QStringLiteral("mass"), mass, true);
-    sum(perNom, QStringLiteral("QRExpr4"), QStringLiteral("kolvo"), kolvo, true);
+    sum(perNom, QStringLiteral("QRExpr3"), QStringLiteral("mass"), mass);
+    sum(perNom, QStringLiteral("QRExpr4"), QStringLiteral("kolvo"), kolvo);
 
     Band& total = totalBand(g1);
-    sum(total, QStringLiteral("QRExpr5"), QStringLiteral("mass"), mass, false).mask(QStringLiteral("#0")).size(11);
-    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("kolvo"), kolvo, false).size(11);
+    sum(total, QStringLiteral("QRExpr5"), QStringLiteral("mass"), mass).mask(QStringLiteral("#0")).size(11);
+    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("kolvo"), kolvo).size(11);
 
     pageFooter(r);
     return r;
@@ -169,14 +158,14 @@ Report detailByWorkerLayout()
     d.field(QStringLiteral("QRDBText7"), QStringLiteral("summa")).at(summa.x, summa.width).center().mask(QStringLiteral("#0.00"));
 
     Band& perFio = byFio.footer(QStringLiteral("QRBand4"), 6).bold();
-    sum(perFio, QStringLiteral("QRExpr2"), QStringLiteral("brk"), brk, true);
-    sum(perFio, QStringLiteral("QRExpr3"), QStringLiteral("kolvo"), kolvo, true);
-    sum(perFio, QStringLiteral("QRExpr4"), QStringLiteral("summa"), summa, true).mask(QStringLiteral("#0.00"));
+    sum(perFio, QStringLiteral("QRExpr2"), QStringLiteral("brk"), brk);
+    sum(perFio, QStringLiteral("QRExpr3"), QStringLiteral("kolvo"), kolvo);
+    sum(perFio, QStringLiteral("QRExpr4"), QStringLiteral("summa"), summa).mask(QStringLiteral("#0.00"));
 
     Band& total = totalBand(g1);
-    sum(total, QStringLiteral("QRExpr5"), QStringLiteral("brk"), brk, false).size(11);
-    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("kolvo"), kolvo, false).size(11);
-    sum(total, QStringLiteral("QRExpr7"), QStringLiteral("summa"), summa, false).mask(QStringLiteral("#0.00")).size(11);
+    sum(total, QStringLiteral("QRExpr5"), QStringLiteral("brk"), brk).size(11);
+    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("kolvo"), kolvo).size(11);
+    sum(total, QStringLiteral("QRExpr7"), QStringLiteral("summa"), summa).mask(QStringLiteral("#0.00")).size(11);
 
     pageFooter(r);
     return r;
@@ -207,35 +196,79 @@ Report detailByProductLayout()
     d.field(QStringLiteral("QRDBText8"), QStringLiteral("summa")).at(summa.x, summa.width).center().mask(QStringLiteral("#0.000"));
 
     Band& perNom = byNom.footer(QStringLiteral("QRBand4"), 6).bold();
-    sum(perNom, QStringLiteral("QRExpr2"), QStringLiteral("brk"), brk, true);
-    sum(perNom, QStringLiteral("QRExpr3"), QStringLiteral("mass"), mass, true).mask(QStringLiteral("#0.00"));
-    sum(perNom, QStringLiteral("QRExpr4"), QStringLiteral("kolvo"), kolvo, true);
-    sum(perNom, QStringLiteral("QRExpr5"), QStringLiteral("summa"), summa, true).mask(QStringLiteral("#0.00"));
+    sum(perNom, QStringLiteral("QRExpr2"), QStringLiteral("brk"), brk);
+    sum(perNom, QStringLiteral("QRExpr3"), QStringLiteral("mass"), mass).mask(QStringLiteral("#0.00"));
+    sum(perNom, QStringLiteral("QRExpr4"), QStringLiteral("kolvo"), kolvo);
+    sum(perNom, QStringLiteral("QRExpr5"), QStringLiteral("summa"), summa).mask(QStringLiteral("#0.00"));
 
     Band& total = totalBand(g1);
-    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("brk"), brk, false);
-    sum(total, QStringLiteral("QRExpr7"), QStringLiteral("mass"), mass, false);
-    sum(total, QStringLiteral("QRExpr8"), QStringLiteral("kolvo"), kolvo, false);
-    sum(total, QStringLiteral("QRExpr9"), QStringLiteral("summa"), summa, false).mask(QStringLiteral("#0.00"));
+    sum(total, QStringLiteral("QRExpr6"), QStringLiteral("brk"), brk);
+    sum(total, QStringLiteral("QRExpr7"), QStringLiteral("mass"), mass);
+    sum(total, QStringLiteral("QRExpr8"), QStringLiteral("kolvo"), kolvo);
+    sum(total, QStringLiteral("QRExpr9"), QStringLiteral("summa"), summa).mask(QStringLiteral("#0.00"));
 
     pageFooter(r);
     return r;
 }
 
-void previewReport(const Report& report, const db::Dataset& query)
+namespace {
+
+reportengine::PrintedReport periodReport(const QString& queryName, const QStringList& statement,
+                                         const QList<db::FieldDef>& fields, Report (*layout)(), const QString& title)
 {
-    // Laid out while the preview shows: a year's report has its first page on the screen at once, not after every
-    // page is placed.
-    const DatasetSource source(query);
-    std::optional<LayoutRun> run;
-    {
-        ui::WaitCursor wait;
-        run.emplace(report, source);
-    }
-    run->document().sourceNote = db::standbyNote(query.connectionName());
-    if (const Item* caption = report.item(QStringLiteral("QRLabel1")))
-        run->document().title = caption->text().simplified();
-    preview(*run, Zoom::PageWidth, QApplication::activeWindow());
+    return {queryName, statement, fields, layout, QStringLiteral("QRLabel1"), title, {}, Zoom::PageWidth};
+}
+
+} // namespace
+
+reportengine::PrintedReport byWorker()
+{
+    using db::FieldType;
+    return periodReport(QStringLiteral("t_Report"), reports_sql::kByWorker,
+                        {{"fio", FieldType::Text, 50}, {"kolvo", FieldType::Numeric}, {"summa", FieldType::Double},
+                         {"vid", FieldType::Text, 50}, {"nom", FieldType::Text, 100}, {"naimen", FieldType::SmallInt},
+                         {"color", FieldType::Integer}},
+                        byWorkerLayout, QStringLiteral("   Отчет по рабочим за период с "));
+}
+
+reportengine::PrintedReport byProduct()
+{
+    using db::FieldType;
+    return periodReport(QStringLiteral("t_Report"), reports_sql::kByProduct,
+                        {{"kolvo", FieldType::Numeric}, {"vid", FieldType::Text, 50}, {"nom", FieldType::Text, 100},
+                         {"naimen", FieldType::SmallInt}, {"color", FieldType::Integer}, {"mass", FieldType::Double}},
+                        byProductLayout, QStringLiteral("   Отчет по продукции за период с "));
+}
+
+reportengine::PrintedReport detailByWorker()
+{
+    using db::FieldType;
+    return periodReport(QStringLiteral("w_Report"), reports_sql::kDetailByWorker,
+                        {{"fio", FieldType::Text, 50}, {"marka", FieldType::Text, 50}, {"vid", FieldType::Text, 50},
+                         {"naimen", FieldType::SmallInt}, {"kolvo", FieldType::Numeric}, {"brk", FieldType::BigInt},
+                         {"summa", FieldType::Double}, {"color", FieldType::Integer}, {"s_prize", FieldType::Double}},
+                        detailByWorkerLayout, QStringLiteral("   Детальный отчет по рабочим за период с "));
+}
+
+reportengine::PrintedReport detailByProduct()
+{
+    using db::FieldType;
+    return periodReport(QStringLiteral("i_Report"), reports_sql::kDetailByProduct,
+                        {{"marka", FieldType::Text, 512}, {"vid", FieldType::Text, 128}, {"naimen", FieldType::Integer},
+                         {"nom", FieldType::Text, 512}, {"kolvo", FieldType::Numeric}, {"brk", FieldType::BigInt},
+                         {"summa", FieldType::Double}, {"color", FieldType::Integer}, {"mass", FieldType::Double}},
+                        detailByProductLayout, QStringLiteral("   Детальный отчет по продукции за период с "));
+}
+
+QList<ReportButton> reportButtons()
+{
+    return {
+        {QStringLiteral("Button4"), QStringLiteral("Отчет по рабочим"), false, byWorker()},
+        {QStringLiteral("Button2"), QStringLiteral("Отчет по продукции"), false, byProduct()},
+        {QStringLiteral("Button1"), QStringLiteral("Детальный отчет по рабочим"), false, detailByWorker()},
+        // the one report the reporting role may print, perhaps for finished goods only
+        {QStringLiteral("Button3"), QStringLiteral("Детальный отчет по продукции"), true, detailByProduct()},
+    };
 }
 
 } // namespace reports

@@ -1,11 +1,11 @@
-// The print layouts of the four period reports, declared on the report engine.
+// The period reports as values for the engine's runner (statement, fields, layout, title) and the table of them
+// that the reports window shows as buttons.
 #pragma once
 
 #include "reportengine/report.h"
+#include "reportengine/report_runner.h"
 
-namespace db {
-class Dataset;
-} // namespace db
+#include <QList>
 
 namespace reports {
 
@@ -13,17 +13,32 @@ namespace reports {
 inline constexpr const char* kFlagText = "IF(naimen=0,'Готовая продукция','Заготовки')";
 inline constexpr const char* kColourText = "if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')";
 
-// By worker (WorkerReport): worker, product, then flag, kind, colour, good pieces and earnings.
+// By worker: worker, product, then flag, kind, colour, good pieces and earnings.
 reportengine::Report byWorkerLayout();
-// By product (ProductReport): product, then flag, kind, colour, boxes and good pieces.
+// By product: product, then flag, kind, colour, boxes and good pieces.
 reportengine::Report byProductLayout();
-// Detailed by worker (WorkerDetailReport): worker, then grade, kind, colour number, flag, rejects, pieces and earnings.
+// Detailed by worker: worker, then grade, kind, colour number, flag, rejects, pieces and earnings.
 reportengine::Report detailByWorkerLayout();
-// Detailed by product (ProductDetailReport): product, then grade, kind, colour number, flag, rejects, boxes, pieces, earnings.
+// Detailed by product: product, then grade, kind, colour number, flag, rejects, boxes, pieces, earnings.
 reportengine::Report detailByProductLayout();
 
-// Lays a report out over the query's visible rows and shows it in the preview, maximised and zoomed to the
-// page width, until the user closes it. Its caption (QRLabel1) titles a saved PDF.
-void previewReport(const reportengine::Report& report, const db::Dataset& query);
+// The four reports, each over the period :data1 to :data2 (excluded), titled in QRLabel1.
+reportengine::PrintedReport byWorker();
+reportengine::PrintedReport byProduct();
+reportengine::PrintedReport detailByWorker();
+reportengine::PrintedReport detailByProduct();
+
+// A line of the reports window's table: the button that prints the report (its object name and caption), whether
+// every role may press it, the report, and the object name of the button that exports it (none when empty; the
+// report then needs no export columns).
+struct ReportButton {
+    QString buttonName;
+    QString caption;
+    bool everyRole = false;
+    reportengine::PrintedReport report;
+    QString exportButtonName = {};
+};
+// The buttons in the order the window shows them.
+QList<ReportButton> reportButtons();
 
 } // namespace reports

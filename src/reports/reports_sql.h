@@ -5,15 +5,15 @@
 
 namespace reports_sql {
 
-// By worker (WorkerReport.t_Report): good pieces and earnings per worker, product, flag, kind and colour.
+// By worker (t_Report): good pieces and earnings per worker, product, flag, kind and colour.
 extern const QStringList kByWorker;
-// By product (ProductReport.t_Report): good pieces and boxes per product, colour, flag and kind.
+// By product (t_Report): good pieces and boxes per product, colour, flag and kind.
 extern const QStringList kByProduct;
-// Detailed by worker (WorkerDetailReport.w_Report): all pieces, rejects and earnings per worker, grade, kind, flag and colour.
+// Detailed by worker (w_Report): all pieces, rejects and earnings per worker, grade, kind, flag and colour.
 extern const QStringList kDetailByWorker;
-// Detailed by product (ProductDetailReport.i_Report): all pieces, rejects, boxes and earnings per product and grade.
+// Detailed by product (i_Report): all pieces, rejects, boxes and earnings per product and grade.
 extern const QStringList kDetailByProduct;
-// The production export (ReportsWindow.XLS_Rep): good pieces and unrounded boxes per product, colour, flag and kind.
+// The production export (XLS_Rep): good pieces and unrounded boxes per product, colour, flag and kind.
 extern const QStringList kProduction;
 
 } // namespace reports_sql

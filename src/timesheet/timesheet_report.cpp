@@ -1,11 +1,10 @@
 #include "timesheet/timesheet_report.h"
 
-#include "db/data_module.h"
-#include "db/dataset.h"
 #include "timesheet/timesheet_sql.h"
-#include "ui/window_registry.h"
 
 using namespace reportengine;
+
+namespace timesheet {
 
 namespace {
 
@@ -19,36 +18,9 @@ const QColor kGrey(128, 128, 128);
 
 } // namespace
 
-TimesheetReport::TimesheetReport(Windows& windows, QWidget* parent)
-    : QDialog(parent)
-    , w_(windows)
+Report monthLayout()
 {
-    setupUi(this);
-    H_Tabel = new db::Dataset(w_.database->reportConnectionName(), QStringLiteral("H_Tabel"), this);
-    H_Tabel->setSqlLines(timesheet_sql::kHTabelLines);
-    H_Tabel->setParam(QStringLiteral("mnth"), 0);
-    H_Tabel->setParam(QStringLiteral("yea"), 0);
-    buildLayout();
-}
-
-db::Dataset& TimesheetReport::openMonth(int month, int year)
-{
-    H_Tabel->close();
-    H_Tabel->setParam(QStringLiteral("mnth"), month);
-    H_Tabel->setParam(QStringLiteral("yea"), year);
-    H_Tabel->open();
-    return *H_Tabel;
-}
-
-reportengine::Document TimesheetReport::prepareMonth(const QString& caption)
-{
-    QuickRep1.setText(QStringLiteral("QRLabel33"), caption);
-    return Prepare();
-}
-
-void TimesheetReport::buildLayout()
-{
-    Report& r = QuickRep1;
+    Report r;
     r.paper(QPageSize::A4, QPageLayout::Landscape).margins(10).font(QStringLiteral("Arial"), 10);
     const double totalWidth = r.usableWidth() - kTotalLeft;
 
@@ -81,9 +53,13 @@ void TimesheetReport::buildLayout()
         .expr(QStringLiteral("QRExpr2"), QStringLiteral("PAGENUMBER"))
         .at(0, r.usableWidth())
         .right();
+    return r;
 }
 
-Document TimesheetReport::Prepare() const
+PrintedReport monthReport()
 {
-    return reportengine::layout(QuickRep1, DatasetSource(*H_Tabel));
+    return {QStringLiteral("H_Tabel"), timesheet_sql::kHTabelLines, {}, monthLayout, QStringLiteral("QRLabel33"), {},
+            QStringLiteral("Табель по времени — "), Zoom::WholePage};
 }
+
+} // namespace timesheet

@@ -1,37 +1,15 @@
 // The printed monthly timesheet: one line per worker with the hours of all shifts added, on A4 landscape.
 #pragma once
 
-#include "reportengine/layout.h"
 #include "reportengine/report.h"
-#include "ui_timesheet_report.h"
+#include "reportengine/report_runner.h"
 
-#include <QDialog>
+namespace timesheet {
 
-struct Windows;
-namespace db {
-class Dataset;
-}
+// The month's hours per worker name, all shifts added, over the parameters mnth and yea; the month's caption
+// ("Март 2026 г.") is the run's title, printed in QRLabel33, and the saved PDF reads "Табель по времени — " before it.
+reportengine::PrintedReport monthReport();
+// Its layout alone.
+reportengine::Report monthLayout();
 
-class TimesheetReport : public QDialog, private Ui::TimesheetReport {
-    Q_OBJECT
-public:
-    explicit TimesheetReport(Windows& windows, QWidget* parent = nullptr);
-
-    // The month's hours per worker name, all shifts added; parameters mnth and yea.
-    db::Dataset* H_Tabel = nullptr;
-    // The layout; QRLabel33 takes the month's caption before printing.
-    reportengine::Report QuickRep1;
-
-    // Lays the report out over the open H_Tabel.
-    reportengine::Document Prepare() const;
-
-    // The month's hours read anew into H_Tabel, which the caller closes when it is done with them.
-    db::Dataset& openMonth(int month, int year);
-    // The open month laid out under its caption ("Март 2026 г.").
-    reportengine::Document prepareMonth(const QString& caption);
-
-private:
-    void buildLayout();
-
-    Windows& w_;
-};
+} // namespace timesheet

@@ -5,7 +5,7 @@
 #include "db/dataset.h"
 #include "db/listener.h"
 #include "format/values.h"
-#include "reportengine/render.h"
+#include "reportengine/report_runner.h"
 #include "timesheet/timesheet_export.h"
 #include "timesheet/timesheet_rebuild.h"
 #include "timesheet/timesheet_report.h"
@@ -98,6 +98,8 @@ TimesheetWindow::TimesheetWindow(Windows& windows, QWidget* parent)
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     ui::rememberPlace(this, {DBGrid1, DBGrid2, DBGrid3});
 
+    monthReport_ = std::make_unique<reportengine::ReportRunner>(timesheet::monthReport(),
+                                                                w_.database->reportConnectionName());
     dt = new db::Dataset(w_.database->ADO_DB.name(), QStringLiteral("dt"), this);
     dt->setSql(timesheet_sql::kDt);
     dt->setFieldDefs(
@@ -312,25 +314,29 @@ void TimesheetWindow::Button1Click()
     });
 }
 
+TimesheetWindow::~TimesheetWindow() = default;
+
+db::Dataset& TimesheetWindow::openMonthReport()
+{
+    db::Dataset& q = monthReport_->query();
+    q.close();
+    q.setParam(QStringLiteral("mnth"), ComboBox1->currentIndex() + 1);
+    q.setParam(QStringLiteral("yea"), ComboBox2->currentText().toInt());
+    q.open();
+    return q;
+}
+
 void TimesheetWindow::Button6Click()
 {
-    TimesheetReport* report = w_.timesheetReport;
-    db::Dataset* q = &report->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
-    const auto close = qScopeGuard([q] { q->close(); });
-    const QString month = ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г.");
-    reportengine::Document doc;
-    {
-        ui::WaitCursor wait;
-        doc = report->prepareMonth(month);
-        doc.sourceNote = db::standbyNote(q->connectionName());
-        doc.title = QStringLiteral("Табель по времени — ") + month;
-    }
-    reportengine::preview(doc, reportengine::Zoom::WholePage, this);
+    const auto close = qScopeGuard([this] { monthReport_->close(); });
+    openMonthReport();
+    monthReport_->setTitle(ComboBox1->currentText() + u' ' + ComboBox2->currentText() + QStringLiteral(" г."));
+    monthReport_->preview();
 }
 
 void TimesheetWindow::Button2Click()
 {
-    db::Dataset* q = &w_.timesheetReport->openMonth(ComboBox1->currentIndex() + 1, ComboBox2->currentText().toInt());
+    db::Dataset* q = &openMonthReport();
     const auto close = qScopeGuard([q] { q->close(); });
     ui::WaitCursor wait;
     exporting_ = true;

@@ -11,6 +11,7 @@
 #include <QDialog>
 
 #include <array>
+#include <memory>
 
 struct Windows;
 namespace db {
@@ -20,17 +21,23 @@ class Dataset;
 namespace ui {
 class LiveRefresh;
 }
+namespace reportengine {
+class ReportRunner;
+}
 
 class TimesheetWindow : public QDialog, private Ui::TimesheetWindow {
     Q_OBJECT
 public:
     explicit TimesheetWindow(Windows& windows, QWidget* parent = nullptr);
+    ~TimesheetWindow() override;
 
     // What the signed-in role may use here: closing and opening months.
     void applyRole(const ui::RoleRights& rights) { FMayCloseMonths = rights.closesMonths; }
 
     // The day's hours per shift and worker, read by the rebuild.
     db::Dataset* dt = nullptr;
+    // The month's print, whose query the print and the export read.
+    reportengine::ReportRunner& monthReport() { return *monthReport_; }
     // The spreadsheet application the timesheet is exported to (its own, apart from the other exports).
     spreadsheet::Application excel_{QStringLiteral("Табель")};
 
@@ -89,4 +96,7 @@ private:
     void applyColumnLooks(int index);
 
     Windows& w_;
+    std::unique_ptr<reportengine::ReportRunner> monthReport_;
+    // The month chosen in the lists read anew into the print's query.
+    db::Dataset& openMonthReport();
 };

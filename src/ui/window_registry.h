@@ -19,13 +19,8 @@ class OperationKindsList;
 class OperationKindEditor;
 class OperationPriceEditor;
 class EntryEditor;
-class TimesheetReport;
-class WorkerReport;
-class ProductReport;
 class ReportsWindow;
 class TimesheetWindow;
-class WorkerDetailReport;
-class ProductDetailReport;
 class NormsEditor;
 class AuthorizationWindow;
 
@@ -41,13 +36,8 @@ struct Windows {
     OperationKindEditor* operationKindEditor = nullptr;
     OperationPriceEditor* operationPriceEditor = nullptr;
     EntryEditor* entryEditor = nullptr;
-    TimesheetReport* timesheetReport = nullptr;
-    WorkerReport* workerReport = nullptr;
-    ProductReport* productReport = nullptr;
     ReportsWindow* reports = nullptr;
     TimesheetWindow* timesheet = nullptr;
-    WorkerDetailReport* workerDetailReport = nullptr;
-    ProductDetailReport* productDetailReport = nullptr;
     NormsEditor* normsEditor = nullptr;
     AuthorizationWindow* authorization = nullptr;
 

@@ -14,6 +14,7 @@
 #include "support/widgets.h"
 #include "ui/messages.h"
 
+#include <QGroupBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMenu>

@@ -12,7 +12,7 @@ declare -A below=(
     [format]=""
     [db]="format"
     [ui]="format db"
-    [reportengine]="format db"
+    [reportengine]="format db ui"
     [spreadsheet]="format db ui"
     [catalogs]="format db ui reportengine spreadsheet"
     [timesheet]="format db ui reportengine spreadsheet"
@@ -78,5 +78,22 @@ done < <(for dir in "$src" "$root/bench" "$root/tests"; do
                  -e '^[[:space:]]*#[[:space:]]*define[[:space:]]+PQ[A-Za-z_]+' "$dir"
          done | grep -vE ':[0-9]+:[[:space:]]*(return|else|throw|case|co_return|delete)[[:space:]]')
 
+
+# Reports: the engine tells its faults and shows its busy cursor through ui::Messages and ui::WaitCursor only; a
+# printed report is a value run by the engine's runner, not a dialog with a form of its own; the reports window
+# keeps its form to itself.
+while IFS= read -r line; do
+    echo "layers: the report engine shows its own message box or cursor: $line"
+    faults=$((faults + 1))
+done < <(grep -nE 'QMessageBox|setOverrideCursor|restoreOverrideCursor' "$src"/reportengine/*.h "$src"/reportengine/*.cpp)
+for form in "$src"/reports/*_report.ui "$src"/timesheet/*_report.ui; do
+    [ -e "$form" ] || continue
+    echo "layers: $form makes a printed report a dialog; declare it as a report value for the runner"
+    faults=$((faults + 1))
+done
+if grep -qE '#[[:space:]]*include[[:space:]]*"ui_' "$src"/reports/*.h; then
+    echo "layers: a header of src/reports includes a generated form; hold the form by pointer in the .cpp"
+    faults=$((faults + 1))
+fi
 [ "$faults" -eq 0 ] && echo "layers: every include is in order"
 exit $((faults > 0))

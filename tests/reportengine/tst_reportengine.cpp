@@ -2,9 +2,11 @@
 // headers and page numbers, an empty source, and the printed PDF read back as text.
 #include "reportengine/expression.h"
 #include "reportengine/format.h"
+#include "reportengine/grouping.h"
 #include "reportengine/layout.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
+#include "ui/messages.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -86,6 +88,7 @@ private slots:
     void expressionErrors_data();
     void expressionErrors();
     void groupsSubtotalsAndGrandTotal();
+    void totalsComeFromTheGrouping();
     void headerRepeatedOnEveryPageWithPageNumbers();
     void emptySourceStillGivesAPageWithItsFooter();
     void tooWideTextsAreFitted_data();
@@ -94,6 +97,7 @@ private slots:
     void previewOpensMaximisedAtTheAskedZoom();
     void previewShowsTheFirstPageWhileTheLayoutGoesOn();
     void previewByKeys();
+    void aFailedSaveIsToldWithoutTheBusyCursor();
     void previewButtonsShowOnSmallScreens_data();
     void previewButtonsShowOnSmallScreens();
     void printedPagesComeInOrder();
@@ -304,6 +308,59 @@ void TestReportEngine::headerRepeatedOnEveryPageWithPageNumbers()
     const QList<const PlacedBand*> totals = doc.bands(QStringLiteral("Total"));
     QCOMPARE(totals.size(), 1);
     QCOMPARE(totals.first()->texts(), QStringList{QStringLiteral("820")});
+}
+
+// Totals taken from the rows' grouping print what running sums reset by each footer print, with rows and without;
+// the grouping breaks where the layout's groups do: an inner key that stays the same across an outer change starts
+// a span of its own.
+void TestReportEngine::totalsComeFromTheGrouping()
+{
+    auto build = [](bool fromGrouping) {
+        Report r;
+        r.paper(QPageSize::A4, QPageLayout::Portrait).margins(10);
+        Band& grand = r.group(QStringLiteral("All")).footer(QStringLiteral("Grand"), 6);
+        Group& worker = r.group(QStringLiteral("ByWorker"), QStringLiteral("t_Report.fio"));
+        worker.header(6).field(QStringLiteral("Worker"), QStringLiteral("fio")).at(0, 60);
+        Band& perWorker = worker.footer(QStringLiteral("WorkerFooter"), 5);
+        Group& product = r.group(QStringLiteral("ByProduct"), QStringLiteral("nom"));
+        product.header(5).field(QStringLiteral("Product"), QStringLiteral("nom")).at(10, 60);
+        Band& perProduct = product.footer(QStringLiteral("ProductFooter"), 5);
+        r.detail(QStringLiteral("Detail"), 5).field(QStringLiteral("Amount"), QStringLiteral("summa")).at(150, 30);
+        const std::pair<Band*, QString> sums[] = {{&grand, QStringLiteral("#0.00")},
+                                                  {&perWorker, QStringLiteral("#0.0")},
+                                                  {&perProduct, QStringLiteral("#0.000")}};
+        for (const auto& [band, mask] : sums) {
+            if (fromGrouping)
+                band->total(QStringLiteral("S"), QStringLiteral("summa")).at(150, 30).mask(mask);
+            else
+                band->expr(QStringLiteral("S"), QStringLiteral("SUM(summa)")).at(150, 30).mask(mask)
+                    .resetAfterPrint(band != &grand);
+        }
+        return r;
+    };
+    const TableSource none({QStringLiteral("fio"), QStringLiteral("nom"), QStringLiteral("summa")}, {});
+    for (const TableSource& rows : {workSource(), none}) {
+        const QString dump = layout(build(true), rows).dump();
+        QCOMPARE(dump, layout(build(false), rows).dump());
+        QVERIFY2(dump.contains(rows.rowCount() ? QStringLiteral("Grand: 17.75") : QStringLiteral("Grand: 0.00")),
+                 qPrintable(dump));
+    }
+
+    const Grouping g(build(true), workSource());
+    QCOMPARE(g.fields(), QStringList{QStringLiteral("summa")});
+    auto spans = [&g](int group) {
+        QStringList out;
+        for (const Grouping::Span& s : g.spans(group))
+            out << QStringLiteral("%1-%2 %3 %4").arg(s.first).arg(s.last).arg(plainText(s.key)).arg(s.sums.value(0));
+        return out;
+    };
+    QCOMPARE(spans(0), QStringList{QStringLiteral("0-3  17.75")});
+    QCOMPARE(spans(1), (QStringList{QStringLiteral("0-2 Антонов 7.75"), QStringLiteral("3-3 Борисов 10")}));
+    QCOMPARE(spans(2), (QStringList{QStringLiteral("0-1 Болт 3.75"), QStringLiteral("2-2 Гайка 4"),
+                                    QStringLiteral("3-3 Гайка 10")}));
+    QVERIFY(!g.hasKey(0) && g.hasKey(1) && g.hasKey(2));
+    QCOMPARE(g.spanOf(2, 2).sums, QList<double>{4.0});
+    QCOMPARE(g.total(), QList<double>{17.75});
 }
 
 void TestReportEngine::emptySourceStillGivesAPageWithItsFooter()
@@ -557,6 +614,41 @@ void TestReportEngine::previewByKeys()
     });
     QTest::keyClick(pages, Qt::Key_P, Qt::ControlModifier);
     QVERIFY(printAsked);
+}
+
+// A PDF that cannot be written is told through the program's messages, the busy cursor already gone.
+void TestReportEngine::aFailedSaveIsToldWithoutTheBusyCursor()
+{
+    const Document doc = layout(numberedReport(), numberedRows(3));
+    PreviewDialog dialog(doc, Zoom::PageWidth);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    ui::Messages::setScripted(true);
+    ui::Messages::clearShown();
+    bool busyWhileShown = true;
+    ui::Messages::setOnShow([&](const ui::ShownMessage&) { busyWhileShown = QApplication::overrideCursor(); });
+    whenModalShows<QFileDialog>([](QFileDialog* d) {
+        if (auto* model = d->findChild<QFileSystemModel*>()) {
+            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+            loaded.wait(3000);
+        }
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->selectAll();
+        QTest::keyClicks(name, QStringLiteral("/proc/kesta_report.pdf")); // no file can be made there, even by root
+        QTest::keyClick(name, Qt::Key_Return);
+        if (d->isVisible())
+            d->reject();
+    });
+    dialog.findChild<QAction*>(QStringLiteral("savePdf"))->trigger();
+    ui::Messages::setOnShow({});
+    ui::Messages::setScripted(false);
+    const auto shown = ui::Messages::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].kind, ui::ShownMessage::Kind::Error);
+    QCOMPARE(shown[0].caption, QStringLiteral("Ошибка"));
+    QVERIFY(!shown[0].text.isEmpty());
+    QVERIFY(!busyWhileShown);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 // Printing, saving and the fits stay on the bar, not behind its "»", on a 1024-pixel screen and on 1440x900 at

@@ -5,22 +5,22 @@
 #include "reportengine/layout.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
-#include "reports/product_detail_report.h"
-#include "reports/product_report.h"
+#include "reportengine/report_runner.h"
+#include "reports/report_export.h"
 #include "reports/report_fixture.h"
 #include "reports/report_layouts.h"
 #include "reports/reports_window.h"
-#include "reports/worker_detail_report.h"
-#include "reports/worker_report.h"
 #include "spreadsheet/cell_text.h"
 #include "spreadsheet/spreadsheet.h"
 #include "support/app_fixture.h"
 #include "support/widgets.h"
 #include "support/xlsx_reader.h"
 #include "timesheet/timesheet_report.h"
+#include "ui/date_box.h"
 #include "ui/messages.h"
 
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -91,18 +91,9 @@ QPushButton* reportButton(ReportsWindow* r, int number)
     }
 }
 
-db::Dataset* reportQuery(Windows& w, int button)
+db::Dataset* reportQuery(ReportsWindow* r, int button)
 {
-    switch (button) {
-    case 4:
-        return w.workerReport->t_Report;
-    case 2:
-        return w.productReport->t_Report;
-    case 1:
-        return w.workerDetailReport->w_Report;
-    default:
-        return w.productDetailReport->i_Report;
-    }
+    return &r->report(QStringLiteral("Button%1").arg(button))->query();
 }
 
 void setPeriod(ReportsWindow* r, const QDate& from, const QDate& to)
@@ -265,7 +256,7 @@ private slots:
         QCOMPARE(printedLines(p.dump), printedLines(lines.join(u'\n')));
         QVERIFY(p.maximised);
         // the query is open only while its report is previewed
-        QVERIFY(!reportQuery(app.w, button)->isOpen());
+        QVERIFY(!reportQuery(r, button)->isOpen());
     }
 
     // A period whose end is not after its start is refused before any statement runs.
@@ -332,7 +323,7 @@ private slots:
                 row << 24;
             }
             rows = {row, row};
-            report = app.w.timesheetReport->QuickRep1;
+            report = timesheet::monthLayout();
         } else {
             report = layout == 0   ? reports::byWorkerLayout()
                      : layout == 1 ? reports::byProductLayout()
@@ -489,7 +480,7 @@ private slots:
         spreadsheet::Application::setOutputFolder({});
         QCOMPARE(ui::Messages::shown().size(), 0);
         QCOMPARE(widget<QPushButton>(r, "Button6")->text(), caption);
-        QVERIFY(!r->XLS_Rep->isOpen());
+        QVERIFY(!r->productionQuery().isOpen());
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
         QVERIFY2(x.isValid(), qPrintable(x.error()));
@@ -518,6 +509,80 @@ private slots:
         std::sort(written.begin(), written.end());
         std::sort(rows.begin(), rows.end());
         QCOMPARE(written, rows);
+    }
+
+    // A report's export writes under each group the subtotals its print shows (and the total at the end), from the
+    // same grouping of the same filtered rows.
+    void reportExport_data()
+    {
+        QTest::addColumn<int>("productClass");
+        QTest::addColumn<QList<QStringList>>("sums"); // the lines "Итого...", in order
+        QTest::addColumn<int>("rows");
+        const QStringList door{"Итого: Дверь металлическая", "", "19", "412.5"},
+            ivanov{"Итого: Иванов И.И.", "", "19", "412.5"}, window{"Итого: Окно", "", "9", "270"},
+            petrova{"Итого: Петрова А.С.", "", "9", "270"};
+        QTest::newRow("all") << 0 << QList<QStringList>{door, ivanov, window, petrova, {"Итого:", "", "28", "682.5"}}
+                             << 5;
+        QTest::newRow("blanks") << 2 << QList<QStringList>{window, petrova, {"Итого:", "", "9", "270"}} << 2;
+    }
+
+    void reportExport()
+    {
+        QFETCH(int, productClass);
+        QFETCH(QList<QStringList>, sums);
+        QFETCH(int, rows);
+        TestDatabase db;
+        loadReportJournal(db);
+        AppFixture app(db);
+        ReportsWindow* r = app.w.reports;
+        setPeriod(r, kPeriodStart, kPeriodEnd);
+        r->setRadioGroup1ItemIndex(productClass);
+        reportengine::PrintedReport value = reports::byWorker();
+        value.exportColumns = {{"Рабочий", "fio"}, {"Изделие", "nom"}, {"Кол-во", "kolvo"}, {"Сумма", "summa"}};
+        reportengine::ReportRunner report(value, app.w.database->reportConnectionName());
+        r->setPeriod(&report.query());
+        r->applyProductClass(&report.query());
+        report.open();
+        report.setTitle("01.11.2026 по 01.12.2026");
+
+        QTemporaryDir dir;
+        spreadsheet::Application::setOutputFolder(dir.path());
+        QStringList opened;
+        spreadsheet::Application::setOpener([&](const QString& f) {
+            opened << f;
+            return true;
+        });
+        spreadsheet::Application excel("Отчет");
+        QString caption;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        reports::writeReport(report, excel, [&](const QString& c) { caption = c; });
+        excel.SetAppVisible(true);
+        spreadsheet::Application::setOpener({});
+        spreadsheet::Application::setOutputFolder({});
+        QCOMPARE(caption, QString("Excel (%1 из %1)").arg(rows));
+        QCOMPARE(opened.size(), 1);
+        XlsxFile x(opened.first());
+        QVERIFY2(x.isValid(), qPrintable(x.error()));
+        QCOMPARE(x.row(1), QStringList{"Отчет по рабочим за период с 01.11.2026 по 01.12.2026"});
+        QCOMPARE(x.row(2), QStringList({"Рабочий", "Изделие", "Кол-во", "Сумма"}));
+        QCOMPARE(x.frozenRows(), 2);
+        QList<QStringList> written;
+        int details = 0;
+        for (int i = 3; i <= x.lastRow(); ++i) {
+            if (x.row(i).value(0).startsWith("Итого")) {
+                written << x.row(i);
+                QVERIFY(x.cell(1, i).bold && x.cell(4, i).bold && x.cell(4, i).isNumber);
+            } else {
+                ++details;
+            }
+        }
+        QCOMPARE(written, sums);
+        QCOMPARE(details, rows);
+
+        // the same figures as the print's footers
+        const QString printed = report.prepare().dump();
+        for (const QStringList& line : sums)
+            QVERIFY2(printed.contains(QString(line[3]).replace('.', ',')), qPrintable(line[3] + " not in\n" + printed));
     }
 
     // No workbook: the export stops with the message, nothing written and the caption as it was.

@@ -8,6 +8,7 @@
 #include "journal/journal_window.h"
 #include "reportengine/preview_dialog.h"
 #include "reportengine/render.h"
+#include "reportengine/report_runner.h"
 #include "spreadsheet/cell_text.h"
 #include "support/app_fixture.h"
 #include "support/widgets.h"
@@ -436,7 +437,7 @@ private slots:
         reportengine::setPreviewHook([&](reportengine::PreviewDialog& dlg, const reportengine::Document& doc) {
             dump = doc.dump();
             maximised = dlg.windowState() & Qt::WindowMaximized;
-            QVERIFY(app.w.timesheetReport->H_Tabel->isOpen());
+            QVERIFY(app.w.timesheet->monthReport().query().isOpen());
             QCOMPARE(doc.orientation, QPageLayout::Landscape);
             QCOMPARE(doc.paperMm, QSizeF(297, 210));
             QCOMPARE(doc.marginsMm, QMarginsF(10, 10, 10, 10));
@@ -445,7 +446,7 @@ private slots:
         QTest::mouseClick(widget<QPushButton>(f, "Button6"), Qt::LeftButton);
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QVERIFY(maximised);
-        QVERIFY(!app.w.timesheetReport->H_Tabel->isOpen());
+        QVERIFY(!app.w.timesheet->monthReport().query().isOpen());
         auto line = [](const QString& name, QMap<int, int> days, int total) {
             QStringList cells{name};
             for (int d = 1; d <= 31; ++d)
@@ -503,7 +504,7 @@ private slots:
         spreadsheet::Application::setOutputFolder({});
         QVERIFY2(ui::Messages::shown().isEmpty(), qPrintable(ui::Messages::shown().value(0).text));
         QCOMPARE(widget<QPushButton>(f, "Button2")->text(), QStringLiteral("Excel (2 из 2)"));
-        QVERIFY(!app.w.timesheetReport->H_Tabel->isOpen());
+        QVERIFY(!app.w.timesheet->monthReport().query().isOpen());
         QCOMPARE(opened.size(), 1);
         XlsxFile x(opened.first());
         QVERIFY2(x.isValid(), qPrintable(x.error()));
