@@ -8,8 +8,8 @@
 // from the call to its return covers the statements, the fetch, the datasets' conversion and the grid's reset.
 // Lower bound: the four statement texts the datasets sent (same parameters, bound by db::bindParams) executed
 // with PQexec on a connection of our own with the same session settings, every cell read with PQgetvalue.
-// Also shown, to tell the driver's share from the program's: the same texts through QSqlQuery on the program's
-// own connection, every cell read with value().
+// Also shown, to tell the connection's share from the datasets': the same texts through db::execStatement on the
+// program's own connection, every cell read with value().
 // The office bound: the same four texts sent together in one round trip (libpq's pipeline mode), i.e. one round
 // trip plus the statements' server time; over a link (--rtt) the program's day should open in that.
 // The runs are interleaved (the order rotates each iteration) so that machine noise falls on all of them alike.
@@ -28,8 +28,6 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <array>
 #include <cstdio>
@@ -117,8 +115,8 @@ int main(int argc, char* argv[])
     std::array<int, 4> qtsqlRows{};
     auto runQtSql = [&] {
         for (int s = 0; s < 4; ++s) {
-            QSqlQuery q = db::execStatement(dm->ADO_DB.name(), qtexts[s]);
-            const int cols = q.record().count();
+            db::Result q = db::execStatement(dm->ADO_DB.name(), qtexts[s]);
+            const int cols = q.columnCount();
             int rows = 0;
             while (q.next()) {
                 for (int c = 0; c < cols; ++c)
@@ -163,7 +161,7 @@ int main(int argc, char* argv[])
     std::printf("server %s\n", bench::linkDescription().c_str());
     bool countsOk = gridRows == programRows[0];
     for (int s = 0; s < 4; ++s) {
-        std::printf("  shift %d: program %d rows, libpq %d rows, QSqlQuery %d rows\n", s + 1, programRows[s],
+        std::printf("  shift %d: program %d rows, libpq %d rows, execStatement %d rows\n", s + 1, programRows[s],
                     libpqRows[s], qtsqlRows[s]);
         countsOk = countsOk && programRows[s] > 0 && programRows[s] == libpqRows[s] && programRows[s] == qtsqlRows[s] &&
                    programRows[s] == pipelinedRows[s];
@@ -184,7 +182,7 @@ int main(int argc, char* argv[])
     };
     line("libpq PQexec + PQgetvalue (bound)", l, tLibpq);
     line("libpq pipelined (office bound)", o, tPipelined);
-    line("QSqlQuery exec + value()", q, tQtSql);
+    line("execStatement + value()", q, tQtSql);
     line("program FormActivate()", p, tProgram);
     std::printf("the program's own work over the bound: %.2f ms of client CPU per activation (median)\n",
                 stats(tProgram.cpu).median - lCpu);

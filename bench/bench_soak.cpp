@@ -22,7 +22,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -55,7 +54,7 @@ int workstation(const QString& server, const QString& database, int index, int s
     // One of the month's newest rows, as a list would have shown it a moment ago: the workstations keep meeting on
     // the same rows, as they do on the day's journal.
     auto shownRow = [&](journal::ShownRow& r) {
-        QSqlQuery q = db::execStatement(
+        db::Result q = db::execStatement(
             cn, QStringLiteral("select id, w_id, i_id, o_id, data, smena, color, kol_vo::numeric, brak, time, cena, ok "
                                "from accounts_dep.smena where data between '%1' and '%2' order by id desc limit 1 "
                                "offset %3")
@@ -140,7 +139,7 @@ int workstation(const QString& server, const QString& database, int index, int s
         } catch (const db::DbError& e) {
             static const char* kinds[] = {"statement", "connection lost", "lock timeout", "statement timeout",
                                           "conflict"};
-            const db::FailureKind kind = db::classify(e, db::pgConnection(QSqlDatabase::database(cn, false)));
+            const db::FailureKind kind = db::classify(e, cn);
             ++counts[QStringLiteral("operations")];
             ++counts[QStringLiteral("error.%1.%2").arg(action, QString::fromLatin1(kinds[int(kind)]))];
             if (kind == db::FailureKind::Statement)

@@ -22,7 +22,6 @@
 #include "ui/date_box.h"
 
 #include <QApplication>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <atomic>

@@ -3,7 +3,7 @@
 # shellcheck disable=SC2034  # the lists are read by the scripts that source this file
 
 # Building the program.
-build_packages=(cmake make g++ pkg-config qt6-base-dev libqt6sql6-psql libxlsxwriter-dev libharfbuzz-dev libgl-dev
+build_packages=(cmake make g++ pkg-config qt6-base-dev libxlsxwriter-dev libharfbuzz-dev libgl-dev
                 libpq-dev)
 
 # Running it on the demo database: the server, the reports' font, Qt's own Russian texts, and a spreadsheet

@@ -10,7 +10,6 @@
 #include "db/sql_text.h"
 #include "db/transaction.h"
 
-#include <QSqlQuery>
 
 namespace catalogs {
 
@@ -22,7 +21,7 @@ using db::refs::Ref;
 
 QString version(const QString& cn, Row row, qint64 id, bool forUpdate, bool* found)
 {
-    QSqlQuery q = db::execStatement(cn, catalogs_sql::rowVersion(row, id, forUpdate));
+    db::Result q = db::execStatement(cn, catalogs_sql::rowVersion(row, id, forUpdate));
     *found = q.next();
     return *found ? q.value(0).toString() : QString();
 }
@@ -41,7 +40,7 @@ Outcome lockChanged(const QString& cn, Row row, const Change& change)
 
 qint64 count(const QString& cn, const QString& statement)
 {
-    QSqlQuery q = db::execStatement(cn, statement);
+    db::Result q = db::execStatement(cn, statement);
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
@@ -178,7 +177,7 @@ Outcome saveOperation(const QString& cn, qint32 v, int n, qint32 i, const Change
     } else {
         execute(cn, sql::insertOperation(v, n, i));
         // The new operation gets its first norm next; it is found by its kind, flag and product.
-        QSqlQuery q = db::execStatement(cn, sql::newOperationId(v, n, i));
+        db::Result q = db::execStatement(cn, sql::newOperationId(v, n, i));
         if (newId)
             *newId = q.next() ? q.value(0).toInt() : 0;
     }

@@ -3,9 +3,9 @@
 #include "db/dataset.h"
 #include "db/db_error.h"
 
-#include <QSqlDatabase>
+#include "db/connector.h"
 
-#include <libpq-fe.h>
+#include "db/libpq.h"
 
 #include <optional>
 
@@ -13,18 +13,9 @@ namespace db {
 
 namespace {
 
-// The error as the generic SQL layer words it for one statement (the server's message, then the SQLSTATE in
-// brackets), so that a refusal reads the same whichever way the statement was sent.
 DbError errorOf(const PGresult* r, PGconn* conn)
 {
-    QString text = r ? QString::fromUtf8(PQresultErrorMessage(r)) : QString();
-    if (text.trimmed().isEmpty())
-        text = QString::fromUtf8(PQerrorMessage(conn));
-    const QString state = r ? QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QString();
-    const QString severity = r ? QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SEVERITY_NONLOCALIZED)) : QString();
-    if (!state.isEmpty())
-        text += QStringLiteral("(%1)").arg(state);
-    return DbError(text.trimmed(), state, severity);
+    return statementError(r, conn);
 }
 
 } // namespace
@@ -37,7 +28,7 @@ Batch::Batch(const QString& connectionName)
 Batch::~Batch()
 {
     for (PGresult* r : results_)
-        PQclear(r);
+        pq().clear(r);
 }
 
 int Batch::add(const QString& text)
@@ -53,30 +44,20 @@ void Batch::run(Outcome outcomeIfLost)
     ran_ = true;
     if (texts_.isEmpty())
         return;
-    QSqlDatabase db = openConnection(connectionName_);
-    PGconn* conn = pgConnection(db);
-    if (!conn)
-        throw DbError(QStringLiteral("Соединение с базой данных не через драйвер PostgreSQL."));
+    Connector& db = openConnection(connectionName_);
+    PGconn* conn = db.handle();
     results_.assign(texts_.size(), nullptr);
 
     std::optional<DbError> failure;
     // The statement whose answer was the failure; -1 when the connection broke without one.
     int failedIndex = -1;
     {
-        ServerWait wait(conn);
-        // What a forward-only query of the generic SQL layer left unread (it stopped at its first row) is dropped,
-        // as PQexec would drop it.
-        while (PGresult* stale = PQgetResult(conn))
-            PQclear(stale);
-        // A forward-only query of the generic SQL layer asks for its rows one by one, and libpq keeps that mode until
-        // the next statement sent outside a pipeline starts: a start that sends nothing (a null text is refused after
-        // the mode is reset) ends it, so that each statement of the batch comes back whole.
-        PQsendQuery(conn, nullptr);
-        if (PQenterPipelineMode(conn) != 1) {
+        ServerWait wait(db);
+        if (pq().enterPipelineMode(conn) != 1) {
             // The connection is busy with something else (it never is between statements): one by one instead.
             for (int i = 0; i < texts_.size() && !failure; ++i) {
-                results_[i] = PQexec(conn, texts_[i].toUtf8().constData());
-                const ExecStatusType st = PQresultStatus(results_[i]);
+                results_[i] = pq().exec(conn, texts_[i].toUtf8().constData());
+                const ExecStatusType st = pq().resultStatus(results_[i]);
                 if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) {
                     failure = errorOf(results_[i], conn);
                     failedIndex = i;
@@ -85,51 +66,28 @@ void Batch::run(Outcome outcomeIfLost)
         } else {
             bool sent = true;
             for (const QString& t : texts_)
-                sent = sent && PQsendQueryParams(conn, t.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr,
+                sent = sent && pq().sendQueryParams(conn, t.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr,
                                                  0) == 1;
-            sent = sent && PQpipelineSync(conn) == 1;
+            sent = sent && pq().pipelineSync(conn) == 1;
             if (!sent)
                 failure = errorOf(nullptr, conn);
             // Every answer is read up to the end of the batch, whatever failed, so that the connection is left
             // ready for the next statement.
             int index = 0;
             while (sent) {
-                PGresult* r = PQgetResult(conn);
+                PGresult* r = pq().getResult(conn);
                 if (!r) {
-                    if (PQstatus(conn) != CONNECTION_OK) {
+                    if (pq().status(conn) != CONNECTION_OK) {
                         if (!failure)
                             failure = errorOf(nullptr, conn);
                         break;
                     }
                     continue; // the end of one statement's results
                 }
-                const ExecStatusType st = PQresultStatus(r);
+                const ExecStatusType st = pq().resultStatus(r);
                 if (st == PGRES_PIPELINE_SYNC) {
-                    PQclear(r);
+                    pq().clear(r);
                     break;
-                }
-                if (st == PGRES_SINGLE_TUPLE && index < int(results_.size())) {
-                    // Rows one by one after all (see above): gathered into one result.
-                    if (!results_[index]) {
-                        results_[index] = r;
-                        continue;
-                    }
-                    PGresult* whole = results_[index];
-                    const int row = PQntuples(whole);
-                    for (int c = 0; c < PQnfields(r); ++c)
-                        PQsetvalue(whole, row, c, PQgetisnull(r, 0, c) ? nullptr : PQgetvalue(r, 0, c),
-                                   PQgetisnull(r, 0, c) ? -1 : PQgetlength(r, 0, c));
-                    PQclear(r);
-                    continue;
-                }
-                if (st == PGRES_TUPLES_OK && index < int(results_.size()) && results_[index] &&
-                    PQresultStatus(results_[index]) == PGRES_SINGLE_TUPLE) {
-                    // The end of a statement's rows sent one by one.
-                    PGresult* whole = PQcopyResult(results_[index], PG_COPYRES_ATTRS | PG_COPYRES_TUPLES);
-                    PQclear(results_[index]);
-                    PQclear(r);
-                    results_[index++] = whole;
-                    continue;
                 }
                 if (index < int(results_.size()) && !results_[index]) {
                     results_[index] = r;
@@ -139,12 +97,13 @@ void Batch::run(Outcome outcomeIfLost)
                     }
                     ++index;
                 } else {
-                    PQclear(r);
+                    pq().clear(r);
                 }
             }
-            PQexitPipelineMode(conn);
+            pq().exitPipelineMode(conn);
         }
     }
+    db.statementDone();
     // The server answers in order: a statement before the last that failed (a backend ended while it waited for a
     // lock, say) aborted the transaction before the commit at the end ran, so nothing was written. Only a failure at
     // the last statement, or a connection that broke without an answer, leaves the outcome open.
@@ -163,27 +122,27 @@ const PGresult* Batch::result(int index) const
 
 int Batch::rowsAffected(int index) const
 {
-    return QByteArray(PQcmdTuples(const_cast<PGresult*>(result(index)))).toInt();
+    return QByteArray(pq().cmdTuples(const_cast<PGresult*>(result(index)))).toInt();
 }
 
 int Batch::rowCount(int index) const
 {
-    return PQntuples(result(index));
+    return pq().ntuples(result(index));
 }
 
 bool Batch::isNull(int index, int row, int column) const
 {
     const PGresult* r = result(index);
-    if (row < 0 || row >= PQntuples(r) || column < 0 || column >= PQnfields(r))
+    if (row < 0 || row >= pq().ntuples(r) || column < 0 || column >= pq().nfields(r))
         return true;
-    return PQgetisnull(r, row, column);
+    return pq().getisnull(r, row, column);
 }
 
 QString Batch::text(int index, int row, int column) const
 {
     if (isNull(index, row, column))
         return QString();
-    return QString::fromUtf8(PQgetvalue(result(index), row, column));
+    return QString::fromUtf8(pq().getvalue(result(index), row, column));
 }
 
 double Batch::number(int index, int row, int column) const
@@ -191,12 +150,12 @@ double Batch::number(int index, int row, int column) const
     if (isNull(index, row, column))
         return 0;
     const PGresult* r = result(index);
-    return readNumber(PQgetvalue(r, row, column), PQgetlength(r, row, column));
+    return readNumber(pq().getvalue(r, row, column), pq().getlength(r, row, column));
 }
 
 QString Batch::commandStatus(int index) const
 {
-    return QString::fromLatin1(PQcmdStatus(const_cast<PGresult*>(result(index))));
+    return QString::fromLatin1(pq().cmdStatus(const_cast<PGresult*>(result(index))));
 }
 
 FetchedRows Batch::rows(int index, const std::function<QVector<FieldType>(const QStringList&)>& typesFor) const

@@ -4,7 +4,6 @@
 #include "db/command.h"
 #include "db/sql_text.h"
 
-#include <QSqlQuery>
 
 namespace db::months {
 
@@ -35,7 +34,7 @@ Closed closedStateOf(const Batch& batch, int index)
 
 Closed closedState(const QString& cn, int month, int year)
 {
-    QSqlQuery q = execStatement(cn, closedStateStatement(month, year));
+    Result q = execStatement(cn, closedStateStatement(month, year));
     Closed c;
     if (q.next())
         c = {true, q.value(0).toDateTime(), q.value(1).toString()};
@@ -44,7 +43,7 @@ Closed closedState(const QString& cn, int month, int year)
 
 bool closeMonth(const QString& cn, int month, int year)
 {
-    QSqlQuery q = execStatement(cn, QStringLiteral("insert into accounts_dep.closed_month (year, month) values (") +
+    Result q = execStatement(cn, QStringLiteral("insert into accounts_dep.closed_month (year, month) values (") +
                                         sql::number(year) + QStringLiteral(", ") + sql::number(month) +
                                         QStringLiteral(") on conflict do nothing"));
     return q.numRowsAffected() > 0;
@@ -52,7 +51,7 @@ bool closeMonth(const QString& cn, int month, int year)
 
 bool reopenMonth(const QString& cn, int month, int year)
 {
-    QSqlQuery q = execStatement(cn, QStringLiteral("delete from accounts_dep.closed_month") + where(month, year));
+    Result q = execStatement(cn, QStringLiteral("delete from accounts_dep.closed_month") + where(month, year));
     return q.numRowsAffected() > 0;
 }
 

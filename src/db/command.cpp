@@ -4,11 +4,6 @@
 #include "db/session.h"
 #include "db/sql_text.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-
-#include <libpq-fe.h>
-
 namespace db {
 
 QString bindParams(const QString& text, const QHash<QString, QVariant>& params)
@@ -31,21 +26,17 @@ QString bindParams(const QString& text, const QHash<QString, QVariant>& params)
     return out;
 }
 
-QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly)
+Result execStatement(const QString& connectionName, const QString& text)
 {
-    QSqlDatabase db = openConnection(connectionName);
-    PGconn* conn = pgConnection(db);
+    Connector& db = openConnection(connectionName);
     // Outside a transaction a statement commits by itself: when the connection breaks under it, it may have.
-    const Outcome outcome = conn && PQtransactionStatus(conn) == PQTRANS_INTRANS ? Outcome::NotDone : Outcome::Unknown;
-    QSqlQuery q(db);
-    q.setForwardOnly(forwardOnly);
-    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    {
-        ServerWait wait(conn);
-        if (q.exec(text))
-            return q;
+    const Outcome outcome = db.inOpenTransaction() ? Outcome::NotDone : Outcome::Unknown;
+    try {
+        ServerWait wait(db);
+        return db.exec(text);
+    } catch (const DbError& e) {
+        throwAfterFailure(connectionName, e, outcome);
     }
-    throwAfterFailure(connectionName, DbError::fromSqlError(q.lastError()), outcome);
 }
 
 Command::Command(const QString& connectionName, const QString& name, QObject* parent)
@@ -77,8 +68,7 @@ QVariant Command::param(const QString& name) const
 
 int Command::execute()
 {
-    QSqlQuery q = execStatement(connectionName_, bindParams(text_, params_));
-    return q.numRowsAffected();
+    return execStatement(connectionName_, bindParams(text_, params_)).numRowsAffected();
 }
 
 } // namespace db

@@ -2,12 +2,11 @@
 // execution helpers of datasets and commands.
 #pragma once
 
+#include "db/connector.h"
 #include "db/db_error.h"
 
 #include <QHash>
 #include <QObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -18,8 +17,8 @@ namespace db {
 // Throws DbError when a parameter has no value.
 QString bindParams(const QString& text, const QHash<QString, QVariant>& lowerCaseParams);
 
-// Runs one statement on the named connection; throws DbError with the server's text on failure.
-QSqlQuery execStatement(const QString& connectionName, const QString& text, bool forwardOnly = true);
+// Runs one statement on the named connection and gives its rows; throws DbError with the server's text on failure.
+Result execStatement(const QString& connectionName, const QString& text);
 
 class Command : public QObject {
     Q_OBJECT

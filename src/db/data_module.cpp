@@ -10,11 +10,6 @@
 
 #include <QAtomicInt>
 #include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QThread>
 
 #include <atomic>
 #include <memory>
@@ -39,23 +34,29 @@ struct EarlyConnection {
 std::mutex earlyMutex;
 std::unique_ptr<EarlyConnection> early;
 
+// An empty value is left to libpq's environment and defaults.
+void addParam(ConnectParams& params, const char* key, const QString& value)
+{
+    if (!value.isEmpty())
+        params.emplaceBack(key, value.toUtf8());
+}
+
 // Makes the connection as Connection::open() does; throws DbError.
 void connectNamed(const QString& name, const QString& connectionString, ServerRole role)
 {
     const ConnectionOptions o = parseConnectionString(connectionString);
-    QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
-                                                   : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    if (!db.isValid())
-        throw DbError(QStringLiteral("Драйвер PostgreSQL (QPSQL) недоступен."));
-    db.setDatabaseName(o.database);
-    db.setHostName(o.server);
-    db.setPort(o.port);
-    db.setUserName(o.user);
-    db.setPassword(o.password);
-    db.setConnectOptions(connectOptions(o.sslMode, role));
-    if (!db.open())
-        throw explainConnectFailure(DbError::fromSqlError(db.lastError()));
-    prepareSession(db);
+    ConnectParams params;
+    addParam(params, "host", o.server);
+    addParam(params, "dbname", o.database);
+    addParam(params, "user", o.user);
+    addParam(params, "password", o.password);
+    if (o.port != -1)
+        params.emplaceBack("port", QByteArray::number(o.port));
+    addConnectOptions(params, o.sslMode, role);
+    Connector& db = addConnector(name);
+    if (!db.open(params))
+        throw explainConnectFailure(DbError(db.lastError()));
+    prepareSession(db, name);
 }
 
 // The early connection of that name, once its thread has ended (nullptr when there is none).
@@ -110,17 +111,15 @@ void Connection::connectEarly(const QString& connectionString, ServerRole role)
     early->connectionString = connectionString;
     early->role = role;
     EarlyConnection* e = early.get();
-    QThread* mainThread = QCoreApplication::instance()->thread();
-    e->thread = std::thread([e, mainThread] {
+    e->thread = std::thread([e] {
         try {
             connectNamed(e->name, e->connectionString, e->role);
         } catch (const DbError& error) {
             e->failure = error;
+        } catch (const std::exception& error) {
+            // libpq could not be loaded
+            e->failure = DbError(QString::fromLocal8Bit(error.what()));
         }
-        // The connection is used on the main thread from now on (a connection belongs to the thread of its driver).
-        const QSqlDatabase db = QSqlDatabase::database(e->name, false);
-        if (db.driver())
-            db.driver()->moveToThread(mainThread);
         e->done = true;
     });
 }
@@ -141,8 +140,7 @@ Connection::~Connection()
 {
     takeEarly(name_);
     close();
-    if (QSqlDatabase::contains(name_))
-        QSqlDatabase::removeDatabase(name_);
+    removeConnector(name_);
 }
 
 void Connection::configure(const QString& arg1, const QString& arg2, const QString& service)
@@ -167,10 +165,6 @@ void Connection::open()
         connectNamed(name_, connectionString_, role_);
         return;
     }
-    QSqlDatabase db = QSqlDatabase::contains(name_) ? QSqlDatabase::database(name_, false)
-                                                    : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
-    if (!db.isValid())
-        throw DbError(QStringLiteral("Драйвер PostgreSQL (QPSQL) недоступен."));
     if (!validServiceName(service_))
         throw DbError(QStringLiteral("Недопустимое имя службы подключения «%1».").arg(service_));
     // Whatever the service leaves out, libpq takes from its environment and defaults; only the database has
@@ -181,15 +175,15 @@ void Connection::open()
     if (connectionString_.isEmpty() && !def.settings.contains(QStringLiteral("dbname")) &&
         qEnvironmentVariableIsEmpty("PGDATABASE"))
         database = QString::fromLatin1(kDefaultDatabase);
-    db.setDatabaseName(database);
-    db.setHostName(o.server);
-    db.setPort(-1);
-    db.setUserName(QString());
-    db.setPassword(QString());
-    db.setConnectOptions(QStringLiteral("service=") + service_ + u';' + connectOptions(QString(), role_));
-    if (!db.open())
-        throw explainConnectFailure(DbError::fromSqlError(db.lastError()));
-    prepareSession(db);
+    ConnectParams params;
+    addParam(params, "host", o.server);
+    addParam(params, "dbname", database);
+    params.emplaceBack("service", service_.toUtf8());
+    addConnectOptions(params, QString(), role_);
+    Connector& db = addConnector(name_);
+    if (!db.open(params))
+        throw explainConnectFailure(DbError(db.lastError()));
+    prepareSession(db, name_);
 }
 
 void Connection::close()
@@ -197,16 +191,16 @@ void Connection::close()
     // An early connection is not this one's until open() takes it over.
     if (earlyPending(name_))
         return;
-    if (QSqlDatabase::contains(name_)) {
-        QSqlDatabase db = QSqlDatabase::database(name_, false);
-        if (db.isOpen())
-            db.close();
-    }
+    if (Connector* db = findConnector(name_))
+        db->close();
 }
 
 bool Connection::isOpen() const
 {
-    return !earlyPending(name_) && QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+    if (earlyPending(name_))
+        return false;
+    const Connector* db = findConnector(name_);
+    return db && db->isOpen();
 }
 
 } // namespace db

@@ -4,6 +4,7 @@
 #include "db/db_error.h"
 #include "db/pg_fetch.h"
 #include "db/sql_text.h"
+#include "db/table_writer.h"
 #include "format/values.h"
 
 #include <QDateTime>
@@ -301,16 +302,23 @@ void RowStore::appendSameAsLast(int column)
 Dataset::Dataset(const QString& connectionName, const QString& name, QObject* parent)
     : QObject(parent)
     , connectionName_(connectionName)
+    , writer_(std::make_unique<TableWriter>(connectionName))
 {
     setObjectName(name);
+}
+
+Dataset::~Dataset() = default;
+
+QString Dataset::table() const
+{
+    return writer_->table();
 }
 
 void Dataset::setSql(const QString& text)
 {
     close();
     sql_ = text;
-    table_.clear();
-    keyField_.clear();
+    writer_->clear();
     QHash<QString, QVariant> kept;
     paramOrder_.clear();
     for (const sql::ParamRef& ref : sql::findParams(text)) {
@@ -332,15 +340,13 @@ void Dataset::setTable(const QString& table, const QString& keyField, const QStr
     setSql((keyField.isEmpty() ? QStringLiteral("select ctid::text as ") + kRowId + QStringLiteral(", * from ") + table
                                : QStringLiteral("select * from ") + table) +
            (orderBy.isEmpty() ? QString() : QStringLiteral(" order by ") + orderBy));
-    table_ = table;
-    keyField_ = keyField;
+    writer_->setTable(table, keyField);
 }
 
 void Dataset::setUpdateTable(const QString& table, const QString& keyField)
 {
     close();
-    table_ = table;
-    keyField_ = keyField;
+    writer_->setTable(table, keyField);
 }
 
 void Dataset::setFieldDefs(const QList<FieldDef>& defs)
@@ -454,7 +460,7 @@ void Dataset::openWith(FetchedRows&& fetched)
 {
     if (isOpen())
         return;
-    const bool hasRowId = !table_.isEmpty() && keyField_.isEmpty();
+    const bool hasRowId = writer_->isWritable() && writer_->byAddress();
     fieldNames_ = fetched.names;
     rowIds_.clear();
     if (hasRowId && !fieldNames_.isEmpty() && fieldNames_.first() == kRowId) {
@@ -774,7 +780,7 @@ bool Dataset::locate(const QString& field, const QVariant& wanted)
 void Dataset::requireTable() const
 {
     requireOpen();
-    if (table_.isEmpty())
+    if (!writer_->isWritable())
         throw DbError(QStringLiteral("Набор данных %1 нельзя изменять.").arg(objectName()));
 }
 
@@ -847,15 +853,16 @@ void Dataset::refresh()
     }
     // Remember the row by its key (or its address) to come back to it after reading again.
     QVariant key;
-    const bool byKey = !keyField_.isEmpty() && fieldIndex(keyField_) >= 0;
+    const QString keyField = writer_->keyField();
+    const bool byKey = !keyField.isEmpty() && fieldIndex(keyField) >= 0;
     if (current_ >= 0)
-        key = byKey ? rows_.value(visible_[current_], fieldIndex(keyField_))
+        key = byKey ? rows_.value(visible_[current_], fieldIndex(keyField))
                     : (rowIds_.isEmpty() ? QVariant() : QVariant(rowIds_[visible_[current_]]));
     requery();
     if (!key.isValid())
         return;
     if (byKey) {
-        locate(keyField_, key);
+        locate(keyField, key);
         return;
     }
     for (int i = 0; i < visible_.size(); ++i)
@@ -869,39 +876,14 @@ void Dataset::post()
 {
     if (state_ != State::Edit && state_ != State::Insert)
         return;
-    for (const FieldDef& d : fieldDefs_) {
-        if (!d.required)
-            continue;
-        const int c = fieldIndex(d.name);
-        if (c < 0)
-            continue;
-        const QVariant& v = buffer_[c];
-        if (!v.isValid() || v.isNull() || v.toString().trimmed().isEmpty())
-            throw DbError(QStringLiteral("Поле «%1» должно быть заполнено.").arg(d.label.isEmpty() ? d.name : d.label));
-    }
+    TableWriter::checkRequired(fieldDefs_, fieldNames_, buffer_);
     if (state_ == State::Insert) {
-        QStringList cols, vals;
-        for (int c = 0; c < fieldNames_.size(); ++c) {
-            if (!buffer_[c].isValid() || buffer_[c].isNull())
-                continue;
-            cols.append(fieldNames_[c]);
-            vals.append(sql::literal(buffer_[c]));
-        }
-        const QString returning =
-            keyField_.isEmpty() ? QStringLiteral(" returning ctid::text, *") : QStringLiteral(" returning *");
-        const QString text =
-            cols.isEmpty() ? QStringLiteral("insert into ") + table_ + QStringLiteral(" default values") + returning
-                           : QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(u',') +
-                                 QStringLiteral(") values (") + vals.join(u',') + u')' + returning;
-        QSqlQuery q = execStatement(connectionName_, text);
+        const TableWriter::Stored stored = writer_->insert(fieldNames_, buffer_);
         QVector<QVariant> row(fieldNames_.size());
-        const int off = keyField_.isEmpty() ? 1 : 0;
-        if (q.next()) {
-            for (int c = 0; c < fieldNames_.size(); ++c)
-                row[c] = convert(q.value(c + off), c);
-            if (keyField_.isEmpty())
-                rowIds_.append(q.value(0).toString());
-        }
+        for (int c = 0; c < fieldNames_.size(); ++c)
+            row[c] = convert(stored.values[c], c);
+        if (writer_->byAddress())
+            rowIds_.append(stored.address);
         rows_.appendRow(row);
         const int added = rows_.rowCount() - 1;
         visible_.append(added);
@@ -917,29 +899,10 @@ void Dataset::post()
         return;
     }
     const int rowIndex = visible_[current_];
-    const QVector<QVariant> old = rows_.row(rowIndex);
-    QStringList sets;
-    for (int c = 0; c < fieldNames_.size(); ++c) {
-        if (old[c] == buffer_[c] && old[c].isNull() == buffer_[c].isNull())
-            continue;
-        sets.append(fieldNames_[c] + u'=' + sql::literal(buffer_[c]));
-    }
-    if (!sets.isEmpty()) {
-        QString where;
-        if (keyField_.isEmpty()) {
-            where = QStringLiteral("ctid=") + sql::quote(rowIds_[rowIndex]) + QStringLiteral("::tid");
-        } else {
-            where = keyField_ + u'=' + sql::literal(old[fieldIndex(keyField_)]);
-        }
-        // The returned row address tells that the row was still there (and where an update moved it).
-        QSqlQuery q = execStatement(connectionName_, QStringLiteral("update ") + table_ + QStringLiteral(" set ") +
-                                                         sets.join(u',') + QStringLiteral(" where ") + where +
-                                                         QStringLiteral(" returning ctid::text"));
-        if (!q.next())
-            throw DbError(QString::fromUtf8(kRowGoneMessage));
-        if (keyField_.isEmpty())
-            rowIds_[rowIndex] = q.value(0).toString();
-    }
+    const QString address = writer_->byAddress() ? rowIds_.value(rowIndex) : QString();
+    const QString movedTo = writer_->update(fieldNames_, rows_.row(rowIndex), buffer_, address);
+    if (writer_->byAddress())
+        rowIds_[rowIndex] = movedTo;
     rows_.setRow(rowIndex, buffer_);
     applyOrder();
     state_ = State::Browse;
@@ -975,10 +938,7 @@ void Dataset::remove()
     if (current_ < 0)
         return;
     const int rowIndex = visible_[current_];
-    const QString where = keyField_.isEmpty()
-                              ? QStringLiteral("ctid=") + sql::quote(rowIds_[rowIndex]) + QStringLiteral("::tid")
-                              : keyField_ + u'=' + sql::literal(rows_.value(rowIndex, fieldIndex(keyField_)));
-    execStatement(connectionName_, QStringLiteral("delete from ") + table_ + QStringLiteral(" where ") + where);
+    writer_->remove(fieldNames_, rows_.row(rowIndex), writer_->byAddress() ? rowIds_.value(rowIndex) : QString());
     rows_.removeRow(rowIndex);
     if (!rowIds_.isEmpty())
         rowIds_.remove(rowIndex);

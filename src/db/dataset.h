@@ -1,6 +1,6 @@
 // A dataset: a statement whose rows are loaded into memory on open (a static cursor), with named
-// parameters, a text filter over the loaded rows, a 1-based record number and, for table datasets,
-// writes resolved to the base table.
+// parameters, a text filter over the loaded rows, a 1-based record number and, for table datasets, an edit
+// buffer whose rows a TableWriter (table_writer.h) writes back to the base table.
 #pragma once
 
 #include "db/filter_expression.h"
@@ -14,11 +14,13 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace db {
 
 struct FetchedRows;
+class TableWriter;
 
 enum class FieldType { Auto, Integer, SmallInt, BigInt, Double, Numeric, Text, NarrowText, DateTime };
 
@@ -91,6 +93,7 @@ public:
     enum class State { Inactive, Browse, Edit, Insert };
 
     Dataset(const QString& connectionName, const QString& name, QObject* parent = nullptr);
+    ~Dataset() override;
 
     QString name() const { return objectName(); }
     QString connectionName() const { return connectionName_; }
@@ -104,7 +107,7 @@ public:
     // when the table has no key column).
     // orderBy: the order the rows are read in (an expression list), when the first row matters.
     void setTable(const QString& table, const QString& keyField = {}, const QString& orderBy = {});
-    QString table() const { return table_; }
+    QString table() const;
     // A query whose rows come from one table keeps its statement and writes back to that table by key.
     void setUpdateTable(const QString& table, const QString& keyField);
 
@@ -218,8 +221,7 @@ private:
 
     QString connectionName_;
     QString sql_;
-    QString table_;
-    QString keyField_;
+    std::unique_ptr<TableWriter> writer_; // the base table written back to, when there is one
     QList<FieldDef> fieldDefs_;
     QHash<QString, QVariant> params_; // lower-case name -> value
     QStringList paramOrder_;

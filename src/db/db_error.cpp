@@ -1,7 +1,5 @@
 #include "db/db_error.h"
 
-#include <QSqlError>
-
 namespace db {
 
 DbError::DbError(const QString& text, const QString& sqlState, const QString& severity)
@@ -10,16 +8,6 @@ DbError::DbError(const QString& text, const QString& sqlState, const QString& se
     , sqlState_(sqlState)
     , severity_(severity)
 {
-}
-
-DbError DbError::fromSqlError(const QSqlError& error)
-{
-    QString text = error.databaseText().trimmed();
-    if (text.isEmpty())
-        text = error.driverText().trimmed();
-    if (text.isEmpty())
-        text = error.text().trimmed();
-    return DbError(text, error.nativeErrorCode());
 }
 
 DbError DbError::explained(const QString& reason, const QString& advice, const DbError& cause)

@@ -4,8 +4,6 @@
 #include <QString>
 #include <stdexcept>
 
-class QSqlError;
-
 namespace db {
 
 // A row that a change was to act on is gone or changed on the server.
@@ -37,7 +35,6 @@ inline constexpr const char* kCrashShutdown = "57P02";
 class DbError : public std::runtime_error {
 public:
     explicit DbError(const QString& text, const QString& sqlState = {}, const QString& severity = {});
-    static DbError fromSqlError(const QSqlError& error);
     // The program's explanation of a failure: what happened and what to do; the server's or libpq's own text goes
     // to the details, never into the message a person reads.
     static DbError explained(const QString& reason, const QString& advice, const DbError& cause);

@@ -3,8 +3,7 @@
 #include "db/session.h"
 #include "db/transaction.h"
 
-#include <QSqlDatabase>
-#include <QSqlDriver>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVariant>
 
@@ -36,7 +35,7 @@ void Listener::watch()
 {
     // Only a connection that listened once, and never under a change of this workstation (its statements decide
     // what a broken connection means).
-    if (!listened_ || anyTransactionOpen() || !QSqlDatabase::contains(connectionName_))
+    if (!listened_ || anyTransactionOpen() || !findConnector(connectionName_))
         return;
     try {
         // Makes the connection again when the server ended it; the reconnection handler above then listens again
@@ -55,32 +54,52 @@ void Listener::watch()
 Listener::~Listener()
 {
     removeReconnectedHandlers(this);
+    if (Connector* db = findConnector(connectionName_))
+        db->setAfterStatement({});
+}
+
+void Listener::read()
+{
+    readPending_ = false;
+    Connector* db = findConnector(connectionName_);
+    if (!db || !db->isOk() || (socket_ && socket_->socket() != db->socket())) {
+        // A lost connection's socket says nothing more; the next listen() watches the new one.
+        if (socket_)
+            socket_->setEnabled(false);
+        return;
+    }
+    for (const Notification& n : db->notifications())
+        if (!n.own)
+            emit changed(n.channel, n.payload);
 }
 
 bool Listener::listen()
 {
-    if (!QSqlDatabase::contains(connectionName_))
+    Connector* db = findConnector(connectionName_);
+    if (!db || !db->isOk())
         return false;
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (!db.isOpen() || !db.driver())
-        return false;
-    QSqlDriver* driver = db.driver();
-    const QStringList subscribed = driver->subscribedToNotifications();
     for (const char* channel : {kJournalChannel, kTimesheetChannel, kCatalogueChannel, kMonthChannel}) {
-        const QString name = QString::fromLatin1(channel);
-        if (!subscribed.contains(name) && !driver->subscribeToNotification(name))
+        try {
+            ServerWait wait(*db);
+            db->exec(QStringLiteral("LISTEN ") + QString::fromLatin1(channel));
+        } catch (const DbError&) {
             return false;
+        }
     }
     listened_ = true;
     if (!watch_->isActive())
         watch_->start();
-    if (!driverConnection_)
-        driverConnection_ = connect(driver, &QSqlDriver::notification, this,
-                                    [this](const QString& channel, QSqlDriver::NotificationSource source,
-                                           const QVariant& payload) {
-                                        if (source != QSqlDriver::SelfSource)
-                                            emit changed(channel, payload.toString());
-                                    });
+    // A connection made anew has a socket of its own.
+    delete socket_;
+    socket_ = new QSocketNotifier(db->socket(), QSocketNotifier::Read, this);
+    connect(socket_, &QSocketNotifier::activated, this, [this] { read(); });
+    // Announcements that arrived with a statement's answer were read with it and wake nobody on the socket.
+    db->setAfterStatement([this] {
+        if (readPending_)
+            return;
+        readPending_ = true;
+        QMetaObject::invokeMethod(this, [this] { read(); }, Qt::QueuedConnection);
+    });
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QSocketNotifier;
 class QTimer;
 
 namespace db {
@@ -42,9 +43,12 @@ signals:
 
 private:
     void watch();
+    // Emits what the server announced meanwhile.
+    void read();
 
     QString connectionName_;
-    QMetaObject::Connection driverConnection_;
+    QSocketNotifier* socket_ = nullptr;
+    bool readPending_ = false;
     QTimer* watch_ = nullptr;
     bool listened_ = false;
     bool watching_ = false;

@@ -4,11 +4,10 @@
 #include "db/db_error.h"
 #include "db/session.h"
 
+#include "db/connector.h"
+#include "db/libpq.h"
+
 #include <QDateTime>
-#include <QSqlDatabase>
-
-#include <libpq-fe.h>
-
 #include <QLocale>
 
 #include <charconv>
@@ -162,7 +161,7 @@ double parseNumber(const char* s, int len)
 
 struct ResultGuard {
     PGresult* r;
-    ~ResultGuard() { PQclear(r); }
+    ~ResultGuard() { pq().clear(r); }
 };
 
 } // namespace
@@ -170,15 +169,15 @@ struct ResultGuard {
 FetchedRows readRows(const PGresult* res, const std::function<QVector<FieldType>(const QStringList&)>& typesFor)
 {
     FetchedRows out;
-    const int cols = PQnfields(res);
-    const int rows = PQntuples(res);
+    const int cols = pq().nfields(res);
+    const int rows = pq().ntuples(res);
     for (int c = 0; c < cols; ++c)
-        out.names.append(QString::fromUtf8(PQfname(res, c)));
+        out.names.append(QString::fromUtf8(pq().fname(res, c)));
     const QVector<FieldType> declared = typesFor ? typesFor(out.names) : QVector<FieldType>();
     QVector<QMetaType::Type> types(cols);
     QVector<Oid> oids(cols);
     for (int c = 0; c < cols; ++c) {
-        oids[c] = PQftype(res, c);
+        oids[c] = pq().ftype(res, c);
         types[c] = metaTypeFor(c < declared.size() ? declared[c] : FieldType::Auto, oids[c]);
     }
     out.rows.setColumns(types);
@@ -190,13 +189,13 @@ FetchedRows readRows(const PGresult* res, const std::function<QVector<FieldType>
         int lastLength = -1;
         std::unordered_map<std::string_view, quint32> textIndex;
         for (int r = 0; r < rows; ++r) {
-            const int len = PQgetlength(res, r, c);
-            if (len == 0 && PQgetisnull(res, r, c)) {
+            const int len = pq().getlength(res, r, c);
+            if (len == 0 && pq().getisnull(res, r, c)) {
                 out.rows.appendNull(c);
                 lastLength = -1;
                 continue;
             }
-            const char* s = PQgetvalue(res, r, c);
+            const char* s = pq().getvalue(res, r, c);
             if (lastLength == len && std::memcmp(lastText, s, size_t(len)) == 0) {
                 out.rows.appendSameAsLast(c);
                 continue;
@@ -272,23 +271,22 @@ double readNumber(const char* text, int length)
 FetchedRows fetchAll(const QString& connectionName, const QString& text,
                      const std::function<QVector<FieldType>(const QStringList&)>& typesFor)
 {
-    QSqlDatabase db = openConnection(connectionName);
-    PGconn* conn = pgConnection(db);
-    if (!conn)
-        throw DbError(QStringLiteral("Соединение с базой данных не через драйвер PostgreSQL."));
+    Connector& db = openConnection(connectionName);
+    PGconn* conn = db.handle();
     ResultGuard res{nullptr};
     {
-        ServerWait wait(conn);
-        res.r = PQexec(conn, text.toUtf8().constData());
+        ServerWait wait(db);
+        res.r = pq().exec(conn, text.toUtf8().constData());
     }
-    const ExecStatusType status = PQresultStatus(res.r);
+    db.statementDone();
+    const ExecStatusType status = pq().resultStatus(res.r);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        QString message = QString::fromUtf8(PQresultErrorField(res.r, PG_DIAG_MESSAGE_PRIMARY));
+        QString message = QString::fromUtf8(pq().resultErrorField(res.r, PG_DIAG_MESSAGE_PRIMARY));
         if (message.isEmpty())
-            message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-        const QString sqlState = QString::fromLatin1(PQresultErrorField(res.r, PG_DIAG_SQLSTATE));
-        const QString severity = QString::fromLatin1(PQresultErrorField(res.r, PG_DIAG_SEVERITY_NONLOCALIZED));
-        PQclear(res.r); // the error is read; the connection check below runs its own statement
+            message = QString::fromUtf8(pq().errorMessage(conn)).trimmed();
+        const QString sqlState = QString::fromLatin1(pq().resultErrorField(res.r, PG_DIAG_SQLSTATE));
+        const QString severity = QString::fromLatin1(pq().resultErrorField(res.r, PG_DIAG_SEVERITY_NONLOCALIZED));
+        pq().clear(res.r); // the error is read; the connection check below runs its own statement
         res.r = nullptr;
         // Reading changes nothing: after a lost connection the list simply was not read.
         throwAfterFailure(connectionName, DbError(message, sqlState, severity), Outcome::NotDone);

@@ -1,5 +1,5 @@
 // Reading a whole result straight from the connection's libpq handle: the rows of a dataset are loaded without
-// the per-row result objects of the generic SQL layer.
+// a value object per cell.
 #pragma once
 
 #include "db/dataset.h"

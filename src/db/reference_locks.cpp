@@ -4,14 +4,11 @@
 #include "db/command.h"
 #include "db/session.h"
 
-#include <libpq-fe.h>
-
 namespace db::refs {
 
 void requireTransaction(const QString& connectionName)
 {
-    PGconn* conn = pgConnection(openConnection(connectionName));
-    if (!conn || PQtransactionStatus(conn) != PQTRANS_INTRANS)
+    if (!openConnection(connectionName).inOpenTransaction())
         throw DbError(QStringLiteral("Блокировка берётся только внутри транзакции."));
 }
 
@@ -19,7 +16,7 @@ bool holdIfPresent(const QString& connectionName, Ref ref, qint64 id)
 {
     requireTransaction(connectionName);
     execStatement(connectionName, refs_sql::lockShared(ref, id));
-    QSqlQuery q = execStatement(connectionName, refs_sql::presence(ref, id));
+    Result q = execStatement(connectionName, refs_sql::presence(ref, id));
     return q.next() && q.value(0).toLongLong() > 0;
 }
 

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSqlQuery>
 #include <QTextStream>
 
 #include <pwd.h>
@@ -138,7 +137,7 @@ bool validServiceName(const QString& name)
 LoginRights loginRights(const QString& connectionName)
 {
     LoginRights r;
-    QSqlQuery q = execStatement(connectionName, QStringLiteral("select current_user, rolsuper from pg_roles where "
+    Result q = execStatement(connectionName, QStringLiteral("select current_user, rolsuper from pg_roles where "
                                                                "rolname = current_user"));
     if (q.next()) {
         r.login = q.value(0).toString();

@@ -1,12 +1,9 @@
 #include "db/session.h"
 
 #include <QSettings>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QSysInfo>
 
-#include <libpq-fe.h>
+#include "db/libpq.h"
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -18,6 +15,8 @@
 #include <vector>
 
 namespace db {
+
+FailureKind classify(const DbError& error, PGconn* conn);
 
 namespace {
 
@@ -43,23 +42,27 @@ void setWaitLimits(const WaitLimits& limits)
     currentLimits = limits;
 }
 
-QString connectOptions(const QString& sslMode, ServerRole role)
+void addConnectOptions(ConnectParams& params, const QString& sslMode, ServerRole role)
 {
     const WaitLimits l = waitLimits();
     // Keepalives find a server host that went away while the connection is idle or waiting; they do not apply
     // to a local socket.
-    QString options = QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=30;keepalives_interval=10;"
-                                     "keepalives_count=3")
-                          .arg(l.connectTimeoutSeconds);
+    params.emplaceBack("connect_timeout", QByteArray::number(l.connectTimeoutSeconds));
+    params.emplaceBack("keepalives", "1");
+    params.emplaceBack("keepalives_idle", "30");
+    params.emplaceBack("keepalives_interval", "10");
+    params.emplaceBack("keepalives_count", "3");
     if (!sslMode.isEmpty())
-        options += QStringLiteral(";sslmode=") + sslMode.toLower();
+        params.emplaceBack("sslmode", sslMode.toLower().toUtf8());
     // With several servers listed, libpq tries them in turn until one fits: the primary for changes, a standby
     // first for the reports (the primary when no standby answers).
     // The reports' connection never writes: the server refuses it, on the primary too.
-    options += role == ServerRole::Primary
-                   ? QStringLiteral(";target_session_attrs=read-write")
-                   : QStringLiteral(";target_session_attrs=prefer-standby;options='-c default_transaction_read_only=on'");
-    return options;
+    if (role == ServerRole::Primary) {
+        params.emplaceBack("target_session_attrs", "read-write");
+    } else {
+        params.emplaceBack("target_session_attrs", "prefer-standby");
+        params.emplaceBack("options", "-c default_transaction_read_only=on");
+    }
 }
 
 namespace {
@@ -84,17 +87,17 @@ QString serverMemoryOverride;
 // primary started when it was promoted. The workstation remembers, per system, the newest timeline it wrote on, and
 // refuses a primary of that system on an older one, so that a restarted old server never takes changes the new
 // one does not see. A standby (in recovery) writes nothing and follows whichever primary feeds it: not checked.
-void refuseFormerPrimary(QSqlDatabase& db)
+void refuseFormerPrimary(Connector& db)
 {
-    QSqlQuery q(db);
+    Result q;
     {
-        ServerWait wait(pgConnection(db));
-        if (!q.exec(QStringLiteral("select pg_is_in_recovery(), (select system_identifier::text from "
+        ServerWait wait(db);
+        q = db.exec(QStringLiteral("select pg_is_in_recovery(), (select system_identifier::text from "
                                    "pg_control_system()), case when pg_is_in_recovery() then null else "
-                                   "pg_walfile_name(pg_current_wal_lsn()) end")) ||
-            !q.next())
-            throw DbError::fromSqlError(q.lastError());
+                                   "pg_walfile_name(pg_current_wal_lsn()) end"));
     }
+    if (!q.next())
+        throw DbError(QStringLiteral("Сервер не сообщил своё состояние."));
     if (q.value(0).toBool())
         return;
     const QString system = q.value(1).toString();
@@ -109,7 +112,7 @@ void refuseFormerPrimary(QSqlDatabase& db)
                            : QSettings(serverMemoryOverride, QSettings::IniFormat);
     const QString key = QStringLiteral("primaries/") + system;
     const qint64 known = memory.value(key + QStringLiteral("/timeline"), 0).toLongLong();
-    const QString server = serverOf(db);
+    const QString server = db.server();
     if (timeline < known) {
         const QString newer = memory.value(key + QStringLiteral("/server")).toString();
         DbError e(QStringLiteral("Сервер базы данных %1 — прежний основной сервер: после переключения основным стал "
@@ -147,17 +150,20 @@ void setSessionRole(const QString& role)
         std::lock_guard lock(limitsMutex);
         sessionRole = role;
     }
-    for (const QString& name : QSqlDatabase::connectionNames()) {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        if (!name.startsWith(QLatin1String("ADO_DB_")) || !db.isOpen())
+    for (const QString& name : connectorNames()) {
+        Connector* db = findConnector(name);
+        if (!name.startsWith(QLatin1String("ADO_DB_")) || !db || !db->isOpen())
             continue;
-        QSqlQuery q(db);
-        ServerWait wait(pgConnection(db));
-        q.exec(QStringLiteral("SET kesta.role TO ") + quoteSetting(role));
+        ServerWait wait(*db);
+        try {
+            db->exec(QStringLiteral("SET kesta.role TO ") + quoteSetting(role));
+        } catch (const DbError&) {
+            // a broken connection sets it again when it is made anew
+        }
     }
 }
 
-void prepareSession(QSqlDatabase& db)
+void prepareSession(Connector& db, const QString& connectionName)
 {
     const WaitLimits l = waitLimits();
     // Dates written as day.month.year text must read day first, whatever the server's default.
@@ -172,25 +178,12 @@ void prepareSession(QSqlDatabase& db)
         QStringLiteral("SET kesta.role TO ") + quoteSetting(currentSessionRole()),
     };
     for (const QString& s : statements) {
-        QSqlQuery q(db);
-        ServerWait wait(pgConnection(db));
-        if (!q.exec(s))
-            throw DbError::fromSqlError(q.lastError());
+        ServerWait wait(db);
+        db.exec(s);
     }
     refuseFormerPrimary(db);
     std::lock_guard lock(noticesMutex);
-    lastServers[db.connectionName()] = serverOf(db);
-}
-
-PGconn* pgConnection(const QSqlDatabase& db)
-{
-    if (!db.isValid() || !db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.data());
+    lastServers[connectionName] = db.server();
 }
 
 // ---- the program's side of a bounded wait ----
@@ -272,14 +265,14 @@ private:
 
 } // namespace
 
-ServerWait::ServerWait(PGconn* conn)
+ServerWait::ServerWait(const Connector& connection)
 {
-    if (!conn || PQstatus(conn) != CONNECTION_OK || PQsocket(conn) < 0)
+    if (!connection.isOk() || connection.socket() < 0)
         return;
     const WaitLimits l = waitLimits();
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(qint64(l.statementTimeoutMs) + l.silentServerGraceMs);
-    id_ = Watchdog::instance().watch(PQsocket(conn), deadline);
+    id_ = Watchdog::instance().watch(connection.socket(), deadline);
 }
 
 ServerWait::~ServerWait()
@@ -303,46 +296,41 @@ void notice(const QString& text)
         pendingNotices.append(text);
 }
 
-bool broken(const QSqlDatabase& db)
+bool broken(const Connector& db)
 {
-    if (!db.isOpen())
-        return true;
-    PGconn* conn = pgConnection(db);
-    return !conn || PQstatus(conn) != CONNECTION_OK;
+    return !db.isOk();
 }
 
 // An idle connection whose server has gone (stopped, restarted, failed over) still reads as fine until it is used.
-// What the server sent meanwhile is looked at without reading it (it may be a notification that the driver reads
-// for its listeners): the connection closed, or an error, which an idle server sends only as its last word, means
+// What the server sent meanwhile is looked at without reading it (it may be a notification that the listener reads): the connection closed, or an error, which an idle server sends only as its last word, means
 // gone. (Through TLS the bytes cannot be read this way; then only the closed connection tells.)
-bool idleButGone(const QSqlDatabase& db)
+bool idleButGone(const Connector& db)
 {
-    PGconn* conn = pgConnection(db);
-    if (!conn || PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE)
+    PGconn* conn = db.handle();
+    if (!conn || pq().status(conn) != CONNECTION_OK || pq().transactionStatus(conn) != PQTRANS_IDLE)
         return false;
     char first = 0;
-    const ssize_t n = ::recv(PQsocket(conn), &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t n = ::recv(pq().socket(conn), &first, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n == 0)
         return true; // closed
     if (n < 0)
         return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
-    return !PQsslInUse(conn) && first == 'E';
+    return !pq().sslInUse(conn) && first == 'E';
 }
 
 // Connects again with the same options; false (and closed) when the server cannot be reached. When the connection
 // now reaches another server of the list, says which in *switched.
-bool reconnect(QSqlDatabase& db, QString* switched = nullptr)
+bool reconnect(Connector& db, const QString& connectionName, QString* switched = nullptr)
 {
     QString before;
     {
         std::lock_guard lock(noticesMutex);
-        before = lastServers[db.connectionName()];
+        before = lastServers[connectionName];
     }
-    db.close();
-    if (!db.open())
+    if (!db.reopen())
         return false;
     try {
-        prepareSession(db);
+        prepareSession(db, connectionName);
     } catch (const DbError& e) {
         db.close();
         if (e.sqlState() == QLatin1String(kFormerPrimaryState))
@@ -356,18 +344,16 @@ bool reconnect(QSqlDatabase& db, QString* switched = nullptr)
             handlers.push_back(h.second);
     }
     for (const auto& h : handlers)
-        h(db.connectionName());
-    const QString now = serverOf(db);
+        h(connectionName);
+    const QString now = db.server();
     if (switched && !before.isEmpty() && !now.isEmpty() && before != now)
         *switched = QStringLiteral("Сервер базы данных %1 недоступен, программа подключилась к серверу %2.").arg(before, now);
     return true;
 }
 
-QString lastErrorText(const QSqlDatabase& db)
+QString lastErrorText(const Connector& db)
 {
-    const QSqlError e = db.lastError();
-    const QString t = e.databaseText().trimmed().isEmpty() ? e.driverText().trimmed() : e.databaseText().trimmed();
-    return t;
+    return db.lastError();
 }
 
 // No server of the list took the connection. When libpq's answer shows that one answered but only as a standby,
@@ -383,9 +369,9 @@ QString unreachableReason(const QString& libpqText)
 
 } // namespace
 
-QSqlDatabase openConnection(const QString& connectionName)
+Connector& openConnection(const QString& connectionName)
 {
-    if (!QSqlDatabase::contains(connectionName)) {
+    if (!findConnector(connectionName)) {
         std::function<void()> open;
         {
             std::lock_guard lock(onDemandMutex);
@@ -395,10 +381,10 @@ QSqlDatabase openConnection(const QString& connectionName)
         }
         if (open)
             open();
-        if (!QSqlDatabase::contains(connectionName))
+        if (!findConnector(connectionName))
             throw DbError(QStringLiteral("Нет подключения к базе данных."));
     }
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    Connector& db = *findConnector(connectionName);
     // Nothing of the coming action has been sent yet: when the server cannot be reached, nothing was written.
     const auto unreachable = [&db] {
         DbError cause(lastErrorText(db), QString::fromLatin1(sqlstate::kConnectionFailure));
@@ -408,7 +394,7 @@ QSqlDatabase openConnection(const QString& connectionName)
     if (idleButGone(db)) {
         // Connecting again and going on loses nothing.
         QString switched;
-        if (!reconnect(db, &switched))
+        if (!reconnect(db, connectionName, &switched))
             throw unreachable();
         notice(switched.isEmpty() ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
                                   : switched);
@@ -416,7 +402,7 @@ QSqlDatabase openConnection(const QString& connectionName)
     }
     if (broken(db)) {
         QString switched;
-        if (!reconnect(db, &switched))
+        if (!reconnect(db, connectionName, &switched))
             throw unreachable();
         if (!switched.isEmpty())
             notice(switched);
@@ -458,15 +444,17 @@ QStringList takeNotices()
 
 QString standbyNote(const QString& connectionName)
 {
-    QSqlDatabase db = openConnection(connectionName);
-    QSqlQuery q(db);
-    {
-        ServerWait wait(pgConnection(db));
-        if (!q.exec(QStringLiteral("select pg_is_in_recovery(), to_char(pg_last_xact_replay_timestamp(), "
-                                   "'DD.MM.YYYY HH24:MI:SS')")) ||
-            !q.next())
-            return QString();
+    Connector& db = openConnection(connectionName);
+    Result q;
+    try {
+        ServerWait wait(db);
+        q = db.exec(QStringLiteral("select pg_is_in_recovery(), to_char(pg_last_xact_replay_timestamp(), "
+                                   "'DD.MM.YYYY HH24:MI:SS')"));
+    } catch (const DbError&) {
+        return QString();
     }
+    if (!q.next())
+        return QString();
     if (!q.value(0).toBool())
         return QString();
     const QString at = q.value(1).toString();
@@ -474,20 +462,23 @@ QString standbyNote(const QString& connectionName)
                         : QStringLiteral("данные резервного сервера на %1").arg(at);
 }
 
-QString serverOf(const QSqlDatabase& db)
+QString serverOf(const QString& connectionName)
 {
-    PGconn* conn = pgConnection(db);
-    if (!conn || PQstatus(conn) != CONNECTION_OK)
-        return QString();
-    const char* host = PQhost(conn);
-    return host ? QString::fromLocal8Bit(host) : QString();
+    const Connector* db = findConnector(connectionName);
+    return db ? db->server() : QString();
+}
+
+FailureKind classify(const DbError& error, const QString& connectionName)
+{
+    const Connector* db = findConnector(connectionName);
+    return classify(error, db ? db->handle() : nullptr);
 }
 
 FailureKind classify(const DbError& error, PGconn* conn)
 {
     const QString state = error.sqlState();
     const QString severity = error.severity().isEmpty() ? error.text().section(u':', 0, 0).trimmed() : error.severity();
-    if (!conn || PQstatus(conn) != CONNECTION_OK || state.startsWith(u"08") || state == QLatin1String(sqlstate::kAdminShutdown) || state == QLatin1String(sqlstate::kCrashShutdown) ||
+    if (!conn || pq().status(conn) != CONNECTION_OK || state.startsWith(u"08") || state == QLatin1String(sqlstate::kAdminShutdown) || state == QLatin1String(sqlstate::kCrashShutdown) ||
         state == u"57P03" || severity == u"FATAL" || severity == u"PANIC")
         return FailureKind::ConnectionLost;
     if (state == u"55P03")
@@ -563,16 +554,15 @@ DbError explainConnectFailure(const DbError& error)
 
 void throwAfterFailure(const QString& connectionName, const DbError& error, Outcome outcome)
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    Connector& db = addConnector(connectionName);
     const QString notDone = QString::fromUtf8(kNotDoneAdvice);
-    switch (classify(error, pgConnection(db))) {
+    switch (classify(error, db.handle())) {
     case FailureKind::Statement:
         // A failed statement inside a transaction leaves the connection fine: it is kept. The database's own refusals
         // (closed month, build stamp, what a row may hold) are said in their words, without the server's prefix and
         // context lines.
         if (error.sqlState() == QLatin1String(sqlstate::kInsufficientPrivilege)) {
-            PGconn* conn = pgConnection(db);
-            const QString login = conn && PQuser(conn) ? QString::fromLocal8Bit(PQuser(conn)) : QString();
+            const QString login = db.user();
             throw DbError::explained(QString::fromUtf8(kNoRightMessage).arg(login), QString(), error);
         }
         if (error.sqlState() == QLatin1String(sqlstate::kUndefinedTable) ||
@@ -604,7 +594,7 @@ void throwAfterFailure(const QString& connectionName, const DbError& error, Outc
                   error.sqlState().isEmpty() ? QString::fromLatin1(sqlstate::kConnectionFailure) : error.sqlState(),
                   error.severity());
     QString switched;
-    if (reconnect(db, &switched))
+    if (reconnect(db, connectionName, &switched))
         throw DbError::explained(switched.isEmpty()
                                      ? QStringLiteral("Связь с базой данных была потеряна, соединение восстановлено.")
                                      : QStringLiteral("Связь с базой данных была потеряна. ") + switched,

@@ -2,15 +2,13 @@
 // still reaches the server, how a failure is reported, and connecting again after the server went away.
 #pragma once
 
+#include "db/connector.h"
 #include "db/db_error.h"
 
-#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-typedef struct pg_conn PGconn;
 
 namespace db {
 
@@ -32,12 +30,12 @@ void setWaitLimits(const WaitLimits& limits);
 // that must show what was just written), a standby if one is listed for the reports and exports.
 enum class ServerRole { Primary, PreferStandby };
 
-// libpq options of the connection (timeout, TCP keepalives, SSL mode, the server it wants) in the form QPSQL takes.
-QString connectOptions(const QString& sslMode, ServerRole role = ServerRole::Primary);
+// Adds the libpq options of every connection (timeout, TCP keepalives, SSL mode, the server it wants).
+void addConnectOptions(ConnectParams& params, const QString& sslMode, ServerRole role = ServerRole::Primary);
 
 // The session settings every connection starts with: day-first dates, standard strings, UTF8, lock and
-// statement timeouts.
-void prepareSession(QSqlDatabase& db);
+// statement timeouts. connectionName is the name the connection is kept under.
+void prepareSession(Connector& connection, const QString& connectionName);
 
 // A refusal of a former primary (SQLSTATE of the program's own): a server of the system this workstation last wrote
 // to, on an older timeline than the one it wrote to, i.e. a primary that a failover left behind.
@@ -57,14 +55,11 @@ inline constexpr const char* kClosedMonthState = "KM001";
 // not be closed for changes under way) are said in their own words.
 inline constexpr const char* kOwnStatePrefix = "KM";
 
-// The libpq handle under a QPSQL connection, or nullptr.
-PGconn* pgConnection(const QSqlDatabase& db);
-
 // The open connection of that name; one that was lost while idle (a restarted or failed-over server) is made
 // again first, through the same address list, and the user is told once (see takeNotices). A connection that broke
 // inside a transaction is not: the transaction's statements are lost, and the next statement fails and says so.
 // A connection registered to open on first use is opened. Throws DbError when there is none.
-QSqlDatabase openConnection(const QString& connectionName);
+Connector& openConnection(const QString& connectionName);
 
 // A connection that opens the first time a statement needs it (the reports' connection).
 void registerOnDemand(const QString& connectionName, std::function<void()> open);
@@ -82,7 +77,7 @@ QStringList takeNotices();
 // primary.
 QString standbyNote(const QString& connectionName);
 // The server a connection reached (the host or socket folder of the address list).
-QString serverOf(const QSqlDatabase& db);
+QString serverOf(const QString& connectionName);
 
 // What a failed statement means for the user's change, when the connection broke under it.
 enum class Outcome {
@@ -93,7 +88,7 @@ enum class Outcome {
 // Why a statement failed.
 enum class FailureKind { Statement, ConnectionLost, LockTimeout, StatementTimeout, Conflict };
 // From the connection's state, the SQLSTATE (class 08, 57P01..57P03) and the severity (FATAL, PANIC).
-FailureKind classify(const DbError& error, PGconn* conn);
+FailureKind classify(const DbError& error, const QString& connectionName);
 
 // A failed attempt to connect, explained in the user's words where the cause is known (the server's certificate,
 // encryption offered or demanded, a refused password or login, a server that cannot be reached or does not
@@ -126,7 +121,7 @@ inline constexpr const char* kNoRightMessage =
 // cannot send them.
 class ServerWait {
 public:
-    explicit ServerWait(PGconn* conn);
+    explicit ServerWait(const Connector& connection);
     ~ServerWait();
     ServerWait(const ServerWait&) = delete;
     ServerWait& operator=(const ServerWait&) = delete;

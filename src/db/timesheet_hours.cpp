@@ -7,8 +7,6 @@
 #include "db/session.h"
 #include "db/timesheet_hours_sql.h"
 
-#include <libpq-fe.h>
-
 namespace db::hours {
 
 namespace {
@@ -16,8 +14,7 @@ namespace {
 void requireTransaction(const QString& connectionName)
 {
     // Advisory locks of a statement outside a transaction end with the statement and protect nothing.
-    PGconn* conn = pgConnection(openConnection(connectionName));
-    if (!conn || PQtransactionStatus(conn) != PQTRANS_INTRANS)
+    if (!openConnection(connectionName).inOpenTransaction())
         throw DbError(QStringLiteral("Табель меняется только внутри транзакции."));
 }
 

@@ -4,29 +4,24 @@
 #include "db/db_error.h"
 #include "db/session.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QStringList>
-
-#include <libpq-fe.h>
 
 namespace db {
 
 Transaction::Transaction(const QString& connectionName)
     : connectionName_(connectionName)
 {
-    QSqlDatabase db = openConnection(connectionName_);
+    Connector& db = openConnection(connectionName_);
     if (transactionOpen(connectionName_)) {
         done_ = true; // the open one belongs to somebody else: never rolled back from here
         throw DbError(QStringLiteral("Внутренняя ошибка: транзакция уже открыта. Действие не выполнено."));
     }
-    bool begun = false;
-    {
-        ServerWait wait(pgConnection(db));
-        begun = db.transaction();
+    try {
+        ServerWait wait(db);
+        db.exec(QStringLiteral("BEGIN"));
+    } catch (const DbError& e) {
+        throwAfterFailure(connectionName_, e, Outcome::NotDone);
     }
-    if (!begun)
-        throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()), Outcome::NotDone);
 }
 
 Transaction::Transaction(const QString& connectionName, Batch& first)
@@ -50,25 +45,37 @@ void Transaction::rollback()
     if (done_)
         return;
     done_ = true;
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (db.isOpen()) {
-        ServerWait wait(pgConnection(db));
-        db.rollback();
+    Connector* db = findConnector(connectionName_);
+    if (db && db->isOpen()) {
+        ServerWait wait(*db);
+        try {
+            db->exec(QStringLiteral("ROLLBACK"));
+        } catch (const DbError&) {
+            // a broken connection has ended the transaction on the server
+        }
     }
 }
 
 void Transaction::commit()
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     done_ = true;
-    bool committed = false;
-    {
-        ServerWait wait(pgConnection(db));
-        committed = db.commit();
+    try {
+        Connector* db = findConnector(connectionName_);
+        if (!db)
+            throw DbError(QStringLiteral("Нет подключения к базе данных."),
+                          QString::fromLatin1(sqlstate::kConnectionFailure));
+        Result r;
+        {
+            ServerWait wait(*db);
+            r = db->exec(QStringLiteral("COMMIT"));
+        }
+        // A transaction that failed earlier is rolled back by its COMMIT.
+        if (r.commandStatus() != QLatin1String("COMMIT"))
+            throw DbError(QStringLiteral("Транзакция не подтверждена сервером. Действие не выполнено, повторите его."));
+    } catch (const DbError& e) {
+        // A connection lost at the commit leaves open whether the change was written.
+        throwAfterFailure(connectionName_, e, Outcome::Unknown);
     }
-    // A connection lost at the commit leaves open whether the change was written.
-    if (!committed)
-        throwAfterFailure(connectionName_, DbError::fromSqlError(db.lastError()), Outcome::Unknown);
 }
 
 void Transaction::commitWith(Batch& last)
@@ -84,19 +91,13 @@ void Transaction::commitWith(Batch& last)
 
 bool transactionOpen(const QString& connectionName)
 {
-    const QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (!db.isOpen())
-        return false;
-    PGconn* conn = pgConnection(db);
-    if (!conn)
-        return false;
-    const PGTransactionStatusType status = PQtransactionStatus(conn);
-    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+    const Connector* db = findConnector(connectionName);
+    return db && db->inTransaction();
 }
 
 bool anyTransactionOpen()
 {
-    for (const QString& name : QSqlDatabase::connectionNames())
+    for (const QString& name : connectorNames())
         if (name.startsWith(QLatin1String(kProgramConnectionPrefix)) && transactionOpen(name))
             return true;
     return false;

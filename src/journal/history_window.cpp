@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QPushButton>
 #include <QSet>
-#include <QSqlQuery>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -115,7 +114,7 @@ void HistoryWindow::fill(const QString& cn, const QString& statement)
     QList<Entry> entries;
     QSet<qint64> workers, products, operations;
     {
-        QSqlQuery q = db::execStatement(cn, statement);
+        db::Result q = db::execStatement(cn, statement);
         while (q.next()) {
             entries.append({q.value(0).toDateTime(), q.value(1).toString(), q.value(2).toString(),
                             q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
@@ -134,7 +133,7 @@ void HistoryWindow::fill(const QString& cn, const QString& statement)
     const auto read = [&cn](const QSet<qint64>& ids, const auto& statement, QHash<qint64, QString>& into) {
         if (ids.isEmpty())
             return;
-        QSqlQuery q = db::execStatement(cn, statement(QList<qint64>(ids.begin(), ids.end())));
+        db::Result q = db::execStatement(cn, statement(QList<qint64>(ids.begin(), ids.end())));
         while (q.next())
             into.insert(q.value(0).toLongLong(), q.value(1).toString());
     };

@@ -22,8 +22,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <functional>
@@ -266,7 +264,7 @@ QList<Action> actions()
          [](Database& dm) {
              qint64 id = 0;
              {
-                 QSqlQuery q = db::execStatement(dm.ADO_DB.name(),
+                 db::Result q = db::execStatement(dm.ADO_DB.name(),
                                                  QStringLiteral("select min(id) from accounts_dep.norm where o_id=1"));
                  q.next();
                  id = q.value(0).toLongLong();
@@ -311,29 +309,32 @@ QString journalRow(const QMap<QString, QString>& replaced)
     return QStringLiteral("insert into accounts_dep.smena (%1) values (%2)").arg(names.join(", "), values.join(", "));
 }
 
+// A login of its own on the test database (without a password: the cluster trusts its socket).
+db::ConnectParams plainLogin(TestDatabase& db, const QString& login)
+{
+    return {{"host", db.server().toUtf8()}, {"dbname", db.name().toUtf8()}, {"user", login.toUtf8()}};
+}
+
 // Runs the statements ("; " between them) as the login in a transaction that is rolled back; the SQLSTATE of the
 // refusal, empty when done.
 QString runAs(TestDatabase& db, const QString& login, const QString& statement)
 {
-    const QString cn = QStringLiteral("plain_") + login;
     QString state;
-    {
-        QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), cn);
-        c.setHostName(db.server());
-        c.setDatabaseName(db.name());
-        c.setUserName(login);
-        if (!c.open())
-            qFatal("%s", qPrintable(c.lastError().text()));
-        QSqlQuery q(c);
-        q.exec(QStringLiteral("begin"));
-        // One statement at a time (a second statement's error would not be seen), the first refusal ending them.
-        for (const QString& one : statement.split(QStringLiteral("; ")))
-            if (state.isEmpty() && !q.exec(one))
-                state = q.lastError().nativeErrorCode();
-        QSqlQuery(c).exec(QStringLiteral("rollback"));
-        c.close();
+    db::Connector c;
+    if (!c.open(plainLogin(db, login)))
+        qFatal("%s", qPrintable(c.lastError()));
+    c.exec(QStringLiteral("begin"));
+    // One statement at a time (a second statement's error would not be seen), the first refusal ending them.
+    for (const QString& one : statement.split(QStringLiteral("; "))) {
+        if (!state.isEmpty())
+            break;
+        try {
+            c.exec(one);
+        } catch (const db::DbError& e) {
+            state = e.sqlState();
+        }
     }
-    QSqlDatabase::removeDatabase(cn);
+    c.exec(QStringLiteral("rollback"));
     return state;
 }
 
@@ -640,19 +641,17 @@ private slots:
         TestDatabase db;
         loadShop(db);
         PersonalLogin login(db, QStringLiteral("kesta_reporting"));
-        const QString cn = QStringLiteral("stamp");
         {
-            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), cn);
-            c.setHostName(db.server());
-            c.setDatabaseName(db.name());
-            c.setUserName(login.name());
-            QVERIFY(c.open());
-            QSqlQuery q(c);
-            const bool done = q.exec(QStringLiteral("select accounts_dep.raise_build_stamp(%1)").arg(raised));
-            QCOMPARE(done ? QString() : q.lastError().nativeErrorCode(), state);
-            c.close();
+            db::Connector c;
+            QVERIFY(c.open(plainLogin(db, login.name())));
+            QString refused;
+            try {
+                c.exec(QStringLiteral("select accounts_dep.raise_build_stamp(%1)").arg(raised));
+            } catch (const db::DbError& e) {
+                refused = e.sqlState();
+            }
+            QCOMPARE(refused, state);
         }
-        QSqlDatabase::removeDatabase(cn);
         QCOMPARE(db.scalar("select string_agg(d || '/' || t, ';') from accounts_dep.ver").toString(), stored);
     }
 
@@ -702,25 +701,18 @@ private slots:
         PersonalLogin full(db, QStringLiteral("kesta_full"));
         QVariant address;
         for (const PersonalLogin* login : {&foreman, &full}) {
-            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), login->name());
-            c.setHostName(db.server());
-            c.setDatabaseName(db.name());
-            c.setUserName(login->name());
-            QVERIFY(c.open());
-            QSqlQuery q(c);
-            QVERIFY(q.exec("set kesta.role to 'full'"));
-            QVERIFY(q.exec("set kesta.host to 'director-pc'"));
-            QVERIFY(q.exec("select inet_client_addr()::text") && q.next());
+            db::Connector c;
+            QVERIFY(c.open(plainLogin(db, login->name())));
+            c.exec("set kesta.role to 'full'");
+            c.exec("set kesta.host to 'director-pc'");
+            db::Result q = c.exec("select inet_client_addr()::text");
+            QVERIFY(q.next());
             address = q.value(0);
             if (login == &foreman)
-                QVERIFY2(q.exec(journalRow({})), qPrintable(q.lastError().text()));
+                c.exec(journalRow({}));
             else
-                QVERIFY2(q.exec("insert into accounts_dep.closed_month (year, month, closed_by, closed_at) values"
-                                " (2020, 1, 'director', '2000-01-01')"),
-                         qPrintable(q.lastError().text()));
-            c.close();
-            c = {};
-            QSqlDatabase::removeDatabase(login->name());
+                c.exec("insert into accounts_dep.closed_month (year, month, closed_by, closed_at) values"
+                       " (2020, 1, 'director', '2000-01-01')");
         }
         QCOMPARE(db.rows("select role, host, login, login_group, address::text is not distinct from " +
                          (address.isNull() ? QString("null") : "'" + address.toString() + "'") +

@@ -1,5 +1,6 @@
 // Start-up, the build stamp and the authorization window against a real database.
 #include "app/authorization_window.h"
+#include "db/connector.h"
 #include "db/data_module.h"
 #include "db/db_error.h"
 #include "db/service.h"
@@ -24,8 +25,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -184,19 +183,13 @@ private slots:
         QThread* other = QThread::create([&] {
             try {
                 {
-                    QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
-                    c.setHostName(db.server());
-                    c.setPort(5432);
-                    c.setUserName(QStringLiteral("sys"));
-                    c.setPassword(QStringLiteral("wumbral"));
-                    c.setDatabaseName(db.name());
-                    if (!c.open())
-                        throw std::runtime_error(c.lastError().text().toStdString());
+                    db::Connector& c = connectToCluster(QStringLiteral("other"), db.server(), db.name(), "sys");
                     const auto run = [&](const QString& sql) {
-                        QSqlQuery q(c);
-                        if (!q.exec(sql))
-                            throw std::runtime_error((sql + ": " + q.lastError().text()).toStdString());
-                        return q;
+                        try {
+                            return c.exec(sql);
+                        } catch (const db::DbError& e) {
+                            throw std::runtime_error((sql + ": " + e.text()).toStdString());
+                        }
                     };
                     run("begin");
                     run(journal_sql::kLockBuildStamp);
@@ -205,14 +198,14 @@ private slots:
                     QElapsedTimer t;
                     t.start();
                     while (!programWaited && t.elapsed() < 10000) {
-                        QSqlQuery w = run("select count(*) from pg_locks where locktype = 'advisory' and not granted");
+                        db::Result w = run("select count(*) from pg_locks where locktype = 'advisory' and not granted");
                         programWaited = w.next() && w.value(0).toInt() > 0;
                         if (!programWaited)
                             QThread::msleep(20);
                     }
                     run("commit");
                 }
-                QSqlDatabase::removeDatabase(QStringLiteral("other"));
+                db::removeConnector(QStringLiteral("other"));
             } catch (const std::exception& e) {
                 otherError = QString::fromUtf8(e.what());
                 locked.set_value();

@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -144,8 +143,8 @@ private slots:
         }
         if (reason.isEmpty()) {
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
-            QSqlQuery q(QSqlDatabase::database(c.name(), false));
-            QVERIFY(q.exec("select ssl from pg_stat_ssl where pid = pg_backend_pid()") && q.next());
+            db::Result q = db::execStatement(c.name(), "select ssl from pg_stat_ssl where pid = pg_backend_pid()");
+            QVERIFY(q.next());
             QVERIFY(q.value(0).toBool());
         } else {
             QVERIFY2(failure.startsWith(reason), qPrintable(failure));

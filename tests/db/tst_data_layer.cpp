@@ -522,6 +522,67 @@ private slots:
         }
     }
 
+    // A statement's rows keep the server's types, a null the type of its column, whatever the locale.
+    void statementRowsKeepServerTypes_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("int2") << "-7" << "int2" << QVariant(-7);
+        QTest::newRow("int4") << "2147483647" << "int4" << QVariant(2147483647);
+        QTest::newRow("int8") << "9000000000" << "int8" << QVariant(qlonglong(9000000000));
+        QTest::newRow("numeric") << "1234.5" << "numeric" << QVariant(1234.5);
+        QTest::newRow("float8") << "-0.25" << "float8" << QVariant(-0.25);
+        QTest::newRow("bool") << "true" << "bool" << QVariant(true);
+        QTest::newRow("date") << "'2026-02-28'" << "date" << QVariant(QDate(2026, 2, 28));
+        QTest::newRow("timestamp") << "'2026-01-05 10:11:12.345'" << "timestamp"
+                                   << QVariant(QDateTime(QDate(2026, 1, 5), QTime(10, 11, 12, 345)));
+        QTest::newRow("timestamptz") << "'2026-01-05 10:11:12+03'" << "timestamptz"
+                                     << QVariant(QDateTime(QDate(2026, 1, 5), QTime(7, 11, 12), Qt::UTC));
+        QTest::newRow("text") << "'Иванов ''И.'''" << "text" << QVariant(QStringLiteral("Иванов 'И.'"));
+    }
+
+    void statementRowsKeepServerTypes()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, type);
+        QFETCH(QVariant, expected);
+        Connected c;
+        const QByteArray previous = std::setlocale(LC_NUMERIC, nullptr);
+        QVERIFY2(std::setlocale(LC_NUMERIC, "ru_RU.UTF-8"), "the ru_RU.UTF-8 locale is missing (test.sh makes it)");
+        db::Result r = db::execStatement(c.dm.ADO_DB.name(), QStringLiteral("select %1::%2, null::%2").arg(value, type));
+        std::setlocale(LC_NUMERIC, previous.constData());
+        QCOMPARE(r.size(), 1);
+        QVERIFY(r.next());
+        QCOMPARE(r.value(0).typeId(), expected.typeId());
+        QCOMPARE(r.value(0), expected);
+        QVERIFY(r.value(1).isNull());
+        QCOMPARE(r.value(1).typeId(), expected.typeId());
+        QVERIFY(!r.next());
+    }
+
+    // A transaction whose statement failed is not reported as written: its COMMIT ends it with a rollback, and the
+    // program says so instead of going on as if the change were saved.
+    void commitAfterFailedStatementIsRefused()
+    {
+        Connected c;
+        const QString cn = c.dm.ADO_DB.name();
+        QString refusal;
+        {
+            db::Transaction t(cn);
+            db::execStatement(cn, "insert into accounts_dep.vid_oper (vid) values ('ОКРАСКА')");
+            QVERIFY_THROWS_EXCEPTION(db::DbError, db::execStatement(cn, "select 1/0"));
+            try {
+                t.commit();
+            } catch (const db::DbError& e) {
+                refusal = e.text();
+            }
+        }
+        QCOMPARE(refusal, QStringLiteral("Транзакция не подтверждена сервером. Действие не выполнено, повторите его."));
+        QVERIFY(!db::transactionOpen(cn));
+        QCOMPARE(c.db.scalar("select count(*) from accounts_dep.vid_oper where vid = 'ОКРАСКА'").toInt(), 0);
+    }
+
     // A year's report is read by two threads, a column each in turn: every cell as stored, and a value that does not
     // fit, met by either thread, fails the whole reading.
     void largeResultsReadOnTwoThreads()

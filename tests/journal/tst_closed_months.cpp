@@ -196,7 +196,7 @@ private slots:
         loadSmallShop(db);
         PersonalLogin foreman(db, QStringLiteral("kesta_foreman"));
         PersonalLogin full(db, QStringLiteral("kesta_full"));
-        QSqlDatabase c = connectAs(QStringLiteral("foreman"), db, foreman.name());
+        db::Connector& c = connectAs(QStringLiteral("foreman"), db, foreman.name());
         run(c, QStringLiteral("begin"));
         run(c, journal_sql::insertRow(foremansEntry()));
         db::WaitLimits limits;
@@ -216,9 +216,7 @@ private slots:
                                          "рабочем месте. Повторите через несколько секунд."));
         QCOMPARE(db.scalar("select count(*) from accounts_dep.closed_month").toInt(), 0);
         run(c, QStringLiteral("commit"));
-        c.close();
-        c = {};
-        QSqlDatabase::removeDatabase(QStringLiteral("foreman"));
+        db::removeConnector(QStringLiteral("foreman"));
         QCOMPARE(db.scalar("select count(*) from accounts_dep.smena").toInt(), 1);
     }
 

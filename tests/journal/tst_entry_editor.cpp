@@ -2,6 +2,7 @@
 // and the timesheet written together, and two workstations saving the same row.
 #include "catalogs/operation_prices_list.h"
 #include "catalogs/workers_list.h"
+#include "db/connector.h"
 #include "db/data_module.h"
 #include "db/sql_text.h"
 #include "harness/widgets.h"
@@ -19,9 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <atomic>
@@ -1112,19 +1110,23 @@ private slots:
         std::thread other([&] {
             const QString cn = "other_workstation";
             {
-                QSqlDatabase c = QSqlDatabase::addDatabase("QPSQL", cn);
-                c.setHostName(socket);
-                c.setUserName("sys");
-                c.setPassword("wumbral");
-                c.setDatabaseName(name);
-                QSqlQuery q(c);
+                db::Connector* c = nullptr;
+                try {
+                    c = &connectToCluster(cn, socket, name, "sys");
+                } catch (const std::exception& e) {
+                    failure = QString::fromUtf8(e.what());
+                }
+                db::Result q;
                 auto run = [&](const QString& sql) {
-                    if (failure.isEmpty() && !q.exec(sql))
-                        failure = sql + ": " + q.lastError().text();
+                    if (!failure.isEmpty())
+                        return false;
+                    try {
+                        q = c->exec(sql);
+                    } catch (const db::DbError& e) {
+                        failure = sql + ": " + e.text();
+                    }
                     return failure.isEmpty();
                 };
-                if (!c.open())
-                    failure = c.lastError().text();
                 if (run("begin") && run(journal_sql::lockRowKey(row)) && run(journal_sql::duplicateOfNew(row)) &&
                     run(journal_sql::insertRow(row)))
                     stage = 1;
@@ -1138,9 +1140,8 @@ private slots:
                 run("commit");
                 if (!failure.isEmpty())
                     stage = -1;
-                c.close();
             }
-            QSqlDatabase::removeDatabase(cn);
+            db::removeConnector(cn);
         });
         while (stage == 0)
             QThread::msleep(10);

@@ -201,7 +201,7 @@ private slots:
             int failedReads = 0;
             connect(q, &db::Dataset::aboutToOpen, this, [&] { ++failedReads; });
             {
-                QSqlDatabase other = connectAs(QStringLiteral("holder"), db);
+                db::Connector& other = connectAs(QStringLiteral("holder"), db);
                 run(other, "begin");
                 run(other, "lock table accounts_dep.smena in access exclusive mode");
                 const QString announce = QString("select pg_notify('kesta_journal', '%1/1')").arg(today.toString(Qt::ISODate));
@@ -211,9 +211,8 @@ private slots:
                 QCOMPARE(widget<ui::DbGrid>(j, "DBGrid2")->model()->rowCount(), 1);
                 QVERIFY2(status->text().startsWith("Записей: 1"), qPrintable(status->text()));
                 run(other, "rollback");
-                other.close();
             }
-            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+            db::removeConnector(QStringLiteral("holder"));
             addJournalRow(db, 2, 2, 1, today, 4);
             if (byAnnouncement)
                 QTRY_COMPARE_WITH_TIMEOUT(q->recordCount(), 2, 1000);

@@ -14,7 +14,6 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -41,7 +40,7 @@ QString script(const QString& name, const QStringList& args, int* rc = nullptr)
 
 QVariant one(const QString& connectionName, const QString& sql)
 {
-    QSqlQuery q = db::execStatement(connectionName, sql);
+    db::Result q = db::execStatement(connectionName, sql);
     return q.next() ? q.value(0) : QVariant();
 }
 
@@ -147,14 +146,10 @@ private slots:
         Database& dm = *app.w.database;
         QCOMPARE(journal::saveRow(dm, row(12, 2)), journal::Outcome::Done);
 
-        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
-        other.setHostName(primarySock_);
-        other.setUserName(QStringLiteral("sys"));
-        other.setDatabaseName(QStringLiteral("kesta_erp"));
-        QVERIFY(other.open());
-        QSqlQuery hold(other);
-        QVERIFY(hold.exec(QStringLiteral("begin")));
-        QVERIFY(hold.exec(QStringLiteral("select id from accounts_dep.h_tabel where smena = 2 for update")));
+        db::Connector other;
+        QVERIFY(other.open({{"host", primarySock_.toUtf8()}, {"user", "sys"}, {"dbname", "kesta_erp"}}));
+        other.exec(QStringLiteral("begin"));
+        other.exec(QStringLiteral("select id from accounts_dep.h_tabel where smena = 2 for update"));
         std::thread stopper([this] {
             QThread::msleep(1500);
             std::system(qPrintable(kDbDir + QStringLiteral("/pgcluster.sh stop ") + primary_));
@@ -166,9 +161,7 @@ private slots:
         ui::guarded([&] { journal::saveRow(dm, cut); });
         ui::Messages::setOnShow({});
         stopper.join();
-        hold = QSqlQuery();
         other.close();
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
 
         QList<ui::ShownMessage> shown = ui::Messages::shown();
         QCOMPARE(shown.size(), 1);
@@ -248,9 +241,9 @@ private slots:
         const QString cn = dm.ADO_DB.name(), reports = dm.reportConnectionName();
         QCOMPARE(journal::saveRow(dm, row(15, 4)), journal::Outcome::Done);
         QCOMPARE(one(cn, "select pg_is_in_recovery()").toBool(), false);
-        QCOMPARE(db::serverOf(QSqlDatabase::database(cn, false)), standbySock_);
+        QCOMPARE(db::serverOf(cn), standbySock_);
         QCOMPARE(one(reports, "select pg_is_in_recovery()").toBool(), true);
-        QCOMPARE(db::serverOf(QSqlDatabase::database(reports, false)), primarySock_);
+        QCOMPARE(db::serverOf(reports), primarySock_);
         const QString lsn = one(cn, "select pg_current_wal_insert_lsn()::text").toString();
         QElapsedTimer t;
         t.start();

@@ -15,8 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
 
@@ -144,19 +142,19 @@ private slots:
         QThread* other = QThread::create([&] {
             try {
                 {
-                    QSqlDatabase c = connectAs(QStringLiteral("other"), db);
+                    db::Connector& c = connectAs(QStringLiteral("other"), db);
                     run(c, QStringLiteral("begin"));
                     run(c, QStringLiteral("delete from accounts_dep.smena where id=2"));
                     run(c, db::hours_sql::lockMonthShared(today.month(), today.year()));
                     run(c, db::hours_sql::lockWorkerMonth(worker, shift, today.month(), today.year()));
-                    QSqlQuery sum = run(c, db::hours_sql::hoursOfDay(worker, shift, today));
+                    db::Result sum = run(c, db::hours_sql::hoursOfDay(worker, shift, today));
                     const qint64 hours = sum.next() ? sum.value(0).toLongLong() : 0;
                     summed.set_value();
                     // Wait (bounded) until the program's deletion waits for this workstation's lock.
                     QElapsedTimer t;
                     t.start();
                     while (!programWaited && t.elapsed() < 10000) {
-                        QSqlQuery w = run(c, QStringLiteral("select count(*) from pg_locks where locktype = 'advisory'"
+                        db::Result w = run(c, QStringLiteral("select count(*) from pg_locks where locktype = 'advisory'"
                                                             " and not granted"));
                         programWaited = w.next() && w.value(0).toInt() > 0;
                         if (!programWaited)
@@ -165,7 +163,7 @@ private slots:
                     run(c, db::hours_sql::setDay(today.day(), hours, worker, shift, today.month(), today.year()));
                     run(c, QStringLiteral("commit"));
                 }
-                QSqlDatabase::removeDatabase(QStringLiteral("other"));
+                db::removeConnector(QStringLiteral("other"));
             } catch (const std::exception& e) {
                 otherError = QString::fromUtf8(e.what());
                 summed.set_value();

@@ -55,6 +55,29 @@ for dir in "$src"/*/; do
         done < <(grep -E 'public[[:space:]]+Ui::' "$file")
     done
 done
+# --- one way to the database ---
+# Only the data library talks to the server: no Qt SQL header and no libpq header anywhere above it.
+while IFS= read -r hit; do
+    echo "layers: only src/db reaches the database server: $hit"
+    faults=$((faults + 1))
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](QSql[A-Za-z]*|QtSql/[^>"]*|libpq-fe\.h|libpq-events\.h|libpq/[^>"]*|db/libpq\.h)[>"]' \
+             --include='*.h' --include='*.cpp' "$src" | grep -v "^$src/db/")
+# No function is defined with a libpq name (in the program, the benchmarks or the tests): such a definition replaces
+# libpq's own function for the whole process, the server connection of everything else in it included. Caught: a
+# definition (a type, then the name and its parameters, no call before it), a libpq name handed as a bare
+# argument to a macro (a generated definition) and a #define of one.
+root=$(dirname "$src")
+while IFS= read -r hit; do
+    echo "layers: a function is defined with libpq's name: $hit"
+    faults=$((faults + 1))
+done < <(for dir in "$src" "$root/bench" "$root/tests"; do
+             [ -d "$dir" ] || continue
+             grep -rnE --include='*.h' --include='*.cpp' --include='*.c' \
+                 -e '^[[:space:]]*(extern[[:space:]]+"C"[[:space:]]+)?([A-Za-z_][A-Za-z0-9_:<>]*[[:space:]*&]+)+PQ[A-Za-z_]+[[:space:]]*\(' \
+                 -e '[(,][[:space:]]*PQ[A-Za-z_]+[[:space:]]*,' \
+                 -e '^[[:space:]]*#[[:space:]]*define[[:space:]]+PQ[A-Za-z_]+' "$dir"
+         done | grep -vE ':[0-9]+:[[:space:]]*(return|else|throw|case|co_return|delete)[[:space:]]')
+
 
 # Reports: the engine tells its faults and shows its busy cursor through ui::Messages and ui::WaitCursor only; a
 # printed report is a value run by the engine's runner, not a dialog with a form of its own; the reports window

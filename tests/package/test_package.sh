@@ -134,7 +134,7 @@ while read -r lib; do
     [ -n "$pkg" ] || { fail "no package holds $lib"; continue; }
     has "$depends" "$pkg" || fail "$lib comes from $pkg, which is not in Depends"
 done <"$tmp/needed"
-for pkg in libqt6sql6-psql qt6-qpa-plugins qt6-translations-l10n fonts-liberation; do
+for pkg in libpq5 qt6-qpa-plugins qt6-translations-l10n fonts-liberation; do
     has "$depends" "$pkg" || fail "$pkg is not in Depends"
 done
 has "$recommends" libreoffice-calc || fail "libreoffice-calc is not recommended"

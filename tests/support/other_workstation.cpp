@@ -1,37 +1,29 @@
 #include "support/other_workstation.h"
 
 #include <QElapsedTimer>
-#include <QSqlError>
 #include <QThread>
 
 #include <stdexcept>
 
-QSqlQuery run(QSqlDatabase& db, const QString& sql)
+db::Result run(db::Connector& db, const QString& sql)
 {
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
-    return q;
+    try {
+        return db.exec(sql);
+    } catch (const db::DbError& e) {
+        throw std::runtime_error((sql + QStringLiteral(": ") + e.text()).toStdString());
+    }
 }
 
-QSqlDatabase connectAs(const QString& name, TestDatabase& target, const QString& user)
+db::Connector& connectAs(const QString& name, TestDatabase& target, const QString& user)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(target.server());
-    db.setPort(5432);
-    db.setUserName(user);
-    db.setPassword(QStringLiteral("wumbral"));
-    db.setDatabaseName(target.name());
-    if (!db.open())
-        throw std::runtime_error(db.lastError().text().toStdString());
-    return db;
+    return connectToCluster(name, target.server(), target.name(), user);
 }
 
 namespace {
 
-int waiters(QSqlDatabase& c)
+int waiters(db::Connector& c)
 {
-    QSqlQuery w = run(c, QStringLiteral("select count(*) from pg_locks where not granted"));
+    db::Result w = run(c, QStringLiteral("select count(*) from pg_locks where not granted"));
     return w.next() ? w.value(0).toInt() : 0;
 }
 
@@ -43,7 +35,7 @@ OtherWorkstation::OtherWorkstation(TestDatabase& db, QString name, QStringList s
     thread_ = QThread::create([this, &db, name, statements, waitersBeforeEnd, end, user] {
         try {
             {
-                QSqlDatabase c = connectAs(name, db, user);
+                db::Connector& c = connectAs(name, db, user);
                 run(c, QStringLiteral("begin"));
                 for (const QString& sql : statements)
                     run(c, sql);
@@ -56,12 +48,12 @@ OtherWorkstation::OtherWorkstation(TestDatabase& db, QString name, QStringList s
                 sawWaiters_ = waiters(c) >= waitersBeforeEnd;
                 run(c, end);
             }
-            QSqlDatabase::removeDatabase(name);
+            db::removeConnector(name);
         } catch (const std::exception& e) {
             error_ = QString::fromUtf8(e.what());
             if (!readySet_)
                 ready_.set_value();
-            QSqlDatabase::removeDatabase(name);
+            db::removeConnector(name);
         }
     });
     thread_->start();

@@ -4,8 +4,8 @@
 
 #include "support/test_database.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include "db/connector.h"
+
 #include <QStringList>
 
 #include <future>
@@ -13,9 +13,10 @@
 class QThread;
 
 // A statement of the other workstation; throws with the server's text.
-QSqlQuery run(QSqlDatabase& db, const QString& sql);
-// A connection of the other workstation (sys, as the program connects, or another login).
-QSqlDatabase connectAs(const QString& name, TestDatabase& target, const QString& user = QStringLiteral("sys"));
+db::Result run(db::Connector& db, const QString& sql);
+// A connection of the other workstation (sys, as the program connects, or another login), kept under name until
+// db::removeConnector(name).
+db::Connector& connectAs(const QString& name, TestDatabase& target, const QString& user = QStringLiteral("sys"));
 
 // Runs its statements in one transaction in a thread of its own, then waits (bounded) until the given number of lock
 // requests wait on the server, then runs its last statement (commit or rollback). The constructor returns once the

@@ -1,16 +1,29 @@
 #include "support/test_database.h"
 
 #include "db/connection_string.h"
+#include "db/connector.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QUuid>
 
 #include <stdexcept>
+
+db::Connector& connectToCluster(const QString& name, const QString& socket, const QString& database,
+                                const QString& user)
+{
+    db::Connector& db = db::addConnector(name);
+    const db::ConnectParams params = {{"host", socket.toUtf8()},   {"port", "5432"},
+                                      {"user", user.toUtf8()},     {"password", "wumbral"},
+                                      {"dbname", database.toUtf8()}};
+    if (!db.open(params)) {
+        const QString error = db.lastError();
+        db::removeConnector(name);
+        throw std::runtime_error(("cannot connect to the test cluster: " + error).toStdString());
+    }
+    return db;
+}
 
 namespace {
 
@@ -22,24 +35,18 @@ QString superuserOf(const QString& socket)
 }
 
 // As the program's user sys, or (admin) as the cluster's superuser, who makes and drops databases and logins.
-QSqlDatabase connectTo(const QString& socket, const QString& database, const QString& name, bool admin)
+db::Connector& connectTo(const QString& socket, const QString& database, const QString& name, bool admin)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(socket);
-    db.setPort(5432);
-    db.setUserName(admin ? superuserOf(socket) : QStringLiteral("sys"));
-    db.setPassword(QStringLiteral("wumbral"));
-    db.setDatabaseName(database);
-    if (!db.open())
-        throw std::runtime_error(("cannot connect to the test cluster: " + db.lastError().text()).toStdString());
-    return db;
+    return connectToCluster(name, socket, database, admin ? superuserOf(socket) : QStringLiteral("sys"));
 }
 
-void run(QSqlDatabase& db, const QString& sql)
+db::Result run(db::Connector& db, const QString& sql)
 {
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    try {
+        return db.exec(sql);
+    } catch (const db::DbError& e) {
+        throw std::runtime_error((sql + QStringLiteral(": ") + e.text()).toStdString());
+    }
 }
 
 } // namespace
@@ -59,30 +66,24 @@ TestDatabase::TestDatabase()
     server_ = clusterSocket();
     name_ = QStringLiteral("t_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
     {
-        QSqlDatabase admin = connectTo(server_, QStringLiteral("postgres"), QStringLiteral("admin_") + name_, true);
+        db::Connector& admin = connectTo(server_, QStringLiteral("postgres"), QStringLiteral("admin_") + name_, true);
         run(admin, QStringLiteral("drop database if exists ") + name_);
         run(admin, QStringLiteral("create database ") + name_ + QStringLiteral(" template kesta_template owner sys"));
-        admin.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("admin_") + name_);
+    db::removeConnector(QStringLiteral("admin_") + name_);
     connection_ = QStringLiteral("test_") + name_;
     connectTo(server_, name_, connection_, false);
 }
 
 TestDatabase::~TestDatabase()
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(connection_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection_);
+    db::removeConnector(connection_);
     try {
         {
-            QSqlDatabase admin = connectTo(server_, QStringLiteral("postgres"), QStringLiteral("drop_") + name_, true);
+            db::Connector& admin = connectTo(server_, QStringLiteral("postgres"), QStringLiteral("drop_") + name_, true);
             run(admin, QStringLiteral("drop database if exists ") + name_ + QStringLiteral(" with (force)"));
-            admin.close();
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("drop_") + name_);
+        db::removeConnector(QStringLiteral("drop_") + name_);
     } catch (...) {
         // the cluster goes away with the test run anyway
     }
@@ -95,16 +96,12 @@ QString TestDatabase::connectionString() const
 
 void TestDatabase::exec(const QString& sql)
 {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    run(db, sql);
+    run(*db::findConnector(connection_), sql);
 }
 
 QVariant TestDatabase::scalar(const QString& sql)
 {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    db::Result q = run(*db::findConnector(connection_), sql);
     return q.next() ? q.value(0) : QVariant();
 }
 
@@ -112,23 +109,24 @@ void TestDatabase::execAdmin(const QString& sql)
 {
     const QString name = QStringLiteral("maint_") + name_;
     {
-        QSqlDatabase admin = connectTo(server_, QStringLiteral("postgres"), name, true);
-        run(admin, sql);
-        admin.close();
+        db::Connector& admin = connectTo(server_, QStringLiteral("postgres"), name, true);
+        try {
+            run(admin, sql);
+        } catch (...) {
+            db::removeConnector(name);
+            throw;
+        }
     }
-    QSqlDatabase::removeDatabase(name);
+    db::removeConnector(name);
 }
 
 QList<QVariantList> TestDatabase::rows(const QString& sql)
 {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    db::Result q = run(*db::findConnector(connection_), sql);
     QList<QVariantList> out;
     while (q.next()) {
         QVariantList row;
-        for (int i = 0; i < q.record().count(); ++i)
+        for (int i = 0; i < q.columnCount(); ++i)
             row.append(q.value(i));
         out.append(row);
     }

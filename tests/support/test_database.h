@@ -3,9 +3,17 @@
 
 #include <QDate>
 
-#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+
+namespace db {
+class Connector;
+}
+
+// A connection of its own to the test cluster, kept under name (db::findConnector) until db::removeConnector;
+// throws std::runtime_error when it cannot connect.
+db::Connector& connectToCluster(const QString& name, const QString& socket, const QString& database,
+                                const QString& user);
 
 class TestDatabase {
 public:

@@ -1,5 +1,6 @@
 // The hours timesheet: month colouring, cell painting, the rebuild against the journal (also with a second
 // workstation), the printed month and the opening from the journal.
+#include "db/connector.h"
 #include "db/data_module.h"
 #include "db/dataset.h"
 #include "db/sql_text.h"
@@ -22,9 +23,6 @@
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <thread>
@@ -107,18 +105,14 @@ void saveOnOtherWorkstation(const QString& connectionString, const QString& serv
     Q_UNUSED(connectionString);
     const QString name = QString("other_%1").arg(quintptr(QThread::currentThreadId()));
     {
-        QSqlDatabase c = QSqlDatabase::addDatabase("QPSQL", name);
-        c.setHostName(server);
-        c.setPort(5432);
-        c.setUserName("sys");
-        c.setPassword("wumbral");
-        c.setDatabaseName(database);
-        if (!c.open())
-            qFatal("second workstation cannot connect");
-        QSqlQuery q(c);
+        db::Connector& c = connectToCluster(name, server, database, "sys");
+        db::Result q;
         auto run = [&](const QString& sql) {
-            if (!q.exec(sql))
-                qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+            try {
+                q = c.exec(sql);
+            } catch (const db::DbError& e) {
+                qFatal("%s: %s", qPrintable(sql), qPrintable(e.text()));
+            }
         };
         run("begin");
         run(db::hours_sql::lockMonthShared(date.month(), date.year()));
@@ -153,9 +147,8 @@ void saveOnOtherWorkstation(const QString& connectionString, const QString& serv
                     .arg(sum));
         QThread::msleep(holdMs);
         run("commit");
-        c.close();
     }
-    QSqlDatabase::removeDatabase(name);
+    db::removeConnector(name);
 }
 
 // Waits until some backend of the database waits for a lock.
