@@ -10,6 +10,7 @@ src=${1:?usage: check_layers.sh SRC_DIR}
 # What each library may include besides itself, lowest first.
 declare -A below=(
     [format]=""
+    [charts]=""
     [db]="format"
     [ui]="format db"
     [reportengine]="format db ui"
