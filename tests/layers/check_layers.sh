@@ -18,8 +18,9 @@ declare -A below=(
     [catalogs]="format db ui reportengine spreadsheet"
     [timesheet]="format db ui reportengine spreadsheet"
     [reports]="format db ui reportengine spreadsheet"
+    [summary]="format db ui reportengine charts"
     [journal]="format db ui reportengine spreadsheet"
-    [app]="format db ui reportengine spreadsheet catalogs timesheet reports journal"
+    [app]="format db ui reportengine spreadsheet charts catalogs timesheet reports summary journal"
 )
 
 faults=0
@@ -102,7 +103,7 @@ fi
 # header holds the generated form by pointer (the form's header is included by the window's .cpp only). The four
 # feature libraries link none of the others (the application opens one from another), and the shared window
 # library names no window of theirs.
-features="journal catalogs timesheet reports"
+features="journal catalogs timesheet reports summary"
 window_base='(QDialog|QWidget|ui::Dialog|Dialog|ui::CatalogueWindow|CatalogueWindow)'
 window_classes=()
 for header in "$src"/*/*.h; do
