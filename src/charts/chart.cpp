@@ -2,7 +2,6 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -214,29 +213,49 @@ Geometry layOut(const Chart& chart, const QRectF& area, const QFont& font, const
     return g;
 }
 
-void paint(QPainter& painter, const QRectF& area, const Chart& chart, const QFont& font, const QLocale& locale)
+QList<Shape> draw(const Chart& chart, const QRectF& area, const QFont& font, const QLocale& locale)
 {
-    painter.save();
-    painter.setFont(font);
+    QList<Shape> out;
+    const auto fill = [&](const QRectF& r, const QColor& c) {
+        Shape s;
+        s.kind = Shape::Kind::Fill;
+        s.rect = r;
+        s.colour = c;
+        out.append(s);
+    };
+    const auto text = [&](const QRectF& r, const QString& t, Qt::Alignment align, const QColor& c = QColor(),
+                          bool bold = false) {
+        Shape s;
+        s.kind = Shape::Kind::Text;
+        s.rect = r;
+        s.text = t;
+        s.align = align;
+        s.colour = c;
+        s.bold = bold;
+        out.append(s);
+    };
+    const auto line = [&](const QPointF& a, const QPointF& b, const QColor& c, double width) {
+        Shape s;
+        s.kind = Shape::Kind::Line;
+        s.line = QLineF(a, b);
+        s.colour = c;
+        s.width = width;
+        out.append(s);
+    };
     const QFontMetricsF fm(font);
     const Header header = headerOf(chart, fm);
-    const QColor ink = painter.pen().color().isValid() ? painter.pen().color() : QColor(Qt::black);
     const QColor faint(0xd0, 0xd0, 0xd0);
 
     if (!chart.title.isEmpty()) {
         QFont bold = font;
         bold.setBold(true);
-        painter.setFont(bold);
-        painter.setPen(ink);
-        painter.drawText(QRectF(area.left(), area.top(), area.width(), header.titleHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, elided(QFontMetricsF(bold), chart.title, area.width()));
-        painter.setFont(font);
+        text(QRectF(area.left(), area.top(), area.width(), header.titleHeight),
+             elided(QFontMetricsF(bold), chart.title, area.width()), Qt::AlignLeft | Qt::AlignVCenter, QColor(), true);
     }
     if (chart.isEmpty()) {
-        painter.setPen(QColor(0x80, 0x80, 0x80));
-        painter.drawText(area.adjusted(0, header.titleHeight, 0, 0), Qt::AlignCenter, QString::fromUtf8(kNoDataText));
-        painter.restore();
-        return;
+        text(area.adjusted(0, header.titleHeight, 0, 0), QString::fromUtf8(kNoDataText), Qt::AlignCenter,
+             QColor(0x80, 0x80, 0x80));
+        return out;
     }
 
     if (hasLegend(chart)) {
@@ -248,58 +267,54 @@ void paint(QPainter& painter, const QRectF& area, const Chart& chart, const QFon
         if (hasLine(chart))
             entries.append(&chart.line);
         for (const Series* s : entries) {
-            const bool isLine = s == &chart.line;
             const QRectF swatch(x, y + (header.legendHeight - kSwatch) / 2, kSwatch, kSwatch);
-            if (isLine) {
-                painter.setPen(QPen(s->color, 2));
-                painter.drawLine(QPointF(swatch.left(), swatch.center().y()),
-                                 QPointF(swatch.right(), swatch.center().y()));
-            } else {
-                painter.fillRect(swatch, s->color);
-            }
+            if (s == &chart.line)
+                line(QPointF(swatch.left(), swatch.center().y()), QPointF(swatch.right(), swatch.center().y()),
+                     s->color, 2);
+            else
+                fill(swatch, s->color);
             x = swatch.right() + 4;
-            painter.setPen(ink);
             const double w = fm.horizontalAdvance(s->name);
-            painter.drawText(QRectF(x, y, w + 1, header.legendHeight), Qt::AlignLeft | Qt::AlignVCenter, s->name);
+            text(QRectF(x, y, w + 1, header.legendHeight), s->name, Qt::AlignLeft | Qt::AlignVCenter);
             x += w + 14;
         }
     }
 
     const Geometry g = layOut(chart, area, font, locale);
-    if (g.plot.width() <= 0 || g.plot.height() <= 0) {
-        painter.restore();
-        return;
-    }
+    if (g.plot.width() <= 0 || g.plot.height() <= 0)
+        return out;
     const bool vertical = chart.orientation == Orientation::Vertical;
 
-    // The value axis: a grid line and a number at each tick.
+    // The value axis: a grid line and a number at each tick (the zero line last, over the others).
     for (double t : g.ticks) {
         const double p = g.position(t);
-        painter.setPen(QPen(t == 0 ? ink : faint, 1));
-        const QString text = tickText(chart, g.ticks, t, locale);
+        const QString label = tickText(chart, g.ticks, t, locale);
         if (vertical) {
-            painter.drawLine(QPointF(g.plot.left(), p), QPointF(g.plot.right(), p));
-            painter.setPen(ink);
-            painter.drawText(QRectF(area.left(), p - fm.height() / 2, g.plot.left() - kGap - area.left(), fm.height()),
-                             Qt::AlignRight | Qt::AlignVCenter, text);
+            if (t != 0)
+                line(QPointF(g.plot.left(), p), QPointF(g.plot.right(), p), faint, 1);
+            text(QRectF(area.left(), p - fm.height() / 2, g.plot.left() - kGap - area.left(), fm.height()), label,
+                 Qt::AlignRight | Qt::AlignVCenter);
         } else {
-            painter.drawLine(QPointF(p, g.plot.top()), QPointF(p, g.plot.bottom()));
-            painter.setPen(ink);
-            const double w = fm.horizontalAdvance(text);
-            painter.drawText(QRectF(p - w / 2 - 1, g.plot.bottom() + kGap / 2, w + 2, fm.height()), Qt::AlignCenter,
-                             text);
+            if (t != 0)
+                line(QPointF(p, g.plot.top()), QPointF(p, g.plot.bottom()), faint, 1);
+            const double w = fm.horizontalAdvance(label);
+            text(QRectF(p - w / 2 - 1, g.plot.bottom() + kGap / 2, w + 2, fm.height()), label, Qt::AlignCenter);
         }
     }
 
     // The bars.
-    painter.setPen(Qt::NoPen);
     for (const Bar& b : g.bars)
-        painter.fillRect(b.rect, chart.bars[b.series].color);
+        fill(b.rect, chart.bars[b.series].color);
+
+    const double zero = g.position(0);
+    if (vertical)
+        line(QPointF(g.plot.left(), zero), QPointF(g.plot.right(), zero), QColor(), 1);
+    else
+        line(QPointF(zero, g.plot.top()), QPointF(zero, g.plot.bottom()), QColor(), 1);
 
     // The categories along their axis; every k-th where they would overlap.
     const int n = int(chart.categories.size());
     const double slot = (vertical ? g.plot.width() : g.plot.height()) / n;
-    painter.setPen(ink);
     if (vertical) {
         double widest = 0;
         for (const QString& c : chart.categories)
@@ -307,46 +322,67 @@ void paint(QPainter& painter, const QRectF& area, const Chart& chart, const QFon
         const int every = std::max(1, int(std::ceil((widest + 4) / slot)));
         for (int c = 0; c < n; c += every) {
             const double mid = g.plot.left() + (c + 0.5) * slot;
-            painter.drawText(QRectF(mid - slot * every / 2, g.plot.bottom() + kGap / 2, slot * every, fm.height()),
-                             Qt::AlignCenter, chart.categories[c]);
+            text(QRectF(mid - slot * every / 2, g.plot.bottom() + kGap / 2, slot * every, fm.height()),
+                 chart.categories[c], Qt::AlignCenter);
         }
     } else {
         const int every = std::max(1, int(std::ceil(fm.height() / slot)));
         const double width = g.plot.left() - kGap - area.left();
         for (int c = 0; c < n; c += every) {
             const double mid = g.plot.top() + (c + 0.5) * slot;
-            painter.drawText(QRectF(area.left(), mid - fm.height() / 2, width, fm.height()),
-                             Qt::AlignRight | Qt::AlignVCenter, elided(fm, chart.categories[c], width));
+            text(QRectF(area.left(), mid - fm.height() / 2, width, fm.height()),
+                 elided(fm, chart.categories[c], width), Qt::AlignRight | Qt::AlignVCenter);
         }
     }
 
-    // The line, through the middles of the categories' slots.
+    // The line: one value for every category runs across the whole plot; a value each goes through the middles of
+    // the categories' slots.
     if (hasLine(chart)) {
-        QPainterPath path;
-        bool started = false;
-        for (int c = 0; c < n; ++c) {
-            const auto v = lineValue(chart, c);
-            if (!v)
-                continue;
-            const double along = (vertical ? g.plot.left() : g.plot.top()) + (c + 0.5) * slot;
-            const QPointF point = vertical ? QPointF(along, g.position(*v)) : QPointF(g.position(*v), along);
-            if (!started)
-                path.moveTo(point);
-            else
-                path.lineTo(point);
-            started = true;
-        }
-        // One value for every category: across the whole plot.
         if (chart.line.values.size() == 1) {
             const double p = g.position(chart.line.values.front());
-            path = QPainterPath();
-            path.moveTo(vertical ? QPointF(g.plot.left(), p) : QPointF(p, g.plot.top()));
-            path.lineTo(vertical ? QPointF(g.plot.right(), p) : QPointF(p, g.plot.bottom()));
+            line(vertical ? QPointF(g.plot.left(), p) : QPointF(p, g.plot.top()),
+                 vertical ? QPointF(g.plot.right(), p) : QPointF(p, g.plot.bottom()), chart.line.color, 2);
+        } else {
+            std::optional<QPointF> last;
+            for (int c = 0; c < n; ++c) {
+                const auto v = lineValue(chart, c);
+                if (!v)
+                    continue;
+                const double along = (vertical ? g.plot.left() : g.plot.top()) + (c + 0.5) * slot;
+                const QPointF point = vertical ? QPointF(along, g.position(*v)) : QPointF(g.position(*v), along);
+                if (last)
+                    line(*last, point, chart.line.color, 2);
+                last = point;
+            }
         }
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(QPen(chart.line.color, 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
+    }
+    return out;
+}
+
+void paint(QPainter& painter, const QRectF& area, const Chart& chart, const QFont& font, const QLocale& locale)
+{
+    painter.save();
+    const QColor ink = painter.pen().color();
+    QFont bold = font;
+    bold.setBold(true);
+    for (const Shape& s : draw(chart, area, font, locale)) {
+        const QColor colour = s.colour.isValid() ? s.colour : ink;
+        switch (s.kind) {
+        case Shape::Kind::Fill:
+            painter.fillRect(s.rect, colour);
+            break;
+        case Shape::Kind::Text:
+            painter.setFont(s.bold ? bold : font);
+            painter.setPen(colour);
+            painter.drawText(s.rect, int(s.align), s.text);
+            break;
+        case Shape::Kind::Line:
+            // straight lines on the pixel grid stay sharp; the others are smoothed
+            painter.setRenderHint(QPainter::Antialiasing, s.line.dx() != 0 && s.line.dy() != 0);
+            painter.setPen(QPen(colour, s.width));
+            painter.drawLine(s.line);
+            break;
+        }
     }
     painter.restore();
 }

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QLineF>
 #include <QList>
 #include <QLocale>
 #include <QRectF>
@@ -70,6 +71,21 @@ struct Geometry {
     Orientation orientation = Orientation::Vertical;
 };
 Geometry layOut(const Chart& chart, const QRectF& area, const QFont& font, const QLocale& locale);
+
+// What a chart is drawn of: filled rectangles, texts and straight lines, in the units of the area it was drawn in.
+// The screen paints them, a printed page places them as its own items.
+struct Shape {
+    enum class Kind { Fill, Text, Line };
+    Kind kind = Kind::Fill;
+    QRectF rect;                // a fill's or a text's box
+    QLineF line;                // a line's ends
+    QColor colour;              // the fill's, the text's or the line's; invalid: the ink the drawing is given
+    QString text;
+    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    bool bold = false;
+    double width = 1;           // a line's
+};
+QList<Shape> draw(const Chart& chart, const QRectF& area, const QFont& font, const QLocale& locale = QLocale());
 
 // Draws the chart into `area`.
 void paint(QPainter& painter, const QRectF& area, const Chart& chart, const QFont& font,
