@@ -12,7 +12,7 @@ namespace {
 
 constexpr double kGap = 6;         // between the axes' labels and the plot
 constexpr double kBarShare = 0.7;  // of a category's slot that its bar takes
-constexpr double kSwatch = 10;     // a legend's colour square
+constexpr double kSwatchShare = 0.75; // a legend's colour square, of the text's height
 
 bool hasLine(const Chart& chart)
 {
@@ -267,16 +267,17 @@ QList<Shape> draw(const Chart& chart, const QRectF& area, const QFont& font, con
         if (hasLine(chart))
             entries.append(&chart.line);
         for (const Series* s : entries) {
-            const QRectF swatch(x, y + (header.legendHeight - kSwatch) / 2, kSwatch, kSwatch);
+            const double side = fm.height() * kSwatchShare;
+            const QRectF swatch(x, y + (header.legendHeight - side) / 2, side, side);
             if (s == &chart.line)
                 line(QPointF(swatch.left(), swatch.center().y()), QPointF(swatch.right(), swatch.center().y()),
                      s->color, 2);
             else
                 fill(swatch, s->color);
-            x = swatch.right() + 4;
+            x = swatch.right() + side * 0.4;
             const double w = fm.horizontalAdvance(s->name);
             text(QRectF(x, y, w + 1, header.legendHeight), s->name, Qt::AlignLeft | Qt::AlignVCenter);
-            x += w + 14;
+            x += w + side * 1.4;
         }
     }
 

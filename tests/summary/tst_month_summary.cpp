@@ -3,9 +3,13 @@
 // by name; and the charts and words made of it.
 #include "db/session.h"
 #include "db/data_module.h"
+#include "reportengine/render.h"
 #include "summary/month_summary.h"
+#include "summary/summary_page.h"
 #include "support/test_database.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -179,6 +183,40 @@ private slots:
                             QStringLiteral("Часов: 800 (−20,0 % к прошлому месяцу)"),
                             QStringLiteral("Сумма: 12\u00a0345,50 руб. (в прошлом месяце не было)"),
                         }));
+    }
+
+    // The printed page: one landscape page whose text carries the title, the figures and the earners' names; the
+    // bars are the page's own filled items, as many as the charts' segments.
+    void printedPage()
+    {
+        const QLocale russian(QLocale::Russian, QLocale::Russia);
+        const reportengine::Document doc = summary::summaryDocument(m_, summary::Measure::Roubles, russian);
+        QCOMPARE(doc.pages.size(), 1);
+        QCOMPARE(doc.title, QStringLiteral("Сводка за месяц: ноябрь 2026"));
+        int segments = 0;
+        for (int s = 0; s < summary::kShifts; ++s)
+            for (double v : m_.sums[s])
+                segments += v != 0;
+        int filled = 0;
+        for (const auto* band : doc.bands(QStringLiteral("output")))
+            for (const auto& item : band->items)
+                filled += item.name() == u"output_bar" && item.text().isEmpty();
+        // the segments, the legend's four swatches
+        QCOMPARE(filled, segments + summary::kShifts);
+
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("summary.pdf"));
+        reportengine::writePdf(doc, pdf);
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(30000));
+        const QString text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+        QVERIFY2(text.contains(doc.title), qPrintable(text.left(300)));
+        for (const QString& line : summary::figureLines(m_, russian))
+            QVERIFY2(text.contains(QString(line).replace(QChar(0xa0), u' ').simplified()),
+                     qPrintable(line + QStringLiteral(" | ") + text.left(400)));
+        QVERIFY(text.contains(m_.earners.first().first));
+        QVERIFY(text.contains(QStringLiteral("остальные")));
     }
 
     // A month without rows: every series zero and every chart says so.
