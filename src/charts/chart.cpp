@@ -55,9 +55,6 @@ bool Chart::isEmpty() const
         for (double v : s.values)
             if (v != 0)
                 return false;
-    for (double v : line.values)
-        if (v != 0)
-            return false;
     return true;
 }
 

@@ -44,7 +44,8 @@ struct Chart {
     // The unit after a value in a tool tip ("шт.", "руб."); empty: none.
     QString unit;
 
-    // Nothing to draw: no category, or every value of every series (the line included) zero.
+    // Nothing to show: no category, or every bar zero (a line alone, such as last month's average, is no data of
+    // this chart's own).
     bool isEmpty() const;
 };
 
