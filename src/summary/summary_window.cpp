@@ -118,7 +118,7 @@ SummaryWindow::SummaryWindow(Database& database, QWidget* parent)
     ui::connectGuarded(pieces_, &QRadioButton::toggled, this, &SummaryWindow::switchMeasure);
     ui::connectGuarded(previewButton_, &QPushButton::clicked, this, &SummaryWindow::preview);
     ui::connectGuarded(pictureButton_, &QPushButton::clicked, this, &SummaryWindow::savePicture);
-    connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
+    ui::connectGuarded(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
 
     // Another workstation's change of the shown month (or of the month before, which its comparisons read) shows by
     // itself; the re-read keeps what was shown when it fails.
