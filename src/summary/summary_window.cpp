@@ -94,9 +94,12 @@ SummaryWindow::SummaryWindow(Database& database, QWidget* parent)
     top->addWidget(pieces_);
     top->addWidget(roubles_);
     top->addStretch(1);
-    top->addWidget(previewButton_);
-    top->addWidget(pictureButton_);
-    top->addWidget(closeButton_);
+    // the buttons below the charts, so that the window fits a small screen
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(previewButton_);
+    bottom->addWidget(pictureButton_);
+    bottom->addWidget(closeButton_);
 
     auto* charts = new QGridLayout;
     charts->addWidget(output_, 0, 0, 1, 2);
@@ -110,6 +113,7 @@ SummaryWindow::SummaryWindow(Database& database, QWidget* parent)
     page->addWidget(figures_);
     page->addWidget(status_);
     page->addLayout(charts, 1);
+    page->addLayout(bottom);
     resize(1000, 700);
     ui::rememberPlace(this);
 
