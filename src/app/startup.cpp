@@ -15,6 +15,7 @@
 #include "journal/entry_editor.h"
 #include "journal/journal_window.h"
 #include "reports/reports_window.h"
+#include "summary/summary_window.h"
 #include "timesheet/timesheet_window.h"
 #include "ui/window_place.h"
 
@@ -63,6 +64,7 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
     w.operationPriceEditor = new OperationPriceEditor(dm, w.productsList, w.operationKindsList);
     w.operationPricesList = new OperationPricesList(dm, w.operationPriceEditor, w.normsEditor);
     w.reports = new ReportsWindow(dm);
+    w.summary = new SummaryWindow(*dm);
     w.timesheet = new TimesheetWindow(dm);
     if (w.authorization)
         w.authorization->releaseActivation();
@@ -71,7 +73,7 @@ void createWindows(Windows& w, bool paintFirstAtOnce)
 void destroyWindows(Windows& w)
 {
     // In the reverse order of their making; the data module and the entry editor belong to the journal window.
-    QWidget* forms[] = {w.authorization,        w.timesheet,          w.reports,
+    QWidget* forms[] = {w.authorization,        w.timesheet,          w.summary,            w.reports,
                         w.operationPricesList,  w.operationPriceEditor, w.operationKindsList, w.productsList,
                         w.workersList,          w.normsEditor,        w.operationKindEditor, w.productEditor,
                         w.workerEditor,         w.journal};

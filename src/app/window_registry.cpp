@@ -6,6 +6,7 @@
 #include "catalogs/products_list.h"
 #include "catalogs/workers_list.h"
 #include "reports/reports_window.h"
+#include "summary/summary_window.h"
 #include "timesheet/timesheet_window.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,11 @@ void Windows::openTimesheet(const QDate& day, ui::Activatable* returnTo)
 void Windows::openReports(const QDate& from, const QDate& to, ui::Activatable* returnTo)
 {
     reports->showPeriod(from, to, returnTo);
+}
+
+void Windows::openSummary(const QDate& day, ui::Activatable* returnTo)
+{
+    summary->showMonth(day, returnTo);
 }
 
 void Windows::showAuthorization()

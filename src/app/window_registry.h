@@ -21,6 +21,7 @@ class OperationKindEditor;
 class OperationPriceEditor;
 class EntryEditor;
 class ReportsWindow;
+class SummaryWindow;
 class TimesheetWindow;
 class NormsEditor;
 class AuthorizationWindow;
@@ -38,6 +39,7 @@ struct Windows : journal::Host {
     OperationPriceEditor* operationPriceEditor = nullptr;
     EntryEditor* entryEditor = nullptr;
     ReportsWindow* reports = nullptr;
+    SummaryWindow* summary = nullptr;
     TimesheetWindow* timesheet = nullptr;
     NormsEditor* normsEditor = nullptr;
     AuthorizationWindow* authorization = nullptr;
@@ -68,6 +70,7 @@ struct Windows : journal::Host {
     ui::CatalogueWindow* catalogue(journal::Catalogue which) override;
     void openTimesheet(const QDate& day, ui::Activatable* returnTo) override;
     void openReports(const QDate& from, const QDate& to, ui::Activatable* returnTo) override;
+    void openSummary(const QDate& day, ui::Activatable* returnTo) override;
     // Shown by the journal window once connected (already on the screen at start, unless closed meanwhile).
     void showAuthorization() override;
     void withdrawAuthorization() override;

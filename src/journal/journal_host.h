@@ -1,5 +1,5 @@
 // What the journal's windows ask of the application that made them: the windows of the other libraries (the
-// catalogues, the timesheet, the reports) and the start-up's steps that are the application's.
+// catalogues, the timesheet, the reports, the summary) and the start-up's steps that are the application's.
 #pragma once
 
 #include <QDate>
@@ -35,6 +35,8 @@ public:
     // The timesheet on the month of a day, and the reports for a period; both modal, returnTo activated after.
     virtual void openTimesheet(const QDate& day, ui::Activatable* returnTo) = 0;
     virtual void openReports(const QDate& from, const QDate& to, ui::Activatable* returnTo) = 0;
+    // The month's summary on the month of a day, modal, returnTo activated after.
+    virtual void openSummary(const QDate& day, ui::Activatable* returnTo) = 0;
 
     // The authorization window: shown once the journal is connected (unless the program is ending), withdrawn
     // when the connection it was shown before has failed.

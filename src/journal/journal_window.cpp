@@ -138,6 +138,7 @@ void JournalWindow::buildWindow()
     N7 = MainMenu1->addMenu(QStringLiteral("&Отчеты"));
     N7->setObjectName(QStringLiteral("N7"));
     N10 = item(N7, "N10", QStringLiteral("&Сводные отчеты"));
+    summaryAction_ = item(N7, "summary", QStringLiteral("Сводка за &месяц"));
     N12 = MainMenu1->addMenu(QStringLiteral("&История"));
     N12->setObjectName(QStringLiteral("N12"));
     N13 = item(N12, "N13", QStringLiteral("История &записи"));
@@ -213,6 +214,7 @@ void JournalWindow::buildWindow()
     ui::connectGuarded(N8, &QAction::triggered, this, &JournalWindow::openOvertime);
     ui::connectGuarded(N11, &QAction::triggered, this, &JournalWindow::openTimesheet);
     ui::connectGuarded(N10, &QAction::triggered, this, &JournalWindow::openReports);
+    ui::connectGuarded(summaryAction_, &QAction::triggered, this, &JournalWindow::openSummary);
     ui::connectGuarded(N5, &QAction::triggered, this, &JournalWindow::quit);
     ui::connectGuarded(N13, &QAction::triggered, this, &JournalWindow::showRowHistory);
     ui::connectGuarded(N14, &QAction::triggered, this, &JournalWindow::showDeletedRows);
@@ -761,6 +763,12 @@ void JournalWindow::openReports()
     // The previous calendar month: from its first day to the first day of this month.
     const auto [from, to] = reportPeriod(QDate::currentDate());
     host_.openReports(from, to, this);
+}
+
+// The month's summary, on the month of the shown day.
+void JournalWindow::openSummary()
+{
+    host_.openSummary(ui_->DateT->date(), this);
 }
 
 std::pair<QDate, QDate> JournalWindow::reportPeriod(const QDate& today)

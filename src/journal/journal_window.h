@@ -90,6 +90,7 @@ public:
     void openOvertime();
     void openTimesheet();
     void openReports();
+    void openSummary();
     void quit();
 
     // The reports' default period for a day: the previous calendar month, from its first day to the first day
@@ -153,6 +154,7 @@ private:
     QAction* N11 = nullptr;
     QMenu* N7 = nullptr;
     QAction* N10 = nullptr;
+    QAction* summaryAction_ = nullptr; // "Сводка за месяц"
     QAction* N5 = nullptr;
     // "История": the current row's history and the shown day's deleted rows (the full-access role only).
     QMenu* N12 = nullptr;

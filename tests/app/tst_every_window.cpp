@@ -264,6 +264,9 @@ private slots:
                             }));
             j->findChild<QAction*>("N10")->trigger();
 
+            ui::scriptModal("SummaryWindow", closing("summary"));
+            j->findChild<QAction*>("summary")->trigger();
+
             ui::scriptModal("HistoryWindow", closing("history"));
             j->findChild<QAction*>("N13")->trigger();
         });
@@ -288,6 +291,7 @@ private slots:
                                        "timesheet",
                                        "reports",
                                        "preview",
+                                       "summary",
                                        "history"}));
         QVERIFY2(in.problems.isEmpty(), qPrintable(in.problems.join(u'\n')));
     }

@@ -10,6 +10,7 @@ src=${1:?usage: check_layers.sh SRC_DIR}
 # What each library may include besides itself, lowest first.
 declare -A below=(
     [format]=""
+    [charts]=""
     [db]="format"
     [ui]="format db"
     [reportengine]="format db ui"
@@ -17,8 +18,9 @@ declare -A below=(
     [catalogs]="format db ui reportengine spreadsheet"
     [timesheet]="format db ui reportengine spreadsheet"
     [reports]="format db ui reportengine spreadsheet"
+    [summary]="format db ui reportengine charts"
     [journal]="format db ui reportengine spreadsheet"
-    [app]="format db ui reportengine spreadsheet catalogs timesheet reports journal"
+    [app]="format db ui reportengine spreadsheet charts catalogs timesheet reports summary journal"
 )
 
 faults=0
@@ -101,7 +103,7 @@ fi
 # header holds the generated form by pointer (the form's header is included by the window's .cpp only). The four
 # feature libraries link none of the others (the application opens one from another), and the shared window
 # library names no window of theirs.
-features="journal catalogs timesheet reports"
+features="journal catalogs timesheet reports summary"
 window_base='(QDialog|QWidget|ui::Dialog|Dialog|ui::CatalogueWindow|CatalogueWindow)'
 window_classes=()
 for header in "$src"/*/*.h; do
