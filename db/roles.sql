@@ -89,6 +89,8 @@ grant select, insert, update, delete on accounts_dep.smena to kesta_full;
 grant execute on function accounts_dep.rebuild_timesheet_month(integer, integer) to kesta_full;
 grant select, insert, delete on accounts_dep.closed_month to kesta_full;
 grant select on accounts_dep.smena_history to kesta_full;
+-- The history of prices and norms (accounts_dep.price_history): who changed an operation's price or norms and when.
+grant select on accounts_dep.price_history to kesta_full;
 -- The catalogues: workers (through the view accounts_dep.person; a change locks the person's row, which takes an
 -- update right on it), products (the enterprise's goods), operation kinds, operations and their norms.
 grant select, insert, update, delete on accounts_dep.person, accounts_dep.vid_oper, accounts_dep.oper,
@@ -125,6 +127,8 @@ alter function accounts_dep.smena_history_insert() security definer set search_p
 alter function accounts_dep.smena_history_update() security definer set search_path = pg_catalog, pg_temp;
 alter function accounts_dep.smena_history_delete() security definer set search_path = pg_catalog, pg_temp;
 alter function accounts_dep.month_history() security definer set search_path = pg_catalog, pg_temp;
+-- So is the history of prices and norms (accounts_dep.price_history, accounts_dep.price_history_id_seq: no grant).
+alter function accounts_dep.price_history() security definer set search_path = pg_catalog, pg_temp;
 -- The group and address it records (accounts_dep.login_group) are the server's: session_user, whoever runs it.
 --
 -- Trigger functions run as part of the change that fires them and need no grant: the defaults of persons
@@ -134,4 +138,5 @@ alter function accounts_dep.month_history() security definer set search_path = p
 -- accounts_dep.announce_catalogue, accounts_dep.announce_month), the closed-month guards
 -- (accounts_dep.journal_month_open, accounts_dep.timesheet_month_open, accounts_dep.closing_month,
 -- accounts_dep.truncate_closed) and what a journal row may hold (accounts_dep.smena_row_allowed, which reads with the
--- rights of the login that writes).
+-- rights of the login that writes, and accounts_dep.restore_allowed, which it calls for a deleted row written back:
+-- a restore reads the history, which only kesta_full may).

@@ -251,6 +251,12 @@ begin
                 using errcode = 'check_violation', constraint = 'smena_row_zeros';
         end if;
     end if;
+    -- A deleted row written back (the transaction names its deletion in kesta.restores) keeps the price it was
+    -- paid at, once, as it was, and only for a login that may delete rows.
+    if tg_op = 'INSERT' and coalesce(current_setting('kesta.restores', true), '') <> '' then
+        perform accounts_dep.restore_allowed(new);
+        return new;
+    end if;
     -- (the program writes a kept price back rounded to its 4 decimals: that keeps it too)
     if written or new.cena is null or old.cena is null or abs(new.cena - old.cena) > 0.0000501 then
         select min(n.price) into base from accounts_dep.norm n where n.o_id = new.o_id;
@@ -674,15 +680,62 @@ create table accounts_dep.smena_history (
     address    inet default inet_client_addr(),
     day        date, -- the row's date (after the change; before it for a deletion)
     old_row    jsonb,
-    new_row    jsonb
+    new_row    jsonb,
+    undoes     bigint -- a restored row's insert: the history row of the deletion it undoes
 );
 create index smena_history_row_idx on accounts_dep.smena_history (row_id, id);
 create index smena_history_day_idx on accounts_dep.smena_history (day) where action = 'D';
+-- A deletion is undone once.
+create unique index smena_history_undoes_idx on accounts_dep.smena_history (undoes) where undoes is not null;
+
+-- What a restore may write: the row of the deletion it names, with its id, worker, product, operation, day, shift,
+-- colour, quantity, rejects, hours and price as they were, not accepted, not yet restored, by a login that may
+-- delete journal rows. The other rules of a row (its worker, product and operation exist; the month is open; the
+-- timesheet follows) apply as to every row.
+create function accounts_dep.restore_allowed(r accounts_dep.smena) returns void language plpgsql as $$
+declare
+    deletion bigint;
+    was jsonb;
+begin
+    begin
+        deletion := current_setting('kesta.restores')::bigint;
+    exception when others then
+        raise exception 'Удаление, которое отменяет восстановление, указано неверно: %.',
+            current_setting('kesta.restores', true) using errcode = 'invalid_parameter_value';
+    end;
+    if not has_table_privilege(current_user, 'accounts_dep.smena', 'DELETE') then
+        raise exception 'Восстанавливать удалённые записи журнала может только полный доступ.'
+            using errcode = 'insufficient_privilege';
+    end if;
+    select h.old_row into was from accounts_dep.smena_history h
+    where h.id = deletion and h.action = 'D' and h.row_id = r.id;
+    if was is null then
+        raise exception 'Удалённая запись журнала % не найдена в истории.', r.id
+            using errcode = 'check_violation', constraint = 'smena_row_restore';
+    end if;
+    if exists (select 1 from accounts_dep.smena_history h where h.undoes = deletion) then
+        raise exception 'Удалённая запись журнала % уже восстановлена.', r.id
+            using errcode = 'check_violation', constraint = 'smena_row_restore';
+    end if;
+    if r.ok is distinct from 'no'
+       or (was->>'w_id')::integer is distinct from r.w_id or (was->>'i_id')::integer is distinct from r.i_id
+       or (was->>'o_id')::integer is distinct from r.o_id or (was->>'data')::date is distinct from r.data
+       or (was->>'smena')::integer is distinct from r.smena::integer
+       or (was->>'color')::numeric is distinct from r.color::numeric
+       or (was->>'kol_vo')::numeric is distinct from r.kol_vo::numeric
+       or (was->>'brak')::numeric is distinct from r.brak::numeric
+       or (was->>'time')::numeric is distinct from r.time::numeric
+       or r.cena is null or abs((was->>'cena')::numeric - r.cena::numeric) > 0.0000501 then
+        raise exception 'Восстанавливаемая запись журнала % не совпадает с удалённой.', r.id
+            using errcode = 'check_violation', constraint = 'smena_row_restore';
+    end if;
+end $$;
 
 create function accounts_dep.smena_history_insert() returns trigger language plpgsql as $$
 begin
-    insert into accounts_dep.smena_history (row_id, action, role, host, day, new_row)
-    select n.id, 'I', current_setting('kesta.role', true), current_setting('kesta.host', true), n.data, to_jsonb(n)
+    insert into accounts_dep.smena_history (row_id, action, role, host, day, new_row, undoes)
+    select n.id, 'I', current_setting('kesta.role', true), current_setting('kesta.host', true), n.data, to_jsonb(n),
+           nullif(current_setting('kesta.restores', true), '')::bigint
     from new_rows n;
     return null;
 end $$;
@@ -727,6 +780,65 @@ begin
 end $$;
 create trigger month_history after insert or delete on accounts_dep.closed_month
     for each row execute function accounts_dep.month_history();
+
+-- The history of prices and norms: every insert, change and deletion of an operation (its kind, product and price)
+-- and of its norms, with the row before and after, when and who, like the journal's. oper_id is the operation the
+-- row belongs to (the operation's own id, a norm's o_id), so that an operation's prices and norms read together.
+create table accounts_dep.price_history (
+    id          bigserial primary key,
+    source      text not null, -- oper or norm
+    row_id      integer not null,
+    oper_id     integer,
+    action      char(1) not null, -- I inserted, U changed, D deleted
+    changed_at  timestamp not null default clock_timestamp(),
+    role        text,
+    host        text,
+    login       text not null default session_user,
+    login_group text default accounts_dep.login_group(),
+    address     inet default inet_client_addr(),
+    old_row     jsonb,
+    new_row     jsonb
+);
+create index price_history_oper_idx on accounts_dep.price_history (oper_id, id);
+
+create function accounts_dep.price_history() returns trigger language plpgsql as $$
+declare
+    owner_key text := case tg_table_name when 'norm' then 'o_id' else 'id' end;
+begin
+    if tg_op = 'INSERT' then
+        insert into accounts_dep.price_history (source, row_id, oper_id, action, role, host, new_row)
+        select tg_table_name, (n->>'id')::integer, (n->>owner_key)::integer, 'I', current_setting('kesta.role', true),
+               current_setting('kesta.host', true), n
+        from (select to_jsonb(r) n from new_rows r) x;
+    elsif tg_op = 'UPDATE' then
+        insert into accounts_dep.price_history (source, row_id, oper_id, action, role, host, old_row, new_row)
+        select tg_table_name, (n->>'id')::integer, (n->>owner_key)::integer, 'U', current_setting('kesta.role', true),
+               current_setting('kesta.host', true), o, n
+        from (select to_jsonb(r) n from new_rows r) x join (select to_jsonb(r) o from old_rows r) y
+             on y.o->'id' = x.n->'id'
+        where o <> n;
+    else
+        insert into accounts_dep.price_history (source, row_id, oper_id, action, role, host, old_row)
+        select tg_table_name, (o->>'id')::integer, (o->>owner_key)::integer, 'D', current_setting('kesta.role', true),
+               current_setting('kesta.host', true), o
+        from (select to_jsonb(r) o from old_rows r) y;
+    end if;
+    return null;
+end $$;
+create trigger price_history_insert after insert on accounts_dep.oper
+    referencing new table as new_rows for each statement execute function accounts_dep.price_history();
+create trigger price_history_update after update on accounts_dep.oper
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.price_history();
+create trigger price_history_delete after delete on accounts_dep.oper
+    referencing old table as old_rows for each statement execute function accounts_dep.price_history();
+create trigger price_history_insert after insert on accounts_dep.norm
+    referencing new table as new_rows for each statement execute function accounts_dep.price_history();
+create trigger price_history_update after update on accounts_dep.norm
+    referencing old table as old_rows new table as new_rows for each statement
+    execute function accounts_dep.price_history();
+create trigger price_history_delete after delete on accounts_dep.norm
+    referencing old table as old_rows for each statement execute function accounts_dep.price_history();
 
 -- A month closed or opened again is announced, so that every window showing it follows at once (its caption, and
 -- the buttons that change rows):
