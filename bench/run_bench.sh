@@ -4,8 +4,9 @@
 # bench/make_large.sh when it is missing or its journal does not cover last year up to today's four shifts) and
 # stops it again afterwards if this run started it.
 #
-#   bench/run_bench.sh NAME [OPTIONS] [DIR]
+#   bench/run_bench.sh NAME [--scale N] [--years N] [OPTIONS] [DIR]
 #       NAME     journal, timesheet, save, reports, live or startup (the program bench/bench_NAME)
+#       --scale N, --years N  on the large database of that scale and length (bench/make_large.sh), made when missing
 #       OPTIONS  the program's own, each with its value (--repeat N, --year YYYY, ...; see bench/README.md);
 #                --rtt MS runs it over a slow link: the cluster listens on a loopback TCP address as well, and the
 #                benchmark reaches it through its relay with that round trip
@@ -23,18 +24,23 @@ esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 cluster=db/pgcluster.sh
-db=kesta_large
 dir=/var/tmp/kesta-large
 args=()
 rtt=
+scale=1
+years=5
 while [ $# -gt 0 ]; do
     case "$1" in
+        --scale) scale=${2:?--scale needs a number}; shift 2 ;;
+        --years) years=${2:?--years needs a number}; shift 2 ;;
         -*) [ $# -ge 2 ] || { echo "$me: $1 needs a value" >&2; exit 64; }
             if [ "$1" = --rtt ]; then rtt=$2; fi
             args+=("$1" "$2"); shift 2 ;;
         *) dir=$1; shift ;;
     esac
 done
+
+db=$(bench/large_name.sh "$scale" "$years")
 
 build=${BUILD_DIR:-build}
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -61,12 +67,12 @@ ready=$("$cluster" psql "$dir" -d "$db" -tAc \
             and (select count(distinct smena) = 4 from accounts_dep.smena where data = current_date)
      from accounts_dep.smena" 2>/dev/null || true)
 # ... and hold the objects of today's db/schema.sql (its triggers among them).
-if [ "$(cat "$dir/schema.sha256" 2>/dev/null)" != "$(sha256sum < db/schema.sql | cut -d' ' -f1)" ]; then
+if [ "$(cat "$dir/$db.schema.sha256" 2>/dev/null)" != "$(sha256sum < db/schema.sql | cut -d' ' -f1)" ]; then
     ready=f
 fi
 if [ "$ready" != t ]; then
-    echo "$me: making the large database in $dir (about half a minute)" >&2
-    bench/make_large.sh "$dir" >&2
+    echo "$me: making the large database $db in $dir (about half a minute at scale 1, minutes at 10)" >&2
+    bench/make_large.sh --scale "$scale" --years "$years" "$dir" >&2
 fi
 
 if [ -n "$rtt" ]; then

@@ -39,7 +39,7 @@ if ! "$cluster" status "$dir" >/dev/null 2>&1; then
     if [ -f "$dir/data/PG_VERSION" ]; then "$cluster" start "$dir"; fi
 fi
 ready=$("$cluster" psql "$dir" -d "$db" -tAc "select max(data) = current_date from accounts_dep.smena" 2>/dev/null || true)
-if [ "$(cat "$dir/schema.sha256" 2>/dev/null)" != "$(sha256sum < db/schema.sql | cut -d' ' -f1)" ]; then
+if [ "$(cat "$dir/$db.schema.sha256" 2>/dev/null)" != "$(sha256sum < db/schema.sql | cut -d' ' -f1)" ]; then
     ready=f
 fi
 if [ "$ready" != t ]; then

@@ -4,6 +4,9 @@
 --
 --   psql -d DB -v scale=demo  -f db/generate.sql   about 30 workers, the previous month up to today
 --   psql -d DB -v scale=large -f db/generate.sql   300 workers, five years up to today, over a million rows
+--   psql -d DB -v scale=large -v factor=10 -v years=50 -f db/generate.sql
+--        the large scale with ten times its workers and products (a plant: 3,000 workers on three shifts) and/or
+--        fifty years of journal instead of five; each of the two makes about ten times the rows
 --
 -- Dates count back from current_date, so the journal always reaches today (every shift of today has rows).
 -- accounts_dep.ver stays empty: the program writes its build stamp there on its first start.
@@ -16,6 +19,16 @@
 set client_min_messages = warning;
 -- The plpgsql blocks below read the scale from a setting: psql does not substitute variables inside $$.
 set kesta.scale = :'scale';
+\if :{?factor}
+\else
+\set factor 1
+\endif
+\if :{?years}
+\else
+\set years 5
+\endif
+set kesta.factor = :'factor';
+set kesta.years = :'years';
 -- One backend and a fixed seed: the same scale run on the same day gives the same data.
 set max_parallel_workers_per_gather = 0;
 select setseed(0.2718) \gset
@@ -26,6 +39,12 @@ do $$
 begin
     if current_setting('kesta.scale') not in ('demo', 'large') then
         raise exception 'scale must be demo or large, not "%"', current_setting('kesta.scale');
+    end if;
+    if current_setting('kesta.factor') !~ '^[0-9]{1,2}$' or current_setting('kesta.factor')::int not between 1 and 10
+       or current_setting('kesta.years') !~ '^[0-9]{1,3}$' or current_setting('kesta.years')::int not between 2 and 100
+    then
+        raise exception 'factor must be 1 to 10 and years 2 to 100, not "%" and "%"',
+            current_setting('kesta.factor'), current_setting('kesta.years');
     end if;
     if exists (select 1 from cmn_contractor.person) or exists (select 1 from accounts_dep.smena)
        or exists (select 1 from cmn_gds_and_srv.gds_and_srv) then
@@ -40,7 +59,9 @@ from (values
     -- chance a worker is at work on a weekday / at the weekend, most journal rows per worker and shift,
     -- share of weekdays with overtime (shift 4), share of the day's workers who stay for it
     ('demo',  30,  40, (date_trunc('month', current_date) - interval '1 month')::date, 0.70, 0.12, 2, 0.40, 0.15),
-    ('large', 300, 120, (current_date - interval '5 years')::date,                      0.85, 0.12, 6, 0.40, 0.10)
+    ('large', 300 * current_setting('kesta.factor')::int, 120 * current_setting('kesta.factor')::int,
+              (current_date - make_interval(years => current_setting('kesta.years')::int))::date,
+                                                                                         0.85, 0.12, 6, 0.40, 0.10)
 ) as s(scale, workers, products, first_day, p_weekday, p_weekend, max_rows, p_overtime_day, p_overtime)
 where s.scale = current_setting('kesta.scale');
 
@@ -159,17 +180,18 @@ select id, dept,
                           order by ord) as team_rank
 from w;
 
--- Products: grade codes carry the group's prefix and a distinct number (37 is prime to 900, so the numbers
--- never repeat); every fifth has a variant suffix.
+-- Products: grade codes carry the group's prefix and a distinct number (37 is prime to 900 and to 9,000, so the
+-- numbers never repeat; four digits once there are more than 900 products); every fifth has a variant suffix.
 create temp table gen_product on commit drop as
 with n as (
-    select i, (select g.no from gen_group g
+    select i, p.products as total, (select g.no from gen_group g
                where (i * 7) % 10 < (select sum(g2.tenths) from gen_group g2 where g2.no <= g.no)
                order by g.no limit 1) as grp
     from gen_param p, generate_series(1, p.products) i
 )
 select n.i, n.grp,
-       g.prefixes[1 + (n.i / 4) % array_length(g.prefixes, 1)] || '-' || (101 + (n.i * 37) % 900)
+       g.prefixes[1 + (n.i / 4) % array_length(g.prefixes, 1)] || '-'
+           || case when n.total <= 900 then 101 + (n.i * 37) % 900 else 1001 + (n.i * 37) % 9000 end
            || case n.i % 10 when 5 then '/Б' when 0 then '/А' else '' end as grade,
        -- two products have no name of their own: the program shows the grade instead
        case when n.i in (7, 24) then null
