@@ -2,7 +2,6 @@
 // operation's price or norm leaves one history row with the row before and after and who made it; a deleted journal
 // row can be written back once, as it was and at the price it was paid, and any other restore is refused with
 // nothing written.
-#include "db/db_error.h"
 #include "support/other_workstation.h"
 #include "support/personal_login.h"
 #include "support/test_database.h"
@@ -21,10 +20,14 @@ QString rowOf(int id, int worker, double price, const QString& day)
     return kRow.arg(id).arg(worker).arg(price).arg(day);
 }
 
-// The restore of a deletion: the deletion named for the transaction, the row written.
-QString restore(qint64 deletion, const QString& insert)
+// The restore of a deletion: the deletion named for the transaction, the row written, committed. A refusal throws
+// with the transaction left open: the caller rolls it back.
+void restore(db::Connector& c, qint64 deletion, const QString& insert)
 {
-    return QStringLiteral("begin; select set_config('kesta.restores', '%1', true); %2; commit").arg(deletion).arg(insert);
+    run(c, QStringLiteral("begin"));
+    run(c, QStringLiteral("select set_config('kesta.restores', '%1', true)").arg(deletion));
+    run(c, insert);
+    run(c, QStringLiteral("commit"));
 }
 
 } // namespace
@@ -60,7 +63,7 @@ private slots:
                                                     " values ('oper', 1, 'U')"),
                                      QStringLiteral("delete from accounts_dep.price_history"),
                                      QStringLiteral("update accounts_dep.price_history set login = 'x'")})
-            QVERIFY_THROWS_EXCEPTION(db::DbError, run(c, write));
+            QVERIFY_THROWS_EXCEPTION(std::exception, run(c, write));
         db::removeConnector(QStringLiteral("history_full"));
     }
 
@@ -72,15 +75,16 @@ private slots:
         loadSmallShop(db);
         PersonalLogin full(db, QStringLiteral("kesta_full"));
         db::Connector& c = connectAs(QStringLiteral("restore_full"), db, full.name());
-        run(c, rowOf(500, 1, 12.5, QStringLiteral("2026-11-10")));
+        run(c, rowOf(500, 1, 10.25, QStringLiteral("2026-11-10")));
         const QVariantList deleted = db.rows(QStringLiteral("select * from accounts_dep.smena where id = 500")).first();
         run(c, QStringLiteral("delete from accounts_dep.smena where id = 500"));
-        run(c, QStringLiteral("update accounts_dep.norm set price = 14 where o_id = 1 and price = 12.5"));
+        run(c, QStringLiteral("update accounts_dep.norm set price = 11 where o_id = 1 and price = 10.25"));
         const qint64 deletion = db.scalar(QStringLiteral(
             "select id from accounts_dep.smena_history where row_id = 500 and action = 'D'")).toLongLong();
         // without naming the deletion the old price is refused, as for any new row
-        QVERIFY_THROWS_EXCEPTION(db::DbError, run(c, rowOf(500, 1, 12.5, QStringLiteral("2026-11-10"))));
-        run(c, restore(deletion, rowOf(500, 1, 12.5, QStringLiteral("2026-11-10"))));
+        QVERIFY_THROWS_EXCEPTION(std::exception, run(c, rowOf(500, 1, 10.25, QStringLiteral("2026-11-10"))));
+        run(c, QStringLiteral("rollback"));
+        restore(c, deletion, rowOf(500, 1, 10.25, QStringLiteral("2026-11-10")));
         QCOMPARE(db.rows(QStringLiteral("select * from accounts_dep.smena where id = 500")).first(), deleted);
         QCOMPARE(db.rows(QStringLiteral("select action, coalesce(undoes, 0) from accounts_dep.smena_history"
                                         " where row_id = 500 order by id")),
@@ -126,8 +130,10 @@ private slots:
         const qint64 deletion = db.scalar(QStringLiteral(
             "select id from accounts_dep.smena_history where row_id = 500 and action = 'D'")).toLongLong();
         if (before == u"restore") {
-            db.exec(restore(deletion, rowOf(500, 1, 12.5, QStringLiteral("2026-11-10"))));
-            db.exec(QStringLiteral("delete from accounts_dep.smena where id = 500"));
+            db::Connector& owner = connectAs(QStringLiteral("restore_owner"), db);
+            restore(owner, deletion, rowOf(500, 1, 12.5, QStringLiteral("2026-11-10")));
+            run(owner, QStringLiteral("delete from accounts_dep.smena where id = 500"));
+            db::removeConnector(QStringLiteral("restore_owner"));
         } else if (!before.isEmpty()) {
             db.exec(before);
         }
@@ -139,7 +145,7 @@ private slots:
         const qint64 historyBefore = history();
         PersonalLogin person(db, login);
         db::Connector& c = connectAs(QStringLiteral("refusal"), db, person.name());
-        QVERIFY_THROWS_EXCEPTION(db::DbError, run(c, restore(sameDeletion ? deletion : deletion + 1000, row)));
+        QVERIFY_THROWS_EXCEPTION(std::exception, restore(c, sameDeletion ? deletion : deletion + 1000, row));
         run(c, QStringLiteral("rollback"));
         db::removeConnector(QStringLiteral("refusal"));
         QCOMPARE(journal(), rowsBefore);
