@@ -5,7 +5,7 @@
 # stops it again afterwards if this run started it.
 #
 #   bench/run_bench.sh NAME [--scale N] [--years N] [OPTIONS] [DIR]
-#       NAME     journal, timesheet, save, reports, live or startup (the program bench/bench_NAME)
+#       NAME     journal, timesheet, save, reports, live, startup or summary (the program bench/bench_NAME)
 #       --scale N, --years N  on the large database of that scale and length (bench/make_large.sh), made when missing
 #       OPTIONS  the program's own, each with its value (--repeat N, --year YYYY, ...; see bench/README.md);
 #                --rtt MS runs it over a slow link: the cluster listens on a loopback TCP address as well, and the
@@ -14,11 +14,11 @@
 set -euo pipefail
 
 me=run_bench
-[ $# -ge 1 ] || { echo "usage: bench/run_bench.sh journal|timesheet|save|reports|live|startup [OPTIONS] [DIR]" >&2; exit 64; }
+[ $# -ge 1 ] || { echo "usage: bench/run_bench.sh journal|timesheet|save|reports|live|startup|summary [OPTIONS] [DIR]" >&2; exit 64; }
 name=$1; shift
 case "$name" in
-    journal|timesheet|save|reports|live|startup) ;;
-    *) echo "$me: unknown benchmark $name (journal, timesheet, save, reports, live or startup)" >&2; exit 64 ;;
+    journal|timesheet|save|reports|live|startup|summary) ;;
+    *) echo "$me: unknown benchmark $name (journal, timesheet, save, reports, live, startup or summary)" >&2; exit 64 ;;
 esac
 
 root=$(cd "$(dirname "$0")/.." && pwd)
