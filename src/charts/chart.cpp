@@ -12,6 +12,7 @@ namespace {
 
 constexpr double kGap = 6;         // between the axes' labels and the plot
 constexpr double kBarShare = 0.7;  // of a category's slot that its bar takes
+constexpr double kLabelLineShare = 0.8; // of a text line's height that a category's name needs beside its bar
 constexpr double kSwatchShare = 0.75; // a legend's colour square, of the text's height
 
 bool hasLine(const Chart& chart)
@@ -324,7 +325,8 @@ QList<Shape> draw(const Chart& chart, const QRectF& area, const QFont& font, con
                  chart.categories[c], Qt::AlignCenter);
         }
     } else {
-        const int every = std::max(1, int(std::ceil(fm.height() / slot)));
+        // names may stand closer than a line's height: their bars keep a gap between them
+        const int every = std::max(1, int(std::ceil(fm.height() * kLabelLineShare / slot)));
         const double width = g.plot.left() - kGap - area.left();
         for (int c = 0; c < n; c += every) {
             const double mid = g.plot.top() + (c + 0.5) * slot;

@@ -105,7 +105,8 @@ SummaryWindow::SummaryWindow(Database& database, QWidget* parent)
     charts->addWidget(output_, 0, 0, 1, 2);
     charts->addWidget(earners_, 1, 0);
     charts->addWidget(acceptance_, 1, 1);
-    charts->setRowStretch(0, 3);
+    // the earners' names need the room of their fifteen lines and "остальные"
+    charts->setRowStretch(0, 2);
     charts->setRowStretch(1, 3);
 
     auto* page = new QVBoxLayout(this);
