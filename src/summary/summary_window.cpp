@@ -76,7 +76,7 @@ SummaryWindow::SummaryWindow(Database& database, QWidget* parent)
 
     previewButton_ = new QPushButton(QStringLiteral("&Печать..."), this);
     previewButton_->setObjectName(QStringLiteral("preview"));
-    pictureButton_ = new QPushButton(QStringLiteral("Сохранить &рисунок..."), this);
+    pictureButton_ = new QPushButton(QStringLiteral("Со&хранить рисунок..."), this);
     pictureButton_->setObjectName(QStringLiteral("picture"));
     closeButton_ = new QPushButton(QStringLiteral("&Закрыть"), this);
     closeButton_->setObjectName(QStringLiteral("close"));
